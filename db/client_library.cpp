@@ -1,0 +1,93 @@
+#include "db/client_library.h"
+
+#include <dlfcn.h>
+
+#include <string>
+
+#include "db/errors.h"
+#include "runtime/exception.h"
+
+namespace db {
+namespace {
+
+void* g_module = nullptr;
+int g_version = 0;
+ClientApi g_api;
+
+// Stand-ins for the version-6 entry points of a version-5 library: calling
+// one reports which function the program needed.
+template <const char* Name, typename F>
+struct Substitute;
+
+template <const char* Name, typename R, typename... Args>
+struct Substitute<Name, R (*)(Args...)> {
+    static R Call(Args...) { RaiseClientError(kIB60Feature, {Name}); }
+};
+
+#define COOP_SUBSTITUTE_NAME(name) constexpr char k_##name[] = #name;
+COOP_CLIENT_VERSION6(COOP_SUBSTITUTE_NAME)
+#undef COOP_SUBSTITUTE_NAME
+
+[[noreturn]] void RaiseMissingEntryPoint(const char* name) {
+    // dlsym has no error number of its own; the loader's text says which
+    // symbol is missing, which is what a support person needs.
+    const char* detail = dlerror();
+    UnloadClient();
+    std::string text = detail ? detail : name;
+    throw runtime::EOSError("System Error.  Code: 127.\n" + text, 127);
+}
+
+template <typename F>
+void Bind(F& slot, const char* name) {
+    dlerror();
+    void* symbol = dlsym(g_module, name);
+    if (symbol == nullptr) RaiseMissingEntryPoint(name);
+    slot = reinterpret_cast<F>(symbol);
+}
+
+}  // namespace
+
+void EnsureClientLoaded() {
+    if (g_module != nullptr) return;
+    void* module = dlopen(kClientLibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) RaiseClientError(kLibraryNotFound, {kClientLibraryName});
+    g_module = module;
+    g_api = ClientApi{};
+
+#define COOP_BIND(name) Bind(g_api.name, #name);
+    COOP_CLIENT_MANDATORY(COOP_BIND)
+    dlerror();
+    if (dlsym(g_module, "isc_rollback_retaining") != nullptr) {
+        g_version = 6;
+        COOP_CLIENT_VERSION6(COOP_BIND)
+    } else {
+        g_version = 5;
+#define COOP_SUBSTITUTE(name) \
+    g_api.name = &Substitute<k_##name, decltype(&::name)>::Call;
+        COOP_CLIENT_VERSION6(COOP_SUBSTITUTE)
+#undef COOP_SUBSTITUTE
+    }
+#undef COOP_BIND
+}
+
+int ClientVersion() {
+    EnsureClientLoaded();
+    return g_version;
+}
+
+const ClientApi& Api() {
+    EnsureClientLoaded();
+    return g_api;
+}
+
+void UnloadClient() {
+    // Clear every pointer first: a half-bound table must never be called.
+    g_api = ClientApi{};
+    g_version = 0;
+    if (g_module != nullptr) {
+        dlclose(g_module);
+        g_module = nullptr;
+    }
+}
+
+}  // namespace db

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <ibase.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+
+#include "runtime/exception.h"
+#include "runtime/text.h"
+
+namespace db {
+
+// Base of all database failures.
+class EDatabaseError : public runtime::Exception {
+public:
+    using runtime::Exception::Exception;
+    const char* ClassName() const noexcept override { return "EDatabaseError"; }
+};
+
+class EIBError : public EDatabaseError {
+public:
+    EIBError(std::string message, int32_t sql_error_code, int32_t engine_error_code)
+        : EDatabaseError(std::move(message)),
+          sql_error_code_(sql_error_code),
+          engine_error_code_(engine_error_code) {}
+    int32_t SqlErrorCode() const noexcept { return sql_error_code_; }
+    int32_t EngineErrorCode() const noexcept { return engine_error_code_; }
+    const char* ClassName() const noexcept override { return "EIBError"; }
+
+private:
+    int32_t sql_error_code_;
+    int32_t engine_error_code_;
+};
+
+class EIBInterBaseError : public EIBError {
+public:
+    using EIBError::EIBError;
+    const char* ClassName() const noexcept override { return "EIBInterBaseError"; }
+};
+
+class EIBInterBaseRoleError : public EIBError {
+public:
+    using EIBError::EIBError;
+    const char* ClassName() const noexcept override { return "EIBInterBaseRoleError"; }
+};
+
+class EIBClientError : public EIBError {
+public:
+    EIBClientError(std::string message, int32_t code) : EIBError(std::move(message), code, 0) {}
+    const char* ClassName() const noexcept override { return "EIBClientError"; }
+};
+
+// The layer's own error codes that the code raises by name; the full table
+// of 120 messages is in errors.cpp.
+enum ClientError : int {
+    kUnknownError = 0,
+    kLibraryNotFound = 1,
+    kIB60Feature = 3,
+    kNotSupported = 4,
+    kNotPermitted = 5,
+    kDpbConstantNotSupported = 11,
+    kTpbConstantNotSupported = 13,
+    kDatabaseClosed = 15,
+    kDatabaseOpen = 16,
+    kDatabaseNameMissing = 17,
+    kNotInTransaction = 18,
+    kInTransaction = 19,
+    kTimeoutNegative = 20,
+    kNoDatabasesInTransaction = 21,
+    kDatabaseNotAssigned = 24,
+    kTransactionNotAssigned = 25,
+    kXsqldaIndexOutOfRange = 26,
+    kInvalidStatementHandle = 30,
+    kSqlOpen = 31,
+    kSqlClosed = 32,
+    kUnknownSqlDataType = 35,
+    kEmptyQuery = 42,
+    kSqlParseError = 55,
+    kEmptySqlStatement = 65,
+    kIsASelectStatement = 66,
+    kSqlDialectInvalid = 87,
+    kEofInComment = 100,
+    kEofInString = 101,
+    kParamNameExpected = 102,
+    kDpbConstantUnknown = 114,
+    kTpbConstantUnknown = 115,
+    kFieldSizeMismatch = 117,
+    kStringTooLarge = 119,
+    // Not in the inherited table: refusals of parameter values that the
+    // block format cannot carry (see ClientErrorMessage).
+    kParameterValueTooLong = 120,
+    kParameterBlockTooLong = 121,
+    kParameterValueEmpty = 122,
+};
+
+// Message text of a client error code (the raw pattern with placeholders).
+const char* ClientErrorMessage(int code);
+
+// Raises EIBClientError with the code's message, placeholders filled in order.
+[[noreturn]] void RaiseClientError(int code, std::initializer_list<runtime::FormatArg> args = {});
+
+// Raises EIBInterBaseError (or EIBInterBaseRoleError for SQL code -551) with
+// the message composed from the calling thread's status vector.
+[[noreturn]] void RaiseServerError();
+
+// Returns `result` unchanged; raises the server error when asked and the
+// call failed.
+ISC_STATUS CheckStatus(ISC_STATUS result, bool raise_on_error = true);
+
+// The calling thread's status vector, passed first to every API call.
+ISC_STATUS* StatusVector();
+ISC_STATUS StatusErrorCode();  // entry 1: the engine's error code
+// True when the status vector reports `code` anywhere among its error codes.
+bool StatusHolds(ISC_STATUS code);
+
+// Process-wide switches for the composition of server error messages.
+struct MessageOptions {
+    bool show_sql_code = false;
+    bool show_server_messages = true;
+};
+MessageOptions GetMessageOptions();
+void SetMessageOptions(MessageOptions options);
+
+}  // namespace db
