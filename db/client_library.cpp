@@ -32,8 +32,8 @@ COOP_CLIENT_VERSION6(COOP_SUBSTITUTE_NAME)
     // dlsym has no error number of its own; the loader's text says which
     // symbol is missing, which is what a support person needs.
     const char* detail = dlerror();
+    std::string text = detail ? detail : name;  // copied: the unload frees it
     UnloadClient();
-    std::string text = detail ? detail : name;
     throw runtime::EOSError("System Error.  Code: 127.\n" + text, 127);
 }
 

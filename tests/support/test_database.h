@@ -1,0 +1,62 @@
+#pragma once
+
+#include <ibase.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+// The program's built-in credentials; the test server gives SYSDBA this password.
+inline constexpr const char* kUser = "sysdba";
+inline constexpr const char* kPassword = "plumbrid";
+
+// A scratch folder for one test, removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Host of the loopback test server, or empty when the tests run without one.
+std::string ServerHost();
+
+// How a test reaches its database: a bare path opens it embedded, a
+// "host:path" name goes through the server.
+enum class Route { kEmbedded, kServer };
+std::string DatabaseName(Route route, const std::string& file);
+const char* RouteName(Route route);
+
+// Creates an empty database (ISO8859_1, given dialect) through the raw client
+// API, independent of the layer under test.
+void CreateEmptyDatabase(const std::string& name, int dialect = 1);
+
+// A plain attachment through the raw client API, to set up and check data
+// behind the back of the components under test.
+class RawConnection {
+public:
+    explicit RawConnection(const std::string& name);
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    // Runs one statement in its own committed transaction.
+    void Execute(const std::string& sql);
+    // First column of the first row as text ("<null>" for NULL, "<none>"
+    // when there is no row), in its own transaction.
+    std::string QueryText(const std::string& sql);
+    long long QueryCount(const std::string& sql) { return std::stoll(QueryText(sql)); }
+
+private:
+    isc_db_handle handle_ = 0;
+};
+
+}  // namespace test_support
