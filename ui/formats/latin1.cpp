@@ -1,0 +1,32 @@
+#include "ui/formats/latin1.h"
+
+namespace formats {
+
+std::optional<char> Latin1Char(char32_t code_point) {
+    if (code_point <= 0xFF) return static_cast<char>(code_point);
+    // Locales group digits with the narrow or other typographic no-break
+    // spaces (fr_FR uses U+202F). The no-break space is ISO8859_1's only
+    // space that keeps the groups of an amount together, so it stands in.
+    if ((code_point >= 0x2000 && code_point <= 0x200A) || code_point == 0x202F ||
+        code_point == 0x205F || code_point == 0x3000) {
+        return '\xA0';
+    }
+    // de_CH groups with U+2019; the apostrophe is the same mark in ASCII.
+    if (code_point == 0x2019 || code_point == 0x02BC) return '\'';
+    // Anything else (Arabic separators, CJK date marks) has no look-alike;
+    // the caller then keeps its default rather than printing a wrong byte.
+    return std::nullopt;
+}
+
+std::optional<std::string> ToLatin1(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) {
+        auto byte = Latin1Char(c);
+        if (!byte) return std::nullopt;
+        out += *byte;
+    }
+    return out;
+}
+
+}  // namespace formats

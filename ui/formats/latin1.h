@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace formats {
+
+// The ISO8859_1 byte that stands for a Unicode character in this program's
+// texts, or nothing when no byte is a fair stand-in.
+std::optional<char> Latin1Char(char32_t code_point);
+
+// The whole text in ISO8859_1, or nothing when any character has no byte.
+std::optional<std::string> ToLatin1(std::u32string_view text);
+
+}  // namespace formats
