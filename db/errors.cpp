@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "db/client_library.h"
+#include "db/component.h"
 
 namespace db {
 namespace {
@@ -156,6 +157,13 @@ const char* ClientErrorMessage(int code) {
 
 void RaiseClientError(int code, std::initializer_list<runtime::FormatArg> args) {
     throw EIBClientError(runtime::FormatMessage(ClientErrorMessage(code), args), code);
+}
+
+void RaiseDatabaseError(const TComponent* component, const std::string& message) {
+    if (component != nullptr && !component->Name().empty()) {
+        throw EDatabaseError(component->Name() + ": " + message);
+    }
+    throw EDatabaseError(message);
 }
 
 ISC_STATUS* StatusVector() { return t_status; }

@@ -94,6 +94,11 @@ enum ClientError : int {
     kParameterValueEmpty = 122,
 };
 
+class TComponent;
+// Raises EDatabaseError; the component's name, a colon and a blank lead the
+// message so the user can tell which query failed.
+[[noreturn]] void RaiseDatabaseError(const TComponent* component, const std::string& message);
+
 // Message text of a client error code (the raw pattern with placeholders).
 const char* ClientErrorMessage(int code);
 

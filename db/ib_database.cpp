@@ -8,6 +8,7 @@
 #include "db/ib_base.h"
 #include "db/ib_transaction.h"
 #include "db/parameter_blocks.h"
+#include "db/schema_cache.h"
 #include "runtime/text.h"
 
 namespace db {
@@ -46,6 +47,7 @@ TIBDatabase::~TIBDatabase() {
     transactions_.clear();
     clients_.clear();
     default_transaction_ = nullptr;
+    schema_.reset();
     internal_transaction_.reset();
 }
 
@@ -62,6 +64,12 @@ void TIBDatabase::SetDatabaseName(const std::string& name) {
     if (name == database_name_) return;
     if (Connected()) RaiseClientError(kDatabaseOpen);
     database_name_ = name;
+    schema_.reset();
+}
+
+SchemaCache& TIBDatabase::Schema() {
+    if (!schema_) schema_ = std::make_unique<SchemaCache>(*this);
+    return *schema_;
 }
 
 void TIBDatabase::SetSQLDialect(int dialect) {

@@ -14,6 +14,7 @@ namespace db {
 
 class TIBBase;
 class TIBTransaction;
+class SchemaCache;
 
 // Receives the connect and disconnect notifications of a connection
 // (datasets register here and pass them on to their data sources).
@@ -70,6 +71,10 @@ public:
     // Called by a timer of the owner every IdleTimer milliseconds.
     void IdleTimerTick();
 
+    // Facts about computed and defaulted columns, per table; emptied when
+    // the database name changes.
+    SchemaCache& Schema();
+
     isc_db_handle* Handle() { return &handle_; }
     // The parameter block of the last connect (for inspection).
     const std::string& ParameterBlock() const { return dpb_; }
@@ -112,6 +117,7 @@ private:
     std::vector<TIBBase*> objects_;
     std::vector<TConnectionClient*> clients_;
     std::unique_ptr<TIBTransaction> internal_transaction_;
+    std::unique_ptr<SchemaCache> schema_;
 };
 
 }  // namespace db

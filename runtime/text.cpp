@@ -91,3 +91,31 @@ std::string FormatMessage(std::string_view pattern, std::initializer_list<Format
 }
 
 }  // namespace runtime
+
+namespace runtime {
+namespace {
+unsigned char FoldLatin1(unsigned char c) {
+    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+    // à..þ map to À..Þ, except ÷ (0xF7); ÿ has no upper case in the set.
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 32);
+    return c;
+}
+}  // namespace
+
+bool SameTextLatin1(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (FoldLatin1(static_cast<unsigned char>(a[i])) !=
+            FoldLatin1(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string UpperLatin1(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = static_cast<char>(FoldLatin1(static_cast<unsigned char>(c)));
+    return out;
+}
+}  // namespace runtime

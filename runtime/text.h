@@ -35,3 +35,11 @@ struct FormatArg {
 std::string FormatMessage(std::string_view pattern, std::initializer_list<FormatArg> args);
 
 }  // namespace runtime
+
+namespace runtime {
+// Case-insensitive equality in the ISO8859_1 character set (accented
+// letters fold too), as names are compared in the user's locale.
+bool SameTextLatin1(std::string_view a, std::string_view b);
+// Upper case in ISO8859_1.
+std::string UpperLatin1(std::string_view text);
+}  // namespace runtime

@@ -1,0 +1,37 @@
+#include "db/date_time.h"
+
+#include <ctime>
+
+#include "db/client_library.h"
+#include "ui/formats/date_time.h"
+
+namespace db {
+
+double DateTimeFromTimestamp(const ISC_QUAD& timestamp) {
+    std::tm broken{};
+    Api().isc_decode_date(&timestamp, &broken);
+    formats::DateTimeParts parts;
+    parts.year = broken.tm_year + 1900;
+    parts.month = broken.tm_mon + 1;
+    parts.day = broken.tm_mday;
+    parts.hour = broken.tm_hour;
+    parts.minute = broken.tm_min;
+    parts.second = broken.tm_sec;
+    return formats::EncodeDateTime(parts);
+}
+
+ISC_QUAD TimestampFromDateTime(double value) {
+    const formats::DateTimeParts parts = formats::DecodeDateTime(value);
+    std::tm broken{};
+    broken.tm_year = parts.year - 1900;
+    broken.tm_mon = parts.month - 1;
+    broken.tm_mday = parts.day;
+    broken.tm_hour = parts.hour;
+    broken.tm_min = parts.minute;
+    broken.tm_sec = parts.second;
+    ISC_QUAD timestamp{};
+    Api().isc_encode_date(&broken, &timestamp);
+    return timestamp;
+}
+
+}  // namespace db

@@ -1,0 +1,182 @@
+// The statement side of a query: text, parameters, prepare, bind, execute.
+#include "db/ib_query.h"
+
+#include "db/client_library.h"
+#include "db/errors.h"
+#include "db/ib_transaction.h"
+#include "db/schema_cache.h"
+
+namespace db {
+
+TIBQuery::TIBQuery(std::string name)
+    : TComponent(std::move(name)), base_(this), statement_(this), params_(this) {
+    EnsureClientLoaded();
+    statement_.GoToFirstRecordOnExecute = false;
+    sql_.OnChange = [this] { TextChanged(); };
+    auto drop_statement = [this] {
+        CloseQuietly();
+        Unprepare();
+        statement_.Close();
+        statement_.FreeHandle();
+    };
+    base_.OnBeforeTransactionEnd = drop_statement;
+    base_.OnBeforeDatabaseDisconnect = drop_statement;
+    base_.IsOpenDataset = [this] { return active_; };
+}
+
+TIBQuery::~TIBQuery() {
+    CloseQuietly();
+    for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) source->SetDataSet(nullptr);
+}
+
+void TIBQuery::SetDatabase(TIBDatabase* database) {
+    base_.SetDatabase(database);
+    statement_.Base().SetDatabase(database);
+    statement_.Base().SetTransaction(base_.Transaction());
+}
+
+void TIBQuery::SetTransaction(TIBTransaction* transaction) {
+    base_.SetTransaction(transaction);
+    statement_.Base().SetTransaction(transaction);
+    statement_.Base().SetDatabase(base_.Database());
+}
+
+void TIBQuery::TextChanged() {
+    Close();
+    Unprepare();
+    ParsedMarkers markers = ScanParamMarkers(sql_.Text());
+    parsed_text_ = std::move(markers.parsed_text);
+    params_.Rebuild(markers.names);
+    Notify(TDataEvent::dePropertyChange);
+    statement_.SetText(sql_.Text());
+}
+
+void TIBQuery::Unprepare() {
+    if (prepared_) {
+        rows_affected_ = statement_.RowsAffected();
+        prepared_ = false;
+    }
+    field_defs_.clear();
+}
+
+void TIBQuery::Prepare() {
+    StartTransactionImplicitly(base_);
+    EnsurePrepared();
+}
+
+void TIBQuery::EnsurePrepared() {
+    if (prepared_) return;
+    if (parsed_text_.size() < 2) RaiseClientError(kEmptySqlStatement);
+    statement_.Prepare();
+    BuildFieldDefs();
+    prepared_ = true;
+}
+
+void TIBQuery::BuildFieldDefs() {
+    field_defs_.clear();
+    TIBXSQLDA& columns = statement_.Current();
+    for (int i = 0; i < columns.Count(); ++i) {
+        const XSQLVAR& var = columns[i].Var();
+        TFieldDef def;
+        def.name = columns[i].Name();
+        def.field_no = i + 1;
+        def.column = i;
+        def.required = (var.sqltype & 1) == 0;
+        const int type = var.sqltype & ~1;
+        const int scale = var.sqlscale;
+        using T = TFieldType;
+        switch (type) {
+            case SQL_VARYING:
+            case SQL_TEXT:
+                def.data_type = T::ftString;
+                def.size = var.sqllen;
+                def.fixed = type == SQL_TEXT;
+                break;
+            case SQL_DOUBLE: case SQL_FLOAT: def.data_type = T::ftFloat; break;
+            case SQL_LONG:
+            case SQL_SHORT:
+            case SQL_INT64: {
+                const int precision = type == SQL_LONG ? 9 : type == SQL_SHORT ? 4 : 18;
+                if (scale == 0) {
+                    def.data_type = type == SQL_LONG ? T::ftInteger
+                                    : type == SQL_SHORT ? T::ftSmallint : T::ftLargeint;
+                } else if (scale >= -4 || type == SQL_SHORT) {
+                    def.data_type = T::ftBCD;
+                    def.size = -scale;
+                    def.precision = precision;
+                } else {
+                    def.data_type = T::ftFloat;
+                }
+                break;
+            }
+            case SQL_TIMESTAMP: def.data_type = T::ftDateTime; break;
+            case SQL_TYPE_DATE: def.data_type = T::ftDate; break;
+            case SQL_TYPE_TIME: def.data_type = T::ftTime; break;
+            case SQL_BLOB:
+                def.data_type = var.sqlsubtype == 1 ? T::ftMemo : T::ftBlob;
+                def.size = 8;
+                break;
+            default:
+                continue;  // not reachable as a field
+        }
+        const std::string relation(var.relname, static_cast<size_t>(var.relname_length));
+        const std::string column(var.sqlname, static_cast<size_t>(var.sqlname_length));
+        if (!relation.empty() && !column.empty()) {
+            // Only editing would use the mark; reading never does.
+            def.read_only = Database()->Schema().IsComputed(relation, column);
+        }
+        field_defs_.push_back(def);
+    }
+}
+
+void TIBQuery::BindParams() {
+    TIBXSQLDA& inputs = statement_.Params();
+    for (int i = 0; i < params_.Count(); ++i) {
+        TParam& param = params_.ValueAt(i);
+        if (i >= inputs.Count()) RaiseClientError(kXsqldaIndexOutOfRange);
+        TIBXSQLVAR& var = inputs[i];
+        if (param.IsNull()) {
+            var.SetIsNull(true);
+            continue;
+        }
+        var.SetIsNull(false);
+        using T = TFieldType;
+        switch (param.DataType()) {
+            case T::ftString: case T::ftFixedChar: case T::ftBlob: case T::ftMemo:
+            case T::ftBytes:
+                var.SetAsString(param.AsString());
+                break;
+            case T::ftSmallint: case T::ftWord: case T::ftBoolean:
+                var.SetAsShort(static_cast<int16_t>(param.AsInteger()));
+                break;
+            case T::ftInteger: var.SetAsLong(param.AsInteger()); break;
+            case T::ftFloat: var.SetAsDouble(param.AsFloat()); break;
+            case T::ftCurrency: case T::ftBCD: var.SetAsCurrency(param.AsFloat()); break;
+            case T::ftDate: var.SetAsDate(param.AsFloat()); break;
+            case T::ftTime: var.SetAsTime(param.AsFloat()); break;
+            case T::ftDateTime: var.SetAsDateTime(param.AsFloat()); break;
+            default: RaiseClientError(kNotSupported);
+        }
+    }
+}
+
+void TIBQuery::Execute() {
+    if (active_) RaiseDatabaseError(this, "Cannot perform this operation on an open dataset");
+    if (sql_.Empty()) RaiseClientError(kEmptySqlStatement);
+    const bool started = StartTransactionImplicitly(base_);
+    try {
+        EnsurePrepared();
+        if (params_.Count() > 0) BindParams();
+        statement_.Base().CheckDatabase();
+        statement_.Base().CheckTransaction();
+        if (statement_.Text().empty()) RaiseClientError(kEmptyQuery);
+        if (statement_.SQLType() == SQLSelect) RaiseClientError(kIsASelectStatement);
+        statement_.ExecQuery();
+    } catch (...) {
+        if (started && Transaction() != nullptr) Transaction()->CheckAutoStop();
+        throw;
+    }
+    if (started && Transaction() != nullptr) Transaction()->CheckAutoStop();
+}
+
+}  // namespace db

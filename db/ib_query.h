@@ -1,0 +1,142 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/component.h"
+#include "db/data_source.h"
+#include "db/fields.h"
+#include "db/ib_base.h"
+#include "db/ib_database.h"
+#include "db/ib_sql.h"
+#include "db/params.h"
+#include "db/row_cache.h"
+#include "runtime/strings.h"
+
+namespace db {
+
+class TIBTransaction;
+
+// The component every statement of the program runs through: statement
+// text with named parameters, and for a select a buffered result set with
+// typed fields that grids follow through data sources.
+class TIBQuery : public TComponent, public TConnectionClient {
+public:
+    explicit TIBQuery(std::string name = {});
+    ~TIBQuery() override;
+
+    // --- connection ---
+    TIBDatabase* Database() const { return base_.Database(); }
+    void SetDatabase(TIBDatabase* database);
+    TIBTransaction* Transaction() const { return base_.Transaction(); }
+    void SetTransaction(TIBTransaction* transaction);
+    TIBBase& Base() { return base_; }
+
+    // --- statement ---
+    runtime::TStrings& SQL() { return sql_; }
+    TParams& Params() { return params_; }
+    TParam& ParamNamed(const std::string& name) { return params_.ParamByName(name); }
+    bool Prepared() const { return prepared_; }
+    void Prepare();
+    void Unprepare();
+    void Execute();
+    // Rows the last execution inserted, updated or deleted (read at unprepare).
+    int RowsAffected() const { return rows_affected_; }
+    TIBSQL& Statement() { return statement_; }
+
+    // --- result set ---
+    void Open();
+    void Close();
+    bool Active() const { return active_; }
+    void First();
+    void Next();
+    void Last();
+    // A move caused by a grid: forwards fetching as needed, backwards from the cache.
+    void MoveBy(int distance);
+    bool AtEnd() const { return at_end_; }
+    bool Bof() const { return bof_; }
+    int FetchedRowCount() const { return cache_.Count(); }
+    int BufferChunks() const { return buffer_chunks_; }
+    void SetBufferChunks(int rows) { buffer_chunks_ = rows > 0 ? rows : 1000; }
+
+    const std::vector<TFieldDef>& FieldDefs() const { return field_defs_; }
+    int FieldCount() const { return static_cast<int>(fields_.size()); }
+    TField& Field(int i) { return *fields_.at(static_cast<size_t>(i)); }
+    TField* FindField(const std::string& name);
+    TField& FieldNamed(const std::string& name);
+    // Declares a persistent field, kept across opens with its properties.
+    template <typename F, typename... Args>
+    F& AddField(Args&&... args) {
+        auto field = std::make_unique<F>(std::forward<Args>(args)...);
+        F& ref = *field;
+        AdoptField(std::move(field));
+        return ref;
+    }
+
+    // Notifications to linked grids stop while suspended (nesting).
+    void SuspendDisplay();
+    void ResumeDisplay();
+    bool DisplaySuspended() const { return suspend_count_ > 0; }
+
+    std::function<void(TIBQuery&)> AfterOpen;
+    std::function<void(TIBQuery&)> AfterScroll;
+    std::function<void(TIBQuery&)> BeforeClose;
+
+    // --- for fields and data links ---
+    const RowCache& Cache() const { return cache_; }
+    // The row the fields read, or nullptr when there is none.
+    const char* ActiveRow() const;
+    int WindowRecordCount() const { return window_count_; }
+    int WindowActiveRecord() const { return active_record_; }
+    void SetWindowActiveRecord(int row);
+    void UpdateWindowSize();
+    void AddDataSource(TDataSource* source);
+    void RemoveDataSource(TDataSource* source);
+    void ConnectionChanged(bool) override {}
+
+private:
+    // statement side
+    void TextChanged();
+    void EnsurePrepared();
+    void BuildFieldDefs();
+    void BindParams();
+    // result-set side
+    void AdoptField(std::unique_ptr<TField> field);
+    void BindFields();
+    bool ReadRow(int index);
+    int WindowSize() const;
+    void FillWindowForward();
+    void Notify(TDataEvent event, int info = 0);
+    void FireAfterScroll();
+    void CloseQuietly();
+
+    TIBBase base_;
+    TIBSQL statement_;
+    runtime::TStrings sql_;
+    TParams params_;
+    std::string parsed_text_;
+    bool prepared_ = false;
+    int rows_affected_ = -1;
+
+    std::vector<TFieldDef> field_defs_;
+    std::vector<std::unique_ptr<TField>> fields_;
+    bool persistent_fields_ = false;
+    RowCache cache_;
+    int buffer_chunks_ = 1000;
+    bool active_ = false;
+    bool at_end_ = false;
+    bool bof_ = false;
+    bool statement_at_end_ = false;
+    int window_first_ = 0;   // cache index of the window's first row
+    int window_count_ = 0;   // rows in the window
+    int active_record_ = 0;  // window position of the current row
+
+    int suspend_count_ = 0;
+    bool suspended_state_ = false;
+    TDataEvent pending_event_ = TDataEvent::deDataSetChange;
+    std::vector<TDataSource*> data_sources_;
+};
+
+}  // namespace db

@@ -1,0 +1,333 @@
+// The result-set side of a query: open, the row cache and its display
+// window, navigation, fields, and notifications to linked grids.
+#include <algorithm>
+
+#include "db/errors.h"
+#include "db/ib_query.h"
+#include "db/ib_transaction.h"
+#include "runtime/text.h"
+
+namespace db {
+
+void TIBQuery::AdoptField(std::unique_ptr<TField> field) {
+    field->SetDataSet(this);
+    fields_.push_back(std::move(field));
+    persistent_fields_ = true;
+}
+
+TField* TIBQuery::FindField(const std::string& name) {
+    for (auto& field : fields_) {
+        if (runtime::SameTextLatin1(field->FieldName(), name)) return field.get();
+    }
+    return nullptr;
+}
+
+TField& TIBQuery::FieldNamed(const std::string& name) {
+    TField* field = FindField(name);
+    if (field == nullptr) RaiseDatabaseError(this, "Field '" + name + "' not found");
+    return *field;
+}
+
+void TIBQuery::Open() {
+    if (active_) return;
+    try {
+        StartTransactionImplicitly(base_);
+        EnsurePrepared();
+        if (statement_.Text().empty()) RaiseClientError(kEmptyQuery);
+        if (params_.Count() > 0) BindParams();
+        if (statement_.SQLType() != SQLSelect && statement_.SQLType() != SQLSelectForUpdate) {
+            statement_.ExecQuery();
+            cache_.Release();
+            window_first_ = window_count_ = active_record_ = 0;
+            at_end_ = bof_ = true;
+            active_ = true;
+        } else {
+            if (!persistent_fields_) {
+                fields_.clear();
+                for (const TFieldDef& def : field_defs_) {
+                    if (auto field = MakeAutomaticField(def)) {
+                        field->SetDataSet(this);
+                        fields_.push_back(std::move(field));
+                    }
+                }
+            }
+            BindFields();
+            statement_.ExecQuery();
+            cache_.Configure(statement_.Current(), buffer_chunks_);
+            statement_at_end_ = false;
+            window_first_ = window_count_ = active_record_ = 0;
+            FillWindowForward();
+            bof_ = true;
+            at_end_ = window_count_ == 0;
+            active_ = true;
+        }
+    } catch (...) {
+        CloseQuietly();
+        throw;
+    }
+    Notify(TDataEvent::deUpdateState);
+    if (AfterOpen) AfterOpen(*this);
+    if (window_count_ > 0) FireAfterScroll();
+}
+
+void TIBQuery::BindFields() {
+    const TIBXSQLDA& columns = statement_.Current();
+    for (auto& field : fields_) {
+        const TFieldDef* def = nullptr;
+        for (const TFieldDef& candidate : field_defs_) {
+            if (runtime::SameTextLatin1(candidate.name, field->FieldName())) {
+                def = &candidate;
+                break;
+            }
+        }
+        if (def == nullptr) RaiseDatabaseError(this, "Field '" + field->FieldName() + "' not found");
+        if (FieldTypeClass(field->DataType()) != FieldTypeClass(def->data_type)) {
+            RaiseDatabaseError(this, "Type mismatch for field '" + field->FieldName() +
+                                         "', expecting: " + FieldTypeName(field->DataType()) +
+                                         " actual: " + FieldTypeName(def->data_type));
+        }
+        const TFieldType t = field->DataType();
+        if ((t == TFieldType::ftBCD || t == TFieldType::ftBytes || t == TFieldType::ftVarBytes ||
+             t == TFieldType::ftReference) &&
+            field->Size() != def->size) {
+            RaiseDatabaseError(this, "Size mismatch for field '" + field->FieldName() +
+                                         "', expecting: " + std::to_string(field->Size()) +
+                                         " actual: " + std::to_string(def->size));
+        }
+        if (FieldTypeClass(t) == FieldTypeClass(TFieldType::ftBlob)) field->SetSize(def->size);
+        if (!persistent_fields_) {
+            const XSQLVAR& var = const_cast<TIBXSQLDA&>(columns)[def->column].Var();
+            const std::string relation(var.relname, static_cast<size_t>(var.relname_length));
+            if (!relation.empty()) field->Origin = relation + "." + def->name;
+        }
+        field->Bind(this, def->column, def->field_no);
+    }
+}
+
+void TIBQuery::Close() {
+    if (!active_) return;
+    if (BeforeClose) BeforeClose(*this);
+    active_ = false;
+    Notify(TDataEvent::deUpdateState);
+    if (Transaction() != nullptr) Transaction()->CheckAutoStop();
+    CloseQuietly();
+}
+
+void TIBQuery::CloseQuietly() {
+    active_ = false;
+    try {
+        statement_.Close();
+    } catch (...) {
+        // The cursor dies with the statement or the attachment anyway.
+    }
+    cache_.Release();
+    window_first_ = window_count_ = active_record_ = 0;
+    at_end_ = bof_ = false;
+    statement_at_end_ = false;
+    for (auto& field : fields_) field->Unbind();
+    if (!persistent_fields_) fields_.clear();
+}
+
+const char* TIBQuery::ActiveRow() const {
+    if (!active_ || window_count_ == 0) return nullptr;
+    return cache_.Row(window_first_ + active_record_);
+}
+
+bool TIBQuery::ReadRow(int index) {
+    if (index < cache_.Count()) return true;
+    if (statement_at_end_ || !statement_.Open()) return false;
+    if (!statement_.Next()) {
+        statement_at_end_ = true;
+        return false;
+    }
+    cache_.Append(statement_.Current());
+    return true;
+}
+
+int TIBQuery::WindowSize() const {
+    int size = 1;
+    for (const TDataSource* source : data_sources_) {
+        for (const TDataLink* link : source->Links()) size = std::max(size, link->BufferCount());
+    }
+    return size;
+}
+
+void TIBQuery::FillWindowForward() {
+    const int size = WindowSize();
+    while (window_count_ < size && ReadRow(window_first_ + window_count_)) ++window_count_;
+}
+
+void TIBQuery::First() {
+    if (!active_) RaiseDatabaseError(this, "Cannot perform this operation on a closed dataset");
+    window_first_ = window_count_ = active_record_ = 0;
+    FillWindowForward();
+    bof_ = true;
+    at_end_ = window_count_ == 0;
+    Notify(TDataEvent::deDataSetChange);
+    FireAfterScroll();
+}
+
+void TIBQuery::Next() {
+    if (!active_) RaiseDatabaseError(this, "Cannot perform this operation on a closed dataset");
+    if (at_end_) return;
+    bof_ = false;
+    int slid = 0;
+    bool grew = false;
+    if (active_record_ < window_count_ - 1) {
+        ++active_record_;
+    } else if (ReadRow(window_first_ + window_count_)) {
+        if (window_count_ < WindowSize()) {
+            ++window_count_;
+            ++active_record_;
+            grew = true;
+        } else {
+            ++window_first_;
+            slid = 1;
+        }
+    } else {
+        at_end_ = true;
+    }
+    if (grew) {
+        Notify(TDataEvent::deDataSetChange);
+    } else {
+        Notify(TDataEvent::deDataSetScroll, slid);
+    }
+    FireAfterScroll();
+}
+
+void TIBQuery::Last() {
+    if (!active_) RaiseDatabaseError(this, "Cannot perform this operation on a closed dataset");
+    while (ReadRow(cache_.Count())) {
+    }
+    window_count_ = std::min(WindowSize(), cache_.Count());
+    window_first_ = cache_.Count() - window_count_;
+    active_record_ = std::max(window_count_ - 1, 0);
+    bof_ = false;
+    at_end_ = true;
+    Notify(TDataEvent::deDataSetChange);
+    FireAfterScroll();
+}
+
+void TIBQuery::MoveBy(int distance) {
+    if (!active_ || distance == 0) return;
+    int slid = 0;
+    bool grew = false;
+    if (distance > 0) {
+        bof_ = false;
+        for (int step = 0; step < distance && !at_end_; ++step) {
+            if (active_record_ < window_count_ - 1) {
+                ++active_record_;
+            } else if (ReadRow(window_first_ + window_count_)) {
+                if (window_count_ < WindowSize()) {
+                    ++window_count_;
+                    ++active_record_;
+                    grew = true;
+                } else {
+                    ++window_first_;
+                    ++slid;
+                }
+            } else {
+                at_end_ = true;
+            }
+        }
+    } else {
+        at_end_ = false;
+        for (int step = 0; step < -distance; ++step) {
+            if (active_record_ > 0) {
+                --active_record_;
+            } else if (window_first_ > 0) {
+                --window_first_;
+                --slid;
+            } else {
+                bof_ = true;
+                break;
+            }
+        }
+    }
+    if (grew) {
+        Notify(TDataEvent::deDataSetChange);
+    } else {
+        Notify(TDataEvent::deDataSetScroll, slid);
+    }
+    FireAfterScroll();
+}
+
+void TIBQuery::SetWindowActiveRecord(int row) {
+    if (window_count_ == 0) return;
+    active_record_ = std::clamp(row, 0, window_count_ - 1);
+}
+
+void TIBQuery::UpdateWindowSize() {
+    if (!active_) return;
+    const int size = WindowSize();
+    if (size == window_count_) return;
+    if (size > window_count_) {
+        FillWindowForward();
+        while (window_count_ < size && window_first_ > 0) {
+            --window_first_;
+            ++window_count_;
+            ++active_record_;
+        }
+    } else {
+        if (active_record_ >= size) {
+            const int shift = active_record_ - (size - 1);
+            window_first_ += shift;
+            active_record_ -= shift;
+        }
+        window_count_ = size;
+    }
+    Notify(TDataEvent::deDataSetChange);
+}
+
+void TIBQuery::AddDataSource(TDataSource* source) {
+    if (std::find(data_sources_.begin(), data_sources_.end(), source) == data_sources_.end()) {
+        data_sources_.push_back(source);
+    }
+    UpdateWindowSize();
+}
+
+void TIBQuery::RemoveDataSource(TDataSource* source) {
+    data_sources_.erase(std::remove(data_sources_.begin(), data_sources_.end(), source),
+                        data_sources_.end());
+}
+
+void TIBQuery::SuspendDisplay() {
+    if (suspend_count_ == 0) {
+        suspended_state_ = active_;
+        pending_event_ = TDataEvent::deDataSetChange;
+    }
+    ++suspend_count_;
+}
+
+void TIBQuery::ResumeDisplay() {
+    if (suspend_count_ == 0) return;
+    if (--suspend_count_ > 0) return;
+    auto deliver = [this](TDataEvent event, int info) {
+        for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) {
+            source->NotifyLinks(event, info);
+        }
+    };
+    if (active_ != suspended_state_) deliver(TDataEvent::deUpdateState, 0);
+    if (suspended_state_ && active_) deliver(pending_event_, 0);
+}
+
+void TIBQuery::Notify(TDataEvent event, int info) {
+    if (suspend_count_ > 0) {
+        if (event == TDataEvent::deUpdateState) {
+            event = TDataEvent::deDisabledStateChange;
+            info = active_ ? 1 : 0;
+        } else {
+            if (event == TDataEvent::deLayoutChange) pending_event_ = event;
+            return;
+        }
+    }
+    for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) {
+        source->NotifyLinks(event, info);
+    }
+}
+
+void TIBQuery::FireAfterScroll() {
+    if (AfterScroll) AfterScroll(*this);
+}
+
+}  // namespace db

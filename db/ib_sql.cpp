@@ -1,0 +1,272 @@
+#include "db/ib_sql.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <random>
+
+#include "db/client_library.h"
+#include "db/errors.h"
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "db/sql_preprocessor.h"
+#include "runtime/text.h"
+
+namespace db {
+namespace {
+
+constexpr ISC_STATUS kBadStatementHandle = 335544485;   // statement already gone
+constexpr ISC_STATUS kCursorCloseError = 335544577;     // cursor already closed
+constexpr ISC_STATUS kCursorEndOfData = 335544572;      // fetch past the end
+
+std::string RandomCursorName() {
+    static thread_local std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<int> draw(0, 2147483646);
+    std::string digits;
+    while (digits.size() < 8) digits += std::to_string(draw(generator));
+    return digits.substr(0, 8);
+}
+
+// The status vector of a failed call, saved while cleanup calls overwrite it.
+struct SavedStatus {
+    ISC_STATUS_ARRAY vector;
+    SavedStatus() { std::memcpy(vector, StatusVector(), sizeof vector); }
+    [[noreturn]] void Raise() {
+        std::memcpy(StatusVector(), vector, sizeof vector);
+        RaiseServerError();
+    }
+};
+
+}  // namespace
+
+std::string NormalizeName(const std::string& name) {
+    std::string_view trimmed = name;
+    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+    return runtime::UpperLatin1(trimmed);
+}
+
+TIBSQL::TIBSQL(TComponent* owner) : base_(owner), cursor_name_(RandomCursorName()) {
+    EnsureClientLoaded();
+    base_.OnBeforeTransactionEnd = [this] { Close(); };
+    base_.OnBeforeDatabaseDisconnect = [this] {
+        Close();
+        FreeHandle();
+    };
+}
+
+TIBSQL::~TIBSQL() {
+    try {
+        Close();
+        FreeHandle();
+    } catch (...) {
+        // A statement that cannot be released at destruction is the
+        // server's to clean up with the attachment.
+    }
+}
+
+int TIBSQL::Dialect() const { return Database() ? Database()->SQLDialect() : 1; }
+
+void TIBSQL::SetText(const std::string& text) {
+    Close();
+    FreeHandle();
+    text_ = text;
+}
+
+void TIBSQL::Prepare() {
+    if (open_) RaiseClientError(kSqlOpen);
+    base_.CheckDatabase();
+    base_.CheckTransaction();
+    if (text_.empty()) RaiseClientError(kEmptyQuery);
+    PreprocessedSql pre = PreprocessSql(text_);
+    if (pre.text.empty()) RaiseClientError(kEmptyQuery);
+    processed_ = std::move(pre.text);
+
+    const ClientApi& api = Api();
+    try {
+        Database()->CheckStatus(
+            api.isc_dsql_alloc_statement2(StatusVector(), base_.DBHandle(), &handle_));
+        Transaction()->CheckStatus(api.isc_dsql_prepare(StatusVector(), base_.TRHandle(),
+                                                        &handle_, 0, processed_.c_str(),
+                                                        static_cast<unsigned short>(Dialect()),
+                                                        nullptr));
+        const char item = isc_info_sql_stmt_type;
+        std::array<char, 8> info{};
+        Database()->CheckStatus(api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item,
+                                                      static_cast<short>(info.size()), info.data()));
+        if (info[0] != isc_info_sql_stmt_type) RaiseClientError(kUnknownError);
+        const auto length = static_cast<short>(api.isc_vax_integer(&info[1], 2));
+        sql_type_ = static_cast<int>(api.isc_vax_integer(&info[3], length));
+        if (sql_type_ == SQLGetSegment || sql_type_ == SQLPutSegment ||
+            sql_type_ == SQLStartTransaction) {
+            RaiseClientError(kNotPermitted);
+        }
+
+        input_.dialect = Dialect();
+        input_.SetCount(static_cast<int>(pre.names.size()));
+        for (size_t i = 0; i < pre.names.size(); ++i) {
+            input_.SetName(static_cast<int>(i), NormalizeName(pre.names[i]));
+        }
+        if (input_.Count() > 0) {
+            Database()->CheckStatus(api.isc_dsql_describe_bind(
+                StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), input_.Block()));
+            input_.InitializeInput();
+        }
+        if (sql_type_ == SQLSelect || sql_type_ == SQLExecProcedure ||
+            sql_type_ == SQLSelectForUpdate) {
+            DescribeOutput();
+        } else {
+            output_.Clear();
+        }
+    } catch (...) {
+        try {
+            FreeHandle();
+        } catch (...) {
+            // The first failure is the one worth reporting.
+        }
+        throw;
+    }
+    prepared_ = true;
+}
+
+void TIBSQL::DescribeOutput() {
+    const ClientApi& api = Api();
+    output_.dialect = Dialect();
+    output_.SetCount(1);
+    Database()->CheckStatus(api.isc_dsql_describe(
+        StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), output_.Block()));
+    const int columns = output_.Block()->sqld;
+    if (columns == 0) {
+        output_.Clear();
+        return;
+    }
+    if (columns > 1) {
+        output_.SetCount(columns);
+        Database()->CheckStatus(api.isc_dsql_describe(
+            StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), output_.Block()));
+    }
+    NameOutputColumns();
+    output_.InitializeOutput();
+}
+
+void TIBSQL::NameOutputColumns() {
+    std::vector<std::string> taken;
+    for (int i = 0; i < output_.Count(); ++i) {
+        const XSQLVAR& var = output_[i].Var();
+        const std::string alias =
+            NormalizeName(std::string(var.aliasname, static_cast<size_t>(var.aliasname_length)));
+        const std::string base = alias.empty() ? "F_" : alias;
+        std::string name = alias.empty() ? "F_1" : alias;
+        for (int number = 2; std::find(taken.begin(), taken.end(), name) != taken.end(); ++number) {
+            const std::string suffix = std::to_string(number);
+            name = base.substr(0, std::min(base.size(), 31 - suffix.size())) + suffix;
+        }
+        taken.push_back(name);
+        output_.SetName(i, name);
+    }
+}
+
+void TIBSQL::ExecQuery() {
+    if (open_) RaiseClientError(kSqlOpen);
+    if (!prepared_) Prepare();
+    base_.CheckTransaction();
+    if (handle_ == 0) RaiseClientError(kInvalidStatementHandle);
+    const ClientApi& api = Api();
+    const auto dialect = static_cast<unsigned short>(Dialect());
+    if (sql_type_ == SQLSelect || sql_type_ == SQLSelectForUpdate) {
+        Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
+                                                         dialect, input_.Block(), nullptr));
+        Database()->CheckStatus(
+            api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursor_name_.c_str(), 0));
+        open_ = true;
+        bof_ = true;
+        eof_ = false;
+        record_count_ = 0;
+        if (GoToFirstRecordOnExecute) Next();
+    } else if (sql_type_ == SQLExecProcedure) {
+        Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
+                                                         dialect, input_.Block(), output_.Block()));
+    } else {
+        Transaction()->CheckStatus(api.isc_dsql_execute(StatusVector(), base_.TRHandle(), &handle_,
+                                                        dialect, input_.Block()));
+    }
+}
+
+bool TIBSQL::Next() {
+    if (eof_) return false;
+    if (!open_) RaiseClientError(kSqlClosed);
+    const ISC_STATUS result = Api().isc_dsql_fetch(
+        StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), output_.Block());
+    if (result == 100 || (result != 0 && StatusHolds(kCursorEndOfData))) {
+        eof_ = true;
+        return false;
+    }
+    if (result != 0) {
+        SavedStatus failure;
+        try {
+            Close();
+        } catch (...) {
+        }
+        failure.Raise();
+    }
+    ++record_count_;
+    bof_ = false;
+    return true;
+}
+
+void TIBSQL::Close() {
+    const bool was_open = open_;
+    open_ = false;
+    bof_ = false;
+    eof_ = false;
+    record_count_ = 0;
+    if (handle_ != 0 && was_open &&
+        (sql_type_ == SQLSelect || sql_type_ == SQLSelectForUpdate)) {
+        const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+        if (result > 0 && !StatusHolds(kBadStatementHandle) && !StatusHolds(kCursorCloseError)) {
+            RaiseServerError();
+        }
+    }
+}
+
+void TIBSQL::FreeHandle() {
+    input_.Clear();
+    output_.Clear();
+    prepared_ = false;
+    if (handle_ == 0) return;
+    const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);
+    handle_ = 0;
+    open_ = false;
+    if (result > 0 && !StatusHolds(kBadStatementHandle)) RaiseServerError();
+}
+
+int TIBSQL::RowsAffected() {
+    if (handle_ == 0) return -1;
+    int wanted;
+    switch (sql_type_) {
+        case SQLInsert: wanted = isc_info_req_insert_count; break;
+        case SQLUpdate: wanted = isc_info_req_update_count; break;
+        case SQLDelete: wanted = isc_info_req_delete_count; break;
+        default: return -1;
+    }
+    const char item = isc_info_sql_records;
+    std::array<char, 64> info{};
+    const ClientApi& api = Api();
+    if (api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item, static_cast<short>(info.size()),
+                              info.data()) > 0 ||
+        info[0] != isc_info_sql_records) {
+        return -1;
+    }
+    // isc_info_sql_records, length, then (item, length, count) triples.
+    size_t pos = 3;
+    while (pos + 3 <= info.size() && info[pos] != isc_info_end) {
+        const char code = info[pos];
+        const auto length = static_cast<short>(api.isc_vax_integer(&info[pos + 1], 2));
+        const auto count = static_cast<int>(api.isc_vax_integer(&info[pos + 3], length));
+        if (code == wanted) return count;
+        pos += 3 + static_cast<size_t>(length);
+    }
+    return -1;
+}
+
+}  // namespace db

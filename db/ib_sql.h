@@ -1,0 +1,100 @@
+#pragma once
+
+#include <ibase.h>
+
+#include <string>
+
+#include "db/component.h"
+#include "db/ib_base.h"
+#include "db/xsqlda.h"
+
+namespace db {
+
+class TIBDatabase;
+class TIBTransaction;
+
+// Statement types as the server reports them.
+enum SqlStatementType {
+    SQLUnknown = 0,
+    SQLSelect = 1,
+    SQLInsert = 2,
+    SQLUpdate = 3,
+    SQLDelete = 4,
+    SQLDDL = 5,
+    SQLGetSegment = 6,
+    SQLPutSegment = 7,
+    SQLExecProcedure = 8,
+    SQLStartTransaction = 9,
+    SQLCommit = 10,
+    SQLRollback = 11,
+    SQLSelectForUpdate = 12,
+    SQLSetGenerator = 13,
+};
+
+// One server statement: prepare, bind through the input descriptors,
+// execute, and fetch rows into the output descriptors.
+class TIBSQL {
+public:
+    explicit TIBSQL(TComponent* owner);
+    ~TIBSQL();
+    TIBSQL(const TIBSQL&) = delete;
+    TIBSQL& operator=(const TIBSQL&) = delete;
+
+    TIBBase& Base() { return base_; }
+    TIBDatabase* Database() const { return base_.Database(); }
+    TIBTransaction* Transaction() const { return base_.Transaction(); }
+
+    // Replaces the text; frees the server statement.
+    void SetText(const std::string& text);
+    const std::string& Text() const { return text_; }
+    // The text sent to the server (markers replaced by "?").
+    const std::string& ProcessedText() const { return processed_; }
+
+    void Prepare();
+    void ExecQuery();
+    // Fetches one row into the output descriptors; false at the end.
+    bool Next();
+    void Close();
+    void FreeHandle();
+
+    bool Prepared() const { return prepared_; }
+    bool Open() const { return open_; }
+    bool Bof() const { return bof_; }
+    bool Eof() const { return eof_; }
+    int RecordCount() const { return record_count_; }
+    int SQLType() const { return sql_type_; }
+    isc_stmt_handle Handle() const { return handle_; }
+    const std::string& CursorName() const { return cursor_name_; }
+    // Insert, update or delete count of the last execution; -1 otherwise.
+    int RowsAffected();
+
+    TIBXSQLDA& Params() { return input_; }
+    TIBXSQLDA& Current() { return output_; }
+
+    bool GoToFirstRecordOnExecute = true;
+    bool ParamCheck = true;
+
+private:
+    int Dialect() const;
+    void DescribeOutput();
+    void NameOutputColumns();
+
+    TIBBase base_;
+    std::string text_;
+    std::string processed_;
+    TIBXSQLDA input_;
+    TIBXSQLDA output_;
+    isc_stmt_handle handle_ = 0;
+    int sql_type_ = SQLUnknown;
+    bool prepared_ = false;
+    bool open_ = false;
+    bool bof_ = false;
+    bool eof_ = false;
+    int record_count_ = 0;
+    std::string cursor_name_;
+};
+
+// Trims blanks and upper-cases a name as dialect 1 does for identifiers.
+std::string NormalizeName(const std::string& name);
+
+}  // namespace db

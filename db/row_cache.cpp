@@ -1,0 +1,133 @@
+#include "db/row_cache.h"
+
+#include <ibase.h>
+
+#include <cstring>
+#include <new>
+
+#include "db/xsqlda.h"
+
+namespace db {
+
+void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
+    Release();
+    chunk_ = chunk > 0 ? chunk : 1000;
+    slots_.clear();
+    size_t offset = kNullFlagsOffset + static_cast<size_t>(columns.Count());
+    for (int i = 0; i < columns.Count(); ++i) {
+        const XSQLVAR& var = columns[i].Var();
+        ColumnSlot slot;
+        slot.sql_type = static_cast<int16_t>(var.sqltype & ~1);
+        slot.scale = var.sqlscale;
+        slot.nullable = (var.sqltype & 1) != 0;
+        using K = ColumnSlot::Kind;
+        switch (slot.sql_type) {
+            case SQL_VARYING: slot.kind = K::kVarying; slot.size = static_cast<uint32_t>(var.sqllen) + 2; break;
+            case SQL_TEXT: slot.kind = K::kText; slot.size = static_cast<uint32_t>(var.sqllen); break;
+            case SQL_DOUBLE: case SQL_FLOAT: case SQL_D_FLOAT: slot.kind = K::kDouble; slot.size = 8; break;
+            case SQL_LONG: case SQL_SHORT: case SQL_INT64:
+                if (slot.scale == 0) {
+                    slot.kind = slot.sql_type == SQL_INT64 ? K::kInt64 : K::kInt32;
+                } else if (slot.scale >= -4) {
+                    slot.kind = K::kCurrency;
+                } else {
+                    slot.kind = K::kDouble;
+                }
+                slot.size = slot.kind == K::kInt32 ? 4 : 8;
+                break;
+            case SQL_TIMESTAMP: slot.kind = K::kTimestamp; slot.size = 8; break;
+            case SQL_TYPE_DATE: slot.kind = K::kDate; slot.size = 4; break;
+            case SQL_TYPE_TIME: slot.kind = K::kTime; slot.size = 4; break;
+            default: slot.kind = K::kId; slot.size = 8; break;
+        }
+        slot.offset = static_cast<uint32_t>(offset);
+        offset += slot.size;
+        slots_.push_back(slot);
+    }
+    row_size_ = offset;
+}
+
+void RowCache::Release() {
+    std::free(block_);
+    block_ = nullptr;
+    count_ = 0;
+    capacity_ = 0;
+}
+
+void RowCache::Append(TIBXSQLDA& columns) {
+    if (count_ == capacity_) {
+        const size_t rows = static_cast<size_t>(capacity_) + static_cast<size_t>(chunk_);
+        void* grown = std::realloc(block_, rows * row_size_);
+        if (grown == nullptr) throw std::bad_alloc();
+        block_ = static_cast<char*>(grown);
+        capacity_ = static_cast<int>(rows);
+    }
+    char* row = block_ + static_cast<size_t>(count_) * row_size_;
+    const int32_t number = count_;
+    std::memcpy(row, &number, sizeof number);
+    row[sizeof number] = 0;
+    const int n = static_cast<int>(slots_.size());
+    for (int c = 0; c < n; ++c) {
+        const ColumnSlot& slot = slots_[static_cast<size_t>(c)];
+        const XSQLVAR& var = columns[c].Var();
+        const bool null = slot.nullable && var.sqlind != nullptr && *var.sqlind == -1;
+        row[kNullFlagsOffset + c] = null ? 1 : 0;
+        char* value = row + slot.offset;
+        if (null) continue;
+        using K = ColumnSlot::Kind;
+        switch (slot.kind) {
+            case K::kVarying: {
+                uint16_t length;
+                std::memcpy(&length, var.sqldata, 2);
+                if (length > slot.size - 2) length = static_cast<uint16_t>(slot.size - 2);
+                std::memcpy(value, &length, 2);
+                std::memcpy(value + 2, var.sqldata + 2, length);
+                break;
+            }
+            case K::kInt32:
+                if (slot.sql_type == SQL_SHORT) {
+                    int16_t s;
+                    std::memcpy(&s, var.sqldata, 2);
+                    const int32_t widened = s;
+                    std::memcpy(value, &widened, 4);
+                } else {
+                    std::memcpy(value, var.sqldata, 4);
+                }
+                break;
+            case K::kCurrency: {
+                int64_t raw = 0;
+                if (slot.sql_type == SQL_SHORT) {
+                    int16_t s; std::memcpy(&s, var.sqldata, 2); raw = s;
+                } else if (slot.sql_type == SQL_LONG) {
+                    int32_t l; std::memcpy(&l, var.sqldata, 4); raw = l;
+                } else {
+                    std::memcpy(&raw, var.sqldata, 8);
+                }
+                for (int s = slot.scale; s > -4; --s) raw *= 10;
+                std::memcpy(value, &raw, 8);
+                break;
+            }
+            case K::kDouble:
+                if (slot.sql_type == SQL_FLOAT) {
+                    float f; std::memcpy(&f, var.sqldata, 4);
+                    const double d = f; std::memcpy(value, &d, 8);
+                } else if (slot.sql_type == SQL_DOUBLE || slot.sql_type == SQL_D_FLOAT) {
+                    std::memcpy(value, var.sqldata, 8);
+                } else {  // scaled integer beyond four decimals
+                    int64_t raw = 0;
+                    if (slot.sql_type == SQL_SHORT) { int16_t s; std::memcpy(&s, var.sqldata, 2); raw = s; }
+                    else if (slot.sql_type == SQL_LONG) { int32_t l; std::memcpy(&l, var.sqldata, 4); raw = l; }
+                    else std::memcpy(&raw, var.sqldata, 8);
+                    double d = static_cast<double>(raw);
+                    for (int s = slot.scale; s < 0; ++s) d /= 10;
+                    std::memcpy(value, &d, 8);
+                }
+                break;
+            default:
+                std::memcpy(value, var.sqldata, slot.size);
+        }
+    }
+    ++count_;
+}
+
+}  // namespace db

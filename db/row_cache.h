@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+namespace db {
+
+class TIBXSQLDA;
+
+// Where one column's value sits in a cached row, and how it is stored.
+struct ColumnSlot {
+    enum class Kind : uint8_t {
+        kVarying,    // 2-byte actual length, then the bytes
+        kText,       // described-length bytes, blank padded by the server
+        kDouble,
+        kInt32,
+        kInt64,
+        kCurrency,   // amount x 10000 in 64 bits
+        kTimestamp,  // the server's 8-byte timestamp, decoded when read
+        kDate,
+        kTime,
+        kId,         // 8-byte blob or array id
+    };
+    Kind kind = Kind::kInt32;
+    int16_t sql_type = 0;
+    int16_t scale = 0;
+    bool nullable = false;
+    uint32_t offset = 0;  // of the stored value within the row
+    uint32_t size = 0;    // bytes the value may take
+};
+
+// Every fetched row of an open result set, in fetch order, at a fixed size
+// per row, in one block that grows by a fixed number of rows.
+class RowCache {
+public:
+    RowCache() = default;
+    ~RowCache() { std::free(block_); }
+    RowCache(const RowCache&) = delete;
+    RowCache& operator=(const RowCache&) = delete;
+
+    // Lays the rows out for the columns of `columns` and reserves `chunk` rows.
+    void Configure(TIBXSQLDA& columns, int chunk);
+    void Release();
+
+    // Copies the values the last fetch left in the descriptors into a new row.
+    void Append(TIBXSQLDA& columns);
+
+    int Count() const { return count_; }
+    int Capacity() const { return capacity_; }
+    size_t RowSize() const { return row_size_; }
+    const std::vector<ColumnSlot>& Columns() const { return slots_; }
+    const char* Row(int i) const { return block_ + static_cast<size_t>(i) * row_size_; }
+    // The row's null flag for column c.
+    static bool IsNull(const char* row, int c) { return row[kNullFlagsOffset + c] != 0; }
+
+private:
+    // Row record: row number, bookmark flag, one null flag per column, values.
+    static constexpr size_t kNullFlagsOffset = sizeof(int32_t) + 1;
+
+    std::vector<ColumnSlot> slots_;
+    size_t row_size_ = 0;
+    int chunk_ = 1000;
+    int count_ = 0;
+    int capacity_ = 0;
+    char* block_ = nullptr;
+};
+
+}  // namespace db

@@ -1,0 +1,378 @@
+-- Tables of the cooperative database that the analysis program reads and
+-- repairs, as the demo database and the tests create them. Written for SQL
+-- dialect 1 (DATE holds date and time of day) in a database whose default
+-- character set is ISO8859_1.
+--
+-- Money amounts are DOUBLE PRECISION throughout: the program declares them
+-- as floats and refuses scaled integers (NUMERIC, DECIMAL).
+-- Each statement ends with a semicolon at the end of its line.
+
+-- Employers of the members.
+CREATE TABLE EMPRESAS (
+    CODIGO      INTEGER NOT NULL,
+    NOMBRE      VARCHAR(100),
+    RNC         VARCHAR(15),
+    DIRECCION   VARCHAR(150),
+    TELEFONO    VARCHAR(15),
+    CONTACTO    VARCHAR(100),
+    CONSTRAINT PK_EMPRESAS PRIMARY KEY (CODIGO)
+);
+
+-- Members. The column order is the one the member screens declare.
+CREATE TABLE CLIENTES (
+    CLT_CODIGO                VARCHAR(10) NOT NULL,
+    CLT_APELLIDOS             VARCHAR(100),
+    CLT_NOMBRES               VARCHAR(100),
+    CLT_DIRECCION             VARCHAR(150),
+    CLT_SECTOR                VARCHAR(60),
+    CLT_CIUDAD                VARCHAR(60),
+    CLT_FECHA                 DATE,
+    CLT_TELRES                VARCHAR(15),
+    CLT_TABAJO1               VARCHAR(100),
+    CLT_CARGO1                VARCHAR(60),
+    CLT_DIRECCION1            VARCHAR(150),
+    CLT_SALARIO1              DOUBLE PRECISION,
+    CLT_TRABAJO2              VARCHAR(100),
+    CLT_CARGO2                VARCHAR(60),
+    CLT_DIRECCION2            VARCHAR(150),
+    CLT_SALARIO2              DOUBLE PRECISION,
+    CLT_ESTADOCIVIL           VARCHAR(1),
+    CLT_DEPENDIENTES          SMALLINT,
+    CLT_CONYUGUE              VARCHAR(100),
+    CLT_PARIENTE1             VARCHAR(100),
+    CLT_PARIENTE2             VARCHAR(100),
+    CLT_REFERENCIA1           VARCHAR(100),
+    CLT_REFERENCIA2           VARCHAR(100),
+    CLT_BEEPER                VARCHAR(15),
+    CLT_CELULAR               VARCHAR(15),
+    CLT_VIVIENDA              VARCHAR(1),
+    CLT_PAGOMENSUAL           DOUBLE PRECISION,
+    CLT_PROPIETARIO           VARCHAR(100),
+    CLT_TELPROPIETARIO        VARCHAR(15),
+    CLT_CUENTABANCO1          VARCHAR(30),
+    CLT_CUENTABANCO2          VARCHAR(30),
+    CLT_CUENTABANCO3          VARCHAR(30),
+    CLT_AUTOMOVIL             VARCHAR(1),
+    CLT_MARCA                 VARCHAR(30),
+    CLT_ANO                   SMALLINT,
+    CLT_TIPOCOMPRA            VARCHAR(10),
+    CLT_FINANCIADOR           VARCHAR(60),
+    CLT_BALANCE               DOUBLE PRECISION,
+    CLT_ESTATUS               CHAR(1),
+    CLT_CEDULA                VARCHAR(15),
+    CLT_TELPARIENTE1          VARCHAR(15),
+    CLT_TELPARIENTE2          VARCHAR(15),
+    CLT_TELREFERENCIA1        VARCHAR(15),
+    CLT_TELREFERENCIA2        VARCHAR(15),
+    CLT_TIEMPO1               VARCHAR(20),
+    CLT_TIEMPO2               VARCHAR(20),
+    CLT_DIRPARIENTE1          VARCHAR(150),
+    CLT_DIRPARIENTE2          VARCHAR(150),
+    CLT_DIRREFERENCIA1        VARCHAR(150),
+    CLT_DIRREFERENCIA2        VARCHAR(150),
+    CLT_TELTRABAJO1           VARCHAR(15),
+    CLT_TELTRABAJO2           VARCHAR(15),
+    CLT_PROMOTOR              INTEGER,
+    CLT_ZONA                  INTEGER,
+    CLT_REFCOMERCIALES1       VARCHAR(100),
+    CLT_REFCOMERCIALES2       VARCHAR(100),
+    CLT_REFCOMERCIALES3       VARCHAR(100),
+    CLT_DIRREFCOMERCIALES1    VARCHAR(150),
+    CLT_DIRREFCOMERCIALES2    VARCHAR(150),
+    CLT_DIRREFCOMERCIALES3    VARCHAR(150),
+    CLT_TELREFCOMERCIALES1    VARCHAR(15),
+    CLT_TELREFCOMERCIALES2    VARCHAR(15),
+    CLT_TELREFCOMERCIALES3    VARCHAR(15),
+    CLT_EMPRESA               VARCHAR(100),
+    CLT_EMPDIRECCION          VARCHAR(150),
+    CLT_EMPCIUDAD             VARCHAR(60),
+    CLT_REFERENCIA3           VARCHAR(100),
+    CLT_DIRREFERENCIA3        VARCHAR(150),
+    CLT_TELREFERENCIA3        VARCHAR(15),
+    CLT_PARIENTE3             VARCHAR(100),
+    CLT_DIRPARIENTE3          VARCHAR(150),
+    CLT_TELPARIENTE3          VARCHAR(15),
+    CLT_CUOTAFINANCIAMIENTO   DOUBLE PRECISION,
+    CLT_VINCULACION           VARCHAR(30),
+    CLT_TPPERSONA             VARCHAR(1),
+    EMPRESA                   INTEGER,
+    CLT_CODIGO2               INTEGER,
+    BALANCE_AHORRO            DOUBLE PRECISION,
+    BALANCE_CXC               DOUBLE PRECISION,
+    DESCONTAR_AHORRO          VARCHAR(1),
+    CUOTA_AHORRO              DOUBLE PRECISION,
+    PAGOS_CXC                 INTEGER,
+    CLT_CUOTACXC              DOUBLE PRECISION,
+    CLT_TIPO                  INTEGER,
+    DESCONTAR_PRESTAMO        VARCHAR(1),
+    DESCONTAR_INTERESPRESTAMO VARCHAR(1),
+    FICHA                     VARCHAR(10),
+    CLT_NOMBRESYAPELLIDOS     VARCHAR(250),
+    CLT_TIPONOMINA            VARCHAR(10),
+    SUELDO                    DOUBLE PRECISION,
+    PORC_AHORRO               DOUBLE PRECISION,
+    CLT_SECUENCIA             INTEGER,
+    CLT_EMAIL                 VARCHAR(100),
+    BALANCE_CAPITAL           DOUBLE PRECISION,
+    CUOTA_AHORRO_CAPITAL      DOUBLE PRECISION,
+    SEGURO                    VARCHAR(1),
+    OTROS_SERV                VARCHAR(1),
+    PREST_VIGENTE             VARCHAR(1),
+    CARNE                     VARCHAR(15),
+    PAGO_CARNET               DOUBLE PRECISION,
+    INSCRIPCION               DOUBLE PRECISION,
+    FOTOGRAFIA                VARCHAR(255),
+    POR_DESCUENTO             DOUBLE PRECISION,
+    DESCUENTO_MAX             DOUBLE PRECISION,
+    TOT_DESCUENTO             DOUBLE PRECISION,
+    CLAVE                     VARCHAR(20),
+    TIPOFISCAL                VARCHAR(2),
+    RNC                       VARCHAR(15),
+    TIPOINSCRIPCION           VARCHAR(2),
+    GARANTECEDULA1            VARCHAR(15),
+    GARANTECEDULA2            VARCHAR(15),
+    GARANTECEDULA3            VARCHAR(15),
+    CLT_PAIS                  VARCHAR(60),
+    CLT_EMAIL2                VARCHAR(100),
+    CERTIFICADO               VARCHAR(20),
+    DISTRITO                  INTEGER,
+    BENEFICIARIO              VARCHAR(100),
+    TELEFONO_BENEF            VARCHAR(15),
+    CEDULA_BENEF              VARCHAR(15),
+    DESC_FUNERARIA            DOUBLE PRECISION,
+    DESC_SEGURO               DOUBLE PRECISION,
+    DESC_OTROS                DOUBLE PRECISION,
+    SEXO                      VARCHAR(1),
+    BALANCE_CXCS              DOUBLE PRECISION,
+    BALANCE_CXCT              DOUBLE PRECISION,
+    CUOTA_CXCS                DOUBLE PRECISION,
+    CUOTA_CXCT                DOUBLE PRECISION,
+    CLT_FECRETIRO             DATE,
+    BALANCE_AHORROINF         DOUBLE PRECISION,
+    CUOTA_AHORROINF           DOUBLE PRECISION,
+    BALANCE_AHORRORET         DOUBLE PRECISION,
+    CUOTA_AHORRORET           DOUBLE PRECISION,
+    CUOTA_AHORROVIV           DOUBLE PRECISION,
+    BALANCE_AHORROVIV         DOUBLE PRECISION,
+    BALANCE_DEPOSITO          DOUBLE PRECISION,
+    REFERENCIA                VARCHAR(100),
+    DIR_REFERENCIA            VARCHAR(150),
+    REFERENCIA2               VARCHAR(100),
+    COMENTARIO                BLOB SUB_TYPE TEXT,
+    PAGARBENEFICIOS           VARCHAR(1),
+    FECHANACIMIENTO           DATE,
+    SECTOR1                   VARCHAR(60),
+    CALLENUMERO1              VARCHAR(150),
+    CIUDAD1                   VARCHAR(60),
+    MUNICIPIO1                VARCHAR(60),
+    PROVINCIA1                VARCHAR(60),
+    PAIS1                     VARCHAR(60),
+    SECTOR2                   VARCHAR(60),
+    CALLENUMERO2              VARCHAR(150),
+    CIUDAD2                   VARCHAR(60),
+    MUNICIPIO2                VARCHAR(60),
+    PROVINCIA2                VARCHAR(60),
+    PAIS2                     VARCHAR(60),
+    OCUPACION                 VARCHAR(60),
+    NACIONALIDAD              VARCHAR(60),
+    DIR_REFERENCIA1           VARCHAR(150),
+    MUNICIPIO                 VARCHAR(60),
+    PROVINCIA                 VARCHAR(60),
+    FECHAULTMODIFICACION      DATE,
+    PAGINAWEB                 VARCHAR(100),
+    EMPRESA_ANTERIOR          INTEGER,
+    BALANCE_CERTIFICADOS      DOUBLE PRECISION,
+    FECHA_NACIMIENTO          DATE,
+    MES_NACIMIENTO            INTEGER,
+    CODEUDOR_NOMBRE           VARCHAR(100),
+    CODEUDOR_DIRECCION        VARCHAR(150),
+    CODEUDOR_CIUDAD           VARCHAR(60),
+    CODEUDOR_TELEFONO         VARCHAR(15),
+    CODEUDOR_CEDULA           VARCHAR(15),
+    GARANTE_LUGARTRABAJO1     VARCHAR(100),
+    GARANTE_POSICION1         VARCHAR(60),
+    GARANTE_SALARIO1          DOUBLE PRECISION,
+    GARANTE_LUGARTRABAJO2     VARCHAR(100),
+    GARANTE_POSICION2         VARCHAR(60),
+    GARANTE_SALARIO2          DOUBLE PRECISION,
+    GARANTE_LUGARTRABAJO3     VARCHAR(100),
+    GARANTE_POSICION3         VARCHAR(60),
+    GARANTE_SALARIO3          DOUBLE PRECISION,
+    CODEUDOR_LUGARTRABAJO1    VARCHAR(100),
+    CODEUDOR_POSICION1        VARCHAR(60),
+    CODEUDOR_SALARIO1         DOUBLE PRECISION,
+    PASAPORTE                 VARCHAR(20)
+,
+    CONSTRAINT PK_CLIENTES PRIMARY KEY (CLT_CODIGO)
+);
+-- Equality criteria of the customer search and the employer filter.
+CREATE INDEX IX_CLIENTES_TELRES ON CLIENTES (CLT_TELRES);
+CREATE INDEX IX_CLIENTES_CEDULA ON CLIENTES (CLT_CEDULA);
+CREATE INDEX IX_CLIENTES_EMPRESA ON CLIENTES (EMPRESA);
+
+-- Loans. REGISTRO_NO is the row key. NO_DOCUMENTO, the loan number the
+-- other tables refer to, is not unique: applications not yet disbursed
+-- carry 0 or a negative number.
+CREATE TABLE SOLICITUDPRES (
+    REGISTRO_NO          INTEGER NOT NULL,
+    SOLICITUD_NO         INTEGER,
+    FECHA                DATE,
+    VALOR                DOUBLE PRECISION,
+    CONCEPTO             VARCHAR(5000),
+    SOCIO                VARCHAR(10),
+    EMPRESA              INTEGER,
+    BALANCE_PENDIENTE    DOUBLE PRECISION,
+    TASA                 DOUBLE PRECISION,
+    CONDICIONES          INTEGER,
+    FORMA_PAGO           VARCHAR(10),
+    TOTAL_COBRAR         DOUBLE PRECISION,
+    TOTAL_CUOTAS         DOUBLE PRECISION,
+    FICHA                VARCHAR(10),
+    CANT_CUOTAS          INTEGER,
+    ESTATUS              VARCHAR(2),
+    INTERES              DOUBLE PRECISION,
+    PAGADO_CHEKENO       INTEGER,
+    PRIMA                DOUBLE PRECISION,
+    TIPO_DOC             VARCHAR(3),
+    NO_DOCUMENTO         INTEGER,
+    TIPO                 INTEGER,
+    DIA1                 INTEGER,
+    DIA2                 INTEGER,
+    TIPOCALCULO          VARCHAR(1),
+    CARTERA              VARCHAR(2),
+    VALORSEGURO          DOUBLE PRECISION,
+    CUOTASEGURO          DOUBLE PRECISION,
+    GASTOSLEGALES        DOUBLE PRECISION,
+    PENALIZACION         VARCHAR(1),
+    TIPOPRESTAMO         VARCHAR(1),
+    TIPOTASA             INTEGER,
+    REFERENCIA           VARCHAR(50),
+    FECHAPRIMERACUOTA    DATE,
+    FECHAULTIMACUOTA     DATE,
+    ORIGENID             INTEGER,
+    RENEGOZIADOSN        VARCHAR(1),
+    ENLEGAL              VARCHAR(1),
+    TIPOGARANTIA         VARCHAR(300),
+    EST                  VARCHAR(1),
+    BALANCE_INTERES      DOUBLE PRECISION,
+    VALOR_CHEQUE         DOUBLE PRECISION,
+    DEDUCCION_SEGURO     DOUBLE PRECISION,
+    DEDUCCION_OTROS      DOUBLE PRECISION,
+    DEDUCCION_RAZON      VARCHAR(255),
+    CALCULARSEGURO       VARCHAR(1),
+    REENGANCHE_REG       INTEGER,
+    COMENTARIO_ANALISTA  VARCHAR(3000),
+    FECHAINI             DATE,
+    FECHAFIN             DATE,
+    CALCULARGASTOSCIERRE VARCHAR(1),
+    FECHAREGISTRO        DATE,
+    REGISTRADOPOR        VARCHAR(10),
+    FECHAAUTORIZACION    DATE,
+    AUTORIZADOPOR        VARCHAR(10),
+    FECHACIERRE          DATE,
+    FECHA_ULTMOV         DATE,
+    WEBSN                VARCHAR(1),
+    FORMA_DESEMBOLSO     VARCHAR(1),
+    FECHA_DESEMBOLSO     DATE,
+    SEGUROENCUOTAS       VARCHAR(1),
+    CONSTRAINT PK_SOLICITUDPRES PRIMARY KEY (REGISTRO_NO)
+);
+CREATE INDEX IX_SOLICITUDPRES_SOCIO ON SOLICITUDPRES (SOCIO);
+CREATE INDEX IX_SOLICITUDPRES_NO_DOCUMENTO ON SOLICITUDPRES (NO_DOCUMENTO);
+
+-- Payment schedules, one row per installment, found by loan number and
+-- installment. Not declared unique: nothing in the program relies on it.
+CREATE TABLE RENGLONES (
+    REN_PRESTAMONO    INTEGER,
+    REN_FECHAPRESTAMO DATE,
+    REN_FECHAVENCE    DATE,
+    REN_CUOTANO       INTEGER,
+    REN_RECIBONO      INTEGER,
+    REN_FECHAECIBO    DATE,
+    REN_CUOTACAPITAL  DOUBLE PRECISION,
+    REN_CUOTAINTERES  DOUBLE PRECISION,
+    REN_CUOTAMORA     DOUBLE PRECISION,
+    REN_TOTALCUOTA    DOUBLE PRECISION,
+    REN_BALANCE       DOUBLE PRECISION,
+    REN_PAGADOCAPITAL DOUBLE PRECISION,
+    REN_PAGADOINTERES DOUBLE PRECISION,
+    REN_TOTALPAGADO   DOUBLE PRECISION,
+    CARTERA           VARCHAR(2),
+    SEGURO            DOUBLE PRECISION,
+    NETO              DOUBLE PRECISION,
+    GASTOSCIERRE      DOUBLE PRECISION
+);
+CREATE INDEX IX_RENGLONES_PRESTAMO ON RENGLONES (REN_PRESTAMONO, REN_CUOTANO);
+
+-- Receipt lines. No unique key: the same receipt line captured twice is
+-- real data that the reconciliation has to cope with.
+CREATE TABLE INGRESOSDET (
+    RECIBO       INTEGER,
+    FECHARECIBO  DATE,
+    CUOTA        INTEGER,
+    PAGOCAPITAL  DOUBLE PRECISION,
+    PAGOINTERES  DOUBLE PRECISION,
+    PRESTAMO     INTEGER,
+    PAGOMORA     DOUBLE PRECISION,
+    CONCEPTO     VARCHAR(100)
+);
+CREATE INDEX IX_INGRESOSDET_PRESTAMO ON INGRESOSDET (PRESTAMO);
+CREATE INDEX IX_INGRESOSDET_RECIBO ON INGRESOSDET (RECIBO);
+
+-- Credit and debit note lines. TIPO_DOC tells the kind: containing C is a
+-- credit, containing D a debit.
+CREATE TABLE CCNOTASDET (
+    DOCUMENTO    INTEGER,
+    FECHARECIBO  DATE,
+    CUOTA        INTEGER,
+    PAGOCAPITAL  DOUBLE PRECISION,
+    PAGOINTERES  DOUBLE PRECISION,
+    PRESTAMO     INTEGER,
+    TIPO_DOC     VARCHAR(3),
+    CONCEPTO     VARCHAR(100)
+);
+CREATE INDEX IX_CCNOTASDET_PRESTAMO ON CCNOTASDET (PRESTAMO);
+CREATE INDEX IX_CCNOTASDET_DOCUMENTO ON CCNOTASDET (DOCUMENTO);
+
+-- Payroll deductions sent by the employers. Only ESTATUS A was applied.
+CREATE TABLE NOMINA (
+    NUMERO       INTEGER,
+    FECHA        DATE,
+    CUOTA_NO     INTEGER,
+    VALOR        DOUBLE PRECISION,
+    INTERES      DOUBLE PRECISION,
+    PRESTAMO_NO  INTEGER,
+    ESTATUS      VARCHAR(1),
+    SOCIO        VARCHAR(10),
+    EMPRESA      INTEGER
+);
+CREATE INDEX IX_NOMINA_PRESTAMO_NO ON NOMINA (PRESTAMO_NO);
+
+-- Compensations (savings applied to a loan). SERVICIONO is the installment.
+CREATE TABLE COMPENSACIONDET (
+    DOCUMENTO    INTEGER,
+    FECHA        DATE,
+    SERVICIONO   INTEGER,
+    CAPITAL      DOUBLE PRECISION,
+    INTERES      DOUBLE PRECISION,
+    APLICA       INTEGER,
+    SOCIO        VARCHAR(10)
+);
+CREATE INDEX IX_COMPENSACIONDET_APLICA ON COMPENSACIONDET (APLICA);
+
+-- Receivable movements. The rebuild action deletes and re-inserts a loan's
+-- rows, so there is deliberately no unique key here.
+CREATE TABLE CXCTRX (
+    CLIENTE      VARCHAR(10),
+    TIPO_DOC     VARCHAR(3),
+    DOCUMENTO    INTEGER,
+    FECHA        DATE,
+    APLICA       INTEGER,
+    VALOR        DOUBLE PRECISION,
+    FECHAVENC    DATE,
+    CUOTA        INTEGER,
+    REGISTRONO   INTEGER,
+    INTERES      DOUBLE PRECISION,
+    TIPO         INTEGER
+);
+CREATE INDEX IX_CXCTRX_CLIENTE_APLICA ON CXCTRX (CLIENTE, APLICA);

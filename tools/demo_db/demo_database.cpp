@@ -1,0 +1,148 @@
+#include "tools/demo_db/demo_database.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "db/client_library.h"
+#include "db/errors.h"
+#include "runtime/exception.h"
+#include "tools/demo_db/embedded_session.h"
+
+#ifndef COOP_SQL_DIR
+#error "COOP_SQL_DIR must name the folder of schema.sql"
+#endif
+
+namespace demo {
+namespace {
+
+std::string QuoteLiteral(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+std::string TrimBlank(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::string SchemaFile() {
+    return std::string(COOP_SQL_DIR) + "/schema.sql";
+}
+
+std::vector<std::string> SplitSqlScript(const std::string& script) {
+    std::vector<std::string> statements;
+    std::string current;
+    char quote = 0;
+    std::istringstream lines(script);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::string kept;
+        for (size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '\'' || c == '"') {
+                quote = c;
+            } else if (c == '-' && i + 1 < line.size() && line[i + 1] == '-') {
+                break;
+            }
+            kept += c;
+        }
+        const std::string trimmed = TrimBlank(kept);
+        current += kept;
+        current += '\n';
+        if (!quote && !trimmed.empty() && trimmed.back() == ';') {
+            std::string statement = TrimBlank(current);
+            statement.pop_back();  // the terminating ';'
+            statement = TrimBlank(statement);
+            if (!statement.empty()) statements.push_back(std::move(statement));
+            current.clear();
+        }
+    }
+    if (std::string rest = TrimBlank(current); !rest.empty()) statements.push_back(rest);
+    return statements;
+}
+
+std::vector<std::string> ReadSqlScript(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        const int error = errno;
+        throw runtime::EInOutError(
+            "Cannot read the SQL script " + file + ": " + std::strerror(error), error);
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    return SplitSqlScript(text.str());
+}
+
+void CreateCoopDatabase(const std::string& path, int dialect) {
+    if (dialect != 1 && dialect != 3)
+        throw runtime::Exception("SQL dialect must be 1 or 3, not " + std::to_string(dialect));
+    std::error_code ignored;
+    if (std::filesystem::exists(std::filesystem::symlink_status(path, ignored)))
+        throw runtime::EInOutError(
+            "Cannot create the database " + path + ": the file already exists", EEXIST);
+    // Read first: a missing schema must not leave an empty database behind.
+    const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
+
+    const auto& api = db::Api();
+    {
+        isc_db_handle handle = 0;
+        isc_tr_handle no_transaction = 0;
+        const std::string create = "CREATE DATABASE " + QuoteLiteral(path) +
+                                   " USER 'SYSDBA' PAGE_SIZE 8192 DEFAULT CHARACTER SET ISO8859_1";
+        db::CheckStatus(api.isc_dsql_execute_immediate(
+            db::StatusVector(), &handle, &no_transaction, 0, create.c_str(),
+            static_cast<unsigned short>(dialect), nullptr));
+        db::CheckStatus(api.isc_detach_database(db::StatusVector(), &handle));
+    }
+
+    std::unique_ptr<Attachment> attachment;
+    try {
+        // The first attachment switches forced writes off for good: test
+        // databases are scratch files, and synchronous writes would make
+        // every commit wait for the disk.
+        attachment = std::make_unique<Attachment>(
+            path, AttachOptions{.dialect = dialect, .forced_writes_off = true});
+        Transaction transaction(*attachment);
+        for (const std::string& statement : statements) {
+            try {
+                ExecuteImmediate(transaction, statement);
+            } catch (const db::EIBError& error) {
+                // Name the statement: the server's message rarely does.
+                throw db::EIBInterBaseError(
+                    error.Message() + "\nin schema statement: " + statement.substr(0, 200),
+                    error.SqlErrorCode(), error.EngineErrorCode());
+            }
+        }
+        transaction.Commit();
+    } catch (...) {
+        // The file is ours: remove it so the path stays free for a retry,
+        // and keep the first failure, which says what went wrong.
+        bool dropped = false;
+        if (attachment) {
+            try {
+                attachment->Drop();
+                dropped = true;
+            } catch (const std::exception&) {
+            }
+            attachment.reset();
+        }
+        if (!dropped) std::filesystem::remove(path, ignored);
+        throw;
+    }
+}
+
+}  // namespace demo

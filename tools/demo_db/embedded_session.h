@@ -1,0 +1,125 @@
+#pragma once
+
+// A deliberately small layer over the raw client API for the demo builder
+// and the tests that inspect its databases: one attachment, one transaction,
+// prepared statements with positional "?" parameters. The program's own
+// data layer lives in db/; this one only has to create and fill files.
+
+#include <ibase.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace demo {
+
+// Calendar date with time of day, as a dialect-1 DATE holds it.
+struct DateTime {
+    int year = 1899;
+    int month = 12;
+    int day = 30;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+// The same time of day `days` calendar days later (earlier when negative).
+DateTime AddDays(const DateTime& value, int days);
+
+// A parameter or column value; std::monostate is SQL NULL. Text is passed
+// through byte for byte (ISO8859_1 on the connection).
+using Value = std::variant<std::monostate, int32_t, int64_t, double, std::string, DateTime>;
+using Row = std::vector<Value>;
+
+inline constexpr std::monostate kNull{};
+
+bool IsNull(const Value& value);
+// Numeric value of an integer or float column; 0 for NULL. Raises for text.
+double AsDouble(const Value& value);
+int64_t AsInt(const Value& value);
+// Text column as stored (CHAR columns keep their padding); "" for NULL.
+const std::string& AsText(const Value& value);
+
+struct AttachOptions {
+    int dialect = 1;
+    // Switches synchronous writes off in the database header (persistent).
+    bool forced_writes_off = false;
+};
+
+// An embedded attachment as SYSDBA with lc_ctype ISO8859_1.
+class Attachment {
+  public:
+    explicit Attachment(const std::string& path, AttachOptions options = {});
+    ~Attachment();
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+
+    isc_db_handle* Handle() { return &handle_; }
+    int Dialect() const { return dialect_; }
+    // Deletes the database file; the attachment is gone afterwards.
+    void Drop();
+
+  private:
+    isc_db_handle handle_ = 0;
+    int dialect_;
+};
+
+// A read-write snapshot transaction; rolled back unless committed.
+class Transaction {
+  public:
+    explicit Transaction(Attachment& attachment);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    isc_tr_handle* Handle() { return &handle_; }
+    Attachment& Owner() { return attachment_; }
+    void Commit();
+
+  private:
+    Attachment& attachment_;
+    isc_tr_handle handle_ = 0;
+};
+
+// Runs one statement without parameters or results (DDL, fixed DML).
+void ExecuteImmediate(Transaction& transaction, const std::string& sql);
+
+// A statement prepared once and executed any number of times.
+class Statement {
+  public:
+    Statement(Transaction& transaction, const std::string& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Binds the values to the "?" markers in order and runs the statement.
+    void Execute(const std::vector<Value>& params = {});
+    // Same, for a select: returns every row.
+    std::vector<Row> Select(const std::vector<Value>& params = {});
+
+    struct Descriptor;  // an XSQLDA with its buffers (opaque)
+
+  private:
+    void Bind(const std::vector<Value>& params);
+
+    Transaction& transaction_;
+    isc_stmt_handle handle_ = 0;
+    std::string sql_;
+    std::unique_ptr<Descriptor> input_;
+    std::unique_ptr<Descriptor> output_;
+};
+
+// One-shot helpers for checks and small reads.
+std::vector<Row> SelectRows(Transaction& transaction, const std::string& sql,
+                            const std::vector<Value>& params = {});
+// The first column of the first row (NULL when there is no row).
+Value SelectValue(Transaction& transaction, const std::string& sql,
+                  const std::vector<Value>& params = {});
+
+}  // namespace demo
