@@ -1,0 +1,28 @@
+#include "ui/dialog_responder.h"
+
+#include "ui/window_responder.h"
+
+namespace ui {
+
+namespace {
+WindowResponder window_responder;
+DialogResponder* installed = nullptr;
+}  // namespace
+
+DialogResponder& CurrentDialogResponder() {
+    return installed ? *installed : window_responder;
+}
+
+void SetDialogResponder(DialogResponder* responder) {
+    installed = responder;
+}
+
+void ShowMessage(const std::string& text) {
+    CurrentDialogResponder().Information(text);
+}
+
+int MessageDlgConfirm(const std::string& text) {
+    return CurrentDialogResponder().Confirmation(text);
+}
+
+}  // namespace ui

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+namespace ui {
+
+// Every message box and confirmation of the program goes through one
+// responder. The one in place by default shows the windows; another can be
+// installed to answer them without a person. Texts are ISO8859_1 bytes.
+class DialogResponder {
+  public:
+    virtual ~DialogResponder() = default;
+
+    // The information box: returns once the user has dismissed it.
+    virtual void Information(const std::string& text) = 0;
+
+    // The confirmation dialog: kModalYes, kModalNo, or kModalCancel when it
+    // was closed from the title bar.
+    virtual int Confirmation(const std::string& text) = 0;
+
+    // A box with the stop icon and a single OK button: the exception report
+    // (titled with the application title) and the "Application Error" box.
+    virtual void Error(const std::string& title, const std::string& text) = 0;
+};
+
+// The responder in use. Installing nullptr puts back the one that shows
+// windows; the caller keeps ownership of what it installs.
+DialogResponder& CurrentDialogResponder();
+void SetDialogResponder(DialogResponder* responder);
+
+// The information box.
+void ShowMessage(const std::string& text);
+
+// The confirmation dialog; callers go on only on kModalYes.
+int MessageDlgConfirm(const std::string& text);
+
+}  // namespace ui
