@@ -58,6 +58,13 @@ public:
     bool AtEnd() const { return at_end_; }
     bool Bof() const { return bof_; }
     int FetchedRowCount() const { return cache_.Count(); }
+    // Fetches every remaining row into the cache; the current row, the
+    // window and the linked grids stay as they are.
+    void FetchAll();
+    // Points the fields at any fetched row (for a grid or a report reading
+    // rows outside the window); -1 points them back at the current row.
+    // Moves nothing and fires nothing.
+    void SetFieldsRow(int cache_row) { fields_row_ = cache_row; }
     int BufferChunks() const { return buffer_chunks_; }
     void SetBufferChunks(int rows) { buffer_chunks_ = rows > 0 ? rows : 1000; }
 
@@ -89,6 +96,7 @@ public:
     // The row the fields read, or nullptr when there is none.
     const char* ActiveRow() const;
     int WindowRecordCount() const { return window_count_; }
+    int WindowFirstRow() const { return window_first_; }  // cache index
     int WindowActiveRecord() const { return active_record_; }
     void SetWindowActiveRecord(int row);
     void UpdateWindowSize();
@@ -129,6 +137,7 @@ private:
     bool at_end_ = false;
     bool bof_ = false;
     bool statement_at_end_ = false;
+    int fields_row_ = -1;    // overrides the current row for the fields
     int window_first_ = 0;   // cache index of the window's first row
     int window_count_ = 0;   // rows in the window
     int active_record_ = 0;  // window position of the current row

@@ -122,6 +122,7 @@ void TIBQuery::CloseQuietly() {
     }
     cache_.Release();
     window_first_ = window_count_ = active_record_ = 0;
+    fields_row_ = -1;
     at_end_ = bof_ = false;
     statement_at_end_ = false;
     for (auto& field : fields_) field->Unbind();
@@ -129,7 +130,9 @@ void TIBQuery::CloseQuietly() {
 }
 
 const char* TIBQuery::ActiveRow() const {
-    if (!active_ || window_count_ == 0) return nullptr;
+    if (!active_) return nullptr;
+    if (fields_row_ >= 0) return fields_row_ < cache_.Count() ? cache_.Row(fields_row_) : nullptr;
+    if (window_count_ == 0) return nullptr;
     return cache_.Row(window_first_ + active_record_);
 }
 
@@ -155,6 +158,12 @@ int TIBQuery::WindowSize() const {
 void TIBQuery::FillWindowForward() {
     const int size = WindowSize();
     while (window_count_ < size && ReadRow(window_first_ + window_count_)) ++window_count_;
+}
+
+void TIBQuery::FetchAll() {
+    if (!active_) return;
+    while (ReadRow(cache_.Count())) {
+    }
 }
 
 void TIBQuery::First() {
