@@ -99,3 +99,19 @@ TEST(GeneralFormat, FifteenDigitsShortestFixedOrScientific) {
 
 }  // namespace
 }  // namespace formats
+
+namespace {
+
+TEST(AmountFormat, ExtendedPrecisionSumsRoundOnTheirOwnDigits) {
+    const formats::FormatSettings plain;
+    // 0.1 added ten times in extended precision is closer to 1 than in
+    // double; both print as 1.00, and a long double half cent rounds up.
+    long double sum = 0;
+    for (int i = 0; i < 10; ++i) sum += 0.1L;
+    EXPECT_EQ(formats::FormatFloat(formats::kAmountPattern, sum, plain), "1.00");
+    EXPECT_EQ(formats::FormatFloat(formats::kAmountPattern, 2.005L, plain), "2.01");
+    EXPECT_EQ(formats::FormatFloat(formats::kAmountPattern, 2.005, plain), "2.00");
+    EXPECT_EQ(formats::FormatFloat(formats::kAmountPattern, -0.004L, plain), "0.00");
+}
+
+}  // namespace

@@ -23,7 +23,7 @@ void Increment(std::string& digits) {
 
 // The magnitude in hundredths, as decimal digits, rounded on its 18-digit
 // expansion.
-std::string Hundredths(double magnitude) {
+std::string Hundredths(long double magnitude) {
     if (magnitude == 0) return "0";
     DecimalDigits d = ToDecimalDigits(magnitude, 18);
     // Digits down to the second decimal; the one after decides the rounding.
@@ -39,8 +39,10 @@ std::string Hundredths(double magnitude) {
     return d.digits.empty() ? "0" : d.digits;
 }
 
-std::string FormatAmount(double value, const FormatSettings& settings) {
-    if (std::isnan(value) || std::fabs(value) >= 1e18) return FormatGeneral(value, settings);
+std::string FormatAmount(long double value, const FormatSettings& settings) {
+    if (std::isnan(value) || std::fabs(value) >= 1e18L) {
+        return FormatGeneral(static_cast<double>(value), settings);
+    }
 
     std::string digits = Hundredths(std::fabs(value));
     if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
@@ -60,7 +62,12 @@ std::string FormatAmount(double value, const FormatSettings& settings) {
 }  // namespace
 
 std::string FormatFloat(std::string_view pattern, double value, const FormatSettings& settings) {
-    if (pattern.empty()) return FormatGeneral(value, settings);
+    return FormatFloat(pattern, static_cast<long double>(value), settings);
+}
+
+std::string FormatFloat(std::string_view pattern, long double value,
+                        const FormatSettings& settings) {
+    if (pattern.empty()) return FormatGeneral(static_cast<double>(value), settings);
     if (pattern == kAmountPattern) return FormatAmount(value, settings);
     throw runtime::EConvertError("Unsupported number pattern '" + std::string(pattern) + "'");
 }

@@ -23,5 +23,9 @@ inline constexpr std::string_view kAmountPattern = "###,###,##0.00";
 // take the general form.
 std::string FormatFloat(std::string_view pattern, double value,
                         const FormatSettings& settings = DefaultFormatSettings());
+// Sums kept in extended precision are rounded only here, on their own
+// 18-digit expansion.
+std::string FormatFloat(std::string_view pattern, long double value,
+                        const FormatSettings& settings = DefaultFormatSettings());
 
 }  // namespace formats

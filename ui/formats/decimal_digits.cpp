@@ -4,7 +4,7 @@
 
 namespace formats {
 
-DecimalDigits ToDecimalDigits(double magnitude, int significant) {
+DecimalDigits ToDecimalDigits(long double magnitude, int significant) {
     // to_chars rounds the exact binary value correctly; its output is
     // "d.ddd...e+XX" (or "de+XX" for one digit).
     char buffer[64];

@@ -4,7 +4,7 @@
 
 namespace formats {
 
-// A positive finite double rounded to a number of significant decimal
+// A positive finite number rounded to a number of significant decimal
 // digits: value ~= 0.d1 d2 d3 ... x 10^(exponent + 1), that is d1 is the
 // digit of 10^exponent. digits has exactly `significant` characters and
 // starts with a non-zero digit.
@@ -13,6 +13,6 @@ struct DecimalDigits {
     int exponent = 0;
 };
 
-DecimalDigits ToDecimalDigits(double magnitude, int significant);
+DecimalDigits ToDecimalDigits(long double magnitude, int significant);
 
 }  // namespace formats
