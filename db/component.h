@@ -24,21 +24,21 @@ private:
 // Slot lists keep positions stable: a leaving member clears its slot and a
 // new member fills the first empty one, so indices held by others stay valid.
 template <typename T>
-int FillFirstEmptySlot(std::vector<T*>& slots, T* item) {
-    for (size_t i = 0; i < slots.size(); ++i) {
-        if (slots[i] == nullptr) {
-            slots[i] = item;
+int FillFirstEmptySlot(std::vector<T*>& list, T* item) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i] == nullptr) {
+            list[i] = item;
             return static_cast<int>(i);
         }
     }
-    slots.push_back(item);
-    return static_cast<int>(slots.size()) - 1;
+    list.push_back(item);
+    return static_cast<int>(list.size()) - 1;
 }
 
 template <typename T>
-int FindSlot(const std::vector<T*>& slots, const T* item) {
-    for (size_t i = 0; i < slots.size(); ++i) {
-        if (slots[i] == item) return static_cast<int>(i);
+int FindSlot(const std::vector<T*>& list, const T* item) {
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (list[i] == item) return static_cast<int>(i);
     }
     return -1;
 }

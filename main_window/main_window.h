@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <string>
+
+#include "db/data_source.h"
+#include "db/ib_database.h"
+#include "db/ib_query.h"
+#include "db/ib_transaction.h"
+#include "ui/db_grid.h"
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+
+namespace main_window {
+
+class TEdit;
+
+// The main window: member code box, member identity and balance, the loan,
+// schedule and applied-documents grids, the reconciliation totals, the
+// buttons, and every database component of the program.
+class TFmain : public QWidget {
+public:
+    // Built-in database name until db.ini gives the real one: the demo
+    // database of this build.
+    static constexpr const char* kDefaultDatabaseName = COOP_DEMO_DATABASE;
+
+    explicit TFmain(QWidget* parent = nullptr);
+    ~TFmain() override;
+
+    // --- database components (created first, destroyed last) ---
+    db::TIBDatabase IBDatabase1{"IBDatabase1"};
+    db::TIBTransaction IBTransaction1{"IBTransaction1"};
+    db::TIBQuery IBQuery1{"IBQuery1"};
+    db::TIBQuery IBQuery2{"IBQuery2"};
+    db::TIBQuery qsocios{"qsocios"};
+    db::TIBQuery qpres{"qpres"};
+    db::TIBQuery qcuotas{"qcuotas"};
+    db::TIBQuery qcxc{"qcxc"};
+    db::TDataSource sqsocios{"sqsocios"};
+    db::TDataSource sqpres{"sqpres"};
+    db::TDataSource sqcuotas{"sqcuotas"};
+    db::TDataSource sqcxc{"sqcxc"};
+
+    // --- controls (owned by the window) ---
+    QLabel* Label1;
+    TEdit* edsocio;
+    QLabel* lbmensajes;
+    QGroupBox* GroupBox1;
+    QLabel* Label2;
+    QLabel* lbnombre;
+    QLabel* Label4;
+    QLabel* lbcedula;
+    QLabel* Label6;
+    QLabel* lbempresa;
+    QLabel* Label3;
+    QLabel* lbbalance;
+    QTabWidget* PageControl1;
+    QWidget* TabSheet1;
+    ui::TDBGrid* DBGrid1;
+    ui::TDBGrid* DBGrid2;
+    ui::TDBGrid* DBGrid3;
+    QLabel* lbtot1;
+    QLabel* lbtot2;
+    QLabel* lbtot3;
+    QLabel* lbbal;
+    QPushButton* btlimpiar;
+    QPushButton* btreindexar;
+    QPushButton* btcorregir;
+    QPushButton* btsalir;
+    QStatusBar* StatusBar1;
+
+    // Set by the search dialog: true when it was left without choosing.
+    bool cancelado = false;
+
+    // --- handlers and operations ---
+    void edsocioExit();
+    void edsocioDblClick();
+    void cargardatos(const std::string& modo);
+    std::string nombreempresa(int codigo);
+    void btlimpiarClick();
+    void qpresAfterScroll();
+    void btsalirClick();
+    void calculartotales();
+    double balancecxc(int prestamo);
+    void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
+                               ui::TColumn& column, ui::TGridDrawState state);
+
+    // Installed by the shell: the first-show and key-preview handlers,
+    // and the member search dialog.
+    std::function<void()> OnFormShow;
+    std::function<void(int key)> OnFormKeyDown;
+    std::function<void()> OnSearch;
+
+    // Per-type sums of the applied documents of the current loan.
+    long double sumaP = 0, sumaR = 0, sumaC = 0, sumaD = 0, sumaN = 0, sumaM = 0;
+    // The current loan's receivable balance, as last read.
+    double balanceprestamo = 0;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateGrids();
+    void ConfigureDatabase();
+    void ClearLoanDetails();
+    void UpdateMessages();
+    void SetLabelText(QLabel* label, const std::string& text);
+    void SetBalanceLabel(const std::string& text);
+
+    bool shown_once_ = false;
+    bool loading_loans_ = false;
+    bool member_inactive_ = false;
+    std::string mismatch_;
+    std::string looked_up_code_;
+};
+
+// The texts the reconciliation shows, from the six sums (kept apart from
+// the window so the rules can be checked directly).
+struct Totals {
+    std::string charges;   // lbtot1
+    std::string payments;  // lbtot2
+    std::string balance;   // lbtot3
+    long double documents_balance = 0;
+};
+Totals ComposeTotals(long double p, long double r, long double c, long double d, long double n,
+                     long double m);
+// Empty when the two balances agree as formatted texts.
+std::string MismatchMessage(long double documents_balance, double cxc_balance);
+
+}  // namespace main_window

@@ -1,0 +1,314 @@
+// The window's controls, database components and wiring.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+
+#include "main_window/code_box.h"
+#include "main_window/declared_fields.h"
+#include "main_window/main_window.h"
+#include "ui/guard.h"
+#include "ui/latin1_text.h"
+
+namespace main_window {
+namespace {
+
+// The window font: "MS Sans Serif" 8 point is 11 pixels high; where it is
+// missing, the system's sans font of the same height stands in.
+QFont WindowFont(int pixels = 11, bool bold = false, const char* family = "MS Sans Serif") {
+    QFont font(family);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, int x, int y,
+                  int w = -1, int h = -1, bool bold = false) {
+    auto* label = new QLabel(ui::ToQString(text), parent);
+    label->setObjectName(name);
+    label->setFont(WindowFont(11, bold));
+    label->setTextFormat(Qt::PlainText);
+    if (w < 0) {
+        label->adjustSize();
+        label->move(x, y);
+    } else {
+        label->setGeometry(x, y, w, h);
+    }
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x,
+                        const char* hint) {
+    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(name);
+    button->setGeometry(x, 80, 101, 49);
+    button->setToolTip(QString::fromLatin1(hint));
+    return button;
+}
+
+// The key codes the navigation rules are written in.
+int VirtualKey(int qt_key) {
+    switch (qt_key) {
+        case Qt::Key_Return: case Qt::Key_Enter: return 13;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Down: return 40;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Escape: return 27;
+        default: return qt_key & 0xFFFF;
+    }
+}
+
+}  // namespace
+
+TFmain::TFmain(QWidget* parent) : QWidget(parent) {
+    setObjectName("Fmain");
+    setWindowTitle("QuilmaCOOP - Analisis de Socios");
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(1089, 669);
+    setFont(WindowFont());
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Button);
+    ConfigureDatabase();
+    CreateControls();
+    CreateGrids();
+    // Key preview: the window sees every key before the focused control.
+    qApp->installEventFilter(this);
+}
+
+TFmain::~TFmain() {
+    qApp->removeEventFilter(this);
+    // The grids go before the data sources they follow.
+    for (ui::TDBGrid* grid : {DBGrid1, DBGrid2, DBGrid3}) grid->SetDataSource(nullptr);
+    sqsocios.SetDataSet(nullptr);
+}
+
+void TFmain::ConfigureDatabase() {
+    IBDatabase1.SetDatabaseName(kDefaultDatabaseName);
+    IBDatabase1.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
+    IBDatabase1.SetLoginPrompt(false);
+    IBDatabase1.SetDefaultTransaction(&IBTransaction1);
+    IBDatabase1.SetIdleTimer(0);
+    IBDatabase1.SetSQLDialect(1);
+    IBTransaction1.SetDefaultDatabase(&IBDatabase1);
+    IBTransaction1.SetAutoStopAction(db::saNone);
+    for (db::TIBQuery* query : {&IBQuery1, &IBQuery2, &qsocios, &qpres, &qcuotas, &qcxc}) {
+        query->SetDatabase(&IBDatabase1);
+        query->SetTransaction(&IBTransaction1);
+        query->SetBufferChunks(1000);
+    }
+    qsocios.SQL().Add("select * from clientes");
+    qpres.SQL().Add("select * from solicitudpres");
+    qcuotas.SQL().Add("select * from renglones");
+    DeclareFields(qsocios, kMemberFields);
+    DeclareFields(qpres, kLoanFields);
+    DeclareFields(qcuotas, kScheduleFields);
+    DeclareFields(qcxc, kDocumentFields);
+    qpres.AfterScroll = [this](db::TIBQuery&) { ui::Guard([this] { qpresAfterScroll(); }); };
+    sqsocios.SetDataSet(&qsocios);
+    sqpres.SetDataSet(&qpres);
+    sqcuotas.SetDataSet(&qcuotas);
+    sqcxc.SetDataSet(&qcxc);
+}
+
+void TFmain::CreateControls() {
+    Label1 = MakeLabel(this, "Label1", "Socio:", 16, 24, 37, 13, true);
+    QPalette navy = Label1->palette();
+    navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    Label1->setPalette(navy);
+
+    edsocio = new TEdit(this);
+    edsocio->setObjectName("edsocio");
+    edsocio->setGeometry(56, 22, 73, 21);
+    edsocio->setToolTip("Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre");
+    edsocio->OnExit = [this] { ui::Guard([this] { edsocioExit(); }); };
+    edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
+
+    lbmensajes = MakeLabel(this, "lbmensajes", " *** SOCIO INACTIVO *** ", 152, 22, 127, 16);
+    lbmensajes->setFont(WindowFont(13, true, "Arial Narrow"));
+    lbmensajes->setAutoFillBackground(true);
+    QPalette banner = lbmensajes->palette();
+    banner.setColor(QPalette::Window, Qt::red);
+    banner.setColor(QPalette::WindowText, Qt::white);
+    lbmensajes->setPalette(banner);
+    lbmensajes->adjustSize();
+    lbmensajes->hide();
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Informacion del socio"), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(16, 56, 617, 81);
+    Label2 = MakeLabel(GroupBox1, "Label2", "Nombre:", 8, 16, -1, -1, true);
+    Label2->setFont(WindowFont(11, true));
+    Label2->adjustSize();
+    lbnombre = MakeLabel(GroupBox1, "lbnombre", "", 56, 16, 545, 13);
+    Label4 = MakeLabel(GroupBox1, "Label4", "Cedula:", 8, 38, -1, -1, true);
+    Label4->setFont(WindowFont(11, true));
+    Label4->adjustSize();
+    lbcedula = MakeLabel(GroupBox1, "lbcedula", "", 56, 38, 137, 13);
+    Label6 = MakeLabel(GroupBox1, "Label6", "Empresa:", 224, 38, -1, -1, true);
+    Label6->setFont(WindowFont(11, true));
+    Label6->adjustSize();
+    lbempresa = MakeLabel(GroupBox1, "lbempresa", "", 280, 38, 321, 13);
+    Label3 = MakeLabel(GroupBox1, "Label3", "Balance Socio CXC:", 8, 60, -1, -1, true);
+    Label3->setFont(WindowFont(11, true));
+    Label3->adjustSize();
+    lbbalance = MakeLabel(GroupBox1, "lbbalance", "0.00", 128, 60);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->setGeometry(16, 144, 1057, 481);
+    TabSheet1 = new QWidget;
+    TabSheet1->setObjectName("TabSheet1");
+    PageControl1->addTab(TabSheet1, QStringLiteral("Prestamos"));
+
+    lbtot1 = MakeLabel(TabSheet1, "lbtot1", "", 608, 392, 430, 13, true);
+    lbtot2 = MakeLabel(TabSheet1, "lbtot2", "", 608, 409, 430, 13, true);
+    lbtot3 = MakeLabel(TabSheet1, "lbtot3", "", 608, 426, 215, 13, true);
+    for (QLabel* total : {lbtot1, lbtot2, lbtot3}) total->setFont(WindowFont(11, true));
+    lbbal = MakeLabel(TabSheet1, "lbbal", "Balance CXC", 948, 426, 91, 16);
+    lbbal->setFont(WindowFont(13, true));
+    lbbal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lbbal->setAutoFillBackground(true);
+    QPalette orange = lbbal->palette();
+    orange.setColor(QPalette::Window, QColor(255, 128, 0));
+    orange.setColor(QPalette::WindowText, Qt::white);
+    lbbal->setPalette(orange);
+    SetBalanceLabel("Balance CXC");
+
+    btlimpiar = MakeButton(this, "btlimpiar", "&Limpiar", 640, "Limpiar el formulario");
+    btreindexar = MakeButton(this, "btreindexar", "&Reindexar", 749,
+                             "Recrear el archivo de movimientos cxc a partir de los documentos "
+                             "originales");
+    btcorregir = MakeButton(this, "btcorregir", "&Corregir Tabla", 858,
+                            "Corrige la tabla de amortizacion o plan de pago acorde con los datos "
+                            "de los documentos aplicados");
+    btsalir = MakeButton(this, "btsalir", "&Salir", 968, "Salida del Program");
+    connect(btlimpiar, &QPushButton::clicked, this, [this] { ui::Guard([this] { btlimpiarClick(); }); });
+    connect(btsalir, &QPushButton::clicked, this, [this] { ui::Guard([this] { btsalirClick(); }); });
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName("StatusBar1");
+    StatusBar1->setGeometry(0, 669 - 19, 1089, 19);
+    StatusBar1->setSizeGripEnabled(false);
+    const char* panels[][2] = {{"Modulo de analisis balances cxc Socios", "500"},
+                               {"Version 1.0.01 (Rel. 5.12.24)", "300"}};
+    for (const auto& panel : panels) {
+        auto* text = new QLabel(QString::fromLatin1(panel[0]));
+        text->setAlignment(Qt::AlignCenter);
+        text->setFixedWidth(std::atoi(panel[1]));
+        text->setFrameShape(QFrame::Panel);
+        text->setFrameShadow(QFrame::Sunken);
+        StatusBar1->addWidget(text);
+    }
+}
+
+void TFmain::CreateGrids() {
+    auto make_grid = [this](const char* name, db::TDataSource& source, QRect place,
+                            const char* hint) {
+        auto* grid = new ui::TDBGrid(TabSheet1);
+        grid->setObjectName(name);
+        grid->setGeometry(place);
+        grid->setToolTip(QString::fromLatin1(hint));
+        grid->TitleFont = WindowFont();
+        grid->SetDataSource(&source);
+        return grid;
+    };
+    DBGrid1 = make_grid("DBGrid1", sqpres, {8, 8, 590, 121}, "Lista de Prestamos");
+    DBGrid1->AddColumn("ESTATUS", "EST.");
+    DBGrid1->AddColumn("NO_DOCUMENTO", "PRESTAMO");
+    DBGrid1->AddColumn("SOLICITUD_NO", "SOLICITUD");
+    DBGrid1->AddColumn("REFERENCIA", "PRESTAMO REF.", 88);
+    DBGrid1->AddColumn("FECHA", "", 68);
+    DBGrid1->AddColumn("VALOR", "", 81);
+    DBGrid1->AddColumn("BALANCE_PENDIENTE", "BALANCE", 75);
+    for (const char* column :
+         {"TASA", "CONDICIONES", "FORMA_PAGO", "TOTAL_CUOTAS", "TOTAL_COBRAR", "INTERES",
+          "PAGADO_CHEKENO", "TIPO_DOC", "TIPO", "DIA1", "DIA2", "TIPOCALCULO", "CARTERA",
+          "VALORSEGURO", "CUOTASEGURO", "GASTOSLEGALES", "PENALIZACION", "TIPOPRESTAMO",
+          "TIPOTASA", "FECHAPRIMERACUOTA", "CONCEPTO", "FECHAULTIMACUOTA", "ORIGENID",
+          "RENEGOZIADOSN", "ENLEGAL", "TIPOGARANTIA", "EST", "BALANCE_INTERES", "VALOR_CHEQUE",
+          "DEDUCCION_SEGURO", "DEDUCCION_OTROS", "DEDUCCION_RAZON", "CALCULARSEGURO",
+          "REENGANCHE_REG", "COMENTARIO_ANALISTA", "FECHAINI", "FECHAFIN", "CALCULARGASTOSCIERRE",
+          "FECHAREGISTRO", "REGISTRADOPOR", "FECHAAUTORIZACION", "AUTORIZADOPOR", "FECHACIERRE",
+          "FECHA_ULTMOV", "WEBSN", "FORMA_DESEMBOLSO", "FECHA_DESEMBOLSO", "SEGUROENCUOTAS"}) {
+        DBGrid1->AddColumn(column);
+    }
+
+    DBGrid2 = make_grid("DBGrid2", sqcuotas, {8, 144, 590, 297},
+                        "Plan de pagos (Tabla de amortizacion)");
+    DBGrid2->AddColumn("REN_CUOTANO", "CUOTA", 50);
+    DBGrid2->AddColumn("REN_FECHAVENCE", "FECHA VENC.", 80);
+    DBGrid2->AddColumn("REN_CUOTACAPITAL", "CAPITAL", 73);
+    DBGrid2->AddColumn("REN_CUOTAINTERES", "INTERES");
+    DBGrid2->AddColumn("REN_TOTALCUOTA", "CUOTA TOTAL", 85);
+    DBGrid2->AddColumn("REN_BALANCE", "BALANCE", 71);
+    DBGrid2->AddColumn("REN_PAGADOCAPITAL", "PAGO CAPITAL", 92);
+    DBGrid2->AddColumn("REN_PAGADOINTERES", "PAGO INTERES");
+    DBGrid2->AddColumn("REN_CUOTAMORA", "MORA PAGADA");
+    DBGrid2->AddColumn("REN_TOTALPAGADO", "TOTAL PAGADO");
+    DBGrid2->AddColumn("SEGURO");
+    DBGrid2->AddColumn("GASTOSCIERRE");
+    DBGrid2->AddColumn("NETO");
+    DBGrid2->AddColumn("REN_FECHAECIBO", "FECHA REC");
+    DBGrid2->AddColumn("REN_RECIBONO", "RECIBO NO.");
+
+    DBGrid3 = make_grid("DBGrid3", sqcxc, {608, 8, 430, 377}, "Documentos aplicados al prestamo");
+    DBGrid3->AddColumn("TIPO", "", 33);
+    DBGrid3->AddColumn("REN_PRESTAMONO", "DOCUMENTO", 78);
+    DBGrid3->AddColumn("REN_FECHAVENCE", "FECHA", 96);
+    DBGrid3->AddColumn("REN_CUOTANO", "CUOTA", 39);
+    DBGrid3->AddColumn("REN_CUOTACAPITAL", "VALOR", 96);
+    DBGrid3->AddColumn("REN_CUOTAINTERES", "INTERES");
+    DBGrid3->OnDrawColumnCell = [this](ui::TDBGrid& sender, const QRect& rect, int data_col,
+                                       ui::TColumn& column, ui::TGridDrawState state) {
+        ui::Guard([&] { DBGrid3DrawColumnCell(sender, rect, data_col, column, state); });
+    };
+
+    // Tab order: btsalir comes before btcorregir although it stands right of it.
+    setTabOrder(edsocio, PageControl1);
+    setTabOrder(PageControl1, DBGrid1);
+    setTabOrder(DBGrid1, DBGrid2);
+    setTabOrder(DBGrid2, DBGrid3);
+    setTabOrder(DBGrid3, btlimpiar);
+    setTabOrder(btlimpiar, btreindexar);
+    setTabOrder(btreindexar, btsalir);
+    setTabOrder(btsalir, btcorregir);
+}
+
+void TFmain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_once_) return;
+    shown_once_ = true;
+    if (const QScreen* screen = this->screen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    if (OnFormShow) ui::Guard([this] { OnFormShow(); });
+}
+
+bool TFmain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && OnFormKeyDown) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // Only the first receiver: a key the focused control ignores travels
+        // on to its parents and must not be seen twice.
+        const QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
+        if (widget == first && widget->window() == this && isActiveWindow()) {
+            const int key = VirtualKey(static_cast<QKeyEvent*>(event)->key());
+            ui::Guard([this, key] { OnFormKeyDown(key); });
+            // Qt buttons move the focus among themselves on arrow keys; here
+            // the arrows already move it, once.
+            if ((key == 38 || key == 40) && qobject_cast<QAbstractButton*>(widget) != nullptr) {
+                return true;
+            }
+        }
+    }
+    return false;  // the key still reaches the focused control
+}
+
+}  // namespace main_window

@@ -1,0 +1,203 @@
+// Looking a member up, listing the member's loans and loading the current
+// loan's schedule and applied documents.
+#include <QLabel>
+#include <QWidget>
+
+#include "main_window/code_box.h"
+#include "main_window/main_window.h"
+#include "runtime/exception.h"
+#include "ui/dialog_responder.h"
+#include "ui/formats/amount_format.h"
+#include "ui/latin1_text.h"
+
+namespace main_window {
+namespace {
+
+constexpr const char* kInactiveBanner = " *** SOCIO INACTIVO *** ";
+
+constexpr const char* kAppliedDocuments =
+    "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
+    "ren_cuotainteres from RENGLONES where ren_prestamono = :p union  select \"R\",recibo,"
+    "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = :p union  "
+    "select \"C\",documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet where "
+    "prestamo = :p and tipo_doc containing \"C\" union  select \"D\",documento,fecharecibo,cuota,"
+    "pagocapital,pagointeres from ccnotasdet where prestamo = :p  and tipo_doc containing \"D\" "
+    "union  select \"N\",numero,fecha,cuota_no,-valor,-interes from nomina where prestamo_no = "
+    ":p and estatus = \"A\" union  select \"M\",documento,fecha,serviciono,-capital,-interes from "
+    "COMPENSACIONDET where aplica = :p order by 4,3";
+
+// Replaces a query's text with one line (the query is closed first).
+void SetStatement(db::TIBQuery& query, const char* text) {
+    query.Close();
+    query.SQL().Clear();
+    query.SQL().Add(text);
+}
+
+std::string Text(const QWidget* edit) {
+    return ui::ToLatin1(static_cast<const QLineEdit*>(edit)->text());
+}
+
+}  // namespace
+
+void TFmain::edsocioExit() {
+    const std::string code = Text(edsocio);
+    if (code.empty()) return;
+
+    SetStatement(qsocios, "select * from clientes where clt_codigo = :c");
+    qsocios.ParamNamed("c").SetString(code);
+    qsocios.Open();
+    if (qsocios.FetchedRowCount() == 0) {
+        ui::ShowMessage("No existen socios con este codigo: " + code);
+        edsocio->setText(QString());
+        btlimpiarClick();
+        edsocio->setFocus();
+        throw runtime::EAbort();
+    }
+    looked_up_code_ = code;
+    member_inactive_ = qsocios.FieldNamed("clt_estatus").GetString() != "A";
+    mismatch_.clear();
+    UpdateMessages();
+    cargardatos("T");
+}
+
+void TFmain::cargardatos(const std::string& modo) {
+    SetLabelText(lbnombre, qsocios.FieldNamed("clt_nombresyapellidos").GetString());
+    SetLabelText(lbcedula, qsocios.FieldNamed("clt_cedula").GetString());
+    SetLabelText(lbempresa, nombreempresa(qsocios.FieldNamed("empresa").GetInteger()));
+
+    if (modo == "T") {
+        // Opening the list and moving to its first row raise the after-scroll
+        // event; the details are loaded once, below, not by those events.
+        loading_loans_ = true;
+        try {
+            SetStatement(qpres,
+                         "select * from solicitudpres where socio = :c and estatus in (\"A\",\"L\") "
+                         "order by fecha desc,no_documento");
+            qpres.ParamNamed("c").SetString(Text(edsocio));
+            qpres.Open();
+            qpres.First();
+        } catch (...) {
+            loading_loans_ = false;
+            throw;
+        }
+        loading_loans_ = false;
+    }
+
+    const int prestamo = qpres.Active() ? qpres.FieldNamed("no_documento").GetInteger() : 0;
+    if (prestamo <= 0) {
+        ClearLoanDetails();
+        return;
+    }
+
+    SetStatement(qcuotas, "select * from renglones where ren_prestamono = :p order by ren_cuotano");
+    qcuotas.ParamNamed("p").SetInteger(qpres.FieldNamed("no_documento").GetInteger());
+    qcuotas.Open();
+    qcuotas.First();
+
+    SetStatement(qcxc, kAppliedDocuments);
+    qcxc.ParamNamed("p").SetInteger(prestamo);
+    qcxc.Open();
+    qcxc.First();
+
+    calculartotales();
+}
+
+std::string TFmain::nombreempresa(int codigo) {
+    SetStatement(IBQuery1, "select * from empresas where codigo = :c");
+    IBQuery1.ParamNamed("c").SetInteger(codigo);
+    IBQuery1.Open();
+    if (IBQuery1.FetchedRowCount() == 0) return {};
+    return IBQuery1.FieldNamed("nombre").GetString();
+}
+
+void TFmain::qpresAfterScroll() {
+    if (loading_loans_) return;
+    if (qpres.FieldNamed("NO_DOCUMENTO").GetInteger() > 0) cargardatos("P");
+}
+
+void TFmain::btlimpiarClick() {
+    edsocio->setText(QString());
+    SetLabelText(lbnombre, "");
+    SetLabelText(lbcedula, "");
+    SetLabelText(lbempresa, "");
+    qpres.Close();
+    qcuotas.Close();
+    qcxc.Close();
+    member_inactive_ = false;
+    mismatch_.clear();
+    SetLabelText(lbtot1, "");
+    SetLabelText(lbtot2, "");
+    SetLabelText(lbtot3, "");
+    SetBalanceLabel("Balance CXC");
+    SetLabelText(lbbalance, "0.00");
+    UpdateMessages();
+    edsocio->setFocus();
+}
+
+void TFmain::edsocioDblClick() {
+    if (!OnSearch) return;  // no search dialog in this build
+    OnSearch();             // shows the search dialog modally
+    std::string code;
+    if (qsocios.Active()) code = qsocios.FieldNamed("CLT_CODIGO").GetString();
+    if (!code.empty() && !cancelado) {
+        edsocio->setText(ui::ToQString(code));
+        edsocio->setFocus();
+        edsocioExit();
+        return;
+    }
+    // Left without choosing: put the shared member set back on the member
+    // the window shows, so later reloads read that member's labels.
+    if (!looked_up_code_.empty()) {
+        SetStatement(qsocios, "select * from clientes where clt_codigo = :c");
+        qsocios.ParamNamed("c").SetString(looked_up_code_);
+        qsocios.Open();
+    }
+}
+
+void TFmain::btsalirClick() { close(); }
+
+// Nothing to show for the loan: the previous loan's figures would sit beside
+// another member's name, so they go; the member's own balance still shows.
+void TFmain::ClearLoanDetails() {
+    qcuotas.Close();
+    qcxc.Close();
+    SetLabelText(lbtot1, "");
+    SetLabelText(lbtot2, "");
+    SetLabelText(lbtot3, "");
+    SetBalanceLabel("Balance CXC");
+    mismatch_.clear();
+    UpdateMessages();
+    SetLabelText(lbbalance, formats::FormatFloat(formats::kAmountPattern, balancecxc(0)));
+}
+
+void TFmain::UpdateMessages() {
+    std::string text;
+    if (member_inactive_) text = kInactiveBanner;
+    if (!mismatch_.empty()) {
+        if (!text.empty()) text += "\r";
+        text += mismatch_;
+    }
+    SetLabelText(lbmensajes, text);
+    lbmensajes->setVisible(!text.empty());
+}
+
+void TFmain::SetLabelText(QLabel* label, const std::string& text) {
+    // The label keeps the program's own bytes (a carriage return included)
+    // and shows a carriage return as the line break it stands for.
+    label->setProperty("latin1Text", QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    QString shown = ui::ToQString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    label->setText(shown);
+    if (label == lbbalance || label == lbmensajes || label == lbbal) label->adjustSize();
+}
+
+void TFmain::SetBalanceLabel(const std::string& text) {
+    // Grows to the left: the right edge stays where the layout put it.
+    const int right = lbbal->geometry().right();
+    SetLabelText(lbbal, text);
+    lbbal->resize(lbbal->width(), 16);
+    lbbal->move(right - lbbal->width() + 1, lbbal->y());
+}
+
+}  // namespace main_window

@@ -1,0 +1,27 @@
+// The program: names itself, creates the main window (which loads the
+// client library), shows it and runs the event loop until it closes.
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+#include <memory>
+
+#include "main_window/main_window.h"
+#include "shell/application.h"
+#include "shell/startup.h"
+#include "ui/application_title.h"
+
+int main(int argc, char** argv) {
+    shell::Application app(argc, argv);
+    ui::SetApplicationTitle(shell::kApplicationTitle);
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 256}) icon.addFile(QString(":/icon/app-%1.png").arg(size));
+    app.setWindowIcon(icon);
+
+    std::unique_ptr<main_window::TFmain> Fmain = shell::CreateMainWindow();
+    if (!Fmain) return 1;
+    // Shown from inside the loop, so that a failed first show can end it.
+    QTimer::singleShot(0, Fmain.get(), [&Fmain] { Fmain->show(); });
+    const int result = app.exec();
+    Fmain.reset();  // commits pending work and detaches
+    return result;
+}

@@ -1,0 +1,280 @@
+#include <QApplication>
+#include <QPushButton>
+#include <QTest>
+
+#include "main_window/code_box.h"
+#include "tests/main_window/window_fixture.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+QJsonArray Messages(const QJsonObject& state) { return state["messages"].toArray(); }
+
+std::string FocusName() {
+    QWidget* w = QApplication::focusWidget();
+    while (w != nullptr && (w->objectName().isEmpty() || w->objectName().startsWith("qt_"))) {
+        w = w->parentWidget();
+    }
+    return w ? w->objectName().toStdString() : std::string();
+}
+
+TEST_F(WindowTest, StartsConnectedAndEmptyWithTheFocusInTheCodeBox) {
+    const QJsonObject state = Start();
+    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_EQ(window_->IBDatabase1.DatabaseName(), database_);
+    EXPECT_EQ(Text(state["edsocio"]), "");
+    EXPECT_EQ(Text(state["focus"]), "edsocio");
+    EXPECT_EQ(Label(state, "lbnombre"), "");
+    EXPECT_EQ(Label(state, "lbbalance"), "0.00");
+    EXPECT_EQ(Label(state, "lbbal"), "Balance CXC");
+    EXPECT_FALSE(state["lbmensajes"].toObject()["visible"].toBool());
+    const QJsonObject loans = Grid(state, "DBGrid1");
+    EXPECT_TRUE(loans["rows"].toArray().isEmpty());
+    EXPECT_TRUE(loans["current"].isNull());
+    const QJsonArray titles = loans["titles"].toArray();
+    ASSERT_EQ(titles.size(), 55);
+    EXPECT_EQ(Text(titles[0]), "EST.");
+    EXPECT_EQ(Text(titles[3]), "PRESTAMO REF.");
+    EXPECT_EQ(Text(titles[4]), "FECHA");  // untitled: the column name
+    EXPECT_EQ(Grid(state, "DBGrid3")["titles"].toArray().size(), 6);
+    EXPECT_TRUE(Messages(state).isEmpty());
+}
+
+TEST_F(WindowTest, MissingDbIniIsReportedAndLeavesTheWindowUnconnected) {
+    std::filesystem::remove(dir_.File("db.ini"));
+    const QJsonObject state = Start();
+    ASSERT_EQ(Messages(state).size(), 1);
+    EXPECT_EQ(Text(Messages(state)[0].toObject()["kind"]), "error");
+    EXPECT_EQ(Text(Messages(state)[0].toObject()["text"]), "File not found.");
+    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_EQ(window_->IBDatabase1.DatabaseName(), main_window::TFmain::kDefaultDatabaseName);
+}
+
+TEST_F(WindowTest, EmptyLastLineEndsTheProgramWithTheConnectionMessage) {
+    WriteDbIni(database_ + "\n\n");
+    const QJsonObject state = Start();
+    ASSERT_EQ(Messages(state).size(), 1);
+    EXPECT_EQ(Text(Messages(state)[0].toObject()["kind"]), "info");
+    EXPECT_EQ(Text(Messages(state)[0].toObject()["text"]),
+              "Error de conexion a la base de datos \rLa aplicacion no podra ser ejecutada, "
+              "contacte a soporte tecnico");
+    EXPECT_FALSE(window_->IBDatabase1.Connected());
+}
+
+TEST_F(WindowTest, EnterAndDownMoveOnUpMovesBackGridsKeepTheirKeys) {
+    Start();
+    window_->edsocio->setFocus();
+    QTest::keyClick(window_->edsocio, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(FocusName(), "PageControl1");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(FocusName(), "DBGrid1");
+    QTest::keyClick(window_->DBGrid1, Qt::Key_Down);
+    QTest::keyClick(window_->DBGrid1, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(FocusName(), "DBGrid1");
+    window_->btsalir->setFocus();
+    QTest::keyClick(window_->btsalir, Qt::Key_Up);
+    QApplication::processEvents();
+    EXPECT_EQ(FocusName(), "btreindexar");
+    window_->btsalir->setFocus();
+    QTest::keyClick(window_->btsalir, Qt::Key_Down);
+    QApplication::processEvents();
+    EXPECT_EQ(FocusName(), "btcorregir");  // tab order puts it after Salir
+}
+
+// --- member lookup ---
+
+TEST_F(WindowTest, ActiveMemberShowsIdentityLoansAndAMatchingReconciliation) {
+    Start();
+    int detail_loads = 0;
+    window_->qcxc.AfterOpen = [&](db::TIBQuery&) { ++detail_loads; };
+    const QJsonObject state = Do({std::string("code ") + demo::kMemberActive});
+    EXPECT_EQ(detail_loads, 1);  // the loan list's own events load nothing more
+    EXPECT_EQ(Label(state, "lbnombre"), demo::kMemberActiveName);
+    EXPECT_EQ(Label(state, "lbcedula"), demo::kMemberActiveCedula);
+    EXPECT_EQ(Label(state, "lbempresa"), demo::kEmployerMinisterioName);
+    EXPECT_FALSE(state["lbmensajes"].toObject()["visible"].toBool());
+
+    const QJsonArray loans = Grid(state, "DBGrid1")["rows"].toArray();
+    ASSERT_EQ(loans.size(), 2);  // "C" and "X" loans are never listed
+    EXPECT_EQ(Grid(state, "DBGrid1")["current"].toInt(), 0);
+    const std::string first_loan = Text(loans[0].toArray()[1]);
+    ASSERT_EQ(first_loan, std::to_string(demo::kLoanActive)) << "newest loan first";
+
+    EXPECT_EQ(Label(state, "lbtot1"), "Total Cargos: Prestamo= 60,000.00 Notas Debito= 250.00");
+    EXPECT_EQ(Label(state, "lbtot2"),
+              "Total Pagos: Recibos Ingreso= -20,000.00 Notas Credito= -1,000.00 "
+              "Nominas= -5,000.00 Compensacion= -2,000.00");
+    EXPECT_EQ(Label(state, "lbtot3"), "Balance= 32,250.00");
+    EXPECT_EQ(Label(state, "lbbal"), "Balance prestamo CXC: 32,250.00");
+    EXPECT_EQ(Label(state, "lbbalance"), "50,100.00");
+
+    const QJsonObject documents = Grid(state, "DBGrid3");
+    const QJsonArray rows = documents["rows"].toArray();
+    const QJsonArray colours = documents["colors"].toArray();
+    ASSERT_EQ(rows.size(), 20);
+    ASSERT_EQ(colours.size(), 20);
+    for (int i = 0; i < rows.size(); ++i) {
+        const std::string kind = Text(rows[i].toArray()[0]);
+        const bool charge = kind == "P" || kind == "D";
+        EXPECT_EQ(Text(colours[i]), charge ? "#000000" : "#ff0000") << "row " << i << " " << kind;
+    }
+    EXPECT_EQ(documents["current"].toInt(), 0);
+}
+
+TEST_F(WindowTest, OnlyTheExactStatusAShowsAnActiveMember) {
+    Start();
+    for (const char* code : {demo::kMemberInactive, demo::kMemberInactiveEmptyStatus,
+                             demo::kMemberInactiveLowercaseStatus, demo::kMemberNullStatus}) {
+        const QJsonObject state = Do({std::string("code ") + code});
+        const QJsonObject banner = state["lbmensajes"].toObject();
+        EXPECT_TRUE(banner["visible"].toBool()) << code;
+        EXPECT_EQ(Text(banner["text"]).substr(0, 24), " *** SOCIO INACTIVO *** ") << code;
+    }
+    const QJsonObject active = Do({std::string("code ") + demo::kMemberActive});
+    EXPECT_FALSE(active["lbmensajes"].toObject()["visible"].toBool());
+}
+
+TEST_F(WindowTest, MemberWithoutLoansShowsNoLoanDetailsButItsOwnBalance) {
+    Start();
+    Do({std::string("code ") + demo::kMemberActive});  // figures that must not linger
+    const QJsonObject state = Do({std::string("code ") + demo::kMemberWithoutLoans});
+    EXPECT_TRUE(Grid(state, "DBGrid1")["rows"].toArray().isEmpty());
+    EXPECT_TRUE(Grid(state, "DBGrid2")["rows"].toArray().isEmpty());
+    EXPECT_TRUE(Grid(state, "DBGrid3")["rows"].toArray().isEmpty());
+    EXPECT_EQ(Label(state, "lbtot1"), "");
+    EXPECT_EQ(Label(state, "lbtot3"), "");
+    EXPECT_EQ(Label(state, "lbbal"), "Balance CXC");
+    EXPECT_EQ(Label(state, "lbbalance"), "0.00");
+    EXPECT_EQ(Label(state, "lbnombre").empty(), false);
+
+    const QJsonObject unknown = Do({std::string("code ") + demo::kMemberUnknownEmployer});
+    EXPECT_EQ(Label(unknown, "lbempresa"), "");
+}
+
+TEST_F(WindowTest, LoanNumberedZeroLoadsNothingUntilAPositiveLoanIsChosen) {
+    Start();
+    const QJsonObject state = Do({std::string("code ") + demo::kMemberLoanZeroFirst});
+    const QJsonArray loans = Grid(state, "DBGrid1")["rows"].toArray();
+    ASSERT_EQ(loans.size(), 3);
+    EXPECT_EQ(Text(loans[0].toArray()[1]), "0");
+    EXPECT_TRUE(Grid(state, "DBGrid3")["rows"].toArray().isEmpty());
+    EXPECT_EQ(Label(state, "lbtot3"), "");
+    EXPECT_EQ(Label(state, "lbbalance"), "12,000.00");
+
+    const QJsonObject chosen = Do({"loan 1"});
+    EXPECT_EQ(Grid(chosen, "DBGrid1")["current"].toInt(), 1);
+    EXPECT_EQ(Label(chosen, "lbtot3"), "Balance= 12,000.00");
+    EXPECT_EQ(Label(chosen, "lbbal"), "Balance prestamo CXC: 12,000.00");
+    EXPECT_EQ(Grid(chosen, "DBGrid3")["rows"].toArray().size(), 8);
+}
+
+// Row of a loan number in the loan grid's dump.
+int LoanRow(const QJsonObject& state, int loan) {
+    const QJsonArray rows = state["grids"].toObject()["DBGrid1"].toObject()["rows"].toArray();
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i].toArray()[1].toString() == QString::number(loan)) return i;
+    }
+    return -1;
+}
+
+TEST_F(WindowTest, BalancesDisagreeOnlyWhenTheirTextsDiffer) {
+    Start();
+    const QJsonObject member = Do({std::string("code ") + demo::kMemberMismatch});
+    const int over = LoanRow(member, demo::kLoanMismatchOverHalfCent);
+    const int under = LoanRow(member, demo::kLoanMismatchUnderHalfCent);
+    ASSERT_GE(over, 0);
+    ASSERT_GE(under, 0);
+
+    const QJsonObject mismatch = Do({"loan " + std::to_string(over)});
+    const QJsonObject banner = mismatch["lbmensajes"].toObject();
+    EXPECT_TRUE(banner["visible"].toBool());
+    EXPECT_EQ(Text(banner["text"]),
+              "ERROR!! El balance del prestamo segun documentos es de 7,500.00\r mientras que el "
+              "balance segun cxc es de 7,500.01 para una diferencia de 0.01");
+    EXPECT_EQ(Label(mismatch, "lbbal"), "Balance prestamo CXC: 7,500.01");
+    EXPECT_EQ(Label(mismatch, "lbtot3"), "Balance= 7,500.00");
+    EXPECT_EQ(Label(mismatch, "lbbalance"), "41,500.01");
+
+    const QJsonObject agree = Do({"loan " + std::to_string(under)});
+    EXPECT_FALSE(agree["lbmensajes"].toObject()["visible"].toBool());
+    EXPECT_EQ(Label(agree, "lbbal"), "Balance prestamo CXC: 4,000.00");
+}
+
+TEST_F(WindowTest, DocumentKindsFollowTheirRules) {
+    Start();
+    const QJsonObject member = Do({std::string("code ") + demo::kMemberNullsAndNotes});
+    const QJsonObject notes = Do({"loan " + std::to_string(LoanRow(member, demo::kLoanNoteKinds))});
+    EXPECT_EQ(Label(notes, "lbtot1"), "Total Cargos: Prestamo= 9,000.00 Notas Debito= 700.00");
+    EXPECT_EQ(Label(notes, "lbtot2"),
+              "Total Pagos: Notas Credito= -1,800.00 Nominas= -1,500.00");
+    EXPECT_EQ(Label(notes, "lbtot3"), "Balance= 6,400.00");
+
+    const QJsonObject nulls = Do({"loan " + std::to_string(LoanRow(member, demo::kLoanNullAmounts))});
+    EXPECT_EQ(Label(nulls, "lbtot3"), "Balance= 9,000.00");
+    const QJsonArray rows = Grid(nulls, "DBGrid3")["rows"].toArray();
+    const QJsonArray colours = Grid(nulls, "DBGrid3")["colors"].toArray();
+    bool saw_null_amount = false;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (Text(rows[i].toArray()[4]).empty()) {
+            saw_null_amount = true;
+            EXPECT_EQ(Text(colours[i]), "#ff0000");
+        }
+    }
+    EXPECT_TRUE(saw_null_amount);
+
+    const QJsonObject duplicates = Do({std::string("code ") + demo::kMemberDuplicateReceipts});
+    EXPECT_EQ(Grid(duplicates, "DBGrid3")["rows"].toArray().size(), 6);
+    EXPECT_EQ(Label(duplicates, "lbtot3"), "Balance= 10,000.00");
+}
+
+TEST_F(WindowTest, UnknownCodeIsReportedAndClearsTheWindow) {
+    Start();
+    Do({std::string("code ") + demo::kMemberActive});
+    const QJsonObject state = Do({"code 99999"});
+    const QJsonArray messages = Messages(state);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(Text(messages[0].toObject()["kind"]), "info");
+    EXPECT_EQ(Text(messages[0].toObject()["text"]), "No existen socios con este codigo: 99999");
+    EXPECT_EQ(Text(state["edsocio"]), "");
+    EXPECT_EQ(Text(state["focus"]), "edsocio");
+    EXPECT_EQ(Label(state, "lbnombre"), "");
+    EXPECT_TRUE(Grid(state, "DBGrid1")["rows"].toArray().isEmpty());
+
+    // Blanks are a code like any other; an empty box looks nothing up.
+    const QJsonObject blanks = Do({"code   "});
+    ASSERT_EQ(Messages(blanks).size(), 1);
+    EXPECT_EQ(Text(Messages(blanks)[0].toObject()["text"]), "No existen socios con este codigo:   ");
+    EXPECT_TRUE(Messages(Do({"code "})).isEmpty());
+}
+
+TEST_F(WindowTest, LimpiarPutsEverythingBack) {
+    Start();
+    Do({std::string("code ") + demo::kMemberMismatch});
+    const QJsonObject state = Do({"press btlimpiar"});
+    EXPECT_EQ(Text(state["edsocio"]), "");
+    EXPECT_EQ(Label(state, "lbnombre"), "");
+    EXPECT_EQ(Label(state, "lbbalance"), "0.00");
+    EXPECT_EQ(Label(state, "lbbal"), "Balance CXC");
+    EXPECT_EQ(Label(state, "lbtot1"), "");
+    EXPECT_FALSE(state["lbmensajes"].toObject()["visible"].toBool());
+    EXPECT_TRUE(Grid(state, "DBGrid1")["current"].isNull());
+    EXPECT_TRUE(Messages(state).isEmpty());
+}
+
+TEST_F(WindowTest, ManyDocumentsAreAllListedAndSummed) {
+    Start();
+    const QJsonObject state = Do({std::string("code ") + demo::kMemberManyDocuments});
+    EXPECT_EQ(Grid(state, "DBGrid3")["rows"].toArray().size(), 1160);
+    EXPECT_EQ(Label(state, "lbtot3"), "Balance= 40,000.00");
+}
+
+TEST_F(WindowTest, SalirClosesTheWindow) {
+    Start();
+    Do({"press btsalir"});
+    EXPECT_FALSE(window_->isVisible());
+}
+
+}  // namespace

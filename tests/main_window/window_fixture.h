@@ -1,0 +1,83 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "main_window/main_window.h"
+#include "shell/startup.h"
+#include "tests/support/test_database.h"
+#include "tools/demo_db/demo_database.h"
+#include "tools/probe/probe.h"
+#include "ui/dialog_responder.h"
+
+// The real main window, offscreen, on a fresh demo database named by a
+// db.ini in a scratch working directory, driven like the window test driver.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        database_ = dir_.File("demo.fdb");
+        demo::CreateCoopDatabase(database_);
+        demo::FillDemoDatabase(database_);
+        WriteDbIni(database_ + "\n");
+        previous_dir_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.Path());
+    }
+    void TearDown() override {
+        probe_.reset();
+        window_.reset();
+        ui::SetDialogResponder(nullptr);
+        std::filesystem::current_path(previous_dir_);
+    }
+    void WriteDbIni(const std::string& bytes) {
+        std::ofstream(dir_.File("db.ini"), std::ios::binary) << bytes;
+    }
+    // Creates and shows the window; its first show reads db.ini. Returns
+    // the state right after it.
+    QJsonObject Start() {
+        ui::SetDialogResponder(&responder_);
+        window_ = shell::CreateMainWindow();
+        if (!window_) {
+            ADD_FAILURE() << "the main window could not be created";
+            return {};
+        }
+        probe_ = std::make_unique<probe::Probe>(*window_, responder_);
+        window_->show();
+        window_->activateWindow();
+        return Do({});
+    }
+    // Runs commands; returns the state after them, with the boxes shown
+    // since the previous state.
+    QJsonObject Do(std::initializer_list<std::string> commands) {
+        for (const std::string& command : commands) {
+            const std::string answer = Run(command);
+            EXPECT_EQ(answer.find("\"error\""), std::string::npos) << command << ": " << answer;
+        }
+        return QJsonDocument::fromJson(Run("dump").c_str()).object();
+    }
+    std::string Run(const std::string& command) {
+        bool quit = false;
+        return probe_->Run(command, quit);
+    }
+    static std::string Text(const QJsonValue& value) {
+        return value.toString().toLatin1().toStdString();
+    }
+    static std::string Label(const QJsonObject& state, const char* name) {
+        return Text(state["labels"].toObject()[name]);
+    }
+    static QJsonObject Grid(const QJsonObject& state, const char* name) {
+        return state["grids"].toObject()[name].toObject();
+    }
+
+    test_support::TempDir dir_;
+    std::string database_;
+    std::filesystem::path previous_dir_;
+    probe::RecordingResponder responder_;
+    std::unique_ptr<main_window::TFmain> window_;
+    std::unique_ptr<probe::Probe> probe_;
+};
