@@ -23,6 +23,9 @@ namespace {
 // missing, the system's sans font of the same height stands in.
 QFont WindowFont(int pixels = 11, bool bold = false, const char* family = "MS Sans Serif") {
     QFont font(family);
+    // Arial's metrics (or Liberation Sans, which shares them) keep the
+    // labels as wide as the layout expects; any sans font will do after that.
+    font.setFamilies({QString::fromLatin1(family), "Arial", "Liberation Sans"});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     font.setBold(bold);
@@ -133,11 +136,8 @@ void TFmain::CreateControls() {
 
     lbmensajes = MakeLabel(this, "lbmensajes", " *** SOCIO INACTIVO *** ", 152, 22, 127, 16);
     lbmensajes->setFont(WindowFont(13, true, "Arial Narrow"));
-    lbmensajes->setAutoFillBackground(true);
-    QPalette banner = lbmensajes->palette();
-    banner.setColor(QPalette::Window, Qt::red);
-    banner.setColor(QPalette::WindowText, Qt::white);
-    lbmensajes->setPalette(banner);
+    // Style sheets, because a style may ignore a label's own palette.
+    lbmensajes->setStyleSheet("QLabel { background-color: rgb(255, 0, 0); color: white; }");
     lbmensajes->adjustSize();
     lbmensajes->hide();
 
@@ -175,11 +175,7 @@ void TFmain::CreateControls() {
     lbbal = MakeLabel(TabSheet1, "lbbal", "Balance CXC", 948, 426, 91, 16);
     lbbal->setFont(WindowFont(13, true));
     lbbal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lbbal->setAutoFillBackground(true);
-    QPalette orange = lbbal->palette();
-    orange.setColor(QPalette::Window, QColor(255, 128, 0));
-    orange.setColor(QPalette::WindowText, Qt::white);
-    lbbal->setPalette(orange);
+    lbbal->setStyleSheet("QLabel { background-color: rgb(255, 128, 0); color: white; }");
     SetBalanceLabel("Balance CXC");
 
     btlimpiar = MakeButton(this, "btlimpiar", "&Limpiar", 640, "Limpiar el formulario");

@@ -153,6 +153,13 @@ std::string Probe::Run(const std::string& line, bool& quit) {
         Settle();
         return {};
     }
+    if (command == "shot") {  // not part of the test protocol: a picture for a report
+        Settle();
+        if (!window_.grab().save(QString::fromUtf8(rest.c_str()), "PNG")) {
+            return error("could not write " + rest);
+        }
+        return {};
+    }
     if (command == "search" || command == "find" || command == "pick" || command == "leave") {
         return error("the search dialog is not available");
     }
