@@ -278,3 +278,38 @@ TEST_F(WindowTest, SalirClosesTheWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every declared column exists in the demo schema with a compatible type,
+// and every stored value fits its declared size.
+TEST_F(WindowTest, DeclaredFieldsOpenAgainstTheSchemaAndReadEveryValue) {
+    Start();
+    const struct {
+        db::TIBQuery* query;
+        const char* statement;
+        int fields;
+    } sets[] = {
+        {&window_->qsocios, "select * from clientes", 182},
+        {&window_->qpres, "select * from solicitudpres", 61},
+        {&window_->qcuotas, "select * from renglones", 18},
+    };
+    for (const auto& set : sets) {
+        set.query->Close();
+        set.query->SQL().Clear();
+        set.query->SQL().Add(set.statement);
+        set.query->Open();
+        ASSERT_EQ(set.query->FieldCount(), set.fields) << set.statement;
+        int rows = 0;
+        for (set.query->First(); !set.query->AtEnd(); set.query->Next(), ++rows) {
+            for (int i = 0; i < set.query->FieldCount(); ++i) {
+                db::TField& field = set.query->Field(i);
+                if (field.DataType() != db::TFieldType::ftMemo) field.DisplayText();
+            }
+        }
+        EXPECT_GT(rows, 0) << set.statement;
+        set.query->Close();
+    }
+}
+
+}  // namespace
