@@ -20,7 +20,7 @@ double DateTimeFromTimestamp(const ISC_QUAD& timestamp) {
     return formats::EncodeDateTime(parts);
 }
 
-ISC_QUAD TimestampFromDateTime(double value) {
+std::tm BrokenDownTime(double value) {
     const formats::DateTimeParts parts = formats::DecodeDateTime(value);
     std::tm broken{};
     broken.tm_year = parts.year - 1900;
@@ -28,7 +28,12 @@ ISC_QUAD TimestampFromDateTime(double value) {
     broken.tm_mday = parts.day;
     broken.tm_hour = parts.hour;
     broken.tm_min = parts.minute;
-    broken.tm_sec = parts.second;
+    broken.tm_sec = parts.second;  // milliseconds dropped
+    return broken;
+}
+
+ISC_QUAD TimestampFromDateTime(double value) {
+    std::tm broken = BrokenDownTime(value);
     ISC_QUAD timestamp{};
     Api().isc_encode_date(&broken, &timestamp);
     return timestamp;

@@ -114,6 +114,10 @@ private:
     void AdoptField(std::unique_ptr<TField> field);
     void BindFields();
     bool ReadRow(int index);
+    // One row forward: inside the window, by growing it, or by sliding it
+    // (counted in `slid`); false at the end of the set.
+    bool StepForward(int& slid, bool& grew);
+    void NotifyMove(int slid, bool grew);
     int WindowSize() const;
     void FillWindowForward();
     void Notify(TDataEvent event, int info = 0);

@@ -176,31 +176,38 @@ void TIBQuery::First() {
     FireAfterScroll();
 }
 
+bool TIBQuery::StepForward(int& slid, bool& grew) {
+    if (active_record_ < window_count_ - 1) {
+        ++active_record_;
+    } else if (!ReadRow(window_first_ + window_count_)) {
+        return false;
+    } else if (window_count_ < WindowSize()) {
+        ++window_count_;
+        ++active_record_;
+        grew = true;
+    } else {
+        ++window_first_;
+        ++slid;
+    }
+    return true;
+}
+
+void TIBQuery::NotifyMove(int slid, bool grew) {
+    if (grew) {
+        Notify(TDataEvent::deDataSetChange);
+    } else {
+        Notify(TDataEvent::deDataSetScroll, slid);
+    }
+}
+
 void TIBQuery::Next() {
     if (!active_) RaiseDatabaseError(this, "Cannot perform this operation on a closed dataset");
     if (at_end_) return;
     bof_ = false;
     int slid = 0;
     bool grew = false;
-    if (active_record_ < window_count_ - 1) {
-        ++active_record_;
-    } else if (ReadRow(window_first_ + window_count_)) {
-        if (window_count_ < WindowSize()) {
-            ++window_count_;
-            ++active_record_;
-            grew = true;
-        } else {
-            ++window_first_;
-            slid = 1;
-        }
-    } else {
-        at_end_ = true;
-    }
-    if (grew) {
-        Notify(TDataEvent::deDataSetChange);
-    } else {
-        Notify(TDataEvent::deDataSetScroll, slid);
-    }
+    if (!StepForward(slid, grew)) at_end_ = true;  // the current row stays the last one
+    NotifyMove(slid, grew);
     FireAfterScroll();
 }
 
@@ -224,20 +231,7 @@ void TIBQuery::MoveBy(int distance) {
     if (distance > 0) {
         bof_ = false;
         for (int step = 0; step < distance && !at_end_; ++step) {
-            if (active_record_ < window_count_ - 1) {
-                ++active_record_;
-            } else if (ReadRow(window_first_ + window_count_)) {
-                if (window_count_ < WindowSize()) {
-                    ++window_count_;
-                    ++active_record_;
-                    grew = true;
-                } else {
-                    ++window_first_;
-                    ++slid;
-                }
-            } else {
-                at_end_ = true;
-            }
+            if (!StepForward(slid, grew)) at_end_ = true;
         }
     } else {
         at_end_ = false;
@@ -253,11 +247,7 @@ void TIBQuery::MoveBy(int distance) {
             }
         }
     }
-    if (grew) {
-        Notify(TDataEvent::deDataSetChange);
-    } else {
-        Notify(TDataEvent::deDataSetScroll, slid);
-    }
+    NotifyMove(slid, grew);
     FireAfterScroll();
 }
 

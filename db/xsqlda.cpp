@@ -24,18 +24,6 @@ bool KnownType(int type) {
     }
 }
 
-std::tm BrokenDown(double value) {
-    const formats::DateTimeParts parts = formats::DecodeDateTime(value);
-    std::tm broken{};
-    broken.tm_year = parts.year - 1900;
-    broken.tm_mon = parts.month - 1;
-    broken.tm_mday = parts.day;
-    broken.tm_hour = parts.hour;
-    broken.tm_min = parts.minute;
-    broken.tm_sec = parts.second;
-    return broken;
-}
-
 }  // namespace
 
 void TIBXSQLDA::SetCount(int count) {
@@ -137,7 +125,7 @@ void TIBXSQLVAR::SetAsDateTime(double value) {
 
 void TIBXSQLVAR::SetAsDate(double value) {
     if (list_->dialect < 3) return SetAsDateTime(value);
-    std::tm broken = BrokenDown(value);
+    std::tm broken = BrokenDownTime(value);
     ISC_DATE date = 0;
     Api().isc_encode_sql_date(&broken, &date);
     if (Nullable()) SetIsNull(false);
@@ -149,7 +137,7 @@ void TIBXSQLVAR::SetAsDate(double value) {
 
 void TIBXSQLVAR::SetAsTime(double value) {
     if (list_->dialect < 3) return SetAsDateTime(value);
-    std::tm broken = BrokenDown(value);
+    std::tm broken = BrokenDownTime(value);
     ISC_TIME time = 0;
     Api().isc_encode_sql_time(&broken, &time);
     if (Nullable()) SetIsNull(false);
