@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QJsonArray>
 #include <QProcessEnvironment>
 
 namespace {
@@ -28,6 +29,44 @@ TEST(Startup, MissingClientLibraryGivesTheLastResortBoxAndExitCodeOne) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("\"edsocio\""), std::string::npos) << "no window may have been shown";
+}
+
+}  // namespace
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <fstream>
+
+#include "tests/support/test_database.h"
+#include "tools/demo_db/demo_database.h"
+
+namespace {
+
+// The driver binary as a tester runs it: from a folder with a db.ini.
+TEST(Startup, DriverAnswersTheFirstDumpWithTheEmptyWindow) {
+    test_support::TempDir dir;
+    demo::CreateCoopDatabase(dir.File("demo.fdb"));
+    std::ofstream(dir.File("db.ini")) << dir.File("demo.fdb") << "\n";
+    QProcess driver;
+    driver.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    driver.setProcessEnvironment(environment);
+    driver.start(COOP_PROBE, {});
+    ASSERT_TRUE(driver.waitForStarted());
+    driver.write("dump\nnonsense\nquit\n");
+    driver.closeWriteChannel();
+    ASSERT_TRUE(driver.waitForFinished(20000));
+    EXPECT_EQ(driver.exitCode(), 0);
+    const QList<QByteArray> lines = driver.readAllStandardOutput().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    const QJsonObject state = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(state["edsocio"].toString(), "");
+    EXPECT_EQ(state["focus"].toString(), "edsocio");
+    EXPECT_EQ(state["labels"].toObject()["lbbal"].toString(), "Balance CXC");
+    EXPECT_TRUE(state["messages"].toArray().isEmpty());
+    const QJsonObject bad = QJsonDocument::fromJson(lines[1]).object();
+    EXPECT_EQ(bad["error"].toString(), "unknown command: nonsense");
 }
 
 }  // namespace
