@@ -1,0 +1,94 @@
+// coop-bench-lookup DATABASE [LABEL]: times whole member lookups in the
+// real main window (offscreen) against the same statements through the
+// bare client API, on a sample of members, and prints
+// "lookup_<label>_... value unit" lines.
+#include <QApplication>
+#include <QLineEdit>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/lookup/raw_lookup.h"
+#include "main_window/code_box.h"
+#include "main_window/main_window.h"
+#include "runtime/exception.h"
+
+namespace {
+
+double Seconds(const std::function<void()>& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Print(const std::string& name, double value, const char* unit, int decimals) {
+    std::printf("%s %.*f %s\n", name.c_str(), decimals, value, unit);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: coop-bench-lookup DATABASE [LABEL]\n");
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    const std::string database = argv[1];
+    const std::string label = argc > 2 ? argv[2] : "embedded";
+    try {
+        // A sample spread over the whole member table.
+        std::vector<std::string> codes;
+        {
+            main_window::TFmain window;
+            window.IBDatabase1.SetDatabaseName(database);
+            window.IBDatabase1.Open();
+            db::TIBQuery& all = window.IBQuery2;
+            all.SQL().Add("select clt_codigo from clientes order by clt_codigo");
+            all.Open();
+            int row = 0;
+            for (all.First(); !all.AtEnd(); all.Next(), ++row) {
+                if (row % 500 == 0) codes.push_back(all.Field(0).GetString());
+            }
+        }
+
+        constexpr int kRounds = 3;
+        double best_window = 1e9;
+        double best_raw = 1e9;
+        for (int round = 0; round < kRounds; ++round) {
+            // The real window, shown offscreen so its grids paint.
+            main_window::TFmain window;
+            window.IBDatabase1.SetDatabaseName(database);
+            window.IBDatabase1.Open();
+            window.show();
+            QApplication::processEvents();
+            const double dataset = Seconds([&] {
+                for (const std::string& code : codes) {
+                    window.edsocio->setText(QString::fromLatin1(code.c_str()));
+                    window.edsocioExit();
+                    QApplication::processEvents();
+                }
+            });
+            window.close();
+            best_window = std::min(best_window, dataset);
+
+            bench::RawLookup raw(database);
+            const double bare = Seconds([&] {
+                for (const std::string& code : codes) raw.Run(code);
+            });
+            best_raw = std::min(best_raw, bare);
+        }
+        const double per_window = best_window / static_cast<double>(codes.size()) * 1000;
+        const double per_raw = best_raw / static_cast<double>(codes.size()) * 1000;
+        Print("lookup_" + label + "_members", static_cast<double>(codes.size()), "members", 0);
+        Print("lookup_" + label + "_window", per_window, "ms/lookup", 3);
+        Print("lookup_" + label + "_raw", per_raw, "ms/lookup", 3);
+        Print("lookup_" + label + "_ratio", per_window / per_raw, "x", 2);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "coop-bench-lookup: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
