@@ -30,23 +30,23 @@ T Read(const char* p) {
 TField::TField(TFieldType type, std::string field_name, int size, std::string name)
     : TComponent(std::move(name)), data_type_(type), field_name_(std::move(field_name)), size_(size) {}
 
-void TField::Bind(TIBQuery* dataset, int column, int field_no) {
+void TField::Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot* slot) {
     dataset_ = dataset;
     column_ = column;
     field_no_ = field_no;
+    slot_ = slot;
 }
 
-void TField::Unbind() { column_ = -1; }
-
-const ColumnSlot& TField::Slot() const {
-    return dataset_->Cache().Columns()[static_cast<size_t>(column_)];
+void TField::Unbind() {
+    column_ = -1;
+    slot_ = nullptr;
 }
 
 const char* TField::Value() const {
     if (dataset_ == nullptr || column_ < 0) return nullptr;
     const char* row = dataset_->ActiveRow();
     if (row == nullptr || RowCache::IsNull(row, column_)) return nullptr;
-    return row + Slot().offset;
+    return row + slot_->offset;
 }
 
 bool TField::IsNullValue() const { return Value() == nullptr; }
@@ -84,7 +84,7 @@ std::string TIBStringField::GetString() const {
     if (value == nullptr) return {};
     std::string text;
     if (Slot().kind == ColumnSlot::Kind::kVarying) {
-        text.assign(value + 2, Read<uint16_t>(value));
+        text = DataSet()->Cache().VaryingText(value);
     } else {
         text.assign(value, Slot().size);
     }

@@ -61,7 +61,7 @@ public:
     virtual std::string DisplayText() const;
 
     // Binding to a result set's column (set by the dataset).
-    void Bind(TIBQuery* dataset, int column, int field_no);
+    void Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot* slot);
     void Unbind();
     void SetDataSet(TIBQuery* dataset) { dataset_ = dataset; }
     bool Bound() const { return column_ >= 0; }
@@ -70,7 +70,7 @@ protected:
     [[noreturn]] void AccessError(const char* type_name) const;
     // The current row's stored value, or nullptr when null or no row.
     const char* Value() const;
-    const ColumnSlot& Slot() const;
+    const ColumnSlot& Slot() const { return *slot_; }
 
 private:
     TFieldType data_type_;
@@ -79,6 +79,7 @@ private:
     int field_no_ = 0;
     TIBQuery* dataset_ = nullptr;
     int column_ = -1;
+    const ColumnSlot* slot_ = nullptr;  // the column's storage while bound
 };
 
 class TIBStringField : public TField {

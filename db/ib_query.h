@@ -94,7 +94,12 @@ public:
     // --- for fields and data links ---
     const RowCache& Cache() const { return cache_; }
     // The row the fields read, or nullptr when there is none.
-    const char* ActiveRow() const;
+    const char* ActiveRow() const {
+        if (!active_) return nullptr;
+        if (fields_row_ >= 0) return fields_row_ < cache_.Count() ? cache_.Row(fields_row_) : nullptr;
+        if (window_count_ == 0) return nullptr;
+        return cache_.Row(window_first_ + active_record_);
+    }
     int WindowRecordCount() const { return window_count_; }
     int WindowFirstRow() const { return window_first_; }  // cache index
     int WindowActiveRecord() const { return active_record_; }

@@ -51,9 +51,10 @@ void TIBQuery::Open() {
                     }
                 }
             }
+            // The row layout first: bound fields keep their column's slot.
+            cache_.Configure(statement_.Current(), buffer_chunks_);
             BindFields();
             statement_.ExecQuery();
-            cache_.Configure(statement_.Current(), buffer_chunks_);
             statement_at_end_ = false;
             window_first_ = window_count_ = active_record_ = 0;
             FillWindowForward();
@@ -100,7 +101,7 @@ void TIBQuery::BindFields() {
             const std::string relation(var.relname, static_cast<size_t>(var.relname_length));
             if (!relation.empty()) field->Origin = relation + "." + def->name;
         }
-        field->Bind(this, def->column, def->field_no);
+        field->Bind(this, def->column, def->field_no, &cache_.Columns()[static_cast<size_t>(def->column)]);
     }
 }
 
@@ -127,13 +128,6 @@ void TIBQuery::CloseQuietly() {
     statement_at_end_ = false;
     for (auto& field : fields_) field->Unbind();
     if (!persistent_fields_) fields_.clear();
-}
-
-const char* TIBQuery::ActiveRow() const {
-    if (!active_) return nullptr;
-    if (fields_row_ >= 0) return fields_row_ < cache_.Count() ? cache_.Row(fields_row_) : nullptr;
-    if (window_count_ == 0) return nullptr;
-    return cache_.Row(window_first_ + active_record_);
 }
 
 bool TIBQuery::ReadRow(int index) {

@@ -2,6 +2,8 @@
 
 #include <ibase.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -22,7 +24,7 @@ void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
         slot.nullable = (var.sqltype & 1) != 0;
         using K = ColumnSlot::Kind;
         switch (slot.sql_type) {
-            case SQL_VARYING: slot.kind = K::kVarying; slot.size = static_cast<uint32_t>(var.sqllen) + 2; break;
+            case SQL_VARYING: slot.kind = K::kVarying; slot.size = 6; break;
             case SQL_TEXT: slot.kind = K::kText; slot.size = static_cast<uint32_t>(var.sqllen); break;
             case SQL_DOUBLE: case SQL_FLOAT: case SQL_D_FLOAT: slot.kind = K::kDouble; slot.size = 8; break;
             case SQL_LONG: case SQL_SHORT: case SQL_INT64:
@@ -49,9 +51,13 @@ void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
 
 void RowCache::Release() {
     std::free(block_);
+    std::free(text_);
     block_ = nullptr;
+    text_ = nullptr;
     count_ = 0;
     capacity_ = 0;
+    text_used_ = 0;
+    text_capacity_ = 0;
 }
 
 void RowCache::Append(TIBXSQLDA& columns) {
@@ -79,9 +85,22 @@ void RowCache::Append(TIBXSQLDA& columns) {
             case K::kVarying: {
                 uint16_t length;
                 std::memcpy(&length, var.sqldata, 2);
-                if (length > slot.size - 2) length = static_cast<uint16_t>(slot.size - 2);
-                std::memcpy(value, &length, 2);
-                std::memcpy(value + 2, var.sqldata + 2, length);
+                if (length > static_cast<uint16_t>(var.sqllen)) length = static_cast<uint16_t>(var.sqllen);
+                if (text_used_ + length > text_capacity_) {
+                    // Doubling keeps appends amortised constant; large blocks
+                    // are remapped by realloc, not copied.
+                    const size_t grown = std::max(text_capacity_ * 2, text_used_ + length + 65536);
+                    void* block = std::realloc(text_, grown);
+                    if (block == nullptr) throw std::bad_alloc();
+                    text_ = static_cast<char*>(block);
+                    text_capacity_ = grown;
+                }
+                if (text_used_ > UINT32_MAX - length) throw std::bad_alloc();
+                const auto offset = static_cast<uint32_t>(text_used_);
+                std::memcpy(text_ + text_used_, var.sqldata + 2, length);
+                text_used_ += length;
+                std::memcpy(value, &offset, 4);
+                std::memcpy(value + 4, &length, 2);
                 break;
             }
             case K::kInt32:
