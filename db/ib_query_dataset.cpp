@@ -1,6 +1,7 @@
 // The result-set side of a query: open, the row cache and its display
 // window, navigation, fields, and notifications to linked grids.
 #include <algorithm>
+#include <unordered_map>
 
 #include "db/errors.h"
 #include "db/ib_query.h"
@@ -73,14 +74,14 @@ void TIBQuery::Open() {
 
 void TIBQuery::BindFields() {
     const TIBXSQLDA& columns = statement_.Current();
+    // By name ignoring case; the member set binds 182 declared fields, so
+    // the definitions are indexed once rather than searched per field.
+    std::unordered_map<std::string, const TFieldDef*> by_name;
+    by_name.reserve(field_defs_.size());
+    for (const TFieldDef& def : field_defs_) by_name.emplace(runtime::UpperLatin1(def.name), &def);
     for (auto& field : fields_) {
-        const TFieldDef* def = nullptr;
-        for (const TFieldDef& candidate : field_defs_) {
-            if (runtime::SameTextLatin1(candidate.name, field->FieldName())) {
-                def = &candidate;
-                break;
-            }
-        }
+        const auto found = by_name.find(runtime::UpperLatin1(field->FieldName()));
+        const TFieldDef* def = found == by_name.end() ? nullptr : found->second;
         if (def == nullptr) RaiseDatabaseError(this, "Field '" + field->FieldName() + "' not found");
         if (FieldTypeClass(field->DataType()) != FieldTypeClass(def->data_type)) {
             RaiseDatabaseError(this, "Type mismatch for field '" + field->FieldName() +

@@ -27,9 +27,24 @@ constexpr int kTitleTextOffset = 1;  // inside the 3-D edge
 const QColor kSilver(192, 192, 192);
 const QColor kGray(128, 128, 128);
 
-// Height of a line of text in `font` as the grid measures it.
+// Height of a line of text in `font` as the grid measures it. Layout asks
+// for it many times per notification; the few fonts in use are remembered.
 int TextHeight(const QFont& font, const QPaintDevice* device) {
-    return QFontMetrics(font, device).size(Qt::TextSingleLine, QStringLiteral("Wg")).height();
+    struct Known {
+        QFont font;
+        int dpi;
+        int height;
+    };
+    static thread_local std::vector<Known> known;
+    const int dpi = device != nullptr ? device->logicalDpiY() : 0;
+    for (const Known& k : known) {
+        if (k.dpi == dpi && k.font == font) return k.height;
+    }
+    const int height =
+        QFontMetrics(font, device).size(Qt::TextSingleLine, QStringLiteral("Wg")).height();
+    if (known.size() >= 32) known.erase(known.begin());
+    known.push_back({font, dpi, height});
+    return height;
 }
 
 // One line of text in a cell: the whole cell is filled first, so whatever
@@ -286,14 +301,25 @@ int TDBGrid::ColumnWidth(const TColumn& column) const {
     if (column.Width >= 0) return column.Width;
     const db::TField* field = LayoutField(column);
     if (field == nullptr) return kNoFieldWidth;
+    // Measuring text is the costly part of laying out a wide grid, so the
+    // result is kept until anything it depends on changes.
+    const QFont font = ColumnFont(column);
+    const QFont title_font = ColumnTitleFont(column);
+    const std::string caption = TitleCaption(column);
+    const int display_width = field->EffectiveDisplayWidth();
+    TColumn::WidthMemo& memo = column.width_memo_;
+    if (memo.valid && memo.display_width == display_width && memo.caption == caption &&
+        memo.font == font && memo.title_font == title_font) {
+        return memo.width;
+    }
     // Qt reports no overhang, so the rule reduces to digit width times
     // display width plus 4, raised to fit the title.
-    const QFontMetrics metrics(ColumnFont(column), viewport());
-    const int by_field =
-        metrics.horizontalAdvance(QLatin1Char('0')) * field->EffectiveDisplayWidth() + 4;
-    const QFontMetrics title_metrics(ColumnTitleFont(column), viewport());
-    const int by_title = title_metrics.horizontalAdvance(ToQString(TitleCaption(column))) + 4;
-    return std::max(by_field, by_title);
+    const QFontMetrics metrics(font, viewport());
+    const int by_field = metrics.horizontalAdvance(QLatin1Char('0')) * display_width + 4;
+    const QFontMetrics title_metrics(title_font, viewport());
+    const int by_title = title_metrics.horizontalAdvance(ToQString(caption)) + 4;
+    memo = {true, display_width, caption, font, title_font, std::max(by_field, by_title)};
+    return memo.width;
 }
 
 // --- geometry ---

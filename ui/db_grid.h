@@ -82,6 +82,16 @@ class TColumn {
     TColumn(TDBGrid* grid, std::string field_name)
         : FieldName(std::move(field_name)), grid_(grid) {}
     TDBGrid* grid_ = nullptr;
+    // The last default width measured and what it was measured from.
+    struct WidthMemo {
+        bool valid = false;
+        int display_width = 0;
+        std::string caption;
+        QFont font;
+        QFont title_font;
+        int width = 0;
+    };
+    mutable WidthMemo width_memo_;
 };
 
 // A read-only grid over a query reached through a data source: a title row,

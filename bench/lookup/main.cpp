@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,23 +57,27 @@ int main(int argc, char** argv) {
 
         constexpr int kRounds = 3;
         double best_window = 1e9;
+        double best_paint = 1e9;
         double best_raw = 1e9;
         for (int round = 0; round < kRounds; ++round) {
-            // The real window, shown offscreen so its grids paint.
+            // The real window, shown offscreen. A lookup ends when every
+            // label and grid holds its new content; painting it comes after
+            // and is timed on its own.
             main_window::TFmain window;
             window.IBDatabase1.SetDatabaseName(database);
             window.IBDatabase1.Open();
             window.show();
             QApplication::processEvents();
-            const double dataset = Seconds([&] {
-                for (const std::string& code : codes) {
-                    window.edsocio->setText(QString::fromLatin1(code.c_str()));
-                    window.edsocioExit();
-                    QApplication::processEvents();
-                }
-            });
+            double dataset = 0;
+            double paint = 0;
+            for (const std::string& code : codes) {
+                window.edsocio->setText(QString::fromLatin1(code.c_str()));
+                dataset += Seconds([&] { window.edsocioExit(); });
+                paint += Seconds([] { QApplication::processEvents(); });
+            }
             window.close();
             best_window = std::min(best_window, dataset);
+            best_paint = std::min(best_paint, paint);
 
             bench::RawLookup raw(database);
             const double bare = Seconds([&] {
@@ -86,6 +91,8 @@ int main(int argc, char** argv) {
         Print("lookup_" + label + "_window", per_window, "ms/lookup", 3);
         Print("lookup_" + label + "_raw", per_raw, "ms/lookup", 3);
         Print("lookup_" + label + "_ratio", per_window / per_raw, "x", 2);
+        Print("lookup_" + label + "_paint", best_paint / static_cast<double>(codes.size()) * 1000,
+              "ms/lookup", 3);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "coop-bench-lookup: %s\n", error.what());
         return 1;
