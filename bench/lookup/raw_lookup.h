@@ -20,7 +20,7 @@ public:
     // Runs the lookup of one member; returns the rows fetched in all.
     int Run(const std::string& member_code);
 
-public:
+private:
     struct Param {
         bool is_text;
         std::string text;

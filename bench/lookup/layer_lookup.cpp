@@ -1,0 +1,82 @@
+#include "bench/lookup/layer_lookup.h"
+
+#include "main_window/declared_fields.h"
+
+namespace bench {
+namespace {
+
+constexpr const char* kAppliedDocuments =
+    "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
+    "ren_cuotainteres from RENGLONES where ren_prestamono = :p union  select \"R\",recibo,"
+    "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = :p union  "
+    "select \"C\",documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet where "
+    "prestamo = :p and tipo_doc containing \"C\" union  select \"D\",documento,fecharecibo,cuota,"
+    "pagocapital,pagointeres from ccnotasdet where prestamo = :p  and tipo_doc containing \"D\" "
+    "union  select \"N\",numero,fecha,cuota_no,-valor,-interes from nomina where prestamo_no = "
+    ":p and estatus = \"A\" union  select \"M\",documento,fecha,serviciono,-capital,-interes from "
+    "COMPENSACIONDET where aplica = :p order by 4,3";
+
+void SetText(db::TIBQuery& query, std::initializer_list<std::string> lines) {
+    query.Close();
+    query.SQL().Clear();
+    for (const std::string& line : lines) query.SQL().Add(line);
+}
+
+void Walk(db::TIBQuery& query) {
+    for (query.First(); !query.AtEnd(); query.Next()) {
+    }
+}
+
+}  // namespace
+
+LayerLookup::LayerLookup(const std::string& database_name) {
+    database_.SetDatabaseName(database_name);
+    database_.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
+    database_.SetLoginPrompt(false);
+    database_.SetSQLDialect(1);
+    database_.SetDefaultTransaction(&transaction_);
+    transaction_.SetDefaultDatabase(&database_);
+    for (db::TIBQuery* query : {&scratch_, &members_, &loans_, &schedule_, &documents_}) {
+        query->SetDatabase(&database_);
+        query->SetTransaction(&transaction_);
+    }
+    main_window::DeclareFields(members_, main_window::kMemberFields);
+    main_window::DeclareFields(loans_, main_window::kLoanFields);
+    main_window::DeclareFields(schedule_, main_window::kScheduleFields);
+    main_window::DeclareFields(documents_, main_window::kDocumentFields);
+    database_.Open();
+}
+
+void LayerLookup::Run(const std::string& code) {
+    SetText(members_, {"select * from clientes where clt_codigo = :c"});
+    members_.ParamNamed("c").SetString(code);
+    members_.Open();
+    SetText(scratch_, {"select * from empresas where codigo = :c"});
+    scratch_.ParamNamed("c").SetInteger(members_.FieldNamed("empresa").GetInteger());
+    scratch_.Open();
+    SetText(loans_, {"select * from solicitudpres where socio = :c and estatus in (\"A\",\"L\") "
+                     "order by fecha desc,no_documento"});
+    loans_.ParamNamed("c").SetString(code);
+    loans_.Open();
+    loans_.First();
+    const int loan = loans_.FieldNamed("no_documento").GetInteger();
+    if (loan > 0) {
+        SetText(schedule_, {"select * from renglones where ren_prestamono = :p order by ren_cuotano"});
+        schedule_.ParamNamed("p").SetInteger(loan);
+        schedule_.Open();
+        Walk(schedule_);
+        SetText(documents_, {kAppliedDocuments});
+        documents_.ParamNamed("p").SetInteger(loan);
+        documents_.Open();
+        Walk(documents_);
+        SetText(scratch_, {"select sum(valor) from cxctrx where cliente = :c ", "and aplica = :a"});
+        scratch_.ParamNamed("a").SetInteger(loan);
+        scratch_.ParamNamed("c").SetString(code);
+        scratch_.Open();
+    }
+    SetText(scratch_, {"select sum(valor) from cxctrx where cliente = :c "});
+    scratch_.ParamNamed("c").SetString(code);
+    scratch_.Open();
+}
+
+}  // namespace bench
