@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/component.h"
@@ -14,6 +15,7 @@
 #include "db/params.h"
 #include "db/row_cache.h"
 #include "runtime/strings.h"
+#include "runtime/text.h"
 
 namespace db {
 
@@ -140,6 +142,12 @@ private:
     std::vector<TFieldDef> field_defs_;
     std::vector<std::unique_ptr<TField>> fields_;
     bool persistent_fields_ = false;
+    // Fields by name ignoring case; grids look every painted cell's field
+    // up by name, so this is rebuilt only when the field list changes.
+    mutable std::unordered_map<std::string, TField*, runtime::Latin1NoCaseHash,
+                               runtime::Latin1NoCaseEqual>
+        field_index_;
+    mutable bool field_index_valid_ = false;
     RowCache cache_;
     int buffer_chunks_ = 1000;
     bool active_ = false;

@@ -14,13 +14,17 @@ void TIBQuery::AdoptField(std::unique_ptr<TField> field) {
     field->SetDataSet(this);
     fields_.push_back(std::move(field));
     persistent_fields_ = true;
+    field_index_valid_ = false;
 }
 
 TField* TIBQuery::FindField(const std::string& name) {
-    for (auto& field : fields_) {
-        if (runtime::SameTextLatin1(field->FieldName(), name)) return field.get();
+    if (!field_index_valid_) {
+        field_index_.clear();
+        for (auto& field : fields_) field_index_.emplace(field->FieldName(), field.get());
+        field_index_valid_ = true;
     }
-    return nullptr;
+    const auto found = field_index_.find(std::string_view(name));
+    return found == field_index_.end() ? nullptr : found->second;
 }
 
 TField& TIBQuery::FieldNamed(const std::string& name) {
@@ -44,6 +48,7 @@ void TIBQuery::Open() {
             active_ = true;
         } else {
             if (!persistent_fields_) {
+                field_index_valid_ = false;
                 fields_.clear();
                 for (const TFieldDef& def : field_defs_) {
                     if (auto field = MakeAutomaticField(def)) {
@@ -128,7 +133,10 @@ void TIBQuery::CloseQuietly() {
     at_end_ = bof_ = false;
     statement_at_end_ = false;
     for (auto& field : fields_) field->Unbind();
-    if (!persistent_fields_) fields_.clear();
+    if (!persistent_fields_) {
+        fields_.clear();
+        field_index_valid_ = false;
+    }
 }
 
 bool TIBQuery::ReadRow(int index) {

@@ -119,3 +119,14 @@ std::string UpperLatin1(std::string_view text) {
     return out;
 }
 }  // namespace runtime
+
+namespace runtime {
+size_t Latin1NoCaseHash::operator()(std::string_view text) const noexcept {
+    size_t hash = 1469598103934665603ull;  // FNV-1a over the folded bytes
+    for (char c : text) {
+        hash ^= FoldLatin1(static_cast<unsigned char>(c));
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+}  // namespace runtime

@@ -43,3 +43,18 @@ bool SameTextLatin1(std::string_view a, std::string_view b);
 // Upper case in ISO8859_1.
 std::string UpperLatin1(std::string_view text);
 }  // namespace runtime
+
+namespace runtime {
+// Hash and equality ignoring ISO8859_1 case, for name indexes that are
+// searched with any string type without building a folded copy.
+struct Latin1NoCaseHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const noexcept;
+};
+struct Latin1NoCaseEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        return SameTextLatin1(a, b);
+    }
+};
+}  // namespace runtime
