@@ -90,11 +90,9 @@ public:
     void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
                                ui::TColumn& column, ui::TGridDrawState state);
 
-    // Installed by the shell: the first-show and key-preview handlers,
-    // and the member search dialog.
+    // Installed by the shell: the first-show and key-preview handlers.
     std::function<void()> OnFormShow;
     std::function<void(int key)> OnFormKeyDown;
-    std::function<void()> OnSearch;
 
     // Per-type sums of the applied documents of the current loan.
     long double sumaP = 0, sumaR = 0, sumaC = 0, sumaD = 0, sumaN = 0, sumaM = 0;

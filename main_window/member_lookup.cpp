@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QWidget>
 
+#include "customer_search/customer_search_dialog.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
@@ -135,8 +136,12 @@ void TFmain::btlimpiarClick() {
 }
 
 void TFmain::edsocioDblClick() {
-    if (!OnSearch) return;  // no search dialog in this build
-    OnSearch();             // shows the search dialog modally
+    {
+        // A fresh dialog per search, destroyed as soon as it closes.
+        customer_search::TFclientes dialog(qsocios, sqsocios, cancelado, this);
+        customer_search::Fclientes = &dialog;
+        dialog.exec();
+    }
     std::string code;
     if (qsocios.Active()) code = qsocios.FieldNamed("CLT_CODIGO").GetString();
     if (!code.empty() && !cancelado) {

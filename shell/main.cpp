@@ -13,6 +13,7 @@
 int main(int argc, char** argv) {
     shell::Application app(argc, argv);
     ui::SetApplicationTitle(shell::kApplicationTitle);
+    Q_INIT_RESOURCE(resources);  // the pictures live in a static library
     QIcon icon;
     for (int size : {16, 32, 48, 64, 256}) icon.addFile(QString(":/icon/app-%1.png").arg(size));
     app.setWindowIcon(icon);

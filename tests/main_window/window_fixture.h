@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <deque>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <filesystem>
@@ -46,23 +47,36 @@ protected:
             ADD_FAILURE() << "the main window could not be created";
             return {};
         }
-        probe_ = std::make_unique<probe::Probe>(*window_, responder_);
+        probe_ = std::make_unique<probe::Probe>(
+            *window_, responder_,
+            [this](std::string& line) {
+                if (commands_.empty()) return false;
+                line = commands_.front();
+                commands_.pop_front();
+                return true;
+            },
+            [this](const std::string& line) { output_.push_back(line); });
         window_->show();
         window_->activateWindow();
         return Do({});
     }
-    // Runs commands; returns the state after them, with the boxes shown
-    // since the previous state.
+    // Runs commands as the driver would; returns the state after them,
+    // with the boxes shown since the previous state.
     QJsonObject Do(std::initializer_list<std::string> commands) {
-        for (const std::string& command : commands) {
-            const std::string answer = Run(command);
-            EXPECT_EQ(answer.find("\"error\""), std::string::npos) << command << ": " << answer;
-        }
-        return QJsonDocument::fromJson(Run("dump").c_str()).object();
+        const std::vector<std::string> lines = Lines(commands);
+        const std::string last = lines.empty() ? std::string() : lines.back();
+        return QJsonDocument::fromJson(last.c_str()).object();
     }
-    std::string Run(const std::string& command) {
-        bool quit = false;
-        return probe_->Run(command, quit);
+    // Runs commands followed by a dump; returns every line written.
+    std::vector<std::string> Lines(std::initializer_list<std::string> commands) {
+        commands_.assign(commands.begin(), commands.end());
+        commands_.push_back("dump");
+        output_.clear();
+        probe_->RunAll();
+        for (const std::string& line : output_) {
+            EXPECT_NE(line.rfind("{\"error\"", 0), 0u) << line;  // a refused command
+        }
+        return output_;
     }
     static std::string Text(const QJsonValue& value) {
         return value.toString().toLatin1().toStdString();
@@ -80,4 +94,6 @@ protected:
     probe::RecordingResponder responder_;
     std::unique_ptr<main_window::TFmain> window_;
     std::unique_ptr<probe::Probe> probe_;
+    std::deque<std::string> commands_;
+    std::vector<std::string> output_;
 };

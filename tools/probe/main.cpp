@@ -24,20 +24,13 @@ int main(int argc, char** argv) {
         std::cout << probe::MessagesJson(responder) << std::endl;
         return 1;
     }
-    probe::Probe probe(*window, responder);
+    probe::Probe probe(
+        *window, responder, [](std::string& line) { return bool(std::getline(std::cin, line)); },
+        [](const std::string& line) { std::cout << line << std::endl; });
     window->show();
     window->activateWindow();
     QApplication::processEvents();
-
-    std::string line;
-    bool quit = false;
-    while (!quit && std::getline(std::cin, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        const std::string answer = probe.Run(line, quit);
-        if (!answer.empty()) std::cout << answer << std::endl;
-        if (!window->isVisible()) break;  // Salir closed it
-    }
+    probe.RunAll();
     window.reset();
     return 0;
 }

@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
+#include "customer_search/customer_search_dialog.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "ui/latin1_text.h"
@@ -65,8 +67,8 @@ void RecordingResponder::Error(const std::string&, const std::string& text) {
     messages.emplace_back("error", text);
 }
 
-Probe::Probe(main_window::TFmain& window, RecordingResponder& responder)
-    : window_(window), responder_(responder) {}
+Probe::Probe(main_window::TFmain& window, RecordingResponder& responder, Source source, Sink sink)
+    : window_(window), responder_(responder), source_(std::move(source)), sink_(std::move(sink)) {}
 
 namespace {
 QJsonArray TakeMessages(RecordingResponder& responder) {
@@ -80,12 +82,40 @@ QJsonArray TakeMessages(RecordingResponder& responder) {
     responder.messages.clear();
     return messages;
 }
+
+std::string Compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
+bool ReadRow(const std::string& text, long& row) {
+    char* end = nullptr;
+    row = std::strtol(text.c_str(), &end, 10);
+    return !text.empty() && *end == '\0' && row >= 0;
+}
+
+// Types text key by key, accented letters included (the test library's
+// own typing knows only ASCII).
+void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+// Clicks data row `row` (a cache index) of a grid, when it is in view.
+bool ClickRow(ui::TDBGrid& grid, long row) {
+    db::TIBQuery* query = grid.DataSet();
+    if (query == nullptr || !query->Active()) return false;
+    const int window_row = static_cast<int>(row) - query->WindowFirstRow();
+    if (window_row < 0 || window_row >= query->WindowRecordCount()) return false;
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.CellRect(window_row, 0).center());
+    return true;
+}
 }  // namespace
 
 std::string MessagesJson(RecordingResponder& responder) {
     QJsonObject out;
     out["messages"] = TakeMessages(responder);
-    return QJsonDocument(out).toJson(QJsonDocument::Compact).toStdString();
+    return Compact(out);
 }
 
 void Probe::Settle() {
@@ -93,77 +123,156 @@ void Probe::Settle() {
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
 }
 
-std::string Probe::Run(const std::string& line, bool& quit) {
+void Probe::Error(const std::string& text) {
+    QJsonObject out;
+    out["error"] = ui::ToQString(text);
+    sink_(Compact(out));
+}
+
+void Probe::RunAll() {
+    quit_ = false;
+    std::string line;
+    while (!quit_ && window_.isVisible() && source_(line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) Execute(line);
+    }
+}
+
+void Probe::Execute(const std::string& line) {
     const size_t blank = line.find(' ');
     const std::string command = line.substr(0, blank);
     const std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
-    auto error = [](const std::string& text) {
-        QJsonObject out;
-        out["error"] = Latin1(text);
-        return QJsonDocument(out).toJson(QJsonDocument::Compact).toStdString();
-    };
 
     if (command == "quit") {
-        quit = true;
-        return {};
-    }
-    if (command == "dump") {
+        quit_ = true;
+    } else if (command == "dump") {
         Settle();
-        return QJsonDocument(Dump()).toJson(QJsonDocument::Compact).toStdString();
-    }
-    if (command == "code") {
+        sink_(Compact(Dump()));
+    } else if (command == "code") {
         window_.activateWindow();
         window_.edsocio->setFocus(Qt::OtherFocusReason);
         Settle();
         window_.edsocio->setText(QString::fromUtf8(rest.c_str()));
         QTest::keyClick(window_.edsocio, Qt::Key_Tab);
         Settle();
-        return {};
-    }
-    if (command == "loan") {
-        char* end = nullptr;
-        const long row = std::strtol(rest.c_str(), &end, 10);
-        if (rest.empty() || *end != '\0' || row < 0) return error("loan needs a row number: " + rest);
-        ui::TDBGrid& grid = *window_.DBGrid1;
-        db::TIBQuery* query = grid.DataSource()->DataSet();
-        if (!query->Active()) return error("the loan list is closed");
-        const int window_row = static_cast<int>(row) - query->WindowFirstRow();
-        if (window_row < 0 || window_row >= query->WindowRecordCount()) {
-            return error("loan row not in view: " + rest);
-        }
-        QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.CellRect(window_row, 0).center());
+    } else if (command == "loan") {
+        long row = 0;
+        if (!ReadRow(rest, row)) return Error("loan needs a row number: " + rest);
+        if (!ClickRow(*window_.DBGrid1, row)) return Error("loan row not in view: " + rest);
         Settle();
-        return {};
-    }
-    if (command == "answer") {
+    } else if (command == "answer") {
         if (rest == "yes") responder_.answer = ui::kModalYes;
         else if (rest == "no") responder_.answer = ui::kModalNo;
         else if (rest == "close") responder_.answer = ui::kModalCancel;
-        else return error("answer yes, no or close: " + rest);
-        return {};
-    }
-    if (command == "press") {
+        else Error("answer yes, no or close: " + rest);
+    } else if (command == "press") {
         QPushButton* button = nullptr;
         for (QPushButton* b : {window_.btlimpiar, window_.btreindexar, window_.btcorregir,
                                window_.btsalir}) {
             if (b->objectName().toStdString() == rest) button = b;
         }
-        if (button == nullptr) return error("no such button: " + rest);
+        if (button == nullptr) return Error("no such button: " + rest);
         QTest::mouseClick(button, Qt::LeftButton);
         Settle();
-        return {};
-    }
-    if (command == "shot") {  // not part of the test protocol: a picture for a report
+    } else if (command == "search") {
+        Search();
+    } else if (command == "shot") {  // not part of the test protocol: a picture for a report
         Settle();
         if (!window_.grab().save(QString::fromUtf8(rest.c_str()), "PNG")) {
-            return error("could not write " + rest);
+            Error("could not write " + rest);
         }
-        return {};
+    } else if (command == "find" || command == "pick" || command == "leave") {
+        Error("the search dialog is not open");
+    } else {
+        Error("unknown command: " + line);
     }
-    if (command == "search" || command == "find" || command == "pick" || command == "leave") {
-        return error("the search dialog is not available");
+}
+
+// Double-clicks the code box; the modal dialog's loop then runs the next
+// commands until one of them closes it.
+void Probe::Search() {
+    QTimer::singleShot(0, [this] {
+        auto* dialog = customer_search::Fclientes;
+        if (dialog == nullptr) return Error("the search dialog did not open");
+        Settle();
+        std::string line;
+        while (!quit_ && dialog->isVisible() && source_(line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty()) continue;
+            if (!ExecuteInDialog(*dialog, line)) break;
+        }
+        if (dialog->isVisible()) {
+            // No more commands: leave the dialog so the run can end.
+            QTest::mouseClick(dialog->btsalir, Qt::LeftButton);
+            quit_ = true;
+        }
+    });
+    QTest::mouseDClick(window_.edsocio, Qt::LeftButton);
+    Settle();
+}
+
+bool Probe::ExecuteInDialog(customer_search::TFclientes& dialog, const std::string& line) {
+    const size_t blank = line.find(' ');
+    const std::string command = line.substr(0, blank);
+    const std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    if (command == "dump") {
+        Settle();
+        sink_(Compact(Dump()));
+    } else if (command == "answer") {
+        Execute(line);
+    } else if (command == "find") {
+        const QJsonDocument criteria = QJsonDocument::fromJson(QByteArray::fromStdString(rest));
+        if (!criteria.isObject()) {
+            Error("find needs a JSON object: " + rest);
+            return true;
+        }
+        const std::pair<const char*, QLineEdit*> boxes[] = {
+            {"codigo", dialog.edcodigo},     {"nombres", dialog.ednombres},
+            {"apellidos", dialog.edapellidos}, {"telefono", dialog.edtelefono},
+            {"cedula", dialog.edcedula},     {"empresa", dialog.edempresa},
+        };
+        for (const QString& key : criteria.object().keys()) {
+            QLineEdit* box = nullptr;
+            for (const auto& [name, edit] : boxes) {
+                if (key == QLatin1String(name)) box = edit;
+            }
+            if (box == nullptr) {
+                Error("unknown search box: " + key.toStdString());
+                return true;
+            }
+            box->setFocus();
+            box->clear();
+            TypeText(box, criteria.object()[key].toString());
+        }
+        QTest::mouseClick(dialog.btbuscar, Qt::LeftButton);
+        Settle();
+    } else if (command == "pick") {
+        long row = 0;
+        if (!ReadRow(rest, row)) {
+            Error("pick needs a row number: " + rest);
+            return true;
+        }
+        if (dialog.gridclt->DataSet()->Active() && !ClickRow(*dialog.gridclt, row)) {
+            Error("member row not in view: " + rest);
+            return true;
+        }
+        QTest::mouseClick(dialog.btescoger, Qt::LeftButton);
+        Settle();
+    } else if (command == "leave") {
+        QTest::mouseClick(dialog.btsalir, Qt::LeftButton);
+        Settle();
+    } else if (command == "quit") {
+        // Ends the run: the dialog is left with Salir first.
+        QTest::mouseClick(dialog.btsalir, Qt::LeftButton);
+        quit_ = true;
+        return false;
+    } else if (command == "code" || command == "loan" || command == "press" ||
+               command == "search" || command == "shot") {
+        Error("the search dialog is open: use find, pick, leave, answer or dump");
+    } else {
+        Error("unknown command: " + line);
     }
-    return error("unknown command: " + line);
+    return true;
 }
 
 QJsonObject Probe::Dump() {
@@ -185,6 +294,9 @@ QJsonObject Probe::Dump() {
     grids["DBGrid1"] = GridState(*window_.DBGrid1, false);
     grids["DBGrid2"] = GridState(*window_.DBGrid2, false);
     grids["DBGrid3"] = GridState(*window_.DBGrid3, true);
+    if (customer_search::Fclientes != nullptr && customer_search::Fclientes->isVisible()) {
+        grids["gridclt"] = GridState(*customer_search::Fclientes->gridclt, false);
+    }
     out["grids"] = grids;
     out["messages"] = TakeMessages(responder_);
     return out;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,9 @@
 
 namespace main_window {
 class TFmain;
+}
+namespace customer_search {
+class TFclientes;
 }
 
 namespace probe {
@@ -24,20 +28,31 @@ public:
     std::vector<std::pair<std::string, std::string>> messages;  // kind, text
 };
 
-// Drives the real main window from text commands; one JSON line per answer.
+// Drives the real main window from text commands, one per line, and writes
+// one JSON line per dump or refused command. While the modal search dialog
+// is open, the commands keep coming from the same source.
 class Probe {
 public:
-    Probe(main_window::TFmain& window, RecordingResponder& responder);
-    // Runs one command line; returns the line to print, or an empty text.
-    // Sets `quit` for the quit command.
-    std::string Run(const std::string& line, bool& quit);
+    using Source = std::function<bool(std::string& line)>;  // false at the end
+    using Sink = std::function<void(const std::string& line)>;
+
+    Probe(main_window::TFmain& window, RecordingResponder& responder, Source source, Sink sink);
+    // Runs commands until quit, the window closes or the source ends.
+    void RunAll();
 
 private:
+    void Execute(const std::string& line);
+    void Search();
+    bool ExecuteInDialog(customer_search::TFclientes& dialog, const std::string& line);
     QJsonObject Dump();
+    void Error(const std::string& text);
     void Settle();
 
     main_window::TFmain& window_;
     RecordingResponder& responder_;
+    Source source_;
+    Sink sink_;
+    bool quit_ = false;
 };
 
 // {"messages": [...]} with the recorded boxes, which are then forgotten.

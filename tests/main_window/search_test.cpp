@@ -1,0 +1,136 @@
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+#include "customer_search/customer_search_dialog.h"
+#include "tests/main_window/window_fixture.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+QJsonObject State(const std::string& line) { return QJsonDocument::fromJson(line.c_str()).object(); }
+
+QJsonArray Rows(const QJsonObject& state, const char* grid) {
+    return state["grids"].toObject()[grid].toObject()["rows"].toArray();
+}
+
+TEST(SearchStatement, EachGivenCriterionAddsItsLineWithItsOwnMarker) {
+    const customer_search::SearchStatement all =
+        customer_search::BuildSearch("C", "T", "I", "N", "A", "E");
+    const std::vector<std::string> lines = {
+        "SELECT * FROM clientes WHERE  clt_codigo IS NOT NULL",
+        " and clt_codigo =:co",
+        " and clt_telres =:te",
+        " and clt_cedula =:ce",
+        " and clt_nombresyapellidos  containing :no",
+        " and clt_nombresyapellidos containing :ap",
+        " and empresa in (select codigo from empresas where nombre containing :em) ",
+        " ORDER by clt_codigo",
+    };
+    EXPECT_EQ(all.lines, lines);
+    EXPECT_EQ(all.values.size(), 6u);
+    EXPECT_EQ(all.values.back(), (std::pair<std::string, std::string>{"em", "E"}));
+
+    const customer_search::SearchStatement blanks = customer_search::BuildSearch("", " ", "", "", "", "");
+    ASSERT_EQ(blanks.lines.size(), 3u);  // blanks are a criterion, empty texts are not
+    EXPECT_EQ(blanks.lines[1], " and clt_telres =:te");
+}
+
+TEST_F(WindowTest, SearchFindsByNameInUpperCaseAndPicksTheMember) {
+    Start();
+    // Row 0 of a search by the first name is the one member called JOSE.
+    const std::vector<std::string> out =
+        Lines({"search", "find {\"nombres\": \"jos\u00e9 ram\"}", "dump", "pick 0"});
+    ASSERT_EQ(out.size(), 2u);
+    const QJsonObject grid = State(out[0])["grids"].toObject()["gridclt"].toObject();
+    const QJsonArray titles = grid["titles"].toArray();
+    ASSERT_EQ(titles.size(), 6);
+    EXPECT_EQ(Text(titles[3]), "Balance  ");
+    const QJsonArray rows = grid["rows"].toArray();
+    ASSERT_EQ(rows.size(), 1) << out[0];
+    EXPECT_EQ(Text(rows[0].toArray()[0]), demo::kMemberActive);
+    EXPECT_EQ(Text(rows[0].toArray()[1]), demo::kMemberActiveSurnames);
+
+    const QJsonObject picked = State(out[1]);
+    EXPECT_EQ(Text(picked["edsocio"]), demo::kMemberActive);
+    EXPECT_EQ(Label(picked, "lbnombre"), demo::kMemberActiveName);
+    EXPECT_FALSE(window_->cancelado);
+    EXPECT_FALSE(picked["grids"].toObject().contains("gridclt"));  // the dialog is gone
+    EXPECT_EQ(Label(picked, "lbtot3"), "Balance= 32,250.00");
+}
+
+TEST_F(WindowTest, LeavingTheSearchKeepsTheShownMember) {
+    Start();
+    Do({std::string("code ") + demo::kMemberMismatch});
+    const QJsonObject left = Do({"search", "find {}", "leave"});
+    EXPECT_TRUE(window_->cancelado);
+    EXPECT_EQ(Text(left["edsocio"]), demo::kMemberMismatch);
+    // The shared member set stands on the shown member again, so a move in
+    // the loan grid reloads that member's labels, not the last search row.
+    const QJsonObject moved = Do({"loan 1"});
+    EXPECT_EQ(Label(moved, "lbnombre"), Label(left, "lbnombre"));
+    EXPECT_EQ(window_->qsocios.FieldNamed("CLT_CODIGO").GetString(), demo::kMemberMismatch);
+}
+
+TEST_F(WindowTest, EmptySearchListsEveryMemberAndNoMatchSaysSo) {
+    Start();
+    // The modal dialog takes the commands that follow "search" until it is
+    // left, so one run holds the whole conversation and its dumps.
+    const std::vector<std::string> out = Lines({
+        "search",
+        "find {}",
+        "dump",
+        "find {\"codigo\": \"00001\", \"telefono\": \"000\"}",
+        "dump",
+        "find {\"codigo\": \"00001\", \"telefono\": \"" +
+            std::string(demo::kMemberActiveTelephone) + "\"}",
+        "dump",
+        "find {\"codigo\": \"\", \"telefono\": \"\", \"empresa\": \"ministerio\"}",
+        "dump",
+        "leave",
+    });
+    ASSERT_EQ(out.size(), 5u);
+    const QJsonArray all = Rows(State(out[0]), "gridclt");
+    ASSERT_EQ(all.size(), demo::kMemberCount);
+    EXPECT_EQ(Text(all[0].toArray()[0]), "00001");  // ordered by code
+    EXPECT_EQ(Text(all[all.size() - 1].toArray()[0]), "00044");
+
+    const QJsonObject none = State(out[1]);
+    const QJsonArray messages = none["messages"].toArray();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(Text(messages[0].toObject()["text"]), "No existen clientes con este Criterio.");
+    EXPECT_EQ(Text(none["focus"]), "btlimpiar");
+    EXPECT_TRUE(Rows(none, "gridclt").isEmpty());
+
+    EXPECT_EQ(Rows(State(out[2]), "gridclt").size(), 1);  // code and telephone together
+    EXPECT_GE(Rows(State(out[3]), "gridclt").size(), 1);  // by part of the employer's name
+    EXPECT_TRUE(window_->cancelado);
+}
+
+TEST_F(WindowTest, EverySearchStartsEmpty) {
+    Start();
+    const std::vector<std::string> out = Lines({"search", "find {}", "leave", "search", "dump", "leave"});
+    ASSERT_EQ(out.size(), 2u);
+    const QJsonObject grid = State(out[0])["grids"].toObject()["gridclt"].toObject();
+    EXPECT_TRUE(grid["rows"].toArray().isEmpty());
+    EXPECT_TRUE(grid["current"].isNull());
+    EXPECT_EQ(Text(State(out[0])["focus"]), "edcodigo");
+}
+
+TEST_F(WindowTest, SearchDialogHasNoCloseByEscape) {
+    Start();
+    customer_search::TFclientes dialog(window_->qsocios, window_->sqsocios, window_->cancelado);
+    dialog.show();
+    QApplication::processEvents();
+    QTest::keyClick(dialog.edcodigo, Qt::Key_Escape);
+    for (const QChar ch : QString::fromLatin1("abc\xF1")) {
+        QTest::sendKeyEvent(QTest::Click, dialog.edcodigo, Qt::Key_unknown, QString(ch),
+                            Qt::NoModifier);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.edcodigo->text(), QString::fromLatin1("ABC\xD1"));  // held in upper case
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+}  // namespace
