@@ -134,3 +134,40 @@ TEST_F(WindowTest, SearchDialogHasNoCloseByEscape) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever is typed reaches the server as a parameter value, never as SQL.
+TEST_F(WindowTest, QuotesAndSqlInTheBoxesAreJustText) {
+    Start();
+    const std::vector<std::string> out = Lines({
+        "search",
+        "find {\"nombres\": \"O'BRIEN\\\"; DELETE FROM CLIENTES; --\", \"empresa\": \"') OR 1=1 --\"}",
+        "dump",
+        "find {\"nombres\": \"\", \"empresa\": \"\"}",
+        "dump",
+        "leave",
+    });
+    ASSERT_EQ(out.size(), 3u);
+    const QJsonObject none = State(out[0]);
+    EXPECT_TRUE(Rows(none, "gridclt").isEmpty());
+    ASSERT_EQ(none["messages"].toArray().size(), 1);
+    EXPECT_EQ(Text(none["messages"].toArray()[0].toObject()["text"]),
+              "No existen clientes con este Criterio.");
+    EXPECT_EQ(Rows(State(out[1]), "gridclt").size(), demo::kMemberCount);  // nothing was deleted
+}
+
+TEST_F(WindowTest, OverlongCodeIsReportedAndChangesNothing) {
+    Start();
+    Do({std::string("code ") + demo::kMemberActive});
+    const QJsonObject state = Do({"code 12345678901"});
+    const QJsonArray messages = state["messages"].toArray();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(Text(messages[0].toObject()["kind"]), "error");
+    EXPECT_EQ(Text(messages[0].toObject()["text"]),
+              "Trying to store a string of length 11 into a field that can only contain 10.");
+    // The failed lookup left the loans and their figures as they were.
+    EXPECT_EQ(Label(state, "lbtot3"), "Balance= 32,250.00");
+}
+
+}  // namespace
