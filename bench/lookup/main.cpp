@@ -70,11 +70,20 @@ int main(int argc, char** argv) {
             window.IBDatabase1.Open();
             window.show();
             QApplication::processEvents();
-            double dataset = 0;
+            // Lookups back to back, as the raw statements run: each ends
+            // with its labels and grids holding the new content.
+            const double dataset = Seconds([&] {
+                for (const std::string& code : codes) {
+                    window.edsocio->setText(QString::fromLatin1(code.c_str()));
+                    window.edsocioExit();
+                }
+            });
+            // Then the same lookups each followed by the painting it causes,
+            // timed on its own.
             double paint = 0;
             for (const std::string& code : codes) {
                 window.edsocio->setText(QString::fromLatin1(code.c_str()));
-                dataset += Seconds([&] { window.edsocioExit(); });
+                window.edsocioExit();
                 paint += Seconds([] { QApplication::processEvents(); });
             }
             window.close();
