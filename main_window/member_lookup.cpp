@@ -5,6 +5,7 @@
 
 #include "customer_search/customer_search_dialog.h"
 #include "main_window/code_box.h"
+#include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
@@ -15,17 +16,6 @@ namespace main_window {
 namespace {
 
 constexpr const char* kInactiveBanner = " *** SOCIO INACTIVO *** ";
-
-constexpr const char* kAppliedDocuments =
-    "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
-    "ren_cuotainteres from RENGLONES where ren_prestamono = :p union  select \"R\",recibo,"
-    "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = :p union  "
-    "select \"C\",documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet where "
-    "prestamo = :p and tipo_doc containing \"C\" union  select \"D\",documento,fecharecibo,cuota,"
-    "pagocapital,pagointeres from ccnotasdet where prestamo = :p  and tipo_doc containing \"D\" "
-    "union  select \"N\",numero,fecha,cuota_no,-valor,-interes from nomina where prestamo_no = "
-    ":p and estatus = \"A\" union  select \"M\",documento,fecha,serviciono,-capital,-interes from "
-    "COMPENSACIONDET where aplica = :p order by 4,3";
 
 // Replaces a query's text with one line (the query is closed first).
 void SetStatement(db::TIBQuery& query, const char* text) {
@@ -95,7 +85,7 @@ void TFmain::cargardatos(const std::string& modo) {
     qcuotas.Open();
     qcuotas.First();
 
-    SetStatement(qcxc, kAppliedDocuments);
+    SetStatement(qcxc, kAppliedDocumentsStatement);
     qcxc.ParamNamed("p").SetInteger(prestamo);
     qcxc.Open();
     qcxc.First();

@@ -2,27 +2,14 @@
 """Draws the small pictures of the search dialog's buttons as 16x16 PNGs.
 Run again only to change them."""
 import math
-import struct
-import zlib
 from pathlib import Path
+
+from png_writer import png_bytes
 
 NAVY = (0, 0, 128, 255)
 GREEN = (0, 128, 0, 255)
 RED = (192, 0, 0, 255)
 CLEAR = (0, 0, 0, 0)
-
-
-def png(pixels):
-    size = len(pixels)
-    rows = b"".join(b"\x00" + b"".join(bytes(p) for p in row) for row in pixels)
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
-            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
 def draw(test):
@@ -63,4 +50,4 @@ if __name__ == "__main__":
     folder.mkdir(exist_ok=True)
     for name, test in (("buscar", magnifier), ("limpiar", cross), ("escoger", tick),
                        ("salir", door)):
-        (folder / f"{name}.png").write_bytes(png(draw(test)))
+        (folder / f"{name}.png").write_bytes(png_bytes(draw(test)))

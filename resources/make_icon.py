@@ -2,9 +2,9 @@
 """Draws the application icon (a coin beside a ledger page) at the sizes the
 window uses, as 32-bit PNG files. Run again only to change the design."""
 import math
-import struct
-import zlib
 from pathlib import Path
+
+from png_writer import png_bytes
 
 GOLD = (232, 176, 32)
 GOLD_DARK = (160, 110, 10)
@@ -37,16 +37,7 @@ def pixel(size, x, y):
 
 
 def png(size):
-    rows = b"".join(
-        b"\x00" + b"".join(bytes(pixel(size, x, y)) for x in range(size)) for y in range(size))
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
-            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+    return png_bytes([[pixel(size, x, y) for x in range(size)] for y in range(size)])
 
 
 if __name__ == "__main__":

@@ -1,20 +1,11 @@
 #include "bench/lookup/layer_lookup.h"
 
 #include "main_window/declared_fields.h"
+#include "main_window/lookup_statements.h"
 
 namespace bench {
 namespace {
 
-constexpr const char* kAppliedDocuments =
-    "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
-    "ren_cuotainteres from RENGLONES where ren_prestamono = :p union  select \"R\",recibo,"
-    "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = :p union  "
-    "select \"C\",documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet where "
-    "prestamo = :p and tipo_doc containing \"C\" union  select \"D\",documento,fecharecibo,cuota,"
-    "pagocapital,pagointeres from ccnotasdet where prestamo = :p  and tipo_doc containing \"D\" "
-    "union  select \"N\",numero,fecha,cuota_no,-valor,-interes from nomina where prestamo_no = "
-    ":p and estatus = \"A\" union  select \"M\",documento,fecha,serviciono,-capital,-interes from "
-    "COMPENSACIONDET where aplica = :p order by 4,3";
 
 void SetText(db::TIBQuery& query, std::initializer_list<std::string> lines) {
     query.Close();
@@ -65,7 +56,7 @@ void LayerLookup::Run(const std::string& code) {
         schedule_.ParamNamed("p").SetInteger(loan);
         schedule_.Open();
         Walk(schedule_);
-        SetText(documents_, {kAppliedDocuments});
+        SetText(documents_, {main_window::kAppliedDocumentsStatement});
         documents_.ParamNamed("p").SetInteger(loan);
         documents_.Open();
         Walk(documents_);

@@ -313,3 +313,40 @@ TEST_F(WindowTest, DeclaredFieldsOpenAgainstTheSchemaAndReadEveryValue) {
 }
 
 }  // namespace
+
+namespace {
+
+// The statements reach the server exactly as written, spacing and
+// dialect-1 double quotes included (the texts below are written out again
+// on purpose, so a slip in the program's copy shows).
+TEST_F(WindowTest, LookupSendsItsStatementsExactly) {
+    Start();
+    Do({std::string("code ") + demo::kMemberActive});
+    EXPECT_EQ(window_->qsocios.SQL().Text(), "select * from clientes where clt_codigo = :c\r\n");
+    EXPECT_EQ(window_->qpres.SQL().Text(),
+              "select * from solicitudpres where socio = :c and estatus in (\"A\",\"L\") order by "
+              "fecha desc,no_documento\r\n");
+    EXPECT_EQ(window_->qcuotas.SQL().Text(),
+              "select * from renglones where ren_prestamono = :p order by ren_cuotano\r\n");
+    EXPECT_EQ(
+        window_->qcxc.SQL().Text(),
+        "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
+        "ren_cuotainteres from RENGLONES where ren_prestamono = :p union  select \"R\",recibo,"
+        "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = :p union  "
+        "select \"C\",documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet where "
+        "prestamo = :p and tipo_doc containing \"C\" union  select \"D\",documento,fecharecibo,"
+        "cuota,pagocapital,pagointeres from ccnotasdet where prestamo = :p  and tipo_doc "
+        "containing \"D\" union  select \"N\",numero,fecha,cuota_no,-valor,-interes from nomina "
+        "where prestamo_no = :p and estatus = \"A\" union  select \"M\",documento,fecha,"
+        "serviciono,-capital,-interes from COMPENSACIONDET where aplica = :p order by 4,3\r\n");
+    EXPECT_EQ(window_->qcxc.Params().Count(), 6);
+    // The last statement of a lookup: the member's whole receivable balance.
+    EXPECT_EQ(window_->IBQuery1.SQL().Text(), "select sum(valor) from cxctrx where cliente = :c \r\n");
+    window_->balancecxc(demo::kLoanActive);
+    EXPECT_EQ(window_->IBQuery1.SQL().Text(),
+              "select sum(valor) from cxctrx where cliente = :c \r\nand aplica = :a\r\n");
+    window_->nombreempresa(demo::kEmployerMinisterio);
+    EXPECT_EQ(window_->IBQuery1.SQL().Text(), "select * from empresas where codigo = :c\r\n");
+}
+
+}  // namespace
