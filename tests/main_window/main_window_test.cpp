@@ -350,3 +350,36 @@ TEST_F(WindowTest, LookupSendsItsStatementsExactly) {
 }
 
 }  // namespace
+
+#include <QDialog>
+
+namespace {
+
+// Leaving the code box for another window is no exit: the lookup runs only
+// when the focus moves to another control of the main window.
+TEST_F(WindowTest, CodeBoxExitsOnlyToAnotherControlOfTheWindow) {
+    Start();
+    int lookups = 0;
+    window_->qsocios.AfterOpen = [&](db::TIBQuery&) { ++lookups; };
+    window_->edsocio->setFocus();
+    window_->edsocio->setText(demo::kMemberActive);
+    QApplication::processEvents();
+
+    QDialog other;
+    other.show();
+    other.activateWindow();
+    QApplication::processEvents();
+    QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(window_->edsocio, &away);
+    EXPECT_EQ(lookups, 0);
+    other.close();
+
+    window_->activateWindow();
+    window_->edsocio->setFocus();
+    QApplication::processEvents();
+    window_->btlimpiar->setFocus(Qt::TabFocusReason);
+    QApplication::processEvents();
+    EXPECT_EQ(lookups, 1);
+}
+
+}  // namespace
