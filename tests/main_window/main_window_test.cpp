@@ -67,6 +67,7 @@ TEST_F(WindowTest, EnterAndDownMoveOnUpMovesBackGridsKeepTheirKeys) {
     QTest::keyClick(window_->edsocio, Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "PageControl1");
+    EXPECT_EQ(Text(Do({})["focus"]), "PageControl1");  // the driver names the control too
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "DBGrid1");

@@ -278,7 +278,13 @@ bool Probe::ExecuteInDialog(customer_search::TFclientes& dialog, const std::stri
 QJsonObject Probe::Dump() {
     QJsonObject out;
     out["edsocio"] = window_.edsocio->text();
+    // The program's control: Qt's inner parts (a page control's tab bar)
+    // stand for the control that holds them.
     QWidget* focus = QApplication::focusWidget();
+    while (focus != nullptr &&
+           (focus->objectName().isEmpty() || focus->objectName().startsWith("qt_"))) {
+        focus = focus->parentWidget();
+    }
     out["focus"] = focus ? QJsonValue(focus->objectName()) : QJsonValue(QJsonValue::Null);
     QJsonObject labels;
     for (QLabel* label : {window_.lbnombre, window_.lbcedula, window_.lbempresa, window_.lbbalance,
