@@ -34,7 +34,7 @@ void TFmain::edsocioExit() {
     const std::string code = Text(edsocio);
     if (code.empty()) return;
 
-    SetStatement(qsocios, "select * from clientes where clt_codigo = :c");
+    SetStatement(qsocios, kMemberByCodeStatement);
     qsocios.ParamNamed("c").SetString(code);
     qsocios.Open();
     if (qsocios.FetchedRowCount() == 0) {
@@ -61,9 +61,7 @@ void TFmain::cargardatos(const std::string& modo) {
         // event; the details are loaded once, below, not by those events.
         loading_loans_ = true;
         try {
-            SetStatement(qpres,
-                         "select * from solicitudpres where socio = :c and estatus in (\"A\",\"L\") "
-                         "order by fecha desc,no_documento");
+            SetStatement(qpres, kLoansOfMemberStatement);
             qpres.ParamNamed("c").SetString(Text(edsocio));
             qpres.Open();
             qpres.First();
@@ -80,7 +78,7 @@ void TFmain::cargardatos(const std::string& modo) {
         return;
     }
 
-    SetStatement(qcuotas, "select * from renglones where ren_prestamono = :p order by ren_cuotano");
+    SetStatement(qcuotas, kScheduleOfLoanStatement);
     qcuotas.ParamNamed("p").SetInteger(qpres.FieldNamed("no_documento").GetInteger());
     qcuotas.Open();
     qcuotas.First();
@@ -94,7 +92,7 @@ void TFmain::cargardatos(const std::string& modo) {
 }
 
 std::string TFmain::nombreempresa(int codigo) {
-    SetStatement(IBQuery1, "select * from empresas where codigo = :c");
+    SetStatement(IBQuery1, kEmployerByCodeStatement);
     IBQuery1.ParamNamed("c").SetInteger(codigo);
     IBQuery1.Open();
     if (IBQuery1.FetchedRowCount() == 0) return {};
@@ -143,7 +141,7 @@ void TFmain::edsocioDblClick() {
     // Left without choosing: put the shared member set back on the member
     // the window shows, so later reloads read that member's labels.
     if (!looked_up_code_.empty()) {
-        SetStatement(qsocios, "select * from clientes where clt_codigo = :c");
+        SetStatement(qsocios, kMemberByCodeStatement);
         qsocios.ParamNamed("c").SetString(looked_up_code_);
         qsocios.Open();
     }

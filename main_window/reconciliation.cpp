@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "main_window/code_box.h"
+#include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
 #include "ui/formats/amount_format.h"
 #include "ui/latin1_text.h"
@@ -82,9 +83,9 @@ void TFmain::calculartotales() {
 double TFmain::balancecxc(int prestamo) {
     IBQuery1.Close();
     IBQuery1.SQL().Clear();
-    IBQuery1.SQL().Add("select sum(valor) from cxctrx where cliente = :c ");
+    IBQuery1.SQL().Add(kBalanceFirstLine);
     if (prestamo > 0) {
-        IBQuery1.SQL().Add("and aplica = :a");
+        IBQuery1.SQL().Add(kBalanceLoanLine);
         IBQuery1.ParamNamed("a").SetInteger(prestamo);
     }
     IBQuery1.ParamNamed("c").SetString(ui::ToLatin1(edsocio->text()));

@@ -4,6 +4,9 @@
 #include "main_window/lookup_statements.h"
 
 namespace bench {
+
+using namespace main_window;  // the lookup statements
+
 namespace {
 
 
@@ -39,33 +42,32 @@ LayerLookup::LayerLookup(const std::string& database_name) {
 }
 
 void LayerLookup::Run(const std::string& code) {
-    SetText(members_, {"select * from clientes where clt_codigo = :c"});
+    SetText(members_, {kMemberByCodeStatement});
     members_.ParamNamed("c").SetString(code);
     members_.Open();
-    SetText(scratch_, {"select * from empresas where codigo = :c"});
+    SetText(scratch_, {kEmployerByCodeStatement});
     scratch_.ParamNamed("c").SetInteger(members_.FieldNamed("empresa").GetInteger());
     scratch_.Open();
-    SetText(loans_, {"select * from solicitudpres where socio = :c and estatus in (\"A\",\"L\") "
-                     "order by fecha desc,no_documento"});
+    SetText(loans_, {kLoansOfMemberStatement});
     loans_.ParamNamed("c").SetString(code);
     loans_.Open();
     loans_.First();
     const int loan = loans_.FieldNamed("no_documento").GetInteger();
     if (loan > 0) {
-        SetText(schedule_, {"select * from renglones where ren_prestamono = :p order by ren_cuotano"});
+        SetText(schedule_, {kScheduleOfLoanStatement});
         schedule_.ParamNamed("p").SetInteger(loan);
         schedule_.Open();
         Walk(schedule_);
-        SetText(documents_, {main_window::kAppliedDocumentsStatement});
+        SetText(documents_, {kAppliedDocumentsStatement});
         documents_.ParamNamed("p").SetInteger(loan);
         documents_.Open();
         Walk(documents_);
-        SetText(scratch_, {"select sum(valor) from cxctrx where cliente = :c ", "and aplica = :a"});
+        SetText(scratch_, {kBalanceFirstLine, kBalanceLoanLine});
         scratch_.ParamNamed("a").SetInteger(loan);
         scratch_.ParamNamed("c").SetString(code);
         scratch_.Open();
     }
-    SetText(scratch_, {"select sum(valor) from cxctrx where cliente = :c "});
+    SetText(scratch_, {kBalanceFirstLine});
     scratch_.ParamNamed("c").SetString(code);
     scratch_.Open();
 }

@@ -5,11 +5,16 @@
 
 #include "db/client_library.h"
 #include "db/errors.h"
+#include "db/sql_preprocessor.h"
+#include "main_window/lookup_statements.h"
 
 namespace bench {
 namespace {
 
 void Check(ISC_STATUS result) { db::CheckStatus(result); }
+
+// The main window's statement texts, markers turned into "?" once.
+std::string Positional(const std::string& text) { return db::PreprocessSql(text).text; }
 
 struct TransactionBlock {
     isc_db_handle* database;
@@ -105,35 +110,30 @@ int RawLookup::Statement(const char* sql, const std::vector<Param>& params, int 
 }
 
 int RawLookup::Run(const std::string& code) {
-    // The same statement texts the main window sends, markers as "?".
+    using namespace main_window;
+    static const std::string member = Positional(kMemberByCodeStatement);
+    static const std::string employer_sql = Positional(kEmployerByCodeStatement);
+    static const std::string loans = Positional(kLoansOfMemberStatement);
+    static const std::string schedule = Positional(kScheduleOfLoanStatement);
+    static const std::string documents = Positional(kAppliedDocumentsStatement);
+    // The sums as the window sends them: each line followed by CR LF.
+    static const std::string loan_balance = Positional(
+        std::string(kBalanceFirstLine) + "\r\n" + kBalanceLoanLine + "\r\n");
+    static const std::string member_balance = Positional(std::string(kBalanceFirstLine) + "\r\n");
+
     int rows = 0;
     int32_t employer = 0;
-    rows += Statement("select * from clientes where clt_codigo = ?", {{true, code, 0}}, 75, &employer);
-    rows += Statement("select * from empresas where codigo = ?", {{false, {}, employer}});
+    rows += Statement(member.c_str(), {{true, code, 0}}, 75, &employer);  // column EMPRESA
+    rows += Statement(employer_sql.c_str(), {{false, {}, employer}});
     int32_t loan = 0;
-    rows += Statement(
-        "select * from solicitudpres where socio = ? and estatus in (\"A\",\"L\") order by fecha "
-        "desc,no_documento",
-        {{true, code, 0}}, 20, &loan);
+    rows += Statement(loans.c_str(), {{true, code, 0}}, 20, &loan);  // column NO_DOCUMENTO
     if (loan > 0) {
-        rows += Statement("select * from renglones where ren_prestamono = ? order by ren_cuotano",
-                          {{false, {}, loan}});
         const Param p{false, {}, loan};
-        rows += Statement(
-            "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
-            "ren_cuotainteres from RENGLONES where ren_prestamono = ? union  select \"R\",recibo,"
-            "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = ? union  "
-            "select \"C\",documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet "
-            "where prestamo = ? and tipo_doc containing \"C\" union  select \"D\",documento,"
-            "fecharecibo,cuota,pagocapital,pagointeres from ccnotasdet where prestamo = ?  and "
-            "tipo_doc containing \"D\" union  select \"N\",numero,fecha,cuota_no,-valor,-interes "
-            "from nomina where prestamo_no = ? and estatus = \"A\" union  select \"M\",documento,"
-            "fecha,serviciono,-capital,-interes from COMPENSACIONDET where aplica = ? order by 4,3",
-            {p, p, p, p, p, p});
-        rows += Statement("select sum(valor) from cxctrx where cliente = ? \r\nand aplica = ?\r\n",
-                          {{true, code, 0}, p});
+        rows += Statement(schedule.c_str(), {p});
+        rows += Statement(documents.c_str(), {p, p, p, p, p, p});
+        rows += Statement(loan_balance.c_str(), {{true, code, 0}, p});
     }
-    rows += Statement("select sum(valor) from cxctrx where cliente = ? \r\n", {{true, code, 0}});
+    rows += Statement(member_balance.c_str(), {{true, code, 0}});
     return rows;
 }
 

@@ -14,6 +14,8 @@
 #include <tuple>
 #include <vector>
 
+#include "db/sql_preprocessor.h"
+#include "main_window/lookup_statements.h"
 #include "runtime/exception.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "tools/demo_db/demo_database.h"
@@ -23,20 +25,8 @@
 namespace demo {
 
 std::string AppliedDocumentsSql() {
-    // The program's union of applied documents, with positional markers in
-    // place of its named :p (six markers, all the loan number).
-    return "select 'P' tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
-           "ren_cuotainteres from RENGLONES where ren_prestamono = ? union "
-           " select 'R',recibo,fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET "
-           "where prestamo = ? union "
-           " select 'C',documento,fecharecibo,cuota,-pagocapital,-pagointeres from ccnotasdet "
-           "where prestamo = ? and tipo_doc containing 'C' union "
-           " select 'D',documento,fecharecibo,cuota,pagocapital,pagointeres from ccnotasdet "
-           "where prestamo = ?  and tipo_doc containing 'D' union "
-           " select 'N',numero,fecha,cuota_no,-valor,-interes from nomina where prestamo_no = ? "
-           "and estatus = 'A' union "
-           " select 'M',documento,fecha,serviciono,-capital,-interes from COMPENSACIONDET "
-           "where aplica = ? order by 4,3";
+    // The program's own statement, its named markers made positional.
+    return db::PreprocessSql(main_window::kAppliedDocumentsStatement).text;
 }
 
 namespace {
