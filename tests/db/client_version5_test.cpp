@@ -44,11 +44,7 @@ TEST(VersionFiveClient, ConnectionAndTransactionsWorkUnchanged) {
     test_support::CreateEmptyDatabase(name);
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
-    database.SetDatabaseName(name);
-    database.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-    database.SetLoginPrompt(false);
-    database.SetSQLDialect(1);
-    transaction.SetDefaultDatabase(&database);
+    test_support::ConfigureLikeTheProgram(database, transaction, name);
     database.Open();
     EXPECT_EQ(database.DBSQLDialect(), 1);
     transaction.StartTransaction();

@@ -16,12 +16,7 @@ struct Connection {
     db::TIBDatabase database{"IBDatabase1"};
     db::TIBTransaction transaction{"IBTransaction1"};
     explicit Connection(const std::string& name) {
-        database.SetDatabaseName(name);
-        database.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-        database.SetLoginPrompt(false);
-        database.SetSQLDialect(1);
-        database.SetDefaultTransaction(&transaction);
-        transaction.SetDefaultDatabase(&database);
+        test_support::ConfigureLikeTheProgram(database, transaction, name);
     }
 };
 

@@ -15,12 +15,7 @@ protected:
         RouteTest::SetUp();
         if (IsSkipped()) return;
         name_ = NewDatabase();
-        database_.SetDatabaseName(name_);
-        database_.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-        database_.SetLoginPrompt(false);
-        database_.SetSQLDialect(1);
-        database_.SetDefaultTransaction(&transaction_);
-        transaction_.SetDefaultDatabase(&database_);
+        test_support::ConfigureLikeTheProgram(database_, transaction_, name_);
     }
     void Setup(std::initializer_list<std::string> statements) {
         test_support::RawConnection raw(name_);

@@ -28,11 +28,7 @@ protected:
         if (IsSkipped()) return;
         name_ = NewDatabase();
         RawConnection(name_).Execute("CREATE TABLE T (N INTEGER)");
-        database_.SetDatabaseName(name_);
-        database_.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-        database_.SetLoginPrompt(false);
-        database_.SetSQLDialect(1);
-        transaction_.SetDefaultDatabase(&database_);
+        test_support::ConfigureLikeTheProgram(database_, transaction_, name_);
     }
     void Insert(int n) {
         const std::string sql = "INSERT INTO T VALUES (" + std::to_string(n) + ")";

@@ -3,42 +3,15 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 #include <vector>
 
-#include "db/client_library.h"
-#include "db/errors.h"
+#include "tools/demo_db/demo_database.h"
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "tools/demo_db/embedded_session.h"
 
 namespace test_support {
-namespace {
-
-void Check(ISC_STATUS result) { db::CheckStatus(result); }
-
-std::string Dpb() {
-    std::string dpb(1, isc_dpb_version1);
-    auto add = [&dpb](char code, const std::string& value) {
-        dpb += code;
-        dpb += static_cast<char>(value.size());
-        dpb += value;
-    };
-    add(isc_dpb_user_name, kUser);
-    add(isc_dpb_password, kPassword);
-    add(isc_dpb_lc_ctype, "ISO8859_1");
-    return dpb;
-}
-
-// isc_start_transaction is variadic and not bound; the multiple form is.
-void StartTransaction(isc_db_handle* database, isc_tr_handle* transaction) {
-    struct {
-        isc_db_handle* database;
-        int32_t length;
-        const char* block;
-    } teb = {database, 0, nullptr};
-    Check(db::Api().isc_start_multiple(db::StatusVector(), transaction, 1, &teb));
-}
-
-}  // namespace
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "coop-test-XXXXXX").string();
@@ -67,85 +40,39 @@ std::string DatabaseName(Route route, const std::string& file) {
 const char* RouteName(Route route) { return route == Route::kServer ? "Server" : "Embedded"; }
 
 void CreateEmptyDatabase(const std::string& name, int dialect) {
-    const db::ClientApi& api = db::Api();
-    const std::string sql = "CREATE DATABASE '" + name + "' USER '" + kUser + "' PASSWORD '" +
-                            kPassword + "' PAGE_SIZE 8192 DEFAULT CHARACTER SET ISO8859_1";
-    isc_db_handle handle = 0;
-    isc_tr_handle transaction = 0;
-    Check(api.isc_dsql_execute_immediate(db::StatusVector(), &handle, &transaction, 0,
-                                         sql.c_str(), static_cast<unsigned short>(dialect),
-                                         nullptr));
-    Check(api.isc_detach_database(db::StatusVector(), &handle));
+    demo::CreateEmptyDatabase(name, dialect);
 }
 
-RawConnection::RawConnection(const std::string& name) {
-    const std::string dpb = Dpb();
-    Check(db::Api().isc_attach_database(db::StatusVector(), 0, name.c_str(), &handle_,
-                                        static_cast<short>(dpb.size()), dpb.data()));
+void ConfigureLikeTheProgram(db::TIBDatabase& database, db::TIBTransaction& transaction,
+                             const std::string& name) {
+    database.SetDatabaseName(name);
+    database.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
+    database.SetLoginPrompt(false);
+    database.SetSQLDialect(1);
+    database.SetDefaultTransaction(&transaction);
+    transaction.SetDefaultDatabase(&database);
 }
 
-RawConnection::~RawConnection() {
-    if (handle_ != 0) db::Api().isc_detach_database(db::StatusVector(), &handle_);
-}
+RawConnection::RawConnection(const std::string& name)
+    : attachment_(std::make_unique<demo::Attachment>(name)) {}
+
+RawConnection::~RawConnection() = default;
 
 void RawConnection::Execute(const std::string& sql) {
-    const db::ClientApi& api = db::Api();
-    isc_tr_handle transaction = 0;
-    StartTransaction(&handle_, &transaction);
-    try {
-        Check(api.isc_dsql_execute_immediate(db::StatusVector(), &handle_, &transaction, 0,
-                                             sql.c_str(), 1, nullptr));
-    } catch (...) {
-        api.isc_rollback_transaction(db::StatusVector(), &transaction);
-        throw;
-    }
-    Check(api.isc_commit_transaction(db::StatusVector(), &transaction));
+    demo::Transaction transaction(*attachment_);
+    demo::ExecuteImmediate(transaction, sql);
+    transaction.Commit();
 }
 
 std::string RawConnection::QueryText(const std::string& sql) {
-    const db::ClientApi& api = db::Api();
-    isc_tr_handle transaction = 0;
-    isc_stmt_handle statement = 0;
-    StartTransaction(&handle_, &transaction);
-    std::vector<char> area(XSQLDA_LENGTH(1));
-    auto* sqlda = reinterpret_cast<XSQLDA*>(area.data());
-    sqlda->version = SQLDA_VERSION1;
-    sqlda->sqln = 1;
-    std::string result = "<none>";
-    try {
-        Check(api.isc_dsql_alloc_statement2(db::StatusVector(), &handle_, &statement));
-        Check(api.isc_dsql_prepare(db::StatusVector(), &transaction, &statement, 0, sql.c_str(), 1,
-                                   sqlda));
-        // Ask the server to convert the first column to text for us.
-        XSQLVAR& var = sqlda->sqlvar[0];
-        std::vector<char> data(32768);
-        short null_flag = 0;
-        var.sqltype = SQL_VARYING + 1;
-        var.sqllen = static_cast<short>(data.size() - 2);
-        var.sqlscale = 0;
-        var.sqldata = data.data();
-        var.sqlind = &null_flag;
-        Check(api.isc_dsql_execute(db::StatusVector(), &transaction, &statement, 1, nullptr));
-        ISC_STATUS fetched = api.isc_dsql_fetch(db::StatusVector(), &statement, 1, sqlda);
-        if (fetched == 0) {
-            if (null_flag < 0) {
-                result = "<null>";
-            } else {
-                unsigned short length;
-                std::memcpy(&length, data.data(), 2);
-                result.assign(data.data() + 2, length);
-            }
-        } else if (fetched != 100) {
-            Check(fetched);
-        }
-        api.isc_dsql_free_statement(db::StatusVector(), &statement, DSQL_drop);
-    } catch (...) {
-        if (statement != 0) api.isc_dsql_free_statement(db::StatusVector(), &statement, DSQL_drop);
-        api.isc_rollback_transaction(db::StatusVector(), &transaction);
-        throw;
-    }
-    Check(api.isc_commit_transaction(db::StatusVector(), &transaction));
-    return result;
+    demo::Transaction transaction(*attachment_);
+    const std::vector<demo::Row> rows = demo::SelectRows(transaction, sql);
+    if (rows.empty()) return "<none>";
+    const demo::Value& value = rows.front().front();
+    if (demo::IsNull(value)) return "<null>";
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<double>(&value)) return std::to_string(*number);
+    return std::to_string(demo::AsInt(value));
 }
 
 }  // namespace test_support

@@ -1,10 +1,17 @@
 #pragma once
 
-#include <ibase.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace db {
+class TIBDatabase;
+class TIBTransaction;
+}  // namespace db
+namespace demo {
+class Attachment;
+}  // namespace demo
 
 namespace test_support {
 
@@ -39,6 +46,11 @@ const char* RouteName(Route route);
 // API, independent of the layer under test.
 void CreateEmptyDatabase(const std::string& name, int dialect = 1);
 
+// Sets up a connection and its transaction as the main window does:
+// the program's credentials and character set, dialect 1, no login prompt.
+void ConfigureLikeTheProgram(db::TIBDatabase& database, db::TIBTransaction& transaction,
+                             const std::string& name);
+
 // A plain attachment through the raw client API, to set up and check data
 // behind the back of the components under test.
 class RawConnection {
@@ -56,7 +68,7 @@ public:
     long long QueryCount(const std::string& sql) { return std::stoll(QueryText(sql)); }
 
 private:
-    isc_db_handle handle_ = 0;
+    std::unique_ptr<demo::Attachment> attachment_;
 };
 
 }  // namespace test_support

@@ -87,6 +87,19 @@ std::vector<std::string> ReadSqlScript(const std::string& file) {
     return SplitSqlScript(text.str());
 }
 
+void CreateEmptyDatabase(const std::string& name, int dialect) {
+    isc_db_handle handle = 0;
+    isc_tr_handle no_transaction = 0;
+    const std::string create = "CREATE DATABASE " + QuoteLiteral(name) +
+                               " USER 'SYSDBA' PASSWORD 'plumbrid' PAGE_SIZE 8192 DEFAULT "
+                               "CHARACTER SET ISO8859_1";
+    const auto& api = db::Api();
+    db::CheckStatus(api.isc_dsql_execute_immediate(db::StatusVector(), &handle, &no_transaction, 0,
+                                                   create.c_str(),
+                                                   static_cast<unsigned short>(dialect), nullptr));
+    db::CheckStatus(api.isc_detach_database(db::StatusVector(), &handle));
+}
+
 void CreateCoopDatabase(const std::string& path, int dialect) {
     if (dialect != 1 && dialect != 3)
         throw runtime::Exception("SQL dialect must be 1 or 3, not " + std::to_string(dialect));
@@ -97,17 +110,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
     // Read first: a missing schema must not leave an empty database behind.
     const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
 
-    const auto& api = db::Api();
-    {
-        isc_db_handle handle = 0;
-        isc_tr_handle no_transaction = 0;
-        const std::string create = "CREATE DATABASE " + QuoteLiteral(path) +
-                                   " USER 'SYSDBA' PAGE_SIZE 8192 DEFAULT CHARACTER SET ISO8859_1";
-        db::CheckStatus(api.isc_dsql_execute_immediate(
-            db::StatusVector(), &handle, &no_transaction, 0, create.c_str(),
-            static_cast<unsigned short>(dialect), nullptr));
-        db::CheckStatus(api.isc_detach_database(db::StatusVector(), &handle));
-    }
+    CreateEmptyDatabase(path, dialect);
 
     std::unique_ptr<Attachment> attachment;
     try {

@@ -5,58 +5,28 @@
 #include <stdexcept>
 
 #include "db/client_library.h"
+#include "db/date_time.h"
 #include "db/errors.h"
 
 namespace demo {
 namespace {
 
 constexpr ISC_SHORT kCharsetIso8859_1 = 21;
-constexpr int kTimeUnitsPerSecond = ISC_TIME_SECONDS_PRECISION;
-
-// Days since 1 March of year 0 style civil count (Howard Hinnant's
-// algorithm), shifted so that the client API's epoch, 17 November 1858,
-// is day 0.
-int64_t DaysFromCivil(int year, int month, int day) {
-    year -= month <= 2 ? 1 : 0;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yoe = year - era * 400;
-    const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-const int64_t kApiEpoch = DaysFromCivil(1858, 11, 17);
-
-void CivilFromDays(int64_t days, DateTime& out) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    out.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    out.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    out.year = static_cast<int>(yoe + era * 400 + (out.month <= 2 ? 1 : 0));
-}
-
+// Timestamps cross as the data layer converts them; the calendar is the
+// program's own.
 ISC_TIMESTAMP EncodeTimestamp(const DateTime& value) {
+    const ISC_QUAD quad = db::TimestampFromDateTime(formats::EncodeDateTime(value));
     ISC_TIMESTAMP stamp;
-    stamp.timestamp_date =
-        static_cast<ISC_DATE>(DaysFromCivil(value.year, value.month, value.day) - kApiEpoch);
-    stamp.timestamp_time = static_cast<ISC_TIME>(
-        ((value.hour * 60 + value.minute) * 60 + value.second) * kTimeUnitsPerSecond);
+    std::memcpy(&stamp, &quad, sizeof stamp);
     return stamp;
 }
 
 DateTime DecodeTimestamp(ISC_DATE date, ISC_TIME time) {
-    DateTime out;
-    CivilFromDays(date + kApiEpoch, out);
-    const int seconds = static_cast<int>(time / kTimeUnitsPerSecond);
-    out.hour = seconds / 3600;
-    out.minute = seconds / 60 % 60;
-    out.second = seconds % 60;
-    return out;
+    const ISC_QUAD quad{date, time};
+    return formats::DecodeDateTime(db::DateTimeFromTimestamp(quad));
 }
+
+constexpr ISC_DATE kDayZero = 15018;  // 30 December 1899 in the client API's day count
 
 double Scaled(int64_t raw, int scale) {
     double value = static_cast<double>(raw);
@@ -73,9 +43,7 @@ ISC_STATUS* ScratchStatus() {
 }  // namespace
 
 DateTime AddDays(const DateTime& value, int days) {
-    DateTime out = value;
-    CivilFromDays(DaysFromCivil(value.year, value.month, value.day) + days, out);
-    return out;
+    return formats::DecodeDateTime(formats::EncodeDateTime(value) + days);
 }
 
 bool IsNull(const Value& value) {
@@ -114,6 +82,7 @@ Attachment::Attachment(const std::string& path, AttachOptions options) : dialect
         dpb.append(text);
     };
     add_text(isc_dpb_user_name, "SYSDBA");
+    add_text(isc_dpb_password, "plumbrid");  // checked only through a server
     add_text(isc_dpb_lc_ctype, "ISO8859_1");
     dpb += static_cast<char>(isc_dpb_sql_dialect);
     dpb += '\1';
@@ -413,9 +382,7 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
                 case SQL_TYPE_TIME: {
                     ISC_TIME time;
                     std::memcpy(&time, in, sizeof time);
-                    const auto zero_day =
-                        static_cast<ISC_DATE>(DaysFromCivil(1899, 12, 30) - kApiEpoch);
-                    row.emplace_back(DecodeTimestamp(zero_day, time));
+                    row.emplace_back(DecodeTimestamp(kDayZero, time));
                     break;
                 }
                 case SQL_BLOB: {

@@ -15,19 +15,13 @@
 #include <variant>
 #include <vector>
 
+#include "ui/formats/date_time.h"
+
 namespace demo {
 
-// Calendar date with time of day, as a dialect-1 DATE holds it.
-struct DateTime {
-    int year = 1899;
-    int month = 12;
-    int day = 30;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-
-    friend bool operator==(const DateTime&, const DateTime&) = default;
-};
+// Calendar date with time of day, as a dialect-1 DATE holds it (the
+// program's own calendar; milliseconds are not stored).
+using DateTime = formats::DateTimeParts;
 
 // The same time of day `days` calendar days later (earlier when negative).
 DateTime AddDays(const DateTime& value, int days);
@@ -52,7 +46,8 @@ struct AttachOptions {
     bool forced_writes_off = false;
 };
 
-// An embedded attachment as SYSDBA with lc_ctype ISO8859_1.
+// An attachment as SYSDBA with lc_ctype ISO8859_1: embedded for a bare
+// path, through a server for "host:path" (with the program's password).
 class Attachment {
   public:
     explicit Attachment(const std::string& path, AttachOptions options = {});
