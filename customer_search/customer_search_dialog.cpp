@@ -9,8 +9,10 @@
 #include <QScreen>
 
 #include "ui/dialog_responder.h"
+#include "ui/focus_navigation.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
+#include "ui/program_font.h"
 
 static void InitSearchResources() { Q_INIT_RESOURCE(resources); }
 
@@ -20,14 +22,7 @@ TFclientes* Fclientes = nullptr;
 
 namespace {
 
-QFont DialogFont(bool bold = false) {
-    QFont font("MS Sans Serif");
-    font.setFamilies({"MS Sans Serif", "Arial", "Liberation Sans"});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    font.setBold(bold);
-    return font;
-}
+QFont DialogFont(bool bold = false) { return ui::ProgramFont(11, bold); }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x, int y) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
@@ -171,30 +166,12 @@ bool TFclientes::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == gridclt->viewport()) return false;  // the grid itself sees it
-    const int code = key == Qt::Key_Return || key == Qt::Key_Enter ? 13
-                     : key == Qt::Key_Down                           ? 40
-                     : key == Qt::Key_Up                             ? 38
-                                                                     : 0;
-    if (code != 0) ui::Guard([this, code] { FormKeyDown(code); });
+    const int code = ui::VirtualKey(key);
+    ui::Guard([this, code] { FormKeyDown(code); });
     return false;  // the focused control still handles the key
 }
 
-void TFclientes::FormKeyDown(int key) {
-    if (key != 13 && key != 40 && key != 38) return;
-    const bool forward = key != 38;
-    QMetaObject::invokeMethod(this, [this, forward] { MoveFocus(forward); }, Qt::QueuedConnection);
-}
-
-void TFclientes::MoveFocus(bool forward) {
-    QWidget* start = QApplication::focusWidget();
-    if (start == nullptr || start->window() != this) return;
-    QWidget* w = start;
-    do {
-        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-    } while (w != start && !(w->window() == this && w->isVisible() && w->isEnabled() &&
-                             (w->focusPolicy() & Qt::TabFocus)));
-    if (w != start) w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-}
+void TFclientes::FormKeyDown(int key) { ui::QueueFocusMoveForKey(this, key); }
 
 void TFclientes::btlimpiarClick() {
     qsocios_.Close();

@@ -53,7 +53,6 @@ protected:
 
 private:
     QLineEdit* MakeEdit(const char* name, int x, int y, int width);
-    void MoveFocus(bool forward);
 
     db::TIBQuery& qsocios_;
     bool& cancelado_;

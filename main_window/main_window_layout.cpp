@@ -13,23 +13,16 @@
 #include "main_window/code_box.h"
 #include "main_window/declared_fields.h"
 #include "main_window/main_window.h"
+#include "ui/focus_navigation.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
+#include "ui/program_font.h"
 
 namespace main_window {
 namespace {
 
-// The window font: "MS Sans Serif" 8 point is 11 pixels high; where it is
-// missing, the system's sans font of the same height stands in.
 QFont WindowFont(int pixels = 11, bool bold = false, const char* family = "MS Sans Serif") {
-    QFont font(family);
-    // Arial's metrics (or Liberation Sans, which shares them) keep the
-    // labels as wide as the layout expects; any sans font will do after that.
-    font.setFamilies({QString::fromLatin1(family), "Arial", "Liberation Sans"});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
+    return ui::ProgramFont(pixels, bold, family);
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, int x, int y,
@@ -54,18 +47,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     button->setGeometry(x, 80, 101, 49);
     button->setToolTip(QString::fromLatin1(hint));
     return button;
-}
-
-// The key codes the navigation rules are written in.
-int VirtualKey(int qt_key) {
-    switch (qt_key) {
-        case Qt::Key_Return: case Qt::Key_Enter: return 13;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Tab: return 9;
-        case Qt::Key_Escape: return 27;
-        default: return qt_key & 0xFFFF;
-    }
 }
 
 }  // namespace
@@ -295,7 +276,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
         // on to its parents and must not be seen twice.
         const QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
         if (widget == first && widget->window() == this && isActiveWindow()) {
-            const int key = VirtualKey(static_cast<QKeyEvent*>(event)->key());
+            const int key = ui::VirtualKey(static_cast<QKeyEvent*>(event)->key());
             ui::Guard([this, key] { OnFormKeyDown(key); });
             // Qt buttons move the focus among themselves on arrow keys; here
             // the arrows already move it, once.

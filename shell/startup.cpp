@@ -7,27 +7,9 @@
 #include "shell/db_ini.h"
 #include "ui/application_error.h"
 #include "ui/dialog_responder.h"
+#include "ui/focus_navigation.h"
 
 namespace shell {
-namespace {
-
-bool TakesTabFocus(const QWidget* w, const QWidget* window) {
-    return w->window() == window && w->isVisible() && w->isEnabled() &&
-           (w->focusPolicy() & Qt::TabFocus) != 0;
-}
-
-// Moves the focus as Tab (forward) or Shift+Tab would.
-void MoveFocus(QWidget* window, bool forward) {
-    QWidget* start = QApplication::focusWidget();
-    if (start == nullptr || start->window() != window) return;
-    QWidget* w = start;
-    do {
-        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-    } while (w != start && !TakesTabFocus(w, window));
-    if (w != start) w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-}
-
-}  // namespace
 
 void FormShow(main_window::TFmain& window) {
     const std::string name = ReadDatabaseName("db.ini");
@@ -45,12 +27,10 @@ void FormShow(main_window::TFmain& window) {
 }
 
 void FormKeyDown(main_window::TFmain& window, int key) {
+    // In a grid the arrows and Enter keep their grid meaning.
     QWidget* focused = QApplication::focusWidget();
     if (focused != nullptr && qobject_cast<ui::TDBGrid*>(focused) != nullptr) return;
-    if (key != 40 && key != 13 && key != 38) return;
-    const bool forward = key != 38;
-    QMetaObject::invokeMethod(
-        &window, [&window, forward] { MoveFocus(&window, forward); }, Qt::QueuedConnection);
+    ui::QueueFocusMoveForKey(&window, key);
 }
 
 void WireMainWindow(main_window::TFmain& window) {

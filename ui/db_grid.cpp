@@ -1,4 +1,5 @@
 #include "ui/db_grid.h"
+#include "ui/program_font.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -212,11 +213,7 @@ TDBGrid::TDBGrid(QWidget* parent)
     : QAbstractScrollArea(parent), link_(std::make_unique<GridLink>(this)) {
     Color = palette().color(QPalette::Base);
     FixedColor = palette().color(QPalette::Button);
-    // The windows ask for "MS Sans Serif", which Linux does not have: the
-    // hint lets the font matcher fall back on the system's sans font.
-    TitleFont = QFont(QStringLiteral("MS Sans Serif"));
-    TitleFont.setPixelSize(11);
-    TitleFont.setStyleHint(QFont::SansSerif);
+    TitleFont = ProgramFont();
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

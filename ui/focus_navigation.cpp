@@ -1,0 +1,41 @@
+#include "ui/focus_navigation.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QWidget>
+
+namespace ui {
+
+void MoveFocusInWindow(QWidget* window, bool forward) {
+    QWidget* start = QApplication::focusWidget();
+    if (start == nullptr || start->window() != window) return;
+    auto takes_tab = [window](const QWidget* w) {
+        return w->window() == window && w->isVisible() && w->isEnabled() &&
+               (w->focusPolicy() & Qt::TabFocus) != 0;
+    };
+    QWidget* w = start;
+    do {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+    } while (w != start && !takes_tab(w));
+    if (w != start) w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void QueueFocusMoveForKey(QWidget* window, int key) {
+    if (key != 13 && key != 40 && key != 38) return;
+    const bool forward = key != 38;
+    QMetaObject::invokeMethod(
+        window, [window, forward] { MoveFocusInWindow(window, forward); }, Qt::QueuedConnection);
+}
+
+int VirtualKey(int qt_key) {
+    switch (qt_key) {
+        case Qt::Key_Return: case Qt::Key_Enter: return 13;
+        case Qt::Key_Up: return 38;
+        case Qt::Key_Down: return 40;
+        case Qt::Key_Tab: return 9;
+        case Qt::Key_Escape: return 27;
+        default: return qt_key & 0xFFFF;
+    }
+}
+
+}  // namespace ui
