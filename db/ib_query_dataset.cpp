@@ -81,11 +81,13 @@ void TIBQuery::BindFields() {
     const TIBXSQLDA& columns = statement_.Current();
     // By name ignoring case; the member set binds 182 declared fields, so
     // the definitions are indexed once rather than searched per field.
-    std::unordered_map<std::string, const TFieldDef*> by_name;
+    std::unordered_map<std::string_view, const TFieldDef*, runtime::Latin1NoCaseHash,
+                       runtime::Latin1NoCaseEqual>
+        by_name;
     by_name.reserve(field_defs_.size());
-    for (const TFieldDef& def : field_defs_) by_name.emplace(runtime::UpperLatin1(def.name), &def);
+    for (const TFieldDef& def : field_defs_) by_name.emplace(def.name, &def);
     for (auto& field : fields_) {
-        const auto found = by_name.find(runtime::UpperLatin1(field->FieldName()));
+        const auto found = by_name.find(field->FieldName());
         const TFieldDef* def = found == by_name.end() ? nullptr : found->second;
         if (def == nullptr) RaiseDatabaseError(this, "Field '" + field->FieldName() + "' not found");
         if (FieldTypeClass(field->DataType()) != FieldTypeClass(def->data_type)) {
