@@ -22,12 +22,10 @@ TFclientes* Fclientes = nullptr;
 
 namespace {
 
-QFont DialogFont(bool bold = false) { return ui::ProgramFont(11, bold); }
-
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x, int y) {
     auto* label = new QLabel(QString::fromLatin1(caption), parent);
     label->setObjectName(name);
-    label->setFont(DialogFont(true));
+    label->setFont(ui::ProgramFont(11, true));
     QPalette navy = label->palette();
     navy.setColor(QPalette::WindowText, QColor(0, 0, 128));
     label->setPalette(navy);
@@ -71,7 +69,7 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
     // buttons close it.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(800, 553);
-    setFont(DialogFont());
+    setFont(ui::ProgramFont());
 
     Label1 = MakeLabel(this, "Label1", "Codigo", 16, 24);
     Label2 = MakeLabel(this, "Label2", "Nombres", 16, 48);
@@ -100,7 +98,7 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
     gridclt->setGeometry(13, 124, 772, 413);
     gridclt->Color = palette().color(QPalette::ToolTipBase);
     gridclt->FixedColor = Qt::yellow;
-    gridclt->TitleFont = DialogFont(true);
+    gridclt->TitleFont = ui::ProgramFont(11, true);
     const struct {
         const char* field;
         const char* title;
@@ -113,7 +111,7 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
     for (const auto& c : columns) {
         ui::TColumn& column = gridclt->AddColumn(c.field, c.title, c.width);
         column.Title.Alignment = db::TAlignment::taCenter;
-        column.Title.Font = DialogFont(true);
+        column.Title.Font = ui::ProgramFont(11, true);
     }
     gridclt->OnDblClick = [this] { ui::Guard([this] { btescogerClick(); }); };
     gridclt->SetDataSource(&sqsocios);

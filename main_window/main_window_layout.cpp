@@ -21,15 +21,11 @@
 namespace main_window {
 namespace {
 
-QFont WindowFont(int pixels = 11, bool bold = false, const char* family = "MS Sans Serif") {
-    return ui::ProgramFont(pixels, bold, family);
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, const std::string& text, int x, int y,
                   int w = -1, int h = -1, bool bold = false) {
     auto* label = new QLabel(ui::ToQString(text), parent);
     label->setObjectName(name);
-    label->setFont(WindowFont(11, bold));
+    label->setFont(ui::ProgramFont(11, bold));
     label->setTextFormat(Qt::PlainText);
     if (w < 0) {
         label->adjustSize();
@@ -57,7 +53,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(1089, 669);
-    setFont(WindowFont());
+    setFont(ui::ProgramFont());
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
     ConfigureDatabase();
@@ -116,7 +112,7 @@ void TFmain::CreateControls() {
     edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
 
     lbmensajes = MakeLabel(this, "lbmensajes", " *** SOCIO INACTIVO *** ", 152, 22, 127, 16);
-    lbmensajes->setFont(WindowFont(13, true, "Arial Narrow"));
+    lbmensajes->setFont(ui::ProgramFont(13, true, "Arial Narrow"));
     // Style sheets, because a style may ignore a label's own palette.
     lbmensajes->setStyleSheet("QLabel { background-color: rgb(255, 0, 0); color: white; }");
     lbmensajes->adjustSize();
@@ -126,19 +122,19 @@ void TFmain::CreateControls() {
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(16, 56, 617, 81);
     Label2 = MakeLabel(GroupBox1, "Label2", "Nombre:", 8, 16, -1, -1, true);
-    Label2->setFont(WindowFont(11, true));
+    Label2->setFont(ui::ProgramFont(11, true));
     Label2->adjustSize();
     lbnombre = MakeLabel(GroupBox1, "lbnombre", "", 56, 16, 545, 13);
     Label4 = MakeLabel(GroupBox1, "Label4", "Cedula:", 8, 38, -1, -1, true);
-    Label4->setFont(WindowFont(11, true));
+    Label4->setFont(ui::ProgramFont(11, true));
     Label4->adjustSize();
     lbcedula = MakeLabel(GroupBox1, "lbcedula", "", 56, 38, 137, 13);
     Label6 = MakeLabel(GroupBox1, "Label6", "Empresa:", 224, 38, -1, -1, true);
-    Label6->setFont(WindowFont(11, true));
+    Label6->setFont(ui::ProgramFont(11, true));
     Label6->adjustSize();
     lbempresa = MakeLabel(GroupBox1, "lbempresa", "", 280, 38, 321, 13);
     Label3 = MakeLabel(GroupBox1, "Label3", "Balance Socio CXC:", 8, 60, -1, -1, true);
-    Label3->setFont(WindowFont(11, true));
+    Label3->setFont(ui::ProgramFont(11, true));
     Label3->adjustSize();
     lbbalance = MakeLabel(GroupBox1, "lbbalance", "0.00", 128, 60);
 
@@ -152,9 +148,9 @@ void TFmain::CreateControls() {
     lbtot1 = MakeLabel(TabSheet1, "lbtot1", "", 608, 392, 430, 13, true);
     lbtot2 = MakeLabel(TabSheet1, "lbtot2", "", 608, 409, 430, 13, true);
     lbtot3 = MakeLabel(TabSheet1, "lbtot3", "", 608, 426, 215, 13, true);
-    for (QLabel* total : {lbtot1, lbtot2, lbtot3}) total->setFont(WindowFont(11, true));
+    for (QLabel* total : {lbtot1, lbtot2, lbtot3}) total->setFont(ui::ProgramFont(11, true));
     lbbal = MakeLabel(TabSheet1, "lbbal", "Balance CXC", 948, 426, 91, 16);
-    lbbal->setFont(WindowFont(13, true));
+    lbbal->setFont(ui::ProgramFont(13, true));
     lbbal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lbbal->setStyleSheet("QLabel { background-color: rgb(255, 128, 0); color: white; }");
     SetBalanceLabel("Balance CXC");
@@ -193,7 +189,7 @@ void TFmain::CreateGrids() {
         grid->setObjectName(name);
         grid->setGeometry(place);
         grid->setToolTip(QString::fromLatin1(hint));
-        grid->TitleFont = WindowFont();
+        grid->TitleFont = ui::ProgramFont();
         grid->SetDataSource(&source);
         return grid;
     };
