@@ -13,6 +13,7 @@
 #include "main_window/code_box.h"
 #include "main_window/declared_fields.h"
 #include "main_window/main_window.h"
+#include "main_window/program_connection.h"
 #include "ui/focus_navigation.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
@@ -71,14 +72,7 @@ TFmain::~TFmain() {
 }
 
 void TFmain::ConfigureDatabase() {
-    IBDatabase1.SetDatabaseName(kDefaultDatabaseName);
-    IBDatabase1.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-    IBDatabase1.SetLoginPrompt(false);
-    IBDatabase1.SetDefaultTransaction(&IBTransaction1);
-    IBDatabase1.SetIdleTimer(0);
-    IBDatabase1.SetSQLDialect(1);
-    IBTransaction1.SetDefaultDatabase(&IBDatabase1);
-    IBTransaction1.SetAutoStopAction(db::saNone);
+    ConfigureProgramConnection(IBDatabase1, IBTransaction1, kDefaultDatabaseName);
     for (db::TIBQuery* query : {&IBQuery1, &IBQuery2, &qsocios, &qpres, &qcuotas, &qcxc}) {
         query->SetDatabase(&IBDatabase1);
         query->SetTransaction(&IBTransaction1);

@@ -1,4 +1,5 @@
 #include "bench/fetch/figures.h"
+#include "main_window/program_connection.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -44,13 +45,7 @@ int64_t ResidentBytes() {
 }
 
 BenchContext::BenchContext(const std::string& path) {
-    // The connection exactly as the main window sets up its own.
-    database_.SetDatabaseName(path);
-    database_.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-    database_.SetLoginPrompt(false);
-    database_.SetSQLDialect(1);
-    database_.SetDefaultTransaction(&transaction_);
-    transaction_.SetDefaultDatabase(&database_);
+    main_window::ConfigureProgramConnection(database_, transaction_, path);
     database_.Open();
     raw_attachment_ = std::make_unique<demo::Attachment>(path);
     raw_transaction_ = std::make_unique<demo::Transaction>(*raw_attachment_);

@@ -2,6 +2,7 @@
 
 #include "main_window/declared_fields.h"
 #include "main_window/lookup_statements.h"
+#include "main_window/program_connection.h"
 
 namespace bench {
 
@@ -24,12 +25,7 @@ void Walk(db::TIBQuery& query) {
 }  // namespace
 
 LayerLookup::LayerLookup(const std::string& database_name) {
-    database_.SetDatabaseName(database_name);
-    database_.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-    database_.SetLoginPrompt(false);
-    database_.SetSQLDialect(1);
-    database_.SetDefaultTransaction(&transaction_);
-    transaction_.SetDefaultDatabase(&database_);
+    ConfigureProgramConnection(database_, transaction_, database_name);
     for (db::TIBQuery* query : {&scratch_, &members_, &loans_, &schedule_, &documents_}) {
         query->SetDatabase(&database_);
         query->SetTransaction(&transaction_);

@@ -5,6 +5,7 @@
 #include "db/ib_base.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "main_window/program_connection.h"
 #include "tests/db/route_fixture.h"
 
 namespace {
@@ -16,7 +17,7 @@ struct Connection {
     db::TIBDatabase database{"IBDatabase1"};
     db::TIBTransaction transaction{"IBTransaction1"};
     explicit Connection(const std::string& name) {
-        test_support::ConfigureLikeTheProgram(database, transaction, name);
+        main_window::ConfigureProgramConnection(database, transaction, name);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
+#include "main_window/program_connection.h"
 #include "tests/db/route_fixture.h"
 
 // A connection configured as the main window's, on a fresh database with
@@ -15,7 +16,7 @@ protected:
         RouteTest::SetUp();
         if (IsSkipped()) return;
         name_ = NewDatabase();
-        test_support::ConfigureLikeTheProgram(database_, transaction_, name_);
+        main_window::ConfigureProgramConnection(database_, transaction_, name_);
     }
     void Setup(std::initializer_list<std::string> statements) {
         test_support::RawConnection raw(name_);

@@ -5,6 +5,7 @@
 #include "db/ib_base.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "main_window/program_connection.h"
 #include "tests/db/route_fixture.h"
 
 namespace {
@@ -28,7 +29,7 @@ protected:
         if (IsSkipped()) return;
         name_ = NewDatabase();
         RawConnection(name_).Execute("CREATE TABLE T (N INTEGER)");
-        test_support::ConfigureLikeTheProgram(database_, transaction_, name_);
+        main_window::ConfigureProgramConnection(database_, transaction_, name_);
     }
     void Insert(int n) {
         const std::string sql = "INSERT INTO T VALUES (" + std::to_string(n) + ")";

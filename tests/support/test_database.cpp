@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "tools/demo_db/demo_database.h"
-#include "db/ib_database.h"
-#include "db/ib_transaction.h"
 #include "tools/demo_db/embedded_session.h"
 
 namespace test_support {
@@ -41,16 +39,6 @@ const char* RouteName(Route route) { return route == Route::kServer ? "Server" :
 
 void CreateEmptyDatabase(const std::string& name, int dialect) {
     demo::CreateEmptyDatabase(name, dialect);
-}
-
-void ConfigureLikeTheProgram(db::TIBDatabase& database, db::TIBTransaction& transaction,
-                             const std::string& name) {
-    database.SetDatabaseName(name);
-    database.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
-    database.SetLoginPrompt(false);
-    database.SetSQLDialect(1);
-    database.SetDefaultTransaction(&transaction);
-    transaction.SetDefaultDatabase(&database);
 }
 
 RawConnection::RawConnection(const std::string& name)

@@ -5,10 +5,6 @@
 #include <string>
 #include <vector>
 
-namespace db {
-class TIBDatabase;
-class TIBTransaction;
-}  // namespace db
 namespace demo {
 class Attachment;
 }  // namespace demo
@@ -46,10 +42,6 @@ const char* RouteName(Route route);
 // API, independent of the layer under test.
 void CreateEmptyDatabase(const std::string& name, int dialect = 1);
 
-// Sets up a connection and its transaction as the main window does:
-// the program's credentials and character set, dialect 1, no login prompt.
-void ConfigureLikeTheProgram(db::TIBDatabase& database, db::TIBTransaction& transaction,
-                             const std::string& name);
 
 // A plain attachment through the raw client API, to set up and check data
 // behind the back of the components under test.

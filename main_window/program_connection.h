@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+
+namespace main_window {
+
+// The program's connection and its one transaction as the main window sets
+// them up: built-in credentials and character set, no login prompt, no
+// idle timer, dialect 1, the transaction never stopping by itself. The
+// benchmarks and tests connect the same way. (No Qt here.)
+inline void ConfigureProgramConnection(db::TIBDatabase& database, db::TIBTransaction& transaction,
+                                       const std::string& name) {
+    database.SetDatabaseName(name);
+    database.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
+    database.SetLoginPrompt(false);
+    database.SetDefaultTransaction(&transaction);
+    database.SetIdleTimer(0);
+    database.SetSQLDialect(1);
+    transaction.SetDefaultDatabase(&database);
+    transaction.SetAutoStopAction(db::saNone);
+}
+
+}  // namespace main_window
