@@ -68,9 +68,8 @@ void TDataSource::SetDataSet(TIBQuery* dataset) {
 }
 
 void TDataSource::NotifyLinks(TDataEvent event, int info) {
-    // Copy: a notified control may unlink itself.
-    const std::vector<TDataLink*> links = links_;
-    for (TDataLink* link : links) link->DataEvent(event, info);
+    // By index, without a copy: a notified control may unlink itself.
+    for (size_t i = 0; i < links_.size(); ++i) links_[i]->DataEvent(event, info);
 }
 
 void TDataSource::AddLink(TDataLink* link) { links_.push_back(link); }

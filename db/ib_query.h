@@ -128,6 +128,7 @@ private:
     int WindowSize() const;
     void FillWindowForward();
     void Notify(TDataEvent event, int info = 0);
+    void Deliver(TDataEvent event, int info);
     void FireAfterScroll();
     void CloseQuietly();
 

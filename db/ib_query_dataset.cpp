@@ -306,13 +306,8 @@ void TIBQuery::SuspendDisplay() {
 void TIBQuery::ResumeDisplay() {
     if (suspend_count_ == 0) return;
     if (--suspend_count_ > 0) return;
-    auto deliver = [this](TDataEvent event, int info) {
-        for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) {
-            source->NotifyLinks(event, info);
-        }
-    };
-    if (active_ != suspended_state_) deliver(TDataEvent::deUpdateState, 0);
-    if (suspended_state_ && active_) deliver(pending_event_, 0);
+    if (active_ != suspended_state_) Deliver(TDataEvent::deUpdateState, 0);
+    if (suspended_state_ && active_) Deliver(pending_event_, 0);
 }
 
 void TIBQuery::Notify(TDataEvent event, int info) {
@@ -325,9 +320,13 @@ void TIBQuery::Notify(TDataEvent event, int info) {
             return;
         }
     }
-    for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) {
-        source->NotifyLinks(event, info);
-    }
+    Deliver(event, info);
+}
+
+void TIBQuery::Deliver(TDataEvent event, int info) {
+    // By index, without a copy: every move of a shown set comes through
+    // here, and a notified control may still unlink itself.
+    for (size_t i = 0; i < data_sources_.size(); ++i) data_sources_[i]->NotifyLinks(event, info);
 }
 
 void TIBQuery::FireAfterScroll() {
