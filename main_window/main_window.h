@@ -85,6 +85,8 @@ public:
     void btlimpiarClick();
     void qpresAfterScroll();
     void btsalirClick();
+    void btreindexarClick();
+    void btcorregirClick();
     void calculartotales();
     double balancecxc(int prestamo);
     void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
@@ -111,6 +113,14 @@ private:
     void UpdateMessages();
     void SetLabelText(QLabel* label, const std::string& text);
     void SetBalanceLabel(const std::string& text);
+    void OpenAppliedDocuments(int prestamo);
+    // The current loan of the loaded member when one can be repaired: a
+    // member looked up, a listed loan numbered above 0 and its documents
+    // loaded. 0 otherwise.
+    int RepairableLoan();
+    // Runs a repair's writes as one unit: all of them and one commit
+    // retaining, or, on any failure, a rollback retaining of all of them.
+    void RunRepair(const std::function<void()>& writes);
 
     bool shown_once_ = false;
     bool loading_loans_ = false;

@@ -159,6 +159,10 @@ void TFmain::CreateControls() {
     btsalir = MakeButton(this, "btsalir", "&Salir", 968, "Salida del Program");
     connect(btlimpiar, &QPushButton::clicked, this, [this] { ui::Guard([this] { btlimpiarClick(); }); });
     connect(btsalir, &QPushButton::clicked, this, [this] { ui::Guard([this] { btsalirClick(); }); });
+    connect(btreindexar, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btreindexarClick(); }); });
+    connect(btcorregir, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btcorregirClick(); }); });
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName("StatusBar1");

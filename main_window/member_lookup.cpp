@@ -7,6 +7,7 @@
 #include "main_window/code_box.h"
 #include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
+#include "main_window/statement_text.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
 #include "ui/formats/amount_format.h"
@@ -16,13 +17,6 @@ namespace main_window {
 namespace {
 
 constexpr const char* kInactiveBanner = " *** SOCIO INACTIVO *** ";
-
-// Replaces a query's text with one line (the query is closed first).
-void SetStatement(db::TIBQuery& query, const char* text) {
-    query.Close();
-    query.SQL().Clear();
-    query.SQL().Add(text);
-}
 
 std::string Text(const QWidget* edit) {
     return ui::ToLatin1(static_cast<const QLineEdit*>(edit)->text());
@@ -62,7 +56,7 @@ void TFmain::cargardatos(const std::string& modo) {
         loading_loans_ = true;
         try {
             SetStatement(qpres, kLoansOfMemberStatement);
-            qpres.ParamNamed("c").SetString(Text(edsocio));
+            qpres.ParamNamed("c").SetString(looked_up_code_);
             qpres.Open();
             qpres.First();
         } catch (...) {
@@ -83,12 +77,15 @@ void TFmain::cargardatos(const std::string& modo) {
     qcuotas.Open();
     qcuotas.First();
 
+    OpenAppliedDocuments(prestamo);
+    calculartotales();
+}
+
+void TFmain::OpenAppliedDocuments(int prestamo) {
     SetStatement(qcxc, kAppliedDocumentsStatement);
     qcxc.ParamNamed("p").SetInteger(prestamo);
     qcxc.Open();
     qcxc.First();
-
-    calculartotales();
 }
 
 std::string TFmain::nombreempresa(int codigo) {
@@ -106,6 +103,8 @@ void TFmain::qpresAfterScroll() {
 
 void TFmain::btlimpiarClick() {
     edsocio->setText(QString());
+    // No member is loaded any more: nothing may be summed or repaired for one.
+    looked_up_code_.clear();
     SetLabelText(lbnombre, "");
     SetLabelText(lbcedula, "");
     SetLabelText(lbempresa, "");

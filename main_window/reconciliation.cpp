@@ -7,7 +7,6 @@
 #include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
 #include "ui/formats/amount_format.h"
-#include "ui/latin1_text.h"
 
 namespace main_window {
 namespace {
@@ -88,7 +87,8 @@ double TFmain::balancecxc(int prestamo) {
         IBQuery1.SQL().Add(kBalanceLoanLine);
         IBQuery1.ParamNamed("a").SetInteger(prestamo);
     }
-    IBQuery1.ParamNamed("c").SetString(ui::ToLatin1(edsocio->text()));
+    // The loaded member's code, never a code typed but not yet looked up.
+    IBQuery1.ParamNamed("c").SetString(looked_up_code_);
     IBQuery1.Open();
     if (IBQuery1.Field(0).IsNullValue()) return 0;
     return IBQuery1.Field(0).GetFloat();

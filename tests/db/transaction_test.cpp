@@ -30,6 +30,8 @@ protected:
         name_ = NewDatabase();
         RawConnection(name_).Execute("CREATE TABLE T (N INTEGER)");
         main_window::ConfigureProgramConnection(database_, transaction_, name_);
+        // These cases are about the component's own default: no lines.
+        transaction_.Params().Clear();
     }
     void Insert(int n) {
         const std::string sql = "INSERT INTO T VALUES (" + std::to_string(n) + ")";
