@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -44,7 +45,14 @@ void CreateEmptyDatabase(const std::string& name, int dialect) {
 RawConnection::RawConnection(const std::string& name)
     : attachment_(std::make_unique<demo::Attachment>(name)) {}
 
-RawConnection::~RawConnection() = default;
+RawConnection::~RawConnection() { ReleasePending(); }
+
+void RawConnection::ExecutePending(const std::string& sql) {
+    if (!pending_) pending_ = std::make_unique<demo::Transaction>(*attachment_);
+    demo::ExecuteImmediate(*pending_, sql);
+}
+
+void RawConnection::ReleasePending() { pending_.reset(); }
 
 void RawConnection::Execute(const std::string& sql) {
     demo::Transaction transaction(*attachment_);
@@ -52,15 +60,42 @@ void RawConnection::Execute(const std::string& sql) {
     transaction.Commit();
 }
 
+namespace {
+
+std::string ValueText(const demo::Value& value) {
+    if (demo::IsNull(value)) return "<null>";
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<double>(&value)) return std::to_string(*number);
+    if (const auto* when = std::get_if<demo::DateTime>(&value)) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", when->year, when->month,
+                      when->day, when->hour, when->minute, when->second);
+        return text;
+    }
+    return std::to_string(demo::AsInt(value));
+}
+
+}  // namespace
+
 std::string RawConnection::QueryText(const std::string& sql) {
     demo::Transaction transaction(*attachment_);
     const std::vector<demo::Row> rows = demo::SelectRows(transaction, sql);
     if (rows.empty()) return "<none>";
-    const demo::Value& value = rows.front().front();
-    if (demo::IsNull(value)) return "<null>";
-    if (const auto* text = std::get_if<std::string>(&value)) return *text;
-    if (const auto* number = std::get_if<double>(&value)) return std::to_string(*number);
-    return std::to_string(demo::AsInt(value));
+    return ValueText(rows.front().front());
+}
+
+std::vector<std::string> RawConnection::QueryRows(const std::string& sql) {
+    demo::Transaction transaction(*attachment_);
+    std::vector<std::string> lines;
+    for (const demo::Row& row : demo::SelectRows(transaction, sql)) {
+        std::string line;
+        for (const demo::Value& value : row) {
+            if (!line.empty()) line += '|';
+            line += ValueText(value);
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 }  // namespace test_support

@@ -7,6 +7,7 @@
 
 namespace demo {
 class Attachment;
+class Transaction;
 }  // namespace demo
 
 namespace test_support {
@@ -58,9 +59,18 @@ public:
     // when there is no row), in its own transaction.
     std::string QueryText(const std::string& sql);
     long long QueryCount(const std::string& sql) { return std::stoll(QueryText(sql)); }
+    // Every row, its values as QueryText gives them joined by "|", in its
+    // own transaction.
+    std::vector<std::string> QueryRows(const std::string& sql);
+    // Runs one statement in a transaction left open: its changes stay
+    // uncommitted, holding their rows, until ReleasePending rolls them back
+    // (or the connection goes).
+    void ExecutePending(const std::string& sql);
+    void ReleasePending();
 
 private:
     std::unique_ptr<demo::Attachment> attachment_;
+    std::unique_ptr<demo::Transaction> pending_;
 };
 
 }  // namespace test_support
