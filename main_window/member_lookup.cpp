@@ -9,7 +9,7 @@
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
-#include "ui/formats/amount_format.h"
+#include "formats/amount_format.h"
 #include "ui/latin1_text.h"
 
 namespace main_window {

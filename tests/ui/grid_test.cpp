@@ -10,9 +10,9 @@
 #include "tests/db/query_fixture.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/db_grid.h"
-#include "ui/formats/amount_format.h"
-#include "ui/formats/date_format.h"
-#include "ui/formats/date_time.h"
+#include "formats/amount_format.h"
+#include "formats/date_format.h"
+#include "formats/date_time.h"
 
 namespace ui {
 namespace {

@@ -15,7 +15,7 @@
 #include <variant>
 #include <vector>
 
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace demo {
 
