@@ -9,7 +9,7 @@
 #include "runtime/exception.h"
 #include "tests/db/query_fixture.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/db_grid.h"
+#include "ui/grid/db_grid.h"
 #include "formats/amount_format.h"
 #include "formats/date_format.h"
 #include "formats/date_time.h"

@@ -1,4 +1,4 @@
-#include "ui/db_grid.h"
+#include "ui/grid/db_grid.h"
 #include "ui/program_font.h"
 
 #include <QFocusEvent>
