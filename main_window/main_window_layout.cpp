@@ -233,7 +233,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
             ui::Guard([this, key] { OnFormKeyDown(key); });
             // Qt buttons move the focus among themselves on arrow keys; here
             // the arrows already move it, once.
-            if ((key == 38 || key == 40) && qobject_cast<QAbstractButton*>(widget) != nullptr) {
+            if ((key == ui::kVkUp || key == ui::kVkDown) && qobject_cast<QAbstractButton*>(widget) != nullptr) {
                 return true;
             }
         }

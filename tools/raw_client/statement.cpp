@@ -26,6 +26,7 @@ DateTime DecodeTimestamp(ISC_DATE date, ISC_TIME time) {
     return formats::DecodeDateTime(db::DateTimeFromTimestamp(quad));
 }
 
+constexpr ISC_STATUS kNoMoreRows = 100;  // what isc_dsql_fetch returns past the last row
 constexpr ISC_DATE kDayZero = 15018;  // 30 December 1899 in the client API's day count
 
 double Scaled(int64_t raw, int scale) {
@@ -196,7 +197,7 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
     while (true) {
         const ISC_STATUS fetched =
             api.isc_dsql_fetch(db::StatusVector(), &handle_, SQLDA_VERSION1, output_->sqlda());
-        if (fetched == 100) break;
+        if (fetched == kNoMoreRows) break;
         if (fetched != 0) {
             api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
             db::RaiseServerError();
