@@ -5,7 +5,7 @@
 
 #include "db/data_source.h"
 #include "db/ib_query.h"
-#include "ui/db_grid.h"
+#include "ui/grid/db_grid.h"
 
 class QLabel;
 class QLineEdit;

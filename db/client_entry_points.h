@@ -5,6 +5,8 @@
  * Plain preprocessor text, so the stand-in libraries of the tests (in C)
  * export exactly the same names. */
 
+// The formatter re-indents these lists differently on every pass.
+// clang-format off
 // Entry points in binding order. Every name of the first list is mandatory.
 #define COOP_CLIENT_MANDATORY(X)                                                                 \
     X(BLOB_get) X(BLOB_put) X(isc_sqlcode) X(isc_sql_interprete) X(isc_interprete)               \
@@ -25,5 +27,6 @@
     X(isc_rollback_retaining) X(isc_service_attach) X(isc_service_detach) X(isc_service_query)   \
     X(isc_service_start) X(isc_decode_sql_date) X(isc_decode_sql_time) X(isc_decode_timestamp)   \
     X(isc_encode_sql_date) X(isc_encode_sql_time) X(isc_encode_timestamp)
+// clang-format on
 
 #endif

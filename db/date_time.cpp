@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "db/client_library.h"
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace db {
 

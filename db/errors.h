@@ -59,6 +59,7 @@ enum ClientError : int {
     kIB60Feature = 3,
     kNotSupported = 4,
     kNotPermitted = 5,
+    kOperationCancelled = 10,
     kDpbConstantNotSupported = 11,
     kTpbConstantNotSupported = 13,
     kDatabaseClosed = 15,

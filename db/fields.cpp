@@ -8,11 +8,11 @@
 #include "db/errors.h"
 #include "db/ib_query.h"
 #include "db/row_cache.h"
-#include "ui/formats/amount_format.h"
-#include "ui/formats/date_format.h"
-#include "ui/formats/date_time.h"
-#include "ui/formats/general_format.h"
-#include "ui/formats/text_parse.h"
+#include "formats/amount_format.h"
+#include "formats/date_format.h"
+#include "formats/date_time.h"
+#include "formats/general_format.h"
+#include "formats/text_parse.h"
 #include "runtime/text.h"
 
 namespace db {

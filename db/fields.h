@@ -181,7 +181,9 @@ public:
         : TBlobField(std::move(field_name), std::move(name), TFieldType::ftMemo) {}
 };
 
-// Makes the automatic field for a definition.
+// Makes the field for a definition, or nullptr for a type no field reads.
+// The one field factory: the automatic fields of an open and the fields a
+// window declares both come from here.
 std::unique_ptr<TField> MakeAutomaticField(const TFieldDef& def);
 
 // The type class a field must share with its column's definition.

@@ -126,7 +126,7 @@ void TIBDatabase::Connect() {
             const std::string key = runtime::AsciiLower(line.substr(0, line.find('=')));
             if (key == "user_name") user = line.substr(line.find('=') + 1);
         }
-        if (!OnLogin(user, password)) RaiseClientError(10);
+        if (!OnLogin(user, password)) RaiseClientError(kOperationCancelled);
         // The password is kept out of Params so it is not left in the
         // component's visible settings.
         hidden_password_ = password;

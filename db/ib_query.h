@@ -83,6 +83,12 @@ public:
         AdoptField(std::move(field));
         return ref;
     }
+    // Same, for a field already made.
+    TField& AddField(std::unique_ptr<TField> field) {
+        TField& ref = *field;
+        AdoptField(std::move(field));
+        return ref;
+    }
 
     // Notifications to linked grids stop while suspended (nesting).
     void SuspendDisplay();

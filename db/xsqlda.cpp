@@ -7,8 +7,8 @@
 #include "db/client_library.h"
 #include "db/date_time.h"
 #include "db/errors.h"
-#include "ui/formats/date_time.h"
-#include "ui/formats/text_parse.h"
+#include "formats/date_time.h"
+#include "formats/text_parse.h"
 
 namespace db {
 namespace {

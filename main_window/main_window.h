@@ -8,7 +8,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "ui/db_grid.h"
+#include "ui/grid/db_grid.h"
 
 class QGroupBox;
 class QLabel;

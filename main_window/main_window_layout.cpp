@@ -11,9 +11,9 @@
 #include <QTabWidget>
 
 #include "main_window/code_box.h"
-#include "main_window/declared_fields.h"
 #include "main_window/main_window.h"
 #include "main_window/program_connection.h"
+#include "main_window/result_sets/result_sets.h"
 #include "ui/focus_navigation.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
@@ -81,10 +81,10 @@ void TFmain::ConfigureDatabase() {
     qsocios.SQL().Add("select * from clientes");
     qpres.SQL().Add("select * from solicitudpres");
     qcuotas.SQL().Add("select * from renglones");
-    DeclareFields(qsocios, kMemberFields);
-    DeclareFields(qpres, kLoanFields);
-    DeclareFields(qcuotas, kScheduleFields);
-    DeclareFields(qcxc, kDocumentFields);
+    DeclareMemberFields(qsocios);
+    DeclareLoanFields(qpres);
+    DeclareScheduleFields(qcuotas);
+    DeclareDocumentFields(qcxc);
     qpres.AfterScroll = [this](db::TIBQuery&) { ui::Guard([this] { qpresAfterScroll(); }); };
     sqsocios.SetDataSet(&qsocios);
     sqpres.SetDataSet(&qpres);
@@ -192,51 +192,14 @@ void TFmain::CreateGrids() {
         return grid;
     };
     DBGrid1 = make_grid("DBGrid1", sqpres, {8, 8, 590, 121}, "Lista de Prestamos");
-    DBGrid1->AddColumn("ESTATUS", "EST.");
-    DBGrid1->AddColumn("NO_DOCUMENTO", "PRESTAMO");
-    DBGrid1->AddColumn("SOLICITUD_NO", "SOLICITUD");
-    DBGrid1->AddColumn("REFERENCIA", "PRESTAMO REF.", 88);
-    DBGrid1->AddColumn("FECHA", "", 68);
-    DBGrid1->AddColumn("VALOR", "", 81);
-    DBGrid1->AddColumn("BALANCE_PENDIENTE", "BALANCE", 75);
-    for (const char* column :
-         {"TASA", "CONDICIONES", "FORMA_PAGO", "TOTAL_CUOTAS", "TOTAL_COBRAR", "INTERES",
-          "PAGADO_CHEKENO", "TIPO_DOC", "TIPO", "DIA1", "DIA2", "TIPOCALCULO", "CARTERA",
-          "VALORSEGURO", "CUOTASEGURO", "GASTOSLEGALES", "PENALIZACION", "TIPOPRESTAMO",
-          "TIPOTASA", "FECHAPRIMERACUOTA", "CONCEPTO", "FECHAULTIMACUOTA", "ORIGENID",
-          "RENEGOZIADOSN", "ENLEGAL", "TIPOGARANTIA", "EST", "BALANCE_INTERES", "VALOR_CHEQUE",
-          "DEDUCCION_SEGURO", "DEDUCCION_OTROS", "DEDUCCION_RAZON", "CALCULARSEGURO",
-          "REENGANCHE_REG", "COMENTARIO_ANALISTA", "FECHAINI", "FECHAFIN", "CALCULARGASTOSCIERRE",
-          "FECHAREGISTRO", "REGISTRADOPOR", "FECHAAUTORIZACION", "AUTORIZADOPOR", "FECHACIERRE",
-          "FECHA_ULTMOV", "WEBSN", "FORMA_DESEMBOLSO", "FECHA_DESEMBOLSO", "SEGUROENCUOTAS"}) {
-        DBGrid1->AddColumn(column);
-    }
+    AddLoanColumns(*DBGrid1);
 
     DBGrid2 = make_grid("DBGrid2", sqcuotas, {8, 144, 590, 297},
                         "Plan de pagos (Tabla de amortizacion)");
-    DBGrid2->AddColumn("REN_CUOTANO", "CUOTA", 50);
-    DBGrid2->AddColumn("REN_FECHAVENCE", "FECHA VENC.", 80);
-    DBGrid2->AddColumn("REN_CUOTACAPITAL", "CAPITAL", 73);
-    DBGrid2->AddColumn("REN_CUOTAINTERES", "INTERES");
-    DBGrid2->AddColumn("REN_TOTALCUOTA", "CUOTA TOTAL", 85);
-    DBGrid2->AddColumn("REN_BALANCE", "BALANCE", 71);
-    DBGrid2->AddColumn("REN_PAGADOCAPITAL", "PAGO CAPITAL", 92);
-    DBGrid2->AddColumn("REN_PAGADOINTERES", "PAGO INTERES");
-    DBGrid2->AddColumn("REN_CUOTAMORA", "MORA PAGADA");
-    DBGrid2->AddColumn("REN_TOTALPAGADO", "TOTAL PAGADO");
-    DBGrid2->AddColumn("SEGURO");
-    DBGrid2->AddColumn("GASTOSCIERRE");
-    DBGrid2->AddColumn("NETO");
-    DBGrid2->AddColumn("REN_FECHAECIBO", "FECHA REC");
-    DBGrid2->AddColumn("REN_RECIBONO", "RECIBO NO.");
+    AddScheduleColumns(*DBGrid2);
 
     DBGrid3 = make_grid("DBGrid3", sqcxc, {608, 8, 430, 377}, "Documentos aplicados al prestamo");
-    DBGrid3->AddColumn("TIPO", "", 33);
-    DBGrid3->AddColumn("REN_PRESTAMONO", "DOCUMENTO", 78);
-    DBGrid3->AddColumn("REN_FECHAVENCE", "FECHA", 96);
-    DBGrid3->AddColumn("REN_CUOTANO", "CUOTA", 39);
-    DBGrid3->AddColumn("REN_CUOTACAPITAL", "VALOR", 96);
-    DBGrid3->AddColumn("REN_CUOTAINTERES", "INTERES");
+    AddDocumentColumns(*DBGrid3);
     DBGrid3->OnDrawColumnCell = [this](ui::TDBGrid& sender, const QRect& rect, int data_col,
                                        ui::TColumn& column, ui::TGridDrawState state) {
         ui::Guard([&] { DBGrid3DrawColumnCell(sender, rect, data_col, column, state); });
@@ -274,7 +237,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
             ui::Guard([this, key] { OnFormKeyDown(key); });
             // Qt buttons move the focus among themselves on arrow keys; here
             // the arrows already move it, once.
-            if ((key == 38 || key == 40) && qobject_cast<QAbstractButton*>(widget) != nullptr) {
+            if ((key == ui::kVkUp || key == ui::kVkDown) && qobject_cast<QAbstractButton*>(widget) != nullptr) {
                 return true;
             }
         }

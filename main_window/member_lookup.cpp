@@ -10,7 +10,7 @@
 #include "main_window/statement_text.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
-#include "ui/formats/amount_format.h"
+#include "formats/amount_format.h"
 #include "ui/latin1_text.h"
 
 namespace main_window {

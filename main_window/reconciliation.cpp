@@ -6,7 +6,7 @@
 #include "main_window/code_box.h"
 #include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
-#include "ui/formats/amount_format.h"
+#include "formats/amount_format.h"
 
 namespace main_window {
 namespace {

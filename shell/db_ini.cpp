@@ -11,13 +11,21 @@ namespace {
 
 // The program's input/output codes for the operating-system errors it
 // names; any other error keeps its own number ("I/O error 5" for EIO).
+enum InOutErrorCode : int {
+    kFileNotFound = 2,
+    kInvalidFilename = 3,
+    kTooManyOpenFiles = 4,
+    kFileAccessDenied = 5,
+    kDiskFull = 101,
+};
+
 int InOutCode(int error_number) {
     switch (error_number) {
-        case ENOENT: return 2;
-        case ENOTDIR: case ENAMETOOLONG: case ELOOP: return 3;
-        case EMFILE: case ENFILE: return 4;
-        case EACCES: case EPERM: case EISDIR: return 5;
-        case ENOSPC: return 101;
+        case ENOENT: return kFileNotFound;
+        case ENOTDIR: case ENAMETOOLONG: case ELOOP: return kInvalidFilename;
+        case EMFILE: case ENFILE: return kTooManyOpenFiles;
+        case EACCES: case EPERM: case EISDIR: return kFileAccessDenied;
+        case ENOSPC: return kDiskFull;
         default: return -1;
     }
 }
@@ -31,11 +39,11 @@ int InOutCode(int error_number) {
 
 std::string InOutErrorMessage(int error_number) {
     switch (InOutCode(error_number)) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 101: return "Disk full";
+        case kFileNotFound: return "File not found";
+        case kInvalidFilename: return "Invalid filename";
+        case kTooManyOpenFiles: return "Too many open files";
+        case kFileAccessDenied: return "File access denied";
+        case kDiskFull: return "Disk full";
         default: return "I/O error " + std::to_string(error_number);
     }
 }

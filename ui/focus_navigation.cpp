@@ -21,19 +21,19 @@ void MoveFocusInWindow(QWidget* window, bool forward) {
 }
 
 void QueueFocusMoveForKey(QWidget* window, int key) {
-    if (key != 13 && key != 40 && key != 38) return;
-    const bool forward = key != 38;
+    if (key != kVkReturn && key != kVkDown && key != kVkUp) return;
+    const bool forward = key != kVkUp;
     QMetaObject::invokeMethod(
         window, [window, forward] { MoveFocusInWindow(window, forward); }, Qt::QueuedConnection);
 }
 
 int VirtualKey(int qt_key) {
     switch (qt_key) {
-        case Qt::Key_Return: case Qt::Key_Enter: return 13;
-        case Qt::Key_Up: return 38;
-        case Qt::Key_Down: return 40;
-        case Qt::Key_Tab: return 9;
-        case Qt::Key_Escape: return 27;
+        case Qt::Key_Return: case Qt::Key_Enter: return kVkReturn;
+        case Qt::Key_Up: return kVkUp;
+        case Qt::Key_Down: return kVkDown;
+        case Qt::Key_Tab: return kVkTab;
+        case Qt::Key_Escape: return kVkEscape;
         default: return qt_key & 0xFFFF;
     }
 }

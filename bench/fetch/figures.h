@@ -14,7 +14,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "tools/demo_db/embedded_session.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace bench {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "db/ib_query.h"
-#include "tools/demo_db/embedded_session.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace bench {
 

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tools/demo_db/latin1.h"
+#include "tools/raw_client/latin1.h"
 
 namespace bench {
 namespace {

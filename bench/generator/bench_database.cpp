@@ -8,7 +8,7 @@
 #include "bench/generator/bench_blocks.h"
 #include "runtime/exception.h"
 #include "tools/demo_db/demo_database.h"
-#include "tools/demo_db/embedded_session.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace bench {
 namespace {

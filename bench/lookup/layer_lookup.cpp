@@ -1,8 +1,8 @@
 #include "bench/lookup/layer_lookup.h"
 
-#include "main_window/declared_fields.h"
 #include "main_window/lookup_statements.h"
 #include "main_window/program_connection.h"
+#include "main_window/result_sets/result_sets.h"
 
 namespace bench {
 
@@ -30,10 +30,10 @@ LayerLookup::LayerLookup(const std::string& database_name) {
         query->SetDatabase(&database_);
         query->SetTransaction(&transaction_);
     }
-    main_window::DeclareFields(members_, main_window::kMemberFields);
-    main_window::DeclareFields(loans_, main_window::kLoanFields);
-    main_window::DeclareFields(schedule_, main_window::kScheduleFields);
-    main_window::DeclareFields(documents_, main_window::kDocumentFields);
+    main_window::DeclareMemberFields(members_);
+    main_window::DeclareLoanFields(loans_);
+    main_window::DeclareScheduleFields(schedule_);
+    main_window::DeclareDocumentFields(documents_);
     database_.Open();
 }
 

@@ -2,7 +2,7 @@
 
 #include "db/errors.h"
 #include "tests/db/query_fixture.h"
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "db/errors.h"
 #include "runtime/exception.h"
 #include "tools/demo_db/demo_catalogue.h"
-#include "tools/demo_db/embedded_session.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace {
 

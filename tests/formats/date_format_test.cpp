@@ -1,4 +1,4 @@
-#include "ui/formats/date_format.h"
+#include "formats/date_format.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "runtime/exception.h"
 #include "tests/formats/test_settings.h"
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace formats {
 namespace {

@@ -1,14 +1,14 @@
-#include "ui/formats/format_settings.h"
+#include "formats/format_settings.h"
 
 #include <gtest/gtest.h>
 #include <locale.h>
 
 #include <optional>
 
-#include "ui/formats/amount_format.h"
-#include "ui/formats/date_format.h"
-#include "ui/formats/latin1.h"
-#include "ui/formats/posix_formats.h"
+#include "formats/amount_format.h"
+#include "formats/date_format.h"
+#include "formats/latin1.h"
+#include "formats/posix_formats.h"
 
 // glibc's newlocale never frees its copy of LOCPATH, which these tests set
 // to find their locales; LeakSanitizer reads this hook when it is present.

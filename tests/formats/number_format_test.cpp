@@ -5,8 +5,8 @@
 
 #include "runtime/exception.h"
 #include "tests/formats/test_settings.h"
-#include "ui/formats/amount_format.h"
-#include "ui/formats/general_format.h"
+#include "formats/amount_format.h"
+#include "formats/general_format.h"
 
 namespace formats {
 namespace {

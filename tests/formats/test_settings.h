@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/formats/format_settings.h"
+#include "formats/format_settings.h"
 
 namespace formats::testing {
 

@@ -7,8 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tools/demo_db/demo_database.h"
-#include "tools/demo_db/embedded_session.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace test_support {
 

@@ -19,8 +19,8 @@
 #include "runtime/exception.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "tools/demo_db/demo_database.h"
-#include "tools/demo_db/embedded_session.h"
-#include "tools/demo_db/latin1.h"
+#include "tools/raw_client/latin1.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace demo {
 

@@ -7,10 +7,9 @@
 #include <memory>
 #include <sstream>
 
-#include "db/client_library.h"
 #include "db/errors.h"
 #include "runtime/exception.h"
-#include "tools/demo_db/embedded_session.h"
+#include "tools/raw_client/raw_client.h"
 
 #ifndef COOP_SQL_DIR
 #error "COOP_SQL_DIR must name the folder of schema.sql"
@@ -18,15 +17,6 @@
 
 namespace demo {
 namespace {
-
-std::string QuoteLiteral(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c;
-        if (c == '\'') out += '\'';
-    }
-    return out + "'";
-}
 
 std::string TrimBlank(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -85,19 +75,6 @@ std::vector<std::string> ReadSqlScript(const std::string& file) {
     std::ostringstream text;
     text << in.rdbuf();
     return SplitSqlScript(text.str());
-}
-
-void CreateEmptyDatabase(const std::string& name, int dialect) {
-    isc_db_handle handle = 0;
-    isc_tr_handle no_transaction = 0;
-    const std::string create = "CREATE DATABASE " + QuoteLiteral(name) +
-                               " USER 'SYSDBA' PASSWORD 'plumbrid' PAGE_SIZE 8192 DEFAULT "
-                               "CHARACTER SET ISO8859_1";
-    const auto& api = db::Api();
-    db::CheckStatus(api.isc_dsql_execute_immediate(db::StatusVector(), &handle, &no_transaction, 0,
-                                                   create.c_str(),
-                                                   static_cast<unsigned short>(dialect), nullptr));
-    db::CheckStatus(api.isc_detach_database(db::StatusVector(), &handle));
 }
 
 void CreateCoopDatabase(const std::string& path, int dialect) {

@@ -17,10 +17,6 @@ namespace demo {
 // stays free for a retry.
 void CreateCoopDatabase(const std::string& path, int dialect = 1);
 
-// Creates an empty database (ISO8859_1, page size 8192) at `name`: a bare
-// path embedded, "host:path" through a server.
-void CreateEmptyDatabase(const std::string& name, int dialect = 1);
-
 // Fills a database made by CreateCoopDatabase with the demo cooperative in
 // one transaction. Raises runtime::Exception when the database already
 // holds members; nothing is written then or on any other failure.

@@ -1,11 +1,11 @@
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 #include <chrono>
 #include <cmath>
 
 #include "runtime/exception.h"
-#include "ui/formats/format_settings.h"
-#include "ui/formats/general_format.h"
+#include "formats/format_settings.h"
+#include "formats/general_format.h"
 
 namespace formats {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "ui/formats/format_settings.h"
+#include "formats/format_settings.h"
 
 namespace formats {
 

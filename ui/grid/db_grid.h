@@ -8,12 +8,13 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "db/data_source.h"
 #include "db/fields.h"
+#include "ui/grid/canvas.h"
+#include "ui/grid/column.h"
 
 class QPainter;
 
@@ -22,77 +23,6 @@ class TIBQuery;
 }
 
 namespace ui {
-
-class TDBGrid;
-
-// How a cell is being drawn: the grid's current cell, the current cell of a
-// focused grid, a title or indicator cell.
-enum TGridDrawStateFlag { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
-using TGridDrawState = int;
-
-// The drawing surface a cell hook paints on. It is valid only while the
-// grid paints a cell; outside that its drawing calls do nothing. Drawing is
-// clipped to the cell being painted.
-class TCanvas {
-  public:
-    QFont Font;
-    QColor FontColor;
-    QColor BrushColor;
-
-    // Fills `r` with BrushColor.
-    void FillRect(const QRect& r);
-    // Draws one line of text (ISO8859_1) with its top-left corner at (x, y)
-    // in Font and FontColor, without a background.
-    void TextOut(int x, int y, const std::string& latin1);
-    int TextWidth(const std::string& latin1) const;
-    // The painter of the cell being drawn, or nullptr.
-    QPainter* Painter() { return painter_; }
-
-  private:
-    friend class TDBGrid;
-    QPainter* painter_ = nullptr;
-};
-
-// A column title. An invalid Color and a font with nothing set (QFont())
-// stand for the grid's FixedColor and TitleFont.
-struct TColumnTitle {
-    std::string Caption;  // empty: the field's display name
-    db::TAlignment Alignment = db::TAlignment::taLeftJustify;
-    QColor Color;
-    QFont Font;
-};
-
-// One column of a grid. Unset values follow the grid and the field.
-class TColumn {
-  public:
-    std::string FieldName;
-    int Width = -1;                           // -1: from the field's display width and the title
-    std::optional<db::TAlignment> Alignment;  // default: the field's
-    std::optional<QColor> Color;              // default: the grid's Color
-    std::optional<QFont> Font;                // default: the grid's font
-    bool Visible = true;
-    TColumnTitle Title;
-
-    // The field of that name in the shown query while the query is open.
-    db::TField* Field() const;
-    TDBGrid* Grid() const { return grid_; }
-
-  private:
-    friend class TDBGrid;
-    TColumn(TDBGrid* grid, std::string field_name)
-        : FieldName(std::move(field_name)), grid_(grid) {}
-    TDBGrid* grid_ = nullptr;
-    // The last default width measured and what it was measured from.
-    struct WidthMemo {
-        bool valid = false;
-        int display_width = 0;
-        std::string caption;
-        QFont font;
-        QFont title_font;
-        int width = 0;
-    };
-    mutable WidthMemo width_memo_;
-};
 
 // A read-only grid over a query reached through a data source: a title row,
 // an indicator column with the current-row arrow, one row per record of the

@@ -1,4 +1,4 @@
-#include "ui/formats/text_parse.h"
+#include "formats/text_parse.h"
 
 #include <cctype>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "runtime/exception.h"
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace formats {
 namespace {

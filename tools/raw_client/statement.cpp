@@ -1,12 +1,12 @@
-#include "tools/demo_db/embedded_session.h"
-
+// Prepared statements: "?" markers bound from Values, rows read back as Values.
 #include <cstring>
-#include <limits>
 #include <stdexcept>
 
 #include "db/client_library.h"
 #include "db/date_time.h"
 #include "db/errors.h"
+#include "tools/raw_client/cleanup_status.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace demo {
 namespace {
@@ -26,6 +26,7 @@ DateTime DecodeTimestamp(ISC_DATE date, ISC_TIME time) {
     return formats::DecodeDateTime(db::DateTimeFromTimestamp(quad));
 }
 
+constexpr ISC_STATUS kNoMoreRows = 100;  // what isc_dsql_fetch returns past the last row
 constexpr ISC_DATE kDayZero = 15018;  // 30 December 1899 in the client API's day count
 
 double Scaled(int64_t raw, int scale) {
@@ -34,112 +35,7 @@ double Scaled(int64_t raw, int scale) {
     return value;
 }
 
-// Cleanup calls must not overwrite the status of the failure being raised.
-ISC_STATUS* ScratchStatus() {
-    thread_local ISC_STATUS_ARRAY status;
-    return status;
-}
-
 }  // namespace
-
-DateTime AddDays(const DateTime& value, int days) {
-    return formats::DecodeDateTime(formats::EncodeDateTime(value) + days);
-}
-
-bool IsNull(const Value& value) {
-    return std::holds_alternative<std::monostate>(value);
-}
-
-double AsDouble(const Value& value) {
-    if (IsNull(value)) return 0;
-    if (auto* v = std::get_if<int32_t>(&value)) return *v;
-    if (auto* v = std::get_if<int64_t>(&value)) return static_cast<double>(*v);
-    if (auto* v = std::get_if<double>(&value)) return *v;
-    throw std::invalid_argument("value is not a number");
-}
-
-int64_t AsInt(const Value& value) {
-    if (IsNull(value)) return 0;
-    if (auto* v = std::get_if<int32_t>(&value)) return *v;
-    if (auto* v = std::get_if<int64_t>(&value)) return *v;
-    throw std::invalid_argument("value is not an integer");
-}
-
-const std::string& AsText(const Value& value) {
-    static const std::string kEmpty;
-    if (IsNull(value)) return kEmpty;
-    if (auto* v = std::get_if<std::string>(&value)) return *v;
-    throw std::invalid_argument("value is not text");
-}
-
-// ---------------------------------------------------------------------------
-
-Attachment::Attachment(const std::string& path, AttachOptions options) : dialect_(options.dialect) {
-    std::string dpb(1, static_cast<char>(isc_dpb_version1));
-    auto add_text = [&dpb](char code, std::string_view text) {
-        dpb += code;
-        dpb += static_cast<char>(text.size());
-        dpb.append(text);
-    };
-    add_text(isc_dpb_user_name, "SYSDBA");
-    add_text(isc_dpb_password, "plumbrid");  // checked only through a server
-    add_text(isc_dpb_lc_ctype, "ISO8859_1");
-    dpb += static_cast<char>(isc_dpb_sql_dialect);
-    dpb += '\1';
-    dpb += static_cast<char>(options.dialect);
-    if (options.forced_writes_off) {
-        dpb += static_cast<char>(isc_dpb_force_write);
-        dpb += '\1';
-        dpb += '\0';
-    }
-    if (path.size() > static_cast<size_t>(std::numeric_limits<short>::max()))
-        throw std::invalid_argument("database path too long");
-    db::CheckStatus(db::Api().isc_attach_database(
-        db::StatusVector(), static_cast<short>(path.size()), path.data(), &handle_,
-        static_cast<short>(dpb.size()), dpb.data()));
-}
-
-Attachment::~Attachment() {
-    if (handle_) db::Api().isc_detach_database(ScratchStatus(), &handle_);
-}
-
-void Attachment::Drop() {
-    db::CheckStatus(db::Api().isc_drop_database(db::StatusVector(), &handle_));
-}
-
-// ---------------------------------------------------------------------------
-
-namespace {
-// The transaction existence block of isc_start_multiple (not in ibase.h).
-struct TransactionExistenceBlock {
-    isc_db_handle* database;
-    int tpb_length;
-    const char* tpb;
-};
-}  // namespace
-
-Transaction::Transaction(Attachment& attachment) : attachment_(attachment) {
-    static const char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait};
-    TransactionExistenceBlock teb{attachment.Handle(), sizeof kTpb, kTpb};
-    db::CheckStatus(db::Api().isc_start_multiple(db::StatusVector(), &handle_, 1, &teb));
-}
-
-Transaction::~Transaction() {
-    if (handle_) db::Api().isc_rollback_transaction(ScratchStatus(), &handle_);
-}
-
-void Transaction::Commit() {
-    db::CheckStatus(db::Api().isc_commit_transaction(db::StatusVector(), &handle_));
-}
-
-void ExecuteImmediate(Transaction& transaction, const std::string& sql) {
-    Attachment& owner = transaction.Owner();
-    db::CheckStatus(db::Api().isc_dsql_execute_immediate(
-        db::StatusVector(), owner.Handle(), transaction.Handle(), 0, sql.c_str(),
-        static_cast<unsigned short>(owner.Dialect()), nullptr));
-}
-
-// ---------------------------------------------------------------------------
 
 // An XSQLDA with storage for every variable's data and null indicator.
 struct Statement::Descriptor {
@@ -301,7 +197,7 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
     while (true) {
         const ISC_STATUS fetched =
             api.isc_dsql_fetch(db::StatusVector(), &handle_, SQLDA_VERSION1, output_->sqlda());
-        if (fetched == 100) break;
+        if (fetched == kNoMoreRows) break;
         if (fetched != 0) {
             api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
             db::RaiseServerError();

@@ -1,4 +1,4 @@
-#include "ui/formats/latin1.h"
+#include "formats/latin1.h"
 
 namespace formats {
 

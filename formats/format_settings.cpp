@@ -1,4 +1,4 @@
-#include "ui/formats/format_settings.h"
+#include "formats/format_settings.h"
 
 #include <langinfo.h>
 #include <locale.h>
@@ -9,8 +9,8 @@
 #include <string_view>
 #include <type_traits>
 
-#include "ui/formats/latin1.h"
-#include "ui/formats/posix_formats.h"
+#include "formats/latin1.h"
+#include "formats/posix_formats.h"
 
 // mbrtowc must yield Unicode code points, which glibc guarantees.
 #ifndef __STDC_ISO_10646__

@@ -1,10 +1,10 @@
-#include "ui/formats/amount_format.h"
+#include "formats/amount_format.h"
 
 #include <cmath>
 
 #include "runtime/exception.h"
-#include "ui/formats/decimal_digits.h"
-#include "ui/formats/general_format.h"
+#include "formats/decimal_digits.h"
+#include "formats/general_format.h"
 
 namespace formats {
 namespace {

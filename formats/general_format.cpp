@@ -1,8 +1,8 @@
-#include "ui/formats/general_format.h"
+#include "formats/general_format.h"
 
 #include <cmath>
 
-#include "ui/formats/decimal_digits.h"
+#include "formats/decimal_digits.h"
 
 namespace formats {
 

@@ -1,7 +1,7 @@
-#include "ui/formats/date_format.h"
+#include "formats/date_format.h"
 
 #include "runtime/exception.h"
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace formats {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/formats/decimal_digits.h"
+#include "formats/decimal_digits.h"
 
 #include <charconv>
 

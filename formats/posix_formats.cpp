@@ -1,8 +1,8 @@
-#include "ui/formats/posix_formats.h"
+#include "formats/posix_formats.h"
 
 #include <vector>
 
-#include "ui/formats/latin1.h"
+#include "formats/latin1.h"
 
 namespace formats {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/demo_db/latin1.h"
+#include "tools/raw_client/latin1.h"
 
 #include <stdexcept>
 

@@ -1,9 +1,12 @@
 #pragma once
 
-// A deliberately small layer over the raw client API for the demo builder
-// and the tests that inspect its databases: one attachment, one transaction,
-// prepared statements with positional "?" parameters. The program's own
-// data layer lives in db/; this one only has to create and fill files.
+// A deliberately small layer over the raw client API, independent of the
+// program's data layer in db/ (it uses only its client binding, errors and
+// timestamp conversions): one attachment, one transaction, prepared
+// statements with positional "?" parameters. The demo builder fills
+// databases with it, tests set up and check data behind the back of the
+// components under test, and benchmarks measure the data layer against it.
+// The namespace is the demo builder's, its first user.
 
 #include <ibase.h>
 
@@ -15,7 +18,7 @@
 #include <variant>
 #include <vector>
 
-#include "ui/formats/date_time.h"
+#include "formats/date_time.h"
 
 namespace demo {
 
@@ -109,6 +112,10 @@ class Statement {
     std::unique_ptr<Descriptor> input_;
     std::unique_ptr<Descriptor> output_;
 };
+
+// Creates an empty database (ISO8859_1, page size 8192) at `name`: a bare
+// path embedded, "host:path" through a server.
+void CreateEmptyDatabase(const std::string& name, int dialect = 1);
 
 // One-shot helpers for checks and small reads.
 std::vector<Row> SelectRows(Transaction& transaction, const std::string& sql,
