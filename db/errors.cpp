@@ -1,6 +1,7 @@
 #include "db/errors.h"
 
 #include <array>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -178,6 +179,15 @@ bool StatusHolds(ISC_STATUS code) {
         i += (tag == isc_arg_cstring) ? 3 : 2;
     }
     return false;
+}
+
+SavedStatus::SavedStatus() { std::memcpy(vector_, t_status, sizeof vector_); }
+
+void SavedStatus::Restore() const { std::memcpy(t_status, vector_, sizeof vector_); }
+
+void SavedStatus::Raise() const {
+    Restore();
+    RaiseServerError();
 }
 
 MessageOptions GetMessageOptions() {
