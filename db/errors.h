@@ -94,6 +94,7 @@ enum ClientError : int {
     kParameterValueTooLong = 120,
     kParameterBlockTooLong = 121,
     kParameterValueEmpty = 122,
+    kDatabaseNameTooLong = 123,
 };
 
 class TComponent;

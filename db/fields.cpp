@@ -1,5 +1,6 @@
 #include "db/fields.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -46,7 +47,7 @@ bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def) {
         case SQL_VARYING:
         case SQL_TEXT:
             def.data_type = T::ftString;
-            def.size = column.sqllen;
+            def.size = std::max<int>(column.sqllen, 0);
             def.fixed = type == SQL_TEXT;
             return true;
         case SQL_DOUBLE: case SQL_FLOAT: def.data_type = T::ftFloat; return true;
