@@ -30,7 +30,8 @@ T Read(const char* p) {
 // conversion fails rather than yield some other number.
 int32_t ToInteger(double value) {
     if (!(value >= -2147483648.0 && value <= 2147483647.0)) {
-        throw runtime::EConvertError("'" + formats::FormatGeneral(value, formats::FormatSettings{}) +
+        throw runtime::EConvertError("'" +
+                                     formats::FormatGeneral(value, formats::FormatSettings{}) +
                                      "' is not a valid integer value");
     }
     return static_cast<int32_t>(value);
@@ -87,7 +88,8 @@ void TField::Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot*
     BindRows(dataset, column, field_no, slot);
 }
 
-void TField::BindRows(const TFieldRowSource* rows, int column, int field_no, const ColumnSlot* slot) {
+void TField::BindRows(const TFieldRowSource* rows, int column, int field_no,
+                      const ColumnSlot* slot) {
     rows_ = rows;
     column_ = column;
     field_no_ = field_no;
@@ -178,7 +180,8 @@ int32_t TSmallintField::GetInteger() const {
 int32_t TLargeintField::GetInteger() const {
     const int64_t value = GetLargeint();
     if (value < INT32_MIN || value > INT32_MAX) {
-        throw runtime::EConvertError("'" + std::to_string(value) + "' is not a valid integer value");
+        throw runtime::EConvertError("'" + std::to_string(value) +
+                                     "' is not a valid integer value");
     }
     return static_cast<int32_t>(value);
 }
@@ -197,7 +200,9 @@ std::string TLargeintField::GetString() const {
 double TFloatField::GetFloat() const {
     const char* value = Value();
     if (value == nullptr) return 0.0;
-    if (Slot().kind == ColumnSlot::Kind::kCurrency) return ScaledToDouble(Read<int64_t>(value), Slot().scale);
+    if (Slot().kind == ColumnSlot::Kind::kCurrency) {
+        return ScaledToDouble(Read<int64_t>(value), Slot().scale);
+    }
     return Read<double>(value);
 }
 

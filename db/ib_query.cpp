@@ -151,7 +151,10 @@ void TIBQuery::Execute() {
         if (statement_.SQLType() == SQLSelect) RaiseClientError(kIsASelectStatement);
         statement_.ExecQuery();
     } catch (...) {
-        if (started && Transaction() != nullptr) Transaction()->CheckAutoStop();
+        // The statement's failure is reported, not the auto-stop's after it.
+        if (started && Transaction() != nullptr) {
+            CleanUpAfterFailure([this] { Transaction()->CheckAutoStop(); });
+        }
         throw;
     }
     if (started && Transaction() != nullptr) Transaction()->CheckAutoStop();

@@ -40,19 +40,19 @@ TIBSQL::TIBSQL(TComponent* owner) : base_(owner), cursor_name_(RandomCursorName(
     EnsureClientLoaded();
     base_.OnBeforeTransactionEnd = [this] { Close(); };
     base_.OnBeforeDatabaseDisconnect = [this] {
-        Close();
-        FreeHandle();
+        FirstFailure failure;  // the handle goes even when the cursor close fails
+        failure.Run([this] { Close(); });
+        failure.Run([this] { FreeHandle(); });
+        failure.Rethrow();
     };
 }
 
 TIBSQL::~TIBSQL() {
-    try {
-        Close();
-        FreeHandle();
-    } catch (...) {
-        // A statement that cannot be released at destruction is the
-        // server's to clean up with the attachment.
-    }
+    // A statement that cannot be released at destruction is the server's
+    // to clean up with the attachment.
+    FirstFailure ignored;
+    ignored.Run([this] { Close(); });
+    ignored.Run([this] { FreeHandle(); });
 }
 
 int TIBSQL::Dialect() const { return Database() ? Database()->SQLDialect() : 1; }
@@ -188,6 +188,17 @@ void TIBSQL::ExecQuery() {
     } else {
         Transaction()->CheckStatus(api.isc_dsql_execute(StatusVector(), base_.TRHandle(), &handle_,
                                                         dialect, input_.Block()));
+        if (sql_type_ == SQLSelectForUpdate) {
+            // The server opens a cursor for it all the same, which nothing
+            // here fetches or closes: close it now, or the next execute of
+            // this statement finds it open.
+            const ISC_STATUS result =
+                api.isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+            if (result > 0 && !StatusHolds(kBadStatementHandle) &&
+                !StatusHolds(kCursorCloseError)) {
+                RaiseServerError();
+            }
+        }
     }
 }
 

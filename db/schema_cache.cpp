@@ -91,7 +91,9 @@ void SchemaCache::Load(Relation& relation) {
     } catch (...) {
         // The lookup's failure is the one reported, not its cleanup's.
         CleanUpAfterFailure([this] { statement_->Close(); });
-        if (started && transaction->Active()) CleanUpAfterFailure([transaction] { transaction->Rollback(); });
+        if (started && transaction->Active()) {
+            CleanUpAfterFailure([transaction] { transaction->Rollback(); });
+        }
         throw;
     }
     if (started) transaction->Commit();

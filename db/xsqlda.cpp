@@ -82,7 +82,8 @@ void TIBXSQLDA::InitializeOutput() {
         const auto described = static_cast<size_t>(std::max<ISC_SHORT>(var.sqllen, 0));
         // Never smaller than what is read back, so a short description
         // cannot make the row cache read past the buffer.
-        const size_t size = std::max(type == SQL_VARYING ? described + 2 : described, StoredSize(type));
+        const size_t size =
+            std::max(type == SQL_VARYING ? described + 2 : described, StoredSize(type));
         v->data_.assign(size, 0);
         var.sqldata = v->data_.data();
         v->indicator_ = 0;

@@ -35,7 +35,9 @@ protected:
         Setup({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)",
                "INSERT INTO T VALUES (2)"});
     }
-    long long CountSeenByOthers() { return RawConnection(name_).QueryCount("SELECT COUNT(*) FROM T"); }
+    long long CountSeenByOthers() {
+        return RawConnection(name_).QueryCount("SELECT COUNT(*) FROM T");
+    }
     db::TIBQuery& Select(const std::string& sql) {
         db::TIBQuery& q = Query();
         SetSql(q, sql);
@@ -156,6 +158,9 @@ TEST_P(FaultTest, SelectForUpdateIsSentWithThePlainExecute) {
     EXPECT_EQ(q.FetchedRowCount(), 0);
     EXPECT_FALSE(q.Statement().Open());
     q.Close();
+    q.Open();  // the server's cursor of the first execute was closed
+    EXPECT_EQ(client_faults::Calls("isc_dsql_execute"), 2);
+    q.Close();
 }
 
 // --- which failure is reported ---
@@ -189,6 +194,15 @@ TEST_P(FaultTest, AFetchFailureIsReportedRatherThanTheCursorCloseAfterIt) {
     client_faults::Fail("isc_dsql_free_statement");
     EXPECT_EQ(FailureOf([&] { q.Open(); }), "injected failure of isc_dsql_fetch");
     EXPECT_FALSE(q.Active());
+}
+
+TEST_P(FaultTest, AStatementFailureIsReportedRatherThanTheAutoStopAfterIt) {
+    transaction_.SetAutoStopAction(db::saCommit);
+    db::TIBQuery& insert = Query();
+    SetSql(insert, "insert into T values (3)");
+    client_faults::Fail("isc_dsql_execute");
+    client_faults::Fail("isc_commit_transaction");
+    EXPECT_EQ(FailureOf([&] { insert.Execute(); }), "injected failure of isc_dsql_execute");
 }
 
 // --- closing a dataset ---

@@ -40,12 +40,14 @@ public:
 
 // The automatic field, and the declared kinds a dataset accepts for the
 // column's type class.
-std::vector<std::unique_ptr<db::TField>> FieldsFor(const db::TFieldDef& def, FuzzedDataProvider& in) {
+std::vector<std::unique_ptr<db::TField>> FieldsFor(const db::TFieldDef& def,
+                                                   FuzzedDataProvider& in) {
     std::vector<std::unique_ptr<db::TField>> fields;
     if (auto field = db::MakeAutomaticField(def)) fields.push_back(std::move(field));
     switch (db::FieldTypeClass(def.data_type)) {
         case 0: {
-            auto text = std::make_unique<db::TIBStringField>(def.name, in.ConsumeIntegralInRange(0, 40));
+            auto text =
+                std::make_unique<db::TIBStringField>(def.name, in.ConsumeIntegralInRange(0, 40));
             text->FixedChar = in.ConsumeBool();
             fields.push_back(std::move(text));
             break;
@@ -99,10 +101,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     columns.SetCount(count);
     for (int i = 0; i < count; ++i) {
         XSQLVAR& var = columns[i].Var();
-        const short type = in.ConsumeBool() ? in.PickValueInArray(kTypes) : in.ConsumeIntegral<short>();
+        // Mostly plausible values, sometimes any at all.
+        const short type =
+            in.ConsumeBool() ? in.PickValueInArray(kTypes) : in.ConsumeIntegral<short>();
         var.sqltype = static_cast<short>(type | (in.ConsumeBool() ? 1 : 0));
-        var.sqllen = in.ConsumeBool() ? in.ConsumeIntegralInRange<short>(-4, 64) : in.ConsumeIntegral<short>();
-        var.sqlscale = in.ConsumeBool() ? in.ConsumeIntegralInRange<short>(-20, 2) : in.ConsumeIntegral<short>();
+        var.sqllen = in.ConsumeBool() ? in.ConsumeIntegralInRange<short>(-4, 64)
+                                      : in.ConsumeIntegral<short>();
+        var.sqlscale = in.ConsumeBool() ? in.ConsumeIntegralInRange<short>(-20, 2)
+                                        : in.ConsumeIntegral<short>();
         var.sqlsubtype = in.ConsumeIntegral<short>();
     }
     columns.InitializeOutput();
@@ -119,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::vector<char> bytes = in.ConsumeBytes<char>(written);
             if (!bytes.empty()) std::memcpy(var.sqldata, bytes.data(), bytes.size());
             if (var.sqlind != nullptr) {
-                *var.sqlind = in.ConsumeBool() ? in.ConsumeIntegral<short>() : static_cast<short>(-in.ConsumeBool());
+                *var.sqlind = in.ConsumeBool() ? in.ConsumeIntegral<short>()
+                                               : static_cast<short>(in.ConsumeBool() ? -1 : 0);
             }
         }
         rows.cache.Append(columns);

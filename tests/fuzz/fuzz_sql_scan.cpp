@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const db::PreprocessedSql sql = db::PreprocessSql(text);
         // Each marker is one "?" in place of at least its colon.
-        if (sql.text.size() > text.size() || sql.names.size() > colons + questions) __builtin_trap();
+        if (sql.text.size() > text.size() || sql.names.size() > colons + questions) {
+            __builtin_trap();
+        }
     } catch (const db::EIBClientError& e) {
         if (e.SqlErrorCode() != db::kSqlParseError) __builtin_trap();
     }

@@ -30,12 +30,14 @@ struct fault {
 };
 
 static struct fault faults[] = {
-    {.name = "isc_close_blob"}, {.name = "isc_commit_transaction"}, {.name = "isc_detach_database"},
-    {.name = "isc_dsql_alloc_statement2"}, {.name = "isc_dsql_describe"}, {.name = "isc_dsql_execute"},
-    {.name = "isc_dsql_execute2"}, {.name = "isc_dsql_fetch"}, {.name = "isc_dsql_free_statement"},
-    {.name = "isc_dsql_prepare"}, {.name = "isc_dsql_set_cursor_name"}, {.name = "isc_dsql_sql_info"},
-    {.name = "isc_get_segment"}, {.name = "isc_open_blob2"}, {.name = "isc_rollback_transaction"},
-    {.name = "isc_start_multiple"},
+    {.name = "isc_close_blob"},          {.name = "isc_commit_transaction"},
+    {.name = "isc_detach_database"},     {.name = "isc_dsql_alloc_statement2"},
+    {.name = "isc_dsql_describe"},       {.name = "isc_dsql_execute"},
+    {.name = "isc_dsql_execute2"},       {.name = "isc_dsql_fetch"},
+    {.name = "isc_dsql_free_statement"}, {.name = "isc_dsql_prepare"},
+    {.name = "isc_dsql_set_cursor_name"}, {.name = "isc_dsql_sql_info"},
+    {.name = "isc_get_segment"},         {.name = "isc_open_blob2"},
+    {.name = "isc_rollback_transaction"}, {.name = "isc_start_multiple"},
 };
 
 static struct fault* find_fault(const char* name) {
