@@ -34,12 +34,6 @@ double Scaled(int64_t raw, int scale) {
     return value;
 }
 
-// Cleanup calls must not overwrite the status of the failure being raised.
-ISC_STATUS* ScratchStatus() {
-    thread_local ISC_STATUS_ARRAY status;
-    return status;
-}
-
 }  // namespace
 
 DateTime AddDays(const DateTime& value, int days) {
@@ -100,7 +94,10 @@ Attachment::Attachment(const std::string& path, AttachOptions options) : dialect
 }
 
 Attachment::~Attachment() {
-    if (handle_) db::Api().isc_detach_database(ScratchStatus(), &handle_);
+    if (handle_) {
+        db::CleanUpAfterFailure(
+            [&] { db::Api().isc_detach_database(db::StatusVector(), &handle_); });
+    }
 }
 
 void Attachment::Drop() {
@@ -125,7 +122,10 @@ Transaction::Transaction(Attachment& attachment) : attachment_(attachment) {
 }
 
 Transaction::~Transaction() {
-    if (handle_) db::Api().isc_rollback_transaction(ScratchStatus(), &handle_);
+    if (handle_) {
+        db::CleanUpAfterFailure(
+            [&] { db::Api().isc_rollback_transaction(db::StatusVector(), &handle_); });
+    }
 }
 
 void Transaction::Commit() {
@@ -203,7 +203,10 @@ Statement::Statement(Transaction& transaction, const std::string& sql)
 }
 
 Statement::~Statement() {
-    if (handle_) db::Api().isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_drop);
+    if (handle_) {
+        db::CleanUpAfterFailure(
+            [&] { db::Api().isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_drop); });
+    }
 }
 
 void Statement::Bind(const std::vector<Value>& params) {
@@ -261,7 +264,10 @@ void Statement::Execute(const std::vector<Value>& params) {
     db::CheckStatus(api.isc_dsql_execute(db::StatusVector(), transaction_.Handle(), &handle_,
                                          SQLDA_VERSION1,
                                          input_->count() ? input_->sqlda() : nullptr));
-    if (output_->count()) api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
+    if (output_->count()) {
+        db::CleanUpAfterFailure(
+            [&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
+    }
 }
 
 namespace {
@@ -282,7 +288,7 @@ std::string ReadTextBlob(Transaction& transaction, ISC_QUAD id) {
     }
     const bool at_end = db::StatusVector()[1] == isc_segstr_eof;
     if (!at_end) {
-        api.isc_close_blob(ScratchStatus(), &blob);
+        db::CleanUpAfterFailure([&] { api.isc_close_blob(db::StatusVector(), &blob); });
         db::RaiseServerError();
     }
     db::CheckStatus(api.isc_close_blob(db::StatusVector(), &blob));
@@ -303,7 +309,8 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
             api.isc_dsql_fetch(db::StatusVector(), &handle_, SQLDA_VERSION1, output_->sqlda());
         if (fetched == 100) break;
         if (fetched != 0) {
-            api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
+            db::CleanUpAfterFailure(
+                [&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
             db::RaiseServerError();
         }
         Row row;
@@ -392,7 +399,9 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
                     break;
                 }
                 default:
-                    api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
+                    db::CleanUpAfterFailure([&] {
+                        api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close);
+                    });
                     throw std::invalid_argument("unsupported column type " +
                                                 std::to_string(v.sqltype & ~1) + " in: " + sql_);
             }
