@@ -1,6 +1,7 @@
 #include "db/errors.h"
 
 #include <array>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace {
 
 // Index = client error code. Inherited wording kept exactly, typos included,
 // because users and support know these texts.
-constexpr std::array<const char*, 123> kMessages = {
+constexpr std::array<const char*, 124> kMessages = {
     "Unknown error",
     "InterBase library %s not found in the path. Please install InterBase to use this "
     "functionality",
@@ -141,6 +142,8 @@ constexpr std::array<const char*, 123> kMessages = {
     "Parameter value for %s is longer than 255 bytes",
     "Parameter block is longer than 32767 bytes",
     "Parameter value for %s is empty",
+    // The attach call takes the name's length as a signed 16-bit number.
+    "Database name is longer than 32767 bytes",
 };
 
 thread_local ISC_STATUS_ARRAY t_status = {};
@@ -178,6 +181,15 @@ bool StatusHolds(ISC_STATUS code) {
         i += (tag == isc_arg_cstring) ? 3 : 2;
     }
     return false;
+}
+
+SavedStatus::SavedStatus() { std::memcpy(vector_, t_status, sizeof vector_); }
+
+void SavedStatus::Restore() const { std::memcpy(t_status, vector_, sizeof vector_); }
+
+void SavedStatus::Raise() const {
+    Restore();
+    RaiseServerError();
 }
 
 MessageOptions GetMessageOptions() {

@@ -3,8 +3,10 @@
 #include <ibase.h>
 
 #include <cstdint>
+#include <exception>
 #include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "runtime/exception.h"
 #include "runtime/text.h"
@@ -93,6 +95,7 @@ enum ClientError : int {
     kParameterValueTooLong = 120,
     kParameterBlockTooLong = 121,
     kParameterValueEmpty = 122,
+    kDatabaseNameTooLong = 123,
 };
 
 class TComponent;
@@ -119,6 +122,52 @@ ISC_STATUS* StatusVector();
 ISC_STATUS StatusErrorCode();  // entry 1: the engine's error code
 // True when the status vector reports `code` anywhere among its error codes.
 bool StatusHolds(ISC_STATUS code);
+
+// The status vector of a failed call, kept while cleanup calls overwrite
+// the calling thread's vector, so the first failure is the one reported.
+class SavedStatus {
+public:
+    SavedStatus();
+    void Restore() const;
+    [[noreturn]] void Raise() const;  // restores, then RaiseServerError
+
+private:
+    ISC_STATUS_ARRAY vector_;
+};
+
+// Runs a cleanup after a failure: the failure's status vector survives the
+// cleanup's calls, and a failing cleanup is dropped in favour of it.
+template <typename Cleanup>
+void CleanUpAfterFailure(Cleanup&& cleanup) {
+    const SavedStatus saved;
+    try {
+        cleanup();
+    } catch (...) {
+    }
+    saved.Restore();
+}
+
+// Runs steps that must all run even when one fails (releasing a statement,
+// ending a transaction by force), keeping the first failure to report.
+class FirstFailure {
+public:
+    template <typename Step>
+    void Run(Step&& step) {
+        try {
+            step();
+        } catch (...) {
+            if (!first_) first_ = std::current_exception();
+        }
+    }
+    bool Failed() const { return first_ != nullptr; }
+    // Raises the first failure, if any, once.
+    void Rethrow() {
+        if (first_) std::rethrow_exception(std::exchange(first_, nullptr));
+    }
+
+private:
+    std::exception_ptr first_;
+};
 
 // Process-wide switches for the composition of server error messages.
 struct MessageOptions {

@@ -1,5 +1,6 @@
 #include "db/fields.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -25,13 +26,71 @@ T Read(const char* p) {
     return value;
 }
 
+// A number read as a 32-bit integer: outside its range (NaN included) the
+// conversion fails rather than yield some other number.
+int32_t ToInteger(double value) {
+    if (!(value >= -2147483648.0 && value <= 2147483647.0)) {
+        throw runtime::EConvertError("'" +
+                                     formats::FormatGeneral(value, formats::FormatSettings{}) +
+                                     "' is not a valid integer value");
+    }
+    return static_cast<int32_t>(value);
+}
+
 }  // namespace
+
+bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def) {
+    def.required = (column.sqltype & 1) == 0;
+    const int type = column.sqltype & ~1;
+    const int scale = column.sqlscale;
+    using T = TFieldType;
+    switch (type) {
+        case SQL_VARYING:
+        case SQL_TEXT:
+            def.data_type = T::ftString;
+            def.size = std::max<int>(column.sqllen, 0);
+            def.fixed = type == SQL_TEXT;
+            return true;
+        case SQL_DOUBLE: case SQL_FLOAT: def.data_type = T::ftFloat; return true;
+        case SQL_LONG:
+        case SQL_SHORT:
+        case SQL_INT64: {
+            const int precision = type == SQL_LONG ? 9 : type == SQL_SHORT ? 4 : 18;
+            if (scale == 0) {
+                def.data_type = type == SQL_LONG ? T::ftInteger
+                                : type == SQL_SHORT ? T::ftSmallint : T::ftLargeint;
+            } else if (scale >= -4 || type == SQL_SHORT) {
+                def.data_type = T::ftBCD;
+                def.size = -scale;
+                def.precision = precision;
+            } else {
+                def.data_type = T::ftFloat;
+            }
+            return true;
+        }
+        case SQL_TIMESTAMP: def.data_type = T::ftDateTime; return true;
+        case SQL_TYPE_DATE: def.data_type = T::ftDate; return true;
+        case SQL_TYPE_TIME: def.data_type = T::ftTime; return true;
+        case SQL_BLOB:
+            def.data_type = column.sqlsubtype == 1 ? T::ftMemo : T::ftBlob;
+            def.size = 8;
+            return true;
+        default:
+            return false;
+    }
+}
 
 TField::TField(TFieldType type, std::string field_name, int size, std::string name)
     : TComponent(std::move(name)), data_type_(type), field_name_(std::move(field_name)), size_(size) {}
 
 void TField::Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot* slot) {
     dataset_ = dataset;
+    BindRows(dataset, column, field_no, slot);
+}
+
+void TField::BindRows(const TFieldRowSource* rows, int column, int field_no,
+                      const ColumnSlot* slot) {
+    rows_ = rows;
     column_ = column;
     field_no_ = field_no;
     slot_ = slot;
@@ -40,11 +99,12 @@ void TField::Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot*
 void TField::Unbind() {
     column_ = -1;
     slot_ = nullptr;
+    rows_ = nullptr;
 }
 
 const char* TField::Value() const {
-    if (dataset_ == nullptr || column_ < 0) return nullptr;
-    const char* row = dataset_->ActiveRow();
+    if (rows_ == nullptr || column_ < 0) return nullptr;
+    const char* row = rows_->ActiveRow();
     if (row == nullptr || RowCache::IsNull(row, column_)) return nullptr;
     return row + slot_->offset;
 }
@@ -84,7 +144,7 @@ std::string TIBStringField::GetString() const {
     if (value == nullptr) return {};
     std::string text;
     if (Slot().kind == ColumnSlot::Kind::kVarying) {
-        text = DataSet()->Cache().VaryingText(value);
+        text = Rows().Cache().VaryingText(value);
     } else {
         text.assign(value, Slot().size);
     }
@@ -117,6 +177,15 @@ int32_t TSmallintField::GetInteger() const {
     return value ? static_cast<int16_t>(Read<int32_t>(value) & 0xFFFF) : 0;
 }
 
+int32_t TLargeintField::GetInteger() const {
+    const int64_t value = GetLargeint();
+    if (value < INT32_MIN || value > INT32_MAX) {
+        throw runtime::EConvertError("'" + std::to_string(value) +
+                                     "' is not a valid integer value");
+    }
+    return static_cast<int32_t>(value);
+}
+
 int64_t TLargeintField::GetLargeint() const {
     const char* value = Value();
     return value ? Read<int64_t>(value) : 0;
@@ -131,13 +200,15 @@ std::string TLargeintField::GetString() const {
 double TFloatField::GetFloat() const {
     const char* value = Value();
     if (value == nullptr) return 0.0;
-    if (Slot().kind == ColumnSlot::Kind::kCurrency) return static_cast<double>(Read<int64_t>(value)) / 10000.0;
+    if (Slot().kind == ColumnSlot::Kind::kCurrency) {
+        return ScaledToDouble(Read<int64_t>(value), Slot().scale);
+    }
     return Read<double>(value);
 }
 
 int32_t TFloatField::GetInteger() const {
     // Halves go to the even neighbour, as the default rounding mode does.
-    return static_cast<int32_t>(std::nearbyint(GetFloat()));
+    return ToInteger(std::nearbyint(GetFloat()));
 }
 
 std::string TFloatField::GetString() const {
@@ -187,6 +258,7 @@ std::string TBlobField::GetString() const {
     if (value == nullptr) return {};
     ISC_QUAD id = Read<ISC_QUAD>(value);
     TIBQuery* query = DataSet();
+    if (query == nullptr) RaiseClientError(kDatabaseNotAssigned);
     const ClientApi& api = Api();
     isc_blob_handle blob = 0;
     CheckStatus(api.isc_open_blob2(StatusVector(), query->Base().DBHandle(),
@@ -199,7 +271,8 @@ std::string TBlobField::GetString() const {
             api.isc_get_segment(StatusVector(), &blob, &got, sizeof buffer, buffer);
         if (result != 0 && result != isc_segment) {
             if (result == isc_segstr_eof) break;
-            api.isc_close_blob(StatusVector(), &blob);
+            // Closed after the failure is saved: the read's error is reported.
+            CleanUpAfterFailure([&] { api.isc_close_blob(StatusVector(), &blob); });
             RaiseServerError();
         }
         text.append(buffer, got);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ibase.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,6 +13,7 @@
 namespace db {
 
 class TIBQuery;
+class RowCache;
 struct ColumnSlot;
 
 // What the server described for one usable output column.
@@ -24,6 +27,20 @@ struct TFieldDef {
     bool fixed = false;      // SQL_TEXT
     bool read_only = false;  // computed column
     int column = -1;         // index among the output columns
+};
+
+// Fills the type, size, precision and flags of the definition for an
+// output column; false for a type no field can read.
+bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def);
+
+// What bound fields read: the current row and the cache holding its text.
+// Datasets are one; the row decoding tests and fuzzer bring their own.
+class TFieldRowSource {
+public:
+    virtual ~TFieldRowSource() = default;
+    // The row the fields read, or nullptr when there is none.
+    virtual const char* ActiveRow() const = 0;
+    virtual const RowCache& Cache() const = 0;
 };
 
 enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
@@ -62,6 +79,8 @@ public:
 
     // Binding to a result set's column (set by the dataset).
     void Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot* slot);
+    // Binding to rows that no dataset holds.
+    void BindRows(const TFieldRowSource* rows, int column, int field_no, const ColumnSlot* slot);
     void Unbind();
     void SetDataSet(TIBQuery* dataset) { dataset_ = dataset; }
     bool Bound() const { return column_ >= 0; }
@@ -71,6 +90,7 @@ protected:
     // The current row's stored value, or nullptr when null or no row.
     const char* Value() const;
     const ColumnSlot& Slot() const { return *slot_; }
+    const TFieldRowSource& Rows() const { return *rows_; }
 
 private:
     TFieldType data_type_;
@@ -78,6 +98,7 @@ private:
     int size_;
     int field_no_ = 0;
     TIBQuery* dataset_ = nullptr;
+    const TFieldRowSource* rows_ = nullptr;
     int column_ = -1;
     const ColumnSlot* slot_ = nullptr;  // the column's storage while bound
 };
@@ -117,7 +138,7 @@ public:
         : TField(TFieldType::ftLargeint, std::move(field_name), 0, std::move(name)) {}
     int64_t GetLargeint() const;
     std::string GetString() const override;
-    int32_t GetInteger() const override { return static_cast<int32_t>(GetLargeint()); }
+    int32_t GetInteger() const override;
     double GetFloat() const override { return static_cast<double>(GetLargeint()); }
     std::string DisplayText() const override { return GetString(); }
 };

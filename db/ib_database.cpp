@@ -118,6 +118,7 @@ void TIBDatabase::Connect() {
     if (BeforeConnect) BeforeConnect();
     if (handle_ != 0) RaiseClientError(kDatabaseOpen);
     if (database_name_.empty()) RaiseClientError(kDatabaseNameMissing);
+    if (database_name_.size() > 32767) RaiseClientError(kDatabaseNameTooLong);
 
     runtime::TStrings block_lines;
     if (login_prompt_ && OnLogin) {

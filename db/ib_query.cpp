@@ -14,10 +14,12 @@ TIBQuery::TIBQuery(std::string name)
     statement_.GoToFirstRecordOnExecute = false;
     sql_.OnChange = [this] { TextChanged(); };
     auto drop_statement = [this] {
-        CloseQuietly();
+        FirstFailure failure;
+        failure.Run([this] { ReleaseResultSet(false); });
         Unprepare();
-        statement_.Close();
-        statement_.FreeHandle();
+        failure.Run([this] { statement_.Close(); });
+        failure.Run([this] { statement_.FreeHandle(); });
+        failure.Rethrow();
     };
     base_.OnBeforeTransactionEnd = drop_statement;
     base_.OnBeforeDatabaseDisconnect = drop_statement;
@@ -25,7 +27,7 @@ TIBQuery::TIBQuery(std::string name)
 }
 
 TIBQuery::~TIBQuery() {
-    CloseQuietly();
+    ReleaseResultSet(true);
     for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) source->SetDataSet(nullptr);
 }
 
@@ -42,13 +44,18 @@ void TIBQuery::SetTransaction(TIBTransaction* transaction) {
 }
 
 void TIBQuery::TextChanged() {
-    Close();
+    // Every step runs even when closing or releasing the old statement
+    // fails: the text, the parameters and the statement change together.
+    FirstFailure failure;
+    failure.Run([this] { Close(); });
+    if (active_) ReleaseResultSet(true);  // a BeforeClose handler failed
     Unprepare();
     ParsedMarkers markers = ScanParamMarkers(sql_.Text());
     parsed_text_ = std::move(markers.parsed_text);
     params_.Rebuild(markers.names);
     Notify(TDataEvent::dePropertyChange);
-    statement_.SetText(sql_.Text());
+    failure.Run([this] { statement_.SetText(sql_.Text()); });
+    failure.Rethrow();
 }
 
 void TIBQuery::Unprepare() {
@@ -68,7 +75,15 @@ void TIBQuery::EnsurePrepared() {
     if (prepared_) return;
     if (parsed_text_.size() < 2) RaiseClientError(kEmptySqlStatement);
     statement_.Prepare();
-    BuildFieldDefs();
+    try {
+        BuildFieldDefs();
+    } catch (...) {
+        // Prepared on the server but not as a query: release the handle,
+        // so the next open prepares afresh instead of reallocating it.
+        field_defs_.clear();
+        CleanUpAfterFailure([this] { statement_.FreeHandle(); });
+        throw;
+    }
     prepared_ = true;
 }
 
@@ -81,44 +96,7 @@ void TIBQuery::BuildFieldDefs() {
         def.name = columns[i].Name();
         def.field_no = i + 1;
         def.column = i;
-        def.required = (var.sqltype & 1) == 0;
-        const int type = var.sqltype & ~1;
-        const int scale = var.sqlscale;
-        using T = TFieldType;
-        switch (type) {
-            case SQL_VARYING:
-            case SQL_TEXT:
-                def.data_type = T::ftString;
-                def.size = var.sqllen;
-                def.fixed = type == SQL_TEXT;
-                break;
-            case SQL_DOUBLE: case SQL_FLOAT: def.data_type = T::ftFloat; break;
-            case SQL_LONG:
-            case SQL_SHORT:
-            case SQL_INT64: {
-                const int precision = type == SQL_LONG ? 9 : type == SQL_SHORT ? 4 : 18;
-                if (scale == 0) {
-                    def.data_type = type == SQL_LONG ? T::ftInteger
-                                    : type == SQL_SHORT ? T::ftSmallint : T::ftLargeint;
-                } else if (scale >= -4 || type == SQL_SHORT) {
-                    def.data_type = T::ftBCD;
-                    def.size = -scale;
-                    def.precision = precision;
-                } else {
-                    def.data_type = T::ftFloat;
-                }
-                break;
-            }
-            case SQL_TIMESTAMP: def.data_type = T::ftDateTime; break;
-            case SQL_TYPE_DATE: def.data_type = T::ftDate; break;
-            case SQL_TYPE_TIME: def.data_type = T::ftTime; break;
-            case SQL_BLOB:
-                def.data_type = var.sqlsubtype == 1 ? T::ftMemo : T::ftBlob;
-                def.size = 8;
-                break;
-            default:
-                continue;  // not reachable as a field
-        }
+        if (!DescribeFieldDef(var, def)) continue;  // not reachable as a field
         const std::string relation(var.relname, static_cast<size_t>(var.relname_length));
         const std::string column(var.sqlname, static_cast<size_t>(var.sqlname_length));
         if (!relation.empty() && !column.empty()) {
@@ -173,7 +151,10 @@ void TIBQuery::Execute() {
         if (statement_.SQLType() == SQLSelect) RaiseClientError(kIsASelectStatement);
         statement_.ExecQuery();
     } catch (...) {
-        if (started && Transaction() != nullptr) Transaction()->CheckAutoStop();
+        // The statement's failure is reported, not the auto-stop's after it.
+        if (started && Transaction() != nullptr) {
+            CleanUpAfterFailure([this] { Transaction()->CheckAutoStop(); });
+        }
         throw;
     }
     if (started && Transaction() != nullptr) Transaction()->CheckAutoStop();

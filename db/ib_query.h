@@ -24,7 +24,7 @@ class TIBTransaction;
 // The component every statement of the program runs through: statement
 // text with named parameters, and for a select a buffered result set with
 // typed fields that grids follow through data sources.
-class TIBQuery : public TComponent, public TConnectionClient {
+class TIBQuery : public TComponent, public TConnectionClient, public TFieldRowSource {
 public:
     explicit TIBQuery(std::string name = {});
     ~TIBQuery() override;
@@ -100,9 +100,8 @@ public:
     std::function<void(TIBQuery&)> BeforeClose;
 
     // --- for fields and data links ---
-    const RowCache& Cache() const { return cache_; }
-    // The row the fields read, or nullptr when there is none.
-    const char* ActiveRow() const {
+    const RowCache& Cache() const override { return cache_; }
+    const char* ActiveRow() const override {
         if (!active_) return nullptr;
         if (fields_row_ >= 0) return fields_row_ < cache_.Count() ? cache_.Row(fields_row_) : nullptr;
         if (window_count_ == 0) return nullptr;
@@ -136,7 +135,9 @@ private:
     void Notify(TDataEvent event, int info = 0);
     void Deliver(TDataEvent event, int info);
     void FireAfterScroll();
-    void CloseQuietly();
+    // Drops the result set. A failing cursor close is raised once all is
+    // released, unless `quiet` (the failure path of Open, the destructor).
+    void ReleaseResultSet(bool quiet);
 
     TIBBase base_;
     TIBSQL statement_;

@@ -40,7 +40,7 @@ void TIBQuery::Open() {
         EnsurePrepared();
         if (statement_.Text().empty()) RaiseClientError(kEmptyQuery);
         if (params_.Count() > 0) BindParams();
-        if (statement_.SQLType() != SQLSelect && statement_.SQLType() != SQLSelectForUpdate) {
+        if (statement_.SQLType() != SQLSelect) {
             statement_.ExecQuery();
             cache_.Release();
             window_first_ = window_count_ = active_record_ = 0;
@@ -69,7 +69,7 @@ void TIBQuery::Open() {
             active_ = true;
         }
     } catch (...) {
-        CloseQuietly();
+        ReleaseResultSet(true);
         throw;
     }
     Notify(TDataEvent::deUpdateState);
@@ -118,16 +118,21 @@ void TIBQuery::Close() {
     if (BeforeClose) BeforeClose(*this);
     active_ = false;
     Notify(TDataEvent::deUpdateState);
-    if (Transaction() != nullptr) Transaction()->CheckAutoStop();
-    CloseQuietly();
+    FirstFailure failure;
+    if (Transaction() != nullptr) failure.Run([this] { Transaction()->CheckAutoStop(); });
+    failure.Run([this] { ReleaseResultSet(false); });
+    failure.Rethrow();
 }
 
-void TIBQuery::CloseQuietly() {
+void TIBQuery::ReleaseResultSet(bool quiet) {
     active_ = false;
-    try {
-        statement_.Close();
-    } catch (...) {
-        // The cursor dies with the statement or the attachment anyway.
+    FirstFailure failure;
+    failure.Run([this] { statement_.Close(); });
+    if (failure.Failed()) {
+        // The server's cursor may still be open: drop the statement, so
+        // the next open prepares afresh instead of meeting that cursor.
+        Unprepare();
+        CleanUpAfterFailure([this] { statement_.FreeHandle(); });
     }
     cache_.Release();
     window_first_ = window_count_ = active_record_ = 0;
@@ -139,6 +144,7 @@ void TIBQuery::CloseQuietly() {
         fields_.clear();
         field_index_valid_ = false;
     }
+    if (!quiet) failure.Rethrow();
 }
 
 bool TIBQuery::ReadRow(int index) {

@@ -27,16 +27,6 @@ std::string RandomCursorName() {
     return digits.substr(0, 8);
 }
 
-// The status vector of a failed call, saved while cleanup calls overwrite it.
-struct SavedStatus {
-    ISC_STATUS_ARRAY vector;
-    SavedStatus() { std::memcpy(vector, StatusVector(), sizeof vector); }
-    [[noreturn]] void Raise() {
-        std::memcpy(StatusVector(), vector, sizeof vector);
-        RaiseServerError();
-    }
-};
-
 }  // namespace
 
 std::string NormalizeName(const std::string& name) {
@@ -50,27 +40,31 @@ TIBSQL::TIBSQL(TComponent* owner) : base_(owner), cursor_name_(RandomCursorName(
     EnsureClientLoaded();
     base_.OnBeforeTransactionEnd = [this] { Close(); };
     base_.OnBeforeDatabaseDisconnect = [this] {
-        Close();
-        FreeHandle();
+        FirstFailure failure;  // the handle goes even when the cursor close fails
+        failure.Run([this] { Close(); });
+        failure.Run([this] { FreeHandle(); });
+        failure.Rethrow();
     };
 }
 
 TIBSQL::~TIBSQL() {
-    try {
-        Close();
-        FreeHandle();
-    } catch (...) {
-        // A statement that cannot be released at destruction is the
-        // server's to clean up with the attachment.
-    }
+    // A statement that cannot be released at destruction is the server's
+    // to clean up with the attachment.
+    FirstFailure ignored;
+    ignored.Run([this] { Close(); });
+    ignored.Run([this] { FreeHandle(); });
 }
 
 int TIBSQL::Dialect() const { return Database() ? Database()->SQLDialect() : 1; }
 
 void TIBSQL::SetText(const std::string& text) {
-    Close();
-    FreeHandle();
+    // The text changes even when releasing the old statement fails: the
+    // handle is gone either way, and the next prepare must use this text.
+    FirstFailure failure;
+    failure.Run([this] { Close(); });
+    failure.Run([this] { FreeHandle(); });
     text_ = text;
+    failure.Rethrow();
 }
 
 void TIBSQL::Prepare() {
@@ -82,6 +76,8 @@ void TIBSQL::Prepare() {
     if (pre.text.empty()) RaiseClientError(kEmptyQuery);
     processed_ = std::move(pre.text);
 
+    // A handle left from an earlier prepare is released, not reallocated.
+    if (handle_ != 0) FreeHandle();
     const ClientApi& api = Api();
     try {
         Database()->CheckStatus(
@@ -119,11 +115,7 @@ void TIBSQL::Prepare() {
             output_.Clear();
         }
     } catch (...) {
-        try {
-            FreeHandle();
-        } catch (...) {
-            // The first failure is the one worth reporting.
-        }
+        CleanUpAfterFailure([this] { FreeHandle(); });
         throw;
     }
     prepared_ = true;
@@ -173,11 +165,18 @@ void TIBSQL::ExecQuery() {
     if (handle_ == 0) RaiseClientError(kInvalidStatementHandle);
     const ClientApi& api = Api();
     const auto dialect = static_cast<unsigned short>(Dialect());
-    if (sql_type_ == SQLSelect || sql_type_ == SQLSelectForUpdate) {
+    if (sql_type_ == SQLSelect) {
         Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
                                                          dialect, input_.Block(), nullptr));
-        Database()->CheckStatus(
-            api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursor_name_.c_str(), 0));
+        if (Database()->CheckStatus(api.isc_dsql_set_cursor_name(StatusVector(), &handle_,
+                                                                 cursor_name_.c_str(), 0),
+                                    false) > 0) {
+            // The server cursor is open although this statement never
+            // counted it so: close it, or the next execute finds it open.
+            CleanUpAfterFailure(
+                [this] { Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close); });
+            RaiseServerError();
+        }
         open_ = true;
         bof_ = true;
         eof_ = false;
@@ -189,6 +188,17 @@ void TIBSQL::ExecQuery() {
     } else {
         Transaction()->CheckStatus(api.isc_dsql_execute(StatusVector(), base_.TRHandle(), &handle_,
                                                         dialect, input_.Block()));
+        if (sql_type_ == SQLSelectForUpdate) {
+            // The server opens a cursor for it all the same, which nothing
+            // here fetches or closes: close it now, or the next execute of
+            // this statement finds it open.
+            const ISC_STATUS result =
+                api.isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+            if (result > 0 && !StatusHolds(kBadStatementHandle) &&
+                !StatusHolds(kCursorCloseError)) {
+                RaiseServerError();
+            }
+        }
     }
 }
 
@@ -202,12 +212,8 @@ bool TIBSQL::Next() {
         return false;
     }
     if (result != 0) {
-        SavedStatus failure;
-        try {
-            Close();
-        } catch (...) {
-        }
-        failure.Raise();
+        CleanUpAfterFailure([this] { Close(); });
+        RaiseServerError();
     }
     ++record_count_;
     bof_ = false;
@@ -220,8 +226,7 @@ void TIBSQL::Close() {
     bof_ = false;
     eof_ = false;
     record_count_ = 0;
-    if (handle_ != 0 && was_open &&
-        (sql_type_ == SQLSelect || sql_type_ == SQLSelectForUpdate)) {
+    if (handle_ != 0 && was_open && sql_type_ == SQLSelect) {
         const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
         if (result > 0 && !StatusHolds(kBadStatementHandle) && !StatusHolds(kCursorCloseError)) {
             RaiseServerError();
@@ -237,7 +242,12 @@ void TIBSQL::FreeHandle() {
     const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);
     handle_ = 0;
     open_ = false;
-    if (result > 0 && !StatusHolds(kBadStatementHandle)) RaiseServerError();
+    if (result > 0 && !StatusHolds(kBadStatementHandle)) {
+        // The server may still hold the old statement and its cursor name;
+        // the next statement must not ask for the same name.
+        cursor_name_ = RandomCursorName();
+        RaiseServerError();
+    }
 }
 
 int TIBSQL::RowsAffected() {

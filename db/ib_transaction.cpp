@@ -32,7 +32,13 @@ TIBTransaction::TIBTransaction(std::string name) : TComponent(std::move(name)) {
 }
 
 TIBTransaction::~TIBTransaction() {
-    if (Active()) EndForcedByDefault();
+    if (Active()) {
+        try {
+            EndForcedByDefault();
+        } catch (...) {
+            // A forced end raises nothing of its own; nothing may leave a destructor.
+        }
+    }
     for (TIBBase* object : objects_) {
         if (object != nullptr) object->DoTransactionFree();
     }
@@ -134,9 +140,17 @@ void TIBTransaction::EndTransaction(TTransactionAction action, bool force) {
         return;
     }
 
-    auto notify = [this](void (TIBBase::*notification)()) {
+    // A forced end (disconnect, destruction) carries on past an object
+    // that fails to let go of its statement: the transaction must end.
+    auto notify = [this, force](void (TIBBase::*notification)()) {
         for (size_t i = 0; i < objects_.size(); ++i) {
-            if (objects_[i] != nullptr) (objects_[i]->*notification)();
+            if (objects_[i] == nullptr) continue;
+            if (force) {
+                FirstFailure ignored;
+                ignored.Run([&] { (objects_[i]->*notification)(); });
+            } else {
+                (objects_[i]->*notification)();
+            }
         }
     };
     notify(&TIBBase::DoBeforeTransactionEnd);

@@ -3,6 +3,7 @@
 #include <ibase.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -10,6 +11,41 @@
 #include "db/xsqlda.h"
 
 namespace db {
+namespace {
+
+int64_t ReadInteger(const XSQLVAR& var, int16_t type) {
+    if (type == SQL_SHORT) {
+        int16_t s;
+        std::memcpy(&s, var.sqldata, 2);
+        return s;
+    }
+    if (type == SQL_LONG) {
+        int32_t l;
+        std::memcpy(&l, var.sqldata, 4);
+        return l;
+    }
+    int64_t q;
+    std::memcpy(&q, var.sqldata, 8);
+    return q;
+}
+
+}  // namespace
+
+double ScaledToDouble(int64_t raw, int scale) {
+    static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    constexpr int64_t kExact = int64_t{1} << 53;
+    if (raw == 0 || scale == 0) return static_cast<double>(raw);
+    const int digits = scale < 0 ? -scale : scale;
+    if (digits <= 22 && raw > -kExact && raw < kExact) {
+        const double value = static_cast<double>(raw);
+        return scale < 0 ? value / kPowers[digits] : value * kPowers[digits];
+    }
+    const long double value = static_cast<long double>(raw);
+    const long double power = std::pow(10.0L, static_cast<long double>(digits));
+    return static_cast<double>(scale < 0 ? value / power : value * power);
+}
 
 void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
     Release();
@@ -25,7 +61,10 @@ void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
         using K = ColumnSlot::Kind;
         switch (slot.sql_type) {
             case SQL_VARYING: slot.kind = K::kVarying; slot.size = 6; break;
-            case SQL_TEXT: slot.kind = K::kText; slot.size = static_cast<uint32_t>(var.sqllen); break;
+            case SQL_TEXT:
+                slot.kind = K::kText;
+                slot.size = static_cast<uint32_t>(std::max<ISC_SHORT>(var.sqllen, 0));
+                break;
             case SQL_DOUBLE: case SQL_FLOAT: case SQL_D_FLOAT: slot.kind = K::kDouble; slot.size = 8; break;
             case SQL_LONG: case SQL_SHORT: case SQL_INT64:
                 if (slot.scale == 0) {
@@ -40,7 +79,10 @@ void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
             case SQL_TIMESTAMP: slot.kind = K::kTimestamp; slot.size = 8; break;
             case SQL_TYPE_DATE: slot.kind = K::kDate; slot.size = 4; break;
             case SQL_TYPE_TIME: slot.kind = K::kTime; slot.size = 4; break;
-            default: slot.kind = K::kId; slot.size = 8; break;
+            case SQL_BLOB: case SQL_ARRAY: case SQL_QUAD: slot.kind = K::kId; slot.size = 8; break;
+            // Stored as nothing: an unknown type's length says nothing of
+            // how to read it, and no field reaches such a column.
+            default: slot.kind = K::kUnmapped; slot.size = 0; break;
         }
         slot.offset = static_cast<uint32_t>(offset);
         offset += slot.size;
@@ -85,7 +127,8 @@ void RowCache::Append(TIBXSQLDA& columns) {
             case K::kVarying: {
                 uint16_t length;
                 std::memcpy(&length, var.sqldata, 2);
-                if (length > static_cast<uint16_t>(var.sqllen)) length = static_cast<uint16_t>(var.sqllen);
+                const auto described = static_cast<uint16_t>(std::max<ISC_SHORT>(var.sqllen, 0));
+                if (length > described) length = described;
                 if (text_used_ + length > text_capacity_) {
                     // Doubling keeps appends amortised constant; large blocks
                     // are remapped by realloc, not copied.
@@ -97,7 +140,8 @@ void RowCache::Append(TIBXSQLDA& columns) {
                 }
                 if (text_used_ > UINT32_MAX - length) throw std::bad_alloc();
                 const auto offset = static_cast<uint32_t>(text_used_);
-                std::memcpy(text_ + text_used_, var.sqldata + 2, length);
+                // An empty first value finds no text block yet.
+                if (length > 0) std::memcpy(text_ + text_used_, var.sqldata + 2, length);
                 text_used_ += length;
                 std::memcpy(value, &offset, 4);
                 std::memcpy(value + 4, &length, 2);
@@ -114,15 +158,9 @@ void RowCache::Append(TIBXSQLDA& columns) {
                 }
                 break;
             case K::kCurrency: {
-                int64_t raw = 0;
-                if (slot.sql_type == SQL_SHORT) {
-                    int16_t s; std::memcpy(&s, var.sqldata, 2); raw = s;
-                } else if (slot.sql_type == SQL_LONG) {
-                    int32_t l; std::memcpy(&l, var.sqldata, 4); raw = l;
-                } else {
-                    std::memcpy(&raw, var.sqldata, 8);
-                }
-                for (int s = slot.scale; s > -4; --s) raw *= 10;
+                // Kept unscaled: multiplying up to four decimals here would
+                // overflow near the top of an 18-digit column.
+                const int64_t raw = ReadInteger(var, slot.sql_type);
                 std::memcpy(value, &raw, 8);
                 break;
             }
@@ -133,14 +171,11 @@ void RowCache::Append(TIBXSQLDA& columns) {
                 } else if (slot.sql_type == SQL_DOUBLE || slot.sql_type == SQL_D_FLOAT) {
                     std::memcpy(value, var.sqldata, 8);
                 } else {  // scaled integer beyond four decimals
-                    int64_t raw = 0;
-                    if (slot.sql_type == SQL_SHORT) { int16_t s; std::memcpy(&s, var.sqldata, 2); raw = s; }
-                    else if (slot.sql_type == SQL_LONG) { int32_t l; std::memcpy(&l, var.sqldata, 4); raw = l; }
-                    else std::memcpy(&raw, var.sqldata, 8);
-                    double d = static_cast<double>(raw);
-                    for (int s = slot.scale; s < 0; ++s) d /= 10;
+                    const double d = ScaledToDouble(ReadInteger(var, slot.sql_type), slot.scale);
                     std::memcpy(value, &d, 8);
                 }
+                break;
+            case K::kUnmapped:
                 break;
             default:
                 std::memcpy(value, var.sqldata, slot.size);

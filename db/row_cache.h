@@ -10,6 +10,10 @@ namespace db {
 
 class TIBXSQLDA;
 
+// raw x 10^scale, in one correctly rounded step where the operands allow
+// (|raw| below 2^53, at most 22 decimals), so no digit is lost on the way.
+double ScaledToDouble(int64_t raw, int scale);
+
 // Where one column's value sits in a cached row, and how it is stored.
 struct ColumnSlot {
     enum class Kind : uint8_t {
@@ -18,11 +22,12 @@ struct ColumnSlot {
         kDouble,
         kInt32,
         kInt64,
-        kCurrency,   // amount x 10000 in 64 bits
+        kCurrency,   // the unscaled integer in 64 bits, scaled once when read
         kTimestamp,  // the server's 8-byte timestamp, decoded when read
         kDate,
         kTime,
         kId,         // 8-byte blob or array id
+        kUnmapped,   // a type no field reads (a BOOLEAN, say): nothing stored
     };
     Kind kind = Kind::kInt32;
     int16_t sql_type = 0;

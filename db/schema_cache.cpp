@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "db/errors.h"
 #include "db/ib_database.h"
 #include "db/ib_sql.h"
 #include "db/ib_transaction.h"
@@ -88,8 +89,11 @@ void SchemaCache::Load(Relation& relation) {
         }
         statement_->Close();
     } catch (...) {
-        statement_->Close();
-        if (started && transaction->Active()) transaction->Rollback();
+        // The lookup's failure is the one reported, not its cleanup's.
+        CleanUpAfterFailure([this] { statement_->Close(); });
+        if (started && transaction->Active()) {
+            CleanUpAfterFailure([transaction] { transaction->Rollback(); });
+        }
         throw;
     }
     if (started) transaction->Commit();

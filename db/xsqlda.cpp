@@ -1,5 +1,6 @@
 #include "db/xsqlda.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -57,12 +58,32 @@ void TIBXSQLDA::InitializeInput() {
     }
 }
 
+namespace {
+
+// Bytes the row cache reads from a fetched value of the type, whatever
+// length was described.
+size_t StoredSize(int type) {
+    switch (type) {
+        case SQL_SHORT: return 2;
+        case SQL_LONG: case SQL_FLOAT: case SQL_TYPE_DATE: case SQL_TYPE_TIME: return 4;
+        case SQL_VARYING: return 2;
+        case SQL_DOUBLE: case SQL_D_FLOAT: case SQL_INT64: case SQL_TIMESTAMP: case SQL_BLOB:
+        case SQL_ARRAY: case SQL_QUAD: return 8;
+        default: return 1;
+    }
+}
+
+}  // namespace
+
 void TIBXSQLDA::InitializeOutput() {
     for (auto& v : vars_) {
         XSQLVAR& var = *v->var_;
         const int type = var.sqltype & ~1;
-        const size_t size = type == SQL_VARYING ? static_cast<size_t>(var.sqllen) + 2
-                                                : std::max<size_t>(static_cast<size_t>(var.sqllen), 1);
+        const auto described = static_cast<size_t>(std::max<ISC_SHORT>(var.sqllen, 0));
+        // Never smaller than what is read back, so a short description
+        // cannot make the row cache read past the buffer.
+        const size_t size =
+            std::max(type == SQL_VARYING ? described + 2 : described, StoredSize(type));
         v->data_.assign(size, 0);
         var.sqldata = v->data_.data();
         v->indicator_ = 0;

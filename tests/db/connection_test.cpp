@@ -201,6 +201,21 @@ TEST_P(ConnectionTest, UnassignedPartnersAreNamedInTheError) {
     }
 }
 
+TEST(ConnectionName, ANameOverThirtyTwoKilobytesIsRefusedBeforeTheAttach) {
+    db::TIBDatabase database("IBDatabase1");
+    database.SetLoginPrompt(false);
+    database.Params().Assign({"user_name=sysdba"});
+    database.SetDatabaseName(std::string(40000, 'x'));
+    try {
+        database.Open();
+        ADD_FAILURE() << "an over-long name was sent";
+    } catch (const db::EIBClientError& e) {
+        EXPECT_EQ(e.SqlErrorCode(), db::kDatabaseNameTooLong);
+        EXPECT_EQ(e.Message(), "Database name is longer than 32767 bytes");
+    }
+    EXPECT_FALSE(database.Connected());
+}
+
 INSTANTIATE_ROUTES(ConnectionTest);
 
 class ServerOnlyTest : public ::testing::Test {

@@ -263,6 +263,52 @@ TEST_P(DatasetTest, ComputedColumnsAreMarkedReadOnly) {
     EXPECT_TRUE(q.FieldDefs()[1].read_only);
 }
 
+// --- values at the edges of their types ---
+
+TEST_P(DatasetTest, ABooleanColumnHasNoFieldAndNothingIsReadPastItsByte) {
+    db::TIBQuery& q = OpenQuery("select (1=1) as B, 5 as N from rdb$database");
+    EXPECT_EQ(q.FieldDefs().size(), 1u);
+    EXPECT_EQ(q.FindField("B"), nullptr);
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 5);
+}
+
+TEST_P(DatasetTest, AnEmptyFirstVarcharReadsAsEmptyText) {
+    db::TIBQuery& q = OpenQuery("select cast('' as varchar(10)) as V from rdb$database");
+    EXPECT_FALSE(q.FieldNamed("V").IsNullValue());
+    EXPECT_EQ(q.FieldNamed("V").GetString(), "");
+}
+
+TEST_P(DatasetTest, ScaledIntegersBeyondFourDecimalsAreScaledInOneStep) {
+    db::TIBQuery& q = OpenQuery(
+        "select cast(123.456789 as numeric(9,6)) as M from rdb$database");  // SQL_LONG, scale -6
+    EXPECT_EQ(q.FieldNamed("M").GetFloat(), 123.456789);
+}
+
+TEST_P(DatasetTest, ANumberOutsideTheIntegerRangeFailsToReadAsOne) {
+    db::TIBQuery& q = OpenQuery(
+        "select cast(1e20 as double precision) as BIG, cast(-2147483648.4 as double precision) "
+        "as LOW from rdb$database");
+    EXPECT_THROW(q.FieldNamed("BIG").GetInteger(), runtime::EConvertError);
+    EXPECT_EQ(q.FieldNamed("BIG").GetFloat(), 1e20);
+    EXPECT_EQ(q.FieldNamed("LOW").GetInteger(), INT32_MIN);
+}
+
+TEST_P(DatasetTest, EighteenDigitNumbersOfADialectThreeConnectionReadBackExactly) {
+    database_.SetDatabaseName(NewDatabase("dialect3.fdb", 3));
+    database_.SetSQLDialect(3);
+    db::TIBQuery& q = OpenQuery(
+        "select cast(1000000000000000.00 as numeric(18,2)) as TOP, "
+        "cast(-999999999999999.99 as numeric(18,2)) as BOTTOM, "
+        "cast(123.456789 as numeric(18,6)) as SIX, cast(10000000000 as bigint) as L "
+        "from rdb$database");
+    EXPECT_EQ(q.FieldNamed("TOP").GetFloat(), 1e15);
+    EXPECT_EQ(q.FieldNamed("TOP").GetString(), "1E15");  // the general form past 15 digits
+    EXPECT_EQ(q.FieldNamed("BOTTOM").GetFloat(), -999999999999999.99);
+    EXPECT_EQ(q.FieldNamed("SIX").GetFloat(), 123.456789);
+    EXPECT_EQ(q.FieldNamed("L").GetString(), "10000000000");
+    EXPECT_THROW(q.FieldNamed("L").GetInteger(), runtime::EConvertError);
+}
+
 INSTANTIATE_ROUTES(DatasetTest);
 
 }  // namespace

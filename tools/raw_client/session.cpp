@@ -5,7 +5,6 @@
 
 #include "db/client_library.h"
 #include "db/errors.h"
-#include "tools/raw_client/cleanup_status.h"
 
 namespace demo {
 namespace {
@@ -79,7 +78,7 @@ Attachment::Attachment(const std::string& path, AttachOptions options) : dialect
 }
 
 Attachment::~Attachment() {
-    if (handle_) db::Api().isc_detach_database(ScratchStatus(), &handle_);
+    if (handle_) db::CleanUpAfterFailure([&] { db::Api().isc_detach_database(db::StatusVector(), &handle_); });
 }
 
 void Attachment::Drop() {
@@ -103,7 +102,7 @@ Transaction::Transaction(Attachment& attachment) : attachment_(attachment) {
 }
 
 Transaction::~Transaction() {
-    if (handle_) db::Api().isc_rollback_transaction(ScratchStatus(), &handle_);
+    if (handle_) db::CleanUpAfterFailure([&] { db::Api().isc_rollback_transaction(db::StatusVector(), &handle_); });
 }
 
 void Transaction::Commit() {

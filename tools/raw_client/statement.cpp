@@ -5,7 +5,6 @@
 #include "db/client_library.h"
 #include "db/date_time.h"
 #include "db/errors.h"
-#include "tools/raw_client/cleanup_status.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace demo {
@@ -99,7 +98,7 @@ Statement::Statement(Transaction& transaction, const std::string& sql)
 }
 
 Statement::~Statement() {
-    if (handle_) db::Api().isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_drop);
+    if (handle_) db::CleanUpAfterFailure([&] { db::Api().isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_drop); });
 }
 
 void Statement::Bind(const std::vector<Value>& params) {
@@ -157,7 +156,7 @@ void Statement::Execute(const std::vector<Value>& params) {
     db::CheckStatus(api.isc_dsql_execute(db::StatusVector(), transaction_.Handle(), &handle_,
                                          SQLDA_VERSION1,
                                          input_->count() ? input_->sqlda() : nullptr));
-    if (output_->count()) api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
+    if (output_->count()) db::CleanUpAfterFailure([&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
 }
 
 namespace {
@@ -178,7 +177,7 @@ std::string ReadTextBlob(Transaction& transaction, ISC_QUAD id) {
     }
     const bool at_end = db::StatusVector()[1] == isc_segstr_eof;
     if (!at_end) {
-        api.isc_close_blob(ScratchStatus(), &blob);
+        db::CleanUpAfterFailure([&] { api.isc_close_blob(db::StatusVector(), &blob); });
         db::RaiseServerError();
     }
     db::CheckStatus(api.isc_close_blob(db::StatusVector(), &blob));
@@ -199,7 +198,7 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
             api.isc_dsql_fetch(db::StatusVector(), &handle_, SQLDA_VERSION1, output_->sqlda());
         if (fetched == kNoMoreRows) break;
         if (fetched != 0) {
-            api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
+            db::CleanUpAfterFailure([&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
             db::RaiseServerError();
         }
         Row row;
@@ -288,7 +287,7 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
                     break;
                 }
                 default:
-                    api.isc_dsql_free_statement(ScratchStatus(), &handle_, DSQL_close);
+                    db::CleanUpAfterFailure([&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
                     throw std::invalid_argument("unsupported column type " +
                                                 std::to_string(v.sqltype & ~1) + " in: " + sql_);
             }

@@ -1,0 +1,235 @@
+// Runs against the failing stand-in client library: one client call at a
+// time fails, as on a dropped link or a refusing server, and the layer must
+// end in a clear error and a state the next operation can work from.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "db/errors.h"
+#include "tests/db/client_faults.h"
+#include "tests/db/query_fixture.h"
+
+namespace {
+
+using test_support::RawConnection;
+
+constexpr ISC_STATUS kBadStatementHandle = 335544485;
+constexpr ISC_STATUS kCursorAlreadyClosed = 335544577;
+
+// The message of the failure `action` raises; fails the test when none.
+std::string FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const db::EIBError& e) {
+        return e.Message();
+    }
+    ADD_FAILURE() << "no error raised";
+    return {};
+}
+
+class FaultTest : public QueryTest {
+protected:
+    void SetUp() override {
+        QueryTest::SetUp();
+        if (IsSkipped()) return;
+        Setup({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)",
+               "INSERT INTO T VALUES (2)"});
+    }
+    long long CountSeenByOthers() {
+        return RawConnection(name_).QueryCount("SELECT COUNT(*) FROM T");
+    }
+    db::TIBQuery& Select(const std::string& sql) {
+        db::TIBQuery& q = Query();
+        SetSql(q, sql);
+        return q;
+    }
+
+    client_faults::Scope faults_;
+};
+
+// --- ending a transaction by force ---
+
+TEST_P(FaultTest, DestroyingTheTransactionCommitsEvenWhenFreeingItsStatementsFails) {
+    auto transaction = std::make_unique<db::TIBTransaction>("IBTransaction2");
+    transaction->SetDefaultDatabase(&database_);
+    db::TIBQuery& insert = Query();
+    insert.SetTransaction(transaction.get());
+    SetSql(insert, "insert into T values (3)");
+    insert.Execute();
+    db::TIBQuery& open = Select("select N from T");
+    open.SetTransaction(transaction.get());
+    open.Open();
+
+    client_faults::Fail("isc_dsql_free_statement", 0, -1);
+    transaction.reset();  // a failure escaping here ends the process
+    client_faults::Clear();
+    EXPECT_FALSE(open.Active());
+    EXPECT_EQ(CountSeenByOthers(), 3);
+}
+
+TEST_P(FaultTest, ClosingTheConnectionCommitsAndDetachesEvenWhenFreeingAStatementFails) {
+    db::TIBQuery& insert = Query();
+    SetSql(insert, "insert into T values (3)");
+    insert.Execute();
+    db::TIBQuery& open = Select("select N from T");
+    open.Open();
+
+    client_faults::Fail("isc_dsql_free_statement", 0, -1);
+    // The transaction ends by force whatever its statements do; freeing a
+    // statement left after it (the schema lookup's) fails the close as such.
+    EXPECT_EQ(FailureOf([&] { database_.Close(); }), "injected failure of isc_dsql_free_statement");
+    client_faults::Clear();
+    EXPECT_FALSE(transaction_.Active());
+    EXPECT_EQ(CountSeenByOthers(), 3);
+    database_.Close();
+    EXPECT_FALSE(database_.Connected());
+    open.Open();  // reconnects and works from scratch
+    EXPECT_EQ(open.FieldNamed("N").GetInteger(), 1);
+}
+
+// --- changing the text ---
+
+TEST_P(FaultTest, AFailedStatementFreeStillChangesTextAndStatementTogether) {
+    db::TIBQuery& q = Select("select N from T where N = 1");
+    q.Open();
+    q.Close();
+
+    client_faults::Fail("isc_dsql_free_statement");
+    EXPECT_EQ(FailureOf([&] { q.SQL().SetText("select N from T where N = 2"); }),
+              "injected failure of isc_dsql_free_statement");
+    EXPECT_EQ(q.Statement().Text(), q.SQL().Text());
+    q.Open();
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 2);
+}
+
+TEST_P(FaultTest, AFailedCursorCloseStillChangesTextAndStatementTogether) {
+    db::TIBQuery& q = Select("select N from T where N = 1");
+    q.Open();
+
+    client_faults::Fail("isc_dsql_free_statement");
+    EXPECT_EQ(FailureOf([&] { q.SQL().SetText("select N from T where N = :n"); }),
+              "injected failure of isc_dsql_free_statement");
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(q.Statement().Text(), q.SQL().Text());
+    q.ParamNamed("n").SetInteger(2);
+    q.Open();
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 2);
+}
+
+// --- preparing and executing ---
+
+TEST_P(FaultTest, AFailedSchemaLookupLeavesNoStatementBehindAndTheNextOpenWorks) {
+    database_.Open();
+    transaction_.StartTransaction();
+    client_faults::Fail("isc_start_multiple");  // the lookup's own transaction
+    db::TIBQuery& q = Select("select N from T");
+    EXPECT_EQ(FailureOf([&] { q.Open(); }), "injected failure of isc_start_multiple");
+    EXPECT_FALSE(q.Active());
+    EXPECT_FALSE(q.Prepared());
+    EXPECT_EQ(q.Statement().Handle(), 0u);
+
+    q.Open();
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1);
+}
+
+TEST_P(FaultTest, ACursorWhoseNamingFailsIsClosedAndTheNextOpenWorks) {
+    db::TIBQuery& q = Select("select N from T");
+    client_faults::Fail("isc_dsql_set_cursor_name");
+    EXPECT_EQ(FailureOf([&] { q.Open(); }), "injected failure of isc_dsql_set_cursor_name");
+    EXPECT_FALSE(q.Active());
+    EXPECT_FALSE(q.Statement().Open());
+
+    q.Open();
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1);
+}
+
+TEST_P(FaultTest, SelectForUpdateIsSentWithThePlainExecute) {
+    Select("select N from T").Open();  // the schema lookup of T runs a select of its own
+    db::TIBQuery& q = Select("select N from T for update");
+    client_faults::Clear();
+    q.Open();
+    EXPECT_EQ(q.Statement().SQLType(), db::SQLSelectForUpdate);
+    EXPECT_EQ(client_faults::Calls("isc_dsql_execute"), 1);
+    EXPECT_EQ(client_faults::Calls("isc_dsql_execute2"), 0);
+    EXPECT_EQ(client_faults::Calls("isc_dsql_set_cursor_name"), 0);
+    EXPECT_EQ(client_faults::Calls("isc_dsql_fetch"), 0);
+    EXPECT_TRUE(q.Active());
+    EXPECT_EQ(q.FieldCount(), 0);
+    EXPECT_EQ(q.FetchedRowCount(), 0);
+    EXPECT_FALSE(q.Statement().Open());
+    q.Close();
+    q.Open();  // the server's cursor of the first execute was closed
+    EXPECT_EQ(client_faults::Calls("isc_dsql_execute"), 2);
+    q.Close();
+}
+
+// --- which failure is reported ---
+
+TEST_P(FaultTest, ABlobReadFailureIsReportedRatherThanItsClose) {
+    Setup({"CREATE TABLE B (M BLOB SUB_TYPE 1)", "INSERT INTO B VALUES ('texto')"});
+    db::TIBQuery& q = Select("select M from B");
+    q.Open();
+    client_faults::Fail("isc_get_segment");
+    EXPECT_EQ(FailureOf([&] { q.FieldNamed("M").GetString(); }),
+              "injected failure of isc_get_segment");
+    client_faults::Fail("isc_get_segment");
+    client_faults::Fail("isc_close_blob");
+    EXPECT_EQ(FailureOf([&] { q.FieldNamed("M").GetString(); }),
+              "injected failure of isc_get_segment");
+    EXPECT_EQ(q.FieldNamed("M").GetString(), "texto");  // still open on the same row
+}
+
+TEST_P(FaultTest, ASchemaLookupFailureIsReportedRatherThanItsRollback) {
+    database_.Open();
+    transaction_.StartTransaction();
+    client_faults::Fail("isc_dsql_execute2");  // the lookup's select runs first
+    client_faults::Fail("isc_rollback_transaction");
+    db::TIBQuery& q = Select("select N from T");
+    EXPECT_EQ(FailureOf([&] { q.Open(); }), "injected failure of isc_dsql_execute2");
+}
+
+TEST_P(FaultTest, AFetchFailureIsReportedRatherThanTheCursorCloseAfterIt) {
+    db::TIBQuery& q = Select("select N from T");
+    client_faults::Fail("isc_dsql_fetch");
+    client_faults::Fail("isc_dsql_free_statement");
+    EXPECT_EQ(FailureOf([&] { q.Open(); }), "injected failure of isc_dsql_fetch");
+    EXPECT_FALSE(q.Active());
+}
+
+TEST_P(FaultTest, AStatementFailureIsReportedRatherThanTheAutoStopAfterIt) {
+    transaction_.SetAutoStopAction(db::saCommit);
+    db::TIBQuery& insert = Query();
+    SetSql(insert, "insert into T values (3)");
+    client_faults::Fail("isc_dsql_execute");
+    client_faults::Fail("isc_commit_transaction");
+    EXPECT_EQ(FailureOf([&] { insert.Execute(); }), "injected failure of isc_dsql_execute");
+}
+
+// --- closing a dataset ---
+
+TEST_P(FaultTest, ClosingADatasetReportsACursorCloseFailureAndTheNextOpenWorks) {
+    db::TIBQuery& q = Select("select N from T");
+    q.Open();
+    client_faults::Fail("isc_dsql_free_statement");
+    EXPECT_EQ(FailureOf([&] { q.Close(); }), "injected failure of isc_dsql_free_statement");
+    EXPECT_FALSE(q.Active());
+    EXPECT_EQ(q.FetchedRowCount(), 0);
+
+    q.Open();
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1);
+}
+
+TEST_P(FaultTest, ClosingADatasetWhoseCursorIsAlreadyGoneRaisesNothing) {
+    for (ISC_STATUS code : {kBadStatementHandle, kCursorAlreadyClosed}) {
+        db::TIBQuery& q = Select("select N from T");
+        q.Open();
+        client_faults::Fail("isc_dsql_free_statement", 0, 1, code);
+        EXPECT_NO_THROW(q.Close()) << code;
+        EXPECT_FALSE(q.Active());
+        client_faults::Clear();
+    }
+}
+
+INSTANTIATE_ROUTES(FaultTest);
+
+}  // namespace
