@@ -1,0 +1,327 @@
+#include "portfolio/portfolio_check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <unordered_map>
+
+#include "db/ib_database.h"
+#include "db/ib_query.h"
+#include "db/ib_transaction.h"
+#include "ui/formats/amount_format.h"
+
+namespace portfolio {
+namespace {
+
+// Loans per round of statements: small enough for the server to sort each
+// round in memory, and a point to report progress and stop at.
+constexpr int kLoansPerRound = 10000;
+
+// The window's applied-documents union, for every loan numbered from :desde
+// to :hasta, with the loan as an extra leading column. Each branch keeps
+// its own letter, so the union drops exactly the duplicates the window's
+// union drops for one loan.
+std::string DocumentsUnion(bool with_plan) {
+    std::string sql;
+    if (with_plan) {
+        sql += "select \"P\" tipo,ren_prestamono prestamo,ren_prestamono documento,"
+               "ren_fechavence fecha,ren_cuotano cuota,ren_cuotacapital capital,"
+               "ren_cuotainteres interes from RENGLONES "
+               "where ren_prestamono between :desde and :hasta union ";
+    }
+    sql += "select \"R\" tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
+           "-pagocapital capital,-pagointeres interes"
+           " from INGRESOSDET where prestamo between :desde and :hasta"
+           " union select \"C\",prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
+           " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"C\""
+           " union select \"D\",prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
+           " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"D\""
+           " union select \"N\",prestamo_no,numero,fecha,cuota_no,-valor,-interes"
+           " from NOMINA where prestamo_no between :desde and :hasta and estatus = \"A\""
+           " union select \"M\",aplica,documento,fecha,serviciono,-capital,-interes"
+           " from COMPENSACIONDET where aplica between :desde and :hasta";
+    return sql;
+}
+
+std::string KindSum(const char* kind) {
+    return std::string("sum(iif(d.tipo = \"") + kind + "\", d.capital, 0))";
+}
+
+// Per loan, the capital of its applied documents summed by kind.
+std::string DocumentSumsStatement() {
+    return "select d.prestamo," + KindSum("P") + "," + KindSum("R") + "," + KindSum("C") + "," +
+           KindSum("D") + "," + KindSum("N") + "," + KindSum("M") + " from (" +
+           DocumentsUnion(true) + ") d group by d.prestamo";
+}
+
+// True on the server when two amounts format differently, or might: their
+// cents differ, or one lies so near a half cent that the server's rounding
+// and the program's could part. The program then decides on the texts.
+std::string MayFormatDifferently(const std::string& a, const std::string& b) {
+    auto near_half = [](const std::string& x) {
+        return "abs(" + x + " * 100 - floor(" + x + " * 100) - 0.5) < 0.000001";
+    };
+    return "(round(" + a + ", 2) <> round(" + b + ", 2) or (" + a + " <> " + b + " and (" +
+           near_half(a) + " or " + near_half(b) + ")))";
+}
+
+// Per instalment of a schedule (loan and instalment number), the paid
+// amounts it holds (lowest and highest, should a number be repeated) and
+// what the correction would write there: the documents' amounts negated,
+// a missing amount as 0, added up; nothing applied gives 0. Only the
+// instalments that may differ come back.
+std::string InstalmentsStatement() {
+    const std::string capital = "coalesce(sum(g.capital), 0)";
+    const std::string interest = "coalesce(sum(g.interes), 0)";
+    return "select g.prestamo,g.cuota,min(g.pagado_capital),max(g.pagado_capital),"
+           "min(g.pagado_interes),max(g.pagado_interes)," +
+           capital + "," + interest +
+           " from (select ren_prestamono prestamo,ren_cuotano cuota,1 filas,"
+           "coalesce(ren_pagadocapital, 0) pagado_capital,"
+           "coalesce(ren_pagadointeres, 0) pagado_interes,"
+           "cast(null as double precision) capital,cast(null as double precision) interes"
+           " from RENGLONES where ren_prestamono between :desde and :hasta"
+           " union all select a.prestamo,a.cuota,0,cast(null as double precision),"
+           "cast(null as double precision),coalesce(-a.capital, 0),coalesce(-a.interes, 0)"
+           " from (" +
+           DocumentsUnion(false) +
+           ") a where a.cuota is not null) g"
+           " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (" +
+           MayFormatDifferently("min(g.pagado_capital)", capital) + " or " +
+           MayFormatDifferently("max(g.pagado_capital)", capital) + " or " +
+           MayFormatDifferently("min(g.pagado_interes)", interest) + " or " +
+           MayFormatDifferently("max(g.pagado_interes)", interest) + ")";
+}
+
+// The listed loans with their member's name and receivable balance, found
+// the way the window finds them.
+constexpr const char* kListedLoansStatement =
+    "select s.socio,c.clt_nombresyapellidos,s.no_documento,"
+    "(select sum(x.valor) from CXCTRX x where x.cliente = s.socio and x.aplica = s.no_documento)"
+    " from SOLICITUDPRES s join CLIENTES c on c.clt_codigo = s.socio"
+    " where s.estatus in (\"A\",\"L\") and s.no_documento between :desde and :hasta";
+
+constexpr const char* kLoanRangeStatement =
+    "select min(no_documento),max(no_documento),count(*) from SOLICITUDPRES"
+    " where estatus in (\"A\",\"L\") and no_documento > 0";
+
+// The server compares codes ignoring trailing blanks; so do we.
+std::string CodeKey(const std::string& code) {
+    return code.substr(0, code.find_last_not_of(' ') + 1);
+}
+
+std::string Amount(long double value) {
+    return formats::FormatFloat(formats::kAmountPattern, value);
+}
+
+void Prepare(db::TIBQuery& query, db::TIBDatabase& database, db::TIBTransaction& transaction,
+             const std::string& text) {
+    query.SetDatabase(&database);
+    query.SetTransaction(&transaction);
+    query.SQL().Clear();
+    query.SQL().Add(text);
+    query.Prepare();
+}
+
+void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
+    query.Close();
+    query.ParamNamed("desde").SetInteger(from);
+    query.ParamNamed("hasta").SetInteger(to);
+    query.Open();
+}
+
+struct Sums {
+    double kind[6] = {0, 0, 0, 0, 0, 0};  // P R C D N M
+};
+
+// Fills the checks of the loans numbered from..to.
+void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& instalments,
+                int32_t from, int32_t to, std::vector<LoanCheck>& out) {
+    std::unordered_map<int32_t, Sums> sums;
+    OpenRange(documents, from, to);
+    while (!documents.AtEnd()) {
+        Sums& s = sums[documents.Field(0).GetInteger()];
+        for (int k = 0; k < 6; ++k) s.kind[k] = documents.Field(k + 1).GetFloat();
+        documents.Next();
+    }
+    documents.Close();
+
+    std::unordered_map<int32_t, int> differing;
+    OpenRange(instalments, from, to);
+    while (!instalments.AtEnd()) {
+        const std::string capital = Amount(instalments.Field(6).GetFloat());
+        const std::string interest = Amount(instalments.Field(7).GetFloat());
+        if (Amount(instalments.Field(2).GetFloat()) != capital ||
+            Amount(instalments.Field(3).GetFloat()) != capital ||
+            Amount(instalments.Field(4).GetFloat()) != interest ||
+            Amount(instalments.Field(5).GetFloat()) != interest) {
+            ++differing[instalments.Field(0).GetInteger()];
+        }
+        instalments.Next();
+    }
+    instalments.Close();
+
+    // A loan listed twice for one member is one loan of the window's list.
+    std::map<std::pair<std::string, int32_t>, bool> seen;
+    OpenRange(loans, from, to);
+    while (!loans.AtEnd()) {
+        LoanCheck check;
+        check.member = loans.Field(0).GetString();
+        check.loan = loans.Field(2).GetInteger();
+        if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
+            check.name = loans.Field(1).GetString();
+            check.receivable_balance = loans.Field(3).GetFloat();
+            // Added in the window's order, in extended precision.
+            const Sums& s = sums[check.loan];
+            long double balance = 0;
+            for (double kind : s.kind) balance += kind;
+            check.documents_balance = balance;
+            const auto found = differing.find(check.loan);
+            check.differing_instalments = found == differing.end() ? 0 : found->second;
+            check.reindex = Amount(check.documents_balance) != Amount(check.receivable_balance);
+            check.fix_schedule = check.differing_instalments > 0;
+            out.push_back(std::move(check));
+        }
+        loans.Next();
+    }
+    loans.Close();
+}
+
+}  // namespace
+
+CheckStatements Statements() {
+    return {kLoanRangeStatement, kListedLoansStatement, DocumentSumsStatement(),
+            InstalmentsStatement()};
+}
+
+std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count) {
+    std::vector<std::pair<int32_t, int32_t>> rounds;
+    if (count <= 0 || last < first) return rounds;
+    const int64_t number = std::max<int64_t>(1, (count + kLoansPerRound - 1) / kLoansPerRound);
+    const int64_t width = (last - first + number) / number;
+    for (int64_t from = first; from <= last; from += width) {
+        rounds.emplace_back(static_cast<int32_t>(from),
+                            static_cast<int32_t>(std::min(last, from + width - 1)));
+    }
+    return rounds;
+}
+
+std::vector<LoanCheck> CheckResult::Flagged() const {
+    std::vector<LoanCheck> flagged;
+    for (const LoanCheck& loan : loans) {
+        if (loan.Flagged()) flagged.push_back(loan);
+    }
+    return flagged;
+}
+
+CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress) {
+    auto report = [&](double done) {
+        if (progress && !progress(done)) throw ECheckCancelled();
+    };
+    report(0);
+    if (!database.Connected()) database.Open();
+
+    db::TIBTransaction transaction("PortfolioTransaction");
+    transaction.SetDefaultDatabase(&database);
+    // Committed data as each statement finds it, never a lock wait, and
+    // nothing the check could write by mistake.
+    transaction.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
+    db::TIBQuery range("PortfolioRange");
+    db::TIBQuery loans("PortfolioLoans");
+    db::TIBQuery documents("PortfolioDocuments");
+    db::TIBQuery instalments("PortfolioInstalments");
+    CheckResult result;
+    try {
+        Prepare(range, database, transaction, kLoanRangeStatement);
+        range.Open();
+        const bool none = range.Field(0).IsNullValue();
+        const int64_t first = range.Field(0).GetInteger();
+        const int64_t last = range.Field(1).GetInteger();
+        const int64_t count = range.Field(2).GetInteger();
+        range.Close();
+        if (!none) {
+            Prepare(loans, database, transaction, kListedLoansStatement);
+            Prepare(documents, database, transaction, DocumentSumsStatement());
+            Prepare(instalments, database, transaction, InstalmentsStatement());
+            const auto rounds = Rounds(first, last, count);
+            result.loans.reserve(static_cast<size_t>(count));
+            for (size_t round = 0; round < rounds.size(); ++round) {
+                CheckRange(loans, documents, instalments, rounds[round].first,
+                           rounds[round].second, result.loans);
+                report(static_cast<double>(round + 1) / static_cast<double>(rounds.size()));
+            }
+        }
+        transaction.Commit();
+    } catch (...) {
+        if (transaction.Active()) transaction.Rollback();
+        throw;
+    }
+    std::sort(result.loans.begin(), result.loans.end(), [](const LoanCheck& a, const LoanCheck& b) {
+        if (a.member != b.member) return a.member < b.member;
+        return a.loan < b.loan;
+    });
+    report(1);
+    return result;
+}
+
+std::string RepairName(const LoanCheck& loan) {
+    if (loan.reindex && loan.fix_schedule) return "Reindexar + Corregir Tabla";
+    if (loan.reindex) return "Reindexar";
+    if (loan.fix_schedule) return "Corregir Tabla";
+    return {};
+}
+
+std::string WindowAmount(long double value) { return Amount(value); }
+
+long double Difference(const LoanCheck& loan) {
+    return static_cast<long double>(loan.receivable_balance) - loan.documents_balance;
+}
+
+std::string CsvAmount(long double value) {
+    static const formats::FormatSettings plain{};  // '.' decimals, ',' thousands
+    std::string text = formats::FormatFloat(formats::kAmountPattern, value, plain);
+    text.erase(std::remove(text.begin(), text.end(), ','), text.end());
+    return text;
+}
+
+namespace {
+
+std::string Utf8(const std::string& latin1) {
+    std::string out;
+    out.reserve(latin1.size());
+    for (const char ch : latin1) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Quoted only when it has to be: a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char ch : text) {
+        if (ch == '"') quoted += '"';
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans) {
+    out << kCsvHeader << '\n';
+    for (const LoanCheck& loan : loans) {
+        out << CsvField(Utf8(loan.member)) << ',' << CsvField(Utf8(loan.name)) << ',' << loan.loan
+            << ',' << CsvAmount(loan.documents_balance) << ',' << CsvAmount(loan.receivable_balance)
+            << ',' << CsvAmount(Difference(loan)) << ',' << loan.differing_instalments << ','
+            << RepairName(loan) << '\n';
+    }
+}
+
+}  // namespace portfolio
