@@ -18,40 +18,42 @@ namespace {
 constexpr int kLoansPerRound = 10000;
 
 // The window's applied-documents union, for every loan numbered from :desde
-// to :hasta, with the loan as an extra leading column. Each branch keeps
-// its own letter, so the union drops exactly the duplicates the window's
-// union drops for one loan.
+// to :hasta, with the loan as an extra column. Each branch is told apart by
+// its own number (P 1, R 2, C 3, D 4, N 5, M 6) where the window has a
+// letter, so the union drops exactly the duplicates the window's union drops
+// for one loan, and the server compares numbers rather than texts.
 std::string DocumentsUnion(bool with_plan) {
     std::string sql;
     if (with_plan) {
-        sql += "select \"P\" tipo,ren_prestamono prestamo,ren_prestamono documento,"
+        sql += "select 1 tipo,ren_prestamono prestamo,ren_prestamono documento,"
                "ren_fechavence fecha,ren_cuotano cuota,ren_cuotacapital capital,"
                "ren_cuotainteres interes from RENGLONES "
                "where ren_prestamono between :desde and :hasta union ";
     }
-    sql += "select \"R\" tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
+    sql += "select 2 tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
            "-pagocapital capital,-pagointeres interes"
            " from INGRESOSDET where prestamo between :desde and :hasta"
-           " union select \"C\",prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
+           " union select 3,prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
            " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"C\""
-           " union select \"D\",prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
+           " union select 4,prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
            " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"D\""
-           " union select \"N\",prestamo_no,numero,fecha,cuota_no,-valor,-interes"
+           " union select 5,prestamo_no,numero,fecha,cuota_no,-valor,-interes"
            " from NOMINA where prestamo_no between :desde and :hasta and estatus = \"A\""
-           " union select \"M\",aplica,documento,fecha,serviciono,-capital,-interes"
+           " union select 6,aplica,documento,fecha,serviciono,-capital,-interes"
            " from COMPENSACIONDET where aplica between :desde and :hasta";
     return sql;
 }
 
-std::string KindSum(const char* kind) {
-    return std::string("sum(iif(d.tipo = \"") + kind + "\", d.capital, 0))";
+std::string KindSum(int kind) {
+    return "sum(iif(d.tipo = " + std::to_string(kind) + ", d.capital, 0))";
 }
 
-// Per loan, the capital of its applied documents summed by kind.
+// Per loan, the capital of its applied documents summed by kind, in the
+// window's order of kinds.
 std::string DocumentSumsStatement() {
-    return "select d.prestamo," + KindSum("P") + "," + KindSum("R") + "," + KindSum("C") + "," +
-           KindSum("D") + "," + KindSum("N") + "," + KindSum("M") + " from (" +
-           DocumentsUnion(true) + ") d group by d.prestamo";
+    std::string sql = "select d.prestamo";
+    for (int kind = 1; kind <= 6; ++kind) sql += "," + KindSum(kind);
+    return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
 }
 
 // True on the server when two amounts format differently, or might: their

@@ -217,3 +217,27 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PortfolioRounds, CoverTheLoanNumbersOnceInRoundsOfAboutTenThousandLoans) {
+    EXPECT_TRUE(portfolio::Rounds(1, 0, 0).empty());
+    EXPECT_EQ(portfolio::Rounds(1001, 1110, 22),
+              (std::vector<std::pair<int32_t, int32_t>>{{1001, 1110}}));
+    EXPECT_EQ(portfolio::Rounds(7, 7, 1), (std::vector<std::pair<int32_t, int32_t>>{{7, 7}}));
+    const auto rounds = portfolio::Rounds(100001, 300000, 172636);
+    EXPECT_EQ(rounds.size(), 18u);
+    int64_t next = 100001;
+    for (const auto& [from, to] : rounds) {
+        EXPECT_EQ(from, next);
+        EXPECT_GE(to, from);
+        next = int64_t{to} + 1;
+    }
+    EXPECT_EQ(next, 300001);
+    // The whole range of loan numbers, without overflow at either end.
+    const auto wide = portfolio::Rounds(1, 2147483647, 25000);
+    EXPECT_EQ(wide.front().first, 1);
+    EXPECT_EQ(wide.back().second, 2147483647);
+}
+
+}  // namespace

@@ -1,11 +1,18 @@
 // The check seen from the window: F2, the list, choosing a loan, and the
 // check's balances against the texts the window shows for the same loans.
 #include <QJsonArray>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QThread>
 #include <fstream>
+#include <future>
 #include <map>
 #include <sstream>
 
 #include "bench/generator/bench_database.h"
+#include "portfolio/portfolio_dialog.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
 
@@ -151,6 +158,57 @@ TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
     const auto flagged = result.Flagged();
     EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.reindex; }));
     EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.fix_schedule; }));
+}
+
+}  // namespace
+
+namespace {
+
+// Cancel while the check is still under way: the dialog answers at once,
+// and closes without a choice when the worker has let go of its connection.
+TEST(PortfolioDialog, CancelStopsTheRunningCheckAndClosesWithoutAChoice) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        released.wait();
+        main_window::ConfigureProgramConnection(database, transaction, path);
+    });
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.Running());
+    QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.isVisible());  // still waiting for the worker
+    EXPECT_EQ(dialog.lbtotales->text(), "Cancelando...");
+    release.set_value();
+    for (int i = 0; i < 500 && dialog.isVisible(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.Chosen().has_value());
+    EXPECT_TRUE(dialog.Failure().empty());
+}
+
+TEST(PortfolioDialog, FailureIsShownInTheDialog) {
+    test_support::TempDir dir;
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        main_window::ConfigureProgramConnection(database, transaction, dir.File("no-existe.fdb"));
+    });
+    dialog.show();
+    for (int i = 0; i < 500 && !dialog.Finished(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    ASSERT_TRUE(dialog.Finished());
+    EXPECT_FALSE(dialog.Failure().empty());
+    EXPECT_TRUE(dialog.lbtotales->text().startsWith("No se pudo revisar la cartera: "));
+    EXPECT_EQ(dialog.gridcartera->rowCount(), 0);
+    EXPECT_FALSE(dialog.btexportar->isEnabled());
+    EXPECT_EQ(dialog.btcancelar->text(), "&Cerrar");
 }
 
 }  // namespace
