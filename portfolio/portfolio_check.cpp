@@ -1,6 +1,10 @@
 #include "portfolio/portfolio_check.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <thread>
 #include <cmath>
 #include <map>
 #include <unordered_map>
@@ -12,10 +16,6 @@
 
 namespace portfolio {
 namespace {
-
-// Loans per round of statements: small enough for the server to sort each
-// round in memory, and a point to report progress and stop at.
-constexpr int kLoansPerRound = 10000;
 
 // The window's applied-documents union, for every loan numbered from :desde
 // to :hasta, with the loan as an extra column. Each branch is told apart by
@@ -56,22 +56,13 @@ std::string DocumentSumsStatement() {
     return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
 }
 
-// True on the server when two amounts format differently, or might: their
-// cents differ, or one lies so near a half cent that the server's rounding
-// and the program's could part. The program then decides on the texts.
-std::string MayFormatDifferently(const std::string& a, const std::string& b) {
-    auto near_half = [](const std::string& x) {
-        return "abs(" + x + " * 100 - floor(" + x + " * 100) - 0.5) < 0.000001";
-    };
-    return "(round(" + a + ", 2) <> round(" + b + ", 2) or (" + a + " <> " + b + " and (" +
-           near_half(a) + " or " + near_half(b) + ")))";
-}
-
 // Per instalment of a schedule (loan and instalment number), the paid
 // amounts it holds (lowest and highest, should a number be repeated) and
 // what the correction would write there: the documents' amounts negated,
 // a missing amount as 0, added up; nothing applied gives 0. Only the
-// instalments that may differ come back.
+// instalments whose figures are not equal come back: whether they also
+// show differently is decided on their texts, here, not by the server's
+// rounding.
 std::string InstalmentsStatement() {
     const std::string capital = "coalesce(sum(g.capital), 0)";
     const std::string interest = "coalesce(sum(g.interes), 0)";
@@ -88,11 +79,10 @@ std::string InstalmentsStatement() {
            " from (" +
            DocumentsUnion(false) +
            ") a where a.cuota is not null) g"
-           " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (" +
-           MayFormatDifferently("min(g.pagado_capital)", capital) + " or " +
-           MayFormatDifferently("max(g.pagado_capital)", capital) + " or " +
-           MayFormatDifferently("min(g.pagado_interes)", interest) + " or " +
-           MayFormatDifferently("max(g.pagado_interes)", interest) + ")";
+           " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (min(g.pagado_capital) <> " +
+           capital + " or max(g.pagado_capital) <> " + capital +
+           " or min(g.pagado_interes) <> " + interest + " or max(g.pagado_interes) <> " +
+           interest + ")";
 }
 
 // The listed loans with their member's name and receivable balance, found
@@ -196,10 +186,12 @@ CheckStatements Statements() {
             InstalmentsStatement()};
 }
 
-std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count) {
+std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count,
+                                                int loans_per_round) {
     std::vector<std::pair<int32_t, int32_t>> rounds;
     if (count <= 0 || last < first) return rounds;
-    const int64_t number = std::max<int64_t>(1, (count + kLoansPerRound - 1) / kLoansPerRound);
+    const int64_t per_round = std::max(1, loans_per_round);
+    const int64_t number = std::max<int64_t>(1, (count + per_round - 1) / per_round);
     const int64_t width = (last - first + number) / number;
     for (int64_t from = first; from <= last; from += width) {
         rounds.emplace_back(static_cast<int32_t>(from),
@@ -216,47 +208,143 @@ std::vector<LoanCheck> CheckResult::Flagged() const {
     return flagged;
 }
 
-CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress) {
+namespace {
+
+// One connection's share of the rounds, in a read-only read-committed
+// transaction of its own: committed data as each statement finds it, never
+// a lock wait, and nothing the check could write by mistake.
+class RoundRunner {
+public:
+    explicit RoundRunner(db::TIBDatabase& database) : database_(database) {
+        transaction_.SetDefaultDatabase(&database);
+        transaction_.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
+    }
+    ~RoundRunner() {
+        try {
+            if (transaction_.Active()) transaction_.Rollback();
+        } catch (...) {
+            // Already failing or stopped; the connection goes with it.
+        }
+    }
+    db::TIBTransaction& Transaction() { return transaction_; }
+    void Run(int32_t from, int32_t to) {
+        if (!loans_.Prepared()) {
+            Prepare(loans_, database_, transaction_, kListedLoansStatement);
+            Prepare(documents_, database_, transaction_, DocumentSumsStatement());
+            Prepare(instalments_, database_, transaction_, InstalmentsStatement());
+        }
+        CheckRange(loans_, documents_, instalments_, from, to, checked_);
+    }
+    void Finish() {
+        if (transaction_.Active()) transaction_.Commit();
+    }
+    std::vector<LoanCheck>& Checked() { return checked_; }
+
+private:
+    db::TIBDatabase& database_;
+    db::TIBTransaction transaction_{"PortfolioTransaction"};
+    db::TIBQuery loans_{"PortfolioLoans"};
+    db::TIBQuery documents_{"PortfolioDocuments"};
+    db::TIBQuery instalments_{"PortfolioInstalments"};
+    std::vector<LoanCheck> checked_;
+};
+
+void CopyConnectionSettings(const db::TIBDatabase& from, db::TIBDatabase& to) {
+    to.SetDatabaseName(from.DatabaseName());
+    std::vector<std::string> lines;
+    for (int i = 0; i < from.Params().Count(); ++i) lines.push_back(from.Params()[i]);
+    to.Params().Assign(std::move(lines));
+    to.SetLoginPrompt(from.LoginPrompt());
+    to.OnLogin = from.OnLogin;
+    to.SetSQLDialect(from.SQLDialect());
+}
+
+}  // namespace
+
+CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
+                     const CheckOptions& options) {
     auto report = [&](double done) {
         if (progress && !progress(done)) throw ECheckCancelled();
     };
     report(0);
     if (!database.Connected()) database.Open();
 
-    db::TIBTransaction transaction("PortfolioTransaction");
-    transaction.SetDefaultDatabase(&database);
-    // Committed data as each statement finds it, never a lock wait, and
-    // nothing the check could write by mistake.
-    transaction.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
-    db::TIBQuery range("PortfolioRange");
-    db::TIBQuery loans("PortfolioLoans");
-    db::TIBQuery documents("PortfolioDocuments");
-    db::TIBQuery instalments("PortfolioInstalments");
-    CheckResult result;
-    try {
-        Prepare(range, database, transaction, kLoanRangeStatement);
+    std::vector<std::pair<int32_t, int32_t>> rounds;
+    int64_t count = 0;
+    RoundRunner runner(database);
+    {
+        db::TIBQuery range("PortfolioRange");
+        Prepare(range, database, runner.Transaction(), kLoanRangeStatement);
         range.Open();
-        const bool none = range.Field(0).IsNullValue();
-        const int64_t first = range.Field(0).GetInteger();
-        const int64_t last = range.Field(1).GetInteger();
-        const int64_t count = range.Field(2).GetInteger();
-        range.Close();
-        if (!none) {
-            Prepare(loans, database, transaction, kListedLoansStatement);
-            Prepare(documents, database, transaction, DocumentSumsStatement());
-            Prepare(instalments, database, transaction, InstalmentsStatement());
-            const auto rounds = Rounds(first, last, count);
-            result.loans.reserve(static_cast<size_t>(count));
-            for (size_t round = 0; round < rounds.size(); ++round) {
-                CheckRange(loans, documents, instalments, rounds[round].first,
-                           rounds[round].second, result.loans);
-                report(static_cast<double>(round + 1) / static_cast<double>(rounds.size()));
-            }
+        if (!range.Field(0).IsNullValue()) {
+            count = range.Field(2).GetInteger();
+            rounds = Rounds(range.Field(0).GetInteger(), range.Field(1).GetInteger(), count,
+                            options.loans_per_round);
         }
-        transaction.Commit();
+        range.Close();
+    }
+
+    // Rounds are handed out one at a time to this thread and to helpers
+    // with connections of their own; progress is reported from here only.
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> finished{0};
+    std::atomic<bool> stop{false};
+    auto take_rounds = [&](RoundRunner& worker, bool reports) {
+        for (size_t round = next++; round < rounds.size() && !stop; round = next++) {
+            worker.Run(rounds[round].first, rounds[round].second);
+            ++finished;
+            if (reports) report(static_cast<double>(finished) / static_cast<double>(rounds.size()));
+        }
+    };
+    // The server works on rounds side by side while each connection waits
+    // for its results.
+    const int helpers =
+        static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(1, options.connections)),
+                                          rounds.size())) - 1;
+    std::vector<std::unique_ptr<db::TIBDatabase>> connections;
+    std::vector<std::unique_ptr<RoundRunner>> workers;
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(helpers));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < helpers; ++i) {
+        connections.push_back(std::make_unique<db::TIBDatabase>("PortfolioDatabase"));
+        CopyConnectionSettings(database, *connections.back());
+        workers.push_back(std::make_unique<RoundRunner>(*connections.back()));
+    }
+    for (int i = 0; i < helpers; ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                connections[static_cast<size_t>(i)]->Open();
+                take_rounds(*workers[static_cast<size_t>(i)], false);
+                workers[static_cast<size_t>(i)]->Finish();
+            } catch (...) {
+                failures[static_cast<size_t>(i)] = std::current_exception();
+                stop = true;
+            }
+        });
+    }
+    std::exception_ptr failure;
+    try {
+        take_rounds(runner, true);
+        runner.Finish();
     } catch (...) {
-        if (transaction.Active()) transaction.Rollback();
-        throw;
+        failure = std::current_exception();
+        stop = true;
+    }
+    for (std::thread& thread : threads) thread.join();
+    CheckResult result;
+    result.loans = std::move(runner.Checked());
+    result.loans.reserve(static_cast<size_t>(count));
+    for (const auto& worker : workers) {
+        std::vector<LoanCheck>& more = worker->Checked();
+        result.loans.insert(result.loans.end(), std::make_move_iterator(more.begin()),
+                            std::make_move_iterator(more.end()));
+    }
+    // A helper's statements and transaction go before its connection.
+    workers.clear();
+    connections.clear();
+    if (failure) std::rethrow_exception(failure);
+    for (const std::exception_ptr& helper_failure : failures) {
+        if (helper_failure) std::rethrow_exception(helper_failure);
     }
     std::sort(result.loans.begin(), result.loans.end(), [](const LoanCheck& a, const LoanCheck& b) {
         if (a.member != b.member) return a.member < b.member;

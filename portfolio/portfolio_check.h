@@ -47,9 +47,19 @@ using Progress = std::function<bool(double done)>;
 
 class ECheckCancelled : public runtime::EAbort {};
 
-// Runs the check on a configured connection (connected if it is not), in a
-// read-only read-committed transaction of its own that ends with it.
-CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {});
+// How the work is split: loans per round of statements (small enough for
+// the server to sort a round in memory), and connections working on rounds
+// side by side (the given one and helpers with the same settings).
+struct CheckOptions {
+    int loans_per_round = 10000;
+    int connections = 2;
+};
+
+// Runs the check on a configured connection (connected if it is not); each
+// connection reads in a read-only read-committed transaction of its own
+// that ends with the check.
+CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
+                     const CheckOptions& options = {});
 
 // The statements the check sends, as sent (for the benchmark's raw run):
 // the loan range first, then three per round of loans, whose markers
@@ -62,7 +72,8 @@ struct CheckStatements {
 };
 CheckStatements Statements();
 // The rounds the loans numbered first..last (count of them) are taken in.
-std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count);
+std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count,
+                                                int loans_per_round = CheckOptions{}.loans_per_round);
 
 // --- texts ---
 

@@ -241,3 +241,44 @@ TEST(PortfolioRounds, CoverTheLoanNumbersOnceInRoundsOfAboutTenThousandLoans) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many small rounds over several connections give the list one round on one
+// connection gives, even where the rounds cut through a member's loans.
+TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    main_window::ConfigureProgramConnection(database, transaction, path);
+    const portfolio::CheckResult whole = portfolio::RunCheck(database, {}, {100000, 1});
+    for (const portfolio::CheckOptions options :
+         {portfolio::CheckOptions{3, 1}, portfolio::CheckOptions{3, 2},
+          portfolio::CheckOptions{1, 3}}) {
+        std::vector<double> seen;
+        const portfolio::CheckResult split = portfolio::RunCheck(
+            database,
+            [&](double done) {
+                seen.push_back(done);
+                return true;
+            },
+            options);
+        ASSERT_EQ(split.loans.size(), whole.loans.size());
+        for (size_t i = 0; i < whole.loans.size(); ++i) {
+            EXPECT_EQ(split.loans[i].member, whole.loans[i].member);
+            EXPECT_EQ(split.loans[i].loan, whole.loans[i].loan);
+            EXPECT_EQ(portfolio::RepairName(split.loans[i]), portfolio::RepairName(whole.loans[i]));
+        }
+        EXPECT_EQ(Summary(split.Flagged()), kDemoFlagged);
+        EXPECT_GT(seen.size(), 5u);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    }
+    // Stopping with helpers at work: they stop too, and the connection
+    // stays usable.
+    EXPECT_THROW(portfolio::RunCheck(database, [](double done) { return done < 0.3; }, {2, 3}),
+                 portfolio::ECheckCancelled);
+    EXPECT_EQ(Summary(portfolio::RunCheck(database).Flagged()), kDemoFlagged);
+}
+
+}  // namespace
