@@ -93,9 +93,10 @@ constexpr const char* kListedLoansStatement =
     " from SOLICITUDPRES s join CLIENTES c on c.clt_codigo = s.socio"
     " where s.estatus in (\"A\",\"L\") and s.no_documento between :desde and :hasta";
 
-constexpr const char* kLoanRangeStatement =
-    "select min(no_documento),max(no_documento),count(*) from SOLICITUDPRES"
-    " where estatus in (\"A\",\"L\") and no_documento > 0";
+// The numbers of the listed loans, in order, to cut the rounds at.
+constexpr const char* kLoanNumbersStatement =
+    "select no_documento from SOLICITUDPRES"
+    " where estatus in (\"A\",\"L\") and no_documento > 0 order by no_documento";
 
 // The server compares codes ignoring trailing blanks; so do we.
 std::string CodeKey(const std::string& code) {
@@ -182,20 +183,23 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
 }  // namespace
 
 CheckStatements Statements() {
-    return {kLoanRangeStatement, kListedLoansStatement, DocumentSumsStatement(),
+    return {kLoanNumbersStatement, kListedLoansStatement, DocumentSumsStatement(),
             InstalmentsStatement()};
 }
 
-std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count,
+std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
                                                 int loans_per_round) {
+    // Cut at every so many distinct numbers, not at equal widths: numbering
+    // series with gaps between them still give rounds of the same size.
+    std::vector<int32_t> distinct(numbers);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    const size_t per_round = static_cast<size_t>(std::max(1, loans_per_round));
     std::vector<std::pair<int32_t, int32_t>> rounds;
-    if (count <= 0 || last < first) return rounds;
-    const int64_t per_round = std::max(1, loans_per_round);
-    const int64_t number = std::max<int64_t>(1, (count + per_round - 1) / per_round);
-    const int64_t width = (last - first + number) / number;
-    for (int64_t from = first; from <= last; from += width) {
-        rounds.emplace_back(static_cast<int32_t>(from),
-                            static_cast<int32_t>(std::min(last, from + width - 1)));
+    for (size_t first = 0; first < distinct.size(); first += per_round) {
+        const size_t next = first + per_round;
+        rounds.emplace_back(distinct[first],
+                            next < distinct.size() ? distinct[next] - 1 : distinct.back());
     }
     return rounds;
 }
@@ -269,20 +273,16 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     report(0);
     if (!database.Connected()) database.Open();
 
-    std::vector<std::pair<int32_t, int32_t>> rounds;
-    int64_t count = 0;
+    std::vector<int32_t> numbers;
     RoundRunner runner(database);
     {
-        db::TIBQuery range("PortfolioRange");
-        Prepare(range, database, runner.Transaction(), kLoanRangeStatement);
-        range.Open();
-        if (!range.Field(0).IsNullValue()) {
-            count = range.Field(2).GetInteger();
-            rounds = Rounds(range.Field(0).GetInteger(), range.Field(1).GetInteger(), count,
-                            options.loans_per_round);
-        }
-        range.Close();
+        db::TIBQuery list("PortfolioLoanNumbers");
+        Prepare(list, database, runner.Transaction(), kLoanNumbersStatement);
+        list.Open();
+        for (; !list.AtEnd(); list.Next()) numbers.push_back(list.Field(0).GetInteger());
+        list.Close();
     }
+    const std::vector<std::pair<int32_t, int32_t>> rounds = Rounds(numbers, options.loans_per_round);
 
     // Rounds are handed out one at a time to this thread and to helpers
     // with connections of their own; progress is reported from here only.
@@ -333,7 +333,7 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     for (std::thread& thread : threads) thread.join();
     CheckResult result;
     result.loans = std::move(runner.Checked());
-    result.loans.reserve(static_cast<size_t>(count));
+    result.loans.reserve(numbers.size());
     for (const auto& worker : workers) {
         std::vector<LoanCheck>& more = worker->Checked();
         result.loans.insert(result.loans.end(), std::make_move_iterator(more.begin()),

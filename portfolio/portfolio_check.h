@@ -62,17 +62,18 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
                      const CheckOptions& options = {});
 
 // The statements the check sends, as sent (for the benchmark's raw run):
-// the loan range first, then three per round of loans, whose markers
-// :desde and :hasta take the round's first and last loan number.
+// the listed loans' numbers first, then three per round of loans, whose
+// markers :desde and :hasta take the round's first and last loan number.
 struct CheckStatements {
-    std::string range;
+    std::string numbers;
     std::string loans;
     std::string documents;
     std::string instalments;
 };
 CheckStatements Statements();
-// The rounds the loans numbered first..last (count of them) are taken in.
-std::vector<std::pair<int32_t, int32_t>> Rounds(int64_t first, int64_t last, int64_t count,
+// The rounds (first and last loan number) that cover the given loan
+// numbers, each holding loans_per_round distinct numbers (the last fewer).
+std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
                                                 int loans_per_round = CheckOptions{}.loans_per_round);
 
 // --- texts ---

@@ -103,6 +103,8 @@ void AppendToJournal(const RepairRecord& record, const std::string& path) {
         std::filesystem::create_directories(folder, error);
         if (error) Fail(path, "carpeta", error.value());
     }
+    struct stat existing {};
+    const bool created = ::stat(path.c_str(), &existing) != 0;
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) Fail(path, "abrir", errno);
     // One write: with O_APPEND a line is never interleaved with another
@@ -119,6 +121,15 @@ void AppendToJournal(const RepairRecord& record, const std::string& path) {
         Fail(path, "sincronizar", sync_error);
     }
     if (::close(fd) != 0) Fail(path, "cerrar", errno);
+    // A new file's name is on disk only once its folder is.
+    if (created) {
+        const std::string where = folder.empty() ? std::string(".") : folder.string();
+        const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) Fail(path, "abrir carpeta", errno);
+        const int sync_error = ::fsync(dir) != 0 && errno != EINVAL ? errno : 0;
+        ::close(dir);
+        if (sync_error != 0) Fail(path, "sincronizar carpeta", sync_error);
+    }
 }
 
 }  // namespace portfolio

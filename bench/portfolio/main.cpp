@@ -55,10 +55,11 @@ size_t RawCheck(const std::string& database) {
     {
         demo::Attachment attachment(database);
         demo::Transaction transaction(attachment);
-        const demo::Row range = demo::SelectRows(transaction, statements.range).at(0);
-        if (demo::IsNull(range[0])) return 0;
-        rounds = portfolio::Rounds(demo::AsInt(range[0]), demo::AsInt(range[1]),
-                                   demo::AsInt(range[2]));
+        std::vector<int32_t> numbers;
+        for (const demo::Row& row : demo::SelectRows(transaction, statements.numbers)) {
+            numbers.push_back(static_cast<int32_t>(demo::AsInt(row[0])));
+        }
+        rounds = portfolio::Rounds(numbers);
     }
     auto values = [](const std::string& sql, int32_t from, int32_t to) {
         std::vector<demo::Value> params;

@@ -220,24 +220,21 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
 
 namespace {
 
-TEST(PortfolioRounds, CoverTheLoanNumbersOnceInRoundsOfAboutTenThousandLoans) {
-    EXPECT_TRUE(portfolio::Rounds(1, 0, 0).empty());
-    EXPECT_EQ(portfolio::Rounds(1001, 1110, 22),
-              (std::vector<std::pair<int32_t, int32_t>>{{1001, 1110}}));
-    EXPECT_EQ(portfolio::Rounds(7, 7, 1), (std::vector<std::pair<int32_t, int32_t>>{{7, 7}}));
-    const auto rounds = portfolio::Rounds(100001, 300000, 172636);
-    EXPECT_EQ(rounds.size(), 18u);
-    int64_t next = 100001;
-    for (const auto& [from, to] : rounds) {
-        EXPECT_EQ(from, next);
-        EXPECT_GE(to, from);
-        next = int64_t{to} + 1;
-    }
-    EXPECT_EQ(next, 300001);
-    // The whole range of loan numbers, without overflow at either end.
-    const auto wide = portfolio::Rounds(1, 2147483647, 25000);
-    EXPECT_EQ(wide.front().first, 1);
-    EXPECT_EQ(wide.back().second, 2147483647);
+TEST(PortfolioRounds, CoverEveryLoanNumberOnceWithRoundsOfEqualCount) {
+    using Rounds = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_TRUE(portfolio::Rounds({}, 3).empty());
+    EXPECT_EQ(portfolio::Rounds({7}, 3), (Rounds{{7, 7}}));
+    // Unordered, repeated: each number counts once.
+    EXPECT_EQ(portfolio::Rounds({1010, 1001, 1002, 1001, 1070, 1071, 1110}, 3),
+              (Rounds{{1001, 1069}, {1070, 1110}}));
+    EXPECT_EQ(portfolio::Rounds({1, 2, 3, 4, 5, 6}, 3), (Rounds{{1, 3}, {4, 6}}));
+    // Two numbering series far apart: rounds by count, not by width.
+    std::vector<int32_t> numbers;
+    for (int32_t n = 1; n <= 25; ++n) numbers.push_back(n);
+    for (int32_t n = 2000000000; n < 2000000005; ++n) numbers.push_back(n);
+    numbers.push_back(2147483647);
+    EXPECT_EQ(portfolio::Rounds(numbers, 10),
+              (Rounds{{1, 10}, {11, 20}, {21, 2147483646}, {2147483647, 2147483647}}));
 }
 
 }  // namespace
