@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <map>
 #include <memory>
 #include <thread>
-#include <cmath>
-#include <map>
 #include <unordered_map>
 
 #include "db/ib_database.h"
@@ -25,22 +24,24 @@ namespace {
 std::string DocumentsUnion(bool with_plan) {
     std::string sql;
     if (with_plan) {
-        sql += "select 1 tipo,ren_prestamono prestamo,ren_prestamono documento,"
-               "ren_fechavence fecha,ren_cuotano cuota,ren_cuotacapital capital,"
-               "ren_cuotainteres interes from RENGLONES "
-               "where ren_prestamono between :desde and :hasta union ";
+        sql +=
+            "select 1 tipo,ren_prestamono prestamo,ren_prestamono documento,"
+            "ren_fechavence fecha,ren_cuotano cuota,ren_cuotacapital capital,"
+            "ren_cuotainteres interes from RENGLONES "
+            "where ren_prestamono between :desde and :hasta union ";
     }
-    sql += "select 2 tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
-           "-pagocapital capital,-pagointeres interes"
-           " from INGRESOSDET where prestamo between :desde and :hasta"
-           " union select 3,prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
-           " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"C\""
-           " union select 4,prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
-           " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"D\""
-           " union select 5,prestamo_no,numero,fecha,cuota_no,-valor,-interes"
-           " from NOMINA where prestamo_no between :desde and :hasta and estatus = \"A\""
-           " union select 6,aplica,documento,fecha,serviciono,-capital,-interes"
-           " from COMPENSACIONDET where aplica between :desde and :hasta";
+    sql +=
+        "select 2 tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
+        "-pagocapital capital,-pagointeres interes"
+        " from INGRESOSDET where prestamo between :desde and :hasta"
+        " union select 3,prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
+        " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"C\""
+        " union select 4,prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
+        " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"D\""
+        " union select 5,prestamo_no,numero,fecha,cuota_no,-valor,-interes"
+        " from NOMINA where prestamo_no between :desde and :hasta and estatus = \"A\""
+        " union select 6,aplica,documento,fecha,serviciono,-capital,-interes"
+        " from COMPENSACIONDET where aplica between :desde and :hasta";
     return sql;
 }
 
@@ -80,9 +81,8 @@ std::string InstalmentsStatement() {
            DocumentsUnion(false) +
            ") a where a.cuota is not null) g"
            " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (min(g.pagado_capital) <> " +
-           capital + " or max(g.pagado_capital) <> " + capital +
-           " or min(g.pagado_interes) <> " + interest + " or max(g.pagado_interes) <> " +
-           interest + ")";
+           capital + " or max(g.pagado_capital) <> " + capital + " or min(g.pagado_interes) <> " +
+           interest + " or max(g.pagado_interes) <> " + interest + ")";
 }
 
 // The listed loans with their member's name and receivable balance, found
@@ -218,7 +218,7 @@ namespace {
 // transaction of its own: committed data as each statement finds it, never
 // a lock wait, and nothing the check could write by mistake.
 class RoundRunner {
-public:
+  public:
     explicit RoundRunner(db::TIBDatabase& database) : database_(database) {
         transaction_.SetDefaultDatabase(&database);
         transaction_.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
@@ -244,7 +244,7 @@ public:
     }
     std::vector<LoanCheck>& Checked() { return checked_; }
 
-private:
+  private:
     db::TIBDatabase& database_;
     db::TIBTransaction transaction_{"PortfolioTransaction"};
     db::TIBQuery loans_{"PortfolioLoans"};
@@ -282,7 +282,8 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
         for (; !list.AtEnd(); list.Next()) numbers.push_back(list.Field(0).GetInteger());
         list.Close();
     }
-    const std::vector<std::pair<int32_t, int32_t>> rounds = Rounds(numbers, options.loans_per_round);
+    const std::vector<std::pair<int32_t, int32_t>> rounds =
+        Rounds(numbers, options.loans_per_round);
 
     // Rounds are handed out one at a time to this thread and to helpers
     // with connections of their own; progress is reported from here only.
@@ -298,9 +299,9 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     };
     // The server works on rounds side by side while each connection waits
     // for its results.
-    const int helpers =
-        static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(1, options.connections)),
-                                          rounds.size())) - 1;
+    const int helpers = static_cast<int>(std::min<size_t>(
+                            static_cast<size_t>(std::max(1, options.connections)), rounds.size())) -
+                        1;
     std::vector<std::unique_ptr<db::TIBDatabase>> connections;
     std::vector<std::unique_ptr<RoundRunner>> workers;
     std::vector<std::exception_ptr> failures(static_cast<size_t>(helpers));
@@ -361,7 +362,9 @@ std::string RepairName(const LoanCheck& loan) {
     return {};
 }
 
-std::string WindowAmount(long double value) { return Amount(value); }
+std::string WindowAmount(long double value) {
+    return Amount(value);
+}
 
 long double Difference(const LoanCheck& loan) {
     return static_cast<long double>(loan.receivable_balance) - loan.documents_balance;

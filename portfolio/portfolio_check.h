@@ -73,8 +73,8 @@ struct CheckStatements {
 CheckStatements Statements();
 // The rounds (first and last loan number) that cover the given loan
 // numbers, each holding loans_per_round distinct numbers (the last fewer).
-std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
-                                                int loans_per_round = CheckOptions{}.loans_per_round);
+std::vector<std::pair<int32_t, int32_t>> Rounds(
+    const std::vector<int32_t>& numbers, int loans_per_round = CheckOptions{}.loans_per_round);
 
 // --- texts ---
 

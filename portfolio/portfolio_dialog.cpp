@@ -30,7 +30,7 @@ constexpr int kKeyRole = Qt::UserRole + 2;    // what the column sorts by
 // Sorts by the column's own key (numbers as numbers), equal keys in the
 // check's order, so a sorted list is always the same list.
 class Item : public QTableWidgetItem {
-public:
+  public:
     Item(const QString& text, const QVariant& key, int index) : QTableWidgetItem(text) {
         setData(kKeyRole, key);
         setData(kIndexRole, index);
@@ -41,7 +41,7 @@ public:
         const QVariant b = other.data(kKeyRole);
         const int order = QVariant::compare(a, b) == QPartialOrdering::Less      ? -1
                           : QVariant::compare(a, b) == QPartialOrdering::Greater ? 1
-                                                                                  : 0;
+                                                                                 : 0;
         if (order != 0) return order < 0;
         return data(kIndexRole).toInt() < other.data(kIndexRole).toInt();
     }
@@ -259,8 +259,8 @@ bool TFcartera::ExportTo(const std::string& path) {
 }
 
 void TFcartera::Export() {
-    const QString path = QFileDialog::getSaveFileName(this, "Exportar", "revision-cartera.csv",
-                                                      "CSV (*.csv)");
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Exportar", "revision-cartera.csv", "CSV (*.csv)");
     if (!path.isEmpty()) ExportTo(path.toLocal8Bit().toStdString());
 }
 

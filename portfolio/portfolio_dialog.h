@@ -29,7 +29,7 @@ namespace portfolio {
 // own off the GUI thread, then lists the flagged loans. Choosing a row
 // (double click or Enter) closes the dialog with that loan.
 class TFcartera : public QDialog {
-public:
+  public:
     // Sets up a fresh connection the way the program connects.
     using ConnectionSetup = std::function<void(db::TIBDatabase&, db::TIBTransaction&)>;
 
@@ -64,10 +64,10 @@ public:
     // Cancel, Escape or the close box: stops a running check first.
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void Poll();
     void ShowResult();
     void Export();

@@ -110,7 +110,8 @@ void AppendToJournal(const RepairRecord& record, const std::string& path) {
     // One write: with O_APPEND a line is never interleaved with another
     // writer's, and a short write is a failure, not half a record.
     const ssize_t written = ::write(fd, line.data(), line.size());
-    const int write_error = written < 0 ? errno : (static_cast<size_t>(written) != line.size() ? EIO : 0);
+    const int write_error =
+        written < 0 ? errno : (static_cast<size_t>(written) != line.size() ? EIO : 0);
     if (write_error != 0) {
         ::close(fd);
         Fail(path, "escribir", write_error);

@@ -11,14 +11,14 @@
 namespace portfolio {
 
 struct RepairRecord {
-    std::time_t time = 0;    // written as UTC, ISO 8601
-    std::string user;        // the operating-system user (CurrentUser())
-    std::string database;    // the database name as db.ini gives it
-    std::string member;      // member code (ISO8859_1, like every program text)
+    std::time_t time = 0;  // written as UTC, ISO 8601
+    std::string user;      // the operating-system user (CurrentUser())
+    std::string database;  // the database name as db.ini gives it
+    std::string member;    // member code (ISO8859_1, like every program text)
     int32_t loan = 0;
-    std::string repair;      // "Reindexar" or "Corregir Tabla"
+    std::string repair;  // "Reindexar" or "Corregir Tabla"
     bool rolled_back = false;
-    std::string message;     // the server's message when rolled back
+    std::string message;  // the server's message when rolled back
     long double documents_balance_before = 0;
     double receivable_balance_before = 0;
     long double documents_balance_after = 0;

@@ -3,13 +3,13 @@
 // every row fetched, and prints "portfolio_<label>_... value unit" lines.
 #include <algorithm>
 #include <atomic>
-#include <exception>
-#include <thread>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/ib_database.h"
@@ -74,8 +74,7 @@ size_t RawCheck(const std::string& database) {
         std::vector<demo::Value> unused;
         demo::Statement loans(transaction, Positional(statements.loans, 0, 0, unused));
         demo::Statement documents(transaction, Positional(statements.documents, 0, 0, unused));
-        demo::Statement instalments(transaction,
-                                    Positional(statements.instalments, 0, 0, unused));
+        demo::Statement instalments(transaction, Positional(statements.instalments, 0, 0, unused));
         for (size_t round = next++; round < rounds.size(); round = next++) {
             const auto [from, to] = rounds[round];
             rows += documents.Select(values(statements.documents, from, to)).size();
@@ -84,7 +83,8 @@ size_t RawCheck(const std::string& database) {
         }
     };
     std::vector<std::thread> threads;
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(portfolio::CheckOptions{}.connections));
+    std::vector<std::exception_ptr> failures(
+        static_cast<size_t>(portfolio::CheckOptions{}.connections));
     for (size_t i = 1; i < failures.size(); ++i) {
         threads.emplace_back([&, i] {
             try {
@@ -130,14 +130,15 @@ int main(int argc, char** argv) {
         size_t loans = 0;
         size_t flagged = 0;
         for (int round = 0; round < rounds; ++round) {
-            best_check = std::min(best_check, Seconds([&] {
-                db::TIBDatabase connection("IBDatabase1");
-                db::TIBTransaction unused("IBTransaction1");
-                main_window::ConfigureProgramConnection(connection, unused, database);
-                const portfolio::CheckResult result = portfolio::RunCheck(connection);
-                loans = result.loans.size();
-                flagged = result.Flagged().size();
-            }));
+            best_check =
+                std::min(best_check, Seconds([&] {
+                             db::TIBDatabase connection("IBDatabase1");
+                             db::TIBTransaction unused("IBTransaction1");
+                             main_window::ConfigureProgramConnection(connection, unused, database);
+                             const portfolio::CheckResult result = portfolio::RunCheck(connection);
+                             loans = result.loans.size();
+                             flagged = result.Flagged().size();
+                         }));
             best_raw = std::min(best_raw, Seconds([&] { RawCheck(database); }));
         }
         const std::string prefix = "portfolio_" + label + "_";

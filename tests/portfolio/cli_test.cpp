@@ -41,9 +41,11 @@ ToolRun RunTool(const test_support::TempDir& dir, const std::string& arguments) 
 
 const char* const kDemoCsv =
     "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion\n"
-    "00002,MAR\xC3\x8D" "A ALTAGRACIA RODR\xC3\x8DGUEZ DE LA CRUZ,1010,12000.00,12000.00,0.00,2,"
+    "00002,MAR\xC3\x8D"
+    "A ALTAGRACIA RODR\xC3\x8DGUEZ DE LA CRUZ,1010,12000.00,12000.00,0.00,2,"
     "Corregir Tabla\n"
-    "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ,1070,20000.00,30000.00,10000.00,0,Reindexar\n"
+    "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ "
+    "RAM\xC3\x8DREZ,1070,20000.00,30000.00,10000.00,0,Reindexar\n"
     "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ,1071,7500.00,7500.01,0.01,0,Reindexar\n"
     "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ,1073,3000.00,0.00,-3000.00,0,Reindexar\n";
 

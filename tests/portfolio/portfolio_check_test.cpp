@@ -27,9 +27,9 @@ TEST(PortfolioCheck, DemoFlagsEveryMismatchedLoanWithItsRepairAndNothingElse) {
 
     // Every catalogued loan the window lists, with the window's figures;
     // closed, voided and unnumbered loans are not checked at all.
-    std::set<int32_t> unlisted = {demo::kLoanClosed, demo::kLoanVoided, demo::kLoanNumberZero,
-                                  demo::kLoanNegativeNumber, demo::kLoanClosedPaid,
-                                  demo::kLoanVoidedNoDocs};
+    std::set<int32_t> unlisted = {demo::kLoanClosed,     demo::kLoanVoided,
+                                  demo::kLoanNumberZero, demo::kLoanNegativeNumber,
+                                  demo::kLoanClosedPaid, demo::kLoanVoidedNoDocs};
     for (const demo::ExpectedLoan& expected : demo::kExpectedLoans) {
         const auto found = std::find_if(result.loans.begin(), result.loans.end(),
                                         [&](const auto& l) { return l.loan == expected.loan; });
@@ -63,44 +63,51 @@ TEST(PortfolioCheck, DisagreementsMadeOnPurposeAreFoundExactly) {
     const std::string path = NewDemoDatabase(dir);
     test_support::RawConnection raw(path);
     // A cent more paid capital on one instalment: the correction would change it.
-    raw.Execute("update renglones set ren_pagadocapital = ren_pagadocapital + 0.01 "
-                "where ren_prestamono = 1001 and ren_cuotano = 3");
+    raw.Execute(
+        "update renglones set ren_pagadocapital = ren_pagadocapital + 0.01 "
+        "where ren_prestamono = 1001 and ren_cuotano = 3");
     // 0.004 more paid interest still shows the same amount; 0.006 does not.
-    raw.Execute("update renglones set ren_pagadointeres = ren_pagadointeres + 0.004 "
-                "where ren_prestamono = 1002 and ren_cuotano = 1");
-    raw.Execute("update renglones set ren_pagadointeres = ren_pagadointeres + 0.006 "
-                "where ren_prestamono = 1020 and ren_cuotano = 1");
+    raw.Execute(
+        "update renglones set ren_pagadointeres = ren_pagadointeres + 0.004 "
+        "where ren_prestamono = 1002 and ren_cuotano = 1");
+    raw.Execute(
+        "update renglones set ren_pagadointeres = ren_pagadointeres + 0.006 "
+        "where ren_prestamono = 1020 and ren_cuotano = 1");
     // Ledger without its opening row and a schedule wiped: both repairs.
     raw.Execute("delete from cxctrx where aplica = 1060 and tipo_doc = 'F'");
-    raw.Execute("update renglones set ren_pagadocapital = null, ren_pagadointeres = 0 "
-                "where ren_prestamono = 1060");
+    raw.Execute(
+        "update renglones set ren_pagadocapital = null, ren_pagadointeres = 0 "
+        "where ren_prestamono = 1060");
     // A receipt for an instalment the schedule lacks moves the balance only.
-    raw.Execute("insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
-                "prestamo) values (70001, '2024-05-02', 99, 100, 5, 1040)");
+    raw.Execute(
+        "insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo) values (70001, '2024-05-02', 99, 100, 5, 1040)");
     // A third copy of the receipt captured twice still counts once.
-    raw.Execute("insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
-                "prestamo) select first 1 recibo, fecharecibo, cuota, pagocapital, pagointeres, "
-                "prestamo from ingresosdet where recibo = 60010");
+    raw.Execute(
+        "insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo) select first 1 recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo from ingresosdet where recibo = 60010");
     // A note of kind "CD" is both a credit and a debit: it cancels out.
-    raw.Execute("insert into ccnotasdet (documento, fecharecibo, cuota, pagocapital, pagointeres, "
-                "prestamo, tipo_doc) values (70002, '2024-05-02', 1, 300, 30, 1090, 'CD')");
+    raw.Execute(
+        "insert into ccnotasdet (documento, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo, tipo_doc) values (70002, '2024-05-02', 1, 300, 30, 1090, 'CD')");
     // A closed loan's ledger disagreeing is nobody's business here.
     raw.Execute("delete from cxctrx where aplica = 1003");
     // A loan of a member who is not on file cannot be looked up.
-    raw.Execute("insert into solicitudpres (registro_no, socio, estatus, no_documento, fecha, "
-                "valor) values (99001, '99999', 'A', 5000, '2024-01-02', 1000)");
+    raw.Execute(
+        "insert into solicitudpres (registro_no, socio, estatus, no_documento, fecha, "
+        "valor) values (99001, '99999', 'A', 5000, '2024-01-02', 1000)");
 
-    EXPECT_EQ(Summary(Check(path).Flagged()),
-              (std::vector<std::string>{
-                  "00001/1001 Corregir Tabla 1",
-                  "00002/1010 Corregir Tabla 2",
-                  "00003/1020 Corregir Tabla 1",
-                  "00005/1040 Reindexar 0",
-                  "00009/1060 Reindexar + Corregir Tabla 1",
-                  "00010/1070 Reindexar 0",
-                  "00010/1071 Reindexar 0",
-                  "00010/1073 Reindexar 0",
-              }));
+    EXPECT_EQ(Summary(Check(path).Flagged()), (std::vector<std::string>{
+                                                  "00001/1001 Corregir Tabla 1",
+                                                  "00002/1010 Corregir Tabla 2",
+                                                  "00003/1020 Corregir Tabla 1",
+                                                  "00005/1040 Reindexar 0",
+                                                  "00009/1060 Reindexar + Corregir Tabla 1",
+                                                  "00010/1070 Reindexar 0",
+                                                  "00010/1071 Reindexar 0",
+                                                  "00010/1073 Reindexar 0",
+                                              }));
 }
 
 TEST(PortfolioCheck, NamedRepairTakesTheLoanOffTheList) {
@@ -153,15 +160,17 @@ TEST(PortfolioCheck, ProgressRunsToTheEndAndCanStopTheCheck) {
 }
 
 TEST(PortfolioCheck, ServerRouteFindsTheSameList) {
-    if (test_support::ServerHost().empty()) GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+    if (test_support::ServerHost().empty())
+        GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
     test_support::TempDir dir;
     const std::string path = NewDemoDatabase(dir);
     std::filesystem::permissions(dir.Path(), std::filesystem::perms::all,
                                  std::filesystem::perm_options::add);
     std::filesystem::permissions(path, std::filesystem::perms::all,
                                  std::filesystem::perm_options::add);
-    EXPECT_EQ(Summary(Check(test_support::DatabaseName(test_support::Route::kServer, path)).Flagged()),
-              kDemoFlagged);
+    EXPECT_EQ(
+        Summary(Check(test_support::DatabaseName(test_support::Route::kServer, path)).Flagged()),
+        kDemoFlagged);
 }
 
 TEST(PortfolioCsv, AmountsHaveTwoDecimalsAPeriodAndNoGrouping) {
@@ -190,7 +199,9 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
     plain.reindex = true;
     portfolio::LoanCheck quoted = plain;
     quoted.member = "00011";
-    quoted.name = "GARC\xCD" "A, \"EL MONO\"";
+    quoted.name =
+        "GARC\xCD"
+        "A, \"EL MONO\"";
     quoted.loan = 1080;
     quoted.documents_balance = 1234.5;
     quoted.receivable_balance = 1234.5;
@@ -212,7 +223,8 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
               "00010,JOS\xC3\x89 P\xC3\x89REZ,1070,20000.00,30000.00,10000.00,0,Reindexar\n"
               "00010,JOS\xC3\x89 P\xC3\x89REZ,1071,7500.00,7500.01,0.01,1,"
               "Reindexar + Corregir Tabla\n"
-              "00011,\"GARC\xC3\x8D" "A, \"\"EL MONO\"\"\",1080,1234.50,1234.50,0.00,3,"
+              "00011,\"GARC\xC3\x8D"
+              "A, \"\"EL MONO\"\"\",1080,1234.50,1234.50,0.00,3,"
               "Corregir Tabla\n");
 }
 

@@ -54,18 +54,20 @@ inline std::vector<demo::Row> AppliedDocuments(demo::Transaction& transaction, i
 inline void Reindex(const std::string& path, const std::string& member, int32_t loan) {
     demo::Attachment attachment(path);
     demo::Transaction transaction(attachment);
-    const demo::Row head = demo::SelectRows(
-        transaction,
-        "select fecha, valor, registro_no, tipo from solicitudpres where socio = ? and "
-        "no_documento = ?",
-        {member, loan})
-                               .at(0);
+    const demo::Row head =
+        demo::SelectRows(
+            transaction,
+            "select fecha, valor, registro_no, tipo from solicitudpres where socio = ? and "
+            "no_documento = ?",
+            {member, loan})
+            .at(0);
     const int32_t type = demo::AsInt(head[3]) >= 1 ? static_cast<int32_t>(demo::AsInt(head[3])) : 2;
     demo::Statement(transaction, "delete from cxctrx where cliente = ? and aplica = ?")
         .Execute({member, loan});
-    demo::Statement insert(transaction,
-                           "insert into cxctrx(cliente,tipo_doc,documento,fecha,aplica,valor,"
-                           "fechavenc,cuota,registrono,interes,tipo) values (?,?,?,?,?,?,?,?,?,?,?)");
+    demo::Statement insert(
+        transaction,
+        "insert into cxctrx(cliente,tipo_doc,documento,fecha,aplica,valor,"
+        "fechavenc,cuota,registrono,interes,tipo) values (?,?,?,?,?,?,?,?,?,?,?)");
     const int32_t registro = static_cast<int32_t>(demo::AsInt(head[2]));
     insert.Execute({member, std::string("F"), loan, head[0], loan, demo::AsDouble(head[1]), head[0],
                     int32_t{0}, registro, 0.0, type});
@@ -73,8 +75,8 @@ inline void Reindex(const std::string& path, const std::string& member, int32_t 
         if (demo::AsText(row[0]) == "P") continue;
         insert.Execute({member, demo::AsText(row[0]), static_cast<int32_t>(demo::AsInt(row[1])),
                         row[2], loan, demo::AsDouble(row[4]), head[0],
-                        static_cast<int32_t>(demo::AsInt(row[3])), registro,
-                        demo::AsDouble(row[5]), type});
+                        static_cast<int32_t>(demo::AsInt(row[3])), registro, demo::AsDouble(row[5]),
+                        type});
     }
     transaction.Commit();
 }
@@ -96,8 +98,9 @@ inline void CorrectSchedule(const std::string& path, int32_t loan) {
         if (demo::AsText(row[0]) == "P") continue;
         add.Execute({demo::IsNull(row[4]) ? 0.0 : -demo::AsDouble(row[4]),
                      demo::IsNull(row[5]) ? 0.0 : -demo::AsDouble(row[5]), loan,
-                     demo::IsNull(row[3]) ? demo::Value(demo::kNull)
-                                          : demo::Value(static_cast<int32_t>(demo::AsInt(row[3])))});
+                     demo::IsNull(row[3])
+                         ? demo::Value(demo::kNull)
+                         : demo::Value(static_cast<int32_t>(demo::AsInt(row[3])))});
     }
     transaction.Commit();
 }

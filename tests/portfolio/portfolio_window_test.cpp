@@ -19,7 +19,7 @@
 namespace {
 
 class PortfolioWindowTest : public WindowTest {
-protected:
+  protected:
     // Every line the commands write, parsed.
     std::vector<QJsonObject> Objects(std::initializer_list<std::string> commands) {
         std::vector<QJsonObject> out;
@@ -71,12 +71,10 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
     const QJsonObject list = out[0]["portfolio"].toObject();
     EXPECT_TRUE(list["finished"].toBool());
     ASSERT_EQ(RowCount(list), 4);
-    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"00002", Row(list, 0)[1], "1010",
-                                                      "12,000.00", "12,000.00", "0.00", "2",
-                                                      "Corregir Tabla"}));
-    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{"00010", Row(list, 1)[1], "1070",
-                                                      "20,000.00", "30,000.00", "10,000.00", "0",
-                                                      "Reindexar"}));
+    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"00002", Row(list, 0)[1], "1010", "12,000.00",
+                                                      "12,000.00", "0.00", "2", "Corregir Tabla"}));
+    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{"00010", Row(list, 1)[1], "1070", "20,000.00",
+                                                      "30,000.00", "10,000.00", "0", "Reindexar"}));
     EXPECT_EQ(Row(list, 2)[2], "1071");
     EXPECT_EQ(Row(list, 3)[5], "-3,000.00");
     EXPECT_EQ(Text(list["totals"]),
@@ -95,8 +93,8 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
 
 TEST_F(PortfolioWindowTest, ListSortsByAnyColumnAndEnterTakesTheCurrentRow) {
     Start();
-    const std::vector<QJsonObject> out = Objects({"portfolio", "sort 5 desc", "dump", "sort 6",
-                                                  "dump", "enter"});
+    const std::vector<QJsonObject> out =
+        Objects({"portfolio", "sort 5 desc", "dump", "sort 6", "dump", "enter"});
     ASSERT_EQ(out.size(), 4u);
     auto loans_in_order = [](const QJsonObject& object) {
         std::vector<std::string> loans;
@@ -157,7 +155,8 @@ TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
     EXPECT_GT(picked, 20);
     const auto flagged = result.Flagged();
     EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.reindex; }));
-    EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.fix_schedule; }));
+    EXPECT_TRUE(
+        std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.fix_schedule; }));
 }
 
 }  // namespace

@@ -49,14 +49,19 @@ TEST(RepairJournal, RecordIsOneLineOfJsonWithEveryField) {
 TEST(RepairJournal, RolledBackRecordCarriesTheServersMessageEscaped) {
     portfolio::RepairRecord r = Done();
     r.repair = "Corregir Tabla";
-    r.member = "N\xDA\xD1" "EZ";
+    r.member =
+        "N\xDA\xD1"
+        "EZ";
     r.rolled_back = true;
     r.message = "lock conflict on \"RENGLONES\"\rdeadlock\\";
     r.rows_deleted = 0;
     r.rows_inserted = 0;
     r.rows_updated = 12;
     const std::string line = portfolio::JournalLine(r);
-    EXPECT_NE(line.find("\"member\":\"N\xC3\x9A\xC3\x91" "EZ\""), std::string::npos) << line;
+    EXPECT_NE(line.find("\"member\":\"N\xC3\x9A\xC3\x91"
+                        "EZ\""),
+              std::string::npos)
+        << line;
     EXPECT_NE(line.find("\"outcome\":\"rolled back\",\"message\":\"lock conflict on "
                         "\\\"RENGLONES\\\"\\u000ddeadlock\\\\\""),
               std::string::npos)
@@ -73,8 +78,8 @@ TEST(RepairJournal, AppendsOneLinePerRecordToAPrivateFileInANewFolder) {
     portfolio::RepairRecord second = Done();
     second.loan = 1071;
     portfolio::AppendToJournal(second, path);
-    EXPECT_EQ(ReadAll(path), portfolio::JournalLine(Done()) + "\n" +
-                                 portfolio::JournalLine(second) + "\n");
+    EXPECT_EQ(ReadAll(path),
+              portfolio::JournalLine(Done()) + "\n" + portfolio::JournalLine(second) + "\n");
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -102,7 +107,8 @@ TEST(RepairJournal, LivesInTheUsersDataDirectory) {
     EXPECT_EQ(portfolio::JournalPath(), "/datos/ana/analisis-socios/reparaciones.jsonl");
     unsetenv("XDG_DATA_HOME");
     setenv("HOME", "/home/ana", 1);
-    EXPECT_EQ(portfolio::JournalPath(), "/home/ana/.local/share/analisis-socios/reparaciones.jsonl");
+    EXPECT_EQ(portfolio::JournalPath(),
+              "/home/ana/.local/share/analisis-socios/reparaciones.jsonl");
     setenv("HOME", saved_home.c_str(), 1);
     if (old_data) setenv("XDG_DATA_HOME", saved_data.c_str(), 1);
     EXPECT_FALSE(portfolio::CurrentUser().empty());

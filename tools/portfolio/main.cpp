@@ -27,7 +27,7 @@ constexpr const char* kUsage =
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
-public:
+  public:
     explicit ProgressBar(bool shown) : shown_(shown) {}
     ~ProgressBar() { Finish(); }
     bool Update(double done) {
@@ -48,7 +48,7 @@ public:
         shown_ = false;
     }
 
-private:
+  private:
     bool shown_;
     int last_ = -1;
 };
