@@ -91,6 +91,9 @@ public:
     double balancecxc(int prestamo);
     void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
                                ui::TColumn& column, ui::TGridDrawState state);
+    // F2: the portfolio check; the loan chosen there becomes current.
+    void RevisionCartera();
+    void MakeLoanCurrent(int prestamo);
 
     // Installed by the shell: the first-show and key-preview handlers.
     std::function<void()> OnFormShow;
@@ -108,6 +111,7 @@ protected:
 private:
     void CreateControls();
     void CreateGrids();
+    void CreatePortfolioShortcut();
     void ConfigureDatabase();
     void ClearLoanDetails();
     void UpdateMessages();

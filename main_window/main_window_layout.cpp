@@ -60,6 +60,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     ConfigureDatabase();
     CreateControls();
     CreateGrids();
+    CreatePortfolioShortcut();
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
 }
@@ -101,7 +102,9 @@ void TFmain::CreateControls() {
     edsocio = new TEdit(this);
     edsocio->setObjectName("edsocio");
     edsocio->setGeometry(56, 22, 73, 21);
-    edsocio->setToolTip("Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre");
+    edsocio->setToolTip(
+        "Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre\n"
+        "F2: Revision de cartera");
     edsocio->OnExit = [this] { ui::Guard([this] { edsocioExit(); }); };
     edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
 

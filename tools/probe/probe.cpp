@@ -6,12 +6,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include "customer_search/customer_search_dialog.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
+#include "portfolio/portfolio_dialog.h"
 #include "ui/latin1_text.h"
 #include "ui/modal_result.h"
 
@@ -176,6 +179,8 @@ void Probe::Execute(const std::string& line) {
         Settle();
     } else if (command == "search") {
         Search();
+    } else if (command == "portfolio") {
+        Portfolio();
     } else if (command == "shot") {  // not part of the test protocol: a picture for a report
         Settle();
         if (!window_.grab().save(QString::fromUtf8(rest.c_str()), "PNG")) {
@@ -183,6 +188,8 @@ void Probe::Execute(const std::string& line) {
         }
     } else if (command == "find" || command == "pick" || command == "leave") {
         Error("the search dialog is not open");
+    } else if (command == "choose" || command == "export" || command == "sort") {
+        Error("the portfolio dialog is not open");
     } else {
         Error("unknown command: " + line);
     }
@@ -271,6 +278,115 @@ bool Probe::ExecuteInDialog(customer_search::TFclientes& dialog, const std::stri
         Error("the search dialog is open: use find, pick, leave, answer or dump");
     } else {
         Error("unknown command: " + line);
+    }
+    return true;
+}
+
+namespace {
+// The portfolio dialog's list as it shows it, its totals line and state.
+QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
+    QJsonObject out;
+    QJsonArray titles;
+    for (int column = 0; column < dialog.gridcartera->columnCount(); ++column) {
+        titles.append(dialog.gridcartera->horizontalHeaderItem(column)->text());
+    }
+    out["titles"] = titles;
+    QJsonArray rows;
+    for (int row = 0; row < dialog.gridcartera->rowCount(); ++row) {
+        QJsonArray cells;
+        for (int column = 0; column < dialog.gridcartera->columnCount(); ++column) {
+            cells.append(dialog.gridcartera->item(row, column)->text());
+        }
+        rows.append(cells);
+    }
+    out["rows"] = rows;
+    out["totals"] = dialog.lbtotales->text();
+    out["finished"] = dialog.Finished();
+    return out;
+}
+}  // namespace
+
+// Presses F2; the modal dialog's loop waits for the check to end, writes
+// its list, then runs the next commands until one of them closes it.
+void Probe::Portfolio() {
+    QTimer::singleShot(0, [this] {
+        auto* dialog = portfolio::Fcartera;
+        if (dialog == nullptr) return Error("the portfolio dialog did not open");
+        for (int waited = 0; !dialog->Finished() && waited < 600000; waited += 10) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(10);
+        }
+        Settle();
+        QJsonObject out;
+        out["portfolio"] = PortfolioState(*dialog);
+        sink_(Compact(out));
+        std::string line;
+        while (!quit_ && dialog->isVisible() && source_(line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.empty()) continue;
+            if (!ExecuteInPortfolio(*dialog, line)) break;
+        }
+        if (dialog->isVisible()) {
+            dialog->reject();
+            quit_ = true;
+        }
+    });
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &window_;
+    QTest::keyClick(focus, Qt::Key_F2);
+    Settle();
+}
+
+bool Probe::ExecuteInPortfolio(portfolio::TFcartera& dialog, const std::string& line) {
+    const size_t blank = line.find(' ');
+    const std::string command = line.substr(0, blank);
+    const std::string rest = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    if (command == "dump") {
+        Settle();
+        QJsonObject out;
+        out["portfolio"] = PortfolioState(dialog);
+        out["messages"] = TakeMessages(responder_);
+        sink_(Compact(out));
+    } else if (command == "choose") {
+        long row = 0;
+        if (!ReadRow(rest, row) || row >= dialog.gridcartera->rowCount()) {
+            Error("choose needs a row of the list: " + rest);
+            return true;
+        }
+        // A double click on the row, as the analyst takes it.
+        QTableWidgetItem* item = dialog.gridcartera->item(static_cast<int>(row), 0);
+        dialog.gridcartera->scrollToItem(item);
+        const QPoint point = dialog.gridcartera->visualItemRect(item).center();
+        QTest::mouseClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
+        QTest::mouseDClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
+        Settle();
+    } else if (command == "sort") {
+        long column = 0;
+        const size_t space = rest.find(' ');
+        const std::string order = space == std::string::npos ? "asc" : rest.substr(space + 1);
+        if (!ReadRow(rest.substr(0, space), column) || column >= dialog.gridcartera->columnCount()) {
+            Error("sort needs a column number: " + rest);
+            return true;
+        }
+        dialog.gridcartera->sortByColumn(static_cast<int>(column),
+                                         order == "desc" ? Qt::DescendingOrder : Qt::AscendingOrder);
+        Settle();
+    } else if (command == "enter") {
+        dialog.gridcartera->setFocus();
+        QTest::keyClick(dialog.gridcartera, Qt::Key_Return);
+        Settle();
+    } else if (command == "export") {
+        if (!dialog.ExportTo(rest)) Error("could not write " + rest);
+    } else if (command == "leave") {
+        QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+        Settle();
+    } else if (command == "answer") {
+        Execute(line);
+    } else if (command == "quit") {
+        dialog.reject();
+        quit_ = true;
+        return false;
+    } else {
+        Error("the portfolio dialog is open: use choose, enter, sort, export, leave or dump");
     }
     return true;
 }

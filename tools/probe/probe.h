@@ -13,6 +13,9 @@ class TFmain;
 namespace customer_search {
 class TFclientes;
 }
+namespace portfolio {
+class TFcartera;
+}
 
 namespace probe {
 
@@ -44,6 +47,8 @@ private:
     void Execute(const std::string& line);
     void Search();
     bool ExecuteInDialog(customer_search::TFclientes& dialog, const std::string& line);
+    void Portfolio();
+    bool ExecuteInPortfolio(portfolio::TFcartera& dialog, const std::string& line);
     QJsonObject Dump();
     void Error(const std::string& text);
     void Settle();

@@ -1,0 +1,420 @@
+#include "portfolio/portfolio_check.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <map>
+#include <memory>
+#include <thread>
+#include <unordered_map>
+
+#include "db/ib_database.h"
+#include "db/ib_query.h"
+#include "db/ib_transaction.h"
+#include "formats/amount_format.h"
+
+namespace portfolio {
+namespace {
+
+// The window's applied-documents union, for every loan numbered from :desde
+// to :hasta, with the loan as an extra column. Each branch is told apart by
+// its own number (P 1, R 2, C 3, D 4, N 5, M 6) where the window has a
+// letter, so the union drops exactly the duplicates the window's union drops
+// for one loan, and the server compares numbers rather than texts.
+std::string DocumentsUnion(bool with_plan) {
+    std::string sql;
+    if (with_plan) {
+        sql +=
+            "select 1 tipo,ren_prestamono prestamo,ren_prestamono documento,"
+            "ren_fechavence fecha,ren_cuotano cuota,ren_cuotacapital capital,"
+            "ren_cuotainteres interes from RENGLONES "
+            "where ren_prestamono between :desde and :hasta union ";
+    }
+    sql +=
+        "select 2 tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
+        "-pagocapital capital,-pagointeres interes"
+        " from INGRESOSDET where prestamo between :desde and :hasta"
+        " union select 3,prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
+        " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"C\""
+        " union select 4,prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
+        " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"D\""
+        " union select 5,prestamo_no,numero,fecha,cuota_no,-valor,-interes"
+        " from NOMINA where prestamo_no between :desde and :hasta and estatus = \"A\""
+        " union select 6,aplica,documento,fecha,serviciono,-capital,-interes"
+        " from COMPENSACIONDET where aplica between :desde and :hasta";
+    return sql;
+}
+
+std::string KindSum(int kind) {
+    return "sum(iif(d.tipo = " + std::to_string(kind) + ", d.capital, 0))";
+}
+
+// Per loan, the capital of its applied documents summed by kind, in the
+// window's order of kinds.
+std::string DocumentSumsStatement() {
+    std::string sql = "select d.prestamo";
+    for (int kind = 1; kind <= 6; ++kind) sql += "," + KindSum(kind);
+    return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
+}
+
+// Per instalment of a schedule (loan and instalment number), the paid
+// amounts it holds (lowest and highest, should a number be repeated) and
+// what the correction would write there: the documents' amounts negated,
+// a missing amount as 0, added up; nothing applied gives 0. Only the
+// instalments whose figures are not equal come back: whether they also
+// show differently is decided on their texts, here, not by the server's
+// rounding.
+std::string InstalmentsStatement() {
+    const std::string capital = "coalesce(sum(g.capital), 0)";
+    const std::string interest = "coalesce(sum(g.interes), 0)";
+    return "select g.prestamo,g.cuota,min(g.pagado_capital),max(g.pagado_capital),"
+           "min(g.pagado_interes),max(g.pagado_interes)," +
+           capital + "," + interest +
+           " from (select ren_prestamono prestamo,ren_cuotano cuota,1 filas,"
+           "coalesce(ren_pagadocapital, 0) pagado_capital,"
+           "coalesce(ren_pagadointeres, 0) pagado_interes,"
+           "cast(null as double precision) capital,cast(null as double precision) interes"
+           " from RENGLONES where ren_prestamono between :desde and :hasta"
+           " union all select a.prestamo,a.cuota,0,cast(null as double precision),"
+           "cast(null as double precision),coalesce(-a.capital, 0),coalesce(-a.interes, 0)"
+           " from (" +
+           DocumentsUnion(false) +
+           ") a where a.cuota is not null) g"
+           " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (min(g.pagado_capital) <> " +
+           capital + " or max(g.pagado_capital) <> " + capital + " or min(g.pagado_interes) <> " +
+           interest + " or max(g.pagado_interes) <> " + interest + ")";
+}
+
+// The listed loans with their member's name and receivable balance, found
+// the way the window finds them.
+constexpr const char* kListedLoansStatement =
+    "select s.socio,c.clt_nombresyapellidos,s.no_documento,"
+    "(select sum(x.valor) from CXCTRX x where x.cliente = s.socio and x.aplica = s.no_documento)"
+    " from SOLICITUDPRES s join CLIENTES c on c.clt_codigo = s.socio"
+    " where s.estatus in (\"A\",\"L\") and s.no_documento between :desde and :hasta";
+
+// The numbers of the listed loans, in order, to cut the rounds at.
+constexpr const char* kLoanNumbersStatement =
+    "select no_documento from SOLICITUDPRES"
+    " where estatus in (\"A\",\"L\") and no_documento > 0 order by no_documento";
+
+// The server compares codes ignoring trailing blanks; so do we.
+std::string CodeKey(const std::string& code) {
+    return code.substr(0, code.find_last_not_of(' ') + 1);
+}
+
+std::string Amount(long double value) {
+    return formats::FormatFloat(formats::kAmountPattern, value);
+}
+
+void Prepare(db::TIBQuery& query, db::TIBDatabase& database, db::TIBTransaction& transaction,
+             const std::string& text) {
+    query.SetDatabase(&database);
+    query.SetTransaction(&transaction);
+    query.SQL().Clear();
+    query.SQL().Add(text);
+    query.Prepare();
+}
+
+void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
+    query.Close();
+    query.ParamNamed("desde").SetInteger(from);
+    query.ParamNamed("hasta").SetInteger(to);
+    query.Open();
+}
+
+struct Sums {
+    double kind[6] = {0, 0, 0, 0, 0, 0};  // P R C D N M
+};
+
+// Fills the checks of the loans numbered from..to.
+void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& instalments,
+                int32_t from, int32_t to, std::vector<LoanCheck>& out) {
+    std::unordered_map<int32_t, Sums> sums;
+    OpenRange(documents, from, to);
+    while (!documents.AtEnd()) {
+        Sums& s = sums[documents.Field(0).GetInteger()];
+        for (int k = 0; k < 6; ++k) s.kind[k] = documents.Field(k + 1).GetFloat();
+        documents.Next();
+    }
+    documents.Close();
+
+    std::unordered_map<int32_t, int> differing;
+    OpenRange(instalments, from, to);
+    while (!instalments.AtEnd()) {
+        const std::string capital = Amount(instalments.Field(6).GetFloat());
+        const std::string interest = Amount(instalments.Field(7).GetFloat());
+        if (Amount(instalments.Field(2).GetFloat()) != capital ||
+            Amount(instalments.Field(3).GetFloat()) != capital ||
+            Amount(instalments.Field(4).GetFloat()) != interest ||
+            Amount(instalments.Field(5).GetFloat()) != interest) {
+            ++differing[instalments.Field(0).GetInteger()];
+        }
+        instalments.Next();
+    }
+    instalments.Close();
+
+    // A loan listed twice for one member is one loan of the window's list.
+    std::map<std::pair<std::string, int32_t>, bool> seen;
+    OpenRange(loans, from, to);
+    while (!loans.AtEnd()) {
+        LoanCheck check;
+        check.member = loans.Field(0).GetString();
+        check.loan = loans.Field(2).GetInteger();
+        if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
+            check.name = loans.Field(1).GetString();
+            check.receivable_balance = loans.Field(3).GetFloat();
+            // Added in the window's order, in extended precision.
+            const Sums& s = sums[check.loan];
+            long double balance = 0;
+            for (double kind : s.kind) balance += kind;
+            check.documents_balance = balance;
+            const auto found = differing.find(check.loan);
+            check.differing_instalments = found == differing.end() ? 0 : found->second;
+            check.reindex = Amount(check.documents_balance) != Amount(check.receivable_balance);
+            check.fix_schedule = check.differing_instalments > 0;
+            out.push_back(std::move(check));
+        }
+        loans.Next();
+    }
+    loans.Close();
+}
+
+}  // namespace
+
+CheckStatements Statements() {
+    return {kLoanNumbersStatement, kListedLoansStatement, DocumentSumsStatement(),
+            InstalmentsStatement()};
+}
+
+std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
+                                                int loans_per_round) {
+    // Cut at every so many distinct numbers, not at equal widths: numbering
+    // series with gaps between them still give rounds of the same size.
+    std::vector<int32_t> distinct(numbers);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    const size_t per_round = static_cast<size_t>(std::max(1, loans_per_round));
+    std::vector<std::pair<int32_t, int32_t>> rounds;
+    for (size_t first = 0; first < distinct.size(); first += per_round) {
+        const size_t next = first + per_round;
+        rounds.emplace_back(distinct[first],
+                            next < distinct.size() ? distinct[next] - 1 : distinct.back());
+    }
+    return rounds;
+}
+
+std::vector<LoanCheck> CheckResult::Flagged() const {
+    std::vector<LoanCheck> flagged;
+    for (const LoanCheck& loan : loans) {
+        if (loan.Flagged()) flagged.push_back(loan);
+    }
+    return flagged;
+}
+
+namespace {
+
+// One connection's share of the rounds, in a read-only read-committed
+// transaction of its own: committed data as each statement finds it, never
+// a lock wait, and nothing the check could write by mistake.
+class RoundRunner {
+  public:
+    explicit RoundRunner(db::TIBDatabase& database) : database_(database) {
+        transaction_.SetDefaultDatabase(&database);
+        transaction_.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
+    }
+    ~RoundRunner() {
+        try {
+            if (transaction_.Active()) transaction_.Rollback();
+        } catch (...) {
+            // Already failing or stopped; the connection goes with it.
+        }
+    }
+    db::TIBTransaction& Transaction() { return transaction_; }
+    void Run(int32_t from, int32_t to) {
+        if (!loans_.Prepared()) {
+            Prepare(loans_, database_, transaction_, kListedLoansStatement);
+            Prepare(documents_, database_, transaction_, DocumentSumsStatement());
+            Prepare(instalments_, database_, transaction_, InstalmentsStatement());
+        }
+        CheckRange(loans_, documents_, instalments_, from, to, checked_);
+    }
+    void Finish() {
+        if (transaction_.Active()) transaction_.Commit();
+    }
+    std::vector<LoanCheck>& Checked() { return checked_; }
+
+  private:
+    db::TIBDatabase& database_;
+    db::TIBTransaction transaction_{"PortfolioTransaction"};
+    db::TIBQuery loans_{"PortfolioLoans"};
+    db::TIBQuery documents_{"PortfolioDocuments"};
+    db::TIBQuery instalments_{"PortfolioInstalments"};
+    std::vector<LoanCheck> checked_;
+};
+
+void CopyConnectionSettings(const db::TIBDatabase& from, db::TIBDatabase& to) {
+    to.SetDatabaseName(from.DatabaseName());
+    std::vector<std::string> lines;
+    for (int i = 0; i < from.Params().Count(); ++i) lines.push_back(from.Params()[i]);
+    to.Params().Assign(std::move(lines));
+    to.SetLoginPrompt(from.LoginPrompt());
+    to.OnLogin = from.OnLogin;
+    to.SetSQLDialect(from.SQLDialect());
+}
+
+}  // namespace
+
+CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
+                     const CheckOptions& options) {
+    auto report = [&](double done) {
+        if (progress && !progress(done)) throw ECheckCancelled();
+    };
+    report(0);
+    if (!database.Connected()) database.Open();
+
+    std::vector<int32_t> numbers;
+    RoundRunner runner(database);
+    {
+        db::TIBQuery list("PortfolioLoanNumbers");
+        Prepare(list, database, runner.Transaction(), kLoanNumbersStatement);
+        list.Open();
+        for (; !list.AtEnd(); list.Next()) numbers.push_back(list.Field(0).GetInteger());
+        list.Close();
+    }
+    const std::vector<std::pair<int32_t, int32_t>> rounds =
+        Rounds(numbers, options.loans_per_round);
+
+    // Rounds are handed out one at a time to this thread and to helpers
+    // with connections of their own; progress is reported from here only.
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> finished{0};
+    std::atomic<bool> stop{false};
+    auto take_rounds = [&](RoundRunner& worker, bool reports) {
+        for (size_t round = next++; round < rounds.size() && !stop; round = next++) {
+            worker.Run(rounds[round].first, rounds[round].second);
+            ++finished;
+            if (reports) report(static_cast<double>(finished) / static_cast<double>(rounds.size()));
+        }
+    };
+    // The server works on rounds side by side while each connection waits
+    // for its results.
+    const int helpers = static_cast<int>(std::min<size_t>(
+                            static_cast<size_t>(std::max(1, options.connections)), rounds.size())) -
+                        1;
+    std::vector<std::unique_ptr<db::TIBDatabase>> connections;
+    std::vector<std::unique_ptr<RoundRunner>> workers;
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(helpers));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < helpers; ++i) {
+        connections.push_back(std::make_unique<db::TIBDatabase>("PortfolioDatabase"));
+        CopyConnectionSettings(database, *connections.back());
+        workers.push_back(std::make_unique<RoundRunner>(*connections.back()));
+    }
+    for (int i = 0; i < helpers; ++i) {
+        threads.emplace_back([&, i] {
+            try {
+                connections[static_cast<size_t>(i)]->Open();
+                take_rounds(*workers[static_cast<size_t>(i)], false);
+                workers[static_cast<size_t>(i)]->Finish();
+            } catch (...) {
+                failures[static_cast<size_t>(i)] = std::current_exception();
+                stop = true;
+            }
+        });
+    }
+    std::exception_ptr failure;
+    try {
+        take_rounds(runner, true);
+        runner.Finish();
+    } catch (...) {
+        failure = std::current_exception();
+        stop = true;
+    }
+    for (std::thread& thread : threads) thread.join();
+    CheckResult result;
+    result.loans = std::move(runner.Checked());
+    result.loans.reserve(numbers.size());
+    for (const auto& worker : workers) {
+        std::vector<LoanCheck>& more = worker->Checked();
+        result.loans.insert(result.loans.end(), std::make_move_iterator(more.begin()),
+                            std::make_move_iterator(more.end()));
+    }
+    // A helper's statements and transaction go before its connection.
+    workers.clear();
+    connections.clear();
+    if (failure) std::rethrow_exception(failure);
+    for (const std::exception_ptr& helper_failure : failures) {
+        if (helper_failure) std::rethrow_exception(helper_failure);
+    }
+    std::sort(result.loans.begin(), result.loans.end(), [](const LoanCheck& a, const LoanCheck& b) {
+        if (a.member != b.member) return a.member < b.member;
+        return a.loan < b.loan;
+    });
+    report(1);
+    return result;
+}
+
+std::string RepairName(const LoanCheck& loan) {
+    if (loan.reindex && loan.fix_schedule) return "Reindexar + Corregir Tabla";
+    if (loan.reindex) return "Reindexar";
+    if (loan.fix_schedule) return "Corregir Tabla";
+    return {};
+}
+
+std::string WindowAmount(long double value) {
+    return Amount(value);
+}
+
+long double Difference(const LoanCheck& loan) {
+    return static_cast<long double>(loan.receivable_balance) - loan.documents_balance;
+}
+
+std::string CsvAmount(long double value) {
+    static const formats::FormatSettings plain{};  // '.' decimals, ',' thousands
+    std::string text = formats::FormatFloat(formats::kAmountPattern, value, plain);
+    text.erase(std::remove(text.begin(), text.end(), ','), text.end());
+    return text;
+}
+
+namespace {
+
+std::string Utf8(const std::string& latin1) {
+    std::string out;
+    out.reserve(latin1.size());
+    for (const char ch : latin1) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Quoted only when it has to be: a comma, a quote or a line break.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char ch : text) {
+        if (ch == '"') quoted += '"';
+        quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans) {
+    out << kCsvHeader << '\n';
+    for (const LoanCheck& loan : loans) {
+        out << CsvField(Utf8(loan.member)) << ',' << CsvField(Utf8(loan.name)) << ',' << loan.loan
+            << ',' << CsvAmount(loan.documents_balance) << ',' << CsvAmount(loan.receivable_balance)
+            << ',' << CsvAmount(Difference(loan)) << ',' << loan.differing_instalments << ','
+            << RepairName(loan) << '\n';
+    }
+}
+
+}  // namespace portfolio

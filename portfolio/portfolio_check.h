@@ -1,0 +1,97 @@
+#pragma once
+
+// The portfolio check: every listed loan of every member (status "A" or "L",
+// numbered above 0, member on file), with the window's documents balance,
+// its receivable balance and the paid amounts the schedule correction would
+// write, worked out by the server in a few grouped statements. No Qt.
+
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/exception.h"
+
+namespace db {
+class TIBDatabase;
+}
+
+namespace portfolio {
+
+struct LoanCheck {
+    std::string member;  // code as the loan list holds it (ISO8859_1)
+    std::string name;    // CLIENTES.CLT_NOMBRESYAPELLIDOS (ISO8859_1)
+    int32_t loan = 0;
+    // The six per-kind sums added in the window's order, unrounded.
+    long double documents_balance = 0;
+    double receivable_balance = 0;
+    // Instalments whose paid capital or paid interest would change text.
+    int differing_instalments = 0;
+    bool reindex = false;       // the two balances format differently
+    bool fix_schedule = false;  // differing_instalments > 0
+
+    bool Flagged() const { return reindex || fix_schedule; }
+};
+
+struct CheckResult {
+    // Every listed loan, by member code (bytes) then loan number.
+    std::vector<LoanCheck> loans;
+    std::vector<LoanCheck> Flagged() const;
+};
+
+// Called between steps with the share done (0 to 1); returning false stops
+// the check, which then raises ECheckCancelled.
+using Progress = std::function<bool(double done)>;
+
+class ECheckCancelled : public runtime::EAbort {};
+
+// How the work is split: loans per round of statements (small enough for
+// the server to sort a round in memory), and connections working on rounds
+// side by side (the given one and helpers with the same settings).
+struct CheckOptions {
+    int loans_per_round = 10000;
+    int connections = 2;
+};
+
+// Runs the check on a configured connection (connected if it is not); each
+// connection reads in a read-only read-committed transaction of its own
+// that ends with the check.
+CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
+                     const CheckOptions& options = {});
+
+// The statements the check sends, as sent (for the benchmark's raw run):
+// the listed loans' numbers first, then three per round of loans, whose
+// markers :desde and :hasta take the round's first and last loan number.
+struct CheckStatements {
+    std::string numbers;
+    std::string loans;
+    std::string documents;
+    std::string instalments;
+};
+CheckStatements Statements();
+// The rounds (first and last loan number) that cover the given loan
+// numbers, each holding loans_per_round distinct numbers (the last fewer).
+std::vector<std::pair<int32_t, int32_t>> Rounds(
+    const std::vector<int32_t>& numbers, int loans_per_round = CheckOptions{}.loans_per_round);
+
+// --- texts ---
+
+// "Reindexar", "Corregir Tabla" or "Reindexar + Corregir Tabla".
+std::string RepairName(const LoanCheck& loan);
+// Amounts as the window shows them ("###,###,##0.00", the user's separators).
+std::string WindowAmount(long double value);
+// The receivable balance minus the documents balance, as the window's
+// mismatch message computes it.
+long double Difference(const LoanCheck& loan);
+// Two decimals, a period, no grouping, with the window's rounding.
+std::string CsvAmount(long double value);
+
+// The flagged loans as CSV (UTF-8, a header row, one row per loan in the
+// order given).
+inline constexpr const char* kCsvHeader =
+    "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion";
+void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans);
+
+}  // namespace portfolio

@@ -1,0 +1,280 @@
+#include "portfolio/portfolio_dialog.h"
+
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <fstream>
+
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "ui/dialog_responder.h"
+#include "ui/latin1_text.h"
+#include "ui/program_font.h"
+
+namespace portfolio {
+
+TFcartera* Fcartera = nullptr;
+
+namespace {
+
+constexpr int kIndexRole = Qt::UserRole + 1;  // position in the check's own order
+constexpr int kKeyRole = Qt::UserRole + 2;    // what the column sorts by
+
+// Sorts by the column's own key (numbers as numbers), equal keys in the
+// check's order, so a sorted list is always the same list.
+class Item : public QTableWidgetItem {
+  public:
+    Item(const QString& text, const QVariant& key, int index) : QTableWidgetItem(text) {
+        setData(kKeyRole, key);
+        setData(kIndexRole, index);
+        setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    }
+    bool operator<(const QTableWidgetItem& other) const override {
+        const QVariant a = data(kKeyRole);
+        const QVariant b = other.data(kKeyRole);
+        const int order = QVariant::compare(a, b) == QPartialOrdering::Less      ? -1
+                          : QVariant::compare(a, b) == QPartialOrdering::Greater ? 1
+                                                                                 : 0;
+        if (order != 0) return order < 0;
+        return data(kIndexRole).toInt() < other.data(kIndexRole).toInt();
+    }
+};
+
+const char* const kTitles[] = {"SOCIO",       "NOMBRE",     "PRESTAMO", "BALANCE DOCUMENTOS",
+                               "BALANCE CXC", "DIFERENCIA", "CUOTAS",   "REPARACION"};
+
+}  // namespace
+
+TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
+    : QDialog(parent), setup_(std::move(setup)) {
+    setObjectName("Fcartera");
+    setWindowTitle("Revision de cartera");
+    setFont(ui::ProgramFont());
+    resize(900, 480);
+
+    progreso = new QProgressBar(this);
+    progreso->setObjectName("progreso");
+    progreso->setRange(0, 1000);
+    progreso->setValue(0);
+    progreso->setTextVisible(true);
+
+    gridcartera = new QTableWidget(0, 8, this);
+    gridcartera->setObjectName("gridcartera");
+    QStringList titles;
+    for (const char* title : kTitles) titles << QString::fromLatin1(title);
+    gridcartera->setHorizontalHeaderLabels(titles);
+    gridcartera->setSelectionBehavior(QAbstractItemView::SelectRows);
+    gridcartera->setSelectionMode(QAbstractItemView::SingleSelection);
+    gridcartera->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gridcartera->verticalHeader()->setDefaultSectionSize(17);
+    gridcartera->horizontalHeader()->setStretchLastSection(true);
+    gridcartera->setColumnWidth(1, 220);
+    gridcartera->setToolTip("Doble Click o Enter: ver el prestamo en la ventana principal");
+    // Enter and double click both activate the current row.
+    connect(gridcartera, &QTableWidget::activated, this,
+            [this](const QModelIndex& index) { ChooseRow(index.row()); });
+    connect(gridcartera, &QTableWidget::doubleClicked, this,
+            [this](const QModelIndex& index) { ChooseRow(index.row()); });
+
+    lbtotales = new QLabel(this);
+    lbtotales->setObjectName("lbtotales");
+
+    btexportar = new QPushButton("&Exportar", this);
+    btexportar->setObjectName("btexportar");
+    btexportar->setToolTip("Guardar la lista como CSV");
+    btexportar->setEnabled(false);
+    btexportar->setAutoDefault(false);
+    connect(btexportar, &QPushButton::clicked, this, [this] { Export(); });
+    btcancelar = new QPushButton("&Cancelar", this);
+    btcancelar->setObjectName("btcancelar");
+    btcancelar->setAutoDefault(false);
+    connect(btcancelar, &QPushButton::clicked, this, [this] { reject(); });
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(lbtotales, 1);
+    buttons->addWidget(btexportar);
+    buttons->addWidget(btcancelar);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(progreso);
+    layout->addWidget(gridcartera, 1);
+    layout->addLayout(buttons);
+
+    poll_ = new QTimer(this);
+    poll_->setInterval(50);
+    connect(poll_, &QTimer::timeout, this, [this] { Poll(); });
+}
+
+TFcartera::~TFcartera() {
+    cancel_ = true;
+    Join();
+}
+
+void TFcartera::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!started_) Start();
+}
+
+void TFcartera::Start() {
+    if (started_) return;
+    started_ = true;
+    lbtotales->setText("Revisando cartera...");
+    // The worker owns its connection from start to end: nothing of the
+    // data layer is shared with the GUI thread.
+    worker_ = std::thread([this] {
+        std::unique_ptr<CheckResult> result;
+        std::string failure;
+        try {
+            db::TIBDatabase database("PortfolioDatabase");
+            db::TIBTransaction transaction("PortfolioDefault");
+            setup_(database, transaction);
+            result = std::make_unique<CheckResult>(RunCheck(database, [this](double done) {
+                permille_ = static_cast<int>(done * 1000);
+                return !cancel_.load();
+            }));
+        } catch (const ECheckCancelled&) {
+        } catch (const std::exception& error) {
+            failure = error.what();
+            if (failure.empty()) failure = "Error";
+        }
+        {
+            std::lock_guard lock(result_lock_);
+            result_ = std::move(result);
+            failure_ = failure;
+        }
+        done_ = true;
+    });
+    poll_->start();
+}
+
+void TFcartera::Join() {
+    if (worker_.joinable()) worker_.join();
+}
+
+void TFcartera::Poll() {
+    progreso->setValue(permille_.load());
+    if (!done_) return;
+    poll_->stop();
+    Join();
+    finished_ = true;
+    if (cancelled_) {
+        QDialog::reject();
+        return;
+    }
+    ShowResult();
+}
+
+void TFcartera::ShowResult() {
+    std::unique_ptr<CheckResult> result;
+    {
+        std::lock_guard lock(result_lock_);
+        result = std::move(result_);
+    }
+    btcancelar->setText("&Cerrar");
+    if (!result) {
+        lbtotales->setText(ui::ToQString("No se pudo revisar la cartera: " + failure_));
+        return;
+    }
+    progreso->setValue(1000);
+    checked_ = result->loans.size();
+    flagged_ = result->Flagged();
+    result.reset();
+
+    gridcartera->setSortingEnabled(false);
+    gridcartera->setRowCount(static_cast<int>(flagged_.size()));
+    int reindex = 0;
+    int fix = 0;
+    for (int row = 0; row < static_cast<int>(flagged_.size()); ++row) {
+        const LoanCheck& loan = flagged_[static_cast<size_t>(row)];
+        reindex += loan.reindex ? 1 : 0;
+        fix += loan.fix_schedule ? 1 : 0;
+        const long double difference = Difference(loan);
+        const QVariant cells[][2] = {
+            {ui::ToQString(loan.member), ui::ToQString(loan.member)},
+            {ui::ToQString(loan.name), ui::ToQString(loan.name)},
+            {QString::number(loan.loan), loan.loan},
+            {ui::ToQString(WindowAmount(loan.documents_balance)),
+             static_cast<double>(loan.documents_balance)},
+            {ui::ToQString(WindowAmount(loan.receivable_balance)), loan.receivable_balance},
+            {ui::ToQString(WindowAmount(difference)), static_cast<double>(difference)},
+            {QString::number(loan.differing_instalments), loan.differing_instalments},
+            {ui::ToQString(RepairName(loan)), ui::ToQString(RepairName(loan))},
+        };
+        for (int column = 0; column < 8; ++column) {
+            auto* item = new Item(cells[column][0].toString(), cells[column][1], row);
+            if (column != 1 && column != 7 && column != 0) {
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            }
+            gridcartera->setItem(row, column, item);
+        }
+    }
+    gridcartera->setSortingEnabled(true);
+    gridcartera->sortByColumn(0, Qt::AscendingOrder);
+    if (!flagged_.empty()) {
+        gridcartera->setCurrentCell(0, 0);
+        gridcartera->setFocus();
+    }
+    lbtotales->setText(QString("Prestamos revisados: %1   Con diferencias: %2   Reindexar: %3   "
+                               "Corregir Tabla: %4")
+                           .arg(checked_)
+                           .arg(flagged_.size())
+                           .arg(reindex)
+                           .arg(fix));
+    btexportar->setEnabled(true);
+}
+
+std::vector<LoanCheck> TFcartera::ShownRows() const {
+    std::vector<LoanCheck> rows;
+    for (int row = 0; row < gridcartera->rowCount(); ++row) {
+        const int index = gridcartera->item(row, 0)->data(kIndexRole).toInt();
+        rows.push_back(flagged_.at(static_cast<size_t>(index)));
+    }
+    return rows;
+}
+
+bool TFcartera::ChooseRow(int row) {
+    if (chosen_ || row < 0 || row >= gridcartera->rowCount()) return false;
+    const int index = gridcartera->item(row, 0)->data(kIndexRole).toInt();
+    const LoanCheck& loan = flagged_.at(static_cast<size_t>(index));
+    chosen_ = Choice{loan.member, loan.loan};
+    accept();
+    return true;
+}
+
+bool TFcartera::ExportTo(const std::string& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) WriteCsv(out, flagged_);
+    out.close();
+    if (!out) {
+        ui::ShowMessage("No se pudo escribir el archivo " + path);
+        return false;
+    }
+    return true;
+}
+
+void TFcartera::Export() {
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Exportar", "revision-cartera.csv", "CSV (*.csv)");
+    if (!path.isEmpty()) ExportTo(path.toLocal8Bit().toStdString());
+}
+
+// Cancel (or Escape, or the close box) while the check runs stops it at its
+// next step; the dialog closes once the worker has let go of its connection.
+void TFcartera::reject() {
+    if (worker_.joinable() && !done_) {
+        cancelled_ = true;
+        cancel_ = true;
+        btcancelar->setEnabled(false);
+        lbtotales->setText("Cancelando...");
+        return;
+    }
+    QDialog::reject();
+}
+
+}  // namespace portfolio

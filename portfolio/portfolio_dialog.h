@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QDialog>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "portfolio/portfolio_check.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace db {
+class TIBDatabase;
+class TIBTransaction;
+}  // namespace db
+
+namespace portfolio {
+
+// "Revision de cartera": runs the portfolio check on a connection of its
+// own off the GUI thread, then lists the flagged loans. Choosing a row
+// (double click or Enter) closes the dialog with that loan.
+class TFcartera : public QDialog {
+  public:
+    // Sets up a fresh connection the way the program connects.
+    using ConnectionSetup = std::function<void(db::TIBDatabase&, db::TIBTransaction&)>;
+
+    struct Choice {
+        std::string member;
+        int32_t loan = 0;
+    };
+
+    explicit TFcartera(ConnectionSetup setup, QWidget* parent = nullptr);
+    ~TFcartera() override;
+
+    // Starts the check (the dialog starts it itself when first shown).
+    void Start();
+    bool Running() const { return worker_.joinable(); }
+    bool Finished() const { return finished_; }
+    // The failure's message when the check failed, else empty.
+    const std::string& Failure() const { return failure_; }
+    // Flagged loans in the order the list shows them now.
+    std::vector<LoanCheck> ShownRows() const;
+    // Takes the row the list shows at `row`; false when there is none.
+    bool ChooseRow(int row);
+    const std::optional<Choice>& Chosen() const { return chosen_; }
+    // Writes the flagged loans as CSV; false (and a message) on failure.
+    bool ExportTo(const std::string& path);
+
+    QProgressBar* progreso;
+    QTableWidget* gridcartera;
+    QLabel* lbtotales;
+    QPushButton* btexportar;
+    QPushButton* btcancelar;
+
+    // Cancel, Escape or the close box: stops a running check first.
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void Poll();
+    void ShowResult();
+    void Export();
+    void Join();
+
+    ConnectionSetup setup_;
+    QTimer* poll_;
+    std::thread worker_;
+    std::atomic<int> permille_{0};
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> done_{false};
+    std::mutex result_lock_;
+    std::unique_ptr<CheckResult> result_;  // written by the worker before done_
+    std::string failure_;
+    bool cancelled_ = false;
+    bool started_ = false;
+    bool finished_ = false;
+    size_t checked_ = 0;
+    std::vector<LoanCheck> flagged_;
+    std::optional<Choice> chosen_;
+};
+
+// The dialog while it is shown, for the window test driver.
+extern TFcartera* Fcartera;
+
+}  // namespace portfolio

@@ -1,0 +1,106 @@
+// revision-cartera as a user runs it: exit codes, CSV on standard output or
+// in a file, messages on standard error.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "tests/portfolio/portfolio_support.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+struct ToolRun {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs the tool in `dir` with the given arguments (already quoted).
+ToolRun RunTool(const test_support::TempDir& dir, const std::string& arguments) {
+    const std::string out = dir.File("stdout.txt");
+    const std::string err = dir.File("stderr.txt");
+    const std::string command = "cd '" + dir.Path().string() + "' && '" COOP_REVISION_CARTERA "' " +
+                                arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    return run;
+}
+
+const char* const kDemoCsv =
+    "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion\n"
+    "00002,MAR\xC3\x8D"
+    "A ALTAGRACIA RODR\xC3\x8DGUEZ DE LA CRUZ,1010,12000.00,12000.00,0.00,2,"
+    "Corregir Tabla\n"
+    "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ "
+    "RAM\xC3\x8DREZ,1070,20000.00,30000.00,10000.00,0,Reindexar\n"
+    "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ,1071,7500.00,7500.01,0.01,0,Reindexar\n"
+    "00010,JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ,1073,3000.00,0.00,-3000.00,0,Reindexar\n";
+
+TEST(RevisionCartera, FlaggedLoansGoToStandardOutputWithExitCodeOne) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const ToolRun run = RunTool(dir, "'" + path + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, kDemoCsv);
+    // Not a terminal: no progress bar, only the closing count.
+    EXPECT_EQ(run.err, "50 prestamos revisados, 4 con diferencias\n") << run.err;
+}
+
+TEST(RevisionCartera, ReadsDbIniAndWritesTheFileNamedByCsv) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    std::ofstream(dir.File("db.ini"), std::ios::binary) << "[base]\n" << path << "\r\n";
+    const ToolRun run = RunTool(dir, "--csv lista.csv");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadAll(dir.File("lista.csv")), kDemoCsv);
+}
+
+TEST(RevisionCartera, BooksThatAgreeGiveTheHeaderAloneAndExitCodeZero) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    portfolio_test::CorrectSchedule(path, demo::kLoanAfterZero);
+    for (int32_t loan : {demo::kLoanMismatchMissingDocs, demo::kLoanMismatchOverHalfCent,
+                         demo::kLoanWithoutMovements}) {
+        portfolio_test::Reindex(path, demo::kMemberMismatch, loan);
+    }
+    const ToolRun run = RunTool(dir, "'" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(portfolio::kCsvHeader) + "\n");
+}
+
+TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
+    test_support::TempDir dir;
+    ToolRun run = RunTool(dir, "'" + dir.File("no-existe.fdb") + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("revision-cartera: ", 0), 0u) << run.err;
+
+    run = RunTool(dir, "");  // no db.ini here
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.err, "revision-cartera: db.ini: File not found\n");
+
+    run = RunTool(dir, "--desconocida");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos);
+
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    run = RunTool(dir, "--csv '" + dir.File("falta/lista.csv") + "' '" + path + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("falta/lista.csv"), std::string::npos) << run.err;
+}
+
+}  // namespace

@@ -1,0 +1,293 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "tests/portfolio/portfolio_support.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+using portfolio_test::Check;
+using portfolio_test::NewDemoDatabase;
+using portfolio_test::Summary;
+
+const std::vector<std::string> kDemoFlagged = {
+    "00002/1010 Corregir Tabla 2",  // schedule never updated: receipts 1 and 2
+    "00010/1070 Reindexar 0",       // ledger lacks a receipt and the payroll row
+    "00010/1071 Reindexar 0",       // 0.006 apart: 7,500.01 against 7,500.00
+    "00010/1073 Reindexar 0",       // no ledger rows at all
+};
+
+TEST(PortfolioCheck, DemoFlagsEveryMismatchedLoanWithItsRepairAndNothingElse) {
+    test_support::TempDir dir;
+    const portfolio::CheckResult result = Check(NewDemoDatabase(dir));
+    EXPECT_EQ(Summary(result.Flagged()), kDemoFlagged);
+
+    // Every catalogued loan the window lists, with the window's figures;
+    // closed, voided and unnumbered loans are not checked at all.
+    std::set<int32_t> unlisted = {demo::kLoanClosed,     demo::kLoanVoided,
+                                  demo::kLoanNumberZero, demo::kLoanNegativeNumber,
+                                  demo::kLoanClosedPaid, demo::kLoanVoidedNoDocs};
+    for (const demo::ExpectedLoan& expected : demo::kExpectedLoans) {
+        const auto found = std::find_if(result.loans.begin(), result.loans.end(),
+                                        [&](const auto& l) { return l.loan == expected.loan; });
+        if (unlisted.count(expected.loan) != 0) {
+            EXPECT_EQ(found, result.loans.end()) << expected.loan;
+            continue;
+        }
+        ASSERT_NE(found, result.loans.end()) << expected.loan;
+        EXPECT_EQ(found->member, expected.member);
+        EXPECT_EQ(portfolio::WindowAmount(found->documents_balance),
+                  portfolio::WindowAmount(expected.documents_balance))
+            << expected.loan;
+        EXPECT_EQ(portfolio::WindowAmount(found->receivable_balance),
+                  portfolio::WindowAmount(expected.receivable_balance))
+            << expected.loan;
+    }
+    EXPECT_EQ(std::find_if(result.loans.begin(), result.loans.end(),
+                           [](const auto& l) { return l.member == demo::kMemberActive; })
+                  ->name,
+              demo::kMemberActiveName);
+    // Ordered by member code, then loan number.
+    for (size_t i = 1; i < result.loans.size(); ++i) {
+        const auto& a = result.loans[i - 1];
+        const auto& b = result.loans[i];
+        EXPECT_TRUE(a.member < b.member || (a.member == b.member && a.loan < b.loan)) << i;
+    }
+}
+
+TEST(PortfolioCheck, DisagreementsMadeOnPurposeAreFoundExactly) {
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    test_support::RawConnection raw(path);
+    // A cent more paid capital on one instalment: the correction would change it.
+    raw.Execute(
+        "update renglones set ren_pagadocapital = ren_pagadocapital + 0.01 "
+        "where ren_prestamono = 1001 and ren_cuotano = 3");
+    // 0.004 more paid interest still shows the same amount; 0.006 does not.
+    raw.Execute(
+        "update renglones set ren_pagadointeres = ren_pagadointeres + 0.004 "
+        "where ren_prestamono = 1002 and ren_cuotano = 1");
+    raw.Execute(
+        "update renglones set ren_pagadointeres = ren_pagadointeres + 0.006 "
+        "where ren_prestamono = 1020 and ren_cuotano = 1");
+    // Ledger without its opening row and a schedule wiped: both repairs.
+    raw.Execute("delete from cxctrx where aplica = 1060 and tipo_doc = 'F'");
+    raw.Execute(
+        "update renglones set ren_pagadocapital = null, ren_pagadointeres = 0 "
+        "where ren_prestamono = 1060");
+    // A receipt for an instalment the schedule lacks moves the balance only.
+    raw.Execute(
+        "insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo) values (70001, '2024-05-02', 99, 100, 5, 1040)");
+    // A third copy of the receipt captured twice still counts once.
+    raw.Execute(
+        "insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo) select first 1 recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo from ingresosdet where recibo = 60010");
+    // A note of kind "CD" is both a credit and a debit: it cancels out.
+    raw.Execute(
+        "insert into ccnotasdet (documento, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo, tipo_doc) values (70002, '2024-05-02', 1, 300, 30, 1090, 'CD')");
+    // A closed loan's ledger disagreeing is nobody's business here.
+    raw.Execute("delete from cxctrx where aplica = 1003");
+    // A loan of a member who is not on file cannot be looked up.
+    raw.Execute(
+        "insert into solicitudpres (registro_no, socio, estatus, no_documento, fecha, "
+        "valor) values (99001, '99999', 'A', 5000, '2024-01-02', 1000)");
+
+    EXPECT_EQ(Summary(Check(path).Flagged()), (std::vector<std::string>{
+                                                  "00001/1001 Corregir Tabla 1",
+                                                  "00002/1010 Corregir Tabla 2",
+                                                  "00003/1020 Corregir Tabla 1",
+                                                  "00005/1040 Reindexar 0",
+                                                  "00009/1060 Reindexar + Corregir Tabla 1",
+                                                  "00010/1070 Reindexar 0",
+                                                  "00010/1071 Reindexar 0",
+                                                  "00010/1073 Reindexar 0",
+                                              }));
+}
+
+TEST(PortfolioCheck, NamedRepairTakesTheLoanOffTheList) {
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    {
+        test_support::RawConnection raw(path);
+        raw.Execute("delete from cxctrx where aplica = 1060 and tipo_doc = 'F'");
+        raw.Execute("update renglones set ren_pagadocapital = 0 where ren_prestamono = 1060");
+    }
+    ASSERT_EQ(Summary(Check(path).Flagged()).size(), kDemoFlagged.size() + 1);
+
+    portfolio_test::CorrectSchedule(path, demo::kLoanAfterZero);
+    portfolio_test::Reindex(path, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    EXPECT_EQ(Summary(Check(path).Flagged()),
+              (std::vector<std::string>{"00009/1060 Reindexar + Corregir Tabla 1",
+                                        "00010/1071 Reindexar 0", "00010/1073 Reindexar 0"}));
+
+    // One of the two repairs leaves the other still named.
+    portfolio_test::Reindex(path, demo::kMemberUnknownEmployer, demo::kLoanUnknownEmployer);
+    portfolio_test::Reindex(path, demo::kMemberMismatch, demo::kLoanMismatchOverHalfCent);
+    portfolio_test::Reindex(path, demo::kMemberMismatch, demo::kLoanWithoutMovements);
+    EXPECT_EQ(Summary(Check(path).Flagged()),
+              (std::vector<std::string>{"00009/1060 Corregir Tabla 1"}));
+    portfolio_test::CorrectSchedule(path, demo::kLoanUnknownEmployer);
+    EXPECT_TRUE(Check(path).Flagged().empty());
+}
+
+TEST(PortfolioCheck, ProgressRunsToTheEndAndCanStopTheCheck) {
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    main_window::ConfigureProgramConnection(database, transaction, path);
+    std::vector<double> seen;
+    portfolio::RunCheck(database, [&](double done) {
+        seen.push_back(done);
+        return true;
+    });
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen.front(), 0.0);
+    EXPECT_EQ(seen.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+
+    EXPECT_THROW(portfolio::RunCheck(database, [](double done) { return done < 0.5; }),
+                 portfolio::ECheckCancelled);
+    // The stopped check left the connection usable and nothing open.
+    EXPECT_TRUE(database.Connected());
+    EXPECT_EQ(Summary(portfolio::RunCheck(database).Flagged()), kDemoFlagged);
+}
+
+TEST(PortfolioCheck, ServerRouteFindsTheSameList) {
+    if (test_support::ServerHost().empty())
+        GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    std::filesystem::permissions(dir.Path(), std::filesystem::perms::all,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(path, std::filesystem::perms::all,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(
+        Summary(Check(test_support::DatabaseName(test_support::Route::kServer, path)).Flagged()),
+        kDemoFlagged);
+}
+
+TEST(PortfolioCsv, AmountsHaveTwoDecimalsAPeriodAndNoGrouping) {
+    const struct {
+        long double value;
+        const char* text;
+    } rows[] = {
+        {0, "0.00"},
+        {1234567.891L, "1234567.89"},
+        {-10000, "-10000.00"},
+        {-0.004L, "0.00"},  // rounds to zero: no minus sign, like the window
+        {7500.006L, "7500.01"},
+        {4000.003L, "4000.00"},
+        {2500000, "2500000.00"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(portfolio::CsvAmount(row.value), row.text) << row.text;
+}
+
+TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
+    portfolio::LoanCheck plain;
+    plain.member = "00010";
+    plain.name = "JOS\xC9 P\xC9REZ";
+    plain.loan = 1070;
+    plain.documents_balance = 20000;
+    plain.receivable_balance = 30000;
+    plain.reindex = true;
+    portfolio::LoanCheck quoted = plain;
+    quoted.member = "00011";
+    quoted.name =
+        "GARC\xCD"
+        "A, \"EL MONO\"";
+    quoted.loan = 1080;
+    quoted.documents_balance = 1234.5;
+    quoted.receivable_balance = 1234.5;
+    quoted.reindex = false;
+    quoted.fix_schedule = true;
+    quoted.differing_instalments = 3;
+    portfolio::LoanCheck both = plain;
+    both.loan = 1071;
+    both.documents_balance = 7500;
+    both.receivable_balance = 7500.006;
+    both.fix_schedule = true;
+    both.differing_instalments = 1;
+
+    std::ostringstream out;
+    portfolio::WriteCsv(out, {plain, both, quoted});
+    EXPECT_EQ(out.str(),
+              "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,"
+              "reparacion\n"
+              "00010,JOS\xC3\x89 P\xC3\x89REZ,1070,20000.00,30000.00,10000.00,0,Reindexar\n"
+              "00010,JOS\xC3\x89 P\xC3\x89REZ,1071,7500.00,7500.01,0.01,1,"
+              "Reindexar + Corregir Tabla\n"
+              "00011,\"GARC\xC3\x8D"
+              "A, \"\"EL MONO\"\"\",1080,1234.50,1234.50,0.00,3,"
+              "Corregir Tabla\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PortfolioRounds, CoverEveryLoanNumberOnceWithRoundsOfEqualCount) {
+    using Rounds = std::vector<std::pair<int32_t, int32_t>>;
+    EXPECT_TRUE(portfolio::Rounds({}, 3).empty());
+    EXPECT_EQ(portfolio::Rounds({7}, 3), (Rounds{{7, 7}}));
+    // Unordered, repeated: each number counts once.
+    EXPECT_EQ(portfolio::Rounds({1010, 1001, 1002, 1001, 1070, 1071, 1110}, 3),
+              (Rounds{{1001, 1069}, {1070, 1110}}));
+    EXPECT_EQ(portfolio::Rounds({1, 2, 3, 4, 5, 6}, 3), (Rounds{{1, 3}, {4, 6}}));
+    // Two numbering series far apart: rounds by count, not by width.
+    std::vector<int32_t> numbers;
+    for (int32_t n = 1; n <= 25; ++n) numbers.push_back(n);
+    for (int32_t n = 2000000000; n < 2000000005; ++n) numbers.push_back(n);
+    numbers.push_back(2147483647);
+    EXPECT_EQ(portfolio::Rounds(numbers, 10),
+              (Rounds{{1, 10}, {11, 20}, {21, 2147483646}, {2147483647, 2147483647}}));
+}
+
+}  // namespace
+
+namespace {
+
+// Many small rounds over several connections give the list one round on one
+// connection gives, even where the rounds cut through a member's loans.
+TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    main_window::ConfigureProgramConnection(database, transaction, path);
+    const portfolio::CheckResult whole = portfolio::RunCheck(database, {}, {100000, 1});
+    for (const portfolio::CheckOptions options :
+         {portfolio::CheckOptions{3, 1}, portfolio::CheckOptions{3, 2},
+          portfolio::CheckOptions{1, 3}}) {
+        std::vector<double> seen;
+        const portfolio::CheckResult split = portfolio::RunCheck(
+            database,
+            [&](double done) {
+                seen.push_back(done);
+                return true;
+            },
+            options);
+        ASSERT_EQ(split.loans.size(), whole.loans.size());
+        for (size_t i = 0; i < whole.loans.size(); ++i) {
+            EXPECT_EQ(split.loans[i].member, whole.loans[i].member);
+            EXPECT_EQ(split.loans[i].loan, whole.loans[i].loan);
+            EXPECT_EQ(portfolio::RepairName(split.loans[i]), portfolio::RepairName(whole.loans[i]));
+        }
+        EXPECT_EQ(Summary(split.Flagged()), kDemoFlagged);
+        EXPECT_GT(seen.size(), 5u);
+        EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    }
+    // Stopping with helpers at work: they stop too, and the connection
+    // stays usable.
+    EXPECT_THROW(portfolio::RunCheck(database, [](double done) { return done < 0.3; }, {2, 3}),
+                 portfolio::ECheckCancelled);
+    EXPECT_EQ(Summary(portfolio::RunCheck(database).Flagged()), kDemoFlagged);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#pragma once
+
+// Demo databases for the portfolio tests, the check run the program's way,
+// and the two repairs' effects written with plain statements, step by step
+// as the window's repairs write them.
+
+#include <string>
+#include <vector>
+
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "main_window/program_connection.h"
+#include "portfolio/portfolio_check.h"
+#include "tests/support/test_database.h"
+#include "tools/demo_db/demo_database.h"
+#include "tools/raw_client/raw_client.h"
+
+namespace portfolio_test {
+
+inline std::string NewDemoDatabase(const test_support::TempDir& dir,
+                                   const std::string& file = "demo.fdb") {
+    const std::string path = dir.File(file);
+    demo::CreateCoopDatabase(path);
+    demo::FillDemoDatabase(path);
+    return path;
+}
+
+inline portfolio::CheckResult Check(const std::string& name) {
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    main_window::ConfigureProgramConnection(database, transaction, name);
+    return portfolio::RunCheck(database);
+}
+
+// "member/loan repair instalments" per flagged loan, in the check's order.
+inline std::vector<std::string> Summary(const std::vector<portfolio::LoanCheck>& loans) {
+    std::vector<std::string> out;
+    for (const portfolio::LoanCheck& loan : loans) {
+        out.push_back(loan.member + "/" + std::to_string(loan.loan) + " " +
+                      portfolio::RepairName(loan) + " " +
+                      std::to_string(loan.differing_instalments));
+    }
+    return out;
+}
+
+// The applied documents of one loan, as the window lists them.
+inline std::vector<demo::Row> AppliedDocuments(demo::Transaction& transaction, int32_t loan) {
+    return demo::SelectRows(transaction, demo::AppliedDocumentsSql(),
+                            {loan, loan, loan, loan, loan, loan});
+}
+
+// "Reindexar": the loan's movements become its opening row plus one row per
+// applied document.
+inline void Reindex(const std::string& path, const std::string& member, int32_t loan) {
+    demo::Attachment attachment(path);
+    demo::Transaction transaction(attachment);
+    const demo::Row head =
+        demo::SelectRows(
+            transaction,
+            "select fecha, valor, registro_no, tipo from solicitudpres where socio = ? and "
+            "no_documento = ?",
+            {member, loan})
+            .at(0);
+    const int32_t type = demo::AsInt(head[3]) >= 1 ? static_cast<int32_t>(demo::AsInt(head[3])) : 2;
+    demo::Statement(transaction, "delete from cxctrx where cliente = ? and aplica = ?")
+        .Execute({member, loan});
+    demo::Statement insert(
+        transaction,
+        "insert into cxctrx(cliente,tipo_doc,documento,fecha,aplica,valor,"
+        "fechavenc,cuota,registrono,interes,tipo) values (?,?,?,?,?,?,?,?,?,?,?)");
+    const int32_t registro = static_cast<int32_t>(demo::AsInt(head[2]));
+    insert.Execute({member, std::string("F"), loan, head[0], loan, demo::AsDouble(head[1]), head[0],
+                    int32_t{0}, registro, 0.0, type});
+    for (const demo::Row& row : AppliedDocuments(transaction, loan)) {
+        if (demo::AsText(row[0]) == "P") continue;
+        insert.Execute({member, demo::AsText(row[0]), static_cast<int32_t>(demo::AsInt(row[1])),
+                        row[2], loan, demo::AsDouble(row[4]), head[0],
+                        static_cast<int32_t>(demo::AsInt(row[3])), registro, demo::AsDouble(row[5]),
+                        type});
+    }
+    transaction.Commit();
+}
+
+// "Corregir Tabla": paid columns reset, then each document's amounts
+// negated and added to its instalment.
+inline void CorrectSchedule(const std::string& path, int32_t loan) {
+    demo::Attachment attachment(path);
+    demo::Transaction transaction(attachment);
+    demo::Statement(transaction,
+                    "UPDATE RENGLONES SET  REN_PAGADOCAPITAL = 0, REN_PAGADOINTERES = 0, "
+                    "REN_TOTALPAGADO = 0  WHERE REN_PRESTAMONO = ?")
+        .Execute({loan});
+    demo::Statement add(transaction,
+                        " UPDATE renglones SET ren_pagadocapital = ren_pagadocapital + ?, "
+                        "ren_pagadointeres = ren_pagadointeres +  ?  where ren_prestamono = ? and "
+                        "ren_cuotano = ?");
+    for (const demo::Row& row : AppliedDocuments(transaction, loan)) {
+        if (demo::AsText(row[0]) == "P") continue;
+        add.Execute({demo::IsNull(row[4]) ? 0.0 : -demo::AsDouble(row[4]),
+                     demo::IsNull(row[5]) ? 0.0 : -demo::AsDouble(row[5]), loan,
+                     demo::IsNull(row[3])
+                         ? demo::Value(demo::kNull)
+                         : demo::Value(static_cast<int32_t>(demo::AsInt(row[3])))});
+    }
+    transaction.Commit();
+}
+
+}  // namespace portfolio_test

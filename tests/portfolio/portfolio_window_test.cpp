@@ -1,0 +1,213 @@
+// The check seen from the window: F2, the list, choosing a loan, and the
+// check's balances against the texts the window shows for the same loans.
+#include <QJsonArray>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QThread>
+#include <fstream>
+#include <future>
+#include <map>
+#include <sstream>
+
+#include "bench/generator/bench_database.h"
+#include "portfolio/portfolio_dialog.h"
+#include "tests/main_window/window_fixture.h"
+#include "tests/portfolio/portfolio_support.h"
+
+namespace {
+
+class PortfolioWindowTest : public WindowTest {
+  protected:
+    // Every line the commands write, parsed.
+    std::vector<QJsonObject> Objects(std::initializer_list<std::string> commands) {
+        std::vector<QJsonObject> out;
+        for (const std::string& line : Lines(commands)) {
+            out.push_back(QJsonDocument::fromJson(line.c_str()).object());
+        }
+        return out;
+    }
+    static std::vector<std::string> Row(const QJsonObject& portfolio, int row) {
+        std::vector<std::string> cells;
+        for (const QJsonValue& cell : portfolio["rows"].toArray()[row].toArray()) {
+            cells.push_back(Text(cell));
+        }
+        return cells;
+    }
+    static int RowCount(const QJsonObject& portfolio) { return portfolio["rows"].toArray().size(); }
+
+    // Looks the member up by typing, takes the loan in the loan grid, and
+    // returns the window's documents balance and receivable balance texts.
+    std::pair<std::string, std::string> WindowBalances(const std::string& member, int32_t loan) {
+        const QJsonObject state = Do({"code " + member});
+        const QJsonArray rows = Grid(state, "DBGrid1")["rows"].toArray();
+        int row = -1;
+        for (int i = 0; i < rows.size() && row < 0; ++i) {
+            if (Text(rows[i].toArray()[1]) == std::to_string(loan)) row = i;
+        }
+        if (row < 0) {
+            ADD_FAILURE() << member << "/" << loan << " is not in the loan list";
+            return {};
+        }
+        const QJsonObject shown = Do({"loan " + std::to_string(row)});
+        return {Label(shown, "lbtot3"), Label(shown, "lbbal")};
+    }
+
+    void ExpectWindowAgrees(const portfolio::LoanCheck& loan) {
+        const auto [documents, receivable] = WindowBalances(loan.member, loan.loan);
+        EXPECT_EQ(documents, "Balance= " + portfolio::WindowAmount(loan.documents_balance))
+            << loan.member << "/" << loan.loan;
+        EXPECT_EQ(receivable,
+                  "Balance prestamo CXC: " + portfolio::WindowAmount(loan.receivable_balance))
+            << loan.member << "/" << loan.loan;
+    }
+};
+
+TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
+    Start();
+    const std::vector<QJsonObject> out = Objects({"portfolio", "choose 2"});
+    ASSERT_EQ(out.size(), 2u);
+    const QJsonObject list = out[0]["portfolio"].toObject();
+    EXPECT_TRUE(list["finished"].toBool());
+    ASSERT_EQ(RowCount(list), 4);
+    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"00002", Row(list, 0)[1], "1010", "12,000.00",
+                                                      "12,000.00", "0.00", "2", "Corregir Tabla"}));
+    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{"00010", Row(list, 1)[1], "1070", "20,000.00",
+                                                      "30,000.00", "10,000.00", "0", "Reindexar"}));
+    EXPECT_EQ(Row(list, 2)[2], "1071");
+    EXPECT_EQ(Row(list, 3)[5], "-3,000.00");
+    EXPECT_EQ(Text(list["totals"]),
+              "Prestamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
+
+    // The chosen loan is current in the window, looked up like a typed code.
+    const QJsonObject state = out[1];
+    EXPECT_EQ(Text(state["edsocio"]), "00010");
+    const QJsonObject loans = Grid(state, "DBGrid1");
+    const int current = loans["current"].toInt();
+    EXPECT_EQ(Text(loans["rows"].toArray()[current].toArray()[1]), "1071");
+    EXPECT_EQ(Label(state, "lbtot3"), "Balance= 7,500.00");
+    EXPECT_EQ(Label(state, "lbbal"), "Balance prestamo CXC: 7,500.01");
+    EXPECT_TRUE(state["messages"].toArray().isEmpty());
+}
+
+TEST_F(PortfolioWindowTest, ListSortsByAnyColumnAndEnterTakesTheCurrentRow) {
+    Start();
+    const std::vector<QJsonObject> out =
+        Objects({"portfolio", "sort 5 desc", "dump", "sort 6", "dump", "enter"});
+    ASSERT_EQ(out.size(), 4u);
+    auto loans_in_order = [](const QJsonObject& object) {
+        std::vector<std::string> loans;
+        const QJsonObject list = object["portfolio"].toObject();
+        for (int row = 0; row < RowCount(list); ++row) loans.push_back(Row(list, row)[2]);
+        return loans;
+    };
+    // Differences as numbers, largest first; then instalments, ties in list order.
+    EXPECT_EQ(loans_in_order(out[1]), (std::vector<std::string>{"1070", "1071", "1010", "1073"}));
+    EXPECT_EQ(loans_in_order(out[2]), (std::vector<std::string>{"1070", "1071", "1073", "1010"}));
+    // Enter takes the current row, which sorting moved with its loan.
+    EXPECT_EQ(Text(out[3]["edsocio"]), "00002");
+    const QJsonObject grid = Grid(out[3], "DBGrid1");
+    EXPECT_EQ(Text(grid["rows"].toArray()[grid["current"].toInt()].toArray()[1]), "1010");
+}
+
+TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
+    Start();
+    const std::string file = dir_.File("lista.csv");
+    const std::vector<QJsonObject> out = Objects({"portfolio", "export " + file, "leave"});
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(Text(out[1]["edsocio"]), "");
+    EXPECT_TRUE(Grid(out[1], "DBGrid1")["rows"].toArray().isEmpty());
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream read;
+    read << in.rdbuf();
+    const std::string csv = read.str();
+    std::ostringstream expected;
+    portfolio::WriteCsv(expected, portfolio_test::Check(database_).Flagged());
+    EXPECT_EQ(csv, expected.str());
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);
+}
+
+TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnTheDemo) {
+    const portfolio::CheckResult result = portfolio_test::Check(database_);
+    Start();
+    ASSERT_EQ(result.loans.size(), 50u);
+    for (const portfolio::LoanCheck& loan : result.loans) ExpectWindowAgrees(loan);
+}
+
+TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
+    const std::string slice = dir_.File("bench-slice.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 120;
+    bench::BuildBenchDatabase(slice, size, [](const std::string&, double) {});
+    const portfolio::CheckResult result = portfolio_test::Check(slice);
+    WriteDbIni(slice + "\n");
+    Start();
+    ASSERT_GT(result.loans.size(), 100u);
+    // Every flagged loan of either kind and a spread of the others.
+    int picked = 0;
+    for (size_t i = 0; i < result.loans.size(); ++i) {
+        const portfolio::LoanCheck& loan = result.loans[i];
+        if (!loan.Flagged() && i % 9 != 0) continue;
+        ExpectWindowAgrees(loan);
+        ++picked;
+    }
+    EXPECT_GT(picked, 20);
+    const auto flagged = result.Flagged();
+    EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.reindex; }));
+    EXPECT_TRUE(
+        std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.fix_schedule; }));
+}
+
+}  // namespace
+
+namespace {
+
+// Cancel while the check is still under way: the dialog answers at once,
+// and closes without a choice when the worker has let go of its connection.
+TEST(PortfolioDialog, CancelStopsTheRunningCheckAndClosesWithoutAChoice) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        released.wait();
+        main_window::ConfigureProgramConnection(database, transaction, path);
+    });
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.Running());
+    QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.isVisible());  // still waiting for the worker
+    EXPECT_EQ(dialog.lbtotales->text(), "Cancelando...");
+    release.set_value();
+    for (int i = 0; i < 500 && dialog.isVisible(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.Chosen().has_value());
+    EXPECT_TRUE(dialog.Failure().empty());
+}
+
+TEST(PortfolioDialog, FailureIsShownInTheDialog) {
+    test_support::TempDir dir;
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        main_window::ConfigureProgramConnection(database, transaction, dir.File("no-existe.fdb"));
+    });
+    dialog.show();
+    for (int i = 0; i < 500 && !dialog.Finished(); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    ASSERT_TRUE(dialog.Finished());
+    EXPECT_FALSE(dialog.Failure().empty());
+    EXPECT_TRUE(dialog.lbtotales->text().startsWith("No se pudo revisar la cartera: "));
+    EXPECT_EQ(dialog.gridcartera->rowCount(), 0);
+    EXPECT_FALSE(dialog.btexportar->isEnabled());
+    EXPECT_EQ(dialog.btcancelar->text(), "&Cerrar");
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+// revision-cartera: the portfolio check from the command line. Reads the
+// database name from ./db.ini like the program, or takes it as argument;
+// writes the flagged loans as CSV to standard output or to --csv FILE.
+// Exit code 0: no loan flagged; 1: some are; 2: an error (message on
+// standard error).
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "main_window/program_connection.h"
+#include "portfolio/portfolio_check.h"
+#include "runtime/exception.h"
+#include "shell/db_ini.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "uso: revision-cartera [--csv ARCHIVO] [BASE_DE_DATOS]\n"
+    "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla.\n"
+    "  Sin BASE_DE_DATOS usa la ultima linea de ./db.ini.\n"
+    "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error.\n";
+
+// A bar redrawn in place; only worth drawing on a terminal.
+class ProgressBar {
+  public:
+    explicit ProgressBar(bool shown) : shown_(shown) {}
+    ~ProgressBar() { Finish(); }
+    bool Update(double done) {
+        if (!shown_) return true;
+        const int percent = static_cast<int>(done * 100);
+        if (percent == last_) return true;
+        last_ = percent;
+        constexpr int kWidth = 40;
+        const int filled = percent * kWidth / 100;
+        std::fprintf(stderr, "\rRevisando cartera [%s%s] %3d%%",
+                     std::string(static_cast<size_t>(filled), '#').c_str(),
+                     std::string(static_cast<size_t>(kWidth - filled), '.').c_str(), percent);
+        std::fflush(stderr);
+        return true;
+    }
+    void Finish() {
+        if (shown_ && last_ >= 0) std::fputc('\n', stderr);
+        shown_ = false;
+    }
+
+  private:
+    bool shown_;
+    int last_ = -1;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string csv_file;
+    std::string database_name;
+    bool have_name = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--csv" && i + 1 < argc) {
+            csv_file = argv[++i];
+        } else if (arg == "-h" || arg == "--help") {
+            std::cout << kUsage;
+            return 0;
+        } else if ((arg.size() > 1 && arg[0] == '-') || have_name) {
+            std::cerr << kUsage;
+            return 2;
+        } else {
+            database_name = arg;
+            have_name = true;
+        }
+    }
+    try {
+        if (!have_name) {
+            try {
+                database_name = shell::ReadDatabaseName("db.ini");
+            } catch (const runtime::Exception& error) {
+                throw runtime::Exception("db.ini: " + error.Message());
+            }
+        }
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction unused("IBTransaction1");
+        main_window::ConfigureProgramConnection(database, unused, database_name);
+
+        ProgressBar bar(isatty(STDERR_FILENO) == 1);
+        const portfolio::CheckResult result =
+            portfolio::RunCheck(database, [&bar](double done) { return bar.Update(done); });
+        bar.Finish();
+        const std::vector<portfolio::LoanCheck> flagged = result.Flagged();
+
+        if (csv_file.empty()) {
+            portfolio::WriteCsv(std::cout, flagged);
+            std::cout.flush();
+            if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
+        } else {
+            std::ofstream out(csv_file, std::ios::binary | std::ios::trunc);
+            if (!out) throw runtime::Exception("No se pudo crear " + csv_file);
+            portfolio::WriteCsv(out, flagged);
+            out.close();
+            if (!out) throw runtime::Exception("No se pudo escribir " + csv_file);
+        }
+        std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
+                  << " con diferencias\n";
+        return flagged.empty() ? 0 : 1;
+    } catch (const std::exception& error) {
+        std::cerr << "revision-cartera: " << error.what() << '\n';
+        return 2;
+    }
+}
