@@ -14,7 +14,9 @@
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
 
-static void InitSearchResources() { Q_INIT_RESOURCE(resources); }
+static void InitSearchResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace customer_search {
 
@@ -88,10 +90,14 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
     btlimpiar = MakeButton(this, "btlimpiar", "&Limpiar", "limpiar", 616, 88);
     btsalir = MakeButton(this, "btsalir", "&Salir", "salir", 704, 88);
     btescoger = MakeButton(this, "btescoger", "&Escoger", "escoger", 704, 56);
-    connect(btbuscar, &QPushButton::clicked, this, [this] { ui::Guard([this] { btbuscarClick(); }); });
-    connect(btlimpiar, &QPushButton::clicked, this, [this] { ui::Guard([this] { btlimpiarClick(); }); });
-    connect(btsalir, &QPushButton::clicked, this, [this] { ui::Guard([this] { btsalirClick(); }); });
-    connect(btescoger, &QPushButton::clicked, this, [this] { ui::Guard([this] { btescogerClick(); }); });
+    connect(btbuscar, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btbuscarClick(); }); });
+    connect(btlimpiar, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btlimpiarClick(); }); });
+    connect(btsalir, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btsalirClick(); }); });
+    connect(btescoger, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btescogerClick(); }); });
 
     gridclt = new ui::TDBGrid(this);
     gridclt->setObjectName("gridclt");
@@ -104,9 +110,9 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
         const char* title;
         int width;
     } columns[] = {
-        {"CLT_CODIGO", "Codigo", -1},     {"CLT_APELLIDOS", "Apellidos", 206},
-        {"CLT_NOMBRES", "Nombres", 208},  {"CLT_BALANCE", "Balance  ", 78},
-        {"CLT_CEDULA", "Cedula", 127},    {"CLT_ESTATUS", "Estatus", -1},
+        {"CLT_CODIGO", "Codigo", -1},    {"CLT_APELLIDOS", "Apellidos", 206},
+        {"CLT_NOMBRES", "Nombres", 208}, {"CLT_BALANCE", "Balance  ", 78},
+        {"CLT_CEDULA", "Cedula", 127},   {"CLT_ESTATUS", "Estatus", -1},
     };
     for (const auto& c : columns) {
         ui::TColumn& column = gridclt->AddColumn(c.field, c.title, c.width);
@@ -118,7 +124,7 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
 
     // Tab order: the six boxes, Buscar, Limpiar, the grid, Salir, Escoger.
     QWidget* order[] = {edcodigo, ednombres, edapellidos, edtelefono, edcedula, edempresa,
-                        btbuscar, btlimpiar, gridclt, btsalir, btescoger};
+                        btbuscar, btlimpiar, gridclt,     btsalir,    btescoger};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
     // Key preview over the boxes and the grid.
     for (QWidget* w : order) w->installEventFilter(this);
@@ -169,7 +175,9 @@ bool TFclientes::eventFilter(QObject* watched, QEvent* event) {
     return false;  // the focused control still handles the key
 }
 
-void TFclientes::FormKeyDown(int key) { ui::QueueFocusMoveForKey(this, key); }
+void TFclientes::FormKeyDown(int key) {
+    ui::QueueFocusMoveForKey(this, key);
+}
 
 void TFclientes::btlimpiarClick() {
     qsocios_.Close();
@@ -181,10 +189,10 @@ void TFclientes::btlimpiarClick() {
 
 void TFclientes::btbuscarClick() {
     qsocios_.Close();
-    const SearchStatement search = BuildSearch(
-        ui::ToLatin1(edcodigo->text()), ui::ToLatin1(edtelefono->text()),
-        ui::ToLatin1(edcedula->text()), ui::ToLatin1(ednombres->text()),
-        ui::ToLatin1(edapellidos->text()), ui::ToLatin1(edempresa->text()));
+    const SearchStatement search =
+        BuildSearch(ui::ToLatin1(edcodigo->text()), ui::ToLatin1(edtelefono->text()),
+                    ui::ToLatin1(edcedula->text()), ui::ToLatin1(ednombres->text()),
+                    ui::ToLatin1(edapellidos->text()), ui::ToLatin1(edempresa->text()));
     qsocios_.SQL().Clear();
     for (const std::string& line : search.lines) qsocios_.SQL().Add(line);
     for (const auto& [marker, value] : search.values) qsocios_.ParamNamed(marker).SetString(value);

@@ -17,7 +17,7 @@ namespace customer_search {
 // window's member set in a grid, and the chosen one handed back through
 // that set's current row and the caller's `cancelado` flag.
 class TFclientes : public QDialog {
-public:
+  public:
     TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& cancelado,
                QWidget* parent = nullptr);
     ~TFclientes() override;
@@ -46,12 +46,12 @@ public:
     void btsalirClick();
     void FormKeyDown(int key);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QLineEdit* MakeEdit(const char* name, int x, int y, int width);
 
     db::TIBQuery& qsocios_;

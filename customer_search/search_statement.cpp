@@ -18,7 +18,8 @@ SearchStatement BuildSearch(const std::string& codigo, const std::string& telefo
         {cedula, " and clt_cedula =:ce", "ce"},
         {nombres, " and clt_nombresyapellidos  containing :no", "no"},
         {apellidos, " and clt_nombresyapellidos containing :ap", "ap"},
-        {empresa, " and empresa in (select codigo from empresas where nombre containing :em) ", "em"},
+        {empresa, " and empresa in (select codigo from empresas where nombre containing :em) ",
+         "em"},
     };
     for (const auto& criterion : criteria) {
         if (criterion.text.empty()) continue;  // blanks are a criterion

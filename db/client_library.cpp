@@ -62,8 +62,7 @@ void EnsureClientLoaded() {
         COOP_CLIENT_VERSION6(COOP_BIND)
     } else {
         g_version = 5;
-#define COOP_SUBSTITUTE(name) \
-    g_api.name = &Substitute<k_##name, decltype(&::name)>::Call;
+#define COOP_SUBSTITUTE(name) g_api.name = &Substitute<k_##name, decltype(&::name)>::Call;
         COOP_CLIENT_VERSION6(COOP_SUBSTITUTE)
 #undef COOP_SUBSTITUTE
     }

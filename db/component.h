@@ -8,7 +8,7 @@ namespace db {
 // Named component: the name prefixes the dataset framework's error messages
 // ("IBQuery1: Parameter 'x' not found"), so users can tell which query failed.
 class TComponent {
-public:
+  public:
     explicit TComponent(std::string name = {}) : name_(std::move(name)) {}
     virtual ~TComponent() = default;
     TComponent(const TComponent&) = delete;
@@ -17,7 +17,7 @@ public:
     const std::string& Name() const { return name_; }
     void SetName(std::string name) { name_ = std::move(name); }
 
-private:
+  private:
     std::string name_;
 };
 

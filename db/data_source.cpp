@@ -6,7 +6,9 @@
 
 namespace db {
 
-TDataLink::~TDataLink() { SetDataSource(nullptr); }
+TDataLink::~TDataLink() {
+    SetDataSource(nullptr);
+}
 
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == data_source_) return;
@@ -17,7 +19,9 @@ void TDataLink::SetDataSource(TDataSource* source) {
     ActiveChanged();
 }
 
-TIBQuery* TDataLink::DataSet() const { return data_source_ ? data_source_->DataSet() : nullptr; }
+TIBQuery* TDataLink::DataSet() const {
+    return data_source_ ? data_source_->DataSet() : nullptr;
+}
 
 bool TDataLink::Active() const {
     TIBQuery* query = DataSet();
@@ -31,9 +35,13 @@ void TDataLink::SetBufferCount(int count) {
     if (TIBQuery* query = DataSet()) query->UpdateWindowSize();
 }
 
-int TDataLink::RecordCount() const { return Active() ? DataSet()->WindowRecordCount() : 0; }
+int TDataLink::RecordCount() const {
+    return Active() ? DataSet()->WindowRecordCount() : 0;
+}
 
-int TDataLink::ActiveRecord() const { return Active() ? DataSet()->WindowActiveRecord() : 0; }
+int TDataLink::ActiveRecord() const {
+    return Active() ? DataSet()->WindowActiveRecord() : 0;
+}
 
 void TDataLink::SetActiveRecord(int row) {
     if (Active()) DataSet()->SetWindowActiveRecord(row);
@@ -45,12 +53,24 @@ void TDataLink::MoveBy(int distance) {
 
 void TDataLink::DataEvent(TDataEvent event, int info) {
     switch (event) {
-        case TDataEvent::deUpdateState: ActiveChanged(); break;
-        case TDataEvent::deDisabledStateChange: DisabledStateChanged(info != 0); break;
-        case TDataEvent::deDataSetChange: DataSetChanged(); break;
-        case TDataEvent::deDataSetScroll: DataSetScrolled(info); break;
-        case TDataEvent::deLayoutChange: LayoutChanged(); break;
-        case TDataEvent::dePropertyChange: PropertyChanged(); break;
+        case TDataEvent::deUpdateState:
+            ActiveChanged();
+            break;
+        case TDataEvent::deDisabledStateChange:
+            DisabledStateChanged(info != 0);
+            break;
+        case TDataEvent::deDataSetChange:
+            DataSetChanged();
+            break;
+        case TDataEvent::deDataSetScroll:
+            DataSetScrolled(info);
+            break;
+        case TDataEvent::deLayoutChange:
+            LayoutChanged();
+            break;
+        case TDataEvent::dePropertyChange:
+            PropertyChanged();
+            break;
     }
 }
 
@@ -72,7 +92,9 @@ void TDataSource::NotifyLinks(TDataEvent event, int info) {
     for (size_t i = 0; i < links_.size(); ++i) links_[i]->DataEvent(event, info);
 }
 
-void TDataSource::AddLink(TDataLink* link) { links_.push_back(link); }
+void TDataSource::AddLink(TDataLink* link) {
+    links_.push_back(link);
+}
 
 void TDataSource::RemoveLink(TDataLink* link) {
     links_.erase(std::remove(links_.begin(), links_.end(), link), links_.end());

@@ -11,8 +11,8 @@ class TDataSource;
 
 // Notifications a dataset sends to the controls that show it.
 enum class TDataEvent {
-    deDataSetChange,        // the whole set or the window changed
-    deDataSetScroll,        // the window slid by `info` rows
+    deDataSetChange,  // the whole set or the window changed
+    deDataSetScroll,  // the window slid by `info` rows
     deLayoutChange,
     dePropertyChange,
     deUpdateState,          // opened or closed
@@ -22,7 +22,7 @@ enum class TDataEvent {
 // A control's link to a data source (a grid is one). Nothing here knows
 // how the control draws; it only learns when to.
 class TDataLink {
-public:
+  public:
     TDataLink() = default;
     virtual ~TDataLink();
     TDataLink(const TDataLink&) = delete;
@@ -49,7 +49,7 @@ public:
     // Called by the data source.
     void DataEvent(TDataEvent event, int info);
 
-protected:
+  protected:
     virtual void ActiveChanged() {}
     virtual void DataSetChanged() {}
     virtual void DataSetScrolled(int /*distance*/) { DataSetChanged(); }
@@ -57,14 +57,14 @@ protected:
     virtual void PropertyChanged() {}
     virtual void DisabledStateChanged(bool /*active*/) {}
 
-private:
+  private:
     TDataSource* data_source_ = nullptr;
     int buffer_count_ = 1;
 };
 
 // Joins one dataset to the controls that show it.
 class TDataSource : public TComponent {
-public:
+  public:
     explicit TDataSource(std::string name = {}) : TComponent(std::move(name)) {}
     ~TDataSource() override;
 
@@ -74,7 +74,7 @@ public:
 
     void NotifyLinks(TDataEvent event, int info);
 
-private:
+  private:
     friend class TDataLink;
     void AddLink(TDataLink* link);
     void RemoveLink(TDataLink* link);

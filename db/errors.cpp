@@ -169,9 +169,13 @@ void RaiseDatabaseError(const TComponent* component, const std::string& message)
     throw EDatabaseError(message);
 }
 
-ISC_STATUS* StatusVector() { return t_status; }
+ISC_STATUS* StatusVector() {
+    return t_status;
+}
 
-ISC_STATUS StatusErrorCode() { return t_status[1]; }
+ISC_STATUS StatusErrorCode() {
+    return t_status[1];
+}
 
 bool StatusHolds(ISC_STATUS code) {
     // Clusters are (tag, value[, value]); error codes follow isc_arg_gds.
@@ -183,9 +187,13 @@ bool StatusHolds(ISC_STATUS code) {
     return false;
 }
 
-SavedStatus::SavedStatus() { std::memcpy(vector_, t_status, sizeof vector_); }
+SavedStatus::SavedStatus() {
+    std::memcpy(vector_, t_status, sizeof vector_);
+}
 
-void SavedStatus::Restore() const { std::memcpy(t_status, vector_, sizeof vector_); }
+void SavedStatus::Restore() const {
+    std::memcpy(t_status, vector_, sizeof vector_);
+}
 
 void SavedStatus::Raise() const {
     Restore();

@@ -15,13 +15,13 @@ namespace db {
 
 // Base of all database failures.
 class EDatabaseError : public runtime::Exception {
-public:
+  public:
     using runtime::Exception::Exception;
     const char* ClassName() const noexcept override { return "EDatabaseError"; }
 };
 
 class EIBError : public EDatabaseError {
-public:
+  public:
     EIBError(std::string message, int32_t sql_error_code, int32_t engine_error_code)
         : EDatabaseError(std::move(message)),
           sql_error_code_(sql_error_code),
@@ -30,25 +30,25 @@ public:
     int32_t EngineErrorCode() const noexcept { return engine_error_code_; }
     const char* ClassName() const noexcept override { return "EIBError"; }
 
-private:
+  private:
     int32_t sql_error_code_;
     int32_t engine_error_code_;
 };
 
 class EIBInterBaseError : public EIBError {
-public:
+  public:
     using EIBError::EIBError;
     const char* ClassName() const noexcept override { return "EIBInterBaseError"; }
 };
 
 class EIBInterBaseRoleError : public EIBError {
-public:
+  public:
     using EIBError::EIBError;
     const char* ClassName() const noexcept override { return "EIBInterBaseRoleError"; }
 };
 
 class EIBClientError : public EIBError {
-public:
+  public:
     EIBClientError(std::string message, int32_t code) : EIBError(std::move(message), code, 0) {}
     const char* ClassName() const noexcept override { return "EIBClientError"; }
 };
@@ -126,12 +126,12 @@ bool StatusHolds(ISC_STATUS code);
 // The status vector of a failed call, kept while cleanup calls overwrite
 // the calling thread's vector, so the first failure is the one reported.
 class SavedStatus {
-public:
+  public:
     SavedStatus();
     void Restore() const;
     [[noreturn]] void Raise() const;  // restores, then RaiseServerError
 
-private:
+  private:
     ISC_STATUS_ARRAY vector_;
 };
 
@@ -150,7 +150,7 @@ void CleanUpAfterFailure(Cleanup&& cleanup) {
 // Runs steps that must all run even when one fails (releasing a statement,
 // ending a transaction by force), keeping the first failure to report.
 class FirstFailure {
-public:
+  public:
     template <typename Step>
     void Run(Step&& step) {
         try {
@@ -165,7 +165,7 @@ public:
         if (first_) std::rethrow_exception(std::exchange(first_, nullptr));
     }
 
-private:
+  private:
     std::exception_ptr first_;
 };
 

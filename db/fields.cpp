@@ -51,14 +51,18 @@ bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def) {
             def.size = std::max<int>(column.sqllen, 0);
             def.fixed = type == SQL_TEXT;
             return true;
-        case SQL_DOUBLE: case SQL_FLOAT: def.data_type = T::ftFloat; return true;
+        case SQL_DOUBLE:
+        case SQL_FLOAT:
+            def.data_type = T::ftFloat;
+            return true;
         case SQL_LONG:
         case SQL_SHORT:
         case SQL_INT64: {
             const int precision = type == SQL_LONG ? 9 : type == SQL_SHORT ? 4 : 18;
             if (scale == 0) {
-                def.data_type = type == SQL_LONG ? T::ftInteger
-                                : type == SQL_SHORT ? T::ftSmallint : T::ftLargeint;
+                def.data_type = type == SQL_LONG    ? T::ftInteger
+                                : type == SQL_SHORT ? T::ftSmallint
+                                                    : T::ftLargeint;
             } else if (scale >= -4 || type == SQL_SHORT) {
                 def.data_type = T::ftBCD;
                 def.size = -scale;
@@ -68,9 +72,15 @@ bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def) {
             }
             return true;
         }
-        case SQL_TIMESTAMP: def.data_type = T::ftDateTime; return true;
-        case SQL_TYPE_DATE: def.data_type = T::ftDate; return true;
-        case SQL_TYPE_TIME: def.data_type = T::ftTime; return true;
+        case SQL_TIMESTAMP:
+            def.data_type = T::ftDateTime;
+            return true;
+        case SQL_TYPE_DATE:
+            def.data_type = T::ftDate;
+            return true;
+        case SQL_TYPE_TIME:
+            def.data_type = T::ftTime;
+            return true;
         case SQL_BLOB:
             def.data_type = column.sqlsubtype == 1 ? T::ftMemo : T::ftBlob;
             def.size = 8;
@@ -81,7 +91,10 @@ bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def) {
 }
 
 TField::TField(TFieldType type, std::string field_name, int size, std::string name)
-    : TComponent(std::move(name)), data_type_(type), field_name_(std::move(field_name)), size_(size) {}
+    : TComponent(std::move(name)),
+      data_type_(type),
+      field_name_(std::move(field_name)),
+      size_(size) {}
 
 void TField::Bind(TIBQuery* dataset, int column, int field_no, const ColumnSlot* slot) {
     dataset_ = dataset;
@@ -109,24 +122,39 @@ const char* TField::Value() const {
     return row + slot_->offset;
 }
 
-bool TField::IsNullValue() const { return Value() == nullptr; }
+bool TField::IsNullValue() const {
+    return Value() == nullptr;
+}
 
 void TField::AccessError(const char* type_name) const {
     RaiseDatabaseError(nullptr, "Cannot access field '" + field_name_ + "' as type " + type_name);
 }
 
-std::string TField::GetString() const { AccessError("String"); }
-int32_t TField::GetInteger() const { AccessError("Integer"); }
-double TField::GetFloat() const { AccessError("Float"); }
-double TField::GetDateTime() const { AccessError("DateTime"); }
-std::string TField::DisplayText() const { return GetString(); }
+std::string TField::GetString() const {
+    AccessError("String");
+}
+int32_t TField::GetInteger() const {
+    AccessError("Integer");
+}
+double TField::GetFloat() const {
+    AccessError("Float");
+}
+double TField::GetDateTime() const {
+    AccessError("DateTime");
+}
+std::string TField::DisplayText() const {
+    return GetString();
+}
 
 int TField::EffectiveDisplayWidth() const {
     if (DisplayWidth > 0) return DisplayWidth;
     switch (FieldTypeClass(data_type_)) {
-        case 0: return size_;  // text
-        case 3: return 18;     // date-time
-        default: return 10;
+        case 0:
+            return size_;  // text
+        case 3:
+            return 18;  // date-time
+        default:
+            return 10;
     }
 }
 
@@ -157,9 +185,15 @@ std::string TIBStringField::GetString() const {
     return text;
 }
 
-int32_t TIBStringField::GetInteger() const { return runtime::StrToInt(GetString()); }
-double TIBStringField::GetFloat() const { return formats::StrToFloat(GetString()); }
-double TIBStringField::GetDateTime() const { return formats::StrToDateTime(GetString()); }
+int32_t TIBStringField::GetInteger() const {
+    return runtime::StrToInt(GetString());
+}
+double TIBStringField::GetFloat() const {
+    return formats::StrToFloat(GetString());
+}
+double TIBStringField::GetDateTime() const {
+    return formats::StrToDateTime(GetString());
+}
 
 // --- integers ---
 
@@ -281,25 +315,50 @@ std::string TBlobField::GetString() const {
     return text;
 }
 
-std::string TBlobField::DisplayText() const { return IsNullValue() ? std::string() : "(blob)"; }
+std::string TBlobField::DisplayText() const {
+    return IsNullValue() ? std::string() : "(blob)";
+}
 
 // --- making fields ---
 
 std::unique_ptr<TField> MakeAutomaticField(const TFieldDef& def) {
     std::unique_ptr<TField> field;
     switch (def.data_type) {
-        case TFieldType::ftString: field = std::make_unique<TIBStringField>(def.name, def.size); break;
-        case TFieldType::ftSmallint: field = std::make_unique<TSmallintField>(def.name); break;
-        case TFieldType::ftInteger: field = std::make_unique<TIntegerField>(def.name); break;
-        case TFieldType::ftFloat: field = std::make_unique<TFloatField>(def.name); break;
-        case TFieldType::ftBCD: field = std::make_unique<TIBBCDField>(def.name, def.size); break;
-        case TFieldType::ftDate: field = std::make_unique<TDateField>(def.name); break;
-        case TFieldType::ftTime: field = std::make_unique<TTimeField>(def.name); break;
-        case TFieldType::ftDateTime: field = std::make_unique<TDateTimeField>(def.name); break;
-        case TFieldType::ftBlob: field = std::make_unique<TBlobField>(def.name); break;
-        case TFieldType::ftMemo: field = std::make_unique<TMemoField>(def.name); break;
-        case TFieldType::ftLargeint: field = std::make_unique<TLargeintField>(def.name); break;
-        default: return nullptr;
+        case TFieldType::ftString:
+            field = std::make_unique<TIBStringField>(def.name, def.size);
+            break;
+        case TFieldType::ftSmallint:
+            field = std::make_unique<TSmallintField>(def.name);
+            break;
+        case TFieldType::ftInteger:
+            field = std::make_unique<TIntegerField>(def.name);
+            break;
+        case TFieldType::ftFloat:
+            field = std::make_unique<TFloatField>(def.name);
+            break;
+        case TFieldType::ftBCD:
+            field = std::make_unique<TIBBCDField>(def.name, def.size);
+            break;
+        case TFieldType::ftDate:
+            field = std::make_unique<TDateField>(def.name);
+            break;
+        case TFieldType::ftTime:
+            field = std::make_unique<TTimeField>(def.name);
+            break;
+        case TFieldType::ftDateTime:
+            field = std::make_unique<TDateTimeField>(def.name);
+            break;
+        case TFieldType::ftBlob:
+            field = std::make_unique<TBlobField>(def.name);
+            break;
+        case TFieldType::ftMemo:
+            field = std::make_unique<TMemoField>(def.name);
+            break;
+        case TFieldType::ftLargeint:
+            field = std::make_unique<TLargeintField>(def.name);
+            break;
+        default:
+            return nullptr;
     }
     field->Required = def.required;
     field->FixedChar = def.fixed;
@@ -308,14 +367,28 @@ std::unique_ptr<TField> MakeAutomaticField(const TFieldDef& def) {
 
 int FieldTypeClass(TFieldType type) {
     switch (type) {
-        case TFieldType::ftString: case TFieldType::ftFixedChar: return 0;
-        case TFieldType::ftSmallint: case TFieldType::ftInteger: case TFieldType::ftWord:
-        case TFieldType::ftAutoInc: return 1;
-        case TFieldType::ftFloat: case TFieldType::ftCurrency: return 2;
-        case TFieldType::ftDate: case TFieldType::ftTime: case TFieldType::ftDateTime: return 3;
-        case TFieldType::ftBlob: case TFieldType::ftMemo: case TFieldType::ftGraphic:
-        case TFieldType::ftFmtMemo: return 4;
-        default: return 100 + static_cast<int>(type);  // each other type alone
+        case TFieldType::ftString:
+        case TFieldType::ftFixedChar:
+            return 0;
+        case TFieldType::ftSmallint:
+        case TFieldType::ftInteger:
+        case TFieldType::ftWord:
+        case TFieldType::ftAutoInc:
+            return 1;
+        case TFieldType::ftFloat:
+        case TFieldType::ftCurrency:
+            return 2;
+        case TFieldType::ftDate:
+        case TFieldType::ftTime:
+        case TFieldType::ftDateTime:
+            return 3;
+        case TFieldType::ftBlob:
+        case TFieldType::ftMemo:
+        case TFieldType::ftGraphic:
+        case TFieldType::ftFmtMemo:
+            return 4;
+        default:
+            return 100 + static_cast<int>(type);  // each other type alone
     }
 }
 

@@ -36,7 +36,7 @@ bool DescribeFieldDef(const XSQLVAR& column, TFieldDef& def);
 // What bound fields read: the current row and the cache holding its text.
 // Datasets are one; the row decoding tests and fuzzer bring their own.
 class TFieldRowSource {
-public:
+  public:
     virtual ~TFieldRowSource() = default;
     // The row the fields read, or nullptr when there is none.
     virtual const char* ActiveRow() const = 0;
@@ -48,7 +48,7 @@ enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
 // One column of the current row of a result set. Declared fields live with
 // their window; automatic ones are made at open and destroyed at close.
 class TField : public TComponent {
-public:
+  public:
     TField(TFieldType type, std::string field_name, int size = 0, std::string name = {});
 
     const std::string& FieldName() const { return field_name_; }
@@ -65,7 +65,9 @@ public:
     bool FixedChar = false;
     int DisplayWidth = 0;  // 0: the type's default
 
-    const std::string& DisplayName() const { return DisplayLabel.empty() ? field_name_ : DisplayLabel; }
+    const std::string& DisplayName() const {
+        return DisplayLabel.empty() ? field_name_ : DisplayLabel;
+    }
     int EffectiveDisplayWidth() const;
     TAlignment Alignment() const;
 
@@ -85,14 +87,14 @@ public:
     void SetDataSet(TIBQuery* dataset) { dataset_ = dataset; }
     bool Bound() const { return column_ >= 0; }
 
-protected:
+  protected:
     [[noreturn]] void AccessError(const char* type_name) const;
     // The current row's stored value, or nullptr when null or no row.
     const char* Value() const;
     const ColumnSlot& Slot() const { return *slot_; }
     const TFieldRowSource& Rows() const { return *rows_; }
 
-private:
+  private:
     TFieldType data_type_;
     std::string field_name_;
     int size_;
@@ -104,7 +106,7 @@ private:
 };
 
 class TIBStringField : public TField {
-public:
+  public:
     TIBStringField(std::string field_name, int size, std::string name = {})
         : TField(TFieldType::ftString, std::move(field_name), size, std::move(name)) {}
     std::string GetString() const override;
@@ -115,7 +117,7 @@ public:
 };
 
 class TIntegerField : public TField {
-public:
+  public:
     explicit TIntegerField(std::string field_name, std::string name = {},
                            TFieldType type = TFieldType::ftInteger)
         : TField(type, std::move(field_name), 0, std::move(name)) {}
@@ -126,14 +128,14 @@ public:
 };
 
 class TSmallintField : public TIntegerField {
-public:
+  public:
     explicit TSmallintField(std::string field_name, std::string name = {})
         : TIntegerField(std::move(field_name), std::move(name), TFieldType::ftSmallint) {}
     int32_t GetInteger() const override;
 };
 
 class TLargeintField : public TField {
-public:
+  public:
     explicit TLargeintField(std::string field_name, std::string name = {})
         : TField(TFieldType::ftLargeint, std::move(field_name), 0, std::move(name)) {}
     int64_t GetLargeint() const;
@@ -144,7 +146,7 @@ public:
 };
 
 class TFloatField : public TField {
-public:
+  public:
     explicit TFloatField(std::string field_name, std::string name = {},
                          TFieldType type = TFieldType::ftFloat)
         : TField(type, std::move(field_name), 0, std::move(name)) {}
@@ -156,7 +158,7 @@ public:
 
 // Scaled integers of up to four decimals, held as currency.
 class TIBBCDField : public TFloatField {
-public:
+  public:
     TIBBCDField(std::string field_name, int size, std::string name = {})
         : TFloatField(std::move(field_name), std::move(name), TFieldType::ftBCD) {
         SetSize(size);
@@ -164,7 +166,7 @@ public:
 };
 
 class TDateTimeField : public TField {
-public:
+  public:
     explicit TDateTimeField(std::string field_name, std::string name = {},
                             TFieldType type = TFieldType::ftDateTime)
         : TField(type, std::move(field_name), 0, std::move(name)) {}
@@ -175,20 +177,20 @@ public:
 };
 
 class TDateField : public TDateTimeField {
-public:
+  public:
     explicit TDateField(std::string field_name, std::string name = {})
         : TDateTimeField(std::move(field_name), std::move(name), TFieldType::ftDate) {}
 };
 
 class TTimeField : public TDateTimeField {
-public:
+  public:
     explicit TTimeField(std::string field_name, std::string name = {})
         : TDateTimeField(std::move(field_name), std::move(name), TFieldType::ftTime) {}
 };
 
 // Blob contents are read from the server only when asked for.
 class TBlobField : public TField {
-public:
+  public:
     explicit TBlobField(std::string field_name, std::string name = {},
                         TFieldType type = TFieldType::ftBlob)
         : TField(type, std::move(field_name), 8, std::move(name)) {}
@@ -197,7 +199,7 @@ public:
 };
 
 class TMemoField : public TBlobField {
-public:
+  public:
     explicit TMemoField(std::string field_name, std::string name = {})
         : TBlobField(std::move(field_name), std::move(name), TFieldType::ftMemo) {}
 };

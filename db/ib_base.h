@@ -15,7 +15,7 @@ class TIBTransaction;
 // one connection and one transaction, takes a missing partner's default, and
 // relays their lifecycle notifications to the owner's handlers.
 class TIBBase {
-public:
+  public:
     explicit TIBBase(TComponent* owner);
     ~TIBBase();
     TIBBase(const TIBBase&) = delete;
@@ -53,7 +53,7 @@ public:
     void DoAfterTransactionEnd();
     void DoTransactionFree();
 
-private:
+  private:
     TComponent* owner_;
     TIBDatabase* database_ = nullptr;
     TIBTransaction* transaction_ = nullptr;

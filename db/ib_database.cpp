@@ -155,8 +155,8 @@ void TIBDatabase::Connect() {
 
     const ClientApi& api = Api();
     ISC_STATUS result = api.isc_attach_database(
-        StatusVector(), static_cast<short>(database_name_.size()), database_name_.c_str(),
-        &handle_, static_cast<short>(dpb_.size()), dpb_.data());
+        StatusVector(), static_cast<short>(database_name_.size()), database_name_.c_str(), &handle_,
+        static_cast<short>(dpb_.size()), dpb_.data());
     if (result > 0) {
         handle_ = 0;
         RaiseServerError();

@@ -19,14 +19,14 @@ class SchemaCache;
 // Receives the connect and disconnect notifications of a connection
 // (datasets register here and pass them on to their data sources).
 class TConnectionClient {
-public:
+  public:
     virtual ~TConnectionClient() = default;
     virtual void ConnectionChanged(bool connected) = 0;
 };
 
 // One attachment to one database through the client library.
 class TIBDatabase : public TComponent {
-public:
+  public:
     explicit TIBDatabase(std::string name = {});
     ~TIBDatabase() override;
 
@@ -91,7 +91,7 @@ public:
     void AddClient(TConnectionClient* client);
     void RemoveClient(TConnectionClient* client);
 
-private:
+  private:
     void Connect();
     void Disconnect();
     void InternalClose(bool force);

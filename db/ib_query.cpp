@@ -28,7 +28,8 @@ TIBQuery::TIBQuery(std::string name)
 
 TIBQuery::~TIBQuery() {
     ReleaseResultSet(true);
-    for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) source->SetDataSet(nullptr);
+    for (TDataSource* source : std::vector<TDataSource*>(data_sources_))
+        source->SetDataSet(nullptr);
 }
 
 void TIBQuery::SetDatabase(TIBDatabase* database) {
@@ -120,20 +121,39 @@ void TIBQuery::BindParams() {
         var.SetIsNull(false);
         using T = TFieldType;
         switch (param.DataType()) {
-            case T::ftString: case T::ftFixedChar: case T::ftBlob: case T::ftMemo:
+            case T::ftString:
+            case T::ftFixedChar:
+            case T::ftBlob:
+            case T::ftMemo:
             case T::ftBytes:
                 var.SetAsString(param.AsString());
                 break;
-            case T::ftSmallint: case T::ftWord: case T::ftBoolean:
+            case T::ftSmallint:
+            case T::ftWord:
+            case T::ftBoolean:
                 var.SetAsShort(static_cast<int16_t>(param.AsInteger()));
                 break;
-            case T::ftInteger: var.SetAsLong(param.AsInteger()); break;
-            case T::ftFloat: var.SetAsDouble(param.AsFloat()); break;
-            case T::ftCurrency: case T::ftBCD: var.SetAsCurrency(param.AsFloat()); break;
-            case T::ftDate: var.SetAsDate(param.AsFloat()); break;
-            case T::ftTime: var.SetAsTime(param.AsFloat()); break;
-            case T::ftDateTime: var.SetAsDateTime(param.AsFloat()); break;
-            default: RaiseClientError(kNotSupported);
+            case T::ftInteger:
+                var.SetAsLong(param.AsInteger());
+                break;
+            case T::ftFloat:
+                var.SetAsDouble(param.AsFloat());
+                break;
+            case T::ftCurrency:
+            case T::ftBCD:
+                var.SetAsCurrency(param.AsFloat());
+                break;
+            case T::ftDate:
+                var.SetAsDate(param.AsFloat());
+                break;
+            case T::ftTime:
+                var.SetAsTime(param.AsFloat());
+                break;
+            case T::ftDateTime:
+                var.SetAsDateTime(param.AsFloat());
+                break;
+            default:
+                RaiseClientError(kNotSupported);
         }
     }
 }

@@ -25,7 +25,7 @@ class TIBTransaction;
 // text with named parameters, and for a select a buffered result set with
 // typed fields that grids follow through data sources.
 class TIBQuery : public TComponent, public TConnectionClient, public TFieldRowSource {
-public:
+  public:
     explicit TIBQuery(std::string name = {});
     ~TIBQuery() override;
 
@@ -103,7 +103,8 @@ public:
     const RowCache& Cache() const override { return cache_; }
     const char* ActiveRow() const override {
         if (!active_) return nullptr;
-        if (fields_row_ >= 0) return fields_row_ < cache_.Count() ? cache_.Row(fields_row_) : nullptr;
+        if (fields_row_ >= 0)
+            return fields_row_ < cache_.Count() ? cache_.Row(fields_row_) : nullptr;
         if (window_count_ == 0) return nullptr;
         return cache_.Row(window_first_ + active_record_);
     }
@@ -116,7 +117,7 @@ public:
     void RemoveDataSource(TDataSource* source);
     void ConnectionChanged(bool) override {}
 
-private:
+  private:
     // statement side
     void TextChanged();
     void EnsurePrepared();

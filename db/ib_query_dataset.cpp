@@ -89,7 +89,8 @@ void TIBQuery::BindFields() {
     for (auto& field : fields_) {
         const auto found = by_name.find(field->FieldName());
         const TFieldDef* def = found == by_name.end() ? nullptr : found->second;
-        if (def == nullptr) RaiseDatabaseError(this, "Field '" + field->FieldName() + "' not found");
+        if (def == nullptr)
+            RaiseDatabaseError(this, "Field '" + field->FieldName() + "' not found");
         if (FieldTypeClass(field->DataType()) != FieldTypeClass(def->data_type)) {
             RaiseDatabaseError(this, "Type mismatch for field '" + field->FieldName() +
                                          "', expecting: " + FieldTypeName(field->DataType()) +
@@ -109,7 +110,8 @@ void TIBQuery::BindFields() {
             const std::string relation(var.relname, static_cast<size_t>(var.relname_length));
             if (!relation.empty()) field->Origin = relation + "." + def->name;
         }
-        field->Bind(this, def->column, def->field_no, &cache_.Columns()[static_cast<size_t>(def->column)]);
+        field->Bind(this, def->column, def->field_no,
+                    &cache_.Columns()[static_cast<size_t>(def->column)]);
     }
 }
 

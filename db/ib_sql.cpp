@@ -15,9 +15,9 @@
 namespace db {
 namespace {
 
-constexpr ISC_STATUS kBadStatementHandle = 335544485;   // statement already gone
-constexpr ISC_STATUS kCursorCloseError = 335544577;     // cursor already closed
-constexpr ISC_STATUS kCursorEndOfData = 335544572;      // fetch past the end
+constexpr ISC_STATUS kBadStatementHandle = 335544485;  // statement already gone
+constexpr ISC_STATUS kCursorCloseError = 335544577;    // cursor already closed
+constexpr ISC_STATUS kCursorEndOfData = 335544572;     // fetch past the end
 
 std::string RandomCursorName() {
     static thread_local std::mt19937 generator{std::random_device{}()};
@@ -55,7 +55,9 @@ TIBSQL::~TIBSQL() {
     ignored.Run([this] { FreeHandle(); });
 }
 
-int TIBSQL::Dialect() const { return Database() ? Database()->SQLDialect() : 1; }
+int TIBSQL::Dialect() const {
+    return Database() ? Database()->SQLDialect() : 1;
+}
 
 void TIBSQL::SetText(const std::string& text) {
     // The text changes even when releasing the old statement fails: the
@@ -82,14 +84,13 @@ void TIBSQL::Prepare() {
     try {
         Database()->CheckStatus(
             api.isc_dsql_alloc_statement2(StatusVector(), base_.DBHandle(), &handle_));
-        Transaction()->CheckStatus(api.isc_dsql_prepare(StatusVector(), base_.TRHandle(),
-                                                        &handle_, 0, processed_.c_str(),
-                                                        static_cast<unsigned short>(Dialect()),
-                                                        nullptr));
+        Transaction()->CheckStatus(
+            api.isc_dsql_prepare(StatusVector(), base_.TRHandle(), &handle_, 0, processed_.c_str(),
+                                 static_cast<unsigned short>(Dialect()), nullptr));
         const char item = isc_info_sql_stmt_type;
         std::array<char, 8> info{};
-        Database()->CheckStatus(api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item,
-                                                      static_cast<short>(info.size()), info.data()));
+        Database()->CheckStatus(api.isc_dsql_sql_info(
+            StatusVector(), &handle_, 1, &item, static_cast<short>(info.size()), info.data()));
         if (info[0] != isc_info_sql_stmt_type) RaiseClientError(kUnknownError);
         const auto length = static_cast<short>(api.isc_vax_integer(&info[1], 2));
         sql_type_ = static_cast<int>(api.isc_vax_integer(&info[3], length));
@@ -168,9 +169,9 @@ void TIBSQL::ExecQuery() {
     if (sql_type_ == SQLSelect) {
         Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
                                                          dialect, input_.Block(), nullptr));
-        if (Database()->CheckStatus(api.isc_dsql_set_cursor_name(StatusVector(), &handle_,
-                                                                 cursor_name_.c_str(), 0),
-                                    false) > 0) {
+        if (Database()->CheckStatus(
+                api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursor_name_.c_str(), 0),
+                false) > 0) {
             // The server cursor is open although this statement never
             // counted it so: close it, or the next execute finds it open.
             CleanUpAfterFailure(
@@ -227,7 +228,8 @@ void TIBSQL::Close() {
     eof_ = false;
     record_count_ = 0;
     if (handle_ != 0 && was_open && sql_type_ == SQLSelect) {
-        const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+        const ISC_STATUS result =
+            Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
         if (result > 0 && !StatusHolds(kBadStatementHandle) && !StatusHolds(kCursorCloseError)) {
             RaiseServerError();
         }
@@ -254,10 +256,17 @@ int TIBSQL::RowsAffected() {
     if (handle_ == 0) return -1;
     int wanted;
     switch (sql_type_) {
-        case SQLInsert: wanted = isc_info_req_insert_count; break;
-        case SQLUpdate: wanted = isc_info_req_update_count; break;
-        case SQLDelete: wanted = isc_info_req_delete_count; break;
-        default: return -1;
+        case SQLInsert:
+            wanted = isc_info_req_insert_count;
+            break;
+        case SQLUpdate:
+            wanted = isc_info_req_update_count;
+            break;
+        case SQLDelete:
+            wanted = isc_info_req_delete_count;
+            break;
+        default:
+            return -1;
     }
     const char item = isc_info_sql_records;
     std::array<char, 64> info{};

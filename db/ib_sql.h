@@ -34,7 +34,7 @@ enum SqlStatementType {
 // One server statement: prepare, bind through the input descriptors,
 // execute, and fetch rows into the output descriptors.
 class TIBSQL {
-public:
+  public:
     explicit TIBSQL(TComponent* owner);
     ~TIBSQL();
     TIBSQL(const TIBSQL&) = delete;
@@ -74,7 +74,7 @@ public:
     bool GoToFirstRecordOnExecute = true;
     bool ParamCheck = true;
 
-private:
+  private:
     int Dialect() const;
     void DescribeOutput();
     void NameOutputColumns();

@@ -204,7 +204,9 @@ void TIBTransaction::ForgetDatabase(TIBDatabase* database) {
     if (default_database_ == database) default_database_ = nullptr;
 }
 
-int TIBTransaction::AddObject(TIBBase* object) { return FillFirstEmptySlot(objects_, object); }
+int TIBTransaction::AddObject(TIBBase* object) {
+    return FillFirstEmptySlot(objects_, object);
+}
 
 void TIBTransaction::RemoveObject(int slot) {
     if (slot >= 0 && slot < static_cast<int>(objects_.size())) {

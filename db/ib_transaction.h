@@ -14,7 +14,12 @@ namespace db {
 class TIBBase;
 class TIBDatabase;
 
-enum TTransactionAction { TARollback = 0, TACommit = 1, TARollbackRetaining = 2, TACommitRetaining = 3 };
+enum TTransactionAction {
+    TARollback = 0,
+    TACommit = 1,
+    TARollbackRetaining = 2,
+    TACommitRetaining = 3
+};
 
 enum TAutoStopAction {
     saNone = 0,
@@ -26,7 +31,7 @@ enum TAutoStopAction {
 
 // One server transaction spanning the listed connections.
 class TIBTransaction : public TComponent {
-public:
+  public:
     explicit TIBTransaction(std::string name = {});
     ~TIBTransaction() override;
 
@@ -76,7 +81,7 @@ public:
     const std::vector<TIBBase*>& Objects() const { return objects_; }
     TIBDatabase* DatabaseForNewObject() const;
 
-private:
+  private:
     void EndForcedByDefault();
 
     isc_tr_handle handle_ = 0;

@@ -12,26 +12,81 @@ namespace {
 
 // Position in the table = the API's parameter code.
 constexpr std::array<std::string_view, 67> kDpbNames = {
-    "cdd_pathname", "allocation", "journal", "page_size", "num_buffers", "buffer_length",
-    "debug", "garbage_collect", "verify", "sweep", "enable_journal", "disable_journal",
-    "dbkey_scope", "number_of_users", "trace", "no_garbage_collect", "damaged", "license",
-    "sys_user_name", "encrypt_key", "activate_shadow", "sweep_interval", "delete_shadow",
-    "force_write", "begin_log", "quit_log", "no_reserve", "user_name", "password",
-    "password_enc", "sys_user_name_enc", "interp", "online_dump", "old_file_size",
-    "old_num_files", "old_file", "old_start_page", "old_start_seqno", "old_start_file",
-    "drop_walfile", "old_dump_id", "wal_backup_dir", "wal_chkptlen", "wal_numbufs",
-    "wal_bufsize", "wal_grp_cmt_wait", "lc_messages", "lc_ctype", "cache_manager", "shutdown",
-    "online", "shutdown_delay", "reserved", "overwrite", "sec_attach", "disable_wal",
-    "connect_timeout", "dummy_packet_interval", "gbak_attach", "sql_role_name",
-    "set_page_buffers", "working_directory", "sql_dialect", "set_db_readonly",
-    "set_db_sql_dialect", "gfix_attach", "gstat_attach",
+    "cdd_pathname",
+    "allocation",
+    "journal",
+    "page_size",
+    "num_buffers",
+    "buffer_length",
+    "debug",
+    "garbage_collect",
+    "verify",
+    "sweep",
+    "enable_journal",
+    "disable_journal",
+    "dbkey_scope",
+    "number_of_users",
+    "trace",
+    "no_garbage_collect",
+    "damaged",
+    "license",
+    "sys_user_name",
+    "encrypt_key",
+    "activate_shadow",
+    "sweep_interval",
+    "delete_shadow",
+    "force_write",
+    "begin_log",
+    "quit_log",
+    "no_reserve",
+    "user_name",
+    "password",
+    "password_enc",
+    "sys_user_name_enc",
+    "interp",
+    "online_dump",
+    "old_file_size",
+    "old_num_files",
+    "old_file",
+    "old_start_page",
+    "old_start_seqno",
+    "old_start_file",
+    "drop_walfile",
+    "old_dump_id",
+    "wal_backup_dir",
+    "wal_chkptlen",
+    "wal_numbufs",
+    "wal_bufsize",
+    "wal_grp_cmt_wait",
+    "lc_messages",
+    "lc_ctype",
+    "cache_manager",
+    "shutdown",
+    "online",
+    "shutdown_delay",
+    "reserved",
+    "overwrite",
+    "sec_attach",
+    "disable_wal",
+    "connect_timeout",
+    "dummy_packet_interval",
+    "gbak_attach",
+    "sql_role_name",
+    "set_page_buffers",
+    "working_directory",
+    "sql_dialect",
+    "set_db_readonly",
+    "set_db_sql_dialect",
+    "gfix_attach",
+    "gstat_attach",
 };
 
 constexpr std::array<std::string_view, 20> kTpbNames = {
-    "consistency", "concurrency", "shared", "protected", "exclusive", "wait", "nowait",
-    "read", "write", "lock_read", "lock_write", "verb_time", "commit_time", "ignore_limbo",
-    "read_committed", "autocommit", "rec_version", "no_rec_version", "restart_requests",
-    "no_auto_undo",
+    "consistency", "concurrency",    "shared",           "protected",
+    "exclusive",   "wait",           "nowait",           "read",
+    "write",       "lock_read",      "lock_write",       "verb_time",
+    "commit_time", "ignore_limbo",   "read_committed",   "autocommit",
+    "rec_version", "no_rec_version", "restart_requests", "no_auto_undo",
 };
 
 template <size_t N>
@@ -57,7 +112,15 @@ void EncodeDatabaseItem(std::string& block, int code, std::string_view name,
                         std::string_view value) {
     const char code_byte = static_cast<char>(code);
     switch (code) {
-        case 18: case 19: case 20: case 28: case 29: case 30: case 47: case 48: case 60:
+        case 18:
+        case 19:
+        case 20:
+        case 28:
+        case 29:
+        case 30:
+        case 47:
+        case 48:
+        case 60:
             block += code_byte;
             AppendLengthAndText(block, name, value);
             return;
@@ -69,7 +132,12 @@ void EncodeDatabaseItem(std::string& block, int code, std::string_view name,
             AppendLengthAndText(block, name, dialect);
             return;
         }
-        case 5: case 9: case 13: case 17: case 24: case 27:
+        case 5:
+        case 9:
+        case 13:
+        case 17:
+        case 24:
+        case 27:
             block += code_byte;
             block += '\1';
             block += static_cast<char>(runtime::StrToInt(value) & 0xFF);
@@ -88,7 +156,10 @@ void EncodeDatabaseItem(std::string& block, int code, std::string_view name,
             }
             return;
         }
-        case 21: case 23: case 25: case 26:
+        case 21:
+        case 23:
+        case 25:
+        case 26:
             block += code_byte;
             block += '\1';
             block += '\0';
@@ -132,14 +203,20 @@ std::string BuildTransactionParameterBlock(const runtime::TStrings& lines) {
         if (code == 0) RaiseClientError(kTpbConstantUnknown, {written});
         const std::string_view name = kTpbNames[static_cast<size_t>(code - 1)];
         switch (code) {
-            case 10: case 11: {  // lock_read / lock_write name a table
-                const std::string_view table =
-                    eq == std::string::npos ? std::string_view() : std::string_view(line).substr(eq + 1);
+            case 10:
+            case 11: {  // lock_read / lock_write name a table
+                const std::string_view table = eq == std::string::npos
+                                                   ? std::string_view()
+                                                   : std::string_view(line).substr(eq + 1);
                 block += static_cast<char>(code);
                 AppendLengthAndText(block, name, table);
                 break;
             }
-            case 12: case 13: case 16: case 19: case 20:
+            case 12:
+            case 13:
+            case 16:
+            case 19:
+            case 20:
                 RaiseClientError(kTpbConstantNotSupported, {name});
             default:
                 block += static_cast<char>(code);

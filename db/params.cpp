@@ -31,9 +31,15 @@ void TParam::SetString(const std::string& value) {
           value);
 }
 
-void TParam::SetInteger(int32_t value) { Store(TFieldType::ftInteger, value); }
-void TParam::SetFloat(double value) { Store(TFieldType::ftFloat, value); }
-void TParam::SetDate(double value) { Store(TFieldType::ftDate, value); }
+void TParam::SetInteger(int32_t value) {
+    Store(TFieldType::ftInteger, value);
+}
+void TParam::SetFloat(double value) {
+    Store(TFieldType::ftFloat, value);
+}
+void TParam::SetDate(double value) {
+    Store(TFieldType::ftDate, value);
+}
 
 void TParam::Clear() {
     TParam& holder = Holder();
@@ -41,8 +47,12 @@ void TParam::Clear() {
     holder.null_ = true;
 }
 
-bool TParam::IsNull() const { return Holder().null_; }
-bool TParam::Bound() const { return Holder().bound_; }
+bool TParam::IsNull() const {
+    return Holder().null_;
+}
+bool TParam::Bound() const {
+    return Holder().bound_;
+}
 
 const std::string& TParam::AsString() const {
     static const std::string empty;
@@ -71,7 +81,9 @@ TParam* TParams::FirstNamed(const std::string& name) {
     return nullptr;
 }
 
-TParam* TParams::FindParam(const std::string& name) { return FirstNamed(name); }
+TParam* TParams::FindParam(const std::string& name) {
+    return FirstNamed(name);
+}
 
 TParam& TParams::ParamByName(const std::string& name) {
     TParam* param = FirstNamed(name);
@@ -106,7 +118,9 @@ void TParams::Rebuild(const std::vector<std::string>& names) {
     Adopt(std::move(fresh));
 }
 
-void TParams::Clear() { Adopt({}); }
+void TParams::Clear() {
+    Adopt({});
+}
 
 void TParams::Adopt(std::vector<std::unique_ptr<TParam>> items) {
     items_ = std::move(items);

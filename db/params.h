@@ -15,7 +15,7 @@ class TComponent;
 // One parameter marker of a statement text. Entries sharing a name share
 // one value: every entry refers to the first entry of its name.
 class TParam {
-public:
+  public:
     explicit TParam(std::string name) : name_(std::move(name)) {}
 
     const std::string& Name() const { return name_; }
@@ -39,7 +39,7 @@ public:
 
     int Size = 0, Precision = 0, Scale = 0;
 
-private:
+  private:
     friend class TParams;
     using Value = std::variant<std::monostate, std::string, int32_t, double>;
     TParam& Holder();
@@ -58,7 +58,7 @@ private:
 
 // The parameter list of a query: one entry per marker, in text order.
 class TParams {
-public:
+  public:
     explicit TParams(const TComponent* owner = nullptr) : owner_(owner) {}
 
     int Count() const { return static_cast<int>(items_.size()); }
@@ -77,7 +77,7 @@ public:
     void Rebuild(const std::vector<std::string>& names);
     void Clear();
 
-private:
+  private:
     friend class TParam;
     TParam* FirstNamed(const std::string& name);
     void Adopt(std::vector<std::unique_ptr<TParam>> items);

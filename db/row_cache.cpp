@@ -60,13 +60,23 @@ void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
         slot.nullable = (var.sqltype & 1) != 0;
         using K = ColumnSlot::Kind;
         switch (slot.sql_type) {
-            case SQL_VARYING: slot.kind = K::kVarying; slot.size = 6; break;
+            case SQL_VARYING:
+                slot.kind = K::kVarying;
+                slot.size = 6;
+                break;
             case SQL_TEXT:
                 slot.kind = K::kText;
                 slot.size = static_cast<uint32_t>(std::max<ISC_SHORT>(var.sqllen, 0));
                 break;
-            case SQL_DOUBLE: case SQL_FLOAT: case SQL_D_FLOAT: slot.kind = K::kDouble; slot.size = 8; break;
-            case SQL_LONG: case SQL_SHORT: case SQL_INT64:
+            case SQL_DOUBLE:
+            case SQL_FLOAT:
+            case SQL_D_FLOAT:
+                slot.kind = K::kDouble;
+                slot.size = 8;
+                break;
+            case SQL_LONG:
+            case SQL_SHORT:
+            case SQL_INT64:
                 if (slot.scale == 0) {
                     slot.kind = slot.sql_type == SQL_INT64 ? K::kInt64 : K::kInt32;
                 } else if (slot.scale >= -4) {
@@ -76,13 +86,30 @@ void RowCache::Configure(TIBXSQLDA& columns, int chunk) {
                 }
                 slot.size = slot.kind == K::kInt32 ? 4 : 8;
                 break;
-            case SQL_TIMESTAMP: slot.kind = K::kTimestamp; slot.size = 8; break;
-            case SQL_TYPE_DATE: slot.kind = K::kDate; slot.size = 4; break;
-            case SQL_TYPE_TIME: slot.kind = K::kTime; slot.size = 4; break;
-            case SQL_BLOB: case SQL_ARRAY: case SQL_QUAD: slot.kind = K::kId; slot.size = 8; break;
+            case SQL_TIMESTAMP:
+                slot.kind = K::kTimestamp;
+                slot.size = 8;
+                break;
+            case SQL_TYPE_DATE:
+                slot.kind = K::kDate;
+                slot.size = 4;
+                break;
+            case SQL_TYPE_TIME:
+                slot.kind = K::kTime;
+                slot.size = 4;
+                break;
+            case SQL_BLOB:
+            case SQL_ARRAY:
+            case SQL_QUAD:
+                slot.kind = K::kId;
+                slot.size = 8;
+                break;
             // Stored as nothing: an unknown type's length says nothing of
             // how to read it, and no field reaches such a column.
-            default: slot.kind = K::kUnmapped; slot.size = 0; break;
+            default:
+                slot.kind = K::kUnmapped;
+                slot.size = 0;
+                break;
         }
         slot.offset = static_cast<uint32_t>(offset);
         offset += slot.size;
@@ -166,8 +193,10 @@ void RowCache::Append(TIBXSQLDA& columns) {
             }
             case K::kDouble:
                 if (slot.sql_type == SQL_FLOAT) {
-                    float f; std::memcpy(&f, var.sqldata, 4);
-                    const double d = f; std::memcpy(value, &d, 8);
+                    float f;
+                    std::memcpy(&f, var.sqldata, 4);
+                    const double d = f;
+                    std::memcpy(value, &d, 8);
                 } else if (slot.sql_type == SQL_DOUBLE || slot.sql_type == SQL_D_FLOAT) {
                     std::memcpy(value, var.sqldata, 8);
                 } else {  // scaled integer beyond four decimals

@@ -17,8 +17,8 @@ double ScaledToDouble(int64_t raw, int scale);
 // Where one column's value sits in a cached row, and how it is stored.
 struct ColumnSlot {
     enum class Kind : uint8_t {
-        kVarying,    // where the text sits in the text block: 4-byte offset, 2-byte length
-        kText,       // described-length bytes, blank padded by the server
+        kVarying,  // where the text sits in the text block: 4-byte offset, 2-byte length
+        kText,     // described-length bytes, blank padded by the server
         kDouble,
         kInt32,
         kInt64,
@@ -26,8 +26,8 @@ struct ColumnSlot {
         kTimestamp,  // the server's 8-byte timestamp, decoded when read
         kDate,
         kTime,
-        kId,         // 8-byte blob or array id
-        kUnmapped,   // a type no field reads (a BOOLEAN, say): nothing stored
+        kId,        // 8-byte blob or array id
+        kUnmapped,  // a type no field reads (a BOOLEAN, say): nothing stored
     };
     Kind kind = Kind::kInt32;
     int16_t sql_type = 0;
@@ -43,7 +43,7 @@ struct ColumnSlot {
 // columns holds about 1.5 KB of text but declares about 9 KB, and touching
 // the declared size costs more than the fetch itself.
 class RowCache {
-public:
+  public:
     RowCache() = default;
     ~RowCache() { Release(); }
     RowCache(const RowCache&) = delete;
@@ -73,7 +73,7 @@ public:
     }
     size_t TextBytes() const { return text_used_; }
 
-private:
+  private:
     // Row record: row number, bookmark flag, one null flag per column, values.
     static constexpr size_t kNullFlagsOffset = sizeof(int32_t) + 1;
 

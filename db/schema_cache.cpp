@@ -83,8 +83,7 @@ void SchemaCache::Load(Relation& relation) {
         statement_->ExecQuery();
         while (!statement_->Eof()) {
             TIBXSQLDA& row = statement_->Current();
-            relation.columns.push_back(
-                {ColumnText(row[2]), !row[0].IsNull(), !row[1].IsNull()});
+            relation.columns.push_back({ColumnText(row[2]), !row[0].IsNull(), !row[1].IsNull()});
             statement_->Next();
         }
         statement_->Close();

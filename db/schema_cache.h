@@ -14,14 +14,14 @@ class TComponent;
 // default value, looked up once per table through the connection's own
 // transaction.
 class SchemaCache {
-public:
+  public:
     explicit SchemaCache(TIBDatabase& database);
     ~SchemaCache();
 
     bool IsComputed(const std::string& relation, const std::string& column);
     bool HasDefault(const std::string& relation, const std::string& column);
 
-private:
+  private:
     struct ColumnFacts {
         std::string name;
         bool computed = false;

@@ -16,9 +16,20 @@ namespace {
 
 bool KnownType(int type) {
     switch (type) {
-        case SQL_VARYING: case SQL_TEXT: case SQL_DOUBLE: case SQL_FLOAT: case SQL_LONG:
-        case SQL_SHORT: case SQL_TIMESTAMP: case SQL_BLOB: case SQL_D_FLOAT: case SQL_ARRAY:
-        case SQL_QUAD: case SQL_TYPE_TIME: case SQL_TYPE_DATE: case SQL_INT64:
+        case SQL_VARYING:
+        case SQL_TEXT:
+        case SQL_DOUBLE:
+        case SQL_FLOAT:
+        case SQL_LONG:
+        case SQL_SHORT:
+        case SQL_TIMESTAMP:
+        case SQL_BLOB:
+        case SQL_D_FLOAT:
+        case SQL_ARRAY:
+        case SQL_QUAD:
+        case SQL_TYPE_TIME:
+        case SQL_TYPE_DATE:
+        case SQL_INT64:
             return true;
         default:
             return false;
@@ -49,8 +60,9 @@ void TIBXSQLDA::InitializeInput() {
         const int type = var.sqltype & ~1;
         if (!KnownType(type)) RaiseClientError(kUnknownSqlDataType, {type});
         v->max_len_ = (type == SQL_TEXT || type == SQL_VARYING) ? var.sqllen : 0;
-        const size_t size = type == SQL_VARYING ? static_cast<size_t>(var.sqllen) + 2
-                                                : std::max<size_t>(static_cast<size_t>(var.sqllen), 1);
+        const size_t size = type == SQL_VARYING
+                                ? static_cast<size_t>(var.sqllen) + 2
+                                : std::max<size_t>(static_cast<size_t>(var.sqllen), 1);
         v->data_.assign(size, 0);
         var.sqldata = v->data_.data();
         v->indicator_ = 0;
@@ -64,12 +76,25 @@ namespace {
 // length was described.
 size_t StoredSize(int type) {
     switch (type) {
-        case SQL_SHORT: return 2;
-        case SQL_LONG: case SQL_FLOAT: case SQL_TYPE_DATE: case SQL_TYPE_TIME: return 4;
-        case SQL_VARYING: return 2;
-        case SQL_DOUBLE: case SQL_D_FLOAT: case SQL_INT64: case SQL_TIMESTAMP: case SQL_BLOB:
-        case SQL_ARRAY: case SQL_QUAD: return 8;
-        default: return 1;
+        case SQL_SHORT:
+            return 2;
+        case SQL_LONG:
+        case SQL_FLOAT:
+        case SQL_TYPE_DATE:
+        case SQL_TYPE_TIME:
+            return 4;
+        case SQL_VARYING:
+            return 2;
+        case SQL_DOUBLE:
+        case SQL_D_FLOAT:
+        case SQL_INT64:
+        case SQL_TIMESTAMP:
+        case SQL_BLOB:
+        case SQL_ARRAY:
+        case SQL_QUAD:
+            return 8;
+        default:
+            return 1;
     }
 }
 
@@ -107,7 +132,6 @@ void TIBXSQLVAR::Rewrite(short sqltype, short sqllen, short sqlscale) {
     modified_ = true;
 }
 
-
 void TIBXSQLVAR::SetIsNull(bool null) {
     ForEachSameNamed([null](TIBXSQLVAR& v) {
         if (null) {
@@ -122,13 +146,13 @@ void TIBXSQLVAR::SetIsNull(bool null) {
     });
 }
 
-#define COOP_NUMERIC_SETTER(Method, CType, SqlType, Scale)                 \
-    void TIBXSQLVAR::Method(CType value) {                                \
-        if (Nullable()) SetIsNull(false);                                 \
-        ForEachSameNamed([value](TIBXSQLVAR& v) {                         \
-            v.Rewrite(SqlType, sizeof(CType), Scale);                     \
-            std::memcpy(v.data_.data(), &value, sizeof value);            \
-        });                                                               \
+#define COOP_NUMERIC_SETTER(Method, CType, SqlType, Scale)     \
+    void TIBXSQLVAR::Method(CType value) {                     \
+        if (Nullable()) SetIsNull(false);                      \
+        ForEachSameNamed([value](TIBXSQLVAR& v) {              \
+            v.Rewrite(SqlType, sizeof(CType), Scale);          \
+            std::memcpy(v.data_.data(), &value, sizeof value); \
+        });                                                    \
     }
 COOP_NUMERIC_SETTER(SetAsLong, int32_t, SQL_LONG, 0)
 COOP_NUMERIC_SETTER(SetAsShort, int16_t, SQL_SHORT, 0)
@@ -181,7 +205,8 @@ void TIBXSQLVAR::SetAsCurrency(double value) {
 void TIBXSQLVAR::SetTextOn(TIBXSQLVAR& target, const std::string& value) {
     const std::string& column = target.name_;
     const bool key_column = column == "DB_KEY" || column == "RDB$DB_KEY";
-    if (!key_column) target.var_->sqltype = static_cast<short>(SQL_TEXT | (target.var_->sqltype & 1));
+    if (!key_column)
+        target.var_->sqltype = static_cast<short>(SQL_TEXT | (target.var_->sqltype & 1));
     target.var_->sqllen = static_cast<short>(value.size());
     target.data_.assign(value.size() + 1, 0);
     std::memcpy(target.data_.data(), value.data(), value.size());

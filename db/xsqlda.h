@@ -14,7 +14,7 @@ class TIBXSQLDA;
 // One descriptor of a statement's parameters or columns: the client
 // library's XSQLVAR plus the buffers it points at, owned here.
 class TIBXSQLVAR {
-public:
+  public:
     int Index() const { return index_; }
     const std::string& Name() const { return name_; }
     XSQLVAR& Var() { return *var_; }
@@ -37,7 +37,7 @@ public:
     void SetAsString(const std::string& value);
     void SetIsNull(bool null);
 
-private:
+  private:
     friend class TIBXSQLDA;
     template <typename Fn>
     void ForEachSameNamed(Fn&& fn);
@@ -56,7 +56,7 @@ private:
 
 // A descriptor list with its XSQLDA block.
 class TIBXSQLDA {
-public:
+  public:
     TIBXSQLDA() = default;
     TIBXSQLDA(const TIBXSQLDA&) = delete;
     TIBXSQLDA& operator=(const TIBXSQLDA&) = delete;
@@ -69,7 +69,9 @@ public:
 
     // Resizes the block for `count` descriptors (contents reset).
     void SetCount(int count);
-    void SetName(int i, std::string name) { vars_.at(static_cast<size_t>(i))->name_ = std::move(name); }
+    void SetName(int i, std::string name) {
+        vars_.at(static_cast<size_t>(i))->name_ = std::move(name);
+    }
     void Clear() { SetCount(0); }
 
     // After a describe of parameters: buffers sized as described.
@@ -79,7 +81,7 @@ public:
 
     int dialect = 1;
 
-private:
+  private:
     friend class TIBXSQLVAR;
     std::vector<char> block_;
     std::vector<std::unique_ptr<TIBXSQLVAR>> vars_;

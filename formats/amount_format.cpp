@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "runtime/exception.h"
 #include "formats/decimal_digits.h"
 #include "formats/general_format.h"
+#include "runtime/exception.h"
 
 namespace formats {
 namespace {

@@ -1,7 +1,7 @@
 #include "formats/date_format.h"
 
-#include "runtime/exception.h"
 #include "formats/date_time.h"
+#include "runtime/exception.h"
 
 namespace formats {
 namespace {

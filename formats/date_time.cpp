@@ -3,9 +3,9 @@
 #include <chrono>
 #include <cmath>
 
-#include "runtime/exception.h"
 #include "formats/format_settings.h"
 #include "formats/general_format.h"
+#include "runtime/exception.h"
 
 namespace formats {
 namespace {

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "runtime/exception.h"
 #include "formats/date_time.h"
+#include "runtime/exception.h"
 
 namespace formats {
 namespace {
@@ -36,7 +36,8 @@ std::string DateOrder(const std::string& format) {
     std::string order;
     for (char c : format) {
         const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if ((lower == 'd' || lower == 'm' || lower == 'y') && order.find(lower) == std::string::npos) {
+        if ((lower == 'd' || lower == 'm' || lower == 'y') &&
+            order.find(lower) == std::string::npos) {
             order += lower;
         }
     }
@@ -72,7 +73,8 @@ double StrToFloat(std::string_view text, const FormatSettings& settings) {
     if (!normal.empty() && *first == '+') ++first;
     auto [ptr, ec] = std::from_chars(first, last, value);
     if (normal.empty() || ec != std::errc() || ptr != last) {
-        throw runtime::EConvertError("'" + std::string(text) + "' is not a valid floating point value");
+        throw runtime::EConvertError("'" + std::string(text) +
+                                     "' is not a valid floating point value");
     }
     return value;
 }
@@ -98,8 +100,12 @@ double StrToDateTime(std::string_view text, const FormatSettings& settings) {
     DateTimeParts result;
     for (int i = 0; i < 3; ++i) {
         switch (order[static_cast<size_t>(i)]) {
-            case 'd': result.day = parts[i]; break;
-            case 'm': result.month = parts[i]; break;
+            case 'd':
+                result.day = parts[i];
+                break;
+            case 'm':
+                result.month = parts[i];
+                break;
             default:
                 result.year = parts[i];
                 if (widths[i] <= 2) result.year += result.year < 50 ? 2000 : 1900;
@@ -122,7 +128,8 @@ double StrToDateTime(std::string_view text, const FormatSettings& settings) {
         }
         while (pos < t.size() && t[pos] == ' ') ++pos;
         const std::string_view rest = t.substr(pos);
-        if (StartsWithNoCase(rest, settings.time_pm_string) && rest.size() == settings.time_pm_string.size()) {
+        if (StartsWithNoCase(rest, settings.time_pm_string) &&
+            rest.size() == settings.time_pm_string.size()) {
             if (result.hour < 12) result.hour += 12;
         } else if (StartsWithNoCase(rest, settings.time_am_string) &&
                    rest.size() == settings.time_am_string.size()) {

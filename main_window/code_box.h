@@ -10,13 +10,13 @@ namespace main_window {
 // taking activation is not an exit, so a lookup never runs twice because
 // its own message box appeared.
 class TEdit : public QLineEdit {
-public:
+  public:
     explicit TEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
 
     std::function<void()> OnExit;
     std::function<void()> OnDblClick;
 
-protected:
+  protected:
     void focusOutEvent(QFocusEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };

@@ -33,7 +33,8 @@ inline constexpr const char* kAppliedDocumentsStatement =
 
 // The receivable sums: the first line alone for the member, both lines for
 // one loan (each line is one line of the statement text).
-inline constexpr const char* kBalanceFirstLine = "select sum(valor) from cxctrx where cliente = :c ";
+inline constexpr const char* kBalanceFirstLine =
+    "select sum(valor) from cxctrx where cliente = :c ";
 inline constexpr const char* kBalanceLoanLine = "and aplica = :a";
 
 }  // namespace main_window

@@ -24,7 +24,7 @@ class TEdit;
 // schedule and applied-documents grids, the reconciliation totals, the
 // buttons, and every database component of the program.
 class TFmain : public QWidget {
-public:
+  public:
     // Built-in database name until db.ini gives the real one: the demo
     // database of this build.
     static constexpr const char* kDefaultDatabaseName = COOP_DEMO_DATABASE;
@@ -104,11 +104,11 @@ public:
     // The current loan's receivable balance, as last read.
     double balanceprestamo = 0;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void CreateControls();
     void CreateGrids();
     void CreatePortfolioShortcut();

@@ -160,8 +160,10 @@ void TFmain::CreateControls() {
                             "Corrige la tabla de amortizacion o plan de pago acorde con los datos "
                             "de los documentos aplicados");
     btsalir = MakeButton(this, "btsalir", "&Salir", 968, "Salida del Program");
-    connect(btlimpiar, &QPushButton::clicked, this, [this] { ui::Guard([this] { btlimpiarClick(); }); });
-    connect(btsalir, &QPushButton::clicked, this, [this] { ui::Guard([this] { btsalirClick(); }); });
+    connect(btlimpiar, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btlimpiarClick(); }); });
+    connect(btsalir, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { btsalirClick(); }); });
     connect(btreindexar, &QPushButton::clicked, this,
             [this] { ui::Guard([this] { btreindexarClick(); }); });
     connect(btcorregir, &QPushButton::clicked, this,
@@ -197,8 +199,8 @@ void TFmain::CreateGrids() {
     DBGrid1 = make_grid("DBGrid1", sqpres, {8, 8, 590, 121}, "Lista de Prestamos");
     AddLoanColumns(*DBGrid1);
 
-    DBGrid2 = make_grid("DBGrid2", sqcuotas, {8, 144, 590, 297},
-                        "Plan de pagos (Tabla de amortizacion)");
+    DBGrid2 =
+        make_grid("DBGrid2", sqcuotas, {8, 144, 590, 297}, "Plan de pagos (Tabla de amortizacion)");
     AddScheduleColumns(*DBGrid2);
 
     DBGrid3 = make_grid("DBGrid3", sqcxc, {608, 8, 430, 377}, "Documentos aplicados al prestamo");
@@ -240,7 +242,8 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
             ui::Guard([this, key] { OnFormKeyDown(key); });
             // Qt buttons move the focus among themselves on arrow keys; here
             // the arrows already move it, once.
-            if ((key == ui::kVkUp || key == ui::kVkDown) && qobject_cast<QAbstractButton*>(widget) != nullptr) {
+            if ((key == ui::kVkUp || key == ui::kVkDown) &&
+                qobject_cast<QAbstractButton*>(widget) != nullptr) {
                 return true;
             }
         }

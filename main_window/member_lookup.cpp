@@ -4,13 +4,13 @@
 #include <QWidget>
 
 #include "customer_search/customer_search_dialog.h"
+#include "formats/amount_format.h"
 #include "main_window/code_box.h"
 #include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
 #include "main_window/statement_text.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
-#include "formats/amount_format.h"
 #include "ui/latin1_text.h"
 
 namespace main_window {
@@ -146,7 +146,9 @@ void TFmain::edsocioDblClick() {
     }
 }
 
-void TFmain::btsalirClick() { close(); }
+void TFmain::btsalirClick() {
+    close();
+}
 
 // Nothing to show for the loan: the previous loan's figures would sit beside
 // another member's name, so they go; the member's own balance still shows.

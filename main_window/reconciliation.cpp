@@ -3,16 +3,20 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "formats/amount_format.h"
 #include "main_window/code_box.h"
 #include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
-#include "formats/amount_format.h"
 
 namespace main_window {
 namespace {
 
-std::string Amount(long double value) { return formats::FormatFloat(formats::kAmountPattern, value); }
-std::string Amount(double value) { return formats::FormatFloat(formats::kAmountPattern, value); }
+std::string Amount(long double value) {
+    return formats::FormatFloat(formats::kAmountPattern, value);
+}
+std::string Amount(double value) {
+    return formats::FormatFloat(formats::kAmountPattern, value);
+}
 
 }  // namespace
 
@@ -51,12 +55,18 @@ void TFmain::calculartotales() {
         while (!qcxc.AtEnd()) {
             const std::string kind = tipo.GetString();
             const double amount = capital.GetFloat();
-            if (kind == "P") sumaP += amount;
-            else if (kind == "R") sumaR += amount;
-            else if (kind == "C") sumaC += amount;
-            else if (kind == "D") sumaD += amount;
-            else if (kind == "N") sumaN += amount;
-            else if (kind == "M") sumaM += amount;
+            if (kind == "P")
+                sumaP += amount;
+            else if (kind == "R")
+                sumaR += amount;
+            else if (kind == "C")
+                sumaC += amount;
+            else if (kind == "D")
+                sumaD += amount;
+            else if (kind == "N")
+                sumaN += amount;
+            else if (kind == "M")
+                sumaM += amount;
             qcxc.Next();
         }
         qcxc.First();
@@ -97,8 +107,8 @@ double TFmain::balancecxc(int prestamo) {
 void TFmain::DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
                                    ui::TColumn& column, ui::TGridDrawState state) {
     // Charges black, payments (and rows without an amount) red, whole rows alike.
-    const QColor colour = qcxc.FieldNamed("REN_CUOTACAPITAL").GetFloat() > 0 ? QColor(0, 0, 0)
-                                                                             : QColor(255, 0, 0);
+    const QColor colour =
+        qcxc.FieldNamed("REN_CUOTACAPITAL").GetFloat() > 0 ? QColor(0, 0, 0) : QColor(255, 0, 0);
     ui::TCanvas& canvas = sender.Canvas();
     if (state & ui::gdFocused) canvas.BrushColor = sender.palette().color(QPalette::Base);
     canvas.FontColor = colour;

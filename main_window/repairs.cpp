@@ -15,7 +15,9 @@ namespace {
 
 // A movement's type: the loan's own type from 1 up, 2 for any other (a
 // null type reads as 0).
-int MovementType(int loan_type) { return loan_type >= 1 ? loan_type : 2; }
+int MovementType(int loan_type) {
+    return loan_type >= 1 ? loan_type : 2;
+}
 
 // Asks before writing; anything but Yes ends the handler without a word.
 void ConfirmOrAbort(const char* question, int prestamo) {

@@ -10,7 +10,7 @@ namespace runtime {
 // whole text, clearing and appending one line each count as one change.
 // OnChanging runs before the change and may veto it by throwing.
 class TStrings {
-public:
+  public:
     std::function<void()> OnChanging;
     std::function<void()> OnChange;
 
@@ -52,7 +52,7 @@ public:
         return out;
     }
 
-private:
+  private:
     void Changing() {
         if (OnChanging) OnChanging();
     }

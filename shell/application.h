@@ -8,7 +8,7 @@ namespace shell {
 // catches whatever still escapes an event handler, so Qt never sees an
 // exception and the loop goes on.
 class Application : public QApplication {
-public:
+  public:
     Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };

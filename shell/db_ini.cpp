@@ -21,12 +21,23 @@ enum InOutErrorCode : int {
 
 int InOutCode(int error_number) {
     switch (error_number) {
-        case ENOENT: return kFileNotFound;
-        case ENOTDIR: case ENAMETOOLONG: case ELOOP: return kInvalidFilename;
-        case EMFILE: case ENFILE: return kTooManyOpenFiles;
-        case EACCES: case EPERM: case EISDIR: return kFileAccessDenied;
-        case ENOSPC: return kDiskFull;
-        default: return -1;
+        case ENOENT:
+            return kFileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+            return kInvalidFilename;
+        case EMFILE:
+        case ENFILE:
+            return kTooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return kFileAccessDenied;
+        case ENOSPC:
+            return kDiskFull;
+        default:
+            return -1;
     }
 }
 
@@ -39,12 +50,18 @@ int InOutCode(int error_number) {
 
 std::string InOutErrorMessage(int error_number) {
     switch (InOutCode(error_number)) {
-        case kFileNotFound: return "File not found";
-        case kInvalidFilename: return "Invalid filename";
-        case kTooManyOpenFiles: return "Too many open files";
-        case kFileAccessDenied: return "File access denied";
-        case kDiskFull: return "Disk full";
-        default: return "I/O error " + std::to_string(error_number);
+        case kFileNotFound:
+            return "File not found";
+        case kInvalidFilename:
+            return "Invalid filename";
+        case kTooManyOpenFiles:
+            return "Too many open files";
+        case kFileAccessDenied:
+            return "File access denied";
+        case kDiskFull:
+            return "Disk full";
+        default:
+            return "I/O error " + std::to_string(error_number);
     }
 }
 

@@ -29,12 +29,19 @@ void QueueFocusMoveForKey(QWidget* window, int key) {
 
 int VirtualKey(int qt_key) {
     switch (qt_key) {
-        case Qt::Key_Return: case Qt::Key_Enter: return kVkReturn;
-        case Qt::Key_Up: return kVkUp;
-        case Qt::Key_Down: return kVkDown;
-        case Qt::Key_Tab: return kVkTab;
-        case Qt::Key_Escape: return kVkEscape;
-        default: return qt_key & 0xFFFF;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return kVkReturn;
+        case Qt::Key_Up:
+            return kVkUp;
+        case Qt::Key_Down:
+            return kVkDown;
+        case Qt::Key_Tab:
+            return kVkTab;
+        case Qt::Key_Escape:
+            return kVkEscape;
+        default:
+            return qt_key & 0xFFFF;
     }
 }
 

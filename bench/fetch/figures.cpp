@@ -1,5 +1,4 @@
 #include "bench/fetch/figures.h"
-#include "main_window/program_connection.h"
 
 #include <time.h>
 #include <unistd.h>
@@ -9,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+
+#include "main_window/program_connection.h"
 
 namespace bench {
 

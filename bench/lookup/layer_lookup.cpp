@@ -10,7 +10,6 @@ using namespace main_window;  // the lookup statements
 
 namespace {
 
-
 void SetText(db::TIBQuery& query, std::initializer_list<std::string> lines) {
     query.Close();
     query.SQL().Clear();

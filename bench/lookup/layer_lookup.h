@@ -12,11 +12,11 @@ namespace bench {
 // main window's declared fields but no window: separates the layer's cost
 // from the window's label and grid updates.
 class LayerLookup {
-public:
+  public:
     explicit LayerLookup(const std::string& database_name);
     void Run(const std::string& member_code);
 
-private:
+  private:
     db::TIBDatabase database_{"IBDatabase1"};
     db::TIBTransaction transaction_{"IBTransaction1"};
     db::TIBQuery scratch_{"IBQuery1"};

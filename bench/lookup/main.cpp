@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,8 +98,8 @@ int main(int argc, char** argv) {
 
             bench::LayerLookup layer(database);
             best_layer = std::min(best_layer, Seconds([&] {
-                for (const std::string& code : codes) layer.Run(code);
-            }));
+                                      for (const std::string& code : codes) layer.Run(code);
+                                  }));
         }
         const double per_window = best_window / static_cast<double>(codes.size()) * 1000;
         const double per_raw = best_raw / static_cast<double>(codes.size()) * 1000;

@@ -11,10 +11,14 @@
 namespace bench {
 namespace {
 
-void Check(ISC_STATUS result) { db::CheckStatus(result); }
+void Check(ISC_STATUS result) {
+    db::CheckStatus(result);
+}
 
 // The main window's statement texts, markers turned into "?" once.
-std::string Positional(const std::string& text) { return db::PreprocessSql(text).text; }
+std::string Positional(const std::string& text) {
+    return db::PreprocessSql(text).text;
+}
 
 struct TransactionBlock {
     isc_db_handle* database;
@@ -117,8 +121,8 @@ int RawLookup::Run(const std::string& code) {
     static const std::string schedule = Positional(kScheduleOfLoanStatement);
     static const std::string documents = Positional(kAppliedDocumentsStatement);
     // The sums as the window sends them: each line followed by CR LF.
-    static const std::string loan_balance = Positional(
-        std::string(kBalanceFirstLine) + "\r\n" + kBalanceLoanLine + "\r\n");
+    static const std::string loan_balance =
+        Positional(std::string(kBalanceFirstLine) + "\r\n" + kBalanceLoanLine + "\r\n");
     static const std::string member_balance = Positional(std::string(kBalanceFirstLine) + "\r\n");
 
     int rows = 0;

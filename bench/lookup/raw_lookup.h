@@ -11,7 +11,7 @@ namespace bench {
 // each allocated, prepared, described, executed, fetched to the end and
 // dropped, as a program without any data layer would run them.
 class RawLookup {
-public:
+  public:
     explicit RawLookup(const std::string& database_name);
     ~RawLookup();
     RawLookup(const RawLookup&) = delete;
@@ -20,7 +20,7 @@ public:
     // Runs the lookup of one member; returns the rows fetched in all.
     int Run(const std::string& member_code);
 
-private:
+  private:
     struct Param {
         bool is_text;
         std::string text;

@@ -8,12 +8,8 @@ namespace {
 using namespace declare;
 
 constexpr FieldDeclaration kDocumentFields[] = {
-    FixedText("TIPO", 1),
-    Integer("REN_PRESTAMONO"),
-    Date("REN_FECHAVENCE"),
-    Integer("REN_CUOTANO"),
-    Amount("REN_CUOTACAPITAL"),
-    Amount("REN_CUOTAINTERES"),
+    FixedText("TIPO", 1),   Integer("REN_PRESTAMONO"),  Date("REN_FECHAVENCE"),
+    Integer("REN_CUOTANO"), Amount("REN_CUOTACAPITAL"), Amount("REN_CUOTAINTERES"),
 };
 
 }  // namespace

@@ -9,9 +9,9 @@
 
 namespace main_window {
 
-void DeclareMemberFields(db::TIBQuery& query);    // CLIENTES (members.cpp)
+void DeclareMemberFields(db::TIBQuery& query);  // CLIENTES (members.cpp)
 
-void DeclareLoanFields(db::TIBQuery& query);      // SOLICITUDPRES (loans.cpp)
+void DeclareLoanFields(db::TIBQuery& query);  // SOLICITUDPRES (loans.cpp)
 void AddLoanColumns(ui::TDBGrid& grid);
 
 void DeclareScheduleFields(db::TIBQuery& query);  // RENGLONES (schedule.cpp)

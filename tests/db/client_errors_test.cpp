@@ -13,7 +13,8 @@ TEST(ClientErrors, EveryCodeHasItsMessage) {
         EXPECT_GT(std::strlen(db::ClientErrorMessage(code)), 0u) << code;
     }
     // Spot checks where a slip in the table would shift every later text.
-    EXPECT_STREQ(db::ClientErrorMessage(43), "Cannot \"open\" a non-select statement. Use ExecQuery");
+    EXPECT_STREQ(db::ClientErrorMessage(43),
+                 "Cannot \"open\" a non-select statement. Use ExecQuery");
     EXPECT_STREQ(db::ClientErrorMessage(87), "SQL Dialect Invalid");
     EXPECT_STREQ(db::ClientErrorMessage(103), "Successful execution");
     EXPECT_STREQ(db::ClientErrorMessage(114), "DPB Constant (%s) is unknown");

@@ -174,9 +174,9 @@ TEST_P(ConnectionTest, ObjectsHearAboutTheDisconnectAndTheConnectionsEnd) {
 
     c->database.Close();
     c.reset();
-    const std::vector<std::string> expected = {
-        "before transaction end", "after transaction end", "before disconnect",
-        "after disconnect",       "transaction freed",     "database freed"};
+    const std::vector<std::string> expected = {"before transaction end", "after transaction end",
+                                               "before disconnect",      "after disconnect",
+                                               "transaction freed",      "database freed"};
     EXPECT_EQ(heard, expected);
     EXPECT_EQ(link.Database(), nullptr);
     EXPECT_EQ(link.Transaction(), nullptr);
@@ -219,7 +219,7 @@ TEST(ConnectionName, ANameOverThirtyTwoKilobytesIsRefusedBeforeTheAttach) {
 INSTANTIATE_ROUTES(ConnectionTest);
 
 class ServerOnlyTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (test_support::ServerHost().empty()) GTEST_SKIP() << "no test server";
     }
@@ -227,8 +227,8 @@ protected:
 };
 
 TEST_F(ServerOnlyTest, WrongPasswordGivesTheServersMessage) {
-    const std::string name = test_support::DatabaseName(test_support::Route::kServer,
-                                                        dir_.File("pw.fdb"));
+    const std::string name =
+        test_support::DatabaseName(test_support::Route::kServer, dir_.File("pw.fdb"));
     test_support::CreateEmptyDatabase(name);
     Connection c(name);
     c.database.Params().Assign({"user_name=sysdba", "password=wrong", "lc_ctype=ISO8859_1"});

@@ -1,33 +1,36 @@
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
-#include "tests/db/query_fixture.h"
 #include "formats/date_time.h"
+#include "tests/db/query_fixture.h"
 
 namespace {
 
 // Records what a grid would hear.
 class RecordingLink : public db::TDataLink {
-public:
+  public:
     std::vector<std::string> heard;
 
-protected:
+  protected:
     void ActiveChanged() override { heard.push_back(Active() ? "opened" : "closed"); }
     void DataSetChanged() override { heard.push_back("changed"); }
-    void DataSetScrolled(int distance) override { heard.push_back("scrolled " + std::to_string(distance)); }
+    void DataSetScrolled(int distance) override {
+        heard.push_back("scrolled " + std::to_string(distance));
+    }
     void DisabledStateChanged(bool active) override {
         heard.push_back(active ? "opened while suspended" : "closed while suspended");
     }
 };
 
 class DatasetTest : public QueryTest {
-protected:
+  protected:
     void SetUp() override {
         QueryTest::SetUp();
         if (IsSkipped()) return;
-        Setup({"CREATE TABLE ROWS_T (N INTEGER, S SMALLINT, F DOUBLE PRECISION, C CHAR(10), "
-               "V VARCHAR(20), D DATE, M NUMERIC(9,2), T COMPUTED BY (N * 2))",
-               "CREATE TABLE EMPTY_T (N INTEGER)"});
+        Setup(
+            {"CREATE TABLE ROWS_T (N INTEGER, S SMALLINT, F DOUBLE PRECISION, C CHAR(10), "
+             "V VARCHAR(20), D DATE, M NUMERIC(9,2), T COMPUTED BY (N * 2))",
+             "CREATE TABLE EMPTY_T (N INTEGER)"});
     }
     // n rows with N = 0..n-1, through one server-side loop.
     void Fill(int n) {
@@ -94,7 +97,7 @@ TEST_P(DatasetTest, WalkFetchesOnDemandAndGrowsTheCacheByChunks) {
     EXPECT_EQ(expected, 2500);
     EXPECT_EQ(q.FetchedRowCount(), 2500);
     EXPECT_EQ(q.Cache().Capacity(), 3000);
-    EXPECT_EQ(scrolls, 1 + 1 + 2500);  // open, First, every Next including the last
+    EXPECT_EQ(scrolls, 1 + 1 + 2500);                 // open, First, every Next including the last
     EXPECT_EQ(q.FieldNamed("N").GetInteger(), 2499);  // stays on the last row
 
     // A second walk reads the cache: rows fetched earlier read back unchanged.
@@ -163,8 +166,9 @@ TEST_P(DatasetTest, SuspendedDisplayHearsOneChangeAtTheEnd) {
 }
 
 TEST_P(DatasetTest, TextKeepsItsPaddingAndStringFieldsConvert) {
-    Setup({"INSERT INTO ROWS_T (N, S, F, C, V, D) VALUES (70000, -2, 2.5, 'ABC', ' 12', "
-           "'2024-01-02 10:11:12.345')"});
+    Setup(
+        {"INSERT INTO ROWS_T (N, S, F, C, V, D) VALUES (70000, -2, 2.5, 'ABC', ' 12', "
+         "'2024-01-02 10:11:12.345')"});
     db::TIBQuery& q = OpenQuery("select N, S, F, C, V, D, T from ROWS_T");
     EXPECT_EQ(q.FieldNamed("C").GetString(), "ABC       ");
     EXPECT_EQ(q.FieldNamed("V").GetString(), " 12");
@@ -173,7 +177,8 @@ TEST_P(DatasetTest, TextKeepsItsPaddingAndStringFieldsConvert) {
     EXPECT_EQ(q.FieldNamed("F").GetInteger(), 2);  // halves go to even
     EXPECT_EQ(q.FieldNamed("F").GetString(), "2.5");
     EXPECT_EQ(q.FieldNamed("N").GetString(), "70000");
-    EXPECT_EQ(q.FieldNamed("D").GetDateTime(), formats::EncodeDateTime({2024, 1, 2, 10, 11, 12, 0}));
+    EXPECT_EQ(q.FieldNamed("D").GetDateTime(),
+              formats::EncodeDateTime({2024, 1, 2, 10, 11, 12, 0}));
     EXPECT_EQ(q.FieldNamed("T").GetInteger(), 140000);
     try {
         q.FieldNamed("C").GetFloat();
@@ -206,7 +211,8 @@ TEST_P(DatasetTest, DeclaredFieldsAreCheckedAgainstTheResult) {
         q.Open();
         FAIL();
     } catch (const db::EDatabaseError& e) {
-        EXPECT_EQ(e.Message(), "qcuotas: Type mismatch for field 'M', expecting: Float actual: BCD");
+        EXPECT_EQ(e.Message(),
+                  "qcuotas: Type mismatch for field 'M', expecting: Float actual: BCD");
     }
     EXPECT_FALSE(q.Active());
     (void)amount;

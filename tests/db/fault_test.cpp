@@ -28,12 +28,12 @@ std::string FailureOf(const std::function<void()>& action) {
 }
 
 class FaultTest : public QueryTest {
-protected:
+  protected:
     void SetUp() override {
         QueryTest::SetUp();
         if (IsSkipped()) return;
-        Setup({"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)",
-               "INSERT INTO T VALUES (2)"});
+        Setup(
+            {"CREATE TABLE T (N INTEGER)", "INSERT INTO T VALUES (1)", "INSERT INTO T VALUES (2)"});
     }
     long long CountSeenByOthers() {
         return RawConnection(name_).QueryCount("SELECT COUNT(*) FROM T");

@@ -27,15 +27,18 @@ TEST(DatabaseParameterBlock, EncodesEachKindOfEntryExactly) {
          {"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"},
          Bytes({1, 28, 6}) + "sysdba" + Bytes({29, 8}) + "plumbrid" + Bytes({48, 9}) + "ISO8859_1"},
         {"capitalised name with prefix is lowered before the prefix goes",
-         {"ISC_DPB_USER_NAME=SYSDBA"}, Bytes({1, 28, 6}) + "SYSDBA"},
+         {"ISC_DPB_USER_NAME=SYSDBA"},
+         Bytes({1, 28, 6}) + "SYSDBA"},
         {"value keeps its blanks", {"user_name= a b "}, Bytes({1, 28, 5}) + " a b "},
-        {"line without equals sign is skipped", {"user_name", "lc_ctype=X"},
+        {"line without equals sign is skipped",
+         {"user_name", "lc_ctype=X"},
          Bytes({1, 48, 1}) + "X"},
         {"blank name is skipped", {" \t=sysdba"}, Bytes({1})},
         {"no lines gives only the version byte", {}, Bytes({1})},
         {"small number keeps its low byte", {"num_buffers=300"}, Bytes({1, 5, 1, 44})},
         {"sweep is fixed whatever the value", {"sweep=99"}, Bytes({1, 10, 1, 2})},
-        {"32-bit number least significant byte first", {"sweep_interval=20000"},
+        {"32-bit number least significant byte first",
+         {"sweep_interval=20000"},
          Bytes({1, 22, 4, 0x20, 0x4E, 0, 0})},
         {"flag ignores its value", {"activate_shadow=yes"}, Bytes({1, 21, 1, 0})},
         {"dialect digit travels as its value", {"sql_dialect=3"}, Bytes({1, 63, 1, 3})},
@@ -57,15 +60,25 @@ struct ErrorCase {
 
 TEST(DatabaseParameterBlock, RefusesWhatItCannotSend) {
     const ErrorCase cases[] = {
-        {"blank before equals sign makes an unknown name", {"user_name =sysdba"}, 114,
+        {"blank before equals sign makes an unknown name",
+         {"user_name =sysdba"},
+         114,
          "DPB Constant (user_name ) is unknown"},
-        {"unknown name is reported as written", {"User_Nome=x"}, 114,
+        {"unknown name is reported as written",
+         {"User_Nome=x"},
+         114,
          "DPB Constant (User_Nome) is unknown"},
-        {"known but unsupported name", {"page_size=4096"}, 11,
+        {"known but unsupported name",
+         {"page_size=4096"},
+         11,
          "DPB Constant (isc_dpb_page_size) is unsupported"},
-        {"value longer than one length byte can say", {"user_name=" + std::string(256, 'u')},
-         db::kParameterValueTooLong, "Parameter value for user_name is longer than 255 bytes"},
-        {"empty dialect has no digit to convert", {"sql_dialect="}, db::kParameterValueEmpty,
+        {"value longer than one length byte can say",
+         {"user_name=" + std::string(256, 'u')},
+         db::kParameterValueTooLong,
+         "Parameter value for user_name is longer than 255 bytes"},
+        {"empty dialect has no digit to convert",
+         {"sql_dialect="},
+         db::kParameterValueEmpty,
          "Parameter value for sql_dialect is empty"},
     };
     for (const auto& c : cases) {
@@ -104,7 +117,8 @@ TEST(TransactionParameterBlock, EncodesOptionsExactly) {
         {"read_committed", {"read_committed"}, Bytes({3, 15})},
         {"blank line adds nothing", {"read_committed", "  ", "rec_version"}, Bytes({3, 15, 17})},
         {"prefix and capitals", {"ISC_TPB_NOWAIT", "write"}, Bytes({3, 7, 9})},
-        {"table lock carries the table name", {"lock_read=CLIENTES"},
+        {"table lock carries the table name",
+         {"lock_read=CLIENTES"},
          Bytes({3, 10, 8}) + "CLIENTES"},
     };
     for (const auto& c : cases) {
@@ -117,7 +131,9 @@ TEST(TransactionParameterBlock, EncodesOptionsExactly) {
 TEST(TransactionParameterBlock, RefusesUnknownAndUnsupportedOptions) {
     const ErrorCase cases[] = {
         {"unsupported", {"verb_time"}, 13, "TPB Constant (isc_tpb_verb_time) is unsupported"},
-        {"unknown, named as written before the equals sign", {"Bogus=1"}, 115,
+        {"unknown, named as written before the equals sign",
+         {"Bogus=1"},
+         115,
          "TPB Constant (Bogus) is unknown"},
     };
     for (const auto& c : cases) {

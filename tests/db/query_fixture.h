@@ -11,7 +11,7 @@
 // A connection configured as the main window's, on a fresh database with
 // the tables a test creates through the raw client API.
 class QueryTest : public RouteTest {
-protected:
+  protected:
     void SetUp() override {
         RouteTest::SetUp();
         if (IsSkipped()) return;

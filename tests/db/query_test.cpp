@@ -1,20 +1,21 @@
 #include <gtest/gtest.h>
 
 #include "db/errors.h"
-#include "tests/db/query_fixture.h"
 #include "formats/date_time.h"
+#include "tests/db/query_fixture.h"
 
 namespace {
 
 using test_support::RawConnection;
 
 class StatementTest : public QueryTest {
-protected:
+  protected:
     void SetUp() override {
         QueryTest::SetUp();
         if (IsSkipped()) return;
-        Setup({"CREATE TABLE DOCS (N INTEGER, CODE VARCHAR(10), AMOUNT DOUBLE PRECISION, "
-               "WHEN_AT DATE, NOTE VARCHAR(20))"});
+        Setup(
+            {"CREATE TABLE DOCS (N INTEGER, CODE VARCHAR(10), AMOUNT DOUBLE PRECISION, "
+             "WHEN_AT DATE, NOTE VARCHAR(20))"});
     }
     std::string Seen(const std::string& sql) { return RawConnection(name_).QueryText(sql); }
 };
@@ -22,8 +23,9 @@ protected:
 TEST_P(StatementTest, OneValueReachesEveryOccurrenceOfItsName) {
     Setup({"INSERT INTO DOCS (N, AMOUNT, CODE, NOTE) VALUES (42, 42, '42', '42')"});
     db::TIBQuery& q = Query();
-    SetSql(q, "select count(*) from DOCS where N = :p and AMOUNT = :p and CODE = :p and "
-              "NOTE = :p and N + 0 = :p and N * 1 = :p");
+    SetSql(q,
+           "select count(*) from DOCS where N = :p and AMOUNT = :p and CODE = :p and "
+           "NOTE = :p and N + 0 = :p and N * 1 = :p");
     EXPECT_EQ(q.Params().Count(), 6);
     q.ParamNamed("p").SetInteger(41);
     q.ParamNamed("P").SetInteger(42);  // set twice: the last value goes to all six
@@ -127,7 +129,9 @@ TEST_P(StatementTest, MisuseIsReportedWithItsMessage) {
 
 TEST_P(StatementTest, AccentedTextKeepsItsBytesBothWays) {
     db::TIBQuery& q = Query();
-    const std::string name = "Mu\xF1oz Pe\xF1" "a \xC1ngel";  // ISO8859_1
+    const std::string name =
+        "Mu\xF1oz Pe\xF1"
+        "a \xC1ngel";  // ISO8859_1
     SetSql(q, "insert into DOCS (N, NOTE) values (1, :t)");
     q.ParamNamed("t").SetString(name);
     q.Execute();

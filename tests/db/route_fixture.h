@@ -7,7 +7,7 @@
 // Runs a test once on an embedded database file and once through the
 // loopback server (skipped when no server was started for the run).
 class RouteTest : public ::testing::TestWithParam<test_support::Route> {
-protected:
+  protected:
     void SetUp() override {
         if (GetParam() == test_support::Route::kServer && test_support::ServerHost().empty()) {
             GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
@@ -24,8 +24,8 @@ protected:
     test_support::TempDir dir_;
 };
 
-#define INSTANTIATE_ROUTES(Suite)                                                           \
-    INSTANTIATE_TEST_SUITE_P(Routes, Suite,                                                 \
-                             ::testing::Values(test_support::Route::kEmbedded,              \
-                                               test_support::Route::kServer),               \
-                             [](const auto& info) { return test_support::RouteName(info.param); })
+#define INSTANTIATE_ROUTES(Suite)                                                        \
+    INSTANTIATE_TEST_SUITE_P(                                                            \
+        Routes, Suite,                                                                   \
+        ::testing::Values(test_support::Route::kEmbedded, test_support::Route::kServer), \
+        [](const auto& info) { return test_support::RouteName(info.param); })

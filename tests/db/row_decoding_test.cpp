@@ -22,7 +22,7 @@ struct Column {
 
 // One row of the given columns, fetched into a cache the fields read.
 class Rows : public db::TFieldRowSource {
-public:
+  public:
     explicit Rows(std::initializer_list<Column> columns) {
         columns_.SetCount(static_cast<int>(columns.size()));
         int i = 0;
@@ -55,7 +55,7 @@ public:
     const db::RowCache& Cache() const override { return cache_; }
     db::TIBXSQLDA& Columns() { return columns_; }
 
-private:
+  private:
     db::TIBXSQLDA columns_;
     db::RowCache cache_;
     std::vector<std::unique_ptr<db::TField>> fields_;
@@ -92,8 +92,13 @@ TEST(RowDecoding, ScaledIntegersNearTheTopOfTheirRangeDoNotOverflow) {
 TEST(RowDecoding, DescriptionsShorterThanTheirTypeAreNeverReadPast) {
     // The buffers are as long as the row cache reads, whatever the length
     // described; AddressSanitizer reports any read beyond them.
-    Rows rows({{SQL_LONG, 1}, {SQL_INT64, 2, -2}, {SQL_DOUBLE, 0}, {SQL_TEXT, -5},
-               {SQL_VARYING, -1}, {SQL_TIMESTAMP, 3}, {SQL_BLOB, 1}});
+    Rows rows({{SQL_LONG, 1},
+               {SQL_INT64, 2, -2},
+               {SQL_DOUBLE, 0},
+               {SQL_TEXT, -5},
+               {SQL_VARYING, -1},
+               {SQL_TIMESTAMP, 3},
+               {SQL_BLOB, 1}});
     for (int i = 0; i < rows.Columns().Count(); ++i) {
         XSQLVAR& var = rows.Columns()[i].Var();
         std::memset(var.sqldata, 0x7F, static_cast<size_t>(std::max<short>(var.sqllen, 0)));

@@ -17,9 +17,10 @@ TEST(QueryMarkerScan, FindsMarkersAndLeavesLiteralsAlone) {
     } cases[] = {
         {"select * from t where a = :c", {"c"}, "select * from t where a = ?"},
         {"where a = :p or b = :P", {"p", "P"}, "where a = ? or b = ?"},
-        {"where s = \"a:b\" and t = 'x:y' and u = :u", {"u"},
+        {"where s = \"a:b\" and t = 'x:y' and u = :u",
+         {"u"},
          "where s = \"a:b\" and t = 'x:y' and u = ?"},
-        {"where a=:c=1", {"c=1"}, "where a=?"},           // "=" does not end a name
+        {"where a=:c=1", {"c=1"}, "where a=?"},            // "=" does not end a name
         {"values (:a,:b);", {"a", "b"}, "values (?,?);"},  // "," ")" ";" do
         {"where a = :\"Mixed Name\" ", {"Mixed Name"}, "where a = ? "},
         {"select a::b from t", {}, "select a:b from t"},  // escaped colon

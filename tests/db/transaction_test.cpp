@@ -23,7 +23,7 @@ void ExpectClientError(const std::function<void()>& action, int code, const std:
 }
 
 class TransactionTest : public RouteTest {
-protected:
+  protected:
     void SetUp() override {
         RouteTest::SetUp();
         if (IsSkipped()) return;
@@ -39,7 +39,9 @@ protected:
                                                              transaction_.Handle(), 0, sql.c_str(),
                                                              1, nullptr));
     }
-    long long CountSeenByOthers() { return RawConnection(name_).QueryCount("SELECT COUNT(*) FROM T"); }
+    long long CountSeenByOthers() {
+        return RawConnection(name_).QueryCount("SELECT COUNT(*) FROM T");
+    }
 
     std::string name_;
     db::TIBDatabase database_{"IBDatabase1"};

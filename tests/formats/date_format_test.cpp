@@ -4,9 +4,9 @@
 
 #include <limits>
 
+#include "formats/date_time.h"
 #include "runtime/exception.h"
 #include "tests/formats/test_settings.h"
-#include "formats/date_time.h"
 
 namespace formats {
 namespace {

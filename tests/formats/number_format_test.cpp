@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/exception.h"
-#include "tests/formats/test_settings.h"
 #include "formats/amount_format.h"
 #include "formats/general_format.h"
+#include "runtime/exception.h"
+#include "tests/formats/test_settings.h"
 
 namespace formats {
 namespace {

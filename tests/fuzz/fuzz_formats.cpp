@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/exception.h"
 #include "formats/amount_format.h"
 #include "formats/date_format.h"
 #include "formats/general_format.h"
 #include "formats/text_parse.h"
+#include "runtime/exception.h"
 
 namespace {
 

@@ -17,18 +17,18 @@
 #include "db/fields.h"
 #include "db/row_cache.h"
 #include "db/xsqlda.h"
-#include "runtime/exception.h"
 #include "formats/amount_format.h"
 #include "formats/date_format.h"
+#include "runtime/exception.h"
 
 namespace {
 
-constexpr short kTypes[] = {SQL_VARYING, SQL_TEXT,     SQL_DOUBLE,    SQL_FLOAT,     SQL_LONG,
-                            SQL_SHORT,   SQL_TIMESTAMP, SQL_BLOB,     SQL_D_FLOAT,   SQL_ARRAY,
-                            SQL_QUAD,    SQL_TYPE_TIME, SQL_TYPE_DATE, SQL_INT64,    SQL_BOOLEAN};
+constexpr short kTypes[] = {SQL_VARYING, SQL_TEXT,      SQL_DOUBLE,    SQL_FLOAT,   SQL_LONG,
+                            SQL_SHORT,   SQL_TIMESTAMP, SQL_BLOB,      SQL_D_FLOAT, SQL_ARRAY,
+                            SQL_QUAD,    SQL_TYPE_TIME, SQL_TYPE_DATE, SQL_INT64,   SQL_BOOLEAN};
 
 class Rows : public db::TFieldRowSource {
-public:
+  public:
     const char* ActiveRow() const override {
         return current < cache.Count() ? cache.Row(current) : nullptr;
     }

@@ -1,10 +1,11 @@
+#include "shell/db_ini.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <fstream>
 
 #include "runtime/exception.h"
-#include "shell/db_ini.h"
 #include "tests/support/test_database.h"
 
 namespace {
@@ -22,7 +23,10 @@ TEST(DbIni, TheLastLineIsTheDatabaseName) {
         {"an empty file", "", ""},
         {"blanks are kept", "  server:/db/coop.fdb \n", "  server:/db/coop.fdb "},
         {"a lone carriage return is dropped", "a\rb\n", "ab"},
-        {"Ctrl-Z after the last break ends the file", "coop.fdb\n\x1A" "garbage\n", "coop.fdb"},
+        {"Ctrl-Z after the last break ends the file",
+         "coop.fdb\n\x1A"
+         "garbage\n",
+         "coop.fdb"},
         {"Ctrl-Z inside a line ends it", "coop.fdb\x1Atail\nother\n", "coop.fdb"},
         {"accented bytes pass unchanged", "/datos/cooperativa/a\xF1o.fdb\n",
          "/datos/cooperativa/a\xF1o.fdb"},

@@ -8,7 +8,9 @@
 
 namespace {
 
-QJsonArray Messages(const QJsonObject& state) { return state["messages"].toArray(); }
+QJsonArray Messages(const QJsonObject& state) {
+    return state["messages"].toArray();
+}
 
 std::string FocusName() {
     QWidget* w = QApplication::focusWidget();
@@ -209,11 +211,11 @@ TEST_F(WindowTest, DocumentKindsFollowTheirRules) {
     const QJsonObject member = Do({std::string("code ") + demo::kMemberNullsAndNotes});
     const QJsonObject notes = Do({"loan " + std::to_string(LoanRow(member, demo::kLoanNoteKinds))});
     EXPECT_EQ(Label(notes, "lbtot1"), "Total Cargos: Prestamo= 9,000.00 Notas Debito= 700.00");
-    EXPECT_EQ(Label(notes, "lbtot2"),
-              "Total Pagos: Notas Credito= -1,800.00 Nominas= -1,500.00");
+    EXPECT_EQ(Label(notes, "lbtot2"), "Total Pagos: Notas Credito= -1,800.00 Nominas= -1,500.00");
     EXPECT_EQ(Label(notes, "lbtot3"), "Balance= 6,400.00");
 
-    const QJsonObject nulls = Do({"loan " + std::to_string(LoanRow(member, demo::kLoanNullAmounts))});
+    const QJsonObject nulls =
+        Do({"loan " + std::to_string(LoanRow(member, demo::kLoanNullAmounts))});
     EXPECT_EQ(Label(nulls, "lbtot3"), "Balance= 9,000.00");
     const QJsonArray rows = Grid(nulls, "DBGrid3")["rows"].toArray();
     const QJsonArray colours = Grid(nulls, "DBGrid3")["colors"].toArray();
@@ -247,7 +249,8 @@ TEST_F(WindowTest, UnknownCodeIsReportedAndClearsTheWindow) {
     // Blanks are a code like any other; an empty box looks nothing up.
     const QJsonObject blanks = Do({"code   "});
     ASSERT_EQ(Messages(blanks).size(), 1);
-    EXPECT_EQ(Text(Messages(blanks)[0].toObject()["text"]), "No existen socios con este codigo:   ");
+    EXPECT_EQ(Text(Messages(blanks)[0].toObject()["text"]),
+              "No existen socios con este codigo:   ");
     EXPECT_TRUE(Messages(Do({"code "})).isEmpty());
 }
 
@@ -342,7 +345,8 @@ TEST_F(WindowTest, LookupSendsItsStatementsExactly) {
         "serviciono,-capital,-interes from COMPENSACIONDET where aplica = :p order by 4,3\r\n");
     EXPECT_EQ(window_->qcxc.Params().Count(), 6);
     // The last statement of a lookup: the member's whole receivable balance.
-    EXPECT_EQ(window_->IBQuery1.SQL().Text(), "select sum(valor) from cxctrx where cliente = :c \r\n");
+    EXPECT_EQ(window_->IBQuery1.SQL().Text(),
+              "select sum(valor) from cxctrx where cliente = :c \r\n");
     window_->balancecxc(demo::kLoanActive);
     EXPECT_EQ(window_->IBQuery1.SQL().Text(),
               "select sum(valor) from cxctrx where cliente = :c \r\nand aplica = :a\r\n");

@@ -19,7 +19,7 @@ constexpr const char* kCorrectQuestion =
     "Esta Seguro de Querer Corregir el plan de pagos (Tabla de amortizacion) en el prestamo ";
 
 class RepairTest : public WindowTest, public ::testing::WithParamInterface<test_support::Route> {
-protected:
+  protected:
     void SetUp() override {
         if (GetParam() == test_support::Route::kServer && test_support::ServerHost().empty()) {
             GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
@@ -49,13 +49,15 @@ protected:
     Rows Movements(const char* member, int loan) {
         return RawConnection(name_).QueryRows(
             "select cliente, tipo_doc, documento, fecha, aplica, valor, fechavenc, cuota, "
-            "registrono, interes, tipo from cxctrx where cliente = '" + std::string(member) +
-            "' and aplica = " + std::to_string(loan) + " order by tipo_doc, documento, valor");
+            "registrono, interes, tipo from cxctrx where cliente = '" +
+            std::string(member) + "' and aplica = " + std::to_string(loan) +
+            " order by tipo_doc, documento, valor");
     }
     Rows Schedule(int loan) {
         return RawConnection(name_).QueryRows(
             "select ren_cuotano, ren_pagadocapital, ren_pagadointeres, ren_totalpagado from "
-            "renglones where ren_prestamono = " + std::to_string(loan) + " order by ren_cuotano");
+            "renglones where ren_prestamono = " +
+            std::to_string(loan) + " order by ren_cuotano");
     }
     void Execute(const std::string& sql) { RawConnection(name_).Execute(sql); }
 
@@ -74,8 +76,9 @@ protected:
 TEST_P(RepairTest, RebuildWritesTheOpeningRowAndOneRowPerDocumentWithEveryValue) {
     // A ledger in any state: the rebuild replaces it from the documents.
     Execute("delete from cxctrx where aplica = 1101");
-    Execute("insert into cxctrx (cliente, tipo_doc, documento, aplica, valor) "
-            "values ('00013', 'R', 1, 1101, -77)");
+    Execute(
+        "insert into cxctrx (cliente, tipo_doc, documento, aplica, valor) "
+        "values ('00013', 'R', 1, 1101, -77)");
     Start();
     Show(demo::kMemberNullsAndNotes, demo::kLoanNoteKinds);
     const QJsonObject done = Press("btreindexar");
@@ -83,16 +86,19 @@ TEST_P(RepairTest, RebuildWritesTheOpeningRowAndOneRowPerDocumentWithEveryValue)
                                     {"info", "Proceso Ejecutado"}}));
     // Debit notes positive, every other kind negative, as the list shows
     // them; fechavenc is the loan's date; the loan's type on every row.
-    EXPECT_EQ(Movements(demo::kMemberNullsAndNotes, demo::kLoanNoteKinds),
-              (Rows{
-                  "00013|C|7029|2023-05-03 00:00:00|1101|-1000.000000|2023-04-01 00:00:00|1|63|0.000000|1",
-                  "00013|C|7031|2023-05-03 00:00:00|1101|-500.000000|2023-04-01 00:00:00|1|63|0.000000|1",
-                  "00013|C|7033|2023-05-03 00:00:00|1101|-300.000000|2023-04-01 00:00:00|1|63|0.000000|1",
-                  "00013|D|7030|2023-05-03 00:00:00|1101|200.000000|2023-04-01 00:00:00|1|63|0.000000|1",
-                  "00013|D|7031|2023-05-03 00:00:00|1101|500.000000|2023-04-01 00:00:00|1|63|0.000000|1",
-                  "00013|F|1101|2023-04-01 00:00:00|1101|9000.000000|2023-04-01 00:00:00|0|63|0.000000|1",
-                  "00013|N|2023052|2023-05-01 00:00:00|1101|-1500.000000|2023-04-01 00:00:00|1|63|0.000000|1",
-              }));
+    EXPECT_EQ(
+        Movements(demo::kMemberNullsAndNotes, demo::kLoanNoteKinds),
+        (Rows{
+            "00013|C|7029|2023-05-03 00:00:00|1101|-1000.000000|2023-04-01 "
+            "00:00:00|1|63|0.000000|1",
+            "00013|C|7031|2023-05-03 00:00:00|1101|-500.000000|2023-04-01 00:00:00|1|63|0.000000|1",
+            "00013|C|7033|2023-05-03 00:00:00|1101|-300.000000|2023-04-01 00:00:00|1|63|0.000000|1",
+            "00013|D|7030|2023-05-03 00:00:00|1101|200.000000|2023-04-01 00:00:00|1|63|0.000000|1",
+            "00013|D|7031|2023-05-03 00:00:00|1101|500.000000|2023-04-01 00:00:00|1|63|0.000000|1",
+            "00013|F|1101|2023-04-01 00:00:00|1101|9000.000000|2023-04-01 00:00:00|0|63|0.000000|1",
+            "00013|N|2023052|2023-05-01 00:00:00|1101|-1500.000000|2023-04-01 "
+            "00:00:00|1|63|0.000000|1",
+        }));
 }
 
 TEST_P(RepairTest, RebuildWritesNullAmountsAsZeroAndKeepsTheDocumentsTimeOfDay) {
@@ -101,12 +107,15 @@ TEST_P(RepairTest, RebuildWritesNullAmountsAsZeroAndKeepsTheDocumentsTimeOfDay) 
     Start();
     Show(demo::kMemberNullsAndNotes, demo::kLoanNullAmounts);
     Press("btreindexar");
-    EXPECT_EQ(Movements(demo::kMemberNullsAndNotes, demo::kLoanNullAmounts),
-              (Rows{
-                  "00013|F|1100|2023-04-01 00:00:00|1100|12000.000000|2023-04-01 00:00:00|0|64|0.000000|1",
-                  "00013|M|9097|2023-06-06 00:00:00|1100|0.000000|2023-04-01 00:00:00|2|64|-90.000000|1",
-                  "00013|R|50496|2023-05-02 10:30:15|1100|-3000.000000|2023-04-01 00:00:00|1|64|0.000000|1",
-              }));
+    EXPECT_EQ(
+        Movements(demo::kMemberNullsAndNotes, demo::kLoanNullAmounts),
+        (Rows{
+            "00013|F|1100|2023-04-01 00:00:00|1100|12000.000000|2023-04-01 "
+            "00:00:00|0|64|0.000000|1",
+            "00013|M|9097|2023-06-06 00:00:00|1100|0.000000|2023-04-01 00:00:00|2|64|-90.000000|1",
+            "00013|R|50496|2023-05-02 10:30:15|1100|-3000.000000|2023-04-01 "
+            "00:00:00|1|64|0.000000|1",
+        }));
 }
 
 TEST_P(RepairTest, RebuildGivesTypeTwoForZeroNegativeAndNullLoanTypesAndKeepsTypeThree) {
@@ -116,23 +125,24 @@ TEST_P(RepairTest, RebuildGivesTypeTwoForZeroNegativeAndNullLoanTypesAndKeepsTyp
         int loan;
         const char* tipo;
     };
-    for (const Case& c : {Case{demo::kMemberActive, demo::kLoanLegal, "2"},                  // 0
-                          Case{demo::kMemberLoanZeroFirst, demo::kLoanAfterZero, "2"},       // null
-                          Case{demo::kMemberInactive, demo::kLoanInactiveMember, "2"},       // -1
-                          Case{demo::kMemberMillions, demo::kLoanMillions, "3"}}) {          // 3
+    for (const Case& c : {Case{demo::kMemberActive, demo::kLoanLegal, "2"},             // 0
+                          Case{demo::kMemberLoanZeroFirst, demo::kLoanAfterZero, "2"},  // null
+                          Case{demo::kMemberInactive, demo::kLoanInactiveMember, "2"},  // -1
+                          Case{demo::kMemberMillions, demo::kLoanMillions, "3"}}) {     // 3
         Show(c.member, c.loan);
         Press("btreindexar");
         EXPECT_EQ(RawConnection(name_).QueryRows(
-                      "select distinct tipo from cxctrx where cliente = '" +
-                      std::string(c.member) + "' and aplica = " + std::to_string(c.loan)),
+                      "select distinct tipo from cxctrx where cliente = '" + std::string(c.member) +
+                      "' and aplica = " + std::to_string(c.loan)),
                   Rows{c.tipo})
             << c.loan;
     }
 }
 
 TEST_P(RepairTest, RebuildOfALoanWithoutDocumentsLeavesOnlyTheOpeningRowAndRepeatsExactly) {
-    Execute("insert into cxctrx (cliente, tipo_doc, documento, aplica, valor) "
-            "values ('00005', 'R', 1, 1040, -500)");
+    Execute(
+        "insert into cxctrx (cliente, tipo_doc, documento, aplica, valor) "
+        "values ('00005', 'R', 1, 1040, -500)");
     Start();
     Show(demo::kMemberInactiveLowercaseStatus, demo::kLoanWithoutDocuments);
     Press("btreindexar");
@@ -185,21 +195,21 @@ TEST_P(RepairTest, CorrectionResetsTotalPaidAndAddsEveryDocumentToItsInstalment)
     EXPECT_EQ(Boxes(Press("btcorregir")),
               (Boxes_t{{"confirm", kCorrectQuestion + std::string("1100?")},
                        {"info", "Proceso Ejecutado"}}));
-    EXPECT_EQ(Schedule(demo::kLoanNullAmounts), (Rows{"1|3000.000000|0.000000|0.000000",
-                                                      "2|0.000000|90.000000|0.000000",
-                                                      "3|0.000000|0.000000|0.000000",
-                                                      "4|0.000000|0.000000|0.000000"}));
+    EXPECT_EQ(Schedule(demo::kLoanNullAmounts),
+              (Rows{"1|3000.000000|0.000000|0.000000", "2|0.000000|90.000000|0.000000",
+                    "3|0.000000|0.000000|0.000000", "4|0.000000|0.000000|0.000000"}));
     // Five documents on instalment 1: credits and payroll add, debits subtract.
     Show(demo::kMemberNullsAndNotes, demo::kLoanNoteKinds);
     Press("btcorregir");
-    EXPECT_EQ(Schedule(demo::kLoanNoteKinds), (Rows{"1|2600.000000|0.000000|0.000000",
-                                                    "2|0.000000|0.000000|0.000000",
-                                                    "3|0.000000|0.000000|0.000000"}));
+    EXPECT_EQ(Schedule(demo::kLoanNoteKinds),
+              (Rows{"1|2600.000000|0.000000|0.000000", "2|0.000000|0.000000|0.000000",
+                    "3|0.000000|0.000000|0.000000"}));
 }
 
 TEST_P(RepairTest, CorrectionZeroesALoanWithoutDocumentsAndIgnoresAMissingInstalment) {
-    Execute("update renglones set ren_pagadocapital = 5, ren_pagadointeres = 6, "
-            "ren_totalpagado = 11 where ren_prestamono = 1040");
+    Execute(
+        "update renglones set ren_pagadocapital = 5, ren_pagadointeres = 6, "
+        "ren_totalpagado = 11 where ren_prestamono = 1040");
     Start();
     Show(demo::kMemberInactiveLowercaseStatus, demo::kLoanWithoutDocuments);
     Press("btcorregir");
@@ -207,14 +217,17 @@ TEST_P(RepairTest, CorrectionZeroesALoanWithoutDocumentsAndIgnoresAMissingInstal
         EXPECT_EQ(row.substr(row.find('|')), "|0.000000|0.000000|0.000000");
     }
     // A receipt for an instalment the schedule lacks changes nothing and says nothing.
-    Execute("insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
-            "prestamo) values (99001, '2023-06-01', 99, 1000, 10, 1001)");
+    Execute(
+        "insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo) values (99001, '2023-06-01', 99, 1000, 10, 1001)");
     Show(demo::kMemberActive, demo::kLoanActive);
     const QJsonObject done = Press("btcorregir");
-    EXPECT_EQ(Boxes(done).back(), (std::pair<std::string, std::string>{"info", "Proceso Ejecutado"}));
-    EXPECT_EQ(RawConnection(name_).QueryText(
-                  "select count(*) from renglones where ren_prestamono = 1001 and ren_cuotano = 99"),
-              "0");
+    EXPECT_EQ(Boxes(done).back(),
+              (std::pair<std::string, std::string>{"info", "Proceso Ejecutado"}));
+    EXPECT_EQ(
+        RawConnection(name_).QueryText(
+            "select count(*) from renglones where ren_prestamono = 1001 and ren_cuotano = 99"),
+        "0");
 }
 
 // A statement failing part-way through a repair takes all of its writes
@@ -222,11 +235,13 @@ TEST_P(RepairTest, CorrectionZeroesALoanWithoutDocumentsAndIgnoresAMissingInstal
 TEST_P(RepairTest, RepairFailingPartWayLeavesTheLoanExactlyAsBefore) {
     Execute("update renglones set ren_totalpagado = 123 where ren_prestamono = 1100");
     Execute("create exception coop_test_failure 'falla de prueba'");
-    Execute("create trigger cxctrx_fail for cxctrx before insert as begin "
-            "if (new.tipo_doc = 'D' and new.documento = 7031) then exception coop_test_failure; end");
-    Execute("create trigger renglones_fail for renglones before update as begin "
-            "if (new.ren_prestamono = 1100 and new.ren_cuotano = 2 and new.ren_pagadointeres <> 0) "
-            "then exception coop_test_failure; end");
+    Execute(
+        "create trigger cxctrx_fail for cxctrx before insert as begin "
+        "if (new.tipo_doc = 'D' and new.documento = 7031) then exception coop_test_failure; end");
+    Execute(
+        "create trigger renglones_fail for renglones before update as begin "
+        "if (new.ren_prestamono = 1100 and new.ren_cuotano = 2 and new.ren_pagadointeres <> 0) "
+        "then exception coop_test_failure; end");
     const Rows movements = Movements(demo::kMemberNullsAndNotes, demo::kLoanNoteKinds);
     const Rows schedule = Schedule(demo::kLoanNullAmounts);
     Start();
@@ -258,8 +273,7 @@ TEST_P(RepairTest, RepairFailingPartWayLeavesTheLoanExactlyAsBefore) {
 
 TEST_P(RepairTest, NothingIsWrittenWithoutALoadedMemberAndALoanAboveZero) {
     const auto all_rows = [this] {
-        return RawConnection(name_).QueryText(
-            "select count(*) || '/' || sum(valor) from cxctrx");
+        return RawConnection(name_).QueryText("select count(*) || '/' || sum(valor) from cxctrx");
     };
     const std::string before = all_rows();
     Start();
@@ -305,8 +319,9 @@ TEST_P(RepairTest, AReceiptCommittedElsewhereShowsAtTheNextLookup) {
     const QJsonObject before = Show(demo::kMemberActive, demo::kLoanActive);
     EXPECT_EQ(Label(before, "lbtot2").find("Recibos Ingreso= -20,000.00") != std::string::npos,
               true);
-    Execute("insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
-            "prestamo) values (99002, '2023-06-01', 7, 1000, 10, 1001)");
+    Execute(
+        "insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, pagointeres, "
+        "prestamo) values (99002, '2023-06-01', 7, 1000, 10, 1001)");
     const QJsonObject after = Show(demo::kMemberActive, demo::kLoanActive);
     EXPECT_NE(Label(after, "lbtot2").find("Recibos Ingreso= -21,000.00"), std::string::npos)
         << Label(after, "lbtot2");
@@ -326,7 +341,8 @@ TEST_P(RepairTest, RepairMeetingAnotherUsersPendingChangeFailsAtOnceAndChangesNo
         const QJsonObject failed = Press(button);
         ASSERT_EQ(Boxes(failed).size(), 2u) << button;
         EXPECT_EQ(Boxes(failed)[1].first, "error") << button;
-        EXPECT_NE(Boxes(failed)[1].second.find("update conflicts with concurrent update"), std::string::npos)
+        EXPECT_NE(Boxes(failed)[1].second.find("update conflicts with concurrent update"),
+                  std::string::npos)
             << Boxes(failed)[1].second;
     }
     other.ReleasePending();

@@ -8,7 +8,9 @@
 
 namespace {
 
-QJsonObject State(const std::string& line) { return QJsonDocument::fromJson(line.c_str()).object(); }
+QJsonObject State(const std::string& line) {
+    return QJsonDocument::fromJson(line.c_str()).object();
+}
 
 QJsonArray Rows(const QJsonObject& state, const char* grid) {
     return state["grids"].toObject()[grid].toObject()["rows"].toArray();
@@ -31,7 +33,8 @@ TEST(SearchStatement, EachGivenCriterionAddsItsLineWithItsOwnMarker) {
     EXPECT_EQ(all.values.size(), 6u);
     EXPECT_EQ(all.values.back(), (std::pair<std::string, std::string>{"em", "E"}));
 
-    const customer_search::SearchStatement blanks = customer_search::BuildSearch("", " ", "", "", "", "");
+    const customer_search::SearchStatement blanks =
+        customer_search::BuildSearch("", " ", "", "", "", "");
     ASSERT_EQ(blanks.lines.size(), 3u);  // blanks are a criterion, empty texts are not
     EXPECT_EQ(blanks.lines[1], " and clt_telres =:te");
 }
@@ -109,7 +112,8 @@ TEST_F(WindowTest, EmptySearchListsEveryMemberAndNoMatchSaysSo) {
 
 TEST_F(WindowTest, EverySearchStartsEmpty) {
     Start();
-    const std::vector<std::string> out = Lines({"search", "find {}", "leave", "search", "dump", "leave"});
+    const std::vector<std::string> out =
+        Lines({"search", "find {}", "leave", "search", "dump", "leave"});
     ASSERT_EQ(out.size(), 2u);
     const QJsonObject grid = State(out[0])["grids"].toObject()["gridclt"].toObject();
     EXPECT_TRUE(grid["rows"].toArray().isEmpty());
@@ -142,7 +146,8 @@ TEST_F(WindowTest, QuotesAndSqlInTheBoxesAreJustText) {
     Start();
     const std::vector<std::string> out = Lines({
         "search",
-        "find {\"nombres\": \"O'BRIEN\\\"; DELETE FROM CLIENTES; --\", \"empresa\": \"') OR 1=1 --\"}",
+        "find {\"nombres\": \"O'BRIEN\\\"; DELETE FROM CLIENTES; --\", \"empresa\": \"') OR 1=1 "
+        "--\"}",
         "dump",
         "find {\"nombres\": \"\", \"empresa\": \"\"}",
         "dump",

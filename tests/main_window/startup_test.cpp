@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QProcess>
 #include <QJsonArray>
+#include <QProcess>
 #include <QProcessEnvironment>
 
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
-#include <deque>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,7 +20,7 @@
 // The real main window, offscreen, on a fresh demo database named by a
 // db.ini in a scratch working directory, driven like the window test driver.
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         database_ = dir_.File("demo.fdb");
         demo::CreateCoopDatabase(database_);

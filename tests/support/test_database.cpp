@@ -35,7 +35,9 @@ std::string DatabaseName(Route route, const std::string& file) {
     return route == Route::kServer ? ServerHost() + ":" + file : file;
 }
 
-const char* RouteName(Route route) { return route == Route::kServer ? "Server" : "Embedded"; }
+const char* RouteName(Route route) {
+    return route == Route::kServer ? "Server" : "Embedded";
+}
 
 void CreateEmptyDatabase(const std::string& name, int dialect) {
     demo::CreateEmptyDatabase(name, dialect);
@@ -44,14 +46,18 @@ void CreateEmptyDatabase(const std::string& name, int dialect) {
 RawConnection::RawConnection(const std::string& name)
     : attachment_(std::make_unique<demo::Attachment>(name)) {}
 
-RawConnection::~RawConnection() { ReleasePending(); }
+RawConnection::~RawConnection() {
+    ReleasePending();
+}
 
 void RawConnection::ExecutePending(const std::string& sql) {
     if (!pending_) pending_ = std::make_unique<demo::Transaction>(*attachment_);
     demo::ExecuteImmediate(*pending_, sql);
 }
 
-void RawConnection::ReleasePending() { pending_.reset(); }
+void RawConnection::ReleasePending() {
+    pending_.reset();
+}
 
 void RawConnection::Execute(const std::string& sql) {
     demo::Transaction transaction(*attachment_);

@@ -18,7 +18,7 @@ inline constexpr const char* kPassword = "plumbrid";
 
 // A scratch folder for one test, removed with everything in it afterwards.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -26,7 +26,7 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -43,11 +43,10 @@ const char* RouteName(Route route);
 // API, independent of the layer under test.
 void CreateEmptyDatabase(const std::string& name, int dialect = 1);
 
-
 // A plain attachment through the raw client API, to set up and check data
 // behind the back of the components under test.
 class RawConnection {
-public:
+  public:
     explicit RawConnection(const std::string& name);
     ~RawConnection();
     RawConnection(const RawConnection&) = delete;
@@ -68,7 +67,7 @@ public:
     void ExecutePending(const std::string& sql);
     void ReleasePending();
 
-private:
+  private:
     std::unique_ptr<demo::Attachment> attachment_;
     std::unique_ptr<demo::Transaction> pending_;
 };

@@ -19,7 +19,8 @@ namespace ui {
 inline const QColor kRed(255, 0, 0);
 inline const QColor kBlack(0, 0, 0);
 
-inline int CountPixels(const QImage& image, const QRect& area, const std::function<bool(QRgb)>& match) {
+inline int CountPixels(const QImage& image, const QRect& area,
+                       const std::function<bool(QRgb)>& match) {
     int count = 0;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
@@ -38,7 +39,8 @@ inline int CountDark(const QImage& image, const QRect& area) {
 }
 
 // The columns of `area` holding anything but the background.
-inline std::vector<int> InkColumns(const QImage& image, const QRect& area, const QColor& background) {
+inline std::vector<int> InkColumns(const QImage& image, const QRect& area,
+                                   const QColor& background) {
     std::vector<int> columns;
     for (int x = area.left(); x <= area.right(); ++x) {
         if (CountPixels(image, QRect(x, area.top(), 1, area.height()),

@@ -21,7 +21,9 @@
 namespace probe {
 namespace {
 
-QString Latin1(const std::string& text) { return ui::ToQString(text); }
+QString Latin1(const std::string& text) {
+    return ui::ToQString(text);
+}
 
 // A label's text as the program set it (a carriage return stays one).
 QString LabelText(const QLabel* label) {
@@ -59,7 +61,9 @@ QJsonObject GridState(ui::TDBGrid& grid, bool with_colours) {
 
 }  // namespace
 
-void RecordingResponder::Information(const std::string& text) { messages.emplace_back("info", text); }
+void RecordingResponder::Information(const std::string& text) {
+    messages.emplace_back("info", text);
+}
 
 int RecordingResponder::Confirmation(const std::string& text) {
     messages.emplace_back("confirm", text);
@@ -164,14 +168,18 @@ void Probe::Execute(const std::string& line) {
         if (!ClickRow(*window_.DBGrid1, row)) return Error("loan row not in view: " + rest);
         Settle();
     } else if (command == "answer") {
-        if (rest == "yes") responder_.answer = ui::kModalYes;
-        else if (rest == "no") responder_.answer = ui::kModalNo;
-        else if (rest == "close") responder_.answer = ui::kModalCancel;
-        else Error("answer yes, no or close: " + rest);
+        if (rest == "yes")
+            responder_.answer = ui::kModalYes;
+        else if (rest == "no")
+            responder_.answer = ui::kModalNo;
+        else if (rest == "close")
+            responder_.answer = ui::kModalCancel;
+        else
+            Error("answer yes, no or close: " + rest);
     } else if (command == "press") {
         QPushButton* button = nullptr;
-        for (QPushButton* b : {window_.btlimpiar, window_.btreindexar, window_.btcorregir,
-                               window_.btsalir}) {
+        for (QPushButton* b :
+             {window_.btlimpiar, window_.btreindexar, window_.btcorregir, window_.btsalir}) {
             if (b->objectName().toStdString() == rest) button = b;
         }
         if (button == nullptr) return Error("no such button: " + rest);
@@ -234,9 +242,9 @@ bool Probe::ExecuteInDialog(customer_search::TFclientes& dialog, const std::stri
             return true;
         }
         const std::pair<const char*, QLineEdit*> boxes[] = {
-            {"codigo", dialog.edcodigo},     {"nombres", dialog.ednombres},
+            {"codigo", dialog.edcodigo},       {"nombres", dialog.ednombres},
             {"apellidos", dialog.edapellidos}, {"telefono", dialog.edtelefono},
-            {"cedula", dialog.edcedula},     {"empresa", dialog.edempresa},
+            {"cedula", dialog.edcedula},       {"empresa", dialog.edempresa},
         };
         for (const QString& key : criteria.object().keys()) {
             QLineEdit* box = nullptr;
@@ -363,12 +371,13 @@ bool Probe::ExecuteInPortfolio(portfolio::TFcartera& dialog, const std::string& 
         long column = 0;
         const size_t space = rest.find(' ');
         const std::string order = space == std::string::npos ? "asc" : rest.substr(space + 1);
-        if (!ReadRow(rest.substr(0, space), column) || column >= dialog.gridcartera->columnCount()) {
+        if (!ReadRow(rest.substr(0, space), column) ||
+            column >= dialog.gridcartera->columnCount()) {
             Error("sort needs a column number: " + rest);
             return true;
         }
-        dialog.gridcartera->sortByColumn(static_cast<int>(column),
-                                         order == "desc" ? Qt::DescendingOrder : Qt::AscendingOrder);
+        dialog.gridcartera->sortByColumn(
+            static_cast<int>(column), order == "desc" ? Qt::DescendingOrder : Qt::AscendingOrder);
         Settle();
     } else if (command == "enter") {
         dialog.gridcartera->setFocus();

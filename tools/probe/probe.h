@@ -22,12 +22,12 @@ namespace probe {
 // Answers every box and confirmation from a script and remembers them for
 // the next dump.
 class RecordingResponder : public ui::DialogResponder {
-public:
+  public:
     void Information(const std::string& text) override;
     int Confirmation(const std::string& text) override;
     void Error(const std::string& title, const std::string& text) override;
 
-    int answer = 7;  // No until told otherwise
+    int answer = 7;                                             // No until told otherwise
     std::vector<std::pair<std::string, std::string>> messages;  // kind, text
 };
 
@@ -35,7 +35,7 @@ public:
 // one JSON line per dump or refused command. While the modal search dialog
 // is open, the commands keep coming from the same source.
 class Probe {
-public:
+  public:
     using Source = std::function<bool(std::string& line)>;  // false at the end
     using Sink = std::function<void(const std::string& line)>;
 
@@ -43,7 +43,7 @@ public:
     // Runs commands until quit, the window closes or the source ends.
     void RunAll();
 
-private:
+  private:
     void Execute(const std::string& line);
     void Search();
     bool ExecuteInDialog(customer_search::TFclientes& dialog, const std::string& line);

@@ -1,10 +1,9 @@
-#include "tools/raw_client/raw_client.h"
-
 #include <limits>
 #include <stdexcept>
 
 #include "db/client_library.h"
 #include "db/errors.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace demo {
 namespace {
@@ -78,13 +77,14 @@ Attachment::Attachment(const std::string& path, AttachOptions options) : dialect
 }
 
 Attachment::~Attachment() {
-    if (handle_) db::CleanUpAfterFailure([&] { db::Api().isc_detach_database(db::StatusVector(), &handle_); });
+    if (handle_)
+        db::CleanUpAfterFailure(
+            [&] { db::Api().isc_detach_database(db::StatusVector(), &handle_); });
 }
 
 void Attachment::Drop() {
     db::CheckStatus(db::Api().isc_drop_database(db::StatusVector(), &handle_));
 }
-
 
 namespace {
 // The transaction existence block of isc_start_multiple (not in ibase.h).
@@ -102,7 +102,9 @@ Transaction::Transaction(Attachment& attachment) : attachment_(attachment) {
 }
 
 Transaction::~Transaction() {
-    if (handle_) db::CleanUpAfterFailure([&] { db::Api().isc_rollback_transaction(db::StatusVector(), &handle_); });
+    if (handle_)
+        db::CleanUpAfterFailure(
+            [&] { db::Api().isc_rollback_transaction(db::StatusVector(), &handle_); });
 }
 
 void Transaction::Commit() {

@@ -26,7 +26,7 @@ DateTime DecodeTimestamp(ISC_DATE date, ISC_TIME time) {
 }
 
 constexpr ISC_STATUS kNoMoreRows = 100;  // what isc_dsql_fetch returns past the last row
-constexpr ISC_DATE kDayZero = 15018;  // 30 December 1899 in the client API's day count
+constexpr ISC_DATE kDayZero = 15018;     // 30 December 1899 in the client API's day count
 
 double Scaled(int64_t raw, int scale) {
     double value = static_cast<double>(raw);
@@ -98,7 +98,9 @@ Statement::Statement(Transaction& transaction, const std::string& sql)
 }
 
 Statement::~Statement() {
-    if (handle_) db::CleanUpAfterFailure([&] { db::Api().isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_drop); });
+    if (handle_)
+        db::CleanUpAfterFailure(
+            [&] { db::Api().isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_drop); });
 }
 
 void Statement::Bind(const std::vector<Value>& params) {
@@ -156,7 +158,9 @@ void Statement::Execute(const std::vector<Value>& params) {
     db::CheckStatus(api.isc_dsql_execute(db::StatusVector(), transaction_.Handle(), &handle_,
                                          SQLDA_VERSION1,
                                          input_->count() ? input_->sqlda() : nullptr));
-    if (output_->count()) db::CleanUpAfterFailure([&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
+    if (output_->count())
+        db::CleanUpAfterFailure(
+            [&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
 }
 
 namespace {
@@ -198,7 +202,8 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
             api.isc_dsql_fetch(db::StatusVector(), &handle_, SQLDA_VERSION1, output_->sqlda());
         if (fetched == kNoMoreRows) break;
         if (fetched != 0) {
-            db::CleanUpAfterFailure([&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
+            db::CleanUpAfterFailure(
+                [&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
             db::RaiseServerError();
         }
         Row row;
@@ -287,7 +292,9 @@ std::vector<Row> Statement::Select(const std::vector<Value>& params) {
                     break;
                 }
                 default:
-                    db::CleanUpAfterFailure([&] { api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close); });
+                    db::CleanUpAfterFailure([&] {
+                        api.isc_dsql_free_statement(db::StatusVector(), &handle_, DSQL_close);
+                    });
                     throw std::invalid_argument("unsupported column type " +
                                                 std::to_string(v.sqltype & ~1) + " in: " + sql_);
             }

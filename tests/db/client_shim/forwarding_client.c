@@ -9,11 +9,10 @@
 
 #include "db/client_entry_points.h"
 
-#define FORWARD(name)                                                        \
-    static void* p_##name __attribute__((used));                            \
-    __asm__(".pushsection .text\n.globl " #name "\n.type " #name ",@function\n" \
-            #name ":\n\tjmp *p_" #name "(%rip)\n.size " #name ", .-" #name        \
-            "\n.popsection\n");
+#define FORWARD(name)                                                                 \
+    static void* p_##name __attribute__((used));                                      \
+    __asm__(".pushsection .text\n.globl " #name "\n.type " #name ",@function\n" #name \
+            ":\n\tjmp *p_" #name "(%rip)\n.size " #name ", .-" #name "\n.popsection\n");
 
 #define LOAD(name) p_##name = dlsym(real, #name);
 
