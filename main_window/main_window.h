@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -125,6 +126,17 @@ class TFmain : public QWidget {
     // Runs a repair's writes as one unit: all of them and one commit
     // retaining, or, on any failure, a rollback retaining of all of them.
     void RunRepair(const std::function<void()>& writes);
+    // The rows one repair wrote, for the journal.
+    struct RepairCounts {
+        int64_t deleted = 0;
+        int64_t inserted = 0;
+        int64_t updated = 0;
+    };
+    // One repair of the current loan from confirmation to "Proceso
+    // Ejecutado": asks, reloads the loan as it stands now, runs `writes` as
+    // one unit, shows the result and journals the outcome.
+    void RepairLoan(const char* repair, const char* question,
+                    const std::function<void(int prestamo, RepairCounts& counts)>& writes);
 
     bool shown_once_ = false;
     bool loading_loans_ = false;

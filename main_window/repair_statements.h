@@ -33,4 +33,8 @@ inline constexpr const char* kCorrectConfirmation =
     "Esta Seguro de Querer Corregir el plan de pagos (Tabla de amortizacion) en el prestamo ";
 inline constexpr const char* kRepairDone = "Proceso Ejecutado";
 
+// The repairs' names in the journal, as their buttons call them.
+inline constexpr const char* kRebuildRepair = "Reindexar";
+inline constexpr const char* kCorrectRepair = "Corregir Tabla";
+
 }  // namespace main_window

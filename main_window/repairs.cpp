@@ -6,9 +6,6 @@
 #include "main_window/main_window.h"
 #include "main_window/repair_statements.h"
 #include "main_window/statement_text.h"
-#include "runtime/exception.h"
-#include "ui/dialog_responder.h"
-#include "ui/modal_result.h"
 
 namespace main_window {
 namespace {
@@ -17,13 +14,6 @@ namespace {
 // null type reads as 0).
 int MovementType(int loan_type) {
     return loan_type >= 1 ? loan_type : 2;
-}
-
-// Asks before writing; anything but Yes ends the handler without a word.
-void ConfirmOrAbort(const char* question, int prestamo) {
-    if (ui::MessageDlgConfirm(question + std::to_string(prestamo) + "?") != ui::kModalYes) {
-        throw runtime::EAbort();
-    }
 }
 
 // Calls `visit` on every applied document of the list, in its order,
@@ -47,48 +37,19 @@ void ForEachDocument(db::TIBQuery& documents, Visit visit) {
 
 }  // namespace
 
-int TFmain::RepairableLoan() {
-    if (looked_up_code_.empty() || !qpres.Active() || qpres.FetchedRowCount() == 0) return 0;
-    if (!qcxc.Active()) return 0;
-    const int prestamo = qpres.FieldNamed("NO_DOCUMENTO").GetInteger();
-    return prestamo > 0 ? prestamo : 0;
-}
-
-void TFmain::RunRepair(const std::function<void()>& writes) {
-    try {
-        writes();
-        IBTransaction1.CommitRetaining();
-    } catch (...) {
-        // None of this repair's writes may outlive its failure; the datasets
-        // stay open. A failing rollback must not hide the first failure,
-        // which is the one reported.
-        try {
-            if (IBTransaction1.Active()) IBTransaction1.RollbackRetaining();
-        } catch (...) {
-        }
-        throw;
-    }
-}
-
 void TFmain::btreindexarClick() {
-    const int prestamo = RepairableLoan();
-    if (prestamo == 0) return;
-    ConfirmOrAbort(kRebuildConfirmation, prestamo);
+    RepairLoan(kRebuildRepair, kRebuildConfirmation, [this](int prestamo, RepairCounts& counts) {
+        const std::string socio = looked_up_code_;
+        const double fecha = qpres.FieldNamed("FECHA").GetDateTime();
+        const double valor = qpres.FieldNamed("VALOR").GetFloat();
+        const int registro = qpres.FieldNamed("REGISTRO_NO").GetInteger();
+        const int tipo = MovementType(qpres.FieldNamed("TIPO").GetInteger());
 
-    const std::string socio = looked_up_code_;
-    const double fecha = qpres.FieldNamed("FECHA").GetDateTime();
-    const double valor = qpres.FieldNamed("VALOR").GetFloat();
-    const int registro = qpres.FieldNamed("REGISTRO_NO").GetInteger();
-    const int tipo = MovementType(qpres.FieldNamed("TIPO").GetInteger());
-    // The documents as they stand now, not as they stood at the lookup: a
-    // receipt posted since then must not lose its movement.
-    OpenAppliedDocuments(prestamo);
-
-    RunRepair([&] {
         SetStatement(IBQuery1, kDeleteLoanMovementsStatement);
         IBQuery1.ParamNamed("c").SetString(socio);
         IBQuery1.ParamNamed("a").SetInteger(prestamo);
         IBQuery1.Execute();
+        counts.deleted = IBQuery1.Statement().RowsAffected();
 
         SetStatement(IBQuery1, kInsertOpeningMovementStatement);
         IBQuery1.ParamNamed("s").SetString(socio);
@@ -101,6 +62,7 @@ void TFmain::btreindexarClick() {
         IBQuery1.ParamNamed("r").SetInteger(registro);
         IBQuery1.ParamNamed("ti").SetInteger(tipo);
         IBQuery1.Execute();
+        counts.inserted = 1;
 
         // One statement for every document row: only the values change.
         SetStatement(IBQuery1, kInsertDocumentMovementStatement);
@@ -123,23 +85,19 @@ void TFmain::btreindexarClick() {
             IBQuery1.ParamNamed("i").SetFloat(interest.GetFloat());
             IBQuery1.ParamNamed("ti").SetInteger(tipo);
             IBQuery1.Execute();
+            ++counts.inserted;
         });
     });
-
-    cargardatos("P");
-    ui::ShowMessage(kRepairDone);
 }
 
 void TFmain::btcorregirClick() {
-    const int prestamo = RepairableLoan();
-    if (prestamo == 0) return;
-    ConfirmOrAbort(kCorrectConfirmation, prestamo);
-    OpenAppliedDocuments(prestamo);  // as they stand now, as for the rebuild
-
-    RunRepair([&] {
+    RepairLoan(kCorrectRepair, kCorrectConfirmation, [this](int prestamo, RepairCounts& counts) {
         SetStatement(IBQuery1, kResetSchedulePaymentsStatement);
         IBQuery1.ParamNamed("p").SetInteger(prestamo);
         IBQuery1.Execute();
+        // Every instalment the reset wrote; the additions below only write
+        // some of them again.
+        counts.updated = IBQuery1.Statement().RowsAffected();
 
         SetStatement(IBQuery1, kAddInstalmentPaymentStatement);
         db::TField& instalment = qcxc.FieldNamed("REN_CUOTANO");
@@ -154,9 +112,6 @@ void TFmain::btcorregirClick() {
             IBQuery1.Execute();
         });
     });
-
-    cargardatos("P");
-    ui::ShowMessage(kRepairDone);
 }
 
 }  // namespace main_window

@@ -1,0 +1,112 @@
+// What both repairs share: which loan may be repaired, the confirmation,
+// running the writes as one unit, and the journal of every confirmed repair.
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include "main_window/main_window.h"
+#include "main_window/repair_statements.h"
+#include "portfolio/repair_journal.h"
+#include "runtime/exception.h"
+#include "ui/dialog_responder.h"
+#include "ui/modal_result.h"
+
+namespace main_window {
+namespace {
+
+// Asks before writing; anything but Yes ends the handler without a word.
+void ConfirmOrAbort(const char* question, int prestamo) {
+    if (ui::MessageDlgConfirm(question + std::to_string(prestamo) + "?") != ui::kModalYes) {
+        throw runtime::EAbort();
+    }
+}
+
+std::string FailureText(const std::exception& failure) {
+    if (const auto* own = dynamic_cast<const runtime::Exception*>(&failure)) return own->Message();
+    return failure.what();
+}
+
+// The journal's failure, when it could not be written; a repair stands
+// whether or not its record does.
+std::optional<std::string> Journal(const portfolio::RepairRecord& record) {
+    try {
+        portfolio::AppendToJournal(record);
+        return std::nullopt;
+    } catch (const std::exception& failure) {
+        return FailureText(failure);
+    }
+}
+
+}  // namespace
+
+int TFmain::RepairableLoan() {
+    if (looked_up_code_.empty() || !qpres.Active() || qpres.FetchedRowCount() == 0) return 0;
+    if (!qcxc.Active()) return 0;
+    const int prestamo = qpres.FieldNamed("NO_DOCUMENTO").GetInteger();
+    return prestamo > 0 ? prestamo : 0;
+}
+
+void TFmain::RunRepair(const std::function<void()>& writes) {
+    try {
+        writes();
+        IBTransaction1.CommitRetaining();
+    } catch (...) {
+        // None of this repair's writes may outlive its failure; the datasets
+        // stay open. A failing rollback must not hide the first failure,
+        // which is the one reported.
+        try {
+            if (IBTransaction1.Active()) IBTransaction1.RollbackRetaining();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void TFmain::RepairLoan(const char* repair, const char* question,
+                        const std::function<void(int prestamo, RepairCounts& counts)>& writes) {
+    const int prestamo = RepairableLoan();
+    if (prestamo == 0) return;
+    ConfirmOrAbort(question, prestamo);
+    // The loan as it stands now, not as it stood at the lookup: a receipt
+    // posted since then must be repaired in, not out.
+    cargardatos("P");
+
+    portfolio::RepairRecord record;
+    record.time = std::time(nullptr);
+    record.user = portfolio::CurrentUser();
+    record.database = IBDatabase1.DatabaseName();
+    record.member = looked_up_code_;
+    record.loan = prestamo;
+    record.repair = repair;
+    record.documents_balance_before =
+        ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
+    record.receivable_balance_before = balanceprestamo;
+
+    RepairCounts counts;
+    try {
+        RunRepair([&] { writes(prestamo, counts); });
+    } catch (const std::exception& failure) {
+        // Nothing of it remains: the loan's figures are those from before.
+        record.rolled_back = true;
+        record.message = FailureText(failure);
+        record.documents_balance_after = record.documents_balance_before;
+        record.receivable_balance_after = record.receivable_balance_before;
+        if (const std::optional<std::string> journal_failure = Journal(record)) {
+            ui::ShowMessage(*journal_failure);
+        }
+        throw;
+    }
+
+    cargardatos("P");
+    record.documents_balance_after =
+        ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
+    record.receivable_balance_after = balanceprestamo;
+    record.rows_deleted = counts.deleted;
+    record.rows_inserted = counts.inserted;
+    record.rows_updated = counts.updated;
+    const std::optional<std::string> journal_failure = Journal(record);
+    ui::ShowMessage(kRepairDone);
+    if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);
+}
+
+}  // namespace main_window

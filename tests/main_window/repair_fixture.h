@@ -1,0 +1,82 @@
+#pragma once
+
+// The real window on a fresh demo database reached by either route, with
+// what the repair tests read behind its back.
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/main_window/window_fixture.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+using test_support::RawConnection;
+using Rows = std::vector<std::string>;
+
+constexpr const char* kRebuildQuestion =
+    "Esta Seguro de Querer Ejecutar este proceso en el prestamo ";
+constexpr const char* kCorrectQuestion =
+    "Esta Seguro de Querer Corregir el plan de pagos (Tabla de amortizacion) en el prestamo ";
+
+class RepairTest : public WindowTest, public ::testing::WithParamInterface<test_support::Route> {
+  protected:
+    void SetUp() override {
+        if (GetParam() == test_support::Route::kServer && test_support::ServerHost().empty()) {
+            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+        }
+        WindowTest::SetUp();
+        name_ = test_support::DatabaseName(GetParam(), database_);
+        WriteDbIni(name_ + "\n");
+        // Every confirmed repair is journaled: into this test's own folder.
+        journal_home_ = dir_.File("data");
+        setenv("XDG_DATA_HOME", journal_home_.c_str(), 1);
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        unsetenv("XDG_DATA_HOME");
+    }
+
+    // Looks the member up and makes the loan current; returns the state.
+    QJsonObject Show(const char* member, int loan) {
+        const QJsonObject state = Do({std::string("code ") + member});
+        const QJsonArray rows = Grid(state, "DBGrid1")["rows"].toArray();
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows[i].toArray()[1].toString() == QString::number(loan)) {
+                return Do({"loan " + std::to_string(i)});
+            }
+        }
+        ADD_FAILURE() << "loan " << loan << " is not listed for " << member;
+        return state;
+    }
+    QJsonObject Press(const char* button, const char* answer = "yes") {
+        return Do({std::string("answer ") + answer, std::string("press ") + button});
+    }
+
+    // Seen from a connection of its own, every time.
+    Rows Movements(const char* member, int loan) {
+        return RawConnection(name_).QueryRows(
+            "select cliente, tipo_doc, documento, fecha, aplica, valor, fechavenc, cuota, "
+            "registrono, interes, tipo from cxctrx where cliente = '" +
+            std::string(member) + "' and aplica = " + std::to_string(loan) +
+            " order by tipo_doc, documento, valor");
+    }
+    Rows Schedule(int loan) {
+        return RawConnection(name_).QueryRows(
+            "select ren_cuotano, ren_pagadocapital, ren_pagadointeres, ren_totalpagado from "
+            "renglones where ren_prestamono = " +
+            std::to_string(loan) + " order by ren_cuotano");
+    }
+    void Execute(const std::string& sql) { RawConnection(name_).Execute(sql); }
+
+    static std::vector<std::pair<std::string, std::string>> Boxes(const QJsonObject& state) {
+        std::vector<std::pair<std::string, std::string>> boxes;
+        for (const QJsonValue& box : state["messages"].toArray()) {
+            boxes.emplace_back(Text(box.toObject()["kind"]), Text(box.toObject()["text"]));
+        }
+        return boxes;
+    }
+    using Boxes_t = std::vector<std::pair<std::string, std::string>>;
+
+    std::string name_;
+    std::string journal_home_;
+};
