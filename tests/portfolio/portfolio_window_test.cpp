@@ -91,6 +91,31 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
     EXPECT_TRUE(state["messages"].toArray().isEmpty());
 }
 
+// The check's own connection sees what the window's repairs committed.
+TEST_F(PortfolioWindowTest, ALoanRepairedFromTheListDropsOffIt) {
+    setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);  // the repairs' journal
+    Start();
+    const auto loans = [](const QJsonObject& list) {
+        std::vector<std::string> shown;
+        for (const QJsonValue& row : list["rows"].toArray()) {
+            shown.push_back(Text(row.toArray()[2]) + " " + Text(row.toArray()[7]));
+        }
+        return shown;
+    };
+    Objects({"portfolio", "choose 1"});  // 1070, which needs a rebuild
+    EXPECT_EQ(Text(Do({"answer yes", "press btreindexar"})["messages"].toArray().last()["text"]),
+              "Proceso Ejecutado");
+    const std::vector<QJsonObject> after_rebuild = Objects({"portfolio", "choose 0"});
+    EXPECT_EQ(
+        loans(after_rebuild[0]["portfolio"].toObject()),
+        (std::vector<std::string>{"1010 Corregir Tabla", "1071 Reindexar", "1073 Reindexar"}));
+    Do({"answer yes", "press btcorregir"});  // 1010, whose schedule was never updated
+    const std::vector<QJsonObject> after_correction = Objects({"portfolio", "leave"});
+    EXPECT_EQ(loans(after_correction[0]["portfolio"].toObject()),
+              (std::vector<std::string>{"1071 Reindexar", "1073 Reindexar"}));
+    unsetenv("XDG_DATA_HOME");
+}
+
 TEST_F(PortfolioWindowTest, ListSortsByAnyColumnAndEnterTakesTheCurrentRow) {
     Start();
     const std::vector<QJsonObject> out =

@@ -317,6 +317,10 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
 // Presses F2; the modal dialog's loop waits for the check to end, writes
 // its list, then runs the next commands until one of them closes it.
 void Probe::Portfolio() {
+    // The shortcut belongs to the active window: a dialog closed earlier may
+    // have left none active.
+    window_.activateWindow();
+    Settle();
     QTimer::singleShot(0, [this] {
         auto* dialog = portfolio::Fcartera;
         if (dialog == nullptr) return Error("the portfolio dialog did not open");
