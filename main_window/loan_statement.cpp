@@ -32,7 +32,9 @@ QString GridTable(ui::TDBGrid& grid) {
     if (db::TIBQuery* query = grid.DataSet(); query != nullptr && query->Active()) {
         query->FetchAll();  // the statement lists the rows not yet scrolled to as well
     }
-    QString html = QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"2\"><tr>");
+    QString html = QStringLiteral(
+        "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" "
+        "style=\"font-size: 7pt\"><tr>");
     for (const std::string& title : grid.TitleTexts()) html += "<th>" + Escaped(title) + "</th>";
     html += "</tr>";
     const db::TIBQuery* query = grid.DataSet();
