@@ -38,8 +38,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int x,
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, const char* glyph,
                         int x, int y) {
-    auto* button = new QPushButton(QIcon(QString(":/buttons/%1.png").arg(glyph)),
-                                   QString::fromLatin1(caption), parent);
+    auto* button = new QPushButton(ButtonPicture(glyph), QString::fromLatin1(caption), parent);
     button->setObjectName(name);
     button->setGeometry(x, y, 75, 25);
     // Neither default nor cancel: Enter presses only the focused button.
@@ -211,6 +210,15 @@ void TFclientes::btescogerClick() {
 void TFclientes::btsalirClick() {
     cancelado_ = true;
     close();
+}
+
+QIcon ButtonPicture(const char* glyph) {
+    // Both sizes named: on a screen at twice the density Qt then draws the
+    // 32-pixel picture instead of enlarging the 16-pixel one.
+    QIcon icon;
+    icon.addFile(QString(":/buttons/%1.png").arg(glyph), QSize(16, 16));
+    icon.addFile(QString(":/buttons/%1@2x.png").arg(glyph), QSize(32, 32));
+    return icon;
 }
 
 }  // namespace customer_search

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <string>
 
 #include "db/data_source.h"
@@ -70,5 +71,8 @@ struct SearchStatement {
 SearchStatement BuildSearch(const std::string& codigo, const std::string& telefono,
                             const std::string& cedula, const std::string& nombres,
                             const std::string& apellidos, const std::string& empresa);
+
+// A button's picture from resources/buttons, in its 16- and 32-pixel sizes.
+QIcon ButtonPicture(const char* glyph);
 
 }  // namespace customer_search

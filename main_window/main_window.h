@@ -95,6 +95,9 @@ class TFmain : public QWidget {
     // F2: the portfolio check; the loan chosen there becomes current.
     void RevisionCartera();
     void MakeLoanCurrent(int prestamo);
+    // Ctrl+P: the current loan's statement through the print dialog.
+    void ImprimirEstado();
+    QString LoanStatementHtml();
 
     // Installed by the shell: the first-show and key-preview handlers.
     std::function<void()> OnFormShow;
@@ -113,11 +116,14 @@ class TFmain : public QWidget {
     void CreateControls();
     void CreateGrids();
     void CreatePortfolioShortcut();
+    void CreatePrintShortcut();
     void ConfigureDatabase();
     void ClearLoanDetails();
     void UpdateMessages();
     void SetLabelText(QLabel* label, const std::string& text);
     void SetBalanceLabel(const std::string& text);
+    void FitTotals();
+    void FitMessages();
     void OpenAppliedDocuments(int prestamo);
     // The current loan of the loaded member when one can be repaired: a
     // member looked up, a listed loan numbered above 0 and its documents

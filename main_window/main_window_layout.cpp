@@ -61,6 +61,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     CreateGrids();
     CreatePortfolioShortcut();
+    CreatePrintShortcut();
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
 }
@@ -146,6 +147,8 @@ void TFmain::CreateControls() {
     lbtot2 = MakeLabel(TabSheet1, "lbtot2", "", 608, 409, 430, 13, true);
     lbtot3 = MakeLabel(TabSheet1, "lbtot3", "", 608, 426, 215, 13, true);
     for (QLabel* total : {lbtot1, lbtot2, lbtot3}) total->setFont(ui::ProgramFont(11, true));
+    // Every payment kind at once is longer than the line: it wraps.
+    for (QLabel* total : {lbtot1, lbtot2}) total->setWordWrap(true);
     lbbal = MakeLabel(TabSheet1, "lbbal", "Balance CXC", 948, 426, 91, 16);
     lbbal->setFont(ui::ProgramFont(13, true));
     lbbal->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

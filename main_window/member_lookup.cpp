@@ -184,6 +184,8 @@ void TFmain::SetLabelText(QLabel* label, const std::string& text) {
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     label->setText(shown);
     if (label == lbbalance || label == lbmensajes || label == lbbal) label->adjustSize();
+    if (label == lbmensajes) FitMessages();
+    if (label == lbtot1 || label == lbtot2) FitTotals();
 }
 
 void TFmain::SetBalanceLabel(const std::string& text) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the small pictures of the search dialog's buttons as 16x16 PNGs.
-Run again only to change them."""
+"""Draws the small pictures of the search dialog's buttons as 16x16 PNGs,
+and the same shapes at 32x32 (name@2x.png) for screens at twice the
+density, where Qt picks them itself. Run again only to change them."""
 import math
 from pathlib import Path
 
@@ -12,8 +13,10 @@ RED = (192, 0, 0, 255)
 CLEAR = (0, 0, 0, 0)
 
 
-def draw(test):
-    return [[test(x + 0.5, y + 0.5) for x in range(16)] for y in range(16)]
+def draw(test, scale=1):
+    size = 16 * scale
+    return [[test((x + 0.5) / scale, (y + 0.5) / scale) for x in range(size)]
+            for y in range(size)]
 
 
 def magnifier(x, y):
@@ -51,3 +54,4 @@ if __name__ == "__main__":
     for name, test in (("buscar", magnifier), ("limpiar", cross), ("escoger", tick),
                        ("salir", door)):
         (folder / f"{name}.png").write_bytes(png_bytes(draw(test)))
+        (folder / f"{name}@2x.png").write_bytes(png_bytes(draw(test, 2)))

@@ -3,14 +3,26 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 #include "main_window/main_window.h"
 #include "shell/application.h"
+#include "shell/command_line.h"
+#include "shell/config_file.h"
 #include "shell/startup.h"
 #include "ui/application_title.h"
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const shell::CommandLine command_line = shell::ParseCommandLine(arguments);
+    if (!command_line.run) {
+        std::fputs(command_line.output.c_str(), command_line.to_standard_error ? stderr : stdout);
+        return command_line.exit_code;
+    }
+    shell::SetDatabaseOverride(command_line.database);
+
     shell::Application app(argc, argv);
     ui::SetApplicationTitle(shell::kApplicationTitle);
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library

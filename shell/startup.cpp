@@ -4,6 +4,7 @@
 #include <QMetaObject>
 
 #include "main_window/main_window.h"
+#include "shell/config_file.h"
 #include "shell/db_ini.h"
 #include "ui/application_error.h"
 #include "ui/dialog_responder.h"
@@ -12,7 +13,7 @@
 namespace shell {
 
 void FormShow(main_window::TFmain& window) {
-    const std::string name = ReadDatabaseName("db.ini");
+    const std::string name = StartupDatabaseName();
     try {
         window.IBDatabase1.Close();
         window.IBDatabase1.SetDatabaseName(name);

@@ -25,4 +25,12 @@ int MessageDlgConfirm(const std::string& text) {
     return CurrentDialogResponder().Confirmation(text);
 }
 
+bool DialogResponder::PrintSetup(QPrinter&) {
+    return false;
+}
+
+bool PrintSetup(QPrinter& printer) {
+    return CurrentDialogResponder().PrintSetup(printer);
+}
+
 }  // namespace ui

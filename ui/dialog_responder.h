@@ -2,6 +2,8 @@
 
 #include <string>
 
+class QPrinter;
+
 namespace ui {
 
 // Every message box and confirmation of the program goes through one
@@ -21,6 +23,11 @@ class DialogResponder {
     // A box with the stop icon and a single OK button: the exception report
     // (titled with the application title) and the "Application Error" box.
     virtual void Error(const std::string& title, const std::string& text) = 0;
+
+    // The print dialog for `printer`: true when the user chose to print,
+    // the printer then set to the chosen device or PDF file. A responder
+    // with nobody to ask prints nothing.
+    virtual bool PrintSetup(QPrinter& printer);
 };
 
 // The responder in use. Installing nullptr puts back the one that shows
@@ -33,5 +40,8 @@ void ShowMessage(const std::string& text);
 
 // The confirmation dialog; callers go on only on kModalYes.
 int MessageDlgConfirm(const std::string& text);
+
+// The print dialog; callers print only on true.
+bool PrintSetup(QPrinter& printer);
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintDialog>
 #include <cstdio>
 
 #include "ui/latin1_text.h"
@@ -35,6 +36,12 @@ void WindowResponder::Error(const std::string& title, const std::string& text) {
         had_focus->activateWindow();
         had_focus->setFocus(Qt::OtherFocusReason);
     }
+}
+
+bool WindowResponder::PrintSetup(QPrinter& printer) {
+    // The platform's own dialog; "Print to File (PDF)" is one of its printers.
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    return dialog.exec() == QDialog::Accepted;
 }
 
 }  // namespace ui

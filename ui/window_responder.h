@@ -10,6 +10,7 @@ class WindowResponder : public DialogResponder {
     void Information(const std::string& text) override;
     int Confirmation(const std::string& text) override;
     void Error(const std::string& title, const std::string& text) override;
+    bool PrintSetup(QPrinter& printer) override;
 };
 
 }  // namespace ui

@@ -1,0 +1,71 @@
+#include "shell/config_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <filesystem>
+
+#include "runtime/exception.h"
+#include "shell/db_ini.h"
+
+namespace shell {
+namespace {
+
+constexpr const char* kFileName = "db.ini";
+constexpr const char* kFolderName = "analisis-socios";
+constexpr int kFileNotFound = 2;
+
+std::optional<std::string>& DatabaseOverride() {
+    static std::optional<std::string> name;
+    return name;
+}
+
+}  // namespace
+
+std::vector<std::string> ConfigFilePlaces() {
+    // The bare name keeps the current folder first and follows a change of
+    // folder after start-up, as the program always has.
+    std::vector<std::string> places{kFileName};
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!user.isEmpty()) {
+        places.push_back(
+            QFile::encodeName(QDir(user).filePath(QString("%1/%2").arg(kFolderName, kFileName)))
+                .toStdString());
+    }
+    places.push_back(std::string("/etc/") + kFolderName + "/" + kFileName);
+    return places;
+}
+
+std::string FindConfigFile(const std::vector<std::string>& places) {
+    std::string looked;
+    for (const std::string& place : places) {
+        std::error_code error;
+        // A dangling link or an unreadable folder counts as there: reading
+        // it then says what is wrong instead of quietly moving on.
+        if (std::filesystem::symlink_status(place, error).type() !=
+            std::filesystem::file_type::not_found) {
+            if (!error) return place;
+        }
+        const std::filesystem::path shown = std::filesystem::path(place).is_absolute()
+                                                ? std::filesystem::path(place)
+                                                : std::filesystem::current_path(error) / place;
+        looked += "  " + shown.string() + "\n";
+    }
+    // Texts of the program are Latin-1 bytes.
+    throw runtime::EInOutError("File not found.\n\nSe busc\xF3 " + std::string(kFileName) +
+                                   " en estos lugares, en este orden:\n" + looked +
+                                   "\nCree uno de ellos con el nombre de la base de datos en "
+                                   "su \xFAltima l\xEDnea.",
+                               kFileNotFound);
+}
+
+void SetDatabaseOverride(std::optional<std::string> name) {
+    DatabaseOverride() = std::move(name);
+}
+
+std::string StartupDatabaseName() {
+    if (DatabaseOverride()) return *DatabaseOverride();
+    return ReadDatabaseName(FindConfigFile(ConfigFilePlaces()));
+}
+
+}  // namespace shell

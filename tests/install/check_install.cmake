@@ -1,0 +1,80 @@
+cmake_minimum_required(VERSION 3.25)
+# Installs the build into a scratch DESTDIR and checks its files, validates
+# the desktop entry, then builds the .deb and checks its contents and
+# dependencies.
+set(expected
+  usr/bin/analisis-socios
+  usr/bin/revision-cartera
+  usr/share/applications/analisis-socios.desktop
+  usr/share/icons/hicolor/16x16/apps/analisis-socios.png
+  usr/share/icons/hicolor/256x256/apps/analisis-socios.png
+  usr/share/icons/hicolor/32x32/apps/analisis-socios.png
+  usr/share/icons/hicolor/48x48/apps/analisis-socios.png
+  usr/share/icons/hicolor/64x64/apps/analisis-socios.png)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT code EQUAL 0)
+    message(FATAL_ERROR "${ARGN} failed (${code}):\n${out}${err}")
+  endif()
+  set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+set(root ${WORK_DIR}/root)
+set(ENV{DESTDIR} ${root})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr)
+unset(ENV{DESTDIR})
+file(GLOB_RECURSE installed LIST_DIRECTORIES false RELATIVE ${root} ${root}/*)
+list(SORT installed)
+if(NOT installed STREQUAL expected)
+  message(FATAL_ERROR "installed files:\n${installed}\nexpected:\n${expected}")
+endif()
+# The installed program answers without the build tree or a display.
+run(env -u DISPLAY -u WAYLAND_DISPLAY ${root}/usr/bin/analisis-socios --version)
+if(NOT out MATCHES "^analisis-socios [0-9.]+\n$")
+  message(FATAL_ERROR "analisis-socios --version printed: ${out}")
+endif()
+
+if(DESKTOP_FILE_VALIDATE)
+  run(${DESKTOP_FILE_VALIDATE} ${root}/usr/share/applications/analisis-socios.desktop)
+  if(NOT out STREQUAL "")
+    message(FATAL_ERROR "desktop-file-validate: ${out}")
+  endif()
+else()
+  message(WARNING "desktop-file-validate not found: desktop entry not validated")
+endif()
+file(READ ${root}/usr/share/applications/analisis-socios.desktop entry)
+set(want_Name "Análisis de Socios")
+set(want_Exec analisis-socios)
+set(want_Icon analisis-socios)
+set(want_Categories "Office;Finance;")
+foreach(key Name Exec Icon Categories)
+  set(line "${key}=${want_${key}}")
+  string(FIND "${entry}" "\n${line}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "desktop entry lacks ${line}:\n${entry}")
+  endif()
+endforeach()
+
+# The package: same files under /usr, named for Debian, with the run-time
+# dependencies the binaries cannot show by themselves.
+run(${CPACK} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/package)
+file(GLOB debs ${WORK_DIR}/package/analisis-socios_*.deb)
+list(LENGTH debs count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one analisis-socios_*.deb, found: ${debs}")
+endif()
+run(${DPKG_DEB} -c ${debs})
+foreach(file ${expected})
+  string(FIND "${out}" " ./${file}\n" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "package lacks ${file}:\n${out}")
+  endif()
+endforeach()
+run(${DPKG_DEB} -f ${debs} Depends)
+foreach(dependency libfbclient2 libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins)
+  if(NOT out MATCHES "(^|, )${dependency}( |,|\n)")
+    message(FATAL_ERROR "package does not depend on ${dependency}: ${out}")
+  endif()
+endforeach()

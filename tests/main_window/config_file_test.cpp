@@ -1,0 +1,155 @@
+// Where the program finds db.ini, and its command line as a user runs it.
+#include "shell/config_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "runtime/exception.h"
+#include "shell/command_line.h"
+#include "tests/support/test_database.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Three places as the program lists them: the working folder's bare name,
+// a user folder and a machine folder, all inside a scratch folder.
+struct Places {
+    test_support::TempDir dir;
+    std::string here = dir.File("work/db.ini");
+    std::string user = dir.File("home/.config/analisis-socios/db.ini");
+    std::string machine = dir.File("etc/analisis-socios/db.ini");
+    std::vector<std::string> List() const { return {here, user, machine}; }
+};
+
+TEST(ConfigFile, TheFirstPlaceHoldingADbIniWinsInOrder) {
+    Places places;
+    Write(places.machine, "machine.fdb\n");
+    EXPECT_EQ(shell::FindConfigFile(places.List()), places.machine);
+    Write(places.user, "user.fdb\n");
+    EXPECT_EQ(shell::FindConfigFile(places.List()), places.user);
+    Write(places.here, "here.fdb\n");
+    EXPECT_EQ(shell::FindConfigFile(places.List()), places.here);
+    // Something there that cannot be read is still the place chosen: its
+    // own failure is reported rather than silently using the next file.
+    fs::remove(places.here);
+    fs::create_directories(places.here);
+    EXPECT_EQ(shell::FindConfigFile(places.List()), places.here);
+}
+
+TEST(ConfigFile, NoDbIniAnywhereIsFileNotFoundNamingEveryPlace) {
+    Places places;
+    try {
+        shell::FindConfigFile(places.List());
+        FAIL() << "no place holds a db.ini";
+    } catch (const runtime::EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode(), 2);
+        const std::string& text = e.Message();
+        EXPECT_EQ(text.rfind("File not found.\n", 0), 0u) << text;
+        const size_t here = text.find(places.here);
+        const size_t user = text.find(places.user);
+        const size_t machine = text.find(places.machine);
+        ASSERT_NE(here, std::string::npos) << text;
+        ASSERT_NE(user, std::string::npos) << text;
+        ASSERT_NE(machine, std::string::npos) << text;
+        EXPECT_LT(here, user);
+        EXPECT_LT(user, machine);
+        EXPECT_EQ(text.back(), '.') << "the error box adds no full stop after a path";
+    }
+}
+
+TEST(ConfigFile, PlacesAreTheWorkingFolderTheUserConfigurationThenEtc) {
+    test_support::TempDir dir;
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string previous = saved ? saved : "";
+    setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    const std::vector<std::string> places = shell::ConfigFilePlaces();
+    if (saved) {
+        setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    ASSERT_EQ(places.size(), 3u);
+    EXPECT_EQ(places[0], "db.ini");
+    EXPECT_EQ(places[1], dir.File("analisis-socios/db.ini"));
+    EXPECT_EQ(places[2], "/etc/analisis-socios/db.ini");
+}
+
+TEST(ConfigFile, ADatabaseGivenOnTheCommandLineReplacesDbIni) {
+    shell::SetDatabaseOverride("server:/datos/coop.fdb");
+    EXPECT_EQ(shell::StartupDatabaseName(), "server:/datos/coop.fdb");
+    shell::SetDatabaseOverride(std::nullopt);
+}
+
+struct ProgramRun {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The program with arguments (already quoted) and no display at all: none
+// of these may need one.
+ProgramRun RunProgram(const std::string& arguments) {
+    test_support::TempDir dir;
+    const std::string out = dir.File("stdout.txt");
+    const std::string err = dir.File("stderr.txt");
+    const std::string command =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" COOP_PROGRAM "' " + arguments +
+        " >'" + out + "' 2>'" + err + "' </dev/null";
+    const int status = std::system(command.c_str());
+    ProgramRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    return run;
+}
+
+TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay) {
+    const ProgramRun help = RunProgram("--help");
+    EXPECT_EQ(help.exit_code, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("Usage: analisis-socios [options]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--database <PATH>"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+    EXPECT_EQ(RunProgram("-h").out, help.out);
+
+    const ProgramRun version = RunProgram("--version");
+    EXPECT_EQ(version.exit_code, 0) << version.err;
+    EXPECT_EQ(version.out, "analisis-socios " COOP_VERSION "\n");
+}
+
+TEST(CommandLine, UnknownOptionsAndStrayArgumentsGiveTheUsageAndExitCodeTwo) {
+    const struct {
+        const char* arguments;
+        const char* error;
+    } cases[] = {
+        {"--bogus", "analisis-socios: Unknown option 'bogus'.\n"},
+        {"--database", "analisis-socios: Missing value after '--database'.\n"},
+        {"stray.fdb", "analisis-socios: Unexpected argument 'stray.fdb'.\n"},
+    };
+    for (const auto& c : cases) {
+        const ProgramRun run = RunProgram(c.arguments);
+        EXPECT_EQ(run.exit_code, shell::kUsageExitCode) << c.arguments;
+        EXPECT_EQ(run.out, "") << c.arguments;
+        EXPECT_EQ(run.err.rfind(c.error, 0), 0u) << c.arguments << ": " << run.err;
+        EXPECT_NE(run.err.find("Usage: analisis-socios [options]"), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace

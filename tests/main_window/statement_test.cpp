@@ -1,0 +1,117 @@
+// Ctrl+P: the loan statement, saved as PDF through the print dialog's seam
+// and read back as text.
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/main_window/window_fixture.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+// Chooses "Print to File (PDF)" with the given file, or cancels.
+class PdfResponder : public probe::RecordingResponder {
+  public:
+    bool PrintSetup(QPrinter& printer) override {
+        ++asked;
+        if (file.empty()) return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(file));
+        return true;
+    }
+    std::string file;
+    int asked = 0;
+};
+
+// Words of the text separated by single blanks, so that line and cell
+// breaks of the page do not matter.
+std::string Words(const QString& text) {
+    return text.simplified().toStdString();
+}
+
+std::string PdfText(const std::string& pdf) {
+    const std::string command = "'" COOP_PDFTOTEXT "' -enc UTF-8 '" + pdf + "' -";
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return text;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+    pclose(pipe);
+    return Words(QString::fromUtf8(text));
+}
+
+class StatementTest : public WindowTest {
+  protected:
+    void TearDown() override {
+        ui::SetDialogResponder(nullptr);
+        WindowTest::TearDown();
+    }
+    void PressCtrlP() {
+        ui::SetDialogResponder(&printing_);
+        QTest::keyClick(window_.get(), Qt::Key_P, Qt::ControlModifier);
+        QApplication::processEvents();
+    }
+    PdfResponder printing_;
+};
+
+TEST_F(StatementTest, MismatchedLoanPrintsToPdfWithTheFiguresTheWindowShows) {
+    if (std::string(COOP_PDFTOTEXT).empty()) GTEST_SKIP() << "pdftotext not installed";
+    Start();
+    Do({std::string("code ") + demo::kMemberMismatch});
+    window_->MakeLoanCurrent(demo::kLoanMismatchMissingDocs);
+    const QJsonObject state = Do({});
+    printing_.file = dir_.File("estado.pdf");
+    PressCtrlP();
+    EXPECT_EQ(printing_.asked, 1);
+    ASSERT_TRUE(std::filesystem::exists(printing_.file));
+    const std::string text = PdfText(printing_.file);
+
+    for (const std::string& expected : {
+             std::string("QuilmaCOOP"),
+             std::string("Estado de cuenta del pr\xC3\xA9stamo 1070"),
+             std::string("Socio: 00010"),
+             std::string("Nombre: JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ"),
+             std::string("Valor: 40,000.00"),
+             std::string("Balance= 20,000.00"),
+             std::string("Balance prestamo CXC: 30,000.00"),
+             std::string("ERROR!! El balance del prestamo segun documentos es de 20,000.00 "
+                         "mientras que el balance segun cxc es de 30,000.00 para una "
+                         "diferencia de 10,000.00"),
+         }) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin: " << text;
+    }
+    // The totals lines and the grids as the window shows them.
+    for (const char* label : {"lbtot1", "lbtot2", "lbcedula", "lbempresa"}) {
+        const std::string shown = Words(QString::fromLatin1(Label(state, label).c_str()));
+        ASSERT_FALSE(shown.empty()) << label;
+        EXPECT_NE(text.find(shown), std::string::npos)
+            << label << ": " << shown << "\nin: " << text;
+    }
+    for (ui::TDBGrid* grid : {window_->DBGrid2, window_->DBGrid3}) {
+        for (int row = 0; row < 2; ++row) {
+            for (const std::string& cell : grid->RowTexts(row)) {
+                if (cell.empty()) continue;
+                EXPECT_NE(text.find(Words(QString::fromLatin1(cell.c_str()))), std::string::npos)
+                    << grid->objectName().toStdString() << " row " << row << ": " << cell;
+            }
+        }
+    }
+}
+
+TEST_F(StatementTest, NothingIsPrintedWithoutALoanOrWhenTheDialogIsCancelled) {
+    Start();
+    PressCtrlP();
+    EXPECT_EQ(printing_.asked, 0);
+    ASSERT_EQ(printing_.messages.size(), 1u);
+    EXPECT_EQ(printing_.messages[0].second, "No hay un prestamo cargado para imprimir");
+
+    Do({std::string("code ") + demo::kMemberMismatch});
+    PressCtrlP();  // cancelled: no file is named
+    EXPECT_EQ(printing_.asked, 1);
+    EXPECT_EQ(printing_.messages.size(), 1u);
+}
+
+}  // namespace
