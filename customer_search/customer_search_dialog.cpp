@@ -13,6 +13,7 @@
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
+#include "ui/text_box_limits.h"
 
 static void InitSearchResources() {
     Q_INIT_RESOURCE(resources);
@@ -47,17 +48,6 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     return button;
 }
 
-// Shows and keeps its text in upper case, however it is typed or pasted.
-void ForceUpperCase(QLineEdit* edit) {
-    QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
-        const QString upper = text.toUpper();
-        if (upper == text) return;
-        const int cursor = edit->cursorPosition();
-        edit->setText(upper);
-        edit->setCursorPosition(cursor);
-    });
-}
-
 }  // namespace
 
 TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& cancelado,
@@ -78,12 +68,15 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
     Label4 = MakeLabel(this, "Label4", "Telefono", 16, 96);
     Label5 = MakeLabel(this, "Label5", "Cedula", 160, 96);
     Label6 = MakeLabel(this, "Label6", "Empresa", 332, 96);
-    edcodigo = MakeEdit("edcodigo", 76, 23, 121);
-    ednombres = MakeEdit("ednombres", 76, 47, 237);
-    edapellidos = MakeEdit("edapellidos", 76, 71, 237);
-    edtelefono = MakeEdit("edtelefono", 76, 95, 61);
-    edcedula = MakeEdit("edcedula", 204, 95, 109);
-    edempresa = MakeEdit("edempresa", 387, 95, 183);
+    // Each box holds no more than the column it is compared with: CLT_CODIGO,
+    // CLT_NOMBRESYAPELLIDOS (both name boxes), CLT_TELRES, CLT_CEDULA and
+    // EMPRESAS.NOMBRE.
+    edcodigo = MakeEdit("edcodigo", 76, 23, 121, 10);
+    ednombres = MakeEdit("ednombres", 76, 47, 237, 250);
+    edapellidos = MakeEdit("edapellidos", 76, 71, 237, 250);
+    edtelefono = MakeEdit("edtelefono", 76, 95, 61, 15);
+    edcedula = MakeEdit("edcedula", 204, 95, 109, 15);
+    edempresa = MakeEdit("edempresa", 387, 95, 183, 100);
 
     btbuscar = MakeButton(this, "btbuscar", "&Buscar", "buscar", 616, 56);
     btlimpiar = MakeButton(this, "btlimpiar", "&Limpiar", "limpiar", 616, 88);
@@ -135,11 +128,12 @@ TFclientes::~TFclientes() {
     if (Fclientes == this) Fclientes = nullptr;
 }
 
-QLineEdit* TFclientes::MakeEdit(const char* name, int x, int y, int width) {
+QLineEdit* TFclientes::MakeEdit(const char* name, int x, int y, int width, int column_length) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(name);
     edit->setGeometry(x, y, width, 21);
-    ForceUpperCase(edit);
+    ui::ForceUpperCase(edit);
+    ui::LimitToColumn(edit, column_length);
     return edit;
 }
 

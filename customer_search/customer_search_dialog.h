@@ -53,7 +53,8 @@ class TFclientes : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QLineEdit* MakeEdit(const char* name, int x, int y, int width);
+    // column_length: the length of the column the box is compared with.
+    QLineEdit* MakeEdit(const char* name, int x, int y, int width, int column_length);
 
     db::TIBQuery& qsocios_;
     bool& cancelado_;

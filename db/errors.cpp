@@ -241,4 +241,30 @@ ISC_STATUS CheckStatus(ISC_STATUS result, bool raise_on_error) {
     return result;
 }
 
+bool IsConnectionLostCode(int32_t engine_error_code) {
+    switch (engine_error_code) {
+        case isc_network_error:
+        case isc_net_read_err:
+        case isc_net_write_err:
+        case isc_lost_db_connection:
+        case isc_conn_lost:
+        case isc_att_shutdown:
+        case isc_shutdown:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsConnectionLost(const std::exception_ptr& failure) {
+    if (!failure) return false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EIBInterBaseError& e) {
+        return IsConnectionLostCode(e.EngineErrorCode());
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace db

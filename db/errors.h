@@ -117,6 +117,12 @@ const char* ClientErrorMessage(int code);
 // call failed.
 ISC_STATUS CheckStatus(ISC_STATUS result, bool raise_on_error = true);
 
+// True for the engine's codes that say the connection itself is gone (the
+// network failed, the server shut it down): nothing more can be done on it.
+bool IsConnectionLostCode(int32_t engine_error_code);
+// True when `failure` is a server error with such a code.
+bool IsConnectionLost(const std::exception_ptr& failure);
+
 // The calling thread's status vector, passed first to every API call.
 ISC_STATUS* StatusVector();
 ISC_STATUS StatusErrorCode();  // entry 1: the engine's error code

@@ -55,6 +55,10 @@ class TField : public TComponent {
     TFieldType DataType() const { return data_type_; }
     int Size() const { return size_; }
     void SetSize(int size) { size_ = size; }
+    // A text field whose size is whatever the server describes for its
+    // column at each open, for columns whose size the program does not fix.
+    bool SizeFromServer() const { return size_from_server_; }
+    void SetSizeFromServer(bool on) { size_from_server_ = on; }
     int FieldNo() const { return field_no_; }
     TIBQuery* DataSet() const { return dataset_; }
 
@@ -98,6 +102,7 @@ class TField : public TComponent {
     TFieldType data_type_;
     std::string field_name_;
     int size_;
+    bool size_from_server_ = false;
     int field_no_ = 0;
     TIBQuery* dataset_ = nullptr;
     const TFieldRowSource* rows_ = nullptr;

@@ -79,6 +79,10 @@ class TIBDatabase : public TComponent {
     // The parameter block of the last connect (for inspection).
     const std::string& ParameterBlock() const { return dpb_; }
 
+    // Closes a connection that is known to be gone: every handle is let go
+    // and nothing is raised, whatever the server says or does not say.
+    void ForcedClose();
+
     // List maintenance used by transactions and by TIBBase.
     int AddTransaction(TIBTransaction* transaction);
     void RemoveTransaction(TIBTransaction* transaction);
@@ -95,7 +99,6 @@ class TIBDatabase : public TComponent {
     void Connect();
     void Disconnect();
     void InternalClose(bool force);
-    void ForcedClose();
     void ReadDialect();
     void NotifyClients(bool connected);
 

@@ -58,6 +58,9 @@ class TIBQuery : public TComponent, public TConnectionClient, public TFieldRowSo
     // A move caused by a grid: forwards fetching as needed, backwards from the cache.
     void MoveBy(int distance);
     bool AtEnd() const { return at_end_; }
+    // Whether a row follows the current one, fetching it into the cache
+    // when it is not there yet. Moves nothing and fires nothing.
+    bool HasFollowingRow();
     bool Bof() const { return bof_; }
     int FetchedRowCount() const { return cache_.Count(); }
     // Fetches every remaining row into the cache; the current row, the

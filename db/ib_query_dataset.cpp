@@ -105,6 +105,9 @@ void TIBQuery::BindFields() {
                                          " actual: " + std::to_string(def->size));
         }
         if (FieldTypeClass(t) == FieldTypeClass(TFieldType::ftBlob)) field->SetSize(def->size);
+        if (field->SizeFromServer() && FieldTypeClass(t) == FieldTypeClass(TFieldType::ftString)) {
+            field->SetSize(def->size);
+        }
         if (!persistent_fields_) {
             const XSQLVAR& var = const_cast<TIBXSQLDA&>(columns)[def->column].Var();
             const std::string relation(var.relname, static_cast<size_t>(var.relname_length));
@@ -222,6 +225,11 @@ void TIBQuery::Next() {
     if (!StepForward(slid, grew)) at_end_ = true;  // the current row stays the last one
     NotifyMove(slid, grew);
     FireAfterScroll();
+}
+
+bool TIBQuery::HasFollowingRow() {
+    if (!active_ || at_end_) return false;
+    return ReadRow(window_first_ + active_record_ + 1);
 }
 
 void TIBQuery::Last() {

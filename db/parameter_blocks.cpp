@@ -147,7 +147,8 @@ void EncodeDatabaseItem(std::string& block, int code, std::string_view name,
             block += '\1';
             block += '\2';
             return;
-        case 22: {
+        case 22:
+        case 57: {  // connect_timeout, in seconds: the program's bound on a dead host
             const auto number = static_cast<uint32_t>(runtime::StrToInt(value));
             block += code_byte;
             block += '\4';

@@ -26,9 +26,11 @@ class TEdit;
 // buttons, and every database component of the program.
 class TFmain : public QWidget {
   public:
-    // Built-in database name until db.ini gives the real one: the demo
-    // database of this build.
-    static constexpr const char* kDefaultDatabaseName = COOP_DEMO_DATABASE;
+    // Built-in database name until db.ini gives the real one. It names no
+    // database on any machine: without db.ini the program must fail to
+    // connect, never open some other database (a demo) as if it were the
+    // cooperative's.
+    static constexpr const char* kDefaultDatabaseName = "/nonexistent/db.ini-was-not-read.fdb";
 
     explicit TFmain(QWidget* parent = nullptr);
     ~TFmain() override;
@@ -119,6 +121,9 @@ class TFmain : public QWidget {
     void CreatePrintShortcut();
     void ConfigureDatabase();
     void ClearLoanDetails();
+    void ClearMemberDisplay();
+    // The reconciliation labels and the banner back to their empty state.
+    void ClearFigures();
     void UpdateMessages();
     void SetLabelText(QLabel* label, const std::string& text);
     void SetBalanceLabel(const std::string& text);

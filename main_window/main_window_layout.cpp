@@ -10,14 +10,17 @@
 #include <QStatusBar>
 #include <QTabWidget>
 
+#include "db/errors.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "main_window/program_connection.h"
 #include "main_window/result_sets/result_sets.h"
+#include "ui/exception_report.h"
 #include "ui/focus_navigation.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
+#include "ui/text_box_limits.h"
 
 namespace main_window {
 namespace {
@@ -58,6 +61,11 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
     ConfigureDatabase();
+    // A connection known to be gone is closed at once, without trying
+    // anything more on it; the next action opens it again.
+    ui::SetFailureObserver([this](const std::exception_ptr& failure) {
+        if (db::IsConnectionLost(failure)) IBDatabase1.ForcedClose();
+    });
     CreateControls();
     CreateGrids();
     CreatePortfolioShortcut();
@@ -67,6 +75,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
 }
 
 TFmain::~TFmain() {
+    ui::SetFailureObserver(nullptr);
     qApp->removeEventFilter(this);
     // The grids go before the data sources they follow.
     for (ui::TDBGrid* grid : {DBGrid1, DBGrid2, DBGrid3}) grid->SetDataSource(nullptr);
@@ -103,6 +112,7 @@ void TFmain::CreateControls() {
     edsocio = new TEdit(this);
     edsocio->setObjectName("edsocio");
     edsocio->setGeometry(56, 22, 73, 21);
+    ui::LimitToColumn(edsocio, 10);  // CLT_CODIGO
     edsocio->setToolTip(
         "Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre\n"
         "F2: Revision de cartera");
@@ -241,6 +251,14 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
         // on to its parents and must not be seen twice.
         const QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
         if (widget == first && widget->window() == this && isActiveWindow()) {
+            // A focused button takes Enter first, as in the search dialog:
+            // it is pressed, and the focus stays on it.
+            const int qt_key = static_cast<QKeyEvent*>(event)->key();
+            if ((qt_key == Qt::Key_Return || qt_key == Qt::Key_Enter) &&
+                qobject_cast<QPushButton*>(widget) != nullptr) {
+                static_cast<QPushButton*>(widget)->click();
+                return true;
+            }
             const int key = ui::VirtualKey(static_cast<QKeyEvent*>(event)->key());
             ui::Guard([this, key] { OnFormKeyDown(key); });
             // Qt buttons move the focus among themselves on arrow keys; here

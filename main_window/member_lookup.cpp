@@ -28,9 +28,16 @@ void TFmain::edsocioExit() {
     const std::string code = Text(edsocio);
     if (code.empty()) return;
 
-    SetStatement(qsocios, kMemberByCodeStatement);
-    qsocios.ParamNamed("c").SetString(code);
-    qsocios.Open();
+    try {
+        SetStatement(qsocios, kMemberByCodeStatement);
+        qsocios.ParamNamed("c").SetString(code);
+        qsocios.Open();
+    } catch (...) {
+        // The previous member must not stay on screen beside the new code,
+        // where it could be read or repaired as if it were this one.
+        ClearMemberDisplay();
+        throw;
+    }
     if (qsocios.FetchedRowCount() == 0) {
         ui::ShowMessage("No existen socios con este codigo: " + code);
         edsocio->setText(QString());
@@ -42,7 +49,12 @@ void TFmain::edsocioExit() {
     member_inactive_ = qsocios.FieldNamed("clt_estatus").GetString() != "A";
     mismatch_.clear();
     UpdateMessages();
-    cargardatos("T");
+    try {
+        cargardatos("T");
+    } catch (...) {
+        ClearMemberDisplay();  // half a member is no better than another one
+        throw;
+    }
 }
 
 void TFmain::cargardatos(const std::string& modo) {
@@ -111,6 +123,28 @@ void TFmain::btlimpiarClick() {
     qpres.Close();
     qcuotas.Close();
     qcxc.Close();
+    ClearFigures();
+    edsocio->setFocus();
+}
+
+// Empties everything shown for a member but the code box. Raises no database
+// failure: it runs after one, whose message is the one the user must see.
+void TFmain::ClearMemberDisplay() {
+    looked_up_code_.clear();
+    SetLabelText(lbnombre, "");
+    SetLabelText(lbcedula, "");
+    SetLabelText(lbempresa, "");
+    // A query is closed even when its close fails (a lost connection).
+    for (db::TIBQuery* query : {&qpres, &qcuotas, &qcxc}) {
+        try {
+            query->Close();
+        } catch (...) {
+        }
+    }
+    ClearFigures();
+}
+
+void TFmain::ClearFigures() {
     member_inactive_ = false;
     mismatch_.clear();
     SetLabelText(lbtot1, "");
@@ -119,7 +153,6 @@ void TFmain::btlimpiarClick() {
     SetBalanceLabel("Balance CXC");
     SetLabelText(lbbalance, "0.00");
     UpdateMessages();
-    edsocio->setFocus();
 }
 
 void TFmain::edsocioDblClick() {

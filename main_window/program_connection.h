@@ -8,13 +8,16 @@
 namespace main_window {
 
 // The program's connection and its one transaction as the main window sets
-// them up: built-in credentials and character set, no login prompt, no
-// idle timer, dialect 1, a read-committed transaction never stopping by
-// itself. The benchmarks and tests connect the same way. (No Qt here.)
+// them up: built-in credentials and character set, a connect timeout, no
+// login prompt, no idle timer, dialect 1, a read-committed transaction never
+// stopping by itself. The benchmarks and tests connect the same way. (No Qt here.)
 inline void ConfigureProgramConnection(db::TIBDatabase& database, db::TIBTransaction& transaction,
                                        const std::string& name) {
     database.SetDatabaseName(name);
-    database.Params().Assign({"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1"});
+    // A server that does not answer ends the attempt after connect_timeout
+    // seconds instead of leaving the window (or start-up) waiting for minutes.
+    database.Params().Assign(
+        {"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1", "connect_timeout=10"});
     database.SetLoginPrompt(false);
     database.SetDefaultTransaction(&transaction);
     database.SetIdleTimer(0);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "runtime/exception.h"
 
@@ -65,10 +66,27 @@ std::string InOutErrorMessage(int error_number) {
     }
 }
 
+namespace {
+
+// Editors add these without the user seeing them: a line of nothing else
+// names no database, and tabs around a name are not part of it.
+bool IsBlank(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos;
+}
+
+std::string WithoutTabsAround(const std::string& line) {
+    const size_t first = line.find_first_not_of('\t');
+    if (first == std::string::npos) return {};
+    return line.substr(first, line.find_last_not_of('\t') - first + 1);
+}
+
+}  // namespace
+
 std::string LastLine(const std::string& bytes) {
     constexpr char kEndOfData = 26;
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::string last;
-    size_t i = 0;
+    size_t i = std::string_view(bytes).starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0;
     const size_t n = bytes.size();
     while (i < n && bytes[i] != kEndOfData) {
         std::string line;
@@ -93,9 +111,58 @@ std::string LastLine(const std::string& bytes) {
             line += c;
             ++i;
         }
-        last = std::move(line);
+        if (!IsBlank(line)) last = std::move(line);
     }
-    return last;
+    return WithoutTabsAround(last);
+}
+
+namespace {
+
+// Readable lengths for the connection message: a long path still shows
+// whole, a 10 MB line does not make a box wider than the screen.
+constexpr size_t kShownNameLength = 160;
+constexpr size_t kShownReasonLineLength = 160;
+constexpr size_t kShownReasonLines = 8;
+
+std::string Readable(const std::string& text, size_t length) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        // C0 and C1 controls and DEL: invisible or worse in a message box.
+        if (byte < 0x20 || (byte >= 0x7F && byte < 0xA0)) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+        if (shown.size() > length) {
+            shown.resize(length);
+            return shown + "...";
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+std::string ConnectionFailureMessage(const std::string& name, const std::string& reason) {
+    std::string message = "Error de conexion a la base de datos " +
+                          Readable(name, kShownNameLength) + "\r" +
+                          "La aplicacion no podra ser ejecutada, contacte a soporte tecnico";
+    size_t lines = 0;
+    size_t start = 0;
+    while (start < reason.size() && lines < kShownReasonLines) {
+        size_t end = reason.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = reason.size();
+        if (end > start) {
+            message += "\r" + Readable(reason.substr(start, end - start), kShownReasonLineLength);
+            ++lines;
+        }
+        start = end + 1;
+    }
+    return message;
 }
 
 std::string ReadDatabaseName(const std::string& path) {

@@ -11,6 +11,7 @@
 #include "shell/command_line.h"
 #include "shell/config_file.h"
 #include "shell/startup.h"
+#include "shell/termination.h"
 #include "ui/application_title.h"
 
 int main(int argc, char** argv) {
@@ -32,9 +33,15 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<main_window::TFmain> Fmain = shell::CreateMainWindow();
     if (!Fmain) return 1;
+    shell::EndOnTerminationSignals(*Fmain);
     // Shown from inside the loop, so that a failed first show can end it.
-    QTimer::singleShot(0, Fmain.get(), [&Fmain] { Fmain->show(); });
+    QTimer::singleShot(0, Fmain.get(), [&Fmain] {
+        Fmain->show();
+        shell::EndOnTerminationSignals(*Fmain);  // the first connection loaded the engine
+    });
     const int result = app.exec();
     Fmain.reset();  // commits pending work and detaches
+    // The exit code tells a signal's end from a normal one, as a shell would.
+    if (shell::TerminationSignal() != 0) return 128 + shell::TerminationSignal();
     return result;
 }

@@ -20,9 +20,16 @@ void FormShow(main_window::TFmain& window) {
         window.IBDatabase1.Open();
         window.btlimpiarClick();
     } catch (...) {
-        // Whatever failed, the user gets one message and the program ends.
-        ui::ShowMessage("Error de conexion a la base de datos " + name + "\r" +
-                        "La aplicacion no podra ser ejecutada, contacte a soporte tecnico");
+        // Whatever failed, the user gets one message and the program ends;
+        // the reason stays in it for support staff.
+        std::string reason;
+        try {
+            throw;
+        } catch (const std::exception& e) {
+            reason = e.what();
+        } catch (...) {
+        }
+        ui::ShowMessage(ConnectionFailureMessage(name, reason));
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
 }

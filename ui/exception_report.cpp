@@ -13,6 +13,11 @@ namespace ui {
 
 namespace {
 
+std::function<void(std::exception_ptr)>& FailureObserver() {
+    static std::function<void(std::exception_ptr)> observer;
+    return observer;
+}
+
 // An open drag or popup menu would keep the mouse from the report box.
 void CancelMouseCapture() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
@@ -37,6 +42,7 @@ void ReportException(std::exception_ptr failure) noexcept {
     if (!failure) return;
     const void* caller = __builtin_return_address(0);
     try {
+        if (FailureObserver()) FailureObserver()(failure);
         CancelMouseCapture();
         std::string title;
         std::string text;
@@ -57,6 +63,10 @@ void ReportException(std::exception_ptr failure) noexcept {
     } catch (...) {
         std::fputs("The failure of an event handler could not be reported\n", stderr);
     }
+}
+
+void SetFailureObserver(std::function<void(std::exception_ptr)> observer) {
+    FailureObserver() = std::move(observer);
 }
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <string>
 
 namespace ui {
@@ -15,5 +16,9 @@ std::string WithFullStop(std::string message);
 // another runtime::Exception shows its message in the report box; any other
 // thrown object gets the "Application Error" box. Never throws.
 void ReportException(std::exception_ptr failure) noexcept;
+
+// Told of every failure the report receives, before it is shown (the main
+// window closes a lost connection there). Empty: nobody is told.
+void SetFailureObserver(std::function<void(std::exception_ptr)> observer);
 
 }  // namespace ui

@@ -41,7 +41,10 @@ int VirtualKey(int qt_key) {
         case Qt::Key_Escape:
             return kVkEscape;
         default:
-            return qt_key & 0xFFFF;
+            // Qt's codes of typed characters overlap the navigation codes
+            // ("(" is 40, "&" is 38, Scroll Lock ends in 38): no other key
+            // may navigate.
+            return kVkNone;
     }
 }
 

@@ -9,6 +9,7 @@ namespace ui {
 void MoveFocusInWindow(QWidget* window, bool forward);
 
 // The key codes the windows' navigation rules are written in.
+inline constexpr int kVkNone = 0;
 inline constexpr int kVkTab = 9;
 inline constexpr int kVkReturn = 13;
 inline constexpr int kVkEscape = 27;
@@ -21,7 +22,7 @@ inline constexpr int kVkDown = 40;
 void QueueFocusMoveForKey(QWidget* window, int key);
 
 // The navigation code of a Qt key: Enter, Up, Down, Tab and Escape map to
-// the codes above; other keys keep Qt's code.
+// the codes above; every other key is kVkNone.
 int VirtualKey(int qt_key);
 
 }  // namespace ui

@@ -6,7 +6,8 @@
 
 namespace main_window {
 
-void DeclareFields(db::TIBQuery& query, std::span<const FieldDeclaration> fields) {
+void DeclareFields(db::TIBQuery& query, std::span<const FieldDeclaration> fields,
+                   bool text_sizes_from_server) {
     for (const FieldDeclaration& d : fields) {
         db::TFieldDef def;
         def.name = d.column;
@@ -19,6 +20,7 @@ void DeclareFields(db::TIBQuery& query, std::span<const FieldDeclaration> fields
         if (field == nullptr) continue;
         field->SetName(query.Name() + d.column);
         if (d.display_format != nullptr) field->DisplayFormat = d.display_format;
+        field->SetSizeFromServer(text_sizes_from_server);
         query.AddField(std::move(field));
     }
 }

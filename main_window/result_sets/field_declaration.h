@@ -22,7 +22,11 @@ struct FieldDeclaration {
 
 // Gives `query` one persistent field per declaration, each named after the
 // query and its column (qpresNO_DOCUMENTO).
-void DeclareFields(db::TIBQuery& query, std::span<const FieldDeclaration> fields);
+// With text_sizes_from_server, the text fields take the size the server
+// describes at each open: a production column longer than the declared one
+// must not make every read fail.
+void DeclareFields(db::TIBQuery& query, std::span<const FieldDeclaration> fields,
+                   bool text_sizes_from_server = false);
 
 namespace declare {
 

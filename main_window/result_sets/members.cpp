@@ -194,7 +194,8 @@ constexpr FieldDeclaration kMemberFields[] = {
 }  // namespace
 
 void DeclareMemberFields(db::TIBQuery& query) {
-    DeclareFields(query, kMemberFields);
+    // These sizes are our demo schema's; the cooperative's may be larger.
+    DeclareFields(query, kMemberFields, /*text_sizes_from_server=*/true);
 }
 
 }  // namespace main_window

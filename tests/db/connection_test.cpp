@@ -45,7 +45,7 @@ TEST_P(ConnectionTest, OpensInDialectOneAndClosesCleanly) {
         EXPECT_EQ(e.Message(), "Cannot perform operation -- DB is currently open");
     }
     EXPECT_THROW(c.database.Params().Add("lc_messages=x"), db::EIBClientError);
-    EXPECT_EQ(c.database.Params().Count(), 3);
+    EXPECT_EQ(c.database.Params().Count(), 4);  // the program's own lines, unchanged
     EXPECT_THROW(c.database.SetSQLDialect(3), db::EIBClientError);
     EXPECT_THROW(c.database.SetSQLDialect(0), db::EIBClientError);
 

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <csignal>
 
 namespace {
 
@@ -67,6 +68,42 @@ TEST(Startup, DriverAnswersTheFirstDumpWithTheEmptyWindow) {
     EXPECT_TRUE(state["messages"].toArray().isEmpty());
     const QJsonObject bad = QJsonDocument::fromJson(lines[1]).object();
     EXPECT_EQ(bad["error"].toString(), "unknown command: nonsense");
+}
+
+}  // namespace
+
+namespace {
+
+// The program itself, on a demo database reached each way, ended by each
+// signal an operator or a session manager sends: it closes its window and
+// connection and exits with the shell's code for the signal, never a crash.
+TEST(Startup, TerminationSignalsEndTheProgramCleanlyOnBothRoutes) {
+    std::vector<test_support::Route> routes = {test_support::Route::kEmbedded};
+    if (!test_support::ServerHost().empty()) routes.push_back(test_support::Route::kServer);
+    for (const test_support::Route route : routes) {
+        for (const int signal_number : {SIGTERM, SIGINT}) {
+            SCOPED_TRACE(std::string(test_support::RouteName(route)) + " signal " +
+                         std::to_string(signal_number));
+            test_support::TempDir dir;
+            demo::CreateCoopDatabase(dir.File("demo.fdb"));
+            std::ofstream(dir.File("db.ini"))
+                << test_support::DatabaseName(route, dir.File("demo.fdb")) << "\n";
+            QProcess program;
+            program.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+            program.setProcessEnvironment(environment);
+            program.start(COOP_PROGRAM, {});
+            ASSERT_TRUE(program.waitForStarted());
+            // Long enough to be connected and idle in its event loop.
+            EXPECT_FALSE(program.waitForFinished(2500)) << program.readAllStandardError().data();
+            ::kill(static_cast<pid_t>(program.processId()), signal_number);
+            ASSERT_TRUE(program.waitForFinished(15000));
+            EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(program.exitCode(), 128 + signal_number)
+                << program.readAllStandardError().data();
+        }
+    }
 }
 
 }  // namespace

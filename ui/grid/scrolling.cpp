@@ -107,7 +107,7 @@ void TDBGrid::MoveRows(int distance) {
     db::TIBQuery* query = DataSet();
     if (query == nullptr || !query->Active() || distance == 0) return;
     // A key that cannot move does not move: no scroll event for nothing.
-    if (distance > 0 && query->AtEnd()) return;
+    if (distance > 0 && !query->HasFollowingRow()) return;
     if (distance < 0 && CurrentRow() <= 0) return;
     link_->MoveBy(distance);
 }

@@ -1,0 +1,116 @@
+// A link to the server that breaks during a session: every action ends with
+// the server's message, the window stays usable and loses nothing, and once
+// the server can be reached again the next action works without a restart.
+#include <QElapsedTimer>
+
+#include "tests/main_window/window_fixture.h"
+#include "tests/support/tcp_relay.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+using test_support::RawConnection;
+using Rows = std::vector<std::string>;
+
+constexpr int kServerPort = 3050;
+
+class LostConnectionTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        if (test_support::ServerHost().empty()) {
+            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+        }
+        WindowTest::SetUp();
+        relay_ = std::make_unique<test_support::TcpRelay>(kServerPort);
+        WriteDbIni("127.0.0.1/" + std::to_string(relay_->Port()) + ":" + database_ + "\n");
+        direct_ = test_support::DatabaseName(test_support::Route::kServer, database_);
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        relay_.reset();
+    }
+    // The loan's rows, read past the relay on a connection of their own.
+    Rows LoanRows(int loan) {
+        RawConnection raw(direct_);
+        Rows rows = raw.QueryRows(
+            "select cliente, tipo_doc, documento, fecha, aplica, valor, cuota, interes, tipo "
+            "from cxctrx where aplica = " +
+            std::to_string(loan) + " order by tipo_doc, documento, valor");
+        for (const std::string& row : raw.QueryRows(
+                 "select ren_cuotano, ren_pagadocapital, ren_pagadointeres, ren_totalpagado "
+                 "from renglones where ren_prestamono = " +
+                 std::to_string(loan) + " order by ren_cuotano")) {
+            rows.push_back("R " + row);
+        }
+        return rows;
+    }
+    std::string OnlyError(const QJsonObject& state) {
+        const QJsonArray messages = state["messages"].toArray();
+        EXPECT_EQ(messages.size(), 1);
+        if (messages.isEmpty()) return {};
+        EXPECT_EQ(Text(messages[0].toObject()["kind"]), "error");
+        return Text(messages[0].toObject()["text"]);
+    }
+
+    std::unique_ptr<test_support::TcpRelay> relay_;
+    std::string direct_;
+};
+
+TEST_F(LostConnectionTest, CutLinkFailsEachActionOnceThenTheNextLookupReconnects) {
+    Start();
+    ASSERT_TRUE(window_->IBDatabase1.Connected());
+    ASSERT_EQ(Label(Do({std::string("code ") + demo::kMemberActive}), "lbnombre"),
+              demo::kMemberActiveName);
+
+    relay_->Cut();
+    QElapsedTimer timer;
+    timer.start();
+    const QJsonObject failed = Do({std::string("code ") + demo::kMemberMismatch});
+    EXPECT_FALSE(OnlyError(failed).empty());
+    EXPECT_EQ(Label(failed, "lbnombre"), "");
+    EXPECT_TRUE(Grid(failed, "DBGrid1")["rows"].toArray().isEmpty());
+    // Known lost: closed, not tried again.
+    EXPECT_FALSE(window_->IBDatabase1.Connected());
+
+    // While the link is down each action fails with the connection's message.
+    const std::vector<std::string> searched =
+        Lines({"search", "find {\"nombres\": \"JOSE\"}", "dump", "leave"});
+    ASSERT_FALSE(searched.empty());
+    EXPECT_FALSE(OnlyError(QJsonDocument::fromJson(searched[0].c_str()).object()).empty());
+    EXPECT_FALSE(OnlyError(Do({std::string("code ") + demo::kMemberActive})).empty());
+    EXPECT_LT(timer.elapsed(), 30000);
+
+    relay_->Restore();
+    const QJsonObject back = Do({std::string("code ") + demo::kMemberActive});
+    EXPECT_TRUE(back["messages"].toArray().isEmpty()) << OnlyError(back);
+    EXPECT_EQ(Label(back, "lbnombre"), demo::kMemberActiveName);
+    EXPECT_TRUE(window_->IBDatabase1.Connected());
+}
+
+TEST_F(LostConnectionTest, RepairsOnACutLinkReportTheFailureAndLeaveTheLoanAsItWas) {
+    Start();
+    for (const char* repair : {"btreindexar", "btcorregir"}) {
+        SCOPED_TRACE(repair);
+        const QJsonObject shown = Do({std::string("code ") + demo::kMemberMismatch});
+        ASSERT_FALSE(Grid(shown, "DBGrid1")["rows"].toArray().isEmpty());
+        const int loan =
+            Grid(shown, "DBGrid1")["rows"].toArray()[0].toArray()[1].toString().toInt();
+        const Rows before = LoanRows(loan);
+
+        relay_->Cut();
+        const QJsonObject failed = Do({"answer yes", std::string("press ") + repair});
+        const QJsonArray messages = failed["messages"].toArray();
+        ASSERT_FALSE(messages.isEmpty());
+        EXPECT_EQ(Text(messages[messages.size() - 1].toObject()["kind"]), "error");
+        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        relay_->Restore();
+
+        EXPECT_EQ(LoanRows(loan), before);
+        // No repair runs again by itself: the next lookup only reads.
+        const QJsonObject again = Do({"answer no", std::string("code ") + demo::kMemberMismatch});
+        EXPECT_TRUE(again["messages"].toArray().isEmpty());
+        EXPECT_EQ(LoanRows(loan), before);
+    }
+}
+
+}  // namespace
