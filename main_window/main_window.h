@@ -15,6 +15,7 @@ class QLabel;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+class QTimer;
 
 namespace main_window {
 
@@ -74,6 +75,11 @@ class TFmain : public QWidget {
     QPushButton* btsalir;
     QStatusBar* StatusBar1;
 
+    // After this long without a key or a click, the statements the
+    // connection keeps prepared are freed, so that others can change the
+    // tables they name.
+    static constexpr int kIdleReleaseMs = 60'000;
+
     // Set by the search dialog: true when it was left without choosing.
     bool cancelado = false;
 
@@ -126,6 +132,7 @@ class TFmain : public QWidget {
     // retaining, or, on any failure, a rollback retaining of all of them.
     void RunRepair(const std::function<void()>& writes);
 
+    QTimer* idle_release_;
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;
