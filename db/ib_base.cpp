@@ -86,4 +86,8 @@ void TIBBase::DoTransactionFree() {
     transaction_slot_ = -1;
 }
 
+void TIBBase::DoReleaseIdle() {
+    if (OnReleaseIdle) OnReleaseIdle();
+}
+
 }  // namespace db

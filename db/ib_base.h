@@ -41,6 +41,8 @@ class TIBBase {
     std::function<void()> OnBeforeTransactionEnd;
     std::function<void()> OnAfterTransactionEnd;
     std::function<void()> OnTransactionFree;
+    // Asked to give back a prepared statement it is not using.
+    std::function<void()> OnReleaseIdle;
     // Set by datasets: tells the transaction's auto-stop rule whether the
     // owner holds an open result set. Statement executors leave it empty.
     std::function<bool()> IsOpenDataset;
@@ -52,6 +54,7 @@ class TIBBase {
     void DoBeforeTransactionEnd();
     void DoAfterTransactionEnd();
     void DoTransactionFree();
+    void DoReleaseIdle();
 
   private:
     TComponent* owner_;

@@ -9,11 +9,13 @@
 #include "db/ib_transaction.h"
 #include "db/parameter_blocks.h"
 #include "db/schema_cache.h"
+#include "db/statement_cache.h"
 #include "runtime/text.h"
 
 namespace db {
 
-TIBDatabase::TIBDatabase(std::string name) : TComponent(std::move(name)) {
+TIBDatabase::TIBDatabase(std::string name)
+    : TComponent(std::move(name)), statements_(std::make_unique<StatementCache>()) {
     EnsureClientLoaded();
     params_.OnChanging = [this] {
         if (Connected()) RaiseClientError(kDatabaseOpen);
@@ -70,6 +72,23 @@ void TIBDatabase::SetDatabaseName(const std::string& name) {
 SchemaCache& TIBDatabase::Schema() {
     if (!schema_) schema_ = std::make_unique<SchemaCache>(*this);
     return *schema_;
+}
+
+int TIBDatabase::StatementCacheSize() const {
+    return statements_->Capacity();
+}
+
+void TIBDatabase::SetStatementCacheSize(int statements) {
+    statements_->SetCapacity(statements);
+}
+
+void TIBDatabase::ReleaseIdleStatements() {
+    // Indexing, not iterators: a notified member may leave the list.
+    for (size_t i = 0; i < objects_.size(); ++i) {
+        if (objects_[i] == nullptr) continue;
+        CleanUpAfterFailure([this, i] { objects_[i]->DoReleaseIdle(); });
+    }
+    statements_->Clear();
 }
 
 void TIBDatabase::SetSQLDialect(int dialect) {
@@ -219,6 +238,7 @@ void TIBDatabase::InternalClose(bool force) {
     };
     each(transactions_, [this](TIBTransaction* t) { t->BeforeDatabaseDisconnect(this); });
     each(objects_, [](TIBBase* o) { o->DoBeforeDatabaseDisconnect(); });
+    statements_->Clear();
 
     if (!handle_shared_) {
         ISC_STATUS result = Api().isc_detach_database(StatusVector(), &handle_);

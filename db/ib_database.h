@@ -15,6 +15,7 @@ namespace db {
 class TIBBase;
 class TIBTransaction;
 class SchemaCache;
+class StatementCache;
 
 // Receives the connect and disconnect notifications of a connection
 // (datasets register here and pass them on to their data sources).
@@ -75,6 +76,17 @@ class TIBDatabase : public TComponent {
     // the database name changes.
     SchemaCache& Schema();
 
+    // Prepared statements no statement object holds, kept for reuse by
+    // text until the connection closes.
+    StatementCache& Statements() { return *statements_; }
+    int StatementCacheSize() const;
+    // 0 turns reuse off.
+    void SetStatementCacheSize(int statements);
+    // Frees every prepared statement not in use, the kept ones and those of
+    // statement objects without an open cursor, so that other connections
+    // can change or drop the tables they name. Failures are not raised.
+    void ReleaseIdleStatements();
+
     isc_db_handle* Handle() { return &handle_; }
     // The parameter block of the last connect (for inspection).
     const std::string& ParameterBlock() const { return dpb_; }
@@ -121,6 +133,7 @@ class TIBDatabase : public TComponent {
     std::vector<TConnectionClient*> clients_;
     std::unique_ptr<TIBTransaction> internal_transaction_;
     std::unique_ptr<SchemaCache> schema_;
+    std::unique_ptr<StatementCache> statements_;
 };
 
 }  // namespace db

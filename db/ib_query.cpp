@@ -73,7 +73,9 @@ void TIBQuery::Prepare() {
 }
 
 void TIBQuery::EnsurePrepared() {
-    if (prepared_) return;
+    if (prepared_ && statement_.Prepared()) return;
+    // The connection may have released an idle statement for others' sake.
+    Unprepare();
     if (parsed_text_.size() < 2) RaiseClientError(kEmptySqlStatement);
     statement_.Prepare();
     try {

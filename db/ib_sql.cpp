@@ -4,12 +4,14 @@
 #include <array>
 #include <cstring>
 #include <random>
+#include <utility>
 
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "db/sql_preprocessor.h"
+#include "db/statement_cache.h"
 #include "runtime/text.h"
 
 namespace db {
@@ -45,6 +47,9 @@ TIBSQL::TIBSQL(TComponent* owner) : base_(owner), cursor_name_(RandomCursorName(
         failure.Run([this] { FreeHandle(); });
         failure.Rethrow();
     };
+    base_.OnReleaseIdle = [this] {
+        if (!open_) FreeHandle();
+    };
 }
 
 TIBSQL::~TIBSQL() {
@@ -64,9 +69,52 @@ void TIBSQL::SetText(const std::string& text) {
     // handle is gone either way, and the next prepare must use this text.
     FirstFailure failure;
     failure.Run([this] { Close(); });
-    failure.Run([this] { FreeHandle(); });
+    // A cursor that failed to close may still be open on the server: such a
+    // statement is not worth keeping.
+    if (failure.Failed() || !Park()) failure.Run([this] { FreeHandle(); });
     text_ = text;
     failure.Rethrow();
+}
+
+bool TIBSQL::Park() {
+    TIBDatabase* database = Database();
+    if (handle_ == 0 || !prepared_ || open_ || database == nullptr || !database->Connected() ||
+        database->StatementCacheSize() == 0) {
+        return false;
+    }
+    auto kept = std::make_unique<PreparedStatement>();
+    kept->handle = std::exchange(handle_, 0);
+    kept->sql_type = sql_type_;
+    // The name now belongs to the kept handle; this object needs another.
+    kept->cursor_name = std::exchange(cursor_name_, RandomCursorName());
+    kept->described_input = std::move(described_input_);
+    described_input_.clear();
+    kept->output.Swap(output_);
+    input_.Clear();
+    output_.Clear();
+    prepared_ = false;
+    database->Statements().Park(std::move(cache_key_), std::move(kept));
+    cache_key_.clear();
+    return true;
+}
+
+bool TIBSQL::Reuse(const std::string& key, size_t parameters) {
+    std::unique_ptr<PreparedStatement> kept = Database()->Statements().Take(key);
+    if (!kept) return false;
+    handle_ = kept->handle;
+    sql_type_ = kept->sql_type;
+    cursor_name_ = std::move(kept->cursor_name);
+    described_input_ = std::move(kept->described_input);
+    output_.Swap(kept->output);
+    // Binding rewrote the descriptors the last time: start again from the
+    // description. Names come from this text, which may differ from the
+    // kept one's in parameter names only.
+    input_.dialect = Dialect();
+    input_.SetCount(static_cast<int>(parameters));
+    for (size_t i = 0; i < parameters && i < described_input_.size(); ++i) {
+        input_[static_cast<int>(i)].Var() = described_input_[i];
+    }
+    return true;
 }
 
 void TIBSQL::Prepare() {
@@ -80,6 +128,16 @@ void TIBSQL::Prepare() {
 
     // A handle left from an earlier prepare is released, not reallocated.
     if (handle_ != 0) FreeHandle();
+    described_input_.clear();
+    cache_key_ = StatementCache::Key(processed_, Dialect());
+    if (Reuse(cache_key_, pre.names.size())) {
+        for (size_t i = 0; i < pre.names.size(); ++i) {
+            input_.SetName(static_cast<int>(i), NormalizeName(pre.names[i]));
+        }
+        if (input_.Count() > 0) input_.InitializeInput();
+        prepared_ = true;
+        return;
+    }
     const ClientApi& api = Api();
     try {
         Database()->CheckStatus(
@@ -107,6 +165,8 @@ void TIBSQL::Prepare() {
         if (input_.Count() > 0) {
             Database()->CheckStatus(api.isc_dsql_describe_bind(
                 StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), input_.Block()));
+            described_input_.assign(input_.Block()->sqlvar,
+                                    input_.Block()->sqlvar + input_.Count());
             input_.InitializeInput();
         }
         if (sql_type_ == SQLSelect || sql_type_ == SQLExecProcedure ||
@@ -239,6 +299,7 @@ void TIBSQL::Close() {
 void TIBSQL::FreeHandle() {
     input_.Clear();
     output_.Clear();
+    described_input_.clear();
     prepared_ = false;
     if (handle_ == 0) return;
     const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);

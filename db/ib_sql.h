@@ -3,6 +3,7 @@
 #include <ibase.h>
 
 #include <string>
+#include <vector>
 
 #include "db/component.h"
 #include "db/ib_base.h"
@@ -44,7 +45,8 @@ class TIBSQL {
     TIBDatabase* Database() const { return base_.Database(); }
     TIBTransaction* Transaction() const { return base_.Transaction(); }
 
-    // Replaces the text; frees the server statement.
+    // Replaces the text. The server statement is kept by the connection
+    // for reuse by the same text, or freed.
     void SetText(const std::string& text);
     const std::string& Text() const { return text_; }
     // The text sent to the server (markers replaced by "?").
@@ -76,12 +78,19 @@ class TIBSQL {
 
   private:
     int Dialect() const;
+    // Hands the prepared statement to the connection's cache; false when
+    // there is none to hand over.
+    bool Park();
+    // Takes a statement prepared earlier for the same text; false when none.
+    bool Reuse(const std::string& key, size_t parameters);
     void DescribeOutput();
     void NameOutputColumns();
 
     TIBBase base_;
     std::string text_;
     std::string processed_;
+    std::string cache_key_;
+    std::vector<XSQLVAR> described_input_;
     TIBXSQLDA input_;
     TIBXSQLDA output_;
     isc_stmt_handle handle_ = 0;

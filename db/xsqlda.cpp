@@ -54,6 +54,15 @@ void TIBXSQLDA::SetCount(int count) {
     }
 }
 
+void TIBXSQLDA::Swap(TIBXSQLDA& other) {
+    // The descriptors point into the blocks, whose storage moves with them.
+    block_.swap(other.block_);
+    vars_.swap(other.vars_);
+    std::swap(dialect, other.dialect);
+    for (auto& v : vars_) v->list_ = this;
+    for (auto& v : other.vars_) v->list_ = &other;
+}
+
 void TIBXSQLDA::InitializeInput() {
     for (auto& v : vars_) {
         XSQLVAR& var = *v->var_;

@@ -73,6 +73,8 @@ class TIBXSQLDA {
         vars_.at(static_cast<size_t>(i))->name_ = std::move(name);
     }
     void Clear() { SetCount(0); }
+    // Exchanges the contents, buffers included, with another list.
+    void Swap(TIBXSQLDA& other);
 
     // After a describe of parameters: buffers sized as described.
     void InitializeInput();

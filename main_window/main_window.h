@@ -16,6 +16,7 @@ class QLabel;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+class QTimer;
 
 namespace main_window {
 
@@ -76,6 +77,11 @@ class TFmain : public QWidget {
     QPushButton* btcorregir;
     QPushButton* btsalir;
     QStatusBar* StatusBar1;
+
+    // After this long without a key or a click, the statements the
+    // connection keeps prepared are freed, so that others can change the
+    // tables they name.
+    static constexpr int kIdleReleaseMs = 60'000;
 
     // Set by the search dialog: true when it was left without choosing.
     bool cancelado = false;
@@ -149,6 +155,7 @@ class TFmain : public QWidget {
     void RepairLoan(const char* repair, const char* question,
                     const std::function<void(int prestamo, RepairCounts& counts)>& writes);
 
+    QTimer* idle_release_;
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "db/errors.h"
 #include "main_window/code_box.h"
@@ -70,6 +71,11 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     CreateGrids();
     CreatePortfolioShortcut();
     CreatePrintShortcut();
+    idle_release_ = new QTimer(this);
+    idle_release_->setSingleShot(true);
+    idle_release_->setInterval(kIdleReleaseMs);
+    connect(idle_release_, &QTimer::timeout, this, [this] { IBDatabase1.ReleaseIdleStatements(); });
+    idle_release_->start();
     // Key preview: the window sees every key before the focused control.
     qApp->installEventFilter(this);
 }
@@ -245,6 +251,9 @@ void TFmain::showEvent(QShowEvent* event) {
 }
 
 bool TFmain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) {
+        idle_release_->start();
+    }
     if (event->type() == QEvent::KeyPress && OnFormKeyDown) {
         auto* widget = qobject_cast<QWidget*>(watched);
         // Only the first receiver: a key the focused control ignores travels

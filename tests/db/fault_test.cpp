@@ -90,6 +90,7 @@ TEST_P(FaultTest, ClosingTheConnectionCommitsAndDetachesEvenWhenFreeingAStatemen
 // --- changing the text ---
 
 TEST_P(FaultTest, AFailedStatementFreeStillChangesTextAndStatementTogether) {
+    database_.SetStatementCacheSize(0);  // the old statement is freed, not kept for reuse
     db::TIBQuery& q = Select("select N from T where N = 1");
     q.Open();
     q.Close();

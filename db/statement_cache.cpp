@@ -1,0 +1,71 @@
+#include "db/statement_cache.h"
+
+#include "db/client_library.h"
+#include "db/errors.h"
+
+namespace db {
+
+StatementCache::~StatementCache() {
+    Clear();
+}
+
+std::string StatementCache::Key(const std::string& processed_text, int dialect) {
+    std::string key;
+    key.reserve(processed_text.size() + 2);
+    key += static_cast<char>('0' + dialect);
+    key += '\n';
+    key += processed_text;
+    return key;
+}
+
+void StatementCache::Drop(PreparedStatement& statement) {
+    if (statement.handle == 0) return;
+    CleanUpAfterFailure([&statement] {
+        Api().isc_dsql_free_statement(StatusVector(), &statement.handle, DSQL_drop);
+    });
+    statement.handle = 0;
+}
+
+void StatementCache::Park(std::string key, std::unique_ptr<PreparedStatement> statement) {
+    if (capacity_ <= 0) {
+        Drop(*statement);
+        return;
+    }
+    if (auto found = index_.find(key); found != index_.end()) {
+        // Two objects prepared the same text: one copy is enough.
+        Drop(*found->second->second);
+        order_.erase(found->second);
+        index_.erase(found);
+    }
+    EvictDownTo(capacity_ - 1);
+    order_.emplace_front(key, std::move(statement));
+    index_.emplace(std::move(key), order_.begin());
+}
+
+std::unique_ptr<PreparedStatement> StatementCache::Take(const std::string& key) {
+    const auto found = index_.find(key);
+    if (found == index_.end()) return nullptr;
+    std::unique_ptr<PreparedStatement> statement = std::move(found->second->second);
+    order_.erase(found->second);
+    index_.erase(found);
+    return statement;
+}
+
+void StatementCache::Clear() {
+    EvictDownTo(0);
+}
+
+void StatementCache::SetCapacity(int capacity) {
+    capacity_ = capacity > 0 ? capacity : 0;
+    EvictDownTo(capacity_);
+}
+
+void StatementCache::EvictDownTo(int count) {
+    while (static_cast<int>(order_.size()) > count) {
+        Drop(*order_.back().second);
+        index_.erase(order_.back().first);
+        order_.pop_back();
+    }
+}
+
+}  // namespace db

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <ibase.h>
+
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "db/xsqlda.h"
+
+namespace db {
+
+// A server statement that no statement object holds any more, kept with
+// what its prepare learnt so the same text can run again without one.
+struct PreparedStatement {
+    isc_stmt_handle handle = 0;
+    int sql_type = 0;
+    // The server remembers the cursor name given to the handle.
+    std::string cursor_name;
+    // Parameters as described; binding rewrites the live copies.
+    std::vector<XSQLVAR> described_input;
+    TIBXSQLDA output;
+};
+
+// Per connection: idle prepared statements by the exact text sent to the
+// server and the dialect it was prepared in. Bounded; the statement used
+// longest ago is dropped first.
+class StatementCache {
+  public:
+    StatementCache() = default;
+    ~StatementCache();
+    StatementCache(const StatementCache&) = delete;
+    StatementCache& operator=(const StatementCache&) = delete;
+
+    static std::string Key(const std::string& processed_text, int dialect);
+
+    // Keeps a statement whose cursor is closed. With no room it is dropped
+    // instead, or the oldest one makes room for it.
+    void Park(std::string key, std::unique_ptr<PreparedStatement> statement);
+    // The statement kept for the key, now the caller's; nullptr when none.
+    std::unique_ptr<PreparedStatement> Take(const std::string& key);
+    // Drops every kept statement on the server. Failures are not raised:
+    // the attachment releases its statements when it ends at the latest.
+    void Clear();
+
+    int Count() const { return static_cast<int>(order_.size()); }
+    int Capacity() const { return capacity_; }
+    void SetCapacity(int capacity);
+
+  private:
+    using Entry = std::pair<std::string, std::unique_ptr<PreparedStatement>>;
+    static void Drop(PreparedStatement& statement);
+    void EvictDownTo(int count);
+
+    int capacity_ = 64;
+    std::list<Entry> order_;  // most recently parked first
+    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+};
+
+}  // namespace db

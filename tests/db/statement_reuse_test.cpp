@@ -1,0 +1,238 @@
+// Statements prepared once are kept by the connection and taken again when
+// a query's text returns to one already prepared. None of it may show:
+// rows, fields, parameters and errors are those of a fresh prepare.
+#include <gtest/gtest.h>
+
+#include "db/errors.h"
+#include "db/statement_cache.h"
+#include "tests/db/query_fixture.h"
+
+namespace {
+
+using test_support::RawConnection;
+
+// What a query shows after an open: field names and types, parameter
+// names, and every row as text.
+struct Seen {
+    std::vector<std::string> fields;
+    std::vector<std::string> params;
+    std::vector<std::string> rows;
+    bool operator==(const Seen&) const = default;
+};
+
+class StatementReuseTest : public QueryTest {
+  protected:
+    void SetUp() override {
+        QueryTest::SetUp();
+        if (IsSkipped()) return;
+        Setup({"CREATE TABLE T (N INTEGER, CODE VARCHAR(10), AMOUNT DOUBLE PRECISION)",
+               "INSERT INTO T VALUES (1, 'uno', 1.5)", "INSERT INTO T VALUES (2, 'dos', 2.5)",
+               "INSERT INTO T VALUES (3, 'tres', NULL)"});
+    }
+    Seen OpenAndRead(db::TIBQuery& q) {
+        q.Open();
+        Seen seen;
+        for (int i = 0; i < q.FieldCount(); ++i) {
+            seen.fields.push_back(q.Field(i).FieldName() + ":" +
+                                  std::to_string(static_cast<int>(q.Field(i).DataType())));
+        }
+        for (int i = 0; i < q.Params().Count(); ++i) seen.params.push_back(q.Params()[i].Name());
+        for (q.First(); !q.AtEnd(); q.Next()) {
+            std::string row;
+            for (int i = 0; i < q.FieldCount(); ++i) {
+                row += (q.Field(i).IsNullValue() ? "<null>" : q.Field(i).GetString()) + "|";
+            }
+            seen.rows.push_back(row);
+        }
+        q.Close();
+        return seen;
+    }
+    int Kept() { return database_.Statements().Count(); }
+};
+
+constexpr const char* kByCode = "select N, CODE, AMOUNT from T where CODE <> :c order by N";
+constexpr const char* kByNumber = "select CODE, N * 2 DOUBLED from T where N >= :n order by N";
+
+TEST_P(StatementReuseTest, IdenticalDifferentAndBackShowWhatAFreshPrepareShows) {
+    db::TIBQuery& q = Query();
+    SetSql(q, kByCode);
+    q.ParamNamed("c").SetString("dos");
+    const Seen first = OpenAndRead(q);
+    ASSERT_EQ(first.rows.size(), 2u);
+    const isc_stmt_handle handle = q.Statement().Handle();
+
+    q.SQL().SetText(kByCode);  // identical: the same statement again
+    EXPECT_EQ(OpenAndRead(q), first);
+    EXPECT_EQ(q.Statement().Handle(), handle);
+
+    q.SQL().SetText(kByNumber);  // a different text; c is gone, n is new and null
+    q.ParamNamed("n").SetInteger(2);
+    const Seen other = OpenAndRead(q);
+    ASSERT_EQ(other.fields.size(), 2u);
+    EXPECT_EQ(other.fields[1].substr(0, 8), "DOUBLED:");
+    EXPECT_EQ(other.rows, (std::vector<std::string>{"dos|4|", "tres|6|"}));
+    EXPECT_EQ(Kept(), 1);
+
+    q.SQL().SetText(kByCode);  // back: c was lost with the other text
+    EXPECT_EQ(q.Statement().Handle(), 0);
+    Seen back = OpenAndRead(q);
+    EXPECT_EQ(q.Statement().Handle(), handle);
+    EXPECT_EQ(back.rows.size(), 0u);  // CODE <> NULL holds for no row
+    q.SQL().SetText(kByCode);
+    q.ParamNamed("c").SetString("dos");
+    EXPECT_EQ(OpenAndRead(q), first);
+}
+
+TEST_P(StatementReuseTest, TheSameServerTextUnderOtherParameterNamesBindsByTheNewNames) {
+    db::TIBQuery& q = Query();
+    SetSql(q, "select CODE from T where N = :a or N = :b");
+    q.ParamNamed("a").SetInteger(1);
+    q.ParamNamed("b").SetInteger(3);
+    EXPECT_EQ(OpenAndRead(q).rows, (std::vector<std::string>{"uno|", "tres|"}));
+
+    q.SQL().SetText("select CODE from T where N = :x or N = :x");
+    q.ParamNamed("x").SetInteger(2);
+    const Seen seen = OpenAndRead(q);
+    EXPECT_EQ(seen.params, (std::vector<std::string>{"x", "x"}));
+    EXPECT_EQ(seen.rows, (std::vector<std::string>{"dos|"}));
+}
+
+TEST_P(StatementReuseTest, ParametersStartFromTheirDescriptionOnEveryReuse) {
+    db::TIBQuery& q = Query();
+    SetSql(q, "select N from T where CODE = :c");
+    q.ParamNamed("c").SetInteger(7);  // sent as an integer, converted by the server
+    EXPECT_TRUE(OpenAndRead(q).rows.empty());
+
+    SetSql(q, "select N from T where CODE = :c");
+    q.ParamNamed("c").SetString("ABCDEFGHIJK");  // the described length still applies
+    try {
+        q.Open();
+        FAIL() << "no error raised";
+    } catch (const db::EIBClientError& e) {
+        EXPECT_EQ(e.Message(),
+                  "Trying to store a string of length 11 into a field that can only contain 10");
+    }
+    SetSql(q, "select N from T where CODE = :c");
+    q.ParamNamed("c").SetString("tres");
+    EXPECT_EQ(OpenAndRead(q).rows, (std::vector<std::string>{"3|"}));
+}
+
+TEST_P(StatementReuseTest, ARowByRowRepairWritesEveryRowThroughOneStatement) {
+    db::TIBQuery& q = Query();
+    isc_stmt_handle handle = 0;
+    for (int n = 10; n < 15; ++n) {
+        SetSql(q, "insert into T (N, CODE) values (:n, :c)");
+        q.ParamNamed("n").SetInteger(n);
+        if (n % 2 == 0) q.ParamNamed("c").SetString("par");
+        q.Execute();
+        if (handle == 0) handle = q.Statement().Handle();
+        EXPECT_EQ(q.Statement().Handle(), handle);
+    }
+    transaction_.CommitRetaining();
+    EXPECT_EQ(RawConnection(name_).QueryRows("select N, CODE from T where N >= 10 order by N"),
+              (std::vector<std::string>{"10|par", "11|<null>", "12|par", "13|<null>", "14|par"}));
+}
+
+TEST_P(StatementReuseTest, TwoQueriesWithOneTextEachGetTheirOwnStatement) {
+    db::TIBQuery& a = Query("IBQuery1");
+    db::TIBQuery& b = Query("IBQuery2");
+    SetSql(a, kByCode);
+    SetSql(b, kByCode);
+    a.ParamNamed("c").SetString("uno");
+    b.ParamNamed("c").SetString("tres");
+    a.Open();
+    b.Open();  // both cursors open at once
+    EXPECT_NE(a.Statement().Handle(), b.Statement().Handle());
+    EXPECT_EQ(a.FieldNamed("N").GetInteger(), 2);
+    EXPECT_EQ(b.FieldNamed("N").GetInteger(), 1);
+    a.Close();
+    b.Close();
+    SetSql(a, kByNumber);
+    SetSql(b, kByNumber);
+    EXPECT_EQ(Kept(), 1);  // one copy of a text is kept, the other freed
+    SetSql(a, kByCode);
+    a.ParamNamed("c").SetString("uno");
+    EXPECT_EQ(OpenAndRead(a).rows.size(), 2u);
+}
+
+TEST_P(StatementReuseTest, TheCacheIsBoundedAndEmptiedWhenTheConnectionCloses) {
+    database_.SetStatementCacheSize(2);
+    db::TIBQuery& q = Query();
+    for (int n = 1; n <= 4; ++n) {
+        SetSql(q, "select N from T where N = " + std::to_string(n));
+        OpenAndRead(q);
+    }
+    SetSql(q, "select N from T");
+    EXPECT_EQ(Kept(), 2);
+    SetSql(q, "select N from T where N = 1");  // dropped as the oldest: prepared afresh
+    EXPECT_EQ(OpenAndRead(q).rows, (std::vector<std::string>{"1|"}));
+
+    database_.Close();
+    EXPECT_EQ(Kept(), 0);
+    SetSql(q, "select N from T where N = 3");
+    EXPECT_EQ(OpenAndRead(q).rows, (std::vector<std::string>{"3|"}));  // reconnects
+
+    database_.SetStatementCacheSize(0);
+    EXPECT_EQ(Kept(), 0);
+    SetSql(q, "select N from T");
+    EXPECT_EQ(Kept(), 0);
+}
+
+// Another connection changes and drops a table the program holds prepared
+// statements on while the program sits idle; the program releases them when
+// idle (as the main window does) and its next use re-prepares.
+TEST_P(StatementReuseTest, OthersCanAlterAndDropTablesTheProgramHasIdleStatementsOn) {
+    db::TIBQuery& kept = Query("IBQuery1");
+    db::TIBQuery& held = Query("IBQuery2");
+    SetSql(kept, "select * from T where N = :n");
+    kept.ParamNamed("n").SetInteger(1);
+    OpenAndRead(kept);
+    SetSql(kept, "select count(*) from T");  // the first text is now kept by the connection
+    OpenAndRead(kept);
+    SetSql(held, "update T set CODE = :c where N = :n");
+    held.ParamNamed("c").SetString("x");
+    held.ParamNamed("n").SetInteger(9);
+    held.Execute();  // stays prepared in its query
+    // A transaction kept by commit retaining holds the table against DROP
+    // TABLE by others, statements or none: here it ends.
+    transaction_.Commit();
+    ASSERT_GT(Kept(), 0);
+
+    RawConnection other(name_);
+    database_.ReleaseIdleStatements();
+    EXPECT_EQ(Kept(), 0);
+    other.Execute("ALTER TABLE T ADD EXTRA INTEGER");
+    SetSql(kept, "select * from T where N = :n");
+    kept.ParamNamed("n").SetInteger(1);
+    EXPECT_EQ(OpenAndRead(kept).rows, (std::vector<std::string>{"1|uno|1.5|<null>|"}));
+    held.ParamNamed("n").SetInteger(1);
+    held.Execute();
+    transaction_.Commit();
+
+    database_.ReleaseIdleStatements();
+    other.Execute("ALTER TABLE T DROP CODE");
+    EXPECT_EQ(OpenAndRead(kept).rows, (std::vector<std::string>{"1|1.5|<null>|"}));
+    try {
+        held.Execute();
+        FAIL() << "no error raised";
+    } catch (const db::EIBInterBaseError& e) {
+        EXPECT_NE(e.Message().find("CODE"), std::string::npos) << e.Message();
+    }
+    transaction_.Commit();
+
+    database_.ReleaseIdleStatements();
+    other.Execute("DROP TABLE T");
+    try {
+        OpenAndRead(kept);
+        FAIL() << "no error raised";
+    } catch (const db::EIBInterBaseError& e) {
+        EXPECT_NE(e.Message().find("Table unknown"), std::string::npos) << e.Message();
+    }
+    other.Execute("CREATE TABLE T (N INTEGER)");
+    other.Execute("INSERT INTO T VALUES (1)");
+    EXPECT_EQ(OpenAndRead(kept).rows, (std::vector<std::string>{"1|"}));
+}
+
+INSTANTIATE_ROUTES(StatementReuseTest);
+
+}  // namespace
