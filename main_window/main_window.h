@@ -135,7 +135,6 @@ class TFmain : public QWidget {
     void SetBalanceLabel(const std::string& text);
     void FitTotals();
     void FitMessages();
-    void OpenAppliedDocuments(int prestamo);
     // The current loan of the loaded member when one can be repaired: a
     // member looked up, a listed loan numbered above 0 and its documents
     // loaded. 0 otherwise.

@@ -89,15 +89,12 @@ void TFmain::cargardatos(const std::string& modo) {
     qcuotas.Open();
     qcuotas.First();
 
-    OpenAppliedDocuments(prestamo);
-    calculartotales();
-}
-
-void TFmain::OpenAppliedDocuments(int prestamo) {
     SetStatement(qcxc, kAppliedDocumentsStatement);
     qcxc.ParamNamed("p").SetInteger(prestamo);
     qcxc.Open();
     qcxc.First();
+
+    calculartotales();
 }
 
 std::string TFmain::nombreempresa(int codigo) {

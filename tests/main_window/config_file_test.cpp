@@ -2,12 +2,10 @@
 #include "shell/config_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "runtime/exception.h"
 #include "shell/command_line.h"
@@ -91,34 +89,15 @@ TEST(ConfigFile, ADatabaseGivenOnTheCommandLineReplacesDbIni) {
     shell::SetDatabaseOverride(std::nullopt);
 }
 
-struct ProgramRun {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using ProgramRun = test_support::CommandRun;
 
 // The program with arguments (already quoted) and no display at all: none
 // of these may need one.
 ProgramRun RunProgram(const std::string& arguments) {
     test_support::TempDir dir;
-    const std::string out = dir.File("stdout.txt");
-    const std::string err = dir.File("stderr.txt");
-    const std::string command =
-        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" COOP_PROGRAM "' " + arguments +
-        " >'" + out + "' 2>'" + err + "' </dev/null";
-    const int status = std::system(command.c_str());
-    ProgramRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    return run;
+    return test_support::RunCommand(
+        dir,
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" COOP_PROGRAM "' " + arguments);
 }
 
 TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay) {

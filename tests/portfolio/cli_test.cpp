@@ -1,42 +1,20 @@
 // revision-cartera as a user runs it: exit codes, CSV on standard output or
 // in a file, messages on standard error.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 
 #include "tests/portfolio/portfolio_support.h"
 #include "tools/demo_db/demo_catalogue.h"
 
 namespace {
 
-struct ToolRun {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using ToolRun = test_support::CommandRun;
 
 // Runs the tool in `dir` with the given arguments (already quoted).
 ToolRun RunTool(const test_support::TempDir& dir, const std::string& arguments) {
-    const std::string out = dir.File("stdout.txt");
-    const std::string err = dir.File("stderr.txt");
-    const std::string command = "cd '" + dir.Path().string() + "' && '" COOP_REVISION_CARTERA "' " +
-                                arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    return run;
+    return test_support::RunCommand(dir, "'" COOP_REVISION_CARTERA "' " + arguments);
 }
 
 const char* const kDemoCsv =
@@ -66,7 +44,7 @@ TEST(RevisionCartera, ReadsDbIniAndWritesTheFileNamedByCsv) {
     const ToolRun run = RunTool(dir, "--csv lista.csv");
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(ReadAll(dir.File("lista.csv")), kDemoCsv);
+    EXPECT_EQ(test_support::ReadFile(dir.File("lista.csv")), kDemoCsv);
 }
 
 TEST(RevisionCartera, BooksThatAgreeGiveTheHeaderAloneAndExitCodeZero) {

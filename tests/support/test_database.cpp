@@ -1,9 +1,12 @@
 #include "tests/support/test_database.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -24,6 +27,26 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CommandRun RunCommand(const TempDir& dir, const std::string& command_line) {
+    const std::string out = dir.File("stdout.txt");
+    const std::string err = dir.File("stderr.txt");
+    const std::string command = "cd '" + dir.Path().string() + "' && " + command_line + " >'" +
+                                out + "' 2>'" + err + "' </dev/null";
+    const int status = std::system(command.c_str());
+    CommandRun run;
+    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
 }
 
 std::string ServerHost() {

@@ -30,6 +30,20 @@ class TempDir {
     std::filesystem::path path_;
 };
 
+// What a command run through the shell left behind.
+struct CommandRun {
+    int exit_code = -1;  // -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// A whole file's bytes ("" when it cannot be read).
+std::string ReadFile(const std::string& path);
+
+// Runs a shell command line with no input, in `dir`, capturing its output
+// in files there.
+CommandRun RunCommand(const TempDir& dir, const std::string& command_line);
+
 // Host of the loopback test server, or empty when the tests run without one.
 std::string ServerHost();
 
