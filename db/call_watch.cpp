@@ -1,0 +1,186 @@
+#include "db/call_watch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "db/client_library.h"
+
+namespace db {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::atomic<int64_t> g_cancel_after_ms{CallLimits{}.cancel_after.count()};
+std::atomic<int64_t> g_abort_after_ms{CallLimits{}.abort_after.count()};
+// -1 until worked out from the limits and the loaded library, then 0 or 1.
+std::atomic<int> g_watching{-1};
+std::atomic<CallStartObserver> g_observer{nullptr};
+
+// One thread's call in progress, shared by that thread and the watchdog.
+// The watchdog cancels only while holding `lock`, and the call's end takes
+// it too: a cancel meant for one call can never reach the next one.
+struct CallSlot {
+    std::mutex lock;
+    int depth = 0;
+    isc_db_handle attachment = 0;
+    Clock::time_point started;
+    bool cancelled = false;
+    Clock::time_point cancelled_at;
+    bool aborted = false;
+};
+
+class Watchdog {
+  public:
+    ~Watchdog() { Stop(); }
+
+    void Register(CallSlot* slot) {
+        std::lock_guard guard(lock_);
+        slots_.push_back(slot);
+    }
+    void Unregister(CallSlot* slot) {
+        std::lock_guard guard(lock_);
+        slots_.erase(std::remove(slots_.begin(), slots_.end(), slot), slots_.end());
+    }
+    void Stop() {
+        std::thread thread;
+        {
+            std::lock_guard guard(lock_);
+            stop_ = true;
+            thread = std::move(thread_);
+            running_ = false;
+        }
+        wake_.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+    void EnsureRunning() {
+        if (running_.load(std::memory_order_acquire)) return;
+        std::lock_guard guard(lock_);
+        if (thread_.joinable()) return;
+        stop_ = false;
+        thread_ = std::thread([this] { Run(); });
+        running_ = true;
+    }
+
+  private:
+    void Run() {
+        std::unique_lock guard(lock_);
+        while (!stop_) {
+            const CallLimits limits = GetCallLimits();
+            // Looks often enough that a call ends within a tenth of the
+            // bound after it, and rarely enough to cost nothing.
+            const milliseconds tick =
+                std::clamp(limits.cancel_after / 10, milliseconds(20), milliseconds(1000));
+            wake_.wait_for(guard, tick);
+            if (stop_) break;
+            if (limits.cancel_after.count() > 0) Check(Clock::now(), limits);
+        }
+    }
+
+    void Check(Clock::time_point now, const CallLimits& limits) {
+        for (CallSlot* slot : slots_) {
+            std::lock_guard call(slot->lock);
+            if (slot->depth == 0 || slot->attachment == 0) continue;
+            if (!slot->cancelled) {
+                if (now - slot->started < limits.cancel_after) continue;
+                Cancel(slot->attachment, fb_cancel_raise);
+                slot->cancelled = true;
+                slot->cancelled_at = now;
+            } else if (!slot->aborted && now - slot->cancelled_at >= limits.abort_after) {
+                Cancel(slot->attachment, fb_cancel_abort);
+                slot->aborted = true;
+            }
+        }
+    }
+
+    static void Cancel(isc_db_handle attachment, ISC_USHORT option) {
+        // A copy of the handle: the connection may be gone by now, and a
+        // stale handle only makes the library answer "invalid handle".
+        ISC_STATUS_ARRAY status = {};
+        Api().fb_cancel_operation(status, &attachment, option);
+    }
+
+    std::mutex lock_;  // slots_, thread_, stop_
+    std::condition_variable wake_;
+    std::vector<CallSlot*> slots_;
+    std::thread thread_;
+    bool stop_ = false;
+    std::atomic<bool> running_{false};  // read without the lock on every call
+};
+
+Watchdog& TheWatchdog() {
+    static Watchdog watchdog;
+    return watchdog;
+}
+
+struct ThreadSlot {
+    ThreadSlot() { TheWatchdog().Register(&slot); }
+    ~ThreadSlot() { TheWatchdog().Unregister(&slot); }
+    CallSlot slot;
+};
+
+CallSlot& ThisThreadsSlot() {
+    thread_local ThreadSlot slot;
+    return slot.slot;
+}
+
+bool Watching() {
+    int watching = g_watching.load(std::memory_order_relaxed);
+    if (watching < 0) {
+        watching = g_cancel_after_ms.load() > 0 && CanCancelCalls() ? 1 : 0;
+        g_watching.store(watching);
+    }
+    return watching == 1;
+}
+
+}  // namespace
+
+CallLimits GetCallLimits() {
+    return {milliseconds(g_cancel_after_ms.load()), milliseconds(g_abort_after_ms.load())};
+}
+
+void SetCallLimits(CallLimits limits) {
+    g_cancel_after_ms.store(std::max<int64_t>(0, limits.cancel_after.count()));
+    g_abort_after_ms.store(std::max<int64_t>(0, limits.abort_after.count()));
+    g_watching.store(-1);
+}
+
+bool CanCancelCalls() {
+    return Api().fb_cancel_operation != nullptr;
+}
+
+void SetCallStartObserver(CallStartObserver observer) {
+    g_observer.store(observer);
+}
+
+WatchedCall::WatchedCall(const isc_db_handle* attachment) {
+    if (CallStartObserver observer = g_observer.load(std::memory_order_relaxed)) observer();
+    if (!Watching()) return;
+    CallSlot& slot = ThisThreadsSlot();
+    TheWatchdog().EnsureRunning();
+    std::lock_guard guard(slot.lock);
+    if (slot.depth++ == 0) slot.attachment = attachment != nullptr ? *attachment : 0;
+    slot.started = Clock::now();
+    slot.cancelled = false;
+    slot.aborted = false;
+    watched_ = true;
+}
+
+WatchedCall::~WatchedCall() {
+    if (!watched_) return;
+    CallSlot& slot = ThisThreadsSlot();
+    std::lock_guard guard(slot.lock);
+    if (--slot.depth > 0) slot.started = Clock::now();  // the inner call answered
+}
+
+void StopCallWatch() {
+    TheWatchdog().Stop();
+    g_watching.store(-1);  // the next library may lack the cancel entry point
+}
+
+}  // namespace db
