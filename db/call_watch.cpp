@@ -23,13 +23,21 @@ std::atomic<int> g_watching{-1};
 std::atomic<CallStartObserver> g_observer{nullptr};
 
 // One thread's call in progress, shared by that thread and the watchdog.
-// The watchdog cancels only while holding `lock`, and the call's end takes
-// it too: a cancel meant for one call can never reach the next one.
+// The calling thread only bumps a counter at each start and end, so a fetch
+// costs next to nothing more; the watchdog times a call from the tick at
+// which it first saw it.
 struct CallSlot {
-    std::mutex lock;
-    int depth = 0;
-    isc_db_handle attachment = 0;
-    Clock::time_point started;
+    // Odd while a call runs; every start and end changes it.
+    std::atomic<uint64_t> serial{0};
+    std::atomic<isc_db_handle> attachment{0};
+    // Set by the watchdog around a cancel: the call's end waits for it, so
+    // a cancel meant for one call never reaches the next one.
+    std::atomic<bool> cancelling{false};
+    int depth = 0;  // the calling thread's own
+
+    // The watchdog's own.
+    uint64_t seen_serial = 0;
+    Clock::time_point seen_since;
     bool cancelled = false;
     Clock::time_point cancelled_at;
     bool aborted = false;
@@ -51,7 +59,7 @@ class Watchdog {
         std::thread thread;
         {
             std::lock_guard guard(lock_);
-            stop_ = true;
+            ++generation_;  // the running thread's last round
             thread = std::move(thread_);
             running_ = false;
         }
@@ -62,40 +70,55 @@ class Watchdog {
         if (running_.load(std::memory_order_acquire)) return;
         std::lock_guard guard(lock_);
         if (thread_.joinable()) return;
-        stop_ = false;
-        thread_ = std::thread([this] { Run(); });
+        thread_ = std::thread([this, generation = generation_] { Run(generation); });
         running_ = true;
     }
 
   private:
-    void Run() {
+    void Run(uint64_t generation) {
         std::unique_lock guard(lock_);
-        while (!stop_) {
+        while (generation == generation_) {
             const CallLimits limits = GetCallLimits();
             // Looks often enough that a call ends within a tenth of the
             // bound after it, and rarely enough to cost nothing.
             const milliseconds tick =
-                std::clamp(limits.cancel_after / 10, milliseconds(20), milliseconds(1000));
+                limits.cancel_after.count() > 0
+                    ? std::clamp(limits.cancel_after / 10, milliseconds(20), milliseconds(1000))
+                    : milliseconds(1000);
             wake_.wait_for(guard, tick);
-            if (stop_) break;
+            if (generation != generation_) break;
             if (limits.cancel_after.count() > 0) Check(Clock::now(), limits);
         }
     }
 
     void Check(Clock::time_point now, const CallLimits& limits) {
         for (CallSlot* slot : slots_) {
-            std::lock_guard call(slot->lock);
-            if (slot->depth == 0 || slot->attachment == 0) continue;
+            const uint64_t serial = slot->serial.load(std::memory_order_acquire);
+            if (serial % 2 == 0) continue;  // no call running
+            if (serial != slot->seen_serial) {
+                slot->seen_serial = serial;  // another call, or progress
+                slot->seen_since = now;
+                slot->cancelled = false;
+                slot->aborted = false;
+                continue;
+            }
             if (!slot->cancelled) {
-                if (now - slot->started < limits.cancel_after) continue;
-                Cancel(slot->attachment, fb_cancel_raise);
-                slot->cancelled = true;
+                if (now - slot->seen_since < limits.cancel_after) continue;
+                slot->cancelled = CancelIfStillRunning(*slot, serial, fb_cancel_raise);
                 slot->cancelled_at = now;
             } else if (!slot->aborted && now - slot->cancelled_at >= limits.abort_after) {
-                Cancel(slot->attachment, fb_cancel_abort);
-                slot->aborted = true;
+                slot->aborted = CancelIfStillRunning(*slot, serial, fb_cancel_abort);
             }
         }
+    }
+
+    static bool CancelIfStillRunning(CallSlot& slot, uint64_t serial, ISC_USHORT option) {
+        slot.cancelling.store(true);
+        const bool running = slot.serial.load() == serial;
+        const isc_db_handle attachment = slot.attachment.load(std::memory_order_relaxed);
+        if (running && attachment != 0) Cancel(attachment, option);
+        slot.cancelling.store(false);
+        return running;
     }
 
     static void Cancel(isc_db_handle attachment, ISC_USHORT option) {
@@ -105,11 +128,11 @@ class Watchdog {
         Api().fb_cancel_operation(status, &attachment, option);
     }
 
-    std::mutex lock_;  // slots_, thread_, stop_
+    std::mutex lock_;  // slots_, thread_, generation_
     std::condition_variable wake_;
     std::vector<CallSlot*> slots_;
     std::thread thread_;
-    bool stop_ = false;
+    uint64_t generation_ = 0;
     std::atomic<bool> running_{false};  // read without the lock on every call
 };
 
@@ -163,19 +186,23 @@ WatchedCall::WatchedCall(const isc_db_handle* attachment) {
     if (!Watching()) return;
     CallSlot& slot = ThisThreadsSlot();
     TheWatchdog().EnsureRunning();
-    std::lock_guard guard(slot.lock);
-    if (slot.depth++ == 0) slot.attachment = attachment != nullptr ? *attachment : 0;
-    slot.started = Clock::now();
-    slot.cancelled = false;
-    slot.aborted = false;
+    if (slot.depth++ == 0) {
+        slot.attachment.store(attachment != nullptr ? *attachment : 0, std::memory_order_relaxed);
+        slot.serial.fetch_add(1, std::memory_order_release);
+    } else {
+        slot.serial.fetch_add(2, std::memory_order_release);  // the inner call is progress
+    }
     watched_ = true;
 }
 
 WatchedCall::~WatchedCall() {
     if (!watched_) return;
     CallSlot& slot = ThisThreadsSlot();
-    std::lock_guard guard(slot.lock);
-    if (--slot.depth > 0) slot.started = Clock::now();  // the inner call answered
+    if (--slot.depth > 0) return;
+    slot.serial.fetch_add(1);
+    // Sequentially consistent with the watchdog's flag and re-check: either
+    // it sees this end and cancels nothing, or this waits for its cancel.
+    while (slot.cancelling.load()) std::this_thread::yield();
 }
 
 void StopCallWatch() {
