@@ -10,10 +10,11 @@
 
 namespace db {
 
-// How long one client call may wait. Each call is measured on its own (its
-// start is the last sign of progress): an action of thousands of quick
-// calls, such as a repair of a loan with 1,100 receipts or the portfolio
-// check, never comes near the bound; one call without an answer does.
+// How long one client call may wait. Each call is timed on its own, from
+// when the watchdog first sees it (at most a tenth of the bound late): an
+// action of thousands of quick calls, such as a repair of a loan with 1,100
+// receipts or the portfolio check, never comes near the bound; one call
+// without an answer does.
 struct CallLimits {
     // Then the call is cancelled (fb_cancel_raise). A server that is alive
     // but slow stops the statement; the call ends with "operation was
