@@ -21,6 +21,10 @@ std::atomic<int64_t> g_abort_after_ms{CallLimits{}.abort_after.count()};
 // -1 until worked out from the limits and the loaded library, then 0 or 1.
 std::atomic<int> g_watching{-1};
 std::atomic<CallStartObserver> g_observer{nullptr};
+// Set at process end: calls made after the watchdog and this thread's slot
+// are destroyed (by other static objects' destructors) go unwatched.
+std::atomic<bool> g_watchdog_gone{false};
+thread_local bool t_slot_gone = false;
 
 // One thread's call in progress, shared by that thread and the watchdog.
 // The calling thread only bumps a counter at each start and end, so a fetch
@@ -45,7 +49,10 @@ struct CallSlot {
 
 class Watchdog {
   public:
-    ~Watchdog() { Stop(); }
+    ~Watchdog() {
+        Stop();
+        g_watchdog_gone = true;
+    }
 
     void Register(CallSlot* slot) {
         std::lock_guard guard(lock_);
@@ -143,13 +150,18 @@ Watchdog& TheWatchdog() {
 
 struct ThreadSlot {
     ThreadSlot() { TheWatchdog().Register(&slot); }
-    ~ThreadSlot() { TheWatchdog().Unregister(&slot); }
+    ~ThreadSlot() {
+        t_slot_gone = true;
+        if (!g_watchdog_gone) TheWatchdog().Unregister(&slot);
+    }
     CallSlot slot;
 };
 
-CallSlot& ThisThreadsSlot() {
+// nullptr once the thread (or the process) is ending.
+CallSlot* ThisThreadsSlot() {
+    if (t_slot_gone || g_watchdog_gone) return nullptr;
     thread_local ThreadSlot slot;
-    return slot.slot;
+    return &slot.slot;
 }
 
 bool Watching() {
@@ -184,7 +196,9 @@ void SetCallStartObserver(CallStartObserver observer) {
 WatchedCall::WatchedCall(const isc_db_handle* attachment) {
     if (CallStartObserver observer = g_observer.load(std::memory_order_relaxed)) observer();
     if (!Watching()) return;
-    CallSlot& slot = ThisThreadsSlot();
+    CallSlot* const mine = ThisThreadsSlot();
+    if (mine == nullptr) return;
+    CallSlot& slot = *mine;
     TheWatchdog().EnsureRunning();
     if (slot.depth++ == 0) {
         slot.attachment.store(attachment != nullptr ? *attachment : 0, std::memory_order_relaxed);
@@ -197,7 +211,9 @@ WatchedCall::WatchedCall(const isc_db_handle* attachment) {
 
 WatchedCall::~WatchedCall() {
     if (!watched_) return;
-    CallSlot& slot = ThisThreadsSlot();
+    CallSlot* const mine = ThisThreadsSlot();
+    if (mine == nullptr) return;
+    CallSlot& slot = *mine;
     if (--slot.depth > 0) return;
     slot.serial.fetch_add(1);
     // Sequentially consistent with the watchdog's flag and re-check: either
@@ -206,7 +222,7 @@ WatchedCall::~WatchedCall() {
 }
 
 void StopCallWatch() {
-    TheWatchdog().Stop();
+    if (!g_watchdog_gone) TheWatchdog().Stop();
     g_watching.store(-1);  // the next library may lack the cancel entry point
 }
 
