@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "db/call_watch.h"
 #include "db/errors.h"
 #include "runtime/exception.h"
 
@@ -67,6 +68,8 @@ void EnsureClientLoaded() {
 #undef COOP_SUBSTITUTE
     }
 #undef COOP_BIND
+    g_api.fb_cancel_operation = reinterpret_cast<decltype(g_api.fb_cancel_operation)>(
+        dlsym(g_module, "fb_cancel_operation"));
 }
 
 int ClientVersion() {
@@ -80,6 +83,8 @@ const ClientApi& Api() {
 }
 
 void UnloadClient() {
+    // The watchdog calls into the library from its own thread.
+    StopCallWatch();
     // Clear every pointer first: a half-bound table must never be called.
     g_api = ClientApi{};
     g_version = 0;

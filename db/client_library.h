@@ -13,6 +13,9 @@ struct ClientApi {
     COOP_CLIENT_MANDATORY(COOP_CLIENT_MEMBER)
     COOP_CLIENT_VERSION6(COOP_CLIENT_MEMBER)
 #undef COOP_CLIENT_MEMBER
+    // Optional: nullptr when the library lacks it; then no call is ever
+    // cancelled (see call_watch.h), and nothing else changes.
+    decltype(&::fb_cancel_operation) fb_cancel_operation = nullptr;
 };
 #pragma GCC diagnostic pop
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "db/call_watch.h"
 #include "db/client_library.h"
 #include "db/date_time.h"
 #include "db/errors.h"
@@ -295,23 +296,30 @@ std::string TBlobField::GetString() const {
     if (query == nullptr) RaiseClientError(kDatabaseNotAssigned);
     const ClientApi& api = Api();
     isc_blob_handle blob = 0;
-    CheckStatus(api.isc_open_blob2(StatusVector(), query->Base().DBHandle(),
-                                   query->Base().TRHandle(), &blob, &id, 0, nullptr));
+    const isc_db_handle* attachment = query->Base().DBHandle();
+    CheckStatus(Watched(attachment, [&] {
+        return api.isc_open_blob2(StatusVector(), query->Base().DBHandle(),
+                                  query->Base().TRHandle(), &blob, &id, 0, nullptr);
+    }));
+    auto close = [&] {
+        return Watched(attachment, [&] { return api.isc_close_blob(StatusVector(), &blob); });
+    };
     std::string text;
     char buffer[8192];
     while (true) {
         unsigned short got = 0;
-        const ISC_STATUS result =
-            api.isc_get_segment(StatusVector(), &blob, &got, sizeof buffer, buffer);
+        const ISC_STATUS result = Watched(attachment, [&] {
+            return api.isc_get_segment(StatusVector(), &blob, &got, sizeof buffer, buffer);
+        });
         if (result != 0 && result != isc_segment) {
             if (result == isc_segstr_eof) break;
             // Closed after the failure is saved: the read's error is reported.
-            CleanUpAfterFailure([&] { api.isc_close_blob(StatusVector(), &blob); });
+            CleanUpAfterFailure(close);
             RaiseServerError();
         }
         text.append(buffer, got);
     }
-    CheckStatus(api.isc_close_blob(StatusVector(), &blob));
+    CheckStatus(close());
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "db/call_watch.h"
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/ib_base.h"
@@ -15,7 +16,7 @@
 namespace db {
 
 TIBDatabase::TIBDatabase(std::string name)
-    : TComponent(std::move(name)), statements_(std::make_unique<StatementCache>()) {
+    : TComponent(std::move(name)), statements_(std::make_unique<StatementCache>(&handle_)) {
     EnsureClientLoaded();
     params_.OnChanging = [this] {
         if (Connected()) RaiseClientError(kDatabaseOpen);
@@ -173,9 +174,13 @@ void TIBDatabase::Connect() {
     }
 
     const ClientApi& api = Api();
-    ISC_STATUS result = api.isc_attach_database(
-        StatusVector(), static_cast<short>(database_name_.size()), database_name_.c_str(), &handle_,
-        static_cast<short>(dpb_.size()), dpb_.data());
+    // Watched without an attachment (there is none yet): the connect
+    // timeout of the parameter block bounds the wait.
+    ISC_STATUS result = Watched(nullptr, [&] {
+        return api.isc_attach_database(StatusVector(), static_cast<short>(database_name_.size()),
+                                       database_name_.c_str(), &handle_,
+                                       static_cast<short>(dpb_.size()), dpb_.data());
+    });
     if (result > 0) {
         handle_ = 0;
         RaiseServerError();
@@ -195,8 +200,10 @@ void TIBDatabase::ReadDialect() {
     const ClientApi& api = Api();
     const char request[] = {isc_info_db_sql_dialect};
     std::array<char, 512> reply{};
-    CheckStatus(api.isc_database_info(StatusVector(), &handle_, sizeof request, request,
-                                      static_cast<short>(reply.size()), reply.data()));
+    CheckStatus(Watched(&handle_, [&] {
+        return api.isc_database_info(StatusVector(), &handle_, sizeof request, request,
+                                     static_cast<short>(reply.size()), reply.data());
+    }));
     if (reply[0] != isc_info_db_sql_dialect) {
         db_sql_dialect_ = 1;
         return;
@@ -241,7 +248,8 @@ void TIBDatabase::InternalClose(bool force) {
     statements_->Clear();
 
     if (!handle_shared_) {
-        ISC_STATUS result = Api().isc_detach_database(StatusVector(), &handle_);
+        ISC_STATUS result = Watched(
+            &handle_, [this] { return Api().isc_detach_database(StatusVector(), &handle_); });
         if (result > 0 && !force) RaiseServerError();
     }
     handle_ = 0;

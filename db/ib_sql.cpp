@@ -6,6 +6,7 @@
 #include <random>
 #include <utility>
 
+#include "db/call_watch.h"
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/ib_database.h"
@@ -140,15 +141,20 @@ void TIBSQL::Prepare() {
     }
     const ClientApi& api = Api();
     try {
-        Database()->CheckStatus(
-            api.isc_dsql_alloc_statement2(StatusVector(), base_.DBHandle(), &handle_));
-        Transaction()->CheckStatus(
-            api.isc_dsql_prepare(StatusVector(), base_.TRHandle(), &handle_, 0, processed_.c_str(),
-                                 static_cast<unsigned short>(Dialect()), nullptr));
+        Database()->CheckStatus(Watched(Attachment(), [&] {
+            return api.isc_dsql_alloc_statement2(StatusVector(), base_.DBHandle(), &handle_);
+        }));
+        Transaction()->CheckStatus(Watched(Attachment(), [&] {
+            return api.isc_dsql_prepare(StatusVector(), base_.TRHandle(), &handle_, 0,
+                                        processed_.c_str(), static_cast<unsigned short>(Dialect()),
+                                        nullptr);
+        }));
         const char item = isc_info_sql_stmt_type;
         std::array<char, 8> info{};
-        Database()->CheckStatus(api.isc_dsql_sql_info(
-            StatusVector(), &handle_, 1, &item, static_cast<short>(info.size()), info.data()));
+        Database()->CheckStatus(Watched(Attachment(), [&] {
+            return api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item,
+                                         static_cast<short>(info.size()), info.data());
+        }));
         if (info[0] != isc_info_sql_stmt_type) RaiseClientError(kUnknownError);
         const auto length = static_cast<short>(api.isc_vax_integer(&info[1], 2));
         sql_type_ = static_cast<int>(api.isc_vax_integer(&info[3], length));
@@ -163,8 +169,11 @@ void TIBSQL::Prepare() {
             input_.SetName(static_cast<int>(i), NormalizeName(pre.names[i]));
         }
         if (input_.Count() > 0) {
-            Database()->CheckStatus(api.isc_dsql_describe_bind(
-                StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), input_.Block()));
+            Database()->CheckStatus(Watched(Attachment(), [&] {
+                return api.isc_dsql_describe_bind(StatusVector(), &handle_,
+                                                  static_cast<unsigned short>(Dialect()),
+                                                  input_.Block());
+            }));
             described_input_.assign(input_.Block()->sqlvar,
                                     input_.Block()->sqlvar + input_.Count());
             input_.InitializeInput();
@@ -182,12 +191,21 @@ void TIBSQL::Prepare() {
     prepared_ = true;
 }
 
+const isc_db_handle* TIBSQL::Attachment() const {
+    return Database() != nullptr ? Database()->Handle() : nullptr;
+}
+
 void TIBSQL::DescribeOutput() {
     const ClientApi& api = Api();
     output_.dialect = Dialect();
     output_.SetCount(1);
-    Database()->CheckStatus(api.isc_dsql_describe(
-        StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), output_.Block()));
+    auto describe = [&] {
+        return Watched(Attachment(), [&] {
+            return api.isc_dsql_describe(StatusVector(), &handle_,
+                                         static_cast<unsigned short>(Dialect()), output_.Block());
+        });
+    };
+    Database()->CheckStatus(describe());
     const int columns = output_.Block()->sqld;
     if (columns == 0) {
         output_.Clear();
@@ -195,8 +213,7 @@ void TIBSQL::DescribeOutput() {
     }
     if (columns > 1) {
         output_.SetCount(columns);
-        Database()->CheckStatus(api.isc_dsql_describe(
-            StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), output_.Block()));
+        Database()->CheckStatus(describe());
     }
     NameOutputColumns();
     output_.InitializeOutput();
@@ -227,15 +244,24 @@ void TIBSQL::ExecQuery() {
     const ClientApi& api = Api();
     const auto dialect = static_cast<unsigned short>(Dialect());
     if (sql_type_ == SQLSelect) {
-        Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
-                                                         dialect, input_.Block(), nullptr));
-        if (Database()->CheckStatus(
-                api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursor_name_.c_str(), 0),
-                false) > 0) {
+        Transaction()->CheckStatus(Watched(Attachment(), [&] {
+            return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_, dialect,
+                                         input_.Block(), nullptr);
+        }));
+        if (Database()->CheckStatus(Watched(Attachment(),
+                                            [&] {
+                                                return api.isc_dsql_set_cursor_name(
+                                                    StatusVector(), &handle_, cursor_name_.c_str(),
+                                                    0);
+                                            }),
+                                    false) > 0) {
             // The server cursor is open although this statement never
             // counted it so: close it, or the next execute finds it open.
-            CleanUpAfterFailure(
-                [this] { Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close); });
+            CleanUpAfterFailure([this] {
+                Watched(Attachment(), [this] {
+                    return Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+                });
+            });
             RaiseServerError();
         }
         open_ = true;
@@ -244,17 +270,22 @@ void TIBSQL::ExecQuery() {
         record_count_ = 0;
         if (GoToFirstRecordOnExecute) Next();
     } else if (sql_type_ == SQLExecProcedure) {
-        Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
-                                                         dialect, input_.Block(), output_.Block()));
+        Transaction()->CheckStatus(Watched(Attachment(), [&] {
+            return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_, dialect,
+                                         input_.Block(), output_.Block());
+        }));
     } else {
-        Transaction()->CheckStatus(api.isc_dsql_execute(StatusVector(), base_.TRHandle(), &handle_,
-                                                        dialect, input_.Block()));
+        Transaction()->CheckStatus(Watched(Attachment(), [&] {
+            return api.isc_dsql_execute(StatusVector(), base_.TRHandle(), &handle_, dialect,
+                                        input_.Block());
+        }));
         if (sql_type_ == SQLSelectForUpdate) {
             // The server opens a cursor for it all the same, which nothing
             // here fetches or closes: close it now, or the next execute of
             // this statement finds it open.
-            const ISC_STATUS result =
-                api.isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+            const ISC_STATUS result = Watched(Attachment(), [&] {
+                return api.isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+            });
             if (result > 0 && !StatusHolds(kBadStatementHandle) &&
                 !StatusHolds(kCursorCloseError)) {
                 RaiseServerError();
@@ -266,8 +297,10 @@ void TIBSQL::ExecQuery() {
 bool TIBSQL::Next() {
     if (eof_) return false;
     if (!open_) RaiseClientError(kSqlClosed);
-    const ISC_STATUS result = Api().isc_dsql_fetch(
-        StatusVector(), &handle_, static_cast<unsigned short>(Dialect()), output_.Block());
+    const ISC_STATUS result = Watched(Attachment(), [this] {
+        return Api().isc_dsql_fetch(StatusVector(), &handle_,
+                                    static_cast<unsigned short>(Dialect()), output_.Block());
+    });
     if (result == 100 || (result != 0 && StatusHolds(kCursorEndOfData))) {
         eof_ = true;
         return false;
@@ -288,8 +321,9 @@ void TIBSQL::Close() {
     eof_ = false;
     record_count_ = 0;
     if (handle_ != 0 && was_open && sql_type_ == SQLSelect) {
-        const ISC_STATUS result =
-            Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+        const ISC_STATUS result = Watched(Attachment(), [this] {
+            return Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+        });
         if (result > 0 && !StatusHolds(kBadStatementHandle) && !StatusHolds(kCursorCloseError)) {
             RaiseServerError();
         }
@@ -302,7 +336,9 @@ void TIBSQL::FreeHandle() {
     described_input_.clear();
     prepared_ = false;
     if (handle_ == 0) return;
-    const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);
+    const ISC_STATUS result = Watched(Attachment(), [this] {
+        return Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);
+    });
     handle_ = 0;
     open_ = false;
     if (result > 0 && !StatusHolds(kBadStatementHandle)) {
@@ -332,8 +368,11 @@ int TIBSQL::RowsAffected() {
     const char item = isc_info_sql_records;
     std::array<char, 64> info{};
     const ClientApi& api = Api();
-    if (api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item, static_cast<short>(info.size()),
-                              info.data()) > 0 ||
+    if (Watched(Attachment(),
+                [&] {
+                    return api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item,
+                                                 static_cast<short>(info.size()), info.data());
+                }) > 0 ||
         info[0] != isc_info_sql_records) {
         return -1;
     }

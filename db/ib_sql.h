@@ -85,6 +85,8 @@ class TIBSQL {
     bool Reuse(const std::string& key, size_t parameters);
     void DescribeOutput();
     void NameOutputColumns();
+    // The connection's handle for the call watch; nullptr without one.
+    const isc_db_handle* Attachment() const;
 
     TIBBase base_;
     std::string text_;

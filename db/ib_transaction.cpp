@@ -1,5 +1,6 @@
 #include "db/ib_transaction.h"
 
+#include "db/call_watch.h"
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/ib_base.h"
@@ -16,6 +17,15 @@ struct TransactionExistenceBlock {
     int32_t parameter_block_length;
     const char* parameter_block;
 };
+
+// The attachment a transaction call is watched on: the first listed one
+// (this program's transactions span one database).
+const isc_db_handle* AttachmentOf(const std::vector<TIBDatabase*>& databases) {
+    for (TIBDatabase* database : databases) {
+        if (database != nullptr) return database->Handle();
+    }
+    return nullptr;
+}
 
 TTransactionAction ForcedEndAction(TTransactionAction action) {
     return (action == TACommit || action == TACommitRetaining) ? TACommit : TARollback;
@@ -119,8 +129,10 @@ void TIBTransaction::StartTransaction() {
         blocks.push_back({database->Handle(), static_cast<int32_t>(tpb_.size()),
                           tpb_.empty() ? nullptr : tpb_.data()});
     }
-    ISC_STATUS result = Api().isc_start_multiple(StatusVector(), &handle_,
-                                                 static_cast<short>(blocks.size()), blocks.data());
+    ISC_STATUS result = Watched(AttachmentOf(databases_), [&] {
+        return Api().isc_start_multiple(StatusVector(), &handle_, static_cast<short>(blocks.size()),
+                                        blocks.data());
+    });
     if (result > 0) {
         handle_ = 0;
         RaiseServerError();
@@ -131,11 +143,14 @@ void TIBTransaction::StartTransaction() {
 void TIBTransaction::EndTransaction(TTransactionAction action, bool force) {
     if (!Active()) RaiseClientError(kNotInTransaction);
     const ClientApi& api = Api();
+    const isc_db_handle* attachment = AttachmentOf(databases_);
 
     if (action == TACommitRetaining || action == TARollbackRetaining) {
-        ISC_STATUS result = action == TACommitRetaining
-                                ? api.isc_commit_retaining(StatusVector(), &handle_)
-                                : api.isc_rollback_retaining(StatusVector(), &handle_);
+        ISC_STATUS result = Watched(attachment, [&] {
+            return action == TACommitRetaining
+                       ? api.isc_commit_retaining(StatusVector(), &handle_)
+                       : api.isc_rollback_retaining(StatusVector(), &handle_);
+        });
         CheckStatus(result);
         return;
     }
@@ -155,11 +170,16 @@ void TIBTransaction::EndTransaction(TTransactionAction action, bool force) {
     };
     notify(&TIBBase::DoBeforeTransactionEnd);
 
-    ISC_STATUS result = action == TACommit ? api.isc_commit_transaction(StatusVector(), &handle_)
-                                           : api.isc_rollback_transaction(StatusVector(), &handle_);
+    ISC_STATUS result = Watched(attachment, [&] {
+        return action == TACommit ? api.isc_commit_transaction(StatusVector(), &handle_)
+                                  : api.isc_rollback_transaction(StatusVector(), &handle_);
+    });
     if (result > 0) {
         if (force) {
-            if (action == TACommit) api.isc_rollback_transaction(StatusVector(), &handle_);
+            if (action == TACommit) {
+                Watched(attachment,
+                        [&] { return api.isc_rollback_transaction(StatusVector(), &handle_); });
+            }
         } else {
             CheckStatus(result);
         }

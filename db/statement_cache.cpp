@@ -1,5 +1,6 @@
 #include "db/statement_cache.h"
 
+#include "db/call_watch.h"
 #include "db/client_library.h"
 #include "db/errors.h"
 
@@ -18,10 +19,12 @@ std::string StatementCache::Key(const std::string& processed_text, int dialect) 
     return key;
 }
 
-void StatementCache::Drop(PreparedStatement& statement) {
+void StatementCache::Drop(PreparedStatement& statement) const {
     if (statement.handle == 0) return;
-    CleanUpAfterFailure([&statement] {
-        Api().isc_dsql_free_statement(StatusVector(), &statement.handle, DSQL_drop);
+    CleanUpAfterFailure([this, &statement] {
+        Watched(attachment_, [&statement] {
+            return Api().isc_dsql_free_statement(StatusVector(), &statement.handle, DSQL_drop);
+        });
     });
     statement.handle = 0;
 }

@@ -29,7 +29,8 @@ struct PreparedStatement {
 // longest ago is dropped first.
 class StatementCache {
   public:
-    StatementCache() = default;
+    // `attachment`: the connection's handle, for the call watch.
+    explicit StatementCache(const isc_db_handle* attachment) : attachment_(attachment) {}
     ~StatementCache();
     StatementCache(const StatementCache&) = delete;
     StatementCache& operator=(const StatementCache&) = delete;
@@ -51,9 +52,10 @@ class StatementCache {
 
   private:
     using Entry = std::pair<std::string, std::unique_ptr<PreparedStatement>>;
-    static void Drop(PreparedStatement& statement);
+    void Drop(PreparedStatement& statement) const;
     void EvictDownTo(int count);
 
+    const isc_db_handle* attachment_;
     int capacity_ = 64;
     std::list<Entry> order_;  // most recently parked first
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;

@@ -127,6 +127,9 @@ class TFmain : public QWidget {
     void CreatePrintShortcut();
     void ConfigureDatabase();
     void ClearLoanDetails();
+    void ForgetLoanDetails();
+    // cargardatos' steps; a failure in them leaves no loan details shown.
+    void LoadCurrentLoan(const std::string& modo);
     void ClearMemberDisplay();
     // The reconciliation labels and the banner back to their empty state.
     void ClearFigures();

@@ -22,6 +22,7 @@
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
 #include "ui/text_box_limits.h"
+#include "ui/wait_cursor.h"
 
 namespace main_window {
 namespace {
@@ -67,6 +68,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     ui::SetFailureObserver([this](const std::exception_ptr& failure) {
         if (db::IsConnectionLost(failure)) IBDatabase1.ForcedClose();
     });
+    ui::ShowWaitCursorDuringDatabaseCalls(true);
     CreateControls();
     CreateGrids();
     CreatePortfolioShortcut();
@@ -82,6 +84,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
 
 TFmain::~TFmain() {
     ui::SetFailureObserver(nullptr);
+    ui::ShowWaitCursorDuringDatabaseCalls(false);
     qApp->removeEventFilter(this);
     // The grids go before the data sources they follow.
     for (ui::TDBGrid* grid : {DBGrid1, DBGrid2, DBGrid3}) grid->SetDataSource(nullptr);

@@ -58,6 +58,17 @@ void TFmain::edsocioExit() {
 }
 
 void TFmain::cargardatos(const std::string& modo) {
+    try {
+        LoadCurrentLoan(modo);
+    } catch (...) {
+        // The loan grid may already stand on another loan: the previous
+        // loan's schedule, documents and totals must not stay beside it.
+        ForgetLoanDetails();
+        throw;
+    }
+}
+
+void TFmain::LoadCurrentLoan(const std::string& modo) {
     SetLabelText(lbnombre, qsocios.FieldNamed("clt_nombresyapellidos").GetString());
     SetLabelText(lbcedula, qsocios.FieldNamed("clt_cedula").GetString());
     SetLabelText(lbempresa, nombreempresa(qsocios.FieldNamed("empresa").GetInteger()));
@@ -192,6 +203,24 @@ void TFmain::ClearLoanDetails() {
     mismatch_.clear();
     UpdateMessages();
     SetLabelText(lbbalance, formats::FormatFloat(formats::kAmountPattern, balancecxc(0)));
+}
+
+// After a failed load of the current loan: its details and figures go, with
+// no database call (the failure's message is the one the user must see).
+// The member's own balance stays; it was read for this member.
+void TFmain::ForgetLoanDetails() {
+    for (db::TIBQuery* query : {&qcuotas, &qcxc}) {
+        try {
+            query->Close();
+        } catch (...) {
+        }
+    }
+    SetLabelText(lbtot1, "");
+    SetLabelText(lbtot2, "");
+    SetLabelText(lbtot3, "");
+    SetBalanceLabel("Balance CXC");
+    mismatch_.clear();
+    UpdateMessages();
 }
 
 void TFmain::UpdateMessages() {

@@ -1,6 +1,7 @@
 // Runs against a stand-in client library that lacks the version-6 probe.
 #include <gtest/gtest.h>
 
+#include "db/call_watch.h"
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/ib_database.h"
@@ -32,6 +33,13 @@ TEST(VersionFiveClient, SubstitutesNameTheMissingFunction) {
         "isc_service_attach");
     ExpectVersion6Refusal([&] { api.isc_encode_timestamp(nullptr, nullptr); },
                           "isc_encode_timestamp");
+}
+
+// Without fb_cancel_operation the library loads all the same; only the
+// call watch is off.
+TEST(VersionFiveClient, LoadsWithoutTheCancelEntryPoint) {
+    EXPECT_EQ(db::Api().fb_cancel_operation, nullptr);
+    EXPECT_FALSE(db::CanCancelCalls());
 }
 
 // Through the server: the embedded engine is a plugin of the real client

@@ -1,0 +1,229 @@
+#include "db/call_watch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "db/client_library.h"
+
+namespace db {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::atomic<int64_t> g_cancel_after_ms{CallLimits{}.cancel_after.count()};
+std::atomic<int64_t> g_abort_after_ms{CallLimits{}.abort_after.count()};
+// -1 until worked out from the limits and the loaded library, then 0 or 1.
+std::atomic<int> g_watching{-1};
+std::atomic<CallStartObserver> g_observer{nullptr};
+// Set at process end: calls made after the watchdog and this thread's slot
+// are destroyed (by other static objects' destructors) go unwatched.
+std::atomic<bool> g_watchdog_gone{false};
+thread_local bool t_slot_gone = false;
+
+// One thread's call in progress, shared by that thread and the watchdog.
+// The calling thread only bumps a counter at each start and end, so a fetch
+// costs next to nothing more; the watchdog times a call from the tick at
+// which it first saw it.
+struct CallSlot {
+    // Odd while a call runs; every start and end changes it.
+    std::atomic<uint64_t> serial{0};
+    std::atomic<isc_db_handle> attachment{0};
+    // Set by the watchdog around a cancel: the call's end waits for it, so
+    // a cancel meant for one call never reaches the next one.
+    std::atomic<bool> cancelling{false};
+    int depth = 0;  // the calling thread's own
+
+    // The watchdog's own.
+    uint64_t seen_serial = 0;
+    Clock::time_point seen_since;
+    bool cancelled = false;
+    Clock::time_point cancelled_at;
+    bool aborted = false;
+};
+
+class Watchdog {
+  public:
+    ~Watchdog() {
+        Stop();
+        g_watchdog_gone = true;
+    }
+
+    void Register(CallSlot* slot) {
+        std::lock_guard guard(lock_);
+        slots_.push_back(slot);
+    }
+    void Unregister(CallSlot* slot) {
+        std::lock_guard guard(lock_);
+        slots_.erase(std::remove(slots_.begin(), slots_.end(), slot), slots_.end());
+    }
+    void Stop() {
+        std::thread thread;
+        {
+            std::lock_guard guard(lock_);
+            ++generation_;  // the running thread's last round
+            thread = std::move(thread_);
+            running_ = false;
+        }
+        wake_.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+    void EnsureRunning() {
+        if (running_.load(std::memory_order_acquire)) return;
+        std::lock_guard guard(lock_);
+        if (thread_.joinable()) return;
+        thread_ = std::thread([this, generation = generation_] { Run(generation); });
+        running_ = true;
+    }
+
+  private:
+    void Run(uint64_t generation) {
+        std::unique_lock guard(lock_);
+        while (generation == generation_) {
+            const CallLimits limits = GetCallLimits();
+            // Looks often enough that a call ends within a tenth of the
+            // bound after it, and rarely enough to cost nothing.
+            const milliseconds tick =
+                limits.cancel_after.count() > 0
+                    ? std::clamp(limits.cancel_after / 10, milliseconds(20), milliseconds(1000))
+                    : milliseconds(1000);
+            wake_.wait_for(guard, tick);
+            if (generation != generation_) break;
+            if (limits.cancel_after.count() > 0) Check(Clock::now(), limits);
+        }
+    }
+
+    void Check(Clock::time_point now, const CallLimits& limits) {
+        for (CallSlot* slot : slots_) {
+            const uint64_t serial = slot->serial.load(std::memory_order_acquire);
+            if (serial % 2 == 0) continue;  // no call running
+            if (serial != slot->seen_serial) {
+                slot->seen_serial = serial;  // another call, or progress
+                slot->seen_since = now;
+                slot->cancelled = false;
+                slot->aborted = false;
+                continue;
+            }
+            if (!slot->cancelled) {
+                if (now - slot->seen_since < limits.cancel_after) continue;
+                slot->cancelled = CancelIfStillRunning(*slot, serial, fb_cancel_raise);
+                slot->cancelled_at = now;
+            } else if (!slot->aborted && now - slot->cancelled_at >= limits.abort_after) {
+                slot->aborted = CancelIfStillRunning(*slot, serial, fb_cancel_abort);
+            }
+        }
+    }
+
+    static bool CancelIfStillRunning(CallSlot& slot, uint64_t serial, ISC_USHORT option) {
+        slot.cancelling.store(true);
+        const bool running = slot.serial.load() == serial;
+        const isc_db_handle attachment = slot.attachment.load(std::memory_order_relaxed);
+        if (running && attachment != 0) Cancel(attachment, option);
+        slot.cancelling.store(false);
+        return running;
+    }
+
+    static void Cancel(isc_db_handle attachment, ISC_USHORT option) {
+        // A copy of the handle: the connection may be gone by now, and a
+        // stale handle only makes the library answer "invalid handle".
+        ISC_STATUS_ARRAY status = {};
+        Api().fb_cancel_operation(status, &attachment, option);
+    }
+
+    std::mutex lock_;  // slots_, thread_, generation_
+    std::condition_variable wake_;
+    std::vector<CallSlot*> slots_;
+    std::thread thread_;
+    uint64_t generation_ = 0;
+    std::atomic<bool> running_{false};  // read without the lock on every call
+};
+
+Watchdog& TheWatchdog() {
+    static Watchdog watchdog;
+    return watchdog;
+}
+
+struct ThreadSlot {
+    ThreadSlot() { TheWatchdog().Register(&slot); }
+    ~ThreadSlot() {
+        t_slot_gone = true;
+        if (!g_watchdog_gone) TheWatchdog().Unregister(&slot);
+    }
+    CallSlot slot;
+};
+
+// nullptr once the thread (or the process) is ending.
+CallSlot* ThisThreadsSlot() {
+    if (t_slot_gone || g_watchdog_gone) return nullptr;
+    thread_local ThreadSlot slot;
+    return &slot.slot;
+}
+
+bool Watching() {
+    int watching = g_watching.load(std::memory_order_relaxed);
+    if (watching < 0) {
+        watching = g_cancel_after_ms.load() > 0 && CanCancelCalls() ? 1 : 0;
+        g_watching.store(watching);
+    }
+    return watching == 1;
+}
+
+}  // namespace
+
+CallLimits GetCallLimits() {
+    return {milliseconds(g_cancel_after_ms.load()), milliseconds(g_abort_after_ms.load())};
+}
+
+void SetCallLimits(CallLimits limits) {
+    g_cancel_after_ms.store(std::max<int64_t>(0, limits.cancel_after.count()));
+    g_abort_after_ms.store(std::max<int64_t>(0, limits.abort_after.count()));
+    g_watching.store(-1);
+}
+
+bool CanCancelCalls() {
+    return Api().fb_cancel_operation != nullptr;
+}
+
+void SetCallStartObserver(CallStartObserver observer) {
+    g_observer.store(observer);
+}
+
+WatchedCall::WatchedCall(const isc_db_handle* attachment) {
+    if (CallStartObserver observer = g_observer.load(std::memory_order_relaxed)) observer();
+    if (!Watching()) return;
+    CallSlot* const mine = ThisThreadsSlot();
+    if (mine == nullptr) return;
+    CallSlot& slot = *mine;
+    TheWatchdog().EnsureRunning();
+    if (slot.depth++ == 0) {
+        slot.attachment.store(attachment != nullptr ? *attachment : 0, std::memory_order_relaxed);
+        slot.serial.fetch_add(1, std::memory_order_release);
+    } else {
+        slot.serial.fetch_add(2, std::memory_order_release);  // the inner call is progress
+    }
+    watched_ = true;
+}
+
+WatchedCall::~WatchedCall() {
+    if (!watched_) return;
+    CallSlot* const mine = ThisThreadsSlot();
+    if (mine == nullptr) return;
+    CallSlot& slot = *mine;
+    if (--slot.depth > 0) return;
+    slot.serial.fetch_add(1);
+    // Sequentially consistent with the watchdog's flag and re-check: either
+    // it sees this end and cancels nothing, or this waits for its cancel.
+    while (slot.cancelling.load()) std::this_thread::yield();
+}
+
+void StopCallWatch() {
+    if (!g_watchdog_gone) TheWatchdog().Stop();
+    g_watching.store(-1);  // the next library may lack the cancel entry point
+}
+
+}  // namespace db
