@@ -1,0 +1,96 @@
+// Two analysts' programs on one loan through one server, each its own
+// process with its own connection: what one repairs, the other's next
+// lookup shows; when both repair at once, one succeeds, the other fails at
+// once with the server's conflict message and changes nothing, and the loan
+// ends exactly as one clean repair leaves it.
+#include <signal.h>
+
+#include "tests/main_window/probe_process.h"
+#include "tests/main_window/server_fault_fixture.h"
+#include "tests/support/pending_writes_watch.h"
+
+namespace {
+
+using test_support::PendingWritesWatch;
+using TwoProgramsTest = ServerFaultTest;
+
+struct RepairStrike {
+    const char* button;
+    long long after_writes;  // well inside the repair (see server_faults_test.cpp)
+};
+constexpr RepairStrike kRepairStrikes[] = {{"btreindexar", 1500}, {"btcorregir", 600}};
+
+QJsonValue Labels(const QJsonObject& state) {
+    return state["labels"];
+}
+
+TEST_F(TwoProgramsTest, OnesRepairShowsAtTheOthersNextLookup) {
+    ProbeProcess repairing(dir_.Path().string());
+    ProbeProcess watching(dir_.Path().string());
+    const QJsonObject watched =
+        watching.Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    ASSERT_FALSE(watched.isEmpty()) << watching.Errors();
+    ASSERT_TRUE(watched["lbmensajes"].toObject()["visible"].toBool());
+
+    repairing.Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    const QJsonObject repaired = repairing.Do({"answer yes", "press btreindexar"});
+    ASSERT_EQ(Boxes(repaired).back().second, "Proceso Ejecutado");
+    ASSERT_NE(Labels(repaired), Labels(watched));
+
+    const QJsonObject looked_again =
+        watching.Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    EXPECT_TRUE(Boxes(looked_again).empty());
+    EXPECT_EQ(Labels(looked_again), Labels(repaired));
+    EXPECT_EQ(looked_again["lbmensajes"], repaired["lbmensajes"]);
+    EXPECT_EQ(looked_again["grids"], repaired["grids"]);
+    EXPECT_TRUE(repairing.Quit());
+    EXPECT_TRUE(watching.Quit());
+}
+
+TEST_F(TwoProgramsTest, BothRepairingAtOnceGiveOneCleanRepairAndOneConflict) {
+    ProbeProcess first(dir_.Path().string());
+    ProbeProcess second(dir_.Path().string());
+    for (const RepairStrike& repair : kRepairStrikes) {
+        SCOPED_TRACE(repair.button);
+        const std::string press = std::string("press ") + repair.button;
+        ASSERT_FALSE(first.Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments).isEmpty())
+            << first.Errors();
+        ASSERT_FALSE(second.Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments).isEmpty())
+            << second.Errors();
+        const Rows before = LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+
+        // The second presses while the first's repair holds rows it wrote
+        // and has not committed: the first is held still right there, so
+        // that it cannot finish first, and let go afterwards.
+        const pid_t first_pid = static_cast<pid_t>(first.Pid());
+        PendingWritesWatch watch(name_, first_pid, repair.after_writes,
+                                 [first_pid] { ::kill(first_pid, SIGSTOP); });
+        first.Send({"answer yes", press, "dump"});
+        ASSERT_TRUE(watch.WaitFired(120)) << "the first repair ended before the second began";
+        const QJsonObject refused = second.Do({"answer yes", press});
+        ::kill(first_pid, SIGCONT);
+        const QJsonObject done = first.NextState();
+
+        const auto refused_boxes = Boxes(refused);
+        ASSERT_EQ(refused_boxes.size(), 2u);
+        EXPECT_EQ(refused_boxes[1].first, "error");
+        EXPECT_NE(refused_boxes[1].second.find("update conflicts with concurrent update"),
+                  std::string::npos)
+            << refused_boxes[1].second;
+        ASSERT_FALSE(Boxes(done).empty());
+        EXPECT_EQ(Boxes(done).back().second, "Proceso Ejecutado");
+        const Rows after = LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+        EXPECT_NE(after, before);
+
+        // One clean repair, run alone now, writes exactly these rows again:
+        // nothing of the refused one was left, nothing doubled.
+        const QJsonObject alone = second.Do({"answer yes", press});
+        EXPECT_EQ(Boxes(alone).back().second, "Proceso Ejecutado");
+        EXPECT_EQ(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), after);
+        EXPECT_EQ(Labels(alone), Labels(done));
+    }
+    EXPECT_TRUE(first.Quit());
+    EXPECT_TRUE(second.Quit());
+}
+
+}  // namespace
