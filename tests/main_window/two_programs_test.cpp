@@ -89,6 +89,17 @@ TEST_F(TwoProgramsTest, BothRepairingAtOnceGiveOneCleanRepairAndOneConflict) {
         EXPECT_EQ(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), after);
         EXPECT_EQ(Labels(alone), Labels(done));
     }
+    // The journal tells the same: per repair, the refused one rolled back
+    // with the conflict, two done.
+    const Rows journal = JournalLines();
+    ASSERT_EQ(journal.size(), 6u);
+    int conflicts = 0;
+    for (const std::string& line : journal) {
+        if (line.find("\"outcome\":\"rolled back\"") == std::string::npos) continue;
+        ++conflicts;
+        EXPECT_NE(line.find("update conflicts with concurrent update"), std::string::npos) << line;
+    }
+    EXPECT_EQ(conflicts, 2);
     EXPECT_TRUE(first.Quit());
     EXPECT_TRUE(second.Quit());
 }
