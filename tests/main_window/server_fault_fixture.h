@@ -27,6 +27,22 @@ inline bool IsNetworkFailure(const std::string& message) {
     return false;
 }
 
+// Both repairs of the loan with 1,100 receipts.
+inline constexpr const char* kRepairButtons[] = {"btreindexar", "btcorregir"};
+// A repair is struck once it has written rows and committed none: the
+// rebuild after its delete of about 1,000 movements, with its 1,101
+// inserts to go, the correction after its reset of 60 instalments, with its
+// 1,100 additions to go. The earliest such moment leaves a slow machine the
+// most time to strike before the commit.
+inline constexpr long long kStrikeAfterWrites = 1;
+
+// The text of the last box a state shows ("" when none).
+inline std::string LastBoxText(const QJsonObject& state) {
+    const QJsonArray boxes = state["messages"].toArray();
+    if (boxes.isEmpty()) return "";
+    return boxes.last().toObject()["text"].toString().toLatin1().toStdString();
+}
+
 // Receivable rows off by one, some missing, and a third of the schedule's
 // paid amounts gone: both repairs of the loan with 1,100 receipts have work
 // to do.

@@ -5,6 +5,8 @@
 // ends exactly as one clean repair leaves it.
 #include <signal.h>
 
+#include <iostream>
+
 #include "tests/main_window/probe_process.h"
 #include "tests/main_window/server_fault_fixture.h"
 #include "tests/support/pending_writes_watch.h"
@@ -13,12 +15,6 @@ namespace {
 
 using test_support::PendingWritesWatch;
 using TwoProgramsTest = ServerFaultTest;
-
-struct RepairStrike {
-    const char* button;
-    long long after_writes;  // well inside the repair (see server_faults_test.cpp)
-};
-constexpr RepairStrike kRepairStrikes[] = {{"btreindexar", 1500}, {"btcorregir", 600}};
 
 QJsonValue Labels(const QJsonObject& state) {
     return state["labels"];
@@ -34,7 +30,7 @@ TEST_F(TwoProgramsTest, OnesRepairShowsAtTheOthersNextLookup) {
 
     repairing.Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
     const QJsonObject repaired = repairing.Do({"answer yes", "press btreindexar"});
-    ASSERT_EQ(Boxes(repaired).back().second, "Proceso Ejecutado");
+    ASSERT_EQ(LastBoxText(repaired), "Proceso Ejecutado");
     ASSERT_NE(Labels(repaired), Labels(watched));
 
     const QJsonObject looked_again =
@@ -50,9 +46,9 @@ TEST_F(TwoProgramsTest, OnesRepairShowsAtTheOthersNextLookup) {
 TEST_F(TwoProgramsTest, BothRepairingAtOnceGiveOneCleanRepairAndOneConflict) {
     ProbeProcess first(dir_.Path().string());
     ProbeProcess second(dir_.Path().string());
-    for (const RepairStrike& repair : kRepairStrikes) {
-        SCOPED_TRACE(repair.button);
-        const std::string press = std::string("press ") + repair.button;
+    for (const char* button : kRepairButtons) {
+        SCOPED_TRACE(button);
+        const std::string press = std::string("press ") + button;
         ASSERT_FALSE(first.Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments).isEmpty())
             << first.Errors();
         ASSERT_FALSE(second.Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments).isEmpty())
@@ -63,10 +59,12 @@ TEST_F(TwoProgramsTest, BothRepairingAtOnceGiveOneCleanRepairAndOneConflict) {
         // and has not committed: the first is held still right there, so
         // that it cannot finish first, and let go afterwards.
         const pid_t first_pid = static_cast<pid_t>(first.Pid());
-        PendingWritesWatch watch(name_, first_pid, repair.after_writes,
+        PendingWritesWatch watch(name_, first_pid, kStrikeAfterWrites,
                                  [first_pid] { ::kill(first_pid, SIGSTOP); });
         first.Send({"answer yes", press, "dump"});
         ASSERT_TRUE(watch.WaitFired(120)) << "the first repair ended before the second began";
+        std::cout << button << ": the second pressed with " << watch.Seen()
+                  << " rows written by the first and none committed\n";
         const QJsonObject refused = second.Do({"answer yes", press});
         ::kill(first_pid, SIGCONT);
         const QJsonObject done = first.NextState();
@@ -78,14 +76,14 @@ TEST_F(TwoProgramsTest, BothRepairingAtOnceGiveOneCleanRepairAndOneConflict) {
                   std::string::npos)
             << refused_boxes[1].second;
         ASSERT_FALSE(Boxes(done).empty());
-        EXPECT_EQ(Boxes(done).back().second, "Proceso Ejecutado");
+        EXPECT_EQ(LastBoxText(done), "Proceso Ejecutado");
         const Rows after = LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
         EXPECT_NE(after, before);
 
         // One clean repair, run alone now, writes exactly these rows again:
         // nothing of the refused one was left, nothing doubled.
         const QJsonObject alone = second.Do({"answer yes", press});
-        EXPECT_EQ(Boxes(alone).back().second, "Proceso Ejecutado");
+        EXPECT_EQ(LastBoxText(alone), "Proceso Ejecutado");
         EXPECT_EQ(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), after);
         EXPECT_EQ(Labels(alone), Labels(done));
     }

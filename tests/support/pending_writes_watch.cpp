@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <exception>
+#include <stdexcept>
 
 namespace test_support {
 
@@ -13,6 +14,12 @@ PendingWritesWatch::PendingWritesWatch(const std::string& database, pid_t client
       client_pid_(client_pid),
       writes_(writes),
       action_(std::move(action)) {
+    for (const std::string& id : monitor_->QueryRows(ClientTransactions())) {
+        transactions_ += (transactions_.empty() ? "" : ", ") + id;
+    }
+    if (transactions_.empty()) {
+        throw std::runtime_error("the client has no transaction open to watch");
+    }
     baseline_ = Written();
     thread_ = std::thread([this] { Run(); });
 }
@@ -37,17 +44,25 @@ bool PendingWritesWatch::WaitFired(int seconds) {
     return fired_;
 }
 
+std::string PendingWritesWatch::ClientTransactions() {
+    return "select t.mon$transaction_id from mon$attachments a "
+           "join mon$transactions t on t.mon$attachment_id = a.mon$attachment_id "
+           "where a.mon$remote_pid = " +
+           std::to_string(client_pid_) + " and a.mon$attachment_id <> current_connection";
+}
+
 long long PendingWritesWatch::Written() {
     // Each query is a transaction of its own and so a fresh snapshot of the
-    // monitoring tables. Rows counted are those written by the client's open
-    // transactions; a commit retaining keeps counting on, hence the baseline.
+    // monitoring tables. A commit retaining gives the transaction a new
+    // number but keeps its counts: only the numbers open at the start
+    // count, so that work already committed never looks pending, and the
+    // counts they had then are the baseline.
     return monitor_->QueryCount(
         "select coalesce(sum(r.mon$record_inserts + r.mon$record_updates + "
-        "r.mon$record_deletes), 0) from mon$attachments a "
-        "join mon$transactions t on t.mon$attachment_id = a.mon$attachment_id "
+        "r.mon$record_deletes), 0) from mon$transactions t "
         "join mon$record_stats r on r.mon$stat_id = t.mon$stat_id "
-        "where a.mon$remote_pid = " +
-        std::to_string(client_pid_) + " and a.mon$attachment_id <> current_connection");
+        "where t.mon$transaction_id in (" +
+        transactions_ + ")");
 }
 
 void PendingWritesWatch::Run() {
