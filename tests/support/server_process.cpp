@@ -91,7 +91,10 @@ std::string ServerProcess::Unavailable() {
         return std::string("no Firebird server binary (") + kServerBinary + ")";
     }
     if (InstalledProgram("isql-fb").empty()) return "no isql-fb to create a security database";
-    return "";
+    for (const char* installed : kInstalledRoots) {
+        if (access((std::string(installed) + "/intl/libfbintl.so").c_str(), R_OK) == 0) return "";
+    }
+    return "no Firebird character sets module (intl/libfbintl.so)";
 }
 
 ServerProcess::ServerProcess() : port_(FreeLoopbackPort()) {

@@ -20,8 +20,8 @@ std::string InstalledProgram(const std::string& name);
 // with it.
 class ServerProcess {
   public:
-    // Why no such server can run here ("" when it can): the server binary
-    // or isql-fb is not installed.
+    // Why no such server can run here ("" when it can): the server binary,
+    // its character sets or isql-fb are not installed.
     static std::string Unavailable();
 
     // Prepares the root folder and starts the server; throws when it does
