@@ -33,7 +33,8 @@ class WindowTest : public ::testing::Test {
         probe_.reset();
         window_.reset();
         ui::SetDialogResponder(nullptr);
-        std::filesystem::current_path(previous_dir_);
+        // A test skipped before SetUp ran never left the folder it started in.
+        if (!previous_dir_.empty()) std::filesystem::current_path(previous_dir_);
     }
     void WriteDbIni(const std::string& bytes) {
         std::ofstream(dir_.File("db.ini"), std::ios::binary) << bytes;
