@@ -214,6 +214,7 @@ void Probe::Memory() {
     QJsonObject out;
     out["rss_kb"] = static_cast<double>(memory.resident_kb);
     out["peak_kb"] = static_cast<double>(memory.peak_resident_kb);
+    out["allocated_kb"] = static_cast<double>(memory.allocated_kb);
     out["ms"] =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_)
             .count();

@@ -1,5 +1,7 @@
 #include "tools/probe/process_memory.h"
 
+#include <malloc.h>
+
 #include <fstream>
 #include <string>
 
@@ -16,6 +18,8 @@ ProcessMemory ReadProcessMemory() {
         if (line.rfind("VmHWM:", 0) == 0) target = &memory.peak_resident_kb;
         if (target != nullptr) *target = std::stol(line.substr(line.find(':') + 1));
     }
+    const struct mallinfo2 heap = mallinfo2();
+    memory.allocated_kb = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
     return memory;
 }
 
