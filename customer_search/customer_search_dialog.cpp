@@ -7,6 +7,8 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QScreen>
+#include <map>
+#include <string>
 
 #include "ui/dialog_responder.h"
 #include "ui/focus_navigation.h"
@@ -207,11 +209,19 @@ void TFclientes::btsalirClick() {
 }
 
 QIcon ButtonPicture(const char* glyph) {
-    // Both sizes named: on a screen at twice the density Qt then draws the
-    // 32-pixel picture instead of enlarging the 16-pixel one.
-    QIcon icon;
-    icon.addFile(QString(":/buttons/%1.png").arg(glyph), QSize(16, 16));
-    icon.addFile(QString(":/buttons/%1@2x.png").arg(glyph), QSize(32, 32));
+    // One icon per picture for the whole run. Qt keeps what it draws of an
+    // icon in its pixmap cache under that icon's own key: a fresh icon for
+    // every search dialog put the same pictures in again with each search,
+    // and the program's memory grew with every search. Never destroyed: at
+    // exit a picture must not go after the application object has.
+    static auto& made = *new std::map<std::string, QIcon>;
+    QIcon& icon = made[glyph];
+    if (icon.isNull()) {
+        // Both sizes named: on a screen at twice the density Qt then draws
+        // the 32-pixel picture instead of enlarging the 16-pixel one.
+        icon.addFile(QString(":/buttons/%1.png").arg(glyph), QSize(16, 16));
+        icon.addFile(QString(":/buttons/%1@2x.png").arg(glyph), QSize(32, 32));
+    }
     return icon;
 }
 

@@ -73,7 +73,8 @@ SearchStatement BuildSearch(const std::string& codigo, const std::string& telefo
                             const std::string& cedula, const std::string& nombres,
                             const std::string& apellidos, const std::string& empresa);
 
-// A button's picture from resources/buttons, in its 16- and 32-pixel sizes.
+// A button's picture from resources/buttons, in its 16- and 32-pixel sizes;
+// the same icon every time it is asked for.
 QIcon ButtonPicture(const char* glyph);
 
 }  // namespace customer_search

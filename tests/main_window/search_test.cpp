@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include "customer_search/customer_search_dialog.h"
@@ -119,6 +120,29 @@ TEST_F(WindowTest, EverySearchStartsEmpty) {
     EXPECT_TRUE(grid["rows"].toArray().isEmpty());
     EXPECT_TRUE(grid["current"].isNull());
     EXPECT_EQ(Text(State(out[0])["focus"]), "edcodigo");
+}
+
+// Qt caches the drawn pictures of each icon under the icon's own key: new
+// icons for every dialog made the memory grow with every search.
+TEST_F(WindowTest, EverySearchDialogSharesTheSameButtonPictures) {
+    Start();
+    qint64 first_pictures[4];
+    {
+        customer_search::TFclientes dialog(window_->qsocios, window_->sqsocios, window_->cancelado);
+        dialog.show();
+        QApplication::processEvents();
+        int i = 0;
+        for (QPushButton* button :
+             {dialog.btbuscar, dialog.btlimpiar, dialog.btsalir, dialog.btescoger}) {
+            first_pictures[i++] = button->icon().cacheKey();
+        }
+    }
+    customer_search::TFclientes again(window_->qsocios, window_->sqsocios, window_->cancelado);
+    int i = 0;
+    for (QPushButton* button : {again.btbuscar, again.btlimpiar, again.btsalir, again.btescoger}) {
+        EXPECT_EQ(button->icon().cacheKey(), first_pictures[i++])
+            << button->objectName().toStdString();
+    }
 }
 
 TEST_F(WindowTest, SearchDialogHasNoCloseByEscape) {

@@ -1,5 +1,7 @@
 #include "tools/probe/probe.h"
 
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +17,7 @@
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "portfolio/portfolio_dialog.h"
+#include "tools/probe/process_memory.h"
 #include "ui/latin1_text.h"
 #include "ui/modal_result.h"
 
@@ -185,6 +188,8 @@ void Probe::Execute(const std::string& line) {
         if (button == nullptr) return Error("no such button: " + rest);
         QTest::mouseClick(button, Qt::LeftButton);
         Settle();
+    } else if (command == "memory") {
+        Memory();
     } else if (command == "search") {
         Search();
     } else if (command == "portfolio") {
@@ -201,6 +206,34 @@ void Probe::Execute(const std::string& line) {
     } else {
         Error("unknown command: " + line);
     }
+}
+
+// A long run reads its memory and clock between commands; the boxes shown
+// are counted by kind and forgotten, so that the driver's own record does
+// not grow with the run.
+void Probe::Memory() {
+    const ProcessMemory memory = ReadProcessMemory();
+    QJsonObject out;
+    out["rss_kb"] = static_cast<double>(memory.resident_kb);
+    out["peak_kb"] = static_cast<double>(memory.peak_resident_kb);
+    out["allocated_kb"] = static_cast<double>(memory.allocated_kb);
+    out["ms"] =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started_)
+            .count();
+    // Processor time as well: on a busy machine the clock measures the
+    // other processes too.
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    out["cpu_ms"] = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                    (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+    QJsonObject boxes{{"info", 0}, {"confirm", 0}, {"error", 0}};
+    for (const auto& [kind, text] : responder_.messages) {
+        const QString key = QString::fromLatin1(kind.c_str());
+        boxes[key] = boxes[key].toInt() + 1;
+    }
+    responder_.messages.clear();
+    out["boxes"] = boxes;
+    sink_(Compact(QJsonObject{{"memory", out}}));
 }
 
 // Double-clicks the code box; the modal dialog's loop then runs the next
@@ -233,7 +266,7 @@ bool Probe::ExecuteInDialog(customer_search::TFclientes& dialog, const std::stri
     if (command == "dump") {
         Settle();
         sink_(Compact(Dump()));
-    } else if (command == "answer") {
+    } else if (command == "answer" || command == "memory") {
         Execute(line);
     } else if (command == "find") {
         const QJsonDocument criteria = QJsonDocument::fromJson(QByteArray::fromStdString(rest));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,7 +33,7 @@ class RecordingResponder : public ui::DialogResponder {
 };
 
 // Drives the real main window from text commands, one per line, and writes
-// one JSON line per dump or refused command. While the modal search dialog
+// one JSON line per dump, memory reading or refused command. While the modal search dialog
 // is open, the commands keep coming from the same source.
 class Probe {
   public:
@@ -45,6 +46,7 @@ class Probe {
 
   private:
     void Execute(const std::string& line);
+    void Memory();
     void Search();
     bool ExecuteInDialog(customer_search::TFclientes& dialog, const std::string& line);
     void Portfolio();
@@ -58,6 +60,7 @@ class Probe {
     Source source_;
     Sink sink_;
     bool quit_ = false;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
 };
 
 // {"messages": [...]} with the recorded boxes, which are then forgotten.
