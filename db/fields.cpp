@@ -171,19 +171,20 @@ TAlignment TField::Alignment() const {
 std::string TIBStringField::GetString() const {
     const char* value = Value();
     if (value == nullptr) return {};
-    std::string text;
-    if (Slot().kind == ColumnSlot::Kind::kVarying) {
-        text = Rows().Cache().VaryingText(value);
-    } else {
-        text.assign(value, Slot().size);
-    }
-    if (static_cast<int>(text.size()) > Size()) {
+    const std::string_view stored = Slot().kind == ColumnSlot::Kind::kVarying
+                                        ? Rows().Cache().VaryingText(value)
+                                        : std::string_view(value, Slot().size);
+    if (static_cast<int>(stored.size()) > Size()) {
         RaiseClientError(kFieldSizeMismatch, {FieldName()});
     }
-    if (FixedChar && static_cast<int>(text.size()) < Size()) {
-        text.resize(static_cast<size_t>(Size()), ' ');
+    // Made at its final length in one allocation: a member row reads
+    // nearly two hundred of these.
+    if (FixedChar && static_cast<int>(stored.size()) < Size()) {
+        std::string text(static_cast<size_t>(Size()), ' ');
+        stored.copy(text.data(), stored.size());
+        return text;
     }
-    return text;
+    return std::string(stored);
 }
 
 int32_t TIBStringField::GetInteger() const {

@@ -88,6 +88,7 @@ bool TIBSQL::Park() {
     kept->sql_type = sql_type_;
     // The name now belongs to the kept handle; this object needs another.
     kept->cursor_name = std::exchange(cursor_name_, RandomCursorName());
+    kept->cursor_named = std::exchange(cursor_named_, false);
     kept->described_input = std::move(described_input_);
     described_input_.clear();
     kept->output.Swap(output_);
@@ -105,6 +106,7 @@ bool TIBSQL::Reuse(const std::string& key, size_t parameters) {
     handle_ = kept->handle;
     sql_type_ = kept->sql_type;
     cursor_name_ = std::move(kept->cursor_name);
+    cursor_named_ = kept->cursor_named;
     described_input_ = std::move(kept->described_input);
     output_.Swap(kept->output);
     // Binding rewrote the descriptors the last time: start again from the
@@ -248,7 +250,8 @@ void TIBSQL::ExecQuery() {
             return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_, dialect,
                                          input_.Block(), nullptr);
         }));
-        if (Database()->CheckStatus(Watched(Attachment(),
+        if (!cursor_named_ &&
+            Database()->CheckStatus(Watched(Attachment(),
                                             [&] {
                                                 return api.isc_dsql_set_cursor_name(
                                                     StatusVector(), &handle_, cursor_name_.c_str(),
@@ -264,6 +267,7 @@ void TIBSQL::ExecQuery() {
             });
             RaiseServerError();
         }
+        cursor_named_ = true;
         open_ = true;
         bof_ = true;
         eof_ = false;
@@ -331,6 +335,7 @@ void TIBSQL::Close() {
 }
 
 void TIBSQL::FreeHandle() {
+    cursor_named_ = false;
     input_.Clear();
     output_.Clear();
     described_input_.clear();

@@ -103,6 +103,10 @@ class TIBSQL {
     bool eof_ = false;
     int record_count_ = 0;
     std::string cursor_name_;
+    // The server statement already carries cursor_name_: the name stays
+    // with the statement through closes and executes until it is dropped,
+    // and naming it again would cost a round trip through a server.
+    bool cursor_named_ = false;
 };
 
 // Trims blanks and upper-cases a name as dialect 1 does for identifiers.

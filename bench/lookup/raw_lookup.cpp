@@ -28,7 +28,8 @@ struct TransactionBlock {
 
 }  // namespace
 
-RawLookup::RawLookup(const std::string& database_name) {
+RawLookup::RawLookup(const std::string& database_name, Preparation preparation)
+    : preparation_(preparation) {
     std::string dpb(1, isc_dpb_version1);
     for (auto [code, value] : {std::pair<char, std::string>{isc_dpb_user_name, "sysdba"},
                                {isc_dpb_password, "plumbrid"},
@@ -46,37 +47,59 @@ RawLookup::RawLookup(const std::string& database_name) {
 
 RawLookup::~RawLookup() {
     const db::ClientApi& api = db::Api();
+    for (const auto& kept : kept_) {
+        if (kept->handle != 0)
+            api.isc_dsql_free_statement(db::StatusVector(), &kept->handle, DSQL_drop);
+    }
     if (transaction_ != 0) api.isc_commit_transaction(db::StatusVector(), &transaction_);
     if (database_ != 0) api.isc_detach_database(db::StatusVector(), &database_);
 }
 
-int RawLookup::Statement(const char* sql, const std::vector<Param>& params, int first_int_column,
-                         int32_t* first_int) {
+void RawLookup::PrepareInto(const char* sql, Prepared& prepared) {
     const db::ClientApi& api = db::Api();
-    isc_stmt_handle statement = 0;
-    Check(api.isc_dsql_alloc_statement2(db::StatusVector(), &database_, &statement));
-
-    std::vector<char> out_area(XSQLDA_LENGTH(1));
-    auto* out = reinterpret_cast<XSQLDA*>(out_area.data());
+    prepared.sql = sql;
+    Check(api.isc_dsql_alloc_statement2(db::StatusVector(), &database_, &prepared.handle));
+    prepared.out_area.assign(XSQLDA_LENGTH(1), 0);
+    XSQLDA* out = prepared.Out();
     out->version = SQLDA_VERSION1;
     out->sqln = 1;
-    Check(api.isc_dsql_prepare(db::StatusVector(), &transaction_, &statement, 0, sql, 1, out));
+    Check(
+        api.isc_dsql_prepare(db::StatusVector(), &transaction_, &prepared.handle, 0, sql, 1, out));
     if (out->sqld > out->sqln) {
         const int n = out->sqld;
-        out_area.assign(XSQLDA_LENGTH(n), 0);
-        out = reinterpret_cast<XSQLDA*>(out_area.data());
+        prepared.out_area.assign(XSQLDA_LENGTH(n), 0);
+        out = prepared.Out();
         out->version = SQLDA_VERSION1;
         out->sqln = static_cast<ISC_SHORT>(n);
-        Check(api.isc_dsql_describe(db::StatusVector(), &statement, 1, out));
+        Check(api.isc_dsql_describe(db::StatusVector(), &prepared.handle, 1, out));
     }
-    std::vector<std::vector<char>> buffers(static_cast<size_t>(out->sqld));
-    std::vector<short> nulls(static_cast<size_t>(out->sqld));
+    prepared.buffers.assign(static_cast<size_t>(out->sqld), {});
+    prepared.nulls.assign(static_cast<size_t>(out->sqld), 0);
     for (int i = 0; i < out->sqld; ++i) {
         XSQLVAR& var = out->sqlvar[i];
-        buffers[static_cast<size_t>(i)].resize(static_cast<size_t>(var.sqllen) + 2);
-        var.sqldata = buffers[static_cast<size_t>(i)].data();
-        var.sqlind = &nulls[static_cast<size_t>(i)];
+        prepared.buffers[static_cast<size_t>(i)].resize(static_cast<size_t>(var.sqllen) + 2);
+        var.sqldata = prepared.buffers[static_cast<size_t>(i)].data();
+        var.sqlind = &prepared.nulls[static_cast<size_t>(i)];
     }
+}
+
+RawLookup::Prepared& RawLookup::Kept(const char* sql) {
+    // The texts are static, so their addresses name them.
+    for (const auto& kept : kept_) {
+        if (kept->sql == sql) return *kept;
+    }
+    kept_.push_back(std::make_unique<Prepared>());
+    PrepareInto(sql, *kept_.back());
+    return *kept_.back();
+}
+
+int RawLookup::Statement(const char* sql, const std::vector<Param>& params, int first_int_column,
+                         int32_t* first_int, int limit) {
+    const db::ClientApi& api = db::Api();
+    Prepared fresh;
+    Prepared& prepared = preparation_ == Preparation::kOnce ? Kept(sql) : fresh;
+    if (preparation_ == Preparation::kFresh) PrepareInto(sql, fresh);
+    XSQLDA* out = prepared.Out();
 
     std::vector<char> in_area(XSQLDA_LENGTH(params.empty() ? 1 : params.size()));
     auto* in = reinterpret_cast<XSQLDA*>(in_area.data());
@@ -99,18 +122,23 @@ int RawLookup::Statement(const char* sql, const std::vector<Param>& params, int 
         }
         var.sqlscale = 0;
     }
-    Check(api.isc_dsql_execute(db::StatusVector(), &transaction_, &statement, 1,
+    Check(api.isc_dsql_execute(db::StatusVector(), &transaction_, &prepared.handle, 1,
                                params.empty() ? nullptr : in));
     int rows = 0;
-    while (api.isc_dsql_fetch(db::StatusVector(), &statement, 1, out) == 0) {
+    while (rows != limit && api.isc_dsql_fetch(db::StatusVector(), &prepared.handle, 1, out) == 0) {
         if (rows == 0 && first_int != nullptr && first_int_column >= 0) {
             const XSQLVAR& var = out->sqlvar[first_int_column];
             *first_int = *var.sqlind < 0 ? 0 : *reinterpret_cast<const int32_t*>(var.sqldata);
         }
         ++rows;
     }
-    Check(api.isc_dsql_free_statement(db::StatusVector(), &statement, DSQL_drop));
+    Check(api.isc_dsql_free_statement(db::StatusVector(), &prepared.handle,
+                                      preparation_ == Preparation::kOnce ? DSQL_close : DSQL_drop));
     return rows;
+}
+
+int RawLookup::FirstRows(const char* sql, int limit) {
+    return Statement(sql, {}, -1, nullptr, limit);
 }
 
 int RawLookup::Run(const std::string& code) {

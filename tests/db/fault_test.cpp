@@ -144,6 +144,24 @@ TEST_P(FaultTest, ACursorWhoseNamingFailsIsClosedAndTheNextOpenWorks) {
     EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1);
 }
 
+TEST_P(FaultTest, AServerStatementIsNamedOnceAndKeepsItsNameThroughReopensAndReuse) {
+    db::TIBQuery& q = Select("select N from T");
+    q.Open();  // the first open also looks the table's columns up
+    q.Close();
+    client_faults::Clear();
+    q.Open();
+    q.Close();
+    // Another text and back: the kept statement comes back with its name.
+    SetSql(q, "select N from T where N = 2");
+    q.Open();
+    q.Close();
+    SetSql(q, "select N from T");
+    q.Open();
+    EXPECT_EQ(client_faults::Calls("isc_dsql_set_cursor_name"), 1);  // the new text only
+    EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1);
+    q.Close();
+}
+
 TEST_P(FaultTest, SelectForUpdateIsSentWithThePlainExecute) {
     Select("select N from T").Open();  // the schema lookup of T runs a select of its own
     db::TIBQuery& q = Select("select N from T for update");

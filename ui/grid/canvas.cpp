@@ -11,9 +11,20 @@ void TCanvas::FillRect(const QRect& r) {
     if (painter_ != nullptr) painter_->fillRect(r, BrushColor);
 }
 
+const QFontMetrics& TCanvas::Metrics() const {
+    const QPaintDevice* device = painter_ != nullptr ? painter_->device() : nullptr;
+    const int dpi = device != nullptr ? device->logicalDpiY() : 0;
+    if (!metrics_ || dpi != metrics_dpi_ || !(Font == metrics_font_)) {
+        metrics_.emplace(device != nullptr ? QFontMetrics(Font, device) : QFontMetrics(Font));
+        metrics_font_ = Font;
+        metrics_dpi_ = dpi;
+    }
+    return *metrics_;
+}
+
 void TCanvas::TextOut(int x, int y, const std::string& latin1) {
     if (painter_ == nullptr) return;
-    const QFontMetrics metrics(Font, painter_->device());
+    const QFontMetrics& metrics = Metrics();
     painter_->save();
     painter_->setFont(Font);
     painter_->setPen(FontColor);
@@ -22,9 +33,7 @@ void TCanvas::TextOut(int x, int y, const std::string& latin1) {
 }
 
 int TCanvas::TextWidth(const std::string& latin1) const {
-    const QFontMetrics metrics =
-        painter_ != nullptr ? QFontMetrics(Font, painter_->device()) : QFontMetrics(Font);
-    return metrics.horizontalAdvance(ToQString(latin1));
+    return Metrics().horizontalAdvance(ToQString(latin1));
 }
 
 }  // namespace ui

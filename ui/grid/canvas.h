@@ -2,7 +2,9 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
+#include <optional>
 #include <string>
 
 class QPainter;
@@ -33,10 +35,17 @@ class TCanvas {
     int TextWidth(const std::string& latin1) const;
     // The painter of the cell being drawn, or nullptr.
     QPainter* Painter() { return painter_; }
+    // The metrics of Font on the painter's device (or the screen without a
+    // painter). Kept while font and resolution stay: a grid paints hundreds
+    // of cells in a few fonts, and making metrics looks the font up anew.
+    const QFontMetrics& Metrics() const;
 
   private:
     friend class TDBGrid;
     QPainter* painter_ = nullptr;
+    mutable std::optional<QFontMetrics> metrics_;
+    mutable QFont metrics_font_;
+    mutable int metrics_dpi_ = -1;  // of the device the metrics were made for; 0: none
 };
 
 }  // namespace ui

@@ -27,13 +27,13 @@ void PlaceText(TCanvas& canvas, const QRect& rect, const std::string& text,
     painter->fillRect(rect, canvas.BrushColor);
     if (text.empty()) return;
     const QString shown = ToQString(text);
-    const QFontMetrics metrics(canvas.Font, painter->device());
-    const int width = metrics.horizontalAdvance(shown);
+    const QFontMetrics& metrics = canvas.Metrics();
+    // Measuring lays the text out once more; left-aligned text needs no width.
     int x = rect.left() + offset;
     if (alignment == db::TAlignment::taRightJustify) {
-        x = rect.left() + rect.width() - width - 3;
+        x = rect.left() + rect.width() - metrics.horizontalAdvance(shown) - 3;
     } else if (alignment == db::TAlignment::taCenter) {
-        x = rect.left() + rect.width() / 2 - width / 2;
+        x = rect.left() + rect.width() / 2 - metrics.horizontalAdvance(shown) / 2;
     }
     painter->save();
     painter->setClipRect(rect, Qt::IntersectClip);
