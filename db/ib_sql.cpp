@@ -87,6 +87,7 @@ bool TIBSQL::Park() {
     kept->sql_type = sql_type_;
     // The name now belongs to the kept handle; this object needs another.
     kept->cursor_name = std::exchange(cursor_name_, RandomCursorName());
+    kept->cursor_named = std::exchange(cursor_named_, false);
     kept->described_input = std::move(described_input_);
     described_input_.clear();
     kept->output.Swap(output_);
@@ -104,6 +105,7 @@ bool TIBSQL::Reuse(const std::string& key, size_t parameters) {
     handle_ = kept->handle;
     sql_type_ = kept->sql_type;
     cursor_name_ = std::move(kept->cursor_name);
+    cursor_named_ = kept->cursor_named;
     described_input_ = std::move(kept->described_input);
     output_.Swap(kept->output);
     // Binding rewrote the descriptors the last time: start again from the
@@ -229,14 +231,18 @@ void TIBSQL::ExecQuery() {
     if (sql_type_ == SQLSelect) {
         Transaction()->CheckStatus(api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_,
                                                          dialect, input_.Block(), nullptr));
-        if (Database()->CheckStatus(
-                api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursor_name_.c_str(), 0),
-                false) > 0) {
-            // The server cursor is open although this statement never
-            // counted it so: close it, or the next execute finds it open.
-            CleanUpAfterFailure(
-                [this] { Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close); });
-            RaiseServerError();
+        if (!cursor_named_) {
+            if (Database()->CheckStatus(
+                    api.isc_dsql_set_cursor_name(StatusVector(), &handle_, cursor_name_.c_str(), 0),
+                    false) > 0) {
+                // The server cursor is open although this statement never
+                // counted it so: close it, or the next execute finds it open.
+                CleanUpAfterFailure([this] {
+                    Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+                });
+                RaiseServerError();
+            }
+            cursor_named_ = true;
         }
         open_ = true;
         bof_ = true;
@@ -301,6 +307,7 @@ void TIBSQL::FreeHandle() {
     output_.Clear();
     described_input_.clear();
     prepared_ = false;
+    cursor_named_ = false;
     if (handle_ == 0) return;
     const ISC_STATUS result = Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);
     handle_ = 0;

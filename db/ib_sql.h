@@ -101,6 +101,9 @@ class TIBSQL {
     bool eof_ = false;
     int record_count_ = 0;
     std::string cursor_name_;
+    // The server keeps a handle's cursor name until the handle is dropped:
+    // naming it again at every execute would cost a round trip each time.
+    bool cursor_named_ = false;
 };
 
 // Trims blanks and upper-cases a name as dialect 1 does for identifiers.

@@ -19,6 +19,7 @@ struct PreparedStatement {
     int sql_type = 0;
     // The server remembers the cursor name given to the handle.
     std::string cursor_name;
+    bool cursor_named = false;
     // Parameters as described; binding rewrites the live copies.
     std::vector<XSQLVAR> described_input;
     TIBXSQLDA output;
