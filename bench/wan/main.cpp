@@ -1,4 +1,4 @@
-// coop-bench-wan DATABASE: a member lookup, a member search and both
+// coop-bench-wan DATABASE [ACTION...]: a member lookup, a member search and both
 // repairs through a slow link of the bench's own (a relay on 127.0.0.1 in
 // front of the server on port 3050), in the real main window, through the
 // data layer alone, and through the bare client API with the same
@@ -7,9 +7,11 @@
 // it) and the milliseconds per action with the delay each way (20 ms
 // unless COOP_WAN_DELAY_MS says otherwise), as "wan_... value unit" lines.
 // DATABASE is the path of a fresh demo database as the server sees it; the
-// repairs leave it as it was.
+// repairs leave it as it was. ACTIONs (lookup, search, rebuild, correct)
+// choose some; without any, all run.
 #include <QApplication>
 #include <QLineEdit>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -124,7 +126,7 @@ void LookUp(main_window::TFmain& window, const std::string& code) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: coop-bench-wan DATABASE\n");
+        std::fprintf(stderr, "usage: coop-bench-wan DATABASE [lookup|search|rebuild|correct...]\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -133,6 +135,10 @@ int main(int argc, char** argv) {
     ui::SetDialogResponder(&responder);
     const char* delay_text = std::getenv("COOP_WAN_DELAY_MS");
     const std::chrono::milliseconds delay(delay_text ? std::atoi(delay_text) : 20);
+    const std::vector<std::string> chosen(argv + 2, argv + argc);
+    const auto runs = [&chosen](const char* action) {
+        return chosen.empty() || std::find(chosen.begin(), chosen.end(), action) != chosen.end();
+    };
     try {
         bench::SlowLink link(kServerPort);
         const std::string database =
@@ -141,91 +147,112 @@ int main(int argc, char** argv) {
         Print("wan_delay_each_way", static_cast<double>(delay.count()), "ms", 0);
 
         // A member lookup: the code typed and the focus leaving the box.
-        const Repetitions lookups{30, 10};
-        Figure lookup_window, lookup_raw_fresh;
-        {
-            main_window::TFmain window;
-            OpenWindow(window, database);
-            lookup_window = bench.Measure(lookups, [&](int i) { LookUp(window, MemberCode(i)); });
+        if (runs("lookup")) {
+            const Repetitions lookups{30, 10};
+            Figure lookup_window, lookup_raw_fresh;
+            {
+                main_window::TFmain window;
+                OpenWindow(window, database);
+                lookup_window =
+                    bench.Measure(lookups, [&](int i) { LookUp(window, MemberCode(i)); });
+            }
+            PrintFigure("lookup", "window", lookup_window);
+            {
+                bench::LayerLookup layer(database);
+                PrintFigure("lookup", "layer",
+                            bench.Measure(lookups, [&](int i) { layer.Run(MemberCode(i)); }));
+            }
+            {
+                bench::RawLookup raw(database);
+                lookup_raw_fresh = bench.Measure(lookups, [&](int i) { raw.Run(MemberCode(i)); });
+            }
+            PrintFigure("lookup", "raw_fresh", lookup_raw_fresh);
+            {
+                bench::RawPreparedLookup raw(database);
+                PrintFigure("lookup", "raw_prepared",
+                            bench.Measure(lookups, [&](int i) { raw.Run(MemberCode(i)); }));
+            }
+            Print("wan_lookup_roundtrips_ratio",
+                  lookup_window.round_trips / lookup_raw_fresh.round_trips, "x", 2);
         }
-        PrintFigure("lookup", "window", lookup_window);
-        {
-            bench::LayerLookup layer(database);
-            PrintFigure("lookup", "layer",
-                        bench.Measure(lookups, [&](int i) { layer.Run(MemberCode(i)); }));
-        }
-        {
-            bench::RawLookup raw(database);
-            lookup_raw_fresh = bench.Measure(lookups, [&](int i) { raw.Run(MemberCode(i)); });
-        }
-        PrintFigure("lookup", "raw_fresh", lookup_raw_fresh);
-        {
-            bench::RawPreparedLookup raw(database);
-            PrintFigure("lookup", "raw_prepared",
-                        bench.Measure(lookups, [&](int i) { raw.Run(MemberCode(i)); }));
-        }
-        Print("wan_lookup_roundtrips_ratio",
-              lookup_window.round_trips / lookup_raw_fresh.round_trips, "x", 2);
 
         // A member search by a name fragment in the search dialog.
-        const Repetitions searches{10, 5};
-        {
-            main_window::TFmain window;
-            OpenWindow(window, database);
-            customer_search::TFclientes dialog(window.qsocios, window.sqsocios, window.cancelado,
-                                               &window);
-            dialog.show();
-            QApplication::processEvents();
-            PrintFigure("search", "window", bench.Measure(searches, [&](int) {
-                dialog.ednombres->setText(QString::fromLatin1(kSearchFragment));
-                dialog.btbuscarClick();
+        if (runs("search")) {
+            const Repetitions searches{10, 5};
+            {
+                main_window::TFmain window;
+                OpenWindow(window, database);
+                customer_search::TFclientes dialog(window.qsocios, window.sqsocios,
+                                                   window.cancelado, &window);
+                dialog.show();
                 QApplication::processEvents();
-            }));
-        }
-        {
-            bench::LayerSearch layer(database);
-            Print("wan_search_rows", layer.Run(kSearchFragment), "rows", 0);
-            PrintFigure("search", "layer",
-                        bench.Measure(searches, [&](int) { layer.Run(kSearchFragment); }));
-        }
-        for (const bool once : {false, true}) {
-            bench::RawSearch raw(database, once);
-            PrintFigure("search", once ? "raw_prepared" : "raw_fresh",
-                        bench.Measure(searches, [&](int) { raw.Run(kSearchFragment); }));
+                PrintFigure("search", "window", bench.Measure(searches, [&](int) {
+                    dialog.ednombres->setText(QString::fromLatin1(kSearchFragment));
+                    dialog.btbuscarClick();
+                    QApplication::processEvents();
+                }));
+            }
+            {
+                bench::LayerSearch layer(database);
+                Print("wan_search_rows", layer.Run(kSearchFragment), "rows", 0);
+                PrintFigure("search", "layer",
+                            bench.Measure(searches, [&](int) { layer.Run(kSearchFragment); }));
+            }
+            for (const bool once : {false, true}) {
+                bench::RawSearch raw(database, once);
+                PrintFigure("search", once ? "raw_prepared" : "raw_fresh",
+                            bench.Measure(searches, [&](int) { raw.Run(kSearchFragment); }));
+            }
         }
 
         // Both repairs of the loan with 1,100 receipts. The window's include
         // what its handlers do around the writes: the loan reloaded before
         // and after them, and the journal line.
         const Repetitions repairs{2, 1};
-        {
+        const bool rebuild = runs("rebuild");
+        const bool correct = runs("correct");
+        if (rebuild || correct) {
             main_window::TFmain window;
             OpenWindow(window, database);
             LookUp(window, demo::kMemberManyDocuments);
-            PrintFigure("rebuild", "window", bench.Measure(repairs, [&](int) {
-                window.btreindexarClick();
-                QApplication::processEvents();
-            }));
-            PrintFigure("correct", "window", bench.Measure(repairs, [&](int) {
-                window.btcorregirClick();
-                QApplication::processEvents();
-            }));
+            if (rebuild) {
+                PrintFigure("rebuild", "window", bench.Measure(repairs, [&](int) {
+                    window.btreindexarClick();
+                    QApplication::processEvents();
+                }));
+            }
+            if (correct) {
+                PrintFigure("correct", "window", bench.Measure(repairs, [&](int) {
+                    window.btcorregirClick();
+                    QApplication::processEvents();
+                }));
+            }
         }
-        const bench::RepairLoan loan =
-            bench::ReadRepairLoan(database, demo::kMemberManyDocuments, demo::kLoanManyDocuments);
-        Print("wan_repair_documents", static_cast<double>(loan.documents.size()), "rows", 0);
-        {
+        if (rebuild || correct) {
+            const bench::RepairLoan loan = bench::ReadRepairLoan(
+                database, demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+            Print("wan_repair_documents", static_cast<double>(loan.documents.size()), "rows", 0);
             bench::LayerRepairs layer(database);
-            PrintFigure("rebuild", "layer",
-                        bench.Measure(repairs, [&](int) { layer.Rebuild(loan); }));
-            PrintFigure("correct", "layer",
-                        bench.Measure(repairs, [&](int) { layer.Correct(loan); }));
-        }
-        for (const bool once : {false, true}) {
-            bench::RawRepairs raw(database, once);
-            const std::string path = once ? "raw_prepared" : "raw_fresh";
-            PrintFigure("rebuild", path, bench.Measure(repairs, [&](int) { raw.Rebuild(loan); }));
-            PrintFigure("correct", path, bench.Measure(repairs, [&](int) { raw.Correct(loan); }));
+            if (rebuild) {
+                PrintFigure("rebuild", "layer",
+                            bench.Measure(repairs, [&](int) { layer.Rebuild(loan); }));
+            }
+            if (correct) {
+                PrintFigure("correct", "layer",
+                            bench.Measure(repairs, [&](int) { layer.Correct(loan); }));
+            }
+            for (const bool once : {false, true}) {
+                bench::RawRepairs raw(database, once);
+                const std::string path = once ? "raw_prepared" : "raw_fresh";
+                if (rebuild) {
+                    PrintFigure("rebuild", path,
+                                bench.Measure(repairs, [&](int) { raw.Rebuild(loan); }));
+                }
+                if (correct) {
+                    PrintFigure("correct", path,
+                                bench.Measure(repairs, [&](int) { raw.Correct(loan); }));
+                }
+            }
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "coop-bench-wan: %s\n", error.what());
