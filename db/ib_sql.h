@@ -2,11 +2,13 @@
 
 #include <ibase.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "db/component.h"
 #include "db/ib_base.h"
+#include "db/statement_cache.h"
 #include "db/xsqlda.h"
 
 namespace db {
@@ -65,7 +67,7 @@ class TIBSQL {
     bool Eof() const { return eof_; }
     int RecordCount() const { return record_count_; }
     int SQLType() const { return sql_type_; }
-    isc_stmt_handle Handle() const { return handle_; }
+    isc_stmt_handle Handle() const { return *handle_; }
     const std::string& CursorName() const { return cursor_name_; }
     // Insert, update or delete count of the last execution; -1 otherwise.
     int RowsAffected();
@@ -93,7 +95,9 @@ class TIBSQL {
     std::vector<XSQLVAR> described_input_;
     TIBXSQLDA input_;
     TIBXSQLDA output_;
-    isc_stmt_handle handle_ = 0;
+    // In a cell of its own that travels with the server statement (see
+    // NewStatementHandle).
+    std::unique_ptr<isc_stmt_handle> handle_ = NewStatementHandle();
     int sql_type_ = SQLUnknown;
     bool prepared_ = false;
     bool open_ = false;

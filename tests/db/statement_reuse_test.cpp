@@ -188,6 +188,32 @@ TEST_P(StatementReuseTest, ACursorKeepsItsNameAtEveryExecuteAndAfterReuse) {
     }
 }
 
+// The client library writes 0 where a handle was first kept when it
+// releases that statement. Dropping a kept statement must not reach the
+// query that prepared it and now holds another one: that query lost its
+// open statement (left on the server with its cursor name), and its next
+// prepare failed on the name.
+TEST_P(StatementReuseTest, DroppingAKeptStatementLeavesTheQueryThatPreparedItAlone) {
+    db::TIBQuery& q = Query();
+    SetSql(q, kByCode);
+    q.ParamNamed("c").SetString("dos");
+    EXPECT_EQ(OpenAndRead(q).rows.size(), 2u);
+    SetSql(q, kByNumber);  // the first statement is kept; the query prepares another
+    q.ParamNamed("n").SetInteger(1);
+    q.Open();
+    const isc_stmt_handle open_statement = q.Statement().Handle();
+    database_.ReleaseIdleStatements();  // drops the kept one, not the open one
+    EXPECT_EQ(q.Statement().Handle(), open_statement);
+    q.Close();
+    EXPECT_EQ(Kept(), 0);
+    SetSql(q, kByCode);  // prepared afresh, under the same cursor name
+    q.ParamNamed("c").SetString("uno");
+    EXPECT_EQ(OpenAndRead(q).rows.size(), 2u);
+    SetSql(q, kByNumber);
+    q.ParamNamed("n").SetInteger(2);
+    EXPECT_EQ(OpenAndRead(q).rows, (std::vector<std::string>{"dos|4|", "tres|6|"}));
+}
+
 TEST_P(StatementReuseTest, TheCacheIsBoundedAndEmptiedWhenTheConnectionCloses) {
     database_.SetStatementCacheSize(2);
     db::TIBQuery& q = Query();
