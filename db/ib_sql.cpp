@@ -79,12 +79,12 @@ void TIBSQL::SetText(const std::string& text) {
 
 bool TIBSQL::Park() {
     TIBDatabase* database = Database();
-    if (handle_ == 0 || !prepared_ || open_ || database == nullptr || !database->Connected() ||
+    if (*handle_ == 0 || !prepared_ || open_ || database == nullptr || !database->Connected() ||
         database->StatementCacheSize() == 0) {
         return false;
     }
     auto kept = std::make_unique<PreparedStatement>();
-    kept->handle = std::exchange(handle_, 0);
+    kept->handle = std::exchange(handle_, NewStatementHandle());
     kept->sql_type = sql_type_;
     // The name now belongs to the kept handle; this object needs another.
     kept->cursor_name = std::exchange(cursor_name_, RandomCursorName());
@@ -103,7 +103,7 @@ bool TIBSQL::Park() {
 bool TIBSQL::Reuse(const std::string& key, size_t parameters) {
     std::unique_ptr<PreparedStatement> kept = Database()->Statements().Take(key);
     if (!kept) return false;
-    handle_ = kept->handle;
+    handle_ = std::move(kept->handle);
     sql_type_ = kept->sql_type;
     cursor_name_ = std::move(kept->cursor_name);
     cursor_named_ = kept->cursor_named;
@@ -130,7 +130,7 @@ void TIBSQL::Prepare() {
     processed_ = std::move(pre.text);
 
     // A handle left from an earlier prepare is released, not reallocated.
-    if (handle_ != 0) FreeHandle();
+    if (*handle_ != 0) FreeHandle();
     described_input_.clear();
     cache_key_ = StatementCache::Key(processed_, Dialect());
     if (Reuse(cache_key_, pre.names.size())) {
@@ -144,17 +144,17 @@ void TIBSQL::Prepare() {
     const ClientApi& api = Api();
     try {
         Database()->CheckStatus(Watched(Attachment(), [&] {
-            return api.isc_dsql_alloc_statement2(StatusVector(), base_.DBHandle(), &handle_);
+            return api.isc_dsql_alloc_statement2(StatusVector(), base_.DBHandle(), handle_.get());
         }));
         Transaction()->CheckStatus(Watched(Attachment(), [&] {
-            return api.isc_dsql_prepare(StatusVector(), base_.TRHandle(), &handle_, 0,
+            return api.isc_dsql_prepare(StatusVector(), base_.TRHandle(), handle_.get(), 0,
                                         processed_.c_str(), static_cast<unsigned short>(Dialect()),
                                         nullptr);
         }));
         const char item = isc_info_sql_stmt_type;
         std::array<char, 8> info{};
         Database()->CheckStatus(Watched(Attachment(), [&] {
-            return api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item,
+            return api.isc_dsql_sql_info(StatusVector(), handle_.get(), 1, &item,
                                          static_cast<short>(info.size()), info.data());
         }));
         if (info[0] != isc_info_sql_stmt_type) RaiseClientError(kUnknownError);
@@ -172,7 +172,7 @@ void TIBSQL::Prepare() {
         }
         if (input_.Count() > 0) {
             Database()->CheckStatus(Watched(Attachment(), [&] {
-                return api.isc_dsql_describe_bind(StatusVector(), &handle_,
+                return api.isc_dsql_describe_bind(StatusVector(), handle_.get(),
                                                   static_cast<unsigned short>(Dialect()),
                                                   input_.Block());
             }));
@@ -203,7 +203,7 @@ void TIBSQL::DescribeOutput() {
     output_.SetCount(1);
     auto describe = [&] {
         return Watched(Attachment(), [&] {
-            return api.isc_dsql_describe(StatusVector(), &handle_,
+            return api.isc_dsql_describe(StatusVector(), handle_.get(),
                                          static_cast<unsigned short>(Dialect()), output_.Block());
         });
     };
@@ -242,27 +242,27 @@ void TIBSQL::ExecQuery() {
     if (open_) RaiseClientError(kSqlOpen);
     if (!prepared_) Prepare();
     base_.CheckTransaction();
-    if (handle_ == 0) RaiseClientError(kInvalidStatementHandle);
+    if (*handle_ == 0) RaiseClientError(kInvalidStatementHandle);
     const ClientApi& api = Api();
     const auto dialect = static_cast<unsigned short>(Dialect());
     if (sql_type_ == SQLSelect) {
         Transaction()->CheckStatus(Watched(Attachment(), [&] {
-            return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_, dialect,
+            return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), handle_.get(), dialect,
                                          input_.Block(), nullptr);
         }));
         if (!cursor_named_ &&
             Database()->CheckStatus(Watched(Attachment(),
                                             [&] {
                                                 return api.isc_dsql_set_cursor_name(
-                                                    StatusVector(), &handle_, cursor_name_.c_str(),
-                                                    0);
+                                                    StatusVector(), handle_.get(),
+                                                    cursor_name_.c_str(), 0);
                                             }),
                                     false) > 0) {
             // The server cursor is open although this statement never
             // counted it so: close it, or the next execute finds it open.
             CleanUpAfterFailure([this] {
                 Watched(Attachment(), [this] {
-                    return Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+                    return Api().isc_dsql_free_statement(StatusVector(), handle_.get(), DSQL_close);
                 });
             });
             RaiseServerError();
@@ -275,12 +275,12 @@ void TIBSQL::ExecQuery() {
         if (GoToFirstRecordOnExecute) Next();
     } else if (sql_type_ == SQLExecProcedure) {
         Transaction()->CheckStatus(Watched(Attachment(), [&] {
-            return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), &handle_, dialect,
+            return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), handle_.get(), dialect,
                                          input_.Block(), output_.Block());
         }));
     } else {
         Transaction()->CheckStatus(Watched(Attachment(), [&] {
-            return api.isc_dsql_execute(StatusVector(), base_.TRHandle(), &handle_, dialect,
+            return api.isc_dsql_execute(StatusVector(), base_.TRHandle(), handle_.get(), dialect,
                                         input_.Block());
         }));
         if (sql_type_ == SQLSelectForUpdate) {
@@ -288,7 +288,7 @@ void TIBSQL::ExecQuery() {
             // here fetches or closes: close it now, or the next execute of
             // this statement finds it open.
             const ISC_STATUS result = Watched(Attachment(), [&] {
-                return api.isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+                return api.isc_dsql_free_statement(StatusVector(), handle_.get(), DSQL_close);
             });
             if (result > 0 && !StatusHolds(kBadStatementHandle) &&
                 !StatusHolds(kCursorCloseError)) {
@@ -302,7 +302,7 @@ bool TIBSQL::Next() {
     if (eof_) return false;
     if (!open_) RaiseClientError(kSqlClosed);
     const ISC_STATUS result = Watched(Attachment(), [this] {
-        return Api().isc_dsql_fetch(StatusVector(), &handle_,
+        return Api().isc_dsql_fetch(StatusVector(), handle_.get(),
                                     static_cast<unsigned short>(Dialect()), output_.Block());
     });
     if (result == 100 || (result != 0 && StatusHolds(kCursorEndOfData))) {
@@ -324,9 +324,9 @@ void TIBSQL::Close() {
     bof_ = false;
     eof_ = false;
     record_count_ = 0;
-    if (handle_ != 0 && was_open && sql_type_ == SQLSelect) {
+    if (*handle_ != 0 && was_open && sql_type_ == SQLSelect) {
         const ISC_STATUS result = Watched(Attachment(), [this] {
-            return Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_close);
+            return Api().isc_dsql_free_statement(StatusVector(), handle_.get(), DSQL_close);
         });
         if (result > 0 && !StatusHolds(kBadStatementHandle) && !StatusHolds(kCursorCloseError)) {
             RaiseServerError();
@@ -340,11 +340,12 @@ void TIBSQL::FreeHandle() {
     output_.Clear();
     described_input_.clear();
     prepared_ = false;
-    if (handle_ == 0) return;
+    if (*handle_ == 0) return;
     const ISC_STATUS result = Watched(Attachment(), [this] {
-        return Api().isc_dsql_free_statement(StatusVector(), &handle_, DSQL_drop);
+        return Api().isc_dsql_free_statement(StatusVector(), handle_.get(), DSQL_drop);
     });
-    handle_ = 0;
+    if (result > 0) AbandonStatementHandle(handle_);
+    *handle_ = 0;
     open_ = false;
     if (result > 0 && !StatusHolds(kBadStatementHandle)) {
         // The server may still hold the old statement and its cursor name;
@@ -355,7 +356,7 @@ void TIBSQL::FreeHandle() {
 }
 
 int TIBSQL::RowsAffected() {
-    if (handle_ == 0) return -1;
+    if (*handle_ == 0) return -1;
     int wanted;
     switch (sql_type_) {
         case SQLInsert:
@@ -375,7 +376,7 @@ int TIBSQL::RowsAffected() {
     const ClientApi& api = Api();
     if (Watched(Attachment(),
                 [&] {
-                    return api.isc_dsql_sql_info(StatusVector(), &handle_, 1, &item,
+                    return api.isc_dsql_sql_info(StatusVector(), handle_.get(), 1, &item,
                                                  static_cast<short>(info.size()), info.data());
                 }) > 0 ||
         info[0] != isc_info_sql_records) {

@@ -2,11 +2,13 @@
 
 #include <ibase.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "db/component.h"
 #include "db/ib_base.h"
+#include "db/statement_cache.h"
 #include "db/xsqlda.h"
 
 namespace db {
@@ -65,7 +67,7 @@ class TIBSQL {
     bool Eof() const { return eof_; }
     int RecordCount() const { return record_count_; }
     int SQLType() const { return sql_type_; }
-    isc_stmt_handle Handle() const { return handle_; }
+    isc_stmt_handle Handle() const { return *handle_; }
     const std::string& CursorName() const { return cursor_name_; }
     // Insert, update or delete count of the last execution; -1 otherwise.
     int RowsAffected();
@@ -95,7 +97,9 @@ class TIBSQL {
     std::vector<XSQLVAR> described_input_;
     TIBXSQLDA input_;
     TIBXSQLDA output_;
-    isc_stmt_handle handle_ = 0;
+    // In a cell of its own that travels with the server statement (see
+    // NewStatementHandle).
+    std::unique_ptr<isc_stmt_handle> handle_ = NewStatementHandle();
     int sql_type_ = SQLUnknown;
     bool prepared_ = false;
     bool open_ = false;
@@ -103,9 +107,8 @@ class TIBSQL {
     bool eof_ = false;
     int record_count_ = 0;
     std::string cursor_name_;
-    // The server statement already carries cursor_name_: the name stays
-    // with the statement through closes and executes until it is dropped,
-    // and naming it again would cost a round trip through a server.
+    // The server keeps a handle's cursor name until the handle is dropped:
+    // naming it again at every execute would cost a round trip each time.
     bool cursor_named_ = false;
 };
 

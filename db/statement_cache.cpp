@@ -20,13 +20,15 @@ std::string StatementCache::Key(const std::string& processed_text, int dialect) 
 }
 
 void StatementCache::Drop(PreparedStatement& statement) const {
-    if (statement.handle == 0) return;
-    CleanUpAfterFailure([this, &statement] {
-        Watched(attachment_, [&statement] {
-            return Api().isc_dsql_free_statement(StatusVector(), &statement.handle, DSQL_drop);
+    if (*statement.handle == 0) return;
+    ISC_STATUS result = 0;
+    CleanUpAfterFailure([this, &statement, &result] {
+        result = Watched(attachment_, [&statement] {
+            return Api().isc_dsql_free_statement(StatusVector(), statement.handle.get(), DSQL_drop);
         });
     });
-    statement.handle = 0;
+    if (result > 0) AbandonStatementHandle(statement.handle);
+    *statement.handle = 0;
 }
 
 void StatementCache::Park(std::string key, std::unique_ptr<PreparedStatement> statement) {

@@ -12,10 +12,28 @@
 
 namespace db {
 
+// The client library remembers where the handle given to
+// isc_dsql_alloc_statement2 lives and writes 0 there when the statement is
+// released (dropped, or at detach). So a handle lives in a cell of its own
+// that moves with the statement between a query and the cache: the write
+// lands in the statement's own handle, never in whatever the query that
+// first prepared it holds by then.
+inline std::unique_ptr<isc_stmt_handle> NewStatementHandle() {
+    return std::make_unique<isc_stmt_handle>(0);
+}
+
+// After a drop that failed the client library may still hold the statement
+// and write into its cell later (at detach): the cell is left to it, and
+// the holder starts again with a new one.
+inline void AbandonStatementHandle(std::unique_ptr<isc_stmt_handle>& cell) {
+    (void)cell.release();
+    cell = NewStatementHandle();
+}
+
 // A server statement that no statement object holds any more, kept with
 // what its prepare learnt so the same text can run again without one.
 struct PreparedStatement {
-    isc_stmt_handle handle = 0;
+    std::unique_ptr<isc_stmt_handle> handle = NewStatementHandle();
     int sql_type = 0;
     // The server remembers the cursor name given to the handle.
     std::string cursor_name;

@@ -3,6 +3,7 @@
 // rows, fields, parameters and errors are those of a fresh prepare.
 #include <gtest/gtest.h>
 
+#include "db/client_library.h"
 #include "db/errors.h"
 #include "db/statement_cache.h"
 #include "tests/db/query_fixture.h"
@@ -153,6 +154,64 @@ TEST_P(StatementReuseTest, TwoQueriesWithOneTextEachGetTheirOwnStatement) {
     SetSql(a, kByCode);
     a.ParamNamed("c").SetString("uno");
     EXPECT_EQ(OpenAndRead(a).rows.size(), 2u);
+}
+
+// A cursor is named once per server statement, not at every execute (a
+// round trip each on a slow link): the name must still be the statement's
+// at later executions, also after the statement was kept and taken again,
+// or positioned updates would reach no cursor. The server refuses a name
+// another statement of the connection holds, which shows that it is held.
+TEST_P(StatementReuseTest, ACursorKeepsItsNameAtEveryExecuteAndAfterReuse) {
+    db::TIBQuery& q = Query();
+    const auto name_is_held = [this](const std::string& name) {
+        const db::ClientApi& api = db::Api();
+        isc_stmt_handle other = 0;
+        db::CheckStatus(
+            api.isc_dsql_alloc_statement2(db::StatusVector(), database_.Handle(), &other));
+        db::CheckStatus(api.isc_dsql_prepare(db::StatusVector(), transaction_.Handle(), &other, 0,
+                                             "select N from T", 1, nullptr));
+        const bool refused =
+            api.isc_dsql_set_cursor_name(db::StatusVector(), &other, name.c_str(), 0) != 0;
+        api.isc_dsql_free_statement(db::StatusVector(), &other, DSQL_drop);
+        return refused;
+    };
+    for (int round = 0; round < 3; ++round) {
+        SetSql(q, kByCode);  // the second and third time from the cache
+        q.ParamNamed("c").SetString("dos");
+        EXPECT_EQ(OpenAndRead(q).rows.size(), 2u);
+        q.ParamNamed("c").SetString("uno");
+        q.Open();  // executed again without a new prepare
+        EXPECT_TRUE(name_is_held(q.Statement().CursorName())) << "round " << round;
+        EXPECT_FALSE(name_is_held("NOBODYS"));  // a free name is given
+        q.Close();
+        SetSql(q, kByNumber);  // parks the named statement
+    }
+}
+
+// The client library writes 0 where a handle was first kept when it
+// releases that statement. Dropping a kept statement must not reach the
+// query that prepared it and now holds another one: that query lost its
+// open statement (left on the server with its cursor name), and its next
+// prepare failed on the name.
+TEST_P(StatementReuseTest, DroppingAKeptStatementLeavesTheQueryThatPreparedItAlone) {
+    db::TIBQuery& q = Query();
+    SetSql(q, kByCode);
+    q.ParamNamed("c").SetString("dos");
+    EXPECT_EQ(OpenAndRead(q).rows.size(), 2u);
+    SetSql(q, kByNumber);  // the first statement is kept; the query prepares another
+    q.ParamNamed("n").SetInteger(1);
+    q.Open();
+    const isc_stmt_handle open_statement = q.Statement().Handle();
+    database_.ReleaseIdleStatements();  // drops the kept one, not the open one
+    EXPECT_EQ(q.Statement().Handle(), open_statement);
+    q.Close();
+    EXPECT_EQ(Kept(), 0);
+    SetSql(q, kByCode);  // prepared afresh, under the same cursor name
+    q.ParamNamed("c").SetString("uno");
+    EXPECT_EQ(OpenAndRead(q).rows.size(), 2u);
+    SetSql(q, kByNumber);
+    q.ParamNamed("n").SetInteger(2);
+    EXPECT_EQ(OpenAndRead(q).rows, (std::vector<std::string>{"dos|4|", "tres|6|"}));
 }
 
 TEST_P(StatementReuseTest, TheCacheIsBoundedAndEmptiedWhenTheConnectionCloses) {
