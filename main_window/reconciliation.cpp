@@ -112,8 +112,9 @@ void TFmain::DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int d
     ui::TCanvas& canvas = sender.Canvas();
     if (state & ui::gdFocused) canvas.BrushColor = sender.palette().color(QPalette::Base);
     canvas.FontColor = colour;
-    // No fill and no plain value first: the default drawing fills the whole
-    // cell before its text, so nothing drawn here before it would show.
+    canvas.FillRect(rect);
+    db::TField* field = column.Field();
+    canvas.TextOut(rect.left(), rect.top(), field ? field->GetString() : std::string());
     sender.DefaultDrawColumnCell(rect, data_col, column, state);
 }
 
