@@ -23,12 +23,9 @@ inline std::unique_ptr<isc_stmt_handle> NewStatementHandle() {
 }
 
 // After a drop that failed the client library may still hold the statement
-// and write into its cell later (at detach): the cell is left to it, and
-// the holder starts again with a new one.
-inline void AbandonStatementHandle(std::unique_ptr<isc_stmt_handle>& cell) {
-    (void)cell.release();
-    cell = NewStatementHandle();
-}
+// and write into its cell later (at detach): the cell is left to it for the
+// rest of the run, and the holder starts again with a new one.
+void AbandonStatementHandle(std::unique_ptr<isc_stmt_handle>& cell);
 
 // A server statement that no statement object holds any more, kept with
 // what its prepare learnt so the same text can run again without one.
