@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <iostream>
 #include <thread>
 
+#include "db/call_watch.h"
 #include "tests/main_window/server_fault_fixture.h"
 #include "tests/support/pending_writes_watch.h"
 
@@ -104,6 +106,45 @@ TEST_F(ServerFaultTest, RestartedServerFailsTheNextActionOnceAndAPauseLosesNothi
     EXPECT_TRUE(Boxes(waited).empty());
     EXPECT_EQ(Grid(waited, "DBGrid3")["rows"].toArray().isEmpty(), false);
     EXPECT_TRUE(window_->IBDatabase1.Connected());
+}
+
+// A server stopped for good (SIGSTOP): the lookup waiting on it ends after
+// the call watch's bound with the lost connection's message instead of
+// freezing the window; once the server goes on, the next lookup works.
+TEST_F(ServerFaultTest, StoppedServerEndsTheWaitingLookupAfterTheBoundAndTheNextWorksOnceItGoesOn) {
+    using namespace std::chrono_literals;
+    db::SetCallLimits({2000ms, 1000ms});
+    struct RestoreLimits {
+        ~RestoreLimits() { db::SetCallLimits(db::CallLimits{}); }
+    } restore;
+    Start();
+    const QJsonObject shown = Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+    const Rows before = LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+
+    server_->Stop();
+    // Should the watch fail, the server goes on by itself after a while, so
+    // the test fails on the missing message instead of hanging.
+    std::promise<void> ended;
+    std::thread safety([this, ended = ended.get_future()] {
+        if (ended.wait_for(30s) == std::future_status::timeout) server_->Continue();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    const QJsonObject stuck = Do({std::string("code ") + demo::kMemberActive});
+    const auto waited = std::chrono::steady_clock::now() - started;
+    ended.set_value();
+    safety.join();
+    server_->Continue();
+    ExpectOnlyNetworkFailure(stuck);
+    EXPECT_EQ(Label(stuck, "lbnombre"), "");
+    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    // Ended by the watch, not by the server going on.
+    EXPECT_LT(waited, 20s);
+
+    const QJsonObject back = Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+    EXPECT_TRUE(Boxes(back).empty());
+    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_EQ(Label(back, "lbbal"), Label(shown, "lbbal"));
+    EXPECT_EQ(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), before);
 }
 
 TEST_F(ServerFaultTest, ServerKilledInTheMiddleOfARepairLeavesTheLoanAsItWasAndNothingRunsAgain) {
