@@ -67,9 +67,6 @@ void TFmain::RepairLoan(const char* repair, const char* question,
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
     ConfirmOrAbort(question, prestamo);
-    // The loan as it stands now, not as it stood at the lookup: a receipt
-    // posted since then must be repaired in, not out.
-    cargardatos("P");
 
     portfolio::RepairRecord record;
     record.time = std::time(nullptr);
@@ -78,15 +75,25 @@ void TFmain::RepairLoan(const char* repair, const char* question,
     record.member = looked_up_code_;
     record.loan = prestamo;
     record.repair = repair;
-    record.documents_balance_before =
-        ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
-    record.receivable_balance_before = balanceprestamo;
+    // The figures as shown, in case the reload below fails.
+    const auto take_figures_before = [&] {
+        record.documents_balance_before =
+            ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
+        record.receivable_balance_before = balanceprestamo;
+    };
+    take_figures_before();
 
     RepairCounts counts;
     try {
+        // The loan as it stands now, not as it stood at the lookup: a
+        // receipt posted since then must be repaired in, not out.
+        cargardatos("P");
+        take_figures_before();
         RunRepair([&] { writes(prestamo, counts); });
     } catch (const std::exception& failure) {
         // Nothing of it remains: the loan's figures are those from before.
+        // A confirmed repair is journaled even when it failed before its
+        // first write.
         record.rolled_back = true;
         record.message = FailureText(failure);
         record.documents_balance_after = record.documents_balance_before;

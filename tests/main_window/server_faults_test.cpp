@@ -69,6 +69,13 @@ TEST_F(ServerFaultTest, KilledServerFailsEachActionWithItsMessageAndTheNextLooku
         EXPECT_TRUE(IsNetworkFailure(boxes[1].second)) << boxes[1].second;
         EXPECT_FALSE(window_->IBDatabase1.Connected());
     }
+    // Confirmed, though they failed before writing: journaled as such.
+    const Rows journal = JournalLines();
+    ASSERT_EQ(journal.size(), 2u);
+    for (const std::string& line : journal) {
+        EXPECT_NE(line.find("\"outcome\":\"rolled back\""), std::string::npos) << line;
+        EXPECT_TRUE(IsNetworkFailure(line)) << line;
+    }
 
     server_->Start();
     const QJsonObject back = Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
