@@ -101,18 +101,6 @@ class ServerFaultTest : public WindowTest {
         return rows;
     }
 
-    // Looks the member up and makes the loan current; returns the state.
-    QJsonObject Show(const char* member, int loan) {
-        const QJsonObject state = Do({std::string("code ") + member});
-        const QJsonArray rows = Grid(state, "DBGrid1")["rows"].toArray();
-        for (int i = 0; i < rows.size(); ++i) {
-            if (rows[i].toArray()[1].toString() == QString::number(loan)) {
-                return Do({"loan " + std::to_string(i)});
-            }
-        }
-        ADD_FAILURE() << "loan " << loan << " is not listed for " << member;
-        return state;
-    }
     QJsonObject Press(const char* button) {
         return Do({"answer yes", std::string("press ") + button});
     }

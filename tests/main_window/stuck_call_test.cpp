@@ -20,7 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using test_support::RawConnection;
 using Rows = std::vector<std::string>;
 
 constexpr int kServerPort = 3050;
@@ -103,21 +102,7 @@ class StuckCallTest : public WindowTest {
         relay_.reset();
         unsetenv("XDG_DATA_HOME");
     }
-    // The loan's ledger rows and schedule paid amounts, read past the relay.
-    Rows LoanRows(int loan) {
-        RawConnection raw(direct_);
-        Rows rows = raw.QueryRows(
-            "select cliente, tipo_doc, documento, fecha, aplica, valor, cuota, interes, tipo "
-            "from cxctrx where aplica = " +
-            std::to_string(loan) + " order by tipo_doc, documento, valor");
-        for (const std::string& row : raw.QueryRows(
-                 "select ren_cuotano, ren_pagadocapital, ren_pagadointeres, ren_totalpagado "
-                 "from renglones where ren_prestamono = " +
-                 std::to_string(loan) + " order by ren_cuotano")) {
-            rows.push_back("R " + row);
-        }
-        return rows;
-    }
+    Rows LoanRows(int loan) { return LedgerAndScheduleRows(direct_, loan); }
     static std::string OnlyError(const QJsonObject& state) {
         const QJsonArray messages = state["messages"].toArray();
         EXPECT_EQ(messages.size(), 1);

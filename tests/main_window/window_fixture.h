@@ -79,6 +79,34 @@ class WindowTest : public ::testing::Test {
         }
         return output_;
     }
+    // Looks the member up and makes the loan current; returns the state.
+    QJsonObject Show(const char* member, int loan) {
+        const QJsonObject state = Do({std::string("code ") + member});
+        const QJsonArray rows = Grid(state, "DBGrid1")["rows"].toArray();
+        for (int i = 0; i < rows.size(); ++i) {
+            if (rows[i].toArray()[1].toString() == QString::number(loan)) {
+                return Do({"loan " + std::to_string(i)});
+            }
+        }
+        ADD_FAILURE() << "loan " << loan << " is not listed for " << member;
+        return state;
+    }
+    // The loan's ledger rows and schedule paid amounts, read on a
+    // connection of their own (past any relay in front of the window's).
+    static std::vector<std::string> LedgerAndScheduleRows(const std::string& database, int loan) {
+        test_support::RawConnection raw(database);
+        std::vector<std::string> rows = raw.QueryRows(
+            "select cliente, tipo_doc, documento, fecha, aplica, valor, cuota, interes, tipo "
+            "from cxctrx where aplica = " +
+            std::to_string(loan) + " order by tipo_doc, documento, valor");
+        for (const std::string& row : raw.QueryRows(
+                 "select ren_cuotano, ren_pagadocapital, ren_pagadointeres, ren_totalpagado "
+                 "from renglones where ren_prestamono = " +
+                 std::to_string(loan) + " order by ren_cuotano")) {
+            rows.push_back("R " + row);
+        }
+        return rows;
+    }
     static std::string Text(const QJsonValue& value) {
         return value.toString().toLatin1().toStdString();
     }
