@@ -128,6 +128,7 @@ class TFmain : public QWidget {
     void ConfigureDatabase();
     void ClearLoanDetails();
     void ForgetLoanDetails();
+    void ClearLoanFigures();
     // cargardatos' steps; a failure in them leaves no loan details shown.
     void LoadCurrentLoan(const std::string& modo);
     void ClearMemberDisplay();

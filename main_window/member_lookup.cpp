@@ -154,13 +154,8 @@ void TFmain::ClearMemberDisplay() {
 
 void TFmain::ClearFigures() {
     member_inactive_ = false;
-    mismatch_.clear();
-    SetLabelText(lbtot1, "");
-    SetLabelText(lbtot2, "");
-    SetLabelText(lbtot3, "");
-    SetBalanceLabel("Balance CXC");
     SetLabelText(lbbalance, "0.00");
-    UpdateMessages();
+    ClearLoanFigures();
 }
 
 void TFmain::edsocioDblClick() {
@@ -196,12 +191,7 @@ void TFmain::btsalirClick() {
 void TFmain::ClearLoanDetails() {
     qcuotas.Close();
     qcxc.Close();
-    SetLabelText(lbtot1, "");
-    SetLabelText(lbtot2, "");
-    SetLabelText(lbtot3, "");
-    SetBalanceLabel("Balance CXC");
-    mismatch_.clear();
-    UpdateMessages();
+    ClearLoanFigures();
     SetLabelText(lbbalance, formats::FormatFloat(formats::kAmountPattern, balancecxc(0)));
 }
 
@@ -215,6 +205,11 @@ void TFmain::ForgetLoanDetails() {
         } catch (...) {
         }
     }
+    ClearLoanFigures();
+}
+
+// The loan's totals, its balance label and its mismatch message.
+void TFmain::ClearLoanFigures() {
     SetLabelText(lbtot1, "");
     SetLabelText(lbtot2, "");
     SetLabelText(lbtot3, "");

@@ -13,15 +13,11 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <vector>
 
-#include "db/sql_preprocessor.h"
+#include "bench/repairs/repair_paths.h"
 #include "main_window/code_box.h"
-#include "main_window/lookup_statements.h"
 #include "main_window/main_window.h"
-#include "main_window/repair_statements.h"
 #include "tools/demo_db/demo_catalogue.h"
-#include "tools/raw_client/raw_client.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
 
@@ -57,70 +53,6 @@ class YesResponder : public ui::DialogResponder {
     }
 };
 
-std::string Positional(const char* text) {
-    return db::PreprocessSql(text).text;
-}
-
-// The loan's documents as the window lists them, read once, untimed.
-struct RawLoan {
-    std::string member = demo::kMemberManyDocuments;
-    int32_t loan = demo::kLoanManyDocuments;
-    demo::Value date, amount, registro, tipo;
-    std::vector<demo::Row> documents;  // kind, number, date, instalment, capital, interest
-};
-
-RawLoan ReadLoan(demo::Attachment& attachment) {
-    RawLoan loan;
-    demo::Transaction transaction(attachment);
-    const demo::Row head =
-        demo::SelectRows(transaction,
-                         "select fecha, valor, registro_no, tipo from solicitudpres where "
-                         "no_documento = ?",
-                         {loan.loan})
-            .front();
-    loan.date = head[0];
-    loan.amount = head[1];
-    loan.registro = head[2];
-    const int64_t tipo = demo::AsInt(head[3]);
-    loan.tipo = static_cast<int32_t>(tipo >= 1 ? tipo : 2);
-    std::vector<demo::Value> params(6, demo::Value(loan.loan));
-    for (demo::Row& row : demo::SelectRows(
-             transaction, Positional(main_window::kAppliedDocumentsStatement), params)) {
-        if (demo::AsText(row[0]) != "P") loan.documents.push_back(std::move(row));
-    }
-    return loan;
-}
-
-demo::Value ZeroIfNull(const demo::Value& value) {
-    return demo::IsNull(value) ? demo::Value(0.0) : value;
-}
-
-void RawRebuild(demo::Attachment& attachment, const RawLoan& loan) {
-    demo::Transaction transaction(attachment);
-    demo::Statement(transaction, Positional(main_window::kDeleteLoanMovementsStatement))
-        .Execute({loan.member, loan.loan});
-    demo::Statement(transaction, Positional(main_window::kInsertOpeningMovementStatement))
-        .Execute({loan.member, std::string("F"), loan.loan, loan.date, loan.loan, loan.amount,
-                  loan.date, loan.registro, loan.tipo});
-    demo::Statement insert(transaction, Positional(main_window::kInsertDocumentMovementStatement));
-    for (const demo::Row& d : loan.documents) {
-        insert.Execute({loan.member, d[0], ZeroIfNull(d[1]), d[2], loan.loan, ZeroIfNull(d[4]),
-                        loan.date, ZeroIfNull(d[3]), loan.registro, ZeroIfNull(d[5]), loan.tipo});
-    }
-    transaction.Commit();
-}
-
-void RawCorrect(demo::Attachment& attachment, const RawLoan& loan) {
-    demo::Transaction transaction(attachment);
-    demo::Statement(transaction, Positional(main_window::kResetSchedulePaymentsStatement))
-        .Execute({loan.loan});
-    demo::Statement update(transaction, Positional(main_window::kAddInstalmentPaymentStatement));
-    for (const demo::Row& d : loan.documents) {
-        update.Execute({-demo::AsDouble(d[4]), -demo::AsDouble(d[5]), loan.loan, ZeroIfNull(d[3])});
-    }
-    transaction.Commit();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,10 +81,12 @@ int main(int argc, char** argv) {
             // Each repair reloads the loan before and after its writes.
             window_reload = Best([&] { window.cargardatos("P"); });
         }
-        demo::Attachment attachment(database);
-        const RawLoan loan = ReadLoan(attachment);
-        const double raw_rebuild = Best([&] { RawRebuild(attachment, loan); });
-        const double raw_correct = Best([&] { RawCorrect(attachment, loan); });
+        // The same rows with one prepared statement per kind.
+        const bench::RepairLoan loan =
+            bench::ReadRepairLoan(database, demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+        bench::RawRepairs raw(database, /*prepare_once=*/true);
+        const double raw_rebuild = Best([&] { raw.Rebuild(loan); });
+        const double raw_correct = Best([&] { raw.Correct(loan); });
 
         const std::string prefix = "repair_";
         Print(prefix + "documents", static_cast<double>(loan.documents.size()), "rows");

@@ -21,8 +21,8 @@
 
 #include "bench/lookup/layer_lookup.h"
 #include "bench/lookup/raw_lookup.h"
+#include "bench/repairs/repair_paths.h"
 #include "bench/wan/raw_prepared_lookup.h"
-#include "bench/wan/repair_paths.h"
 #include "bench/wan/search_paths.h"
 #include "bench/wan/slow_link.h"
 #include "customer_search/customer_search_dialog.h"

@@ -3,43 +3,14 @@
 // the server can be reached again the next action works without a restart.
 #include <QElapsedTimer>
 
-#include "tests/main_window/window_fixture.h"
-#include "tests/support/tcp_relay.h"
+#include "tests/main_window/relay_fixture.h"
 #include "tools/demo_db/demo_catalogue.h"
 
 namespace {
 
 using Rows = std::vector<std::string>;
 
-constexpr int kServerPort = 3050;
-
-class LostConnectionTest : public WindowTest {
-  protected:
-    void SetUp() override {
-        if (test_support::ServerHost().empty()) {
-            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
-        }
-        WindowTest::SetUp();
-        relay_ = std::make_unique<test_support::TcpRelay>(kServerPort);
-        WriteDbIni("127.0.0.1/" + std::to_string(relay_->Port()) + ":" + database_ + "\n");
-        direct_ = test_support::DatabaseName(test_support::Route::kServer, database_);
-    }
-    void TearDown() override {
-        WindowTest::TearDown();
-        relay_.reset();
-    }
-    Rows LoanRows(int loan) { return LedgerAndScheduleRows(direct_, loan); }
-    std::string OnlyError(const QJsonObject& state) {
-        const QJsonArray messages = state["messages"].toArray();
-        EXPECT_EQ(messages.size(), 1);
-        if (messages.isEmpty()) return {};
-        EXPECT_EQ(Text(messages[0].toObject()["kind"]), "error");
-        return Text(messages[0].toObject()["text"]);
-    }
-
-    std::unique_ptr<test_support::TcpRelay> relay_;
-    std::string direct_;
-};
+using LostConnectionTest = RelayedWindowTest;
 
 TEST_F(LostConnectionTest, CutLinkFailsEachActionOnceThenTheNextLookupReconnects) {
     Start();

@@ -12,8 +12,7 @@
 
 #include "db/call_watch.h"
 #include "db/data_source.h"
-#include "tests/main_window/window_fixture.h"
-#include "tests/support/tcp_relay.h"
+#include "tests/main_window/relay_fixture.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "ui/wait_cursor.h"
 
@@ -22,7 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using Rows = std::vector<std::string>;
 
-constexpr int kServerPort = 3050;
 // The client library's words for a link it had to close.
 constexpr const char* kLostLink = "Error reading data from the connection";
 // Short bounds, so that each stuck action costs the suite about 3 s; an
@@ -79,16 +77,11 @@ void CountCallAndStall() {
     if (call == g_stall_at.load()) g_relay.load()->Stall();
 }
 
-class StuckCallTest : public WindowTest {
+class StuckCallTest : public RelayedWindowTest {
   protected:
     void SetUp() override {
-        if (test_support::ServerHost().empty()) {
-            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
-        }
-        WindowTest::SetUp();
-        relay_ = std::make_unique<test_support::TcpRelay>(kServerPort);
-        WriteDbIni("127.0.0.1/" + std::to_string(relay_->Port()) + ":" + database_ + "\n");
-        direct_ = test_support::DatabaseName(test_support::Route::kServer, database_);
+        RelayedWindowTest::SetUp();
+        if (IsSkipped()) return;
         db::SetCallLimits(kTestLimits);
         // Repairs journal into this test's own folder.
         journal_home_ = dir_.File("data");
@@ -98,17 +91,8 @@ class StuckCallTest : public WindowTest {
         db::SetCallLimits(db::CallLimits{});
         g_relay = nullptr;
         g_stall_at = -1;
-        WindowTest::TearDown();
-        relay_.reset();
+        RelayedWindowTest::TearDown();
         unsetenv("XDG_DATA_HOME");
-    }
-    Rows LoanRows(int loan) { return LedgerAndScheduleRows(direct_, loan); }
-    static std::string OnlyError(const QJsonObject& state) {
-        const QJsonArray messages = state["messages"].toArray();
-        EXPECT_EQ(messages.size(), 1);
-        if (messages.isEmpty()) return {};
-        EXPECT_EQ(Text(messages[0].toObject()["kind"]), "error");
-        return Text(messages[0].toObject()["text"]);
     }
     // After Restore: the next lookup reconnects and shows the member.
     void ExpectLookupWorks() {
@@ -118,8 +102,6 @@ class StuckCallTest : public WindowTest {
         EXPECT_TRUE(window_->IBDatabase1.Connected());
     }
 
-    std::unique_ptr<test_support::TcpRelay> relay_;
-    std::string direct_;
     std::string journal_home_;
 };
 

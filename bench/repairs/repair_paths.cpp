@@ -1,4 +1,4 @@
-#include "bench/wan/repair_paths.h"
+#include "bench/repairs/repair_paths.h"
 
 #include <memory>
 
