@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "db/data_source.h"
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
+#include "loans/reconciliation.h"
+#include "loans/repairs.h"
 #include "ui/grid/db_grid.h"
 
 class QGroupBox;
@@ -111,8 +114,8 @@ class TFmain : public QWidget {
     std::function<void()> OnFormShow;
     std::function<void(int key)> OnFormKeyDown;
 
-    // Per-type sums of the applied documents of the current loan.
-    long double sumaP = 0, sumaR = 0, sumaC = 0, sumaD = 0, sumaN = 0, sumaM = 0;
+    // Per-kind sums of the applied documents of the current loan.
+    loans::KindSums sumas;
     // The current loan's receivable balance, as last read.
     double balanceprestamo = 0;
 
@@ -145,18 +148,14 @@ class TFmain : public QWidget {
     int RepairableLoan();
     // Runs a repair's writes as one unit: all of them and one commit
     // retaining, or, on any failure, a rollback retaining of all of them.
-    void RunRepair(const std::function<void()>& writes);
-    // The rows one repair wrote, for the journal.
-    struct RepairCounts {
-        int64_t deleted = 0;
-        int64_t inserted = 0;
-        int64_t updated = 0;
-    };
+    loans::RepairCounts RunRepair(const std::function<loans::RepairCounts()>& writes);
     // One repair of the current loan from confirmation to "Proceso
-    // Ejecutado": asks, reloads the loan as it stands now, runs `writes` as
-    // one unit, shows the result and journals the outcome.
-    void RepairLoan(const char* repair, const char* question,
-                    const std::function<void(int prestamo, RepairCounts& counts)>& writes);
+    // Ejecutado": asks, reloads the loan as it stands now, runs `writes` on
+    // the loan and the documents its list now holds, as one unit, shows the
+    // result and journals the outcome.
+    using RepairWrites = std::function<loans::RepairCounts(
+        const loans::LoanRow& loan, const std::vector<loans::AppliedDocument>& documents)>;
+    void RepairLoan(const char* repair, const char* question, const RepairWrites& writes);
 
     QTimer* idle_release_;
     bool shown_once_ = false;
@@ -165,18 +164,5 @@ class TFmain : public QWidget {
     std::string mismatch_;
     std::string looked_up_code_;
 };
-
-// The texts the reconciliation shows, from the six sums (kept apart from
-// the window so the rules can be checked directly).
-struct Totals {
-    std::string charges;   // lbtot1
-    std::string payments;  // lbtot2
-    std::string balance;   // lbtot3
-    long double documents_balance = 0;
-};
-Totals ComposeTotals(long double p, long double r, long double c, long double d, long double n,
-                     long double m);
-// Empty when the two balances agree as formatted texts.
-std::string MismatchMessage(long double documents_balance, double cxc_balance);
 
 }  // namespace main_window

@@ -14,7 +14,7 @@
 #include "db/errors.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "main_window/result_sets/result_sets.h"
 #include "ui/exception_report.h"
 #include "ui/focus_navigation.h"
@@ -92,7 +92,7 @@ TFmain::~TFmain() {
 }
 
 void TFmain::ConfigureDatabase() {
-    ConfigureProgramConnection(IBDatabase1, IBTransaction1, kDefaultDatabaseName);
+    loans::ConfigureProgramConnection(IBDatabase1, IBTransaction1, kDefaultDatabaseName);
     for (db::TIBQuery* query : {&IBQuery1, &IBQuery2, &qsocios, &qpres, &qcuotas, &qcxc}) {
         query->SetDatabase(&IBDatabase1);
         query->SetTransaction(&IBTransaction1);

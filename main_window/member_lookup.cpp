@@ -6,9 +6,8 @@
 #include "customer_search/customer_search_dialog.h"
 #include "formats/amount_format.h"
 #include "main_window/code_box.h"
-#include "main_window/lookup_statements.h"
+#include "loans/statements.h"
 #include "main_window/main_window.h"
-#include "main_window/statement_text.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
 #include "ui/latin1_text.h"
@@ -29,7 +28,7 @@ void TFmain::edsocioExit() {
     if (code.empty()) return;
 
     try {
-        SetStatement(qsocios, kMemberByCodeStatement);
+        loans::SetStatement(qsocios, loans::kMemberByCodeStatement);
         qsocios.ParamNamed("c").SetString(code);
         qsocios.Open();
     } catch (...) {
@@ -78,7 +77,7 @@ void TFmain::LoadCurrentLoan(const std::string& modo) {
         // event; the details are loaded once, below, not by those events.
         loading_loans_ = true;
         try {
-            SetStatement(qpres, kLoansOfMemberStatement);
+            loans::SetStatement(qpres, loans::kLoansOfMemberStatement);
             qpres.ParamNamed("c").SetString(looked_up_code_);
             qpres.Open();
             qpres.First();
@@ -95,12 +94,12 @@ void TFmain::LoadCurrentLoan(const std::string& modo) {
         return;
     }
 
-    SetStatement(qcuotas, kScheduleOfLoanStatement);
+    loans::SetStatement(qcuotas, loans::kScheduleOfLoanStatement);
     qcuotas.ParamNamed("p").SetInteger(qpres.FieldNamed("no_documento").GetInteger());
     qcuotas.Open();
     qcuotas.First();
 
-    SetStatement(qcxc, kAppliedDocumentsStatement);
+    loans::SetStatement(qcxc, loans::AppliedDocumentsStatement());
     qcxc.ParamNamed("p").SetInteger(prestamo);
     qcxc.Open();
     qcxc.First();
@@ -109,7 +108,7 @@ void TFmain::LoadCurrentLoan(const std::string& modo) {
 }
 
 std::string TFmain::nombreempresa(int codigo) {
-    SetStatement(IBQuery1, kEmployerByCodeStatement);
+    loans::SetStatement(IBQuery1, loans::kEmployerByCodeStatement);
     IBQuery1.ParamNamed("c").SetInteger(codigo);
     IBQuery1.Open();
     if (IBQuery1.FetchedRowCount() == 0) return {};
@@ -176,7 +175,7 @@ void TFmain::edsocioDblClick() {
     // Left without choosing: put the shared member set back on the member
     // the window shows, so later reloads read that member's labels.
     if (!looked_up_code_.empty()) {
-        SetStatement(qsocios, kMemberByCodeStatement);
+        loans::SetStatement(qsocios, loans::kMemberByCodeStatement);
         qsocios.ParamNamed("c").SetString(looked_up_code_);
         qsocios.Open();
     }

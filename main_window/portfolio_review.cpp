@@ -5,7 +5,7 @@
 
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "portfolio/portfolio_dialog.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
@@ -26,7 +26,7 @@ void TFmain::RevisionCartera() {
         const std::string name = IBDatabase1.DatabaseName();
         portfolio::TFcartera dialog(
             [name](db::TIBDatabase& database, db::TIBTransaction& transaction) {
-                ConfigureProgramConnection(database, transaction, name);
+                loans::ConfigureProgramConnection(database, transaction, name);
             },
             this);
         portfolio::Fcartera = &dialog;

@@ -4,9 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "loans/repair_journal.h"
+#include "loans/repair_statements.h"
 #include "main_window/main_window.h"
-#include "main_window/repair_statements.h"
-#include "portfolio/repair_journal.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
@@ -28,9 +28,9 @@ std::string FailureText(const std::exception& failure) {
 
 // The journal's failure, when it could not be written; a repair stands
 // whether or not its record does.
-std::optional<std::string> Journal(const portfolio::RepairRecord& record) {
+std::optional<std::string> Journal(const loans::RepairRecord& record) {
     try {
-        portfolio::AppendToJournal(record);
+        loans::AppendToJournal(record);
         return std::nullopt;
     } catch (const std::exception& failure) {
         return FailureText(failure);
@@ -46,10 +46,11 @@ int TFmain::RepairableLoan() {
     return prestamo > 0 ? prestamo : 0;
 }
 
-void TFmain::RunRepair(const std::function<void()>& writes) {
+loans::RepairCounts TFmain::RunRepair(const std::function<loans::RepairCounts()>& writes) {
     try {
-        writes();
+        const loans::RepairCounts counts = writes();
         IBTransaction1.CommitRetaining();
+        return counts;
     } catch (...) {
         // None of this repair's writes may outlive its failure; the datasets
         // stay open. A failing rollback must not hide the first failure,
@@ -62,34 +63,34 @@ void TFmain::RunRepair(const std::function<void()>& writes) {
     }
 }
 
-void TFmain::RepairLoan(const char* repair, const char* question,
-                        const std::function<void(int prestamo, RepairCounts& counts)>& writes) {
+void TFmain::RepairLoan(const char* repair, const char* question, const RepairWrites& writes) {
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
     ConfirmOrAbort(question, prestamo);
 
-    portfolio::RepairRecord record;
+    loans::RepairRecord record;
     record.time = std::time(nullptr);
-    record.user = portfolio::CurrentUser();
+    record.user = loans::CurrentUser();
     record.database = IBDatabase1.DatabaseName();
     record.member = looked_up_code_;
     record.loan = prestamo;
     record.repair = repair;
     // The figures as shown, in case the reload below fails.
     const auto take_figures_before = [&] {
-        record.documents_balance_before =
-            ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
+        record.documents_balance_before = sumas.DocumentsBalance();
         record.receivable_balance_before = balanceprestamo;
     };
     take_figures_before();
 
-    RepairCounts counts;
+    loans::RepairCounts counts;
     try {
         // The loan as it stands now, not as it stood at the lookup: a
         // receipt posted since then must be repaired in, not out.
         cargardatos("P");
         take_figures_before();
-        RunRepair([&] { writes(prestamo, counts); });
+        const loans::LoanRow loan = loans::TakeLoanRow(qpres, looked_up_code_);
+        const std::vector<loans::AppliedDocument> documents = loans::TakeAppliedDocuments(qcxc);
+        counts = RunRepair([&] { return writes(loan, documents); });
     } catch (const std::exception& failure) {
         // Nothing of it remains: the loan's figures are those from before.
         // A confirmed repair is journaled even when it failed before its
@@ -105,14 +106,13 @@ void TFmain::RepairLoan(const char* repair, const char* question,
     }
 
     cargardatos("P");
-    record.documents_balance_after =
-        ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
+    record.documents_balance_after = sumas.DocumentsBalance();
     record.receivable_balance_after = balanceprestamo;
     record.rows_deleted = counts.deleted;
     record.rows_inserted = counts.inserted;
     record.rows_updated = counts.updated;
     const std::optional<std::string> journal_failure = Journal(record);
-    ui::ShowMessage(kRepairDone);
+    ui::ShowMessage(loans::kRepairDone);
     if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);
 }
 

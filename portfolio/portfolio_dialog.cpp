@@ -14,6 +14,7 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "loans/reconciliation.h"
 #include "ui/dialog_responder.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
@@ -128,17 +129,17 @@ void TFcartera::Start() {
     // The worker owns its connection from start to end: nothing of the
     // data layer is shared with the GUI thread.
     worker_ = std::thread([this] {
-        std::unique_ptr<CheckResult> result;
+        std::unique_ptr<loans::CheckResult> result;
         std::string failure;
         try {
             db::TIBDatabase database("PortfolioDatabase");
             db::TIBTransaction transaction("PortfolioDefault");
             setup_(database, transaction);
-            result = std::make_unique<CheckResult>(RunCheck(database, [this](double done) {
+            result = std::make_unique<loans::CheckResult>(loans::RunCheck(database, [this](double done) {
                 permille_ = static_cast<int>(done * 1000);
                 return !cancel_.load();
             }));
-        } catch (const ECheckCancelled&) {
+        } catch (const loans::ECheckCancelled&) {
         } catch (const std::exception& error) {
             failure = error.what();
             if (failure.empty()) failure = "Error";
@@ -171,7 +172,7 @@ void TFcartera::Poll() {
 }
 
 void TFcartera::ShowResult() {
-    std::unique_ptr<CheckResult> result;
+    std::unique_ptr<loans::CheckResult> result;
     {
         std::lock_guard lock(result_lock_);
         result = std::move(result_);
@@ -191,20 +192,20 @@ void TFcartera::ShowResult() {
     int reindex = 0;
     int fix = 0;
     for (int row = 0; row < static_cast<int>(flagged_.size()); ++row) {
-        const LoanCheck& loan = flagged_[static_cast<size_t>(row)];
+        const loans::LoanCheck& loan = flagged_[static_cast<size_t>(row)];
         reindex += loan.reindex ? 1 : 0;
         fix += loan.fix_schedule ? 1 : 0;
-        const long double difference = Difference(loan);
+        const long double difference = loans::Difference(loan);
         const QVariant cells[][2] = {
             {ui::ToQString(loan.member), ui::ToQString(loan.member)},
             {ui::ToQString(loan.name), ui::ToQString(loan.name)},
             {QString::number(loan.loan), loan.loan},
-            {ui::ToQString(WindowAmount(loan.documents_balance)),
+            {ui::ToQString(loans::ShownAmount(loan.documents_balance)),
              static_cast<double>(loan.documents_balance)},
-            {ui::ToQString(WindowAmount(loan.receivable_balance)), loan.receivable_balance},
-            {ui::ToQString(WindowAmount(difference)), static_cast<double>(difference)},
+            {ui::ToQString(loans::ShownAmount(loan.receivable_balance)), loan.receivable_balance},
+            {ui::ToQString(loans::ShownAmount(difference)), static_cast<double>(difference)},
             {QString::number(loan.differing_instalments), loan.differing_instalments},
-            {ui::ToQString(RepairName(loan)), ui::ToQString(RepairName(loan))},
+            {ui::ToQString(loans::RepairName(loan)), ui::ToQString(loans::RepairName(loan))},
         };
         for (int column = 0; column < 8; ++column) {
             auto* item = new Item(cells[column][0].toString(), cells[column][1], row);
@@ -229,8 +230,8 @@ void TFcartera::ShowResult() {
     btexportar->setEnabled(true);
 }
 
-std::vector<LoanCheck> TFcartera::ShownRows() const {
-    std::vector<LoanCheck> rows;
+std::vector<loans::LoanCheck> TFcartera::ShownRows() const {
+    std::vector<loans::LoanCheck> rows;
     for (int row = 0; row < gridcartera->rowCount(); ++row) {
         const int index = gridcartera->item(row, 0)->data(kIndexRole).toInt();
         rows.push_back(flagged_.at(static_cast<size_t>(index)));
@@ -241,7 +242,7 @@ std::vector<LoanCheck> TFcartera::ShownRows() const {
 bool TFcartera::ChooseRow(int row) {
     if (chosen_ || row < 0 || row >= gridcartera->rowCount()) return false;
     const int index = gridcartera->item(row, 0)->data(kIndexRole).toInt();
-    const LoanCheck& loan = flagged_.at(static_cast<size_t>(index));
+    const loans::LoanCheck& loan = flagged_.at(static_cast<size_t>(index));
     chosen_ = Choice{loan.member, loan.loan};
     accept();
     return true;
@@ -249,7 +250,7 @@ bool TFcartera::ChooseRow(int row) {
 
 bool TFcartera::ExportTo(const std::string& path) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) WriteCsv(out, flagged_);
+    if (out) loans::WriteCsv(out, flagged_);
     out.close();
     if (!out) {
         ui::ShowMessage("No se pudo escribir el archivo " + path);

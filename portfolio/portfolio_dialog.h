@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "portfolio/portfolio_check.h"
+#include "loans/portfolio_report.h"
 
 class QLabel;
 class QProgressBar;
@@ -48,7 +48,7 @@ class TFcartera : public QDialog {
     // The failure's message when the check failed, else empty.
     const std::string& Failure() const { return failure_; }
     // Flagged loans in the order the list shows them now.
-    std::vector<LoanCheck> ShownRows() const;
+    std::vector<loans::LoanCheck> ShownRows() const;
     // Takes the row the list shows at `row`; false when there is none.
     bool ChooseRow(int row);
     const std::optional<Choice>& Chosen() const { return chosen_; }
@@ -80,13 +80,13 @@ class TFcartera : public QDialog {
     std::atomic<bool> cancel_{false};
     std::atomic<bool> done_{false};
     std::mutex result_lock_;
-    std::unique_ptr<CheckResult> result_;  // written by the worker before done_
+    std::unique_ptr<loans::CheckResult> result_;  // written by the worker before done_
     std::string failure_;
     bool cancelled_ = false;
     bool started_ = false;
     bool finished_ = false;
     size_t checked_ = 0;
-    std::vector<LoanCheck> flagged_;
+    std::vector<loans::LoanCheck> flagged_;
     std::optional<Choice> chosen_;
 };
 

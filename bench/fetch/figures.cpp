@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 
 namespace bench {
 
@@ -46,7 +46,7 @@ int64_t ResidentBytes() {
 }
 
 BenchContext::BenchContext(const std::string& path) {
-    main_window::ConfigureProgramConnection(database_, transaction_, path);
+    loans::ConfigureProgramConnection(database_, transaction_, path);
     database_.Open();
     raw_attachment_ = std::make_unique<demo::Attachment>(path);
     raw_transaction_ = std::make_unique<demo::Transaction>(*raw_attachment_);

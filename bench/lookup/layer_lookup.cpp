@@ -1,12 +1,12 @@
 #include "bench/lookup/layer_lookup.h"
 
-#include "main_window/lookup_statements.h"
-#include "main_window/program_connection.h"
+#include "loans/statements.h"
+#include "loans/connection_profile.h"
 #include "main_window/result_sets/result_sets.h"
 
 namespace bench {
 
-using namespace main_window;  // the lookup statements
+using namespace loans;  // the lookup statements
 
 namespace {
 
@@ -53,7 +53,7 @@ void LayerLookup::Run(const std::string& code) {
         schedule_.ParamNamed("p").SetInteger(loan);
         schedule_.Open();
         Walk(schedule_);
-        SetText(documents_, {kAppliedDocumentsStatement});
+        SetText(documents_, {AppliedDocumentsStatement()});
         documents_.ParamNamed("p").SetInteger(loan);
         documents_.Open();
         Walk(documents_);

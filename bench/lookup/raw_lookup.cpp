@@ -6,7 +6,7 @@
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/sql_preprocessor.h"
-#include "main_window/lookup_statements.h"
+#include "loans/statements.h"
 
 namespace bench {
 namespace {
@@ -142,12 +142,12 @@ int RawLookup::FirstRows(const char* sql, int limit) {
 }
 
 int RawLookup::Run(const std::string& code) {
-    using namespace main_window;
+    using namespace loans;
     static const std::string member = Positional(kMemberByCodeStatement);
     static const std::string employer_sql = Positional(kEmployerByCodeStatement);
     static const std::string loans = Positional(kLoansOfMemberStatement);
     static const std::string schedule = Positional(kScheduleOfLoanStatement);
-    static const std::string documents = Positional(kAppliedDocumentsStatement);
+    static const std::string documents = Positional(AppliedDocumentsStatement());
     // The sums as the window sends them: each line followed by CR LF.
     static const std::string loan_balance =
         Positional(std::string(kBalanceFirstLine) + "\r\n" + kBalanceLoanLine + "\r\n");

@@ -14,8 +14,8 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
-#include "portfolio/portfolio_check.h"
+#include "loans/connection_profile.h"
+#include "loans/portfolio_report.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace {
@@ -50,7 +50,7 @@ std::string Positional(const std::string& sql, int32_t from, int32_t to,
 // per connection, run per round, every row fetched; the rounds shared by
 // as many connections as the check uses.
 size_t RawCheck(const std::string& database) {
-    const portfolio::CheckStatements statements = portfolio::Statements();
+    const loans::CheckStatements statements = loans::Statements();
     std::vector<std::pair<int32_t, int32_t>> rounds;
     {
         demo::Attachment attachment(database);
@@ -59,7 +59,7 @@ size_t RawCheck(const std::string& database) {
         for (const demo::Row& row : demo::SelectRows(transaction, statements.numbers)) {
             numbers.push_back(static_cast<int32_t>(demo::AsInt(row[0])));
         }
-        rounds = portfolio::Rounds(numbers);
+        rounds = loans::Rounds(numbers);
     }
     auto values = [](const std::string& sql, int32_t from, int32_t to) {
         std::vector<demo::Value> params;
@@ -84,7 +84,7 @@ size_t RawCheck(const std::string& database) {
     };
     std::vector<std::thread> threads;
     std::vector<std::exception_ptr> failures(
-        static_cast<size_t>(portfolio::CheckOptions{}.connections));
+        static_cast<size_t>(loans::CheckOptions{}.connections));
     for (size_t i = 1; i < failures.size(); ++i) {
         threads.emplace_back([&, i] {
             try {
@@ -134,8 +134,8 @@ int main(int argc, char** argv) {
                 std::min(best_check, Seconds([&] {
                              db::TIBDatabase connection("IBDatabase1");
                              db::TIBTransaction unused("IBTransaction1");
-                             main_window::ConfigureProgramConnection(connection, unused, database);
-                             const portfolio::CheckResult result = portfolio::RunCheck(connection);
+                             loans::ConfigureProgramConnection(connection, unused, database);
+                             const loans::CheckResult result = loans::RunCheck(connection);
                              loans = result.loans.size();
                              flagged = result.Flagged().size();
                          }));

@@ -4,17 +4,17 @@
 
 #include "db/sql_preprocessor.h"
 #include "formats/date_time.h"
-#include "main_window/lookup_statements.h"
-#include "main_window/program_connection.h"
-#include "main_window/repair_statements.h"
-#include "main_window/statement_text.h"
+#include "loans/statements.h"
+#include "loans/connection_profile.h"
+#include "loans/repair_statements.h"
+#include "loans/statements.h"
 
 namespace bench {
 namespace {
 
-using namespace main_window;  // the statements
+using namespace loans;  // the statements
 
-std::string Positional(const char* text) {
+std::string Positional(const std::string& text) {
     return db::PreprocessSql(text).text;
 }
 
@@ -70,7 +70,7 @@ RepairLoan ReadRepairLoan(const std::string& database_name, const std::string& m
     loan.tipo = static_cast<int32_t>(tipo >= 1 ? tipo : 2);
     std::vector<demo::Value> params(6, demo::Value(number));
     for (demo::Row& row :
-         demo::SelectRows(transaction, Positional(kAppliedDocumentsStatement), params)) {
+         demo::SelectRows(transaction, Positional(AppliedDocumentsStatement()), params)) {
         if (demo::AsText(row[0]) != "P") loan.documents.push_back(std::move(row));
     }
     return loan;
@@ -105,7 +105,7 @@ void RawRepairs::Correct(const RepairLoan& loan) {
 }
 
 LayerRepairs::LayerRepairs(const std::string& database_name) {
-    main_window::ConfigureProgramConnection(database_, transaction_, database_name);
+    loans::ConfigureProgramConnection(database_, transaction_, database_name);
     scratch_.SetDatabase(&database_);
     scratch_.SetTransaction(&transaction_);
     database_.Open();

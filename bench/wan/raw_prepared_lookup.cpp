@@ -1,12 +1,12 @@
 #include "bench/wan/raw_prepared_lookup.h"
 
 #include "db/sql_preprocessor.h"
-#include "main_window/lookup_statements.h"
+#include "loans/statements.h"
 
 namespace bench {
 namespace {
 
-using namespace main_window;  // the lookup statements
+using namespace loans;  // the lookup statements
 
 // The window's texts as the server receives them: markers turned into "?".
 std::string Positional(const std::string& text) {
@@ -21,7 +21,7 @@ RawPreparedLookup::RawPreparedLookup(const std::string& database_name)
       employer_(transaction_, Positional(kEmployerByCodeStatement)),
       loans_(transaction_, Positional(kLoansOfMemberStatement)),
       schedule_(transaction_, Positional(kScheduleOfLoanStatement)),
-      documents_(transaction_, Positional(kAppliedDocumentsStatement)),
+      documents_(transaction_, Positional(AppliedDocumentsStatement())),
       // The sums as the window sends them: each line followed by CR LF.
       loan_balance_(transaction_, Positional(std::string(kBalanceFirstLine) + "\r\n" +
                                              kBalanceLoanLine + "\r\n")),

@@ -2,7 +2,7 @@
 
 #include "customer_search/customer_search_dialog.h"
 #include "db/sql_preprocessor.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "main_window/result_sets/result_sets.h"
 
 namespace bench {
@@ -18,7 +18,7 @@ std::string SearchByNameText(const std::string& fragment) {
 }
 
 LayerSearch::LayerSearch(const std::string& database_name) {
-    main_window::ConfigureProgramConnection(database_, transaction_, database_name);
+    loans::ConfigureProgramConnection(database_, transaction_, database_name);
     members_.SetDatabase(&database_);
     members_.SetTransaction(&transaction_);
     main_window::DeclareMemberFields(members_);

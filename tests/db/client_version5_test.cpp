@@ -6,7 +6,7 @@
 #include "db/errors.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "tests/support/test_database.h"
 
 namespace {
@@ -54,7 +54,7 @@ TEST(VersionFiveClient, ConnectionAndTransactionsWorkUnchanged) {
     test_support::CreateEmptyDatabase(name);
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
-    main_window::ConfigureProgramConnection(database, transaction, name);
+    loans::ConfigureProgramConnection(database, transaction, name);
     database.Open();
     EXPECT_EQ(database.DBSQLDialect(), 1);
     transaction.StartTransaction();

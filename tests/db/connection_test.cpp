@@ -5,7 +5,7 @@
 #include "db/ib_base.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "tests/db/route_fixture.h"
 
 namespace {
@@ -17,7 +17,7 @@ struct Connection {
     db::TIBDatabase database{"IBDatabase1"};
     db::TIBTransaction transaction{"IBTransaction1"};
     explicit Connection(const std::string& name) {
-        main_window::ConfigureProgramConnection(database, transaction, name);
+        loans::ConfigureProgramConnection(database, transaction, name);
     }
 };
 

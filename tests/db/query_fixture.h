@@ -5,7 +5,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "tests/db/route_fixture.h"
 
 // A connection configured as the main window's, on a fresh database with
@@ -16,7 +16,7 @@ class QueryTest : public RouteTest {
         RouteTest::SetUp();
         if (IsSkipped()) return;
         name_ = NewDatabase();
-        main_window::ConfigureProgramConnection(database_, transaction_, name_);
+        loans::ConfigureProgramConnection(database_, transaction_, name_);
     }
     void Setup(std::initializer_list<std::string> statements) {
         test_support::RawConnection raw(name_);

@@ -5,7 +5,7 @@
 #include "db/ib_base.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
+#include "loans/connection_profile.h"
 #include "tests/db/route_fixture.h"
 
 namespace {
@@ -29,7 +29,7 @@ class TransactionTest : public RouteTest {
         if (IsSkipped()) return;
         name_ = NewDatabase();
         RawConnection(name_).Execute("CREATE TABLE T (N INTEGER)");
-        main_window::ConfigureProgramConnection(database_, transaction_, name_);
+        loans::ConfigureProgramConnection(database_, transaction_, name_);
         // These cases are about the component's own default: no lines.
         transaction_.Params().Clear();
     }

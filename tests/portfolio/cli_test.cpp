@@ -57,7 +57,7 @@ TEST(RevisionCartera, BooksThatAgreeGiveTheHeaderAloneAndExitCodeZero) {
     }
     const ToolRun run = RunTool(dir, "'" + path + "'");
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.out, std::string(portfolio::kCsvHeader) + "\n");
+    EXPECT_EQ(run.out, std::string(loans::kCsvHeader) + "\n");
 }
 
 TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {

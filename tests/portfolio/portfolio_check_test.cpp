@@ -22,7 +22,7 @@ const std::vector<std::string> kDemoFlagged = {
 
 TEST(PortfolioCheck, DemoFlagsEveryMismatchedLoanWithItsRepairAndNothingElse) {
     test_support::TempDir dir;
-    const portfolio::CheckResult result = Check(NewDemoDatabase(dir));
+    const loans::CheckResult result = Check(NewDemoDatabase(dir));
     EXPECT_EQ(Summary(result.Flagged()), kDemoFlagged);
 
     // Every catalogued loan the window lists, with the window's figures;
@@ -39,11 +39,11 @@ TEST(PortfolioCheck, DemoFlagsEveryMismatchedLoanWithItsRepairAndNothingElse) {
         }
         ASSERT_NE(found, result.loans.end()) << expected.loan;
         EXPECT_EQ(found->member, expected.member);
-        EXPECT_EQ(portfolio::WindowAmount(found->documents_balance),
-                  portfolio::WindowAmount(expected.documents_balance))
+        EXPECT_EQ(loans::ShownAmount(found->documents_balance),
+                  loans::ShownAmount(expected.documents_balance))
             << expected.loan;
-        EXPECT_EQ(portfolio::WindowAmount(found->receivable_balance),
-                  portfolio::WindowAmount(expected.receivable_balance))
+        EXPECT_EQ(loans::ShownAmount(found->receivable_balance),
+                  loans::ShownAmount(expected.receivable_balance))
             << expected.loan;
     }
     EXPECT_EQ(std::find_if(result.loans.begin(), result.loans.end(),
@@ -141,9 +141,9 @@ TEST(PortfolioCheck, ProgressRunsToTheEndAndCanStopTheCheck) {
     const std::string path = NewDemoDatabase(dir);
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
-    main_window::ConfigureProgramConnection(database, transaction, path);
+    loans::ConfigureProgramConnection(database, transaction, path);
     std::vector<double> seen;
-    portfolio::RunCheck(database, [&](double done) {
+    loans::RunCheck(database, [&](double done) {
         seen.push_back(done);
         return true;
     });
@@ -152,11 +152,11 @@ TEST(PortfolioCheck, ProgressRunsToTheEndAndCanStopTheCheck) {
     EXPECT_EQ(seen.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 
-    EXPECT_THROW(portfolio::RunCheck(database, [](double done) { return done < 0.5; }),
-                 portfolio::ECheckCancelled);
+    EXPECT_THROW(loans::RunCheck(database, [](double done) { return done < 0.5; }),
+                 loans::ECheckCancelled);
     // The stopped check left the connection usable and nothing open.
     EXPECT_TRUE(database.Connected());
-    EXPECT_EQ(Summary(portfolio::RunCheck(database).Flagged()), kDemoFlagged);
+    EXPECT_EQ(Summary(loans::RunCheck(database).Flagged()), kDemoFlagged);
 }
 
 TEST(PortfolioCheck, ServerRouteFindsTheSameList) {
@@ -186,18 +186,18 @@ TEST(PortfolioCsv, AmountsHaveTwoDecimalsAPeriodAndNoGrouping) {
         {4000.003L, "4000.00"},
         {2500000, "2500000.00"},
     };
-    for (const auto& row : rows) EXPECT_EQ(portfolio::CsvAmount(row.value), row.text) << row.text;
+    for (const auto& row : rows) EXPECT_EQ(loans::CsvAmount(row.value), row.text) << row.text;
 }
 
 TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
-    portfolio::LoanCheck plain;
+    loans::LoanCheck plain;
     plain.member = "00010";
     plain.name = "JOS\xC9 P\xC9REZ";
     plain.loan = 1070;
     plain.documents_balance = 20000;
     plain.receivable_balance = 30000;
     plain.reindex = true;
-    portfolio::LoanCheck quoted = plain;
+    loans::LoanCheck quoted = plain;
     quoted.member = "00011";
     quoted.name =
         "GARC\xCD"
@@ -208,7 +208,7 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
     quoted.reindex = false;
     quoted.fix_schedule = true;
     quoted.differing_instalments = 3;
-    portfolio::LoanCheck both = plain;
+    loans::LoanCheck both = plain;
     both.loan = 1071;
     both.documents_balance = 7500;
     both.receivable_balance = 7500.006;
@@ -216,7 +216,7 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
     both.differing_instalments = 1;
 
     std::ostringstream out;
-    portfolio::WriteCsv(out, {plain, both, quoted});
+    loans::WriteCsv(out, {plain, both, quoted});
     EXPECT_EQ(out.str(),
               "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,"
               "reparacion\n"
@@ -234,18 +234,18 @@ namespace {
 
 TEST(PortfolioRounds, CoverEveryLoanNumberOnceWithRoundsOfEqualCount) {
     using Rounds = std::vector<std::pair<int32_t, int32_t>>;
-    EXPECT_TRUE(portfolio::Rounds({}, 3).empty());
-    EXPECT_EQ(portfolio::Rounds({7}, 3), (Rounds{{7, 7}}));
+    EXPECT_TRUE(loans::Rounds({}, 3).empty());
+    EXPECT_EQ(loans::Rounds({7}, 3), (Rounds{{7, 7}}));
     // Unordered, repeated: each number counts once.
-    EXPECT_EQ(portfolio::Rounds({1010, 1001, 1002, 1001, 1070, 1071, 1110}, 3),
+    EXPECT_EQ(loans::Rounds({1010, 1001, 1002, 1001, 1070, 1071, 1110}, 3),
               (Rounds{{1001, 1069}, {1070, 1110}}));
-    EXPECT_EQ(portfolio::Rounds({1, 2, 3, 4, 5, 6}, 3), (Rounds{{1, 3}, {4, 6}}));
+    EXPECT_EQ(loans::Rounds({1, 2, 3, 4, 5, 6}, 3), (Rounds{{1, 3}, {4, 6}}));
     // Two numbering series far apart: rounds by count, not by width.
     std::vector<int32_t> numbers;
     for (int32_t n = 1; n <= 25; ++n) numbers.push_back(n);
     for (int32_t n = 2000000000; n < 2000000005; ++n) numbers.push_back(n);
     numbers.push_back(2147483647);
-    EXPECT_EQ(portfolio::Rounds(numbers, 10),
+    EXPECT_EQ(loans::Rounds(numbers, 10),
               (Rounds{{1, 10}, {11, 20}, {21, 2147483646}, {2147483647, 2147483647}}));
 }
 
@@ -260,13 +260,13 @@ TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
     const std::string path = NewDemoDatabase(dir);
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
-    main_window::ConfigureProgramConnection(database, transaction, path);
-    const portfolio::CheckResult whole = portfolio::RunCheck(database, {}, {100000, 1});
-    for (const portfolio::CheckOptions options :
-         {portfolio::CheckOptions{3, 1}, portfolio::CheckOptions{3, 2},
-          portfolio::CheckOptions{1, 3}}) {
+    loans::ConfigureProgramConnection(database, transaction, path);
+    const loans::CheckResult whole = loans::RunCheck(database, {}, {100000, 1});
+    for (const loans::CheckOptions options :
+         {loans::CheckOptions{3, 1}, loans::CheckOptions{3, 2},
+          loans::CheckOptions{1, 3}}) {
         std::vector<double> seen;
-        const portfolio::CheckResult split = portfolio::RunCheck(
+        const loans::CheckResult split = loans::RunCheck(
             database,
             [&](double done) {
                 seen.push_back(done);
@@ -277,7 +277,7 @@ TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
         for (size_t i = 0; i < whole.loans.size(); ++i) {
             EXPECT_EQ(split.loans[i].member, whole.loans[i].member);
             EXPECT_EQ(split.loans[i].loan, whole.loans[i].loan);
-            EXPECT_EQ(portfolio::RepairName(split.loans[i]), portfolio::RepairName(whole.loans[i]));
+            EXPECT_EQ(loans::RepairName(split.loans[i]), loans::RepairName(whole.loans[i]));
         }
         EXPECT_EQ(Summary(split.Flagged()), kDemoFlagged);
         EXPECT_GT(seen.size(), 5u);
@@ -285,9 +285,9 @@ TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
     }
     // Stopping with helpers at work: they stop too, and the connection
     // stays usable.
-    EXPECT_THROW(portfolio::RunCheck(database, [](double done) { return done < 0.3; }, {2, 3}),
-                 portfolio::ECheckCancelled);
-    EXPECT_EQ(Summary(portfolio::RunCheck(database).Flagged()), kDemoFlagged);
+    EXPECT_THROW(loans::RunCheck(database, [](double done) { return done < 0.3; }, {2, 3}),
+                 loans::ECheckCancelled);
+    EXPECT_EQ(Summary(loans::RunCheck(database).Flagged()), kDemoFlagged);
 }
 
 }  // namespace

@@ -9,8 +9,9 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
-#include "portfolio/portfolio_check.h"
+#include "loans/connection_profile.h"
+#include "loans/portfolio_report.h"
+#include "loans/reconciliation.h"
 #include "tests/support/test_database.h"
 #include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
@@ -25,19 +26,19 @@ inline std::string NewDemoDatabase(const test_support::TempDir& dir,
     return path;
 }
 
-inline portfolio::CheckResult Check(const std::string& name) {
+inline loans::CheckResult Check(const std::string& name) {
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
-    main_window::ConfigureProgramConnection(database, transaction, name);
-    return portfolio::RunCheck(database);
+    loans::ConfigureProgramConnection(database, transaction, name);
+    return loans::RunCheck(database);
 }
 
 // "member/loan repair instalments" per flagged loan, in the check's order.
-inline std::vector<std::string> Summary(const std::vector<portfolio::LoanCheck>& loans) {
+inline std::vector<std::string> Summary(const std::vector<loans::LoanCheck>& loans) {
     std::vector<std::string> out;
-    for (const portfolio::LoanCheck& loan : loans) {
+    for (const loans::LoanCheck& loan : loans) {
         out.push_back(loan.member + "/" + std::to_string(loan.loan) + " " +
-                      portfolio::RepairName(loan) + " " +
+                      loans::RepairName(loan) + " " +
                       std::to_string(loan.differing_instalments));
     }
     return out;

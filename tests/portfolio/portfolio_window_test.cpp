@@ -54,12 +54,12 @@ class PortfolioWindowTest : public WindowTest {
         return {Label(shown, "lbtot3"), Label(shown, "lbbal")};
     }
 
-    void ExpectWindowAgrees(const portfolio::LoanCheck& loan) {
+    void ExpectWindowAgrees(const loans::LoanCheck& loan) {
         const auto [documents, receivable] = WindowBalances(loan.member, loan.loan);
-        EXPECT_EQ(documents, "Balance= " + portfolio::WindowAmount(loan.documents_balance))
+        EXPECT_EQ(documents, "Balance= " + loans::ShownAmount(loan.documents_balance))
             << loan.member << "/" << loan.loan;
         EXPECT_EQ(receivable,
-                  "Balance prestamo CXC: " + portfolio::WindowAmount(loan.receivable_balance))
+                  "Balance prestamo CXC: " + loans::ShownAmount(loan.receivable_balance))
             << loan.member << "/" << loan.loan;
     }
 };
@@ -148,16 +148,16 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     read << in.rdbuf();
     const std::string csv = read.str();
     std::ostringstream expected;
-    portfolio::WriteCsv(expected, portfolio_test::Check(database_).Flagged());
+    loans::WriteCsv(expected, portfolio_test::Check(database_).Flagged());
     EXPECT_EQ(csv, expected.str());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);
 }
 
 TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnTheDemo) {
-    const portfolio::CheckResult result = portfolio_test::Check(database_);
+    const loans::CheckResult result = portfolio_test::Check(database_);
     Start();
     ASSERT_EQ(result.loans.size(), 50u);
-    for (const portfolio::LoanCheck& loan : result.loans) ExpectWindowAgrees(loan);
+    for (const loans::LoanCheck& loan : result.loans) ExpectWindowAgrees(loan);
 }
 
 TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
@@ -165,14 +165,14 @@ TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
     bench::BenchDatabaseSize size;
     size.members = 120;
     bench::BuildBenchDatabase(slice, size, [](const std::string&, double) {});
-    const portfolio::CheckResult result = portfolio_test::Check(slice);
+    const loans::CheckResult result = portfolio_test::Check(slice);
     WriteDbIni(slice + "\n");
     Start();
     ASSERT_GT(result.loans.size(), 100u);
     // Every flagged loan of either kind and a spread of the others.
     int picked = 0;
     for (size_t i = 0; i < result.loans.size(); ++i) {
-        const portfolio::LoanCheck& loan = result.loans[i];
+        const loans::LoanCheck& loan = result.loans[i];
         if (!loan.Flagged() && i % 9 != 0) continue;
         ExpectWindowAgrees(loan);
         ++picked;
@@ -197,7 +197,7 @@ TEST(PortfolioDialog, CancelStopsTheRunningCheckAndClosesWithoutAChoice) {
     std::shared_future<void> released = release.get_future().share();
     portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
         released.wait();
-        main_window::ConfigureProgramConnection(database, transaction, path);
+        loans::ConfigureProgramConnection(database, transaction, path);
     });
     dialog.show();
     QApplication::processEvents();
@@ -220,7 +220,7 @@ TEST(PortfolioDialog, CancelStopsTheRunningCheckAndClosesWithoutAChoice) {
 TEST(PortfolioDialog, FailureIsShownInTheDialog) {
     test_support::TempDir dir;
     portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
-        main_window::ConfigureProgramConnection(database, transaction, dir.File("no-existe.fdb"));
+        loans::ConfigureProgramConnection(database, transaction, dir.File("no-existe.fdb"));
     });
     dialog.show();
     for (int i = 0; i < 500 && !dialog.Finished(); ++i) {

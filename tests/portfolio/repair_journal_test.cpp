@@ -1,4 +1,4 @@
-#include "portfolio/repair_journal.h"
+#include "loans/repair_journal.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 
 namespace {
 
-portfolio::RepairRecord Done() {
-    portfolio::RepairRecord r;
+loans::RepairRecord Done() {
+    loans::RepairRecord r;
     r.time = 1796641200;  // 2026-12-07 11:00:00 UTC
     r.user = "analista";
     r.database = "127.0.0.1:/srv/coop/coop.fdb";
@@ -37,7 +37,7 @@ std::string ReadAll(const std::string& path) {
 }
 
 TEST(RepairJournal, RecordIsOneLineOfJsonWithEveryField) {
-    EXPECT_EQ(portfolio::JournalLine(Done()),
+    EXPECT_EQ(loans::JournalLine(Done()),
               "{\"time\":\"2026-12-07T11:00:00Z\",\"user\":\"analista\","
               "\"database\":\"127.0.0.1:/srv/coop/coop.fdb\",\"member\":\"00010\",\"loan\":1070,"
               "\"repair\":\"Reindexar\",\"outcome\":\"done\","
@@ -47,7 +47,7 @@ TEST(RepairJournal, RecordIsOneLineOfJsonWithEveryField) {
 }
 
 TEST(RepairJournal, RolledBackRecordCarriesTheServersMessageEscaped) {
-    portfolio::RepairRecord r = Done();
+    loans::RepairRecord r = Done();
     r.repair = "Corregir Tabla";
     r.member =
         "N\xDA\xD1"
@@ -57,7 +57,7 @@ TEST(RepairJournal, RolledBackRecordCarriesTheServersMessageEscaped) {
     r.rows_deleted = 0;
     r.rows_inserted = 0;
     r.rows_updated = 12;
-    const std::string line = portfolio::JournalLine(r);
+    const std::string line = loans::JournalLine(r);
     EXPECT_NE(line.find("\"member\":\"N\xC3\x9A\xC3\x91"
                         "EZ\""),
               std::string::npos)
@@ -74,12 +74,12 @@ TEST(RepairJournal, RolledBackRecordCarriesTheServersMessageEscaped) {
 TEST(RepairJournal, AppendsOneLinePerRecordToAPrivateFileInANewFolder) {
     test_support::TempDir dir;
     const std::string path = dir.File("datos/analisis-socios/reparaciones.jsonl");
-    portfolio::AppendToJournal(Done(), path);
-    portfolio::RepairRecord second = Done();
+    loans::AppendToJournal(Done(), path);
+    loans::RepairRecord second = Done();
     second.loan = 1071;
-    portfolio::AppendToJournal(second, path);
+    loans::AppendToJournal(second, path);
     EXPECT_EQ(ReadAll(path),
-              portfolio::JournalLine(Done()) + "\n" + portfolio::JournalLine(second) + "\n");
+              loans::JournalLine(Done()) + "\n" + loans::JournalLine(second) + "\n");
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -90,7 +90,7 @@ TEST(RepairJournal, FailureNamesTheFileAndTheCause) {
     std::ofstream(dir.File("ocupado")) << "x";
     const std::string path = dir.File("ocupado/reparaciones.jsonl");
     try {
-        portfolio::AppendToJournal(Done(), path);
+        loans::AppendToJournal(Done(), path);
         FAIL() << "a journal under a plain file was written";
     } catch (const runtime::EInOutError& error) {
         EXPECT_NE(error.Message().find(path), std::string::npos) << error.Message();
@@ -104,14 +104,14 @@ TEST(RepairJournal, LivesInTheUsersDataDirectory) {
     const std::string saved_data = old_data ? old_data : "";
     const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("XDG_DATA_HOME", "/datos/ana", 1);
-    EXPECT_EQ(portfolio::JournalPath(), "/datos/ana/analisis-socios/reparaciones.jsonl");
+    EXPECT_EQ(loans::JournalPath(), "/datos/ana/analisis-socios/reparaciones.jsonl");
     unsetenv("XDG_DATA_HOME");
     setenv("HOME", "/home/ana", 1);
-    EXPECT_EQ(portfolio::JournalPath(),
+    EXPECT_EQ(loans::JournalPath(),
               "/home/ana/.local/share/analisis-socios/reparaciones.jsonl");
     setenv("HOME", saved_home.c_str(), 1);
     if (old_data) setenv("XDG_DATA_HOME", saved_data.c_str(), 1);
-    EXPECT_FALSE(portfolio::CurrentUser().empty());
+    EXPECT_FALSE(loans::CurrentUser().empty());
 }
 
 }  // namespace

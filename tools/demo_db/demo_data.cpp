@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "db/sql_preprocessor.h"
-#include "main_window/lookup_statements.h"
+#include "loans/statements.h"
 #include "runtime/exception.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "tools/demo_db/demo_database.h"
@@ -26,7 +26,7 @@ namespace demo {
 
 std::string AppliedDocumentsSql() {
     // The program's own statement, its named markers made positional.
-    return db::PreprocessSql(main_window::kAppliedDocumentsStatement).text;
+    return db::PreprocessSql(loans::AppliedDocumentsStatement()).text;
 }
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "main_window/program_connection.h"
-#include "portfolio/portfolio_check.h"
+#include "loans/connection_profile.h"
+#include "loans/portfolio_report.h"
 #include "runtime/exception.h"
 #include "shell/db_ini.h"
 
@@ -84,22 +84,22 @@ int main(int argc, char** argv) {
         }
         db::TIBDatabase database("IBDatabase1");
         db::TIBTransaction unused("IBTransaction1");
-        main_window::ConfigureProgramConnection(database, unused, database_name);
+        loans::ConfigureProgramConnection(database, unused, database_name);
 
         ProgressBar bar(isatty(STDERR_FILENO) == 1);
-        const portfolio::CheckResult result =
-            portfolio::RunCheck(database, [&bar](double done) { return bar.Update(done); });
+        const loans::CheckResult result =
+            loans::RunCheck(database, [&bar](double done) { return bar.Update(done); });
         bar.Finish();
-        const std::vector<portfolio::LoanCheck> flagged = result.Flagged();
+        const std::vector<loans::LoanCheck> flagged = result.Flagged();
 
         if (csv_file.empty()) {
-            portfolio::WriteCsv(std::cout, flagged);
+            loans::WriteCsv(std::cout, flagged);
             std::cout.flush();
             if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
         } else {
             std::ofstream out(csv_file, std::ios::binary | std::ios::trunc);
             if (!out) throw runtime::Exception("No se pudo crear " + csv_file);
-            portfolio::WriteCsv(out, flagged);
+            loans::WriteCsv(out, flagged);
             out.close();
             if (!out) throw runtime::Exception("No se pudo escribir " + csv_file);
         }

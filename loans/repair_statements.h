@@ -1,6 +1,6 @@
 #pragma once
 
-namespace main_window {
+namespace loans {
 
 // The statements of the two repairs, exactly as sent (blanks and the
 // closing semicolons included). Named markers carry the values.
@@ -37,4 +37,4 @@ inline constexpr const char* kRepairDone = "Proceso Ejecutado";
 inline constexpr const char* kRebuildRepair = "Reindexar";
 inline constexpr const char* kCorrectRepair = "Corregir Tabla";
 
-}  // namespace main_window
+}  // namespace loans

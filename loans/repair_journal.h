@@ -8,7 +8,7 @@
 #include <ctime>
 #include <string>
 
-namespace portfolio {
+namespace loans {
 
 struct RepairRecord {
     std::time_t time = 0;  // written as UTC, ISO 8601
@@ -49,4 +49,4 @@ std::string JournalLine(const RepairRecord& record);
 // any step fails.
 void AppendToJournal(const RepairRecord& record, const std::string& path = JournalPath());
 
-}  // namespace portfolio
+}  // namespace loans

@@ -1,4 +1,4 @@
-#include "portfolio/repair_journal.h"
+#include "loans/repair_journal.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -11,10 +11,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "portfolio/portfolio_check.h"
+#include "loans/portfolio_report.h"
 #include "runtime/exception.h"
 
-namespace portfolio {
+namespace loans {
 namespace {
 
 std::string Utf8String(const std::string& latin1) {
@@ -133,4 +133,4 @@ void AppendToJournal(const RepairRecord& record, const std::string& path) {
     }
 }
 
-}  // namespace portfolio
+}  // namespace loans

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +17,7 @@ namespace db {
 class TIBDatabase;
 }
 
-namespace portfolio {
+namespace loans {
 
 struct LoanCheck {
     std::string member;  // code as the loan list holds it (ISO8859_1)
@@ -76,22 +75,4 @@ CheckStatements Statements();
 std::vector<std::pair<int32_t, int32_t>> Rounds(
     const std::vector<int32_t>& numbers, int loans_per_round = CheckOptions{}.loans_per_round);
 
-// --- texts ---
-
-// "Reindexar", "Corregir Tabla" or "Reindexar + Corregir Tabla".
-std::string RepairName(const LoanCheck& loan);
-// Amounts as the window shows them ("###,###,##0.00", the user's separators).
-std::string WindowAmount(long double value);
-// The receivable balance minus the documents balance, as the window's
-// mismatch message computes it.
-long double Difference(const LoanCheck& loan);
-// Two decimals, a period, no grouping, with the window's rounding.
-std::string CsvAmount(long double value);
-
-// The flagged loans as CSV (UTF-8, a header row, one row per loan in the
-// order given).
-inline constexpr const char* kCsvHeader =
-    "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion";
-void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans);
-
-}  // namespace portfolio
+}  // namespace loans

@@ -5,7 +5,7 @@
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 
-namespace main_window {
+namespace loans {
 
 // The program's connection and its one transaction as the main window sets
 // them up: built-in credentials and character set, a connect timeout, no
@@ -31,4 +31,4 @@ inline void ConfigureProgramConnection(db::TIBDatabase& database, db::TIBTransac
     transaction.Params().Assign({"read_committed", "rec_version", "nowait"});
 }
 
-}  // namespace main_window
+}  // namespace loans

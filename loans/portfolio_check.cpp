@@ -1,4 +1,4 @@
-#include "portfolio/portfolio_check.h"
+#include "loans/portfolio_check.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,49 +11,53 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "formats/amount_format.h"
+#include "loans/document_kinds.h"
+#include "loans/reconciliation.h"
 
-namespace portfolio {
+namespace loans {
 namespace {
 
 // The window's applied-documents union, for every loan numbered from :desde
 // to :hasta, with the loan as an extra column. Each branch is told apart by
-// its own number (P 1, R 2, C 3, D 4, N 5, M 6) where the window has a
+// its kind's position in the table, counted from 1, where the window has a
 // letter, so the union drops exactly the duplicates the window's union drops
 // for one loan, and the server compares numbers rather than texts.
 std::string DocumentsUnion(bool with_plan) {
     std::string sql;
-    if (with_plan) {
-        sql +=
-            "select 1 tipo,ren_prestamono prestamo,ren_prestamono documento,"
-            "ren_fechavence fecha,ren_cuotano cuota,ren_cuotacapital capital,"
-            "ren_cuotainteres interes from RENGLONES "
-            "where ren_prestamono between :desde and :hasta union ";
+    bool documents_named = false;
+    for (std::size_t i = 0; i < kKindCount; ++i) {
+        const DocumentKind& kind = kDocumentKinds[i];
+        const bool schedule = IsScheduleRow(std::string_view(&kind.letter, 1));
+        if (!with_plan && schedule) continue;
+        // The first branch names the columns for the whole union; so does
+        // the documents' first branch, which leads when the plan is left out.
+        const bool named = sql.empty() || (!schedule && !documents_named);
+        if (!schedule) documents_named = true;
+        if (!sql.empty()) sql += " union ";
+        const auto column = [named](const char* value, const char* name) {
+            return named ? std::string(value) + " " + name : std::string(value);
+        };
+        sql += "select " + column(std::to_string(i + 1).c_str(), "tipo") + "," +
+               column(kind.loan_column, "prestamo") + "," +
+               column(kind.document_column, "documento") + "," +
+               column(kind.date_column, "fecha") + "," + column(kind.instalment_column, "cuota") +
+               "," + column(kind.capital, "capital") + "," + column(kind.interest, "interes") +
+               " from " + kind.source + " where " + kind.loan_column +
+               " between :desde and :hasta";
+        if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
     }
-    sql +=
-        "select 2 tipo,prestamo prestamo,recibo documento,fecharecibo fecha,cuota cuota,"
-        "-pagocapital capital,-pagointeres interes"
-        " from INGRESOSDET where prestamo between :desde and :hasta"
-        " union select 3,prestamo,documento,fecharecibo,cuota,-pagocapital,-pagointeres"
-        " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"C\""
-        " union select 4,prestamo,documento,fecharecibo,cuota,pagocapital,pagointeres"
-        " from CCNOTASDET where prestamo between :desde and :hasta and tipo_doc containing \"D\""
-        " union select 5,prestamo_no,numero,fecha,cuota_no,-valor,-interes"
-        " from NOMINA where prestamo_no between :desde and :hasta and estatus = \"A\""
-        " union select 6,aplica,documento,fecha,serviciono,-capital,-interes"
-        " from COMPENSACIONDET where aplica between :desde and :hasta";
     return sql;
 }
 
-std::string KindSum(int kind) {
-    return "sum(iif(d.tipo = " + std::to_string(kind) + ", d.capital, 0))";
+std::string KindSum(std::size_t kind) {
+    return "sum(iif(d.tipo = " + std::to_string(kind + 1) + ", d.capital, 0))";
 }
 
 // Per loan, the capital of its applied documents summed by kind, in the
-// window's order of kinds.
+// table's order of kinds.
 std::string DocumentSumsStatement() {
     std::string sql = "select d.prestamo";
-    for (int kind = 1; kind <= 6; ++kind) sql += "," + KindSum(kind);
+    for (std::size_t kind = 0; kind < kKindCount; ++kind) sql += "," + KindSum(kind);
     return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
 }
 
@@ -103,10 +107,6 @@ std::string CodeKey(const std::string& code) {
     return code.substr(0, code.find_last_not_of(' ') + 1);
 }
 
-std::string Amount(long double value) {
-    return formats::FormatFloat(formats::kAmountPattern, value);
-}
-
 void Prepare(db::TIBQuery& query, db::TIBDatabase& database, db::TIBTransaction& transaction,
              const std::string& text) {
     query.SetDatabase(&database);
@@ -123,18 +123,18 @@ void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
     query.Open();
 }
 
-struct Sums {
-    double kind[6] = {0, 0, 0, 0, 0, 0};  // P R C D N M
-};
-
 // Fills the checks of the loans numbered from..to.
 void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& instalments,
                 int32_t from, int32_t to, std::vector<LoanCheck>& out) {
-    std::unordered_map<int32_t, Sums> sums;
+    std::unordered_map<int32_t, KindSums> sums;
     OpenRange(documents, from, to);
     while (!documents.AtEnd()) {
-        Sums& s = sums[documents.Field(0).GetInteger()];
-        for (int k = 0; k < 6; ++k) s.kind[k] = documents.Field(k + 1).GetFloat();
+        KindSums& loan_sums = sums[documents.Field(0).GetInteger()];
+        // Each kind's sum comes from the server as a double, as the window
+        // would read it, and is added up in extended precision below.
+        for (std::size_t k = 0; k < kKindCount; ++k) {
+            loan_sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
+        }
         documents.Next();
     }
     documents.Close();
@@ -142,12 +142,12 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
     std::unordered_map<int32_t, int> differing;
     OpenRange(instalments, from, to);
     while (!instalments.AtEnd()) {
-        const std::string capital = Amount(instalments.Field(6).GetFloat());
-        const std::string interest = Amount(instalments.Field(7).GetFloat());
-        if (Amount(instalments.Field(2).GetFloat()) != capital ||
-            Amount(instalments.Field(3).GetFloat()) != capital ||
-            Amount(instalments.Field(4).GetFloat()) != interest ||
-            Amount(instalments.Field(5).GetFloat()) != interest) {
+        const std::string capital = ShownAmount(instalments.Field(6).GetFloat());
+        const std::string interest = ShownAmount(instalments.Field(7).GetFloat());
+        if (ShownAmount(instalments.Field(2).GetFloat()) != capital ||
+            ShownAmount(instalments.Field(3).GetFloat()) != capital ||
+            ShownAmount(instalments.Field(4).GetFloat()) != interest ||
+            ShownAmount(instalments.Field(5).GetFloat()) != interest) {
             ++differing[instalments.Field(0).GetInteger()];
         }
         instalments.Next();
@@ -164,14 +164,10 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
         if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
             check.name = loans.Field(1).GetString();
             check.receivable_balance = loans.Field(3).GetFloat();
-            // Added in the window's order, in extended precision.
-            const Sums& s = sums[check.loan];
-            long double balance = 0;
-            for (double kind : s.kind) balance += kind;
-            check.documents_balance = balance;
+            check.documents_balance = sums[check.loan].DocumentsBalance();
             const auto found = differing.find(check.loan);
             check.differing_instalments = found == differing.end() ? 0 : found->second;
-            check.reindex = Amount(check.documents_balance) != Amount(check.receivable_balance);
+            check.reindex = BalancesDisagree(check.documents_balance, check.receivable_balance);
             check.fix_schedule = check.differing_instalments > 0;
             out.push_back(std::move(check));
         }
@@ -355,66 +351,4 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     return result;
 }
 
-std::string RepairName(const LoanCheck& loan) {
-    if (loan.reindex && loan.fix_schedule) return "Reindexar + Corregir Tabla";
-    if (loan.reindex) return "Reindexar";
-    if (loan.fix_schedule) return "Corregir Tabla";
-    return {};
-}
-
-std::string WindowAmount(long double value) {
-    return Amount(value);
-}
-
-long double Difference(const LoanCheck& loan) {
-    return static_cast<long double>(loan.receivable_balance) - loan.documents_balance;
-}
-
-std::string CsvAmount(long double value) {
-    static const formats::FormatSettings plain{};  // '.' decimals, ',' thousands
-    std::string text = formats::FormatFloat(formats::kAmountPattern, value, plain);
-    text.erase(std::remove(text.begin(), text.end(), ','), text.end());
-    return text;
-}
-
-namespace {
-
-std::string Utf8(const std::string& latin1) {
-    std::string out;
-    out.reserve(latin1.size());
-    for (const char ch : latin1) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
-
-// Quoted only when it has to be: a comma, a quote or a line break.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (const char ch : text) {
-        if (ch == '"') quoted += '"';
-        quoted += ch;
-    }
-    return quoted + "\"";
-}
-
-}  // namespace
-
-void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans) {
-    out << kCsvHeader << '\n';
-    for (const LoanCheck& loan : loans) {
-        out << CsvField(Utf8(loan.member)) << ',' << CsvField(Utf8(loan.name)) << ',' << loan.loan
-            << ',' << CsvAmount(loan.documents_balance) << ',' << CsvAmount(loan.receivable_balance)
-            << ',' << CsvAmount(Difference(loan)) << ',' << loan.differing_instalments << ','
-            << RepairName(loan) << '\n';
-    }
-}
-
-}  // namespace portfolio
+}  // namespace loans

@@ -1,0 +1,28 @@
+#pragma once
+
+// The portfolio check's findings as text: the repair each loan needs, its
+// figures, and the list as CSV. No Qt.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "loans/portfolio_check.h"
+
+namespace loans {
+
+// "Reindexar", "Corregir Tabla" or "Reindexar + Corregir Tabla".
+std::string RepairName(const LoanCheck& loan);
+// The receivable balance minus the documents balance, as the window's
+// mismatch message computes it.
+long double Difference(const LoanCheck& loan);
+// Two decimals, a period, no grouping, with the window's rounding.
+std::string CsvAmount(long double value);
+
+// The flagged loans as CSV (UTF-8, a header row, one row per loan in the
+// order given).
+inline constexpr const char* kCsvHeader =
+    "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion";
+void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans);
+
+}  // namespace loans

@@ -1,0 +1,80 @@
+#pragma once
+
+// The two repairs of one loan, without a window: rebuilding its receivable
+// movements from the documents applied to it ("Reindexar"), and recomputing
+// its schedule's paid amounts from the same documents ("Corregir Tabla").
+// They write through a query bound to a connection and a transaction and
+// leave ending the transaction to the caller. No Qt.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace db {
+class TIBDatabase;
+class TIBQuery;
+class TIBTransaction;
+}  // namespace db
+
+namespace loans {
+
+// The loan's own values the rebuild writes (nulls read as 0).
+struct LoanRow {
+    std::string member;  // the member code as looked up
+    int32_t loan = 0;    // NO_DOCUMENTO
+    double date = 0;     // FECHA, a date-time
+    double amount = 0;   // VALOR
+    int32_t register_number = 0;  // REGISTRO_NO
+    int32_t type = 0;             // TIPO
+};
+
+// One row of the applied-documents list, as listed (amounts signed).
+struct AppliedDocument {
+    std::string kind;  // TIPO, the kind's letter
+    int32_t number = 0;      // REN_PRESTAMONO: the document's number
+    double date = 0;         // REN_FECHAVENCE: the document's date
+    int32_t instalment = 0;  // REN_CUOTANO
+    double capital = 0;      // REN_CUOTACAPITAL
+    double interest = 0;     // REN_CUOTAINTERES
+    bool capital_null = false;
+    bool interest_null = false;
+};
+
+// The rows one repair wrote, for the journal.
+struct RepairCounts {
+    int64_t deleted = 0;
+    int64_t inserted = 0;
+    int64_t updated = 0;
+};
+
+// A movement's type: the loan's own type from 1 up, 2 for any other.
+int32_t MovementType(int32_t loan_type);
+
+// The current row of a dataset over SOLICITUDPRES, for the member given.
+LoanRow TakeLoanRow(db::TIBQuery& loans, const std::string& member);
+// Every row of an open applied-documents list, in its order; the list is
+// left on its first row and the grids following it stay still meanwhile.
+std::vector<AppliedDocument> TakeAppliedDocuments(db::TIBQuery& documents);
+
+// The loan and its applied documents as they stand now, read through the
+// given query (its statement is replaced). Raises runtime::Exception when
+// the member has no such loan.
+LoanRow ReadLoanRow(db::TIBQuery& reader, const std::string& member, int32_t loan);
+std::vector<AppliedDocument> ReadAppliedDocuments(db::TIBQuery& reader, int32_t loan);
+
+// Deletes the member's movements applied to the loan and writes one opening
+// movement and one per document (the schedule's own rows left out).
+RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
+                              const std::vector<AppliedDocument>& documents);
+// Sets every instalment's paid amounts to 0, then adds each document's
+// amounts, negated, to its instalment.
+RepairCounts CorrectSchedule(db::TIBQuery& writer, int32_t loan,
+                             const std::vector<AppliedDocument>& documents);
+
+// The same over a connection and a transaction, with a query of their own.
+RepairCounts RebuildMovements(db::TIBDatabase& database, db::TIBTransaction& transaction,
+                              const LoanRow& loan, const std::vector<AppliedDocument>& documents);
+RepairCounts CorrectSchedule(db::TIBDatabase& database, db::TIBTransaction& transaction,
+                             int32_t loan, const std::vector<AppliedDocument>& documents);
+
+}  // namespace loans
