@@ -12,10 +12,10 @@
 namespace loans {
 
 struct DocumentKind {
-    char letter;           // the kind's code in the applied-documents list
-    int sign;              // +1 charges the loan, -1 pays it (as listed)
-    const char* label;     // its name in the totals under the documents grid
-    const char* source;    // the table the documents come from
+    char letter;         // the kind's code in the applied-documents list
+    int sign;            // +1 charges the loan, -1 pays it (as listed)
+    const char* label;   // its name in the totals under the documents grid
+    const char* source;  // the table the documents come from
     // The window's branch of the applied-documents union for one loan
     // (":p" the loan), exactly as sent.
     const char* loan_branch;

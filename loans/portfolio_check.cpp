@@ -39,11 +39,10 @@ std::string DocumentsUnion(bool with_plan) {
         };
         sql += "select " + column(std::to_string(i + 1).c_str(), "tipo") + "," +
                column(kind.loan_column, "prestamo") + "," +
-               column(kind.document_column, "documento") + "," +
-               column(kind.date_column, "fecha") + "," + column(kind.instalment_column, "cuota") +
-               "," + column(kind.capital, "capital") + "," + column(kind.interest, "interes") +
-               " from " + kind.source + " where " + kind.loan_column +
-               " between :desde and :hasta";
+               column(kind.document_column, "documento") + "," + column(kind.date_column, "fecha") +
+               "," + column(kind.instalment_column, "cuota") + "," +
+               column(kind.capital, "capital") + "," + column(kind.interest, "interes") + " from " +
+               kind.source + " where " + kind.loan_column + " between :desde and :hasta";
         if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
     }
     return sql;

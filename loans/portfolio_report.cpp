@@ -8,7 +8,8 @@
 namespace loans {
 
 std::string RepairName(const LoanCheck& loan) {
-    if (loan.reindex && loan.fix_schedule) return std::string(kRebuildRepair) + " + " + kCorrectRepair;
+    if (loan.reindex && loan.fix_schedule)
+        return std::string(kRebuildRepair) + " + " + kCorrectRepair;
     if (loan.reindex) return kRebuildRepair;
     if (loan.fix_schedule) return kCorrectRepair;
     return {};

@@ -20,17 +20,17 @@ namespace loans {
 
 // The loan's own values the rebuild writes (nulls read as 0).
 struct LoanRow {
-    std::string member;  // the member code as looked up
-    int32_t loan = 0;    // NO_DOCUMENTO
-    double date = 0;     // FECHA, a date-time
-    double amount = 0;   // VALOR
+    std::string member;           // the member code as looked up
+    int32_t loan = 0;             // NO_DOCUMENTO
+    double date = 0;              // FECHA, a date-time
+    double amount = 0;            // VALOR
     int32_t register_number = 0;  // REGISTRO_NO
     int32_t type = 0;             // TIPO
 };
 
 // One row of the applied-documents list, as listed (amounts signed).
 struct AppliedDocument {
-    std::string kind;  // TIPO, the kind's letter
+    std::string kind;        // TIPO, the kind's letter
     int32_t number = 0;      // REN_PRESTAMONO: the document's number
     double date = 0;         // REN_FECHAVENCE: the document's date
     int32_t instalment = 0;  // REN_CUOTANO

@@ -12,9 +12,9 @@
 #include <QTimer>
 
 #include "db/errors.h"
+#include "loans/connection_profile.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
-#include "loans/connection_profile.h"
 #include "main_window/result_sets/result_sets.h"
 #include "ui/exception_report.h"
 #include "ui/focus_navigation.h"

@@ -5,8 +5,8 @@
 
 #include "customer_search/customer_search_dialog.h"
 #include "formats/amount_format.h"
-#include "main_window/code_box.h"
 #include "loans/statements.h"
+#include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"

@@ -3,9 +3,9 @@
 #include <QKeySequence>
 #include <QShortcut>
 
+#include "loans/connection_profile.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
-#include "loans/connection_profile.h"
 #include "portfolio/portfolio_dialog.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"

@@ -1,9 +1,10 @@
 // Adding up the applied documents of the current loan, comparing the result
 // with the receivable movements, and colouring the documents grid.
+#include "loans/reconciliation.h"
+
 #include <QLabel>
 #include <QLineEdit>
 
-#include "loans/reconciliation.h"
 #include "loans/statements.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"

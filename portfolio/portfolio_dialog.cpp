@@ -135,10 +135,11 @@ void TFcartera::Start() {
             db::TIBDatabase database("PortfolioDatabase");
             db::TIBTransaction transaction("PortfolioDefault");
             setup_(database, transaction);
-            result = std::make_unique<loans::CheckResult>(loans::RunCheck(database, [this](double done) {
-                permille_ = static_cast<int>(done * 1000);
-                return !cancel_.load();
-            }));
+            result =
+                std::make_unique<loans::CheckResult>(loans::RunCheck(database, [this](double done) {
+                    permille_ = static_cast<int>(done * 1000);
+                    return !cancel_.load();
+                }));
         } catch (const loans::ECheckCancelled&) {
         } catch (const std::exception& error) {
             failure = error.what();

@@ -4,7 +4,6 @@
 
 #include "db/sql_preprocessor.h"
 #include "formats/date_time.h"
-#include "loans/statements.h"
 #include "loans/connection_profile.h"
 #include "loans/repair_statements.h"
 #include "loans/statements.h"

@@ -90,8 +90,8 @@ TEST(CallWatch, StalledLinkEndsTheCallAsALostConnection) {
 
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
-    loans::ConfigureProgramConnection(
-        database, transaction, "127.0.0.1/" + std::to_string(relay.Port()) + ":" + file);
+    loans::ConfigureProgramConnection(database, transaction,
+                                      "127.0.0.1/" + std::to_string(relay.Port()) + ":" + file);
     db::TIBQuery query("IBQuery1");
     query.SetDatabase(&database);
     query.SetTransaction(&transaction);

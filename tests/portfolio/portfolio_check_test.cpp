@@ -4,6 +4,10 @@
 #include <set>
 #include <sstream>
 
+#include "db/ib_query.h"
+#include "loans/repairs.h"
+#include "runtime/exception.h"
+#include "tests/endurance/table_checksums.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tools/demo_db/demo_catalogue.h"
 
@@ -263,8 +267,7 @@ TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
     loans::ConfigureProgramConnection(database, transaction, path);
     const loans::CheckResult whole = loans::RunCheck(database, {}, {100000, 1});
     for (const loans::CheckOptions options :
-         {loans::CheckOptions{3, 1}, loans::CheckOptions{3, 2},
-          loans::CheckOptions{1, 3}}) {
+         {loans::CheckOptions{3, 1}, loans::CheckOptions{3, 2}, loans::CheckOptions{1, 3}}) {
         std::vector<double> seen;
         const loans::CheckResult split = loans::RunCheck(
             database,
@@ -291,3 +294,72 @@ TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
 }
 
 }  // namespace
+
+namespace {
+
+// Each flagged loan repaired as a command-line tool would, with no window:
+// read as it stands, repaired and committed in a transaction of its own.
+void RepairWithoutAWindow(const std::string& path, const std::vector<loans::LoanCheck>& flagged) {
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction unused("IBTransaction1");
+    loans::ConfigureProgramConnection(database, unused, path);
+    database.Open();
+    for (const loans::LoanCheck& loan : flagged) {
+        db::TIBTransaction writing("RepairTransaction");
+        writing.SetDefaultDatabase(&database);
+        writing.Params().Assign({"read_committed", "rec_version", "nowait"});
+        writing.StartTransaction();
+        db::TIBQuery query("RepairQuery");
+        query.SetDatabase(&database);
+        query.SetTransaction(&writing);
+        const loans::LoanRow row = loans::ReadLoanRow(query, loan.member, loan.loan);
+        const std::vector<loans::AppliedDocument> documents =
+            loans::ReadAppliedDocuments(query, loan.loan);
+        // Both forms: over the caller's query, and over a connection and a
+        // transaction with a query of the repair's own.
+        if (loan.reindex) loans::RebuildMovements(database, writing, row, documents);
+        if (loan.fix_schedule) loans::CorrectSchedule(query, loan.loan, documents);
+        query.Close();
+        writing.Commit();
+    }
+}
+
+}  // namespace
+
+TEST(PortfolioCheck, RepairsCalledWithoutAWindowWriteWhatTheWindowsRepairsWriteAndClearTheList) {
+    test_support::TempDir dir;
+    const std::string by_rules = NewDemoDatabase(dir, "rules.fdb");
+    const std::string by_hand = NewDemoDatabase(dir, "hand.fdb");
+    const std::vector<loans::LoanCheck> flagged = Check(by_rules).Flagged();
+    ASSERT_EQ(Summary(flagged), kDemoFlagged);
+
+    RepairWithoutAWindow(by_rules, flagged);
+    for (const loans::LoanCheck& loan : flagged) {
+        if (loan.reindex) portfolio_test::Reindex(by_hand, loan.member, loan.loan);
+        if (loan.fix_schedule) portfolio_test::CorrectSchedule(by_hand, loan.loan);
+    }
+    EXPECT_TRUE(Check(by_rules).Flagged().empty());
+    EXPECT_EQ(test_support::ChecksumTables(by_rules), test_support::ChecksumTables(by_hand));
+}
+
+TEST(PortfolioCheck, ARepairOfALoanTheMemberDoesNotHaveIsRefusedBeforeWriting) {
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    const auto before = test_support::ChecksumTables(path);
+    {
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction transaction("IBTransaction1");
+        loans::ConfigureProgramConnection(database, transaction, path);
+        db::TIBQuery query("RepairQuery");
+        query.SetDatabase(&database);
+        query.SetTransaction(&transaction);
+        try {
+            loans::ReadLoanRow(query, demo::kMemberMismatch, 999999);
+            FAIL() << "a loan the member does not have was read";
+        } catch (const runtime::Exception& failure) {
+            EXPECT_EQ(failure.Message(), std::string("El socio ") + demo::kMemberMismatch +
+                                             " no tiene el prestamo 999999");
+        }
+    }
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+}

@@ -38,8 +38,7 @@ inline std::vector<std::string> Summary(const std::vector<loans::LoanCheck>& loa
     std::vector<std::string> out;
     for (const loans::LoanCheck& loan : loans) {
         out.push_back(loan.member + "/" + std::to_string(loan.loan) + " " +
-                      loans::RepairName(loan) + " " +
-                      std::to_string(loan.differing_instalments));
+                      loans::RepairName(loan) + " " + std::to_string(loan.differing_instalments));
     }
     return out;
 }

@@ -78,8 +78,7 @@ TEST(RepairJournal, AppendsOneLinePerRecordToAPrivateFileInANewFolder) {
     loans::RepairRecord second = Done();
     second.loan = 1071;
     loans::AppendToJournal(second, path);
-    EXPECT_EQ(ReadAll(path),
-              loans::JournalLine(Done()) + "\n" + loans::JournalLine(second) + "\n");
+    EXPECT_EQ(ReadAll(path), loans::JournalLine(Done()) + "\n" + loans::JournalLine(second) + "\n");
     struct stat info {};
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -107,8 +106,7 @@ TEST(RepairJournal, LivesInTheUsersDataDirectory) {
     EXPECT_EQ(loans::JournalPath(), "/datos/ana/analisis-socios/reparaciones.jsonl");
     unsetenv("XDG_DATA_HOME");
     setenv("HOME", "/home/ana", 1);
-    EXPECT_EQ(loans::JournalPath(),
-              "/home/ana/.local/share/analisis-socios/reparaciones.jsonl");
+    EXPECT_EQ(loans::JournalPath(), "/home/ana/.local/share/analisis-socios/reparaciones.jsonl");
     setenv("HOME", saved_home.c_str(), 1);
     if (old_data) setenv("XDG_DATA_HOME", saved_data.c_str(), 1);
     EXPECT_FALSE(loans::CurrentUser().empty());
