@@ -7,7 +7,9 @@
 #include <QPrinter>
 #include <QShortcut>
 #include <QTextDocument>
+#include <cmath>
 
+#include "formats/date_format.h"
 #include "main_window/main_window.h"
 #include "ui/dialog_responder.h"
 #include "ui/guard.h"
@@ -27,7 +29,22 @@ QString Escaped(const std::string& latin1) {
     return Escaped(ui::ToQString(latin1));
 }
 
-// A grid as it shows: its titles and every row of its result set.
+// A cell as the grid shows it, but a date always by the window's date
+// pattern: a column shown in the system's short form (whose year may have
+// two digits, its day and month either way round) would print a date that
+// reads differently from the dates beside it.
+std::string CellText(const db::TField& field) {
+    if (field.DataType() != db::TFieldType::ftDateTime || !field.DisplayFormat.empty() ||
+        field.IsNullValue()) {
+        return field.DisplayText();
+    }
+    const double value = field.GetDateTime();
+    const bool has_time = value != std::floor(value);
+    return formats::FormatDateTime(has_time ? "dd/mm/yyyy hh:nn:ss" : "dd/mm/yyyy", value);
+}
+
+// A grid as it shows: its titles and every row of its result set. Titles
+// never break inside a word, so a long one widens its column instead.
 QString GridTable(ui::TDBGrid& grid) {
     if (db::TIBQuery* query = grid.DataSet(); query != nullptr && query->Active()) {
         query->FetchAll();  // the statement lists the rows not yet scrolled to as well
@@ -35,13 +52,14 @@ QString GridTable(ui::TDBGrid& grid) {
     QString html = QStringLiteral(
         "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" "
         "style=\"font-size: 7pt\"><tr>");
-    for (const std::string& title : grid.TitleTexts()) html += "<th>" + Escaped(title) + "</th>";
+    for (const std::string& title : grid.TitleTexts())
+        html += "<th nowrap>" + Escaped(title) + "</th>";
     html += "</tr>";
     const db::TIBQuery* query = grid.DataSet();
     const int rows = query != nullptr && query->Active() ? query->FetchedRowCount() : 0;
     for (int row = 0; row < rows; ++row) {
         html += "<tr>";
-        for (const std::string& cell : grid.RowTexts(row)) {
+        for (const std::string& cell : grid.RowTexts(row, CellText)) {
             html += "<td align=\"right\" nowrap>" + Escaped(cell) + "</td>";
         }
         html += "</tr>";

@@ -78,6 +78,10 @@ class TDBGrid : public QAbstractScrollArea {
     // for its first visible column. Neither moves the current row nor fires
     // anything. Rows not fetched give {} and an invalid colour.
     std::vector<std::string> RowTexts(int cache_row) const;
+    // The same with each field's text given by `text_of` (a printout's own
+    // formats); a column without a field gives "".
+    using FieldText = std::function<std::string(const db::TField&)>;
+    std::vector<std::string> RowTexts(int cache_row, const FieldText& text_of) const;
     QColor RowTextColor(int cache_row);
     std::vector<std::string> TitleTexts() const;
 

@@ -26,6 +26,10 @@ class FieldsRowScope {
 }  // namespace
 
 std::vector<std::string> TDBGrid::RowTexts(int cache_row) const {
+    return RowTexts(cache_row, [](const db::TField& field) { return field.DisplayText(); });
+}
+
+std::vector<std::string> TDBGrid::RowTexts(int cache_row, const FieldText& text_of) const {
     db::TIBQuery* query = DataSet();
     if (query == nullptr || !query->Active() || cache_row < 0 ||
         cache_row >= query->FetchedRowCount()) {
@@ -35,7 +39,7 @@ std::vector<std::string> TDBGrid::RowTexts(int cache_row) const {
     std::vector<std::string> texts;
     for (const int index : VisibleColumns()) {
         const db::TField* field = columns_[static_cast<size_t>(index)].Field();
-        texts.push_back(field != nullptr ? field->DisplayText() : std::string());
+        texts.push_back(field != nullptr ? text_of(*field) : std::string());
     }
     return texts;
 }
