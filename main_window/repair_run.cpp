@@ -87,7 +87,7 @@ void TFmain::RepairLoan(const char* repair, const char* question,
     try {
         // The loan as it stands now, not as it stood at the lookup: a
         // receipt posted since then must be repaired in, not out.
-        cargardatos("P");
+        cargardatos(LoadMode::Loan);
         take_figures_before();
         RunRepair([&] { writes(prestamo, counts); });
     } catch (const std::exception& failure) {
@@ -104,7 +104,7 @@ void TFmain::RepairLoan(const char* repair, const char* question,
         throw;
     }
 
-    cargardatos("P");
+    cargardatos(LoadMode::Loan);
     record.documents_balance_after =
         ComposeTotals(sumaP, sumaR, sumaC, sumaD, sumaN, sumaM).documents_balance;
     record.receivable_balance_after = balanceprestamo;

@@ -90,7 +90,8 @@ TEST_F(StatementTest, MismatchedLoanPrintsToPdfWithTheFiguresTheWindowShows) {
         EXPECT_NE(text.find(shown), std::string::npos)
             << label << ": " << shown << "\nin: " << text;
     }
-    for (ui::TDBGrid* grid : {window_->DBGrid2, window_->DBGrid3}) {
+    for (ui::TDBGrid* grid :
+         {Window().GridOf(Access::Grid::Schedule), Window().GridOf(Access::Grid::Documents)}) {
         for (int row = 0; row < 2; ++row) {
             for (const std::string& cell : grid->RowTexts(row)) {
                 if (cell.empty()) continue;
