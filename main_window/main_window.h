@@ -24,6 +24,7 @@ class QTimer;
 namespace main_window {
 
 class TEdit;
+class WindowAccess;
 
 // The main window: member code box, member identity and balance, the loan,
 // schedule and applied-documents grids, the reconciliation totals, the
@@ -38,6 +39,15 @@ class TFmain : public QWidget {
 
     explicit TFmain(QWidget* parent = nullptr);
     ~TFmain() override;
+
+    // What cargardatos loads: the member's loans and then the current one,
+    // or only the current loan of the list already shown.
+    enum class LoadMode { Member, Loan };
+
+  private:
+    // The driver, the tests and the shell reach the controls and datasets
+    // through this one interface, not member by member.
+    friend class WindowAccess;
 
     // --- database components (created first, destroyed last) ---
     db::TIBDatabase IBDatabase1{"IBDatabase1"};
@@ -89,10 +99,11 @@ class TFmain : public QWidget {
     // Set by the search dialog: true when it was left without choosing.
     bool cancelado = false;
 
+  public:
     // --- handlers and operations ---
     void edsocioExit();
     void edsocioDblClick();
-    void cargardatos(const std::string& modo);
+    void cargardatos(LoadMode modo);
     std::string nombreempresa(int codigo);
     void btlimpiarClick();
     void qpresAfterScroll();
@@ -114,6 +125,7 @@ class TFmain : public QWidget {
     std::function<void()> OnFormShow;
     std::function<void(int key)> OnFormKeyDown;
 
+  private:
     // Per-kind sums of the applied documents of the current loan.
     loans::KindSums sumas;
     // The current loan's receivable balance, as last read.
@@ -133,7 +145,7 @@ class TFmain : public QWidget {
     void ForgetLoanDetails();
     void ClearLoanFigures();
     // cargardatos' steps; a failure in them leaves no loan details shown.
-    void LoadCurrentLoan(const std::string& modo);
+    void LoadCurrentLoan(LoadMode modo);
     void ClearMemberDisplay();
     // The reconciliation labels and the banner back to their empty state.
     void ClearFigures();

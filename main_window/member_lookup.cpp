@@ -9,6 +9,7 @@
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
+#include "runtime/scope_guard.h"
 #include "ui/dialog_responder.h"
 #include "ui/latin1_text.h"
 
@@ -27,15 +28,14 @@ void TFmain::edsocioExit() {
     const std::string code = Text(edsocio);
     if (code.empty()) return;
 
-    try {
+    {
+        // The previous member must not stay on screen beside the new code,
+        // where it could be read or repaired as if it were this one.
+        runtime::ScopeGuard on_failure([this] { ClearMemberDisplay(); });
         loans::SetStatement(qsocios, loans::kMemberByCodeStatement);
         qsocios.ParamNamed("c").SetString(code);
         qsocios.Open();
-    } catch (...) {
-        // The previous member must not stay on screen beside the new code,
-        // where it could be read or repaired as if it were this one.
-        ClearMemberDisplay();
-        throw;
+        on_failure.Dismiss();
     }
     if (qsocios.FetchedRowCount() == 0) {
         ui::ShowMessage("No existen socios con este codigo: " + code);
@@ -48,44 +48,34 @@ void TFmain::edsocioExit() {
     member_inactive_ = qsocios.FieldNamed("clt_estatus").GetString() != "A";
     mismatch_.clear();
     UpdateMessages();
-    try {
-        cargardatos("T");
-    } catch (...) {
-        ClearMemberDisplay();  // half a member is no better than another one
-        throw;
-    }
+    // Half a member is no better than another one.
+    runtime::ScopeGuard on_failure([this] { ClearMemberDisplay(); });
+    cargardatos(LoadMode::Member);
+    on_failure.Dismiss();
 }
 
-void TFmain::cargardatos(const std::string& modo) {
-    try {
-        LoadCurrentLoan(modo);
-    } catch (...) {
-        // The loan grid may already stand on another loan: the previous
-        // loan's schedule, documents and totals must not stay beside it.
-        ForgetLoanDetails();
-        throw;
-    }
+void TFmain::cargardatos(LoadMode modo) {
+    // On a failure the loan grid may already stand on another loan: the
+    // previous loan's schedule, documents and totals must not stay beside it.
+    runtime::ScopeGuard on_failure([this] { ForgetLoanDetails(); });
+    LoadCurrentLoan(modo);
+    on_failure.Dismiss();
 }
 
-void TFmain::LoadCurrentLoan(const std::string& modo) {
+void TFmain::LoadCurrentLoan(LoadMode modo) {
     SetLabelText(lbnombre, qsocios.FieldNamed("clt_nombresyapellidos").GetString());
     SetLabelText(lbcedula, qsocios.FieldNamed("clt_cedula").GetString());
     SetLabelText(lbempresa, nombreempresa(qsocios.FieldNamed("empresa").GetInteger()));
 
-    if (modo == "T") {
+    if (modo == LoadMode::Member) {
         // Opening the list and moving to its first row raise the after-scroll
         // event; the details are loaded once, below, not by those events.
         loading_loans_ = true;
-        try {
-            loans::SetStatement(qpres, loans::kLoansOfMemberStatement);
-            qpres.ParamNamed("c").SetString(looked_up_code_);
-            qpres.Open();
-            qpres.First();
-        } catch (...) {
-            loading_loans_ = false;
-            throw;
-        }
-        loading_loans_ = false;
+        runtime::ScopeGuard loaded([this] { loading_loans_ = false; });
+        loans::SetStatement(qpres, loans::kLoansOfMemberStatement);
+        qpres.ParamNamed("c").SetString(looked_up_code_);
+        qpres.Open();
+        qpres.First();
     }
 
     const int prestamo = qpres.Active() ? qpres.FieldNamed("no_documento").GetInteger() : 0;
@@ -117,7 +107,7 @@ std::string TFmain::nombreempresa(int codigo) {
 
 void TFmain::qpresAfterScroll() {
     if (loading_loans_) return;
-    if (qpres.FieldNamed("NO_DOCUMENTO").GetInteger() > 0) cargardatos("P");
+    if (qpres.FieldNamed("NO_DOCUMENTO").GetInteger() > 0) cargardatos(LoadMode::Loan);
 }
 
 void TFmain::btlimpiarClick() {

@@ -86,7 +86,7 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
     try {
         // The loan as it stands now, not as it stood at the lookup: a
         // receipt posted since then must be repaired in, not out.
-        cargardatos("P");
+        cargardatos(LoadMode::Loan);
         take_figures_before();
         const loans::LoanRow loan = loans::TakeLoanRow(qpres, looked_up_code_);
         const std::vector<loans::AppliedDocument> documents = loans::TakeAppliedDocuments(qcxc);
@@ -105,7 +105,7 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
         throw;
     }
 
-    cargardatos("P");
+    cargardatos(LoadMode::Loan);
     record.documents_balance_after = sumas.DocumentsBalance();
     record.receivable_balance_after = balanceprestamo;
     record.rows_deleted = counts.deleted;

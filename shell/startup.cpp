@@ -4,6 +4,7 @@
 #include <QMetaObject>
 
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 #include "shell/config_file.h"
 #include "shell/db_ini.h"
 #include "ui/application_error.h"
@@ -15,9 +16,10 @@ namespace shell {
 void FormShow(main_window::TFmain& window) {
     const std::string name = StartupDatabaseName();
     try {
-        window.IBDatabase1.Close();
-        window.IBDatabase1.SetDatabaseName(name);
-        window.IBDatabase1.Open();
+        db::TIBDatabase& connection = main_window::WindowAccess(window).Connection();
+        connection.Close();
+        connection.SetDatabaseName(name);
+        connection.Open();
         window.btlimpiarClick();
     } catch (...) {
         // Whatever failed, the user gets one message and the program ends;

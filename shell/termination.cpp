@@ -11,6 +11,7 @@
 #include <csignal>
 
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 
 namespace shell {
 namespace {
@@ -27,10 +28,11 @@ extern "C" void NoteSignal(int signal_number) {
 void EndProgram(main_window::TFmain& window) {
     // Nothing half done is committed on the way out: a pending change is
     // rolled back before the connection closes.
+    const main_window::WindowAccess access(window);
     try {
-        if (window.IBTransaction1.Active()) window.IBTransaction1.Rollback();
+        if (access.Transaction().Active()) access.Transaction().Rollback();
     } catch (...) {
-        window.IBDatabase1.ForcedClose();  // the connection is gone anyway
+        access.Connection().ForcedClose();  // the connection is gone anyway
     }
     // A modal box or the search dialog would keep its own loop running.
     for (int i = 0; i < 16; ++i) {

@@ -19,6 +19,7 @@
 #include "bench/lookup/search_screen.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 #include "runtime/exception.h"
 
 namespace {
@@ -61,9 +62,12 @@ int main(int argc, char** argv) {
         std::vector<std::string> codes;
         {
             main_window::TFmain window;
-            window.IBDatabase1.SetDatabaseName(database);
-            window.IBDatabase1.Open();
-            db::TIBQuery& all = window.IBQuery2;
+            const main_window::WindowAccess access(window);
+            access.Connection().SetDatabaseName(database);
+            access.Connection().Open();
+            db::TIBQuery all{"all"};
+            all.SetDatabase(&access.Connection());
+            all.SetTransaction(&access.Transaction());
             all.SQL().Add("select clt_codigo from clientes order by clt_codigo");
             all.Open();
             int row = 0;
@@ -87,8 +91,9 @@ int main(int argc, char** argv) {
             // label and grid holds its new content; painting it comes after
             // and is timed on its own.
             main_window::TFmain window;
-            window.IBDatabase1.SetDatabaseName(database);
-            window.IBDatabase1.Open();
+            const main_window::WindowAccess access(window);
+            access.Connection().SetDatabaseName(database);
+            access.Connection().Open();
             window.show();
             QApplication::processEvents();
             // Lookups back to back, as the raw statements run: each ends
@@ -97,7 +102,7 @@ int main(int argc, char** argv) {
             const double dataset = Seconds(
                 [&] {
                     for (const std::string& code : codes) {
-                        window.edsocio->setText(QString::fromLatin1(code.c_str()));
+                        access.CodeBox()->setText(QString::fromLatin1(code.c_str()));
                         window.edsocioExit();
                     }
                 },
@@ -107,7 +112,7 @@ int main(int argc, char** argv) {
             double paint = 0;
             double paint_cpu = 0;
             for (const std::string& code : codes) {
-                window.edsocio->setText(QString::fromLatin1(code.c_str()));
+                access.CodeBox()->setText(QString::fromLatin1(code.c_str()));
                 window.edsocioExit();
                 paint += Seconds([] { QApplication::processEvents(); }, &paint_cpu);
             }

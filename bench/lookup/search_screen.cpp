@@ -10,6 +10,7 @@
 #include "customer_search/customer_search_dialog.h"
 #include "db/sql_preprocessor.h"
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 
 namespace bench {
 namespace {
@@ -36,12 +37,13 @@ void SearchFirstScreenFigures(const std::string& database, const std::string& la
     int rows = 0;
     for (int round = 0; round < kRounds; ++round) {
         main_window::TFmain window;
-        window.IBDatabase1.SetDatabaseName(database);
-        window.IBDatabase1.Open();
+        const main_window::WindowAccess access(window);
+        access.Connection().SetDatabaseName(database);
+        access.Connection().Open();
         window.show();
         QApplication::processEvents();
-        customer_search::TFclientes dialog(window.qsocios, window.sqsocios, window.cancelado,
-                                           &window);
+        customer_search::TFclientes dialog(access.SearchMembers(), access.SearchSource(),
+                                           access.cancelado(), &window);
         dialog.show();  // showing empties the six boxes
         QApplication::processEvents();
         double dialog_total = 0;
@@ -53,8 +55,8 @@ void SearchFirstScreenFigures(const std::string& database, const std::string& la
             QApplication::processEvents();  // the grid paints its new rows
             dialog_total += Milliseconds(start);
         }
-        rows = window.qsocios.FetchedRowCount();
-        const std::string sql = db::PreprocessSql(window.qsocios.SQL().Text()).text;
+        rows = access.SearchMembers().FetchedRowCount();
+        const std::string sql = db::PreprocessSql(access.SearchMembers().SQL().Text()).text;
         dialog.close();
         best_dialog = std::min(best_dialog, dialog_total / kSearches);
         best_fetch = std::min(best_fetch, fetch_total / kSearches);

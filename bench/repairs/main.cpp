@@ -17,6 +17,7 @@
 #include "bench/repairs/repair_paths.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
@@ -70,16 +71,17 @@ int main(int argc, char** argv) {
         double window_rebuild = 0, window_correct = 0, window_reload = 0;
         {
             main_window::TFmain window;
-            window.IBDatabase1.SetDatabaseName(database);
-            window.IBDatabase1.Open();
+            main_window::WindowAccess(window).Connection().SetDatabaseName(database);
+            main_window::WindowAccess(window).Connection().Open();
             window.show();
-            window.edsocio->setText(QString::fromLatin1(demo::kMemberManyDocuments));
+            main_window::WindowAccess(window).CodeBox()->setText(
+                QString::fromLatin1(demo::kMemberManyDocuments));
             window.edsocioExit();
             QApplication::processEvents();
             window_rebuild = Best([&] { window.btreindexarClick(); });
             window_correct = Best([&] { window.btcorregirClick(); });
             // Each repair reloads the loan before and after its writes.
-            window_reload = Best([&] { window.cargardatos("P"); });
+            window_reload = Best([&] { window.cargardatos(main_window::TFmain::LoadMode::Loan); });
         }
         // The same rows with one prepared statement per kind.
         const bench::RepairLoan loan =

@@ -28,6 +28,7 @@
 #include "customer_search/customer_search_dialog.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
@@ -110,14 +111,14 @@ std::string MemberCode(int i) {
 }
 
 void OpenWindow(main_window::TFmain& window, const std::string& database) {
-    window.IBDatabase1.SetDatabaseName(database);
-    window.IBDatabase1.Open();
+    main_window::WindowAccess(window).Connection().SetDatabaseName(database);
+    main_window::WindowAccess(window).Connection().Open();
     window.show();
     QApplication::processEvents();
 }
 
 void LookUp(main_window::TFmain& window, const std::string& code) {
-    window.edsocio->setText(QString::fromLatin1(code.c_str()));
+    main_window::WindowAccess(window).CodeBox()->setText(QString::fromLatin1(code.c_str()));
     window.edsocioExit();
     QApplication::processEvents();  // what the lookup makes the grids paint
 }
@@ -182,8 +183,9 @@ int main(int argc, char** argv) {
             {
                 main_window::TFmain window;
                 OpenWindow(window, database);
-                customer_search::TFclientes dialog(window.qsocios, window.sqsocios,
-                                                   window.cancelado, &window);
+                const main_window::WindowAccess access(window);
+                customer_search::TFclientes dialog(access.SearchMembers(), access.SearchSource(),
+                                                   access.cancelado(), &window);
                 dialog.show();
                 QApplication::processEvents();
                 PrintFigure("search", "window", bench.Measure(searches, [&](int) {

@@ -13,6 +13,7 @@
 #include "customer_search/customer_search_dialog.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 #include "portfolio/portfolio_dialog.h"
 
 namespace test_support {
@@ -97,8 +98,10 @@ void Monkey::Next() {
         window_.activateWindow();
         ++counts_.window_closes;
     }
-    if (window_.lbnombre->text() != shown_member_) {
-        shown_member_ = window_.lbnombre->text();
+    const QLabel* member =
+        main_window::WindowAccess(window_).LabelOf(main_window::WindowAccess::Label::Member);
+    if (member->text() != shown_member_) {
+        shown_member_ = member->text();
         if (!shown_member_.isEmpty()) ++counts_.members_shown;
     }
     QWidget* window = InputWindow(&window_);
@@ -137,7 +140,7 @@ void Monkey::SendOne(QWidget* window) {
     } else if (roll < 6 && window == &window_) {
         // How an analyst opens the search; a random double click seldom
         // lands on the code box.
-        QTest::mouseDClick(window_.edsocio, Qt::LeftButton);
+        QTest::mouseDClick(main_window::WindowAccess(window_).CodeBox(), Qt::LeftButton);
         ++counts_.double_clicks;
         ++sent_;
     } else if (roll < 58) {
@@ -180,7 +183,8 @@ void Monkey::PressKey(QWidget* window) {
 // that exists.
 void Monkey::TypeMemberCode(QWidget* window) {
     auto* search = customer_search::Fclientes;
-    QWidget* box = window == &window_ ? static_cast<QWidget*>(window_.edsocio)
+    QWidget* box = window == &window_
+                       ? static_cast<QWidget*>(main_window::WindowAccess(window_).CodeBox())
                    : window == search ? static_cast<QWidget*>(search->edcodigo)
                                       : nullptr;
     if (box != nullptr) {

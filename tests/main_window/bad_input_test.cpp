@@ -55,7 +55,7 @@ TEST_F(WindowTest, DbIniNamingNoUsableDatabaseEndsInTheConnectionMessageWithItsR
         for (const char ch : text) {
             EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20 && ch != '\r') << text;
         }
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
         window_.reset();
         probe_.reset();
     }
@@ -65,7 +65,7 @@ TEST_F(WindowTest, DbIniWithAByteOrderMarkTabsAndTrailingBlankLinesStillConnects
     WriteDbIni("\xEF\xBB\xBF\t" + database_ + "\t\r\n\r\n\n");
     const QJsonObject state = Start();
     EXPECT_TRUE(Messages(state).isEmpty());
-    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_TRUE(Window().Connection().Connected());
 }
 
 TEST_F(WindowTest, WithoutDbIniNoDatabaseIsOpenedInItsPlace) {
@@ -77,7 +77,7 @@ TEST_F(WindowTest, WithoutDbIniNoDatabaseIsOpenedInItsPlace) {
     ASSERT_EQ(Messages(state).size(), 1);
     EXPECT_EQ(Text(Messages(state)[0].toObject()["kind"]), "error");
     EXPECT_EQ(Label(state, "lbnombre"), "");
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
 }
 
 // Text meant to break a statement is only ever a value: it finds nothing,

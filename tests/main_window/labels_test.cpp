@@ -27,12 +27,8 @@ class LabelsTest : public WindowTest {
   protected:
     void ExpectNothingCut(const std::string& what) {
         main_window::TFmain& w = *window_;
-        const std::vector<QLabel*> labels = {
-            w.Label1,    w.lbmensajes, w.Label2,    w.lbnombre, w.Label4, w.lbcedula, w.Label6,
-            w.lbempresa, w.Label3,     w.lbbalance, w.lbtot1,   w.lbtot2, w.lbtot3,   w.lbbal};
-        const std::vector<QWidget*> controls = {w.edsocio,     w.GroupBox1,  w.DBGrid1,
-                                                w.DBGrid2,     w.DBGrid3,    w.btlimpiar,
-                                                w.btreindexar, w.btcorregir, w.btsalir};
+        const std::vector<QLabel*> labels = Window().LayoutLabels();
+        const std::vector<QWidget*> controls = Window().LayoutControls();
         std::vector<std::pair<QLabel*, QRect>> shown;
         for (QLabel* label : labels) {
             if (!label->isVisibleTo(&w) || label->text().isEmpty()) continue;

@@ -14,7 +14,7 @@ using LostConnectionTest = RelayedWindowTest;
 
 TEST_F(LostConnectionTest, CutLinkFailsEachActionOnceThenTheNextLookupReconnects) {
     Start();
-    ASSERT_TRUE(window_->IBDatabase1.Connected());
+    ASSERT_TRUE(Window().Connection().Connected());
     ASSERT_EQ(Label(Do({std::string("code ") + demo::kMemberActive}), "lbnombre"),
               demo::kMemberActiveName);
 
@@ -26,7 +26,7 @@ TEST_F(LostConnectionTest, CutLinkFailsEachActionOnceThenTheNextLookupReconnects
     EXPECT_EQ(Label(failed, "lbnombre"), "");
     EXPECT_TRUE(Grid(failed, "DBGrid1")["rows"].toArray().isEmpty());
     // Known lost: closed, not tried again.
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
 
     // While the link is down each action fails with the connection's message.
     const std::vector<std::string> searched =
@@ -40,7 +40,7 @@ TEST_F(LostConnectionTest, CutLinkFailsEachActionOnceThenTheNextLookupReconnects
     const QJsonObject back = Do({std::string("code ") + demo::kMemberActive});
     EXPECT_TRUE(back["messages"].toArray().isEmpty()) << OnlyError(back);
     EXPECT_EQ(Label(back, "lbnombre"), demo::kMemberActiveName);
-    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_TRUE(Window().Connection().Connected());
 }
 
 TEST_F(LostConnectionTest, RepairsOnACutLinkReportTheFailureAndLeaveTheLoanAsItWas) {
@@ -58,7 +58,7 @@ TEST_F(LostConnectionTest, RepairsOnACutLinkReportTheFailureAndLeaveTheLoanAsItW
         const QJsonArray messages = failed["messages"].toArray();
         ASSERT_FALSE(messages.isEmpty());
         EXPECT_EQ(Text(messages[messages.size() - 1].toObject()["kind"]), "error");
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
         relay_->Restore();
 
         EXPECT_EQ(LoanRows(loan), before);

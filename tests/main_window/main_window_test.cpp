@@ -22,8 +22,8 @@ std::string FocusName() {
 
 TEST_F(WindowTest, StartsConnectedAndEmptyWithTheFocusInTheCodeBox) {
     const QJsonObject state = Start();
-    EXPECT_TRUE(window_->IBDatabase1.Connected());
-    EXPECT_EQ(window_->IBDatabase1.DatabaseName(), database_);
+    EXPECT_TRUE(Window().Connection().Connected());
+    EXPECT_EQ(Window().Connection().DatabaseName(), database_);
     EXPECT_EQ(Text(state["edsocio"]), "");
     EXPECT_EQ(Text(state["focus"]), "edsocio");
     EXPECT_EQ(Label(state, "lbnombre"), "");
@@ -52,8 +52,8 @@ TEST_F(WindowTest, MissingDbIniIsReportedAndLeavesTheWindowUnconnected) {
     EXPECT_EQ(text.rfind("File not found.\n", 0), 0u) << text;
     EXPECT_NE(text.find(dir_.File("db.ini")), std::string::npos) << text;
     EXPECT_NE(text.find("/etc/analisis-socios/db.ini"), std::string::npos) << text;
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
-    EXPECT_EQ(window_->IBDatabase1.DatabaseName(), main_window::TFmain::kDefaultDatabaseName);
+    EXPECT_FALSE(Window().Connection().Connected());
+    EXPECT_EQ(Window().Connection().DatabaseName(), main_window::TFmain::kDefaultDatabaseName);
 }
 
 TEST_F(WindowTest, EmptyDatabaseNameEndsTheProgramWithTheConnectionMessageAndItsReason) {
@@ -67,29 +67,29 @@ TEST_F(WindowTest, EmptyDatabaseNameEndsTheProgramWithTheConnectionMessageAndIts
     const std::string text = Text(Messages(state)[0].toObject()["text"]);
     EXPECT_EQ(text.substr(0, fixed.size()), fixed);
     EXPECT_GT(text.size(), fixed.size()) << "the server's reason follows";
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
 }
 
 TEST_F(WindowTest, EnterAndDownMoveOnUpMovesBackGridsKeepTheirKeys) {
     Start();
-    window_->edsocio->setFocus();
-    QTest::keyClick(window_->edsocio, Qt::Key_Return);
+    Window().CodeBox()->setFocus();
+    QTest::keyClick(Window().CodeBox(), Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "PageControl1");
     EXPECT_EQ(Text(Do({})["focus"]), "PageControl1");  // the driver names the control too
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "DBGrid1");
-    QTest::keyClick(window_->DBGrid1, Qt::Key_Down);
-    QTest::keyClick(window_->DBGrid1, Qt::Key_Return);
+    QTest::keyClick(Window().GridOf(Access::Grid::Loans), Qt::Key_Down);
+    QTest::keyClick(Window().GridOf(Access::Grid::Loans), Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "DBGrid1");
-    window_->btsalir->setFocus();
-    QTest::keyClick(window_->btsalir, Qt::Key_Up);
+    Window().Button("btsalir")->setFocus();
+    QTest::keyClick(Window().Button("btsalir"), Qt::Key_Up);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "btreindexar");
-    window_->btsalir->setFocus();
-    QTest::keyClick(window_->btsalir, Qt::Key_Down);
+    Window().Button("btsalir")->setFocus();
+    QTest::keyClick(Window().Button("btsalir"), Qt::Key_Down);
     QApplication::processEvents();
     EXPECT_EQ(FocusName(), "btcorregir");  // tab order puts it after Salir
 }
@@ -99,7 +99,7 @@ TEST_F(WindowTest, EnterAndDownMoveOnUpMovesBackGridsKeepTheirKeys) {
 TEST_F(WindowTest, ActiveMemberShowsIdentityLoansAndAMatchingReconciliation) {
     Start();
     int detail_loads = 0;
-    window_->qcxc.AfterOpen = [&](db::TIBQuery&) { ++detail_loads; };
+    Window().Query(Access::Set::Documents).AfterOpen = [&](db::TIBQuery&) { ++detail_loads; };
     const QJsonObject state = Do({std::string("code ") + demo::kMemberActive});
     EXPECT_EQ(detail_loads, 1);  // the loan list's own events load nothing more
     EXPECT_EQ(Label(state, "lbnombre"), demo::kMemberActiveName);
@@ -301,9 +301,9 @@ TEST_F(WindowTest, DeclaredFieldsOpenAgainstTheSchemaAndReadEveryValue) {
         const char* statement;
         int fields;
     } sets[] = {
-        {&window_->qsocios, "select * from clientes", 182},
-        {&window_->qpres, "select * from solicitudpres", 61},
-        {&window_->qcuotas, "select * from renglones", 18},
+        {&Window().Query(Access::Set::Members), "select * from clientes", 182},
+        {&Window().Query(Access::Set::Loans), "select * from solicitudpres", 61},
+        {&Window().Query(Access::Set::Schedule), "select * from renglones", 18},
     };
     for (const auto& set : sets) {
         set.query->Close();
@@ -333,14 +333,15 @@ namespace {
 TEST_F(WindowTest, LookupSendsItsStatementsExactly) {
     Start();
     Do({std::string("code ") + demo::kMemberActive});
-    EXPECT_EQ(window_->qsocios.SQL().Text(), "select * from clientes where clt_codigo = :c\r\n");
-    EXPECT_EQ(window_->qpres.SQL().Text(),
+    EXPECT_EQ(Window().Query(Access::Set::Members).SQL().Text(),
+              "select * from clientes where clt_codigo = :c\r\n");
+    EXPECT_EQ(Window().Query(Access::Set::Loans).SQL().Text(),
               "select * from solicitudpres where socio = :c and estatus in (\"A\",\"L\") order by "
               "fecha desc,no_documento\r\n");
-    EXPECT_EQ(window_->qcuotas.SQL().Text(),
+    EXPECT_EQ(Window().Query(Access::Set::Schedule).SQL().Text(),
               "select * from renglones where ren_prestamono = :p order by ren_cuotano\r\n");
     EXPECT_EQ(
-        window_->qcxc.SQL().Text(),
+        Window().Query(Access::Set::Documents).SQL().Text(),
         "select \"P\" tipo,ren_prestamono,ren_fechavence,ren_cuotano,ren_cuotacapital,"
         "ren_cuotainteres from RENGLONES where ren_prestamono = :p union  select \"R\",recibo,"
         "fecharecibo,cuota,-pagocapital,-pagointeres from INGRESOSDET where prestamo = :p union  "
@@ -350,15 +351,16 @@ TEST_F(WindowTest, LookupSendsItsStatementsExactly) {
         "containing \"D\" union  select \"N\",numero,fecha,cuota_no,-valor,-interes from nomina "
         "where prestamo_no = :p and estatus = \"A\" union  select \"M\",documento,fecha,"
         "serviciono,-capital,-interes from COMPENSACIONDET where aplica = :p order by 4,3\r\n");
-    EXPECT_EQ(window_->qcxc.Params().Count(), 6);
+    EXPECT_EQ(Window().Query(Access::Set::Documents).Params().Count(), 6);
     // The last statement of a lookup: the member's whole receivable balance.
-    EXPECT_EQ(window_->IBQuery1.SQL().Text(),
+    EXPECT_EQ(Window().Query(Access::Set::Employer).SQL().Text(),
               "select sum(valor) from cxctrx where cliente = :c \r\n");
     window_->balancecxc(demo::kLoanActive);
-    EXPECT_EQ(window_->IBQuery1.SQL().Text(),
+    EXPECT_EQ(Window().Query(Access::Set::Employer).SQL().Text(),
               "select sum(valor) from cxctrx where cliente = :c \r\nand aplica = :a\r\n");
     window_->nombreempresa(demo::kEmployerMinisterio);
-    EXPECT_EQ(window_->IBQuery1.SQL().Text(), "select * from empresas where codigo = :c\r\n");
+    EXPECT_EQ(Window().Query(Access::Set::Employer).SQL().Text(),
+              "select * from empresas where codigo = :c\r\n");
 }
 
 }  // namespace
@@ -372,9 +374,9 @@ namespace {
 TEST_F(WindowTest, CodeBoxExitsOnlyToAnotherControlOfTheWindow) {
     Start();
     int lookups = 0;
-    window_->qsocios.AfterOpen = [&](db::TIBQuery&) { ++lookups; };
-    window_->edsocio->setFocus();
-    window_->edsocio->setText(demo::kMemberActive);
+    Window().Query(Access::Set::Members).AfterOpen = [&](db::TIBQuery&) { ++lookups; };
+    Window().CodeBox()->setFocus();
+    Window().CodeBox()->setText(demo::kMemberActive);
     QApplication::processEvents();
 
     QDialog other;
@@ -382,16 +384,67 @@ TEST_F(WindowTest, CodeBoxExitsOnlyToAnotherControlOfTheWindow) {
     other.activateWindow();
     QApplication::processEvents();
     QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-    QApplication::sendEvent(window_->edsocio, &away);
+    QApplication::sendEvent(Window().CodeBox(), &away);
     EXPECT_EQ(lookups, 0);
     other.close();
 
     window_->activateWindow();
-    window_->edsocio->setFocus();
+    Window().CodeBox()->setFocus();
     QApplication::processEvents();
-    window_->btlimpiar->setFocus(Qt::TabFocusReason);
+    Window().Button("btlimpiar")->setFocus(Qt::TabFocusReason);
     QApplication::processEvents();
     EXPECT_EQ(lookups, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Each context of the driver (window, search dialog, portfolio dialog)
+// refuses a command it does not take in its own words, once, and runs on.
+TEST_F(WindowTest, TheDriverRefusesEachCommandItDoesNotTakeInTheWordsOfItsContext) {
+    Start();
+    const std::string in_search =
+        "the search dialog is open: use find, pick, leave, answer or dump";
+    const std::string in_portfolio =
+        "the portfolio dialog is open: use choose, enter, sort, export, leave or dump";
+    const struct {
+        std::vector<std::string> commands;
+        std::string refusal;
+    } cases[] = {
+        {{"find {}"}, "the search dialog is not open"},
+        {{"pick 0"}, "the search dialog is not open"},
+        {{"leave"}, "the search dialog is not open"},
+        {{"choose 0"}, "the portfolio dialog is not open"},
+        {{"export out.csv"}, "the portfolio dialog is not open"},
+        {{"sort 0"}, "the portfolio dialog is not open"},
+        {{"enter"}, "unknown command: enter"},
+        {{"press Fmain"}, "no such button: Fmain"},
+        {{"answer maybe"}, "answer yes, no or close: maybe"},
+        {{"search", "code 00001", "leave"}, in_search},
+        {{"search", "shot x.png", "leave"}, in_search},
+        {{"search", "portfolio", "leave"}, "unknown command: portfolio"},
+        {{"search", "find {\"nada\": \"x\"}", "leave"}, "unknown search box: nada"},
+        {{"portfolio", "code 00001", "leave"}, in_portfolio},
+        {{"portfolio", "search", "leave"}, in_portfolio},
+        {{"portfolio", "choose 100000", "leave"}, "choose needs a row of the list: 100000"},
+    };
+    for (const auto& c : cases) {
+        commands_.assign(c.commands.begin(), c.commands.end());
+        output_.clear();
+        probe_->RunAll();
+        std::vector<std::string> refusals;
+        for (const std::string& line : output_) {
+            const QJsonObject out = QJsonDocument::fromJson(line.c_str()).object();
+            if (out.contains("error")) refusals.push_back(Text(out["error"]));
+        }
+        EXPECT_EQ(refusals, std::vector<std::string>{c.refusal}) << c.commands[0];
+        EXPECT_TRUE(window_->isVisible()) << c.commands[0];
+    }
+    // Nothing refused reached the window.
+    const QJsonObject state = Do({});
+    EXPECT_EQ(Text(state["edsocio"]), "");
+    EXPECT_TRUE(Grid(state, "DBGrid1")["rows"].toArray().isEmpty());
 }
 
 }  // namespace

@@ -235,9 +235,9 @@ TEST_P(RepairTest, NothingIsWrittenWithoutALoadedMemberAndALoanAboveZero) {
 TEST_P(RepairTest, SumsUseTheShownMemberNotACodeTypedButNotLookedUp) {
     Start();
     const QJsonObject shown = Do({std::string("code ") + demo::kMemberActive});
-    window_->edsocio->setFocus();
-    window_->edsocio->setText(demo::kMemberMismatch);
-    QWidget* viewport = window_->DBGrid1->viewport();
+    Window().CodeBox()->setFocus();
+    Window().CodeBox()->setText(demo::kMemberMismatch);
+    QWidget* viewport = Window().GridOf(Access::Grid::Loans)->viewport();
     const QPointF at(viewport->width() / 2.0, viewport->height() / 2.0);
     QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);

@@ -58,7 +58,7 @@ TEST_F(WindowTest, SearchFindsByNameInUpperCaseAndPicksTheMember) {
     const QJsonObject picked = State(out[1]);
     EXPECT_EQ(Text(picked["edsocio"]), demo::kMemberActive);
     EXPECT_EQ(Label(picked, "lbnombre"), demo::kMemberActiveName);
-    EXPECT_FALSE(window_->cancelado);
+    EXPECT_FALSE(Window().cancelado());
     EXPECT_FALSE(picked["grids"].toObject().contains("gridclt"));  // the dialog is gone
     EXPECT_EQ(Label(picked, "lbtot3"), "Balance= 32,250.00");
 }
@@ -67,13 +67,14 @@ TEST_F(WindowTest, LeavingTheSearchKeepsTheShownMember) {
     Start();
     Do({std::string("code ") + demo::kMemberMismatch});
     const QJsonObject left = Do({"search", "find {}", "leave"});
-    EXPECT_TRUE(window_->cancelado);
+    EXPECT_TRUE(Window().cancelado());
     EXPECT_EQ(Text(left["edsocio"]), demo::kMemberMismatch);
     // The shared member set stands on the shown member again, so a move in
     // the loan grid reloads that member's labels, not the last search row.
     const QJsonObject moved = Do({"loan 1"});
     EXPECT_EQ(Label(moved, "lbnombre"), Label(left, "lbnombre"));
-    EXPECT_EQ(window_->qsocios.FieldNamed("CLT_CODIGO").GetString(), demo::kMemberMismatch);
+    EXPECT_EQ(Window().Query(Access::Set::Members).FieldNamed("CLT_CODIGO").GetString(),
+              demo::kMemberMismatch);
 }
 
 TEST_F(WindowTest, EmptySearchListsEveryMemberAndNoMatchSaysSo) {
@@ -108,7 +109,7 @@ TEST_F(WindowTest, EmptySearchListsEveryMemberAndNoMatchSaysSo) {
 
     EXPECT_EQ(Rows(State(out[2]), "gridclt").size(), 1);  // code and telephone together
     EXPECT_GE(Rows(State(out[3]), "gridclt").size(), 1);  // by part of the employer's name
-    EXPECT_TRUE(window_->cancelado);
+    EXPECT_TRUE(Window().cancelado());
 }
 
 TEST_F(WindowTest, EverySearchStartsEmpty) {
@@ -128,7 +129,8 @@ TEST_F(WindowTest, EverySearchDialogSharesTheSameButtonPictures) {
     Start();
     qint64 first_pictures[4];
     {
-        customer_search::TFclientes dialog(window_->qsocios, window_->sqsocios, window_->cancelado);
+        customer_search::TFclientes dialog(Window().SearchMembers(), Window().SearchSource(),
+                                           Window().cancelado());
         dialog.show();
         QApplication::processEvents();
         int i = 0;
@@ -137,7 +139,8 @@ TEST_F(WindowTest, EverySearchDialogSharesTheSameButtonPictures) {
             first_pictures[i++] = button->icon().cacheKey();
         }
     }
-    customer_search::TFclientes again(window_->qsocios, window_->sqsocios, window_->cancelado);
+    customer_search::TFclientes again(Window().SearchMembers(), Window().SearchSource(),
+                                      Window().cancelado());
     int i = 0;
     for (QPushButton* button : {again.btbuscar, again.btlimpiar, again.btsalir, again.btescoger}) {
         EXPECT_EQ(button->icon().cacheKey(), first_pictures[i++])
@@ -147,7 +150,8 @@ TEST_F(WindowTest, EverySearchDialogSharesTheSameButtonPictures) {
 
 TEST_F(WindowTest, SearchDialogHasNoCloseByEscape) {
     Start();
-    customer_search::TFclientes dialog(window_->qsocios, window_->sqsocios, window_->cancelado);
+    customer_search::TFclientes dialog(Window().SearchMembers(), Window().SearchSource(),
+                                       Window().cancelado());
     dialog.show();
     QApplication::processEvents();
     QTest::keyClick(dialog.edcodigo, Qt::Key_Escape);

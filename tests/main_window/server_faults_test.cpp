@@ -24,7 +24,7 @@ QJsonObject State(const std::string& line) {
 
 TEST_F(ServerFaultTest, KilledServerFailsEachActionWithItsMessageAndTheNextLookupAfterItWorks) {
     Start();
-    ASSERT_TRUE(window_->IBDatabase1.Connected());
+    ASSERT_TRUE(Window().Connection().Connected());
     const QJsonObject shown = Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
     ASSERT_EQ(Label(shown, "lbnombre").empty(), false);
     const Rows before = LoanRows(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
@@ -35,14 +35,14 @@ TEST_F(ServerFaultTest, KilledServerFailsEachActionWithItsMessageAndTheNextLooku
         EXPECT_EQ(Label(lookup, "lbnombre"), "");
         EXPECT_TRUE(Grid(lookup, "DBGrid1")["rows"].toArray().isEmpty());
         // Known lost: closed, and nothing tried again on it.
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
     };
     const auto search_fails = [this] {
         const std::vector<std::string> searched =
             Lines({"search", "find {\"nombres\": \"JOSE\"}", "dump", "leave"});
         ASSERT_FALSE(searched.empty());
         ExpectOnlyNetworkFailure(State(searched[0]));
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
     };
     // The first action after the kill meets the broken connection; the one
     // after it finds no server to connect to. Each way round.
@@ -67,7 +67,7 @@ TEST_F(ServerFaultTest, KilledServerFailsEachActionWithItsMessageAndTheNextLooku
         EXPECT_EQ(boxes[0].first, "confirm");
         EXPECT_EQ(boxes[1].first, "error");
         EXPECT_TRUE(IsNetworkFailure(boxes[1].second)) << boxes[1].second;
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
     }
     // Confirmed, though they failed before writing: journaled as such.
     const Rows journal = JournalLines();
@@ -80,7 +80,7 @@ TEST_F(ServerFaultTest, KilledServerFailsEachActionWithItsMessageAndTheNextLooku
     server_->Start();
     const QJsonObject back = Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
     EXPECT_TRUE(Boxes(back).empty());
-    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_TRUE(Window().Connection().Connected());
     EXPECT_EQ(Label(back, "lbbal"), Label(shown, "lbbal"));
     EXPECT_EQ(back["lbmensajes"], shown["lbmensajes"]);
     EXPECT_EQ(LoanRows(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs), before);
@@ -96,7 +96,7 @@ TEST_F(ServerFaultTest, RestartedServerFailsTheNextActionOnceAndAPauseLosesNothi
     server_->Restart();
     const QJsonObject failed = Do({std::string("code ") + demo::kMemberMismatch});
     ExpectOnlyNetworkFailure(failed);
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
     const QJsonObject back = Do({std::string("code ") + demo::kMemberActive});
     EXPECT_TRUE(Boxes(back).empty());
     EXPECT_EQ(Label(back, "lbnombre"), demo::kMemberActiveName);
@@ -112,7 +112,7 @@ TEST_F(ServerFaultTest, RestartedServerFailsTheNextActionOnceAndAPauseLosesNothi
     resume.join();
     EXPECT_TRUE(Boxes(waited).empty());
     EXPECT_EQ(Grid(waited, "DBGrid3")["rows"].toArray().isEmpty(), false);
-    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_TRUE(Window().Connection().Connected());
 }
 
 // A server stopped for good (SIGSTOP): the lookup waiting on it ends after
@@ -143,13 +143,13 @@ TEST_F(ServerFaultTest, StoppedServerEndsTheWaitingLookupAfterTheBoundAndTheNext
     server_->Continue();
     ExpectOnlyNetworkFailure(stuck);
     EXPECT_EQ(Label(stuck, "lbnombre"), "");
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
     // Ended by the watch, not by the server going on.
     EXPECT_LT(waited, 20s);
 
     const QJsonObject back = Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
     EXPECT_TRUE(Boxes(back).empty());
-    EXPECT_TRUE(window_->IBDatabase1.Connected());
+    EXPECT_TRUE(Window().Connection().Connected());
     EXPECT_EQ(Label(back, "lbbal"), Label(shown, "lbbal"));
     EXPECT_EQ(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), before);
 }
@@ -170,7 +170,7 @@ TEST_F(ServerFaultTest, ServerKilledInTheMiddleOfARepairLeavesTheLoanAsItWasAndN
         ASSERT_EQ(boxes.size(), 2u);
         EXPECT_EQ(boxes[1].first, "error");
         EXPECT_TRUE(IsNetworkFailure(boxes[1].second)) << boxes[1].second;
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
 
         server_->Start();
         EXPECT_EQ(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), before)

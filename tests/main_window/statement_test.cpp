@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "formats/date_format.h"
 #include "tests/main_window/window_fixture.h"
 #include "tools/demo_db/demo_catalogue.h"
 
@@ -90,15 +91,36 @@ TEST_F(StatementTest, MismatchedLoanPrintsToPdfWithTheFiguresTheWindowShows) {
         EXPECT_NE(text.find(shown), std::string::npos)
             << label << ": " << shown << "\nin: " << text;
     }
-    for (ui::TDBGrid* grid : {window_->DBGrid2, window_->DBGrid3}) {
+    // Every cell but a date the grid shows in the system's short form, whose
+    // year may have two digits and its day and month either way round: that
+    // one prints by the window's date pattern instead.
+    int short_form_dates = 0;
+    for (ui::TDBGrid* grid :
+         {Window().GridOf(Access::Grid::Schedule), Window().GridOf(Access::Grid::Documents)}) {
+        for (const std::string& title : grid->TitleTexts()) {
+            EXPECT_NE(text.find(Words(QString::fromLatin1(title.c_str()))), std::string::npos)
+                << "heading broken or missing: " << title;
+        }
         for (int row = 0; row < 2; ++row) {
-            for (const std::string& cell : grid->RowTexts(row)) {
+            for (const std::string& cell : grid->RowTexts(row, [&](const db::TField& field) {
+                     if (field.DataType() != db::TFieldType::ftDateTime ||
+                         !field.DisplayFormat.empty() || field.IsNullValue()) {
+                         return field.DisplayText();
+                     }
+                     ++short_form_dates;
+                     return formats::FormatDateTime("dd/mm/yyyy", field.GetDateTime());
+                 })) {
                 if (cell.empty()) continue;
                 EXPECT_NE(text.find(Words(QString::fromLatin1(cell.c_str()))), std::string::npos)
                     << grid->objectName().toStdString() << " row " << row << ": " << cell;
             }
         }
     }
+    EXPECT_GT(short_form_dates, 0) << "the loan's receipts have dates in the short form";
+    // No date of two-digit year anywhere on the page.
+    EXPECT_FALSE(QString::fromStdString(text).contains(
+        QRegularExpression(QStringLiteral("(^|[^0-9/])[0-9]{1,2}/[0-9]{1,2}/[0-9]{2}($|[^0-9])"))))
+        << text;
 }
 
 TEST_F(StatementTest, NothingIsPrintedWithoutALoanOrWhenTheDialogIsCancelled) {

@@ -99,7 +99,7 @@ class StuckCallTest : public RelayedWindowTest {
         const QJsonObject back = Do({std::string("code ") + demo::kMemberActive});
         EXPECT_TRUE(back["messages"].toArray().isEmpty()) << OnlyError(back);
         EXPECT_EQ(Label(back, "lbnombre"), demo::kMemberActiveName);
-        EXPECT_TRUE(window_->IBDatabase1.Connected());
+        EXPECT_TRUE(Window().Connection().Connected());
     }
 
     std::string journal_home_;
@@ -107,7 +107,7 @@ class StuckCallTest : public RelayedWindowTest {
 
 TEST_F(StuckCallTest, LookupAndSearchOnAStalledServerEndWithTheLostConnectionThenWorkAgain) {
     Start();
-    ASSERT_TRUE(window_->IBDatabase1.Connected());
+    ASSERT_TRUE(Window().Connection().Connected());
 
     relay_->Stall();
     QElapsedTimer timer;
@@ -117,7 +117,7 @@ TEST_F(StuckCallTest, LookupAndSearchOnAStalledServerEndWithTheLostConnectionThe
     EXPECT_NE(OnlyError(failed).find(kLostLink), std::string::npos);
     EXPECT_EQ(Label(failed, "lbnombre"), "");
     EXPECT_TRUE(Grid(failed, "DBGrid1")["rows"].toArray().isEmpty());
-    EXPECT_FALSE(window_->IBDatabase1.Connected());  // known lost: closed
+    EXPECT_FALSE(Window().Connection().Connected());  // known lost: closed
     relay_->Restore();
     ExpectLookupWorks();
 
@@ -129,7 +129,7 @@ TEST_F(StuckCallTest, LookupAndSearchOnAStalledServerEndWithTheLostConnectionThe
     ASSERT_FALSE(searched.empty());
     const QJsonObject in_dialog = QJsonDocument::fromJson(searched[0].c_str()).object();
     EXPECT_NE(OnlyError(in_dialog).find(kLostLink), std::string::npos);
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
     relay_->Restore();
     ExpectLookupWorks();
 }
@@ -148,7 +148,7 @@ TEST_F(StuckCallTest, RepairsStalledInTheMiddleOfTheirWritesEndAndLeaveTheLoanAs
         g_relay = relay_.get();
         g_calls = 0;
         db::SetCallStartObserver(&CountCallAndStall);
-        window_->cargardatos("P");
+        window_->cargardatos(main_window::TFmain::LoadMode::Loan);
         const long reload_calls = g_calls.load();
         g_calls = 0;
         g_stall_at = reload_calls + demo::kManyDocumentsReceiptCount / 2;
@@ -164,7 +164,7 @@ TEST_F(StuckCallTest, RepairsStalledInTheMiddleOfTheirWritesEndAndLeaveTheLoanAs
         EXPECT_EQ(Text(messages[messages.size() - 1].toObject()["kind"]), "error");
         EXPECT_NE(Text(messages[messages.size() - 1].toObject()["text"]).find(kLostLink),
                   std::string::npos);
-        EXPECT_FALSE(window_->IBDatabase1.Connected());
+        EXPECT_FALSE(Window().Connection().Connected());
         EXPECT_EQ(LoanRows(loan), before);
 
         relay_->Restore();
@@ -183,7 +183,7 @@ TEST_F(StuckCallTest, WaitCursorShowsWhileTheWindowWorksAndGoesWhenItWaitsForThe
     CursorNotingResponder responder(responder_);
     ui::SetDialogResponder(&responder);
     CursorNotingLink schedule;
-    schedule.SetDataSource(&window_->sqcuotas);
+    schedule.SetDataSource(Window().GridOf(Access::Grid::Schedule)->DataSource());
     EXPECT_FALSE(WaitCursorShown());
 
     const QJsonObject shown = Do({std::string("code ") + demo::kMemberActive});
@@ -232,12 +232,12 @@ TEST_F(StuckCallTest, StartingOnAStalledLinkGivesUpWithinTheConnectTimeout) {
     ASSERT_TRUE(window_);
     // The program's own timeout, shortened for the test.
     std::vector<std::string> lines;
-    for (int i = 0; i < window_->IBDatabase1.Params().Count(); ++i) {
-        const std::string line = window_->IBDatabase1.Params()[i];
+    for (int i = 0; i < Window().Connection().Params().Count(); ++i) {
+        const std::string line = Window().Connection().Params()[i];
         lines.push_back(line.rfind("connect_timeout=", 0) == 0 ? "connect_timeout=2" : line);
     }
     ASSERT_NE(std::find(lines.begin(), lines.end(), "connect_timeout=2"), lines.end());
-    window_->IBDatabase1.Params().Assign(std::move(lines));
+    Window().Connection().Params().Assign(std::move(lines));
 
     QElapsedTimer timer;
     timer.start();
@@ -246,7 +246,7 @@ TEST_F(StuckCallTest, StartingOnAStalledLinkGivesUpWithinTheConnectTimeout) {
     ASSERT_EQ(responder_.messages.size(), 1u);
     EXPECT_EQ(responder_.messages[0].second.rfind("Error de conexion a la base de datos ", 0), 0u)
         << responder_.messages[0].second;
-    EXPECT_FALSE(window_->IBDatabase1.Connected());
+    EXPECT_FALSE(Window().Connection().Connected());
     EXPECT_GE(relay_->Accepted(), 1);
 }
 

@@ -35,7 +35,9 @@ void TypeCharacters(QWidget* widget, const QString& text) {
 // The search dialog, shown without its modal loop so keys can be sent to it.
 struct OpenSearch {
     explicit OpenSearch(main_window::TFmain& window)
-        : dialog(window.qsocios, window.sqsocios, window.cancelado, &window) {
+        : dialog(main_window::WindowAccess(window).SearchMembers(),
+                 main_window::WindowAccess(window).SearchSource(),
+                 main_window::WindowAccess(window).cancelado(), &window) {
         dialog.show();
         dialog.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&dialog, 5000));
@@ -47,13 +49,13 @@ struct OpenSearch {
 
 TEST_F(WindowTest, TypedCharactersWithTheCodesOfArrowKeysDoNotMoveTheFocus) {
     Start();
-    window_->edsocio->setFocus();
+    Window().CodeBox()->setFocus();
     // "(" has the code of Down and "&" that of Up; so has Scroll Lock's low half.
-    QTest::keyClicks(window_->edsocio, "00(0&");
-    QTest::keyClick(window_->edsocio, Qt::Key_ScrollLock);
+    QTest::keyClicks(Window().CodeBox(), "00(0&");
+    QTest::keyClick(Window().CodeBox(), Qt::Key_ScrollLock);
     Settle();
     EXPECT_EQ(FocusName(), "edsocio");
-    EXPECT_EQ(window_->edsocio->text().toStdString(), "00(0&");
+    EXPECT_EQ(Window().CodeBox()->text().toStdString(), "00(0&");
     EXPECT_TRUE(Do({})["messages"].toArray().isEmpty());  // nothing was looked up
 
     OpenSearch search(*window_);
@@ -72,16 +74,16 @@ TEST_F(WindowTest, TypedCharactersWithTheCodesOfArrowKeysDoNotMoveTheFocus) {
 TEST_F(WindowTest, EnterOnAFocusedButtonOfTheMainWindowPressesIt) {
     Start();
     Do({std::string("code ") + demo::kMemberActive});
-    window_->btlimpiar->setFocus();
-    QTest::keyClick(window_->btlimpiar, Qt::Key_Return);
+    Window().Button("btlimpiar")->setFocus();
+    QTest::keyClick(Window().Button("btlimpiar"), Qt::Key_Return);
     Settle();
     const QJsonObject cleared = Do({});
     EXPECT_EQ(Text(cleared["edsocio"]), "");
     EXPECT_EQ(Label(cleared, "lbnombre"), "");
     EXPECT_TRUE(Grid(cleared, "DBGrid1")["rows"].toArray().isEmpty());
 
-    window_->btsalir->setFocus();
-    QTest::keyClick(window_->btsalir, Qt::Key_Enter);
+    Window().Button("btsalir")->setFocus();
+    QTest::keyClick(Window().Button("btsalir"), Qt::Key_Enter);
     Settle();
     EXPECT_FALSE(window_->isVisible());
 }
@@ -127,13 +129,13 @@ TEST_F(WindowTest, SearchBoxesUpperCaseAsTypedKeepTheCursorAndRefuseOtherCharact
 
 TEST_F(WindowTest, CodeBoxTakesTenCharactersOfTheCharacterSet) {
     Start();
-    window_->edsocio->setFocus();
-    QTest::keyClicks(window_->edsocio, "00001XXXXXX");
-    TypeCharacters(window_->edsocio, QString::fromUtf16(u"\u0152"));
-    EXPECT_EQ(window_->edsocio->text().toStdString(), "00001XXXXX");
-    window_->edsocio->clear();
-    TypeCharacters(window_->edsocio, QString::fromUtf16(u"\u00d1\u0152\u00e9"));
-    EXPECT_EQ(window_->edsocio->text(), QString::fromUtf16(u"\u00d1\u00e9"));
+    Window().CodeBox()->setFocus();
+    QTest::keyClicks(Window().CodeBox(), "00001XXXXXX");
+    TypeCharacters(Window().CodeBox(), QString::fromUtf16(u"\u0152"));
+    EXPECT_EQ(Window().CodeBox()->text().toStdString(), "00001XXXXX");
+    Window().CodeBox()->clear();
+    TypeCharacters(Window().CodeBox(), QString::fromUtf16(u"\u00d1\u0152\u00e9"));
+    EXPECT_EQ(Window().CodeBox()->text(), QString::fromUtf16(u"\u00d1\u00e9"));
 }
 
 // The lookup after the first fails on the server (its database cannot be
@@ -142,8 +144,8 @@ TEST_F(WindowTest, AFailedLookupClearsThePreviousMemberAndReportsTheError) {
     Start();
     const QJsonObject shown = Do({std::string("code ") + demo::kMemberActive});
     ASSERT_EQ(Label(shown, "lbnombre"), demo::kMemberActiveName);
-    window_->IBDatabase1.Close();
-    window_->IBDatabase1.SetDatabaseName(dir_.File("gone.fdb"));
+    Window().Connection().Close();
+    Window().Connection().SetDatabaseName(dir_.File("gone.fdb"));
 
     const QJsonObject failed = Do({std::string("code ") + demo::kMemberMismatch});
     const QJsonArray messages = failed["messages"].toArray();
@@ -164,7 +166,7 @@ TEST_F(WindowTest, AFailedLookupClearsThePreviousMemberAndReportsTheError) {
     EXPECT_TRUE(pressed["messages"].toArray().isEmpty());
 
     // Back on the right database, the same code loads normally.
-    window_->IBDatabase1.SetDatabaseName(database_);
+    Window().Connection().SetDatabaseName(database_);
     const QJsonObject again = Do({std::string("code ") + demo::kMemberMismatch});
     EXPECT_FALSE(Label(again, "lbnombre").empty());
 }
@@ -174,19 +176,19 @@ TEST_F(WindowTest, DownOnTheLastLoanDoesNotReloadTheLoanOrMoveItsGrids) {
     const QJsonObject shown = Do({std::string("code ") + demo::kMemberActive, "loan 1"});
     ASSERT_EQ(Grid(shown, "DBGrid1")["rows"].toArray().size(), 2);
     ASSERT_EQ(Grid(shown, "DBGrid1")["current"].toInt(), 1);
-    window_->DBGrid2->setFocus();
-    QTest::keyClick(window_->DBGrid2, Qt::Key_Down);
-    QTest::keyClick(window_->DBGrid2, Qt::Key_Down);
-    window_->DBGrid3->setFocus();
-    QTest::keyClick(window_->DBGrid3, Qt::Key_Down);
+    Window().GridOf(Access::Grid::Schedule)->setFocus();
+    QTest::keyClick(Window().GridOf(Access::Grid::Schedule), Qt::Key_Down);
+    QTest::keyClick(Window().GridOf(Access::Grid::Schedule), Qt::Key_Down);
+    Window().GridOf(Access::Grid::Documents)->setFocus();
+    QTest::keyClick(Window().GridOf(Access::Grid::Documents), Qt::Key_Down);
     Settle();
     const QJsonObject moved = Do({});
     ASSERT_EQ(Grid(moved, "DBGrid2")["current"].toInt(), 2);
     ASSERT_EQ(Grid(moved, "DBGrid3")["current"].toInt(), 1);
 
-    window_->DBGrid1->setFocus();
-    QTest::keyClick(window_->DBGrid1, Qt::Key_Down);
-    QTest::keyClick(window_->DBGrid1, Qt::Key_PageDown);
+    Window().GridOf(Access::Grid::Loans)->setFocus();
+    QTest::keyClick(Window().GridOf(Access::Grid::Loans), Qt::Key_Down);
+    QTest::keyClick(Window().GridOf(Access::Grid::Loans), Qt::Key_PageDown);
     Settle();
     const QJsonObject after = Do({});
     EXPECT_EQ(Grid(after, "DBGrid1")["current"].toInt(), 1);
@@ -201,8 +203,9 @@ TEST_F(WindowTest, NotFoundAndLimpiarForgetTheMemberShownBefore) {
         // Leaving a search without choosing puts the member set back only on
         // a member the window still shows.
         Do({"search", "find {\"nombres\": \"\"}", "leave"});
-        EXPECT_FALSE(window_->qsocios.FetchedRowCount() == 1 &&
-                     window_->qsocios.FieldNamed("CLT_CODIGO").GetString() == demo::kMemberActive)
+        EXPECT_FALSE(Window().Query(Access::Set::Members).FetchedRowCount() == 1 &&
+                     Window().Query(Access::Set::Members).FieldNamed("CLT_CODIGO").GetString() ==
+                         demo::kMemberActive)
             << forget;
         const QJsonObject pressed = Do({"answer yes", "press btreindexar"});
         EXPECT_TRUE(pressed["messages"].toArray().isEmpty()) << forget;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "main_window/main_window.h"
+#include "main_window/window_access.h"
 #include "shell/startup.h"
 #include "tests/support/test_database.h"
 #include "tools/demo_db/demo_database.h"
@@ -116,6 +117,8 @@ class WindowTest : public ::testing::Test {
     static QJsonObject Grid(const QJsonObject& state, const char* name) {
         return state["grids"].toObject()[name].toObject();
     }
+    using Access = main_window::WindowAccess;
+    Access Window() const { return Access(*window_); }
 
     test_support::TempDir dir_;
     std::string database_;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QJsonObject>
-#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,14 +10,10 @@
 namespace main_window {
 class TFmain;
 }
-namespace customer_search {
-class TFclientes;
-}
-namespace portfolio {
-class TFcartera;
-}
 
 namespace probe {
+
+struct Driver;
 
 // Answers every box and confirmation from a script and remembers them for
 // the next dump.
@@ -41,26 +36,12 @@ class Probe {
     using Sink = std::function<void(const std::string& line)>;
 
     Probe(main_window::TFmain& window, RecordingResponder& responder, Source source, Sink sink);
+    ~Probe();
     // Runs commands until quit, the window closes or the source ends.
     void RunAll();
 
   private:
-    void Execute(const std::string& line);
-    void Memory();
-    void Search();
-    bool ExecuteInDialog(customer_search::TFclientes& dialog, const std::string& line);
-    void Portfolio();
-    bool ExecuteInPortfolio(portfolio::TFcartera& dialog, const std::string& line);
-    QJsonObject Dump();
-    void Error(const std::string& text);
-    void Settle();
-
-    main_window::TFmain& window_;
-    RecordingResponder& responder_;
-    Source source_;
-    Sink sink_;
-    bool quit_ = false;
-    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    std::unique_ptr<Driver> driver_;
 };
 
 // {"messages": [...]} with the recorded boxes, which are then forgotten.

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "db/ib_query.h"
+#include "runtime/scope_guard.h"
 #include "ui/exception_report.h"
 #include "ui/grid/grid_internal.h"
 #include "ui/latin1_text.h"
@@ -89,10 +90,7 @@ void TDBGrid::paintEvent(QPaintEvent*) {
 
 void TDBGrid::PaintGrid(QPainter& painter) {
     painting_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{painting_};
+    runtime::ScopeGuard done([this] { painting_ = false; });
 
     painter.fillRect(viewport()->rect(), Color);
     const int title_height = TitleRowHeight();

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <string>
+
+class QWidget;
+namespace ui {
+class TDBGrid;
+}
+
+namespace probe {
+
+// A row or column number: digits only, 0 or more.
+bool ReadRow(const std::string& text, long& row);
+// Types text key by key, accented letters included (the test library's
+// own typing knows only ASCII).
+void TypeText(QWidget* widget, const QString& text);
+// Clicks data row `row` (a cache index) of a grid, when it is in view.
+bool ClickRow(ui::TDBGrid& grid, long row);
+
+}  // namespace probe

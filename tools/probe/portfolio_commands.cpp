@@ -1,0 +1,138 @@
+// The portfolio dialog's commands.
+#include "tools/probe/portfolio_commands.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+
+#include "portfolio/portfolio_dialog.h"
+#include "tools/probe/driver.h"
+#include "tools/probe/gestures.h"
+#include "tools/probe/state_json.h"
+#include "tools/probe/window_commands.h"
+
+namespace probe {
+namespace {
+
+using portfolio::TFcartera;
+// Returns false when the command ends the dialog's loop.
+using PortfolioHandler = bool (*)(Driver&, TFcartera&, const std::string& rest);
+
+bool Dump(Driver& driver, TFcartera& dialog, const std::string&) {
+    driver.Settle();
+    QJsonObject out;
+    out["portfolio"] = PortfolioState(dialog);
+    out["messages"] = TakeMessages(driver.responder);
+    driver.Write(out);
+    return true;
+}
+
+// A double click on the row, as the analyst takes it.
+bool Choose(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    long row = 0;
+    if (!ReadRow(rest, row) || row >= dialog.gridcartera->rowCount()) {
+        driver.Error("choose needs a row of the list: " + rest);
+        return true;
+    }
+    QTableWidgetItem* item = dialog.gridcartera->item(static_cast<int>(row), 0);
+    dialog.gridcartera->scrollToItem(item);
+    const QPoint point = dialog.gridcartera->visualItemRect(item).center();
+    QTest::mouseClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseDClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
+    driver.Settle();
+    return true;
+}
+
+bool Sort(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    long column = 0;
+    const size_t space = rest.find(' ');
+    const std::string order = space == std::string::npos ? "asc" : rest.substr(space + 1);
+    if (!ReadRow(rest.substr(0, space), column) || column >= dialog.gridcartera->columnCount()) {
+        driver.Error("sort needs a column number: " + rest);
+        return true;
+    }
+    dialog.gridcartera->sortByColumn(static_cast<int>(column),
+                                     order == "desc" ? Qt::DescendingOrder : Qt::AscendingOrder);
+    driver.Settle();
+    return true;
+}
+
+bool Enter(Driver& driver, TFcartera& dialog, const std::string&) {
+    dialog.gridcartera->setFocus();
+    QTest::keyClick(dialog.gridcartera, Qt::Key_Return);
+    driver.Settle();
+    return true;
+}
+
+bool Export(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    if (!dialog.ExportTo(rest)) driver.Error("could not write " + rest);
+    return true;
+}
+
+bool Leave(Driver& driver, TFcartera& dialog, const std::string&) {
+    QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+    driver.Settle();
+    return true;
+}
+
+bool AsInWindow(Driver& driver, TFcartera&, const std::string& rest) {
+    Answer(driver, rest);
+    return true;
+}
+
+bool Quit(Driver& driver, TFcartera& dialog, const std::string&) {
+    dialog.reject();
+    driver.quit = true;
+    return false;
+}
+
+constexpr Command<PortfolioHandler> kPortfolioCommands[] = {
+    {"dump", Dump},     {"choose", Choose}, {"sort", Sort},         {"enter", Enter},
+    {"export", Export}, {"leave", Leave},   {"answer", AsInWindow}, {"quit", Quit},
+};
+
+bool ExecuteInPortfolio(Driver& driver, TFcartera& dialog, const std::string& line) {
+    const CommandLine command(line);
+    if (const PortfolioHandler* handler = FindCommand(kPortfolioCommands, command.name)) {
+        return (*handler)(driver, dialog, command.rest);
+    }
+    driver.Error("the portfolio dialog is open: use choose, enter, sort, export, leave or dump");
+    return true;
+}
+
+}  // namespace
+
+void OpenPortfolio(Driver& driver, const std::string&) {
+    // The shortcut belongs to the active window: a dialog closed earlier may
+    // have left none active.
+    driver.form.activateWindow();
+    driver.Settle();
+    QTimer::singleShot(0, [&driver] {
+        TFcartera* dialog = portfolio::Fcartera;
+        if (dialog == nullptr) return driver.Error("the portfolio dialog did not open");
+        for (int waited = 0; !dialog->Finished() && waited < 600000; waited += 10) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(10);
+        }
+        driver.Settle();
+        QJsonObject out;
+        out["portfolio"] = PortfolioState(*dialog);
+        driver.Write(out);
+        std::string line;
+        while (driver.NextCommand(*dialog, line)) {
+            if (!ExecuteInPortfolio(driver, *dialog, line)) break;
+        }
+        if (dialog->isVisible()) {
+            dialog->reject();
+            driver.quit = true;
+        }
+    });
+    QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &driver.form;
+    QTest::keyClick(focus, Qt::Key_F2);
+    driver.Settle();
+}
+
+}  // namespace probe

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <string>
+
+namespace portfolio {
+class TFcartera;
+}
+
+namespace probe {
+
+struct Driver;
+class RecordingResponder;
+
+std::string Compact(const QJsonObject& object);
+// The boxes shown since the last call, which are then forgotten.
+QJsonArray TakeMessages(RecordingResponder& responder);
+// The code box, focus, labels, banner and grids (the search dialog's too
+// while it shows), and the boxes shown since the last dump.
+QJsonObject WindowState(Driver& driver);
+// The portfolio dialog's list as it shows it, its totals line and state.
+QJsonObject PortfolioState(portfolio::TFcartera& dialog);
+
+}  // namespace probe

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace probe {
+
+struct Driver;
+
+// Runs one command line in the main window.
+void ExecuteInWindow(Driver& driver, const std::string& line);
+
+// Commands the dialogs take as the window does.
+void Answer(Driver& driver, const std::string& rest);
+void Memory(Driver& driver, const std::string& rest);
+
+}  // namespace probe
