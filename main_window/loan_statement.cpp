@@ -53,7 +53,7 @@ QString GridTable(ui::TDBGrid& grid) {
         "<table width=\"100%\" border=\"1\" cellspacing=\"0\" cellpadding=\"1\" "
         "style=\"font-size: 7pt\"><tr>");
     for (const std::string& title : grid.TitleTexts())
-        html += "<th nowrap>" + Escaped(title) + "</th>";
+        html += "<th style=\"white-space: nowrap\">" + Escaped(title) + "</th>";
     html += "</tr>";
     const db::TIBQuery* query = grid.DataSet();
     const int rows = query != nullptr && query->Active() ? query->FetchedRowCount() : 0;
