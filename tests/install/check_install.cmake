@@ -46,8 +46,8 @@ endforeach()
 # Compressed files hold their current source, gzip -n style (no name, no
 # time stamp: the same bytes on every build).
 set(sources
-  "man/analisis-socios.1.gz=resources/man/analisis-socios.1"
-  "man/revision-cartera.1.gz=resources/man/revision-cartera.1"
+  "man/man1/analisis-socios.1.gz=resources/man/analisis-socios.1"
+  "man/man1/revision-cartera.1.gz=resources/man/revision-cartera.1"
   "doc/analisis-socios/README.md.gz=README.md"
   "doc/analisis-socios/changelog.gz=resources/debian/changelog")
 foreach(pair ${sources})
