@@ -11,7 +11,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Soporte tecnico <soporte@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # dpkg-shlibdeps finds the Qt and C++ libraries the binaries link; the
 # client library is loaded at run time and Qt's window-system plugins are
-# plugins, so neither shows up there.
+# plugins, so neither shows up there. Nor does the client's embedded engine
+# (libEngine12.so, in firebird3.0-server-core): without it a bare path in
+# db.ini is quietly tried on a server at localhost instead of opened.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2, firebird3.0-server-core, qt6-qpa-plugins")
 include(CPack)

@@ -6,11 +6,16 @@ set(expected
   usr/bin/analisis-socios
   usr/bin/revision-cartera
   usr/share/applications/analisis-socios.desktop
+  usr/share/doc/analisis-socios/README.md.gz
+  usr/share/doc/analisis-socios/changelog.gz
+  usr/share/doc/analisis-socios/copyright
   usr/share/icons/hicolor/16x16/apps/analisis-socios.png
   usr/share/icons/hicolor/256x256/apps/analisis-socios.png
   usr/share/icons/hicolor/32x32/apps/analisis-socios.png
   usr/share/icons/hicolor/48x48/apps/analisis-socios.png
-  usr/share/icons/hicolor/64x64/apps/analisis-socios.png)
+  usr/share/icons/hicolor/64x64/apps/analisis-socios.png
+  usr/share/man/man1/analisis-socios.1.gz
+  usr/share/man/man1/revision-cartera.1.gz)
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -30,10 +35,43 @@ list(SORT installed)
 if(NOT installed STREQUAL expected)
   message(FATAL_ERROR "installed files:\n${installed}\nexpected:\n${expected}")
 endif()
-# The installed program answers without the build tree or a display.
-run(env -u DISPLAY -u WAYLAND_DISPLAY ${root}/usr/bin/analisis-socios --version)
-if(NOT out MATCHES "^analisis-socios [0-9.]+\n$")
-  message(FATAL_ERROR "analisis-socios --version printed: ${out}")
+# The installed programs answer without the build tree or a display.
+foreach(program analisis-socios revision-cartera)
+  run(env -u DISPLAY -u WAYLAND_DISPLAY ${root}/usr/bin/${program} --version)
+  if(NOT out MATCHES "^${program} [0-9.]+\n$")
+    message(FATAL_ERROR "${program} --version printed: ${out}")
+  endif()
+endforeach()
+
+# Compressed files hold their current source, gzip -n style (no name, no
+# time stamp: the same bytes on every build).
+set(sources
+  "man/man1/analisis-socios.1.gz=resources/man/analisis-socios.1"
+  "man/man1/revision-cartera.1.gz=resources/man/revision-cartera.1"
+  "doc/analisis-socios/README.md.gz=README.md"
+  "doc/analisis-socios/changelog.gz=resources/debian/changelog")
+foreach(pair ${sources})
+  string(REPLACE "=" ";" pair "${pair}")
+  list(GET pair 0 installed_file)
+  list(GET pair 1 source_file)
+  set(installed_file ${root}/usr/share/${installed_file})
+  file(READ ${installed_file} header HEX LIMIT 8)
+  if(NOT header STREQUAL "1f8b080000000000")
+    message(FATAL_ERROR "${installed_file} is not gzip -n output: ${header}")
+  endif()
+  run(gzip -dc ${installed_file})
+  file(READ ${SOURCE_DIR}/${source_file} expected_text)
+  if(NOT out STREQUAL expected_text)
+    message(FATAL_ERROR "${installed_file} does not hold ${source_file}")
+  endif()
+endforeach()
+# The changelog names the version being packaged.
+file(READ ${SOURCE_DIR}/resources/debian/changelog changelog)
+file(READ ${BUILD_DIR}/CPackConfig.cmake cpack_config)
+string(REGEX MATCH "set\\(CPACK_PACKAGE_VERSION \"([^\"]+)\"\\)" unused "${cpack_config}")
+set(package_version "${CMAKE_MATCH_1}")
+if(package_version STREQUAL "" OR NOT changelog MATCHES "^analisis-socios \\(${package_version}\\) ")
+  message(FATAL_ERROR "resources/debian/changelog does not begin with version '${package_version}'")
 endif()
 
 if(DESKTOP_FILE_VALIDATE)
@@ -72,8 +110,17 @@ foreach(file ${expected})
     message(FATAL_ERROR "package lacks ${file}:\n${out}")
   endif()
 endforeach()
+# Everything root's, readable by all, executable only where it is a program.
+string(REGEX MATCHALL "[^\n]+\n" entries "${out}")
+foreach(entry ${entries})
+  if(entry MATCHES "^-" AND NOT entry MATCHES "^-rw-r--r-- root/root .* ./usr/share/"
+     AND NOT entry MATCHES "^-rwxr-xr-x root/root .* ./usr/bin/")
+    message(FATAL_ERROR "package file with unexpected mode or owner: ${entry}")
+  endif()
+endforeach()
 run(${DPKG_DEB} -f ${debs} Depends)
-foreach(dependency libfbclient2 libqt6widgets6 libqt6gui6 libqt6core6 qt6-qpa-plugins)
+foreach(dependency libfbclient2 firebird3.0-server-core libqt6widgets6 libqt6gui6 libqt6core6
+                   qt6-qpa-plugins)
   if(NOT out MATCHES "(^|, )${dependency}( |,|\n)")
     message(FATAL_ERROR "package does not depend on ${dependency}: ${out}")
   endif()

@@ -60,6 +60,16 @@ TEST(RevisionCartera, BooksThatAgreeGiveTheHeaderAloneAndExitCodeZero) {
     EXPECT_EQ(run.out, std::string(loans::kCsvHeader) + "\n");
 }
 
+TEST(RevisionCartera, HelpAndVersionAnswerWithoutADatabase) {
+    test_support::TempDir dir;
+    ToolRun run = RunTool(dir, "--version");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "revision-cartera " COOP_VERSION "\n");
+    run = RunTool(dir, "--help");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("uso: revision-cartera", 0), 0u) << run.out;
+}
+
 TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
     test_support::TempDir dir;
     ToolRun run = RunTool(dir, "'" + dir.File("no-existe.fdb") + "'");

@@ -21,6 +21,7 @@ namespace {
 
 constexpr const char* kUsage =
     "uso: revision-cartera [--csv ARCHIVO] [BASE_DE_DATOS]\n"
+    "     revision-cartera --help | --version\n"
     "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla.\n"
     "  Sin BASE_DE_DATOS usa la ultima linea de ./db.ini.\n"
     "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error.\n";
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
             csv_file = argv[++i];
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
+            return 0;
+        } else if (arg == "-v" || arg == "--version") {
+            std::cout << "revision-cartera " COOP_VERSION "\n";
             return 0;
         } else if ((arg.size() > 1 && arg[0] == '-') || have_name) {
             std::cerr << kUsage;
