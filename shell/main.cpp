@@ -1,15 +1,18 @@
 // The program: names itself, creates the main window (which loads the
 // client library), shows it and runs the event loop until it closes.
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "main_window/main_window.h"
 #include "shell/application.h"
 #include "shell/command_line.h"
 #include "shell/config_file.h"
+#include "shell/qt_translations.h"
 #include "shell/startup.h"
 #include "shell/termination.h"
 #include "ui/application_title.h"
@@ -17,7 +20,18 @@
 int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const shell::CommandLine command_line = shell::ParseCommandLine(arguments);
+    shell::CommandLine command_line;
+    {
+        // The usage's headings are Qt's: translated, they need an application
+        // object, and one without a display, so that --help needs none. It
+        // is given the program's bare name, which the usage line shows.
+        std::string name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toStdString();
+        int parsing_argc = 1;
+        char* parsing_argv[] = {name.data(), nullptr};
+        QCoreApplication parsing(parsing_argc, parsing_argv);
+        shell::LoadQtTranslations(parsing);
+        command_line = shell::ParseCommandLine(arguments);
+    }
     if (!command_line.run) {
         std::fputs(command_line.output.c_str(), command_line.to_standard_error ? stderr : stdout);
         return command_line.exit_code;
@@ -25,6 +39,7 @@ int main(int argc, char** argv) {
     shell::SetDatabaseOverride(command_line.database);
 
     shell::Application app(argc, argv);
+    shell::LoadQtTranslations(app);
     ui::SetApplicationTitle(shell::kApplicationTitle);
     Q_INIT_RESOURCE(resources);  // the pictures live in a static library
     QIcon icon;

@@ -92,12 +92,13 @@ TEST(ConfigFile, ADatabaseGivenOnTheCommandLineReplacesDbIni) {
 using ProgramRun = test_support::CommandRun;
 
 // The program with arguments (already quoted) and no display at all: none
-// of these may need one.
-ProgramRun RunProgram(const std::string& arguments) {
+// of these may need one. The system's language is English unless given.
+ProgramRun RunProgram(const std::string& arguments, const std::string& language = "C.UTF-8") {
     test_support::TempDir dir;
-    return test_support::RunCommand(
-        dir,
-        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" COOP_PROGRAM "' " + arguments);
+    return test_support::RunCommand(dir,
+                                    "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u "
+                                    "LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=" +
+                                        language + " '" COOP_PROGRAM "' " + arguments);
 }
 
 TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay) {
@@ -111,6 +112,16 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutADisplay) {
     const ProgramRun version = RunProgram("--version");
     EXPECT_EQ(version.exit_code, 0) << version.err;
     EXPECT_EQ(version.out, "analisis-socios " COOP_VERSION "\n");
+}
+
+TEST(CommandLine, QtsOwnHeadingsAreSpanishOnASpanishSystemAndTheProgramsTextsStayAsTheyAre) {
+    const ProgramRun help = RunProgram("--help", "es_ES.UTF-8");
+    EXPECT_EQ(help.exit_code, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("Uso: analisis-socios [opciones]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("Opciones:"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--database <PATH>"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("Base de datos a usar en esta ejecuci"), std::string::npos) << help.out;
+    EXPECT_EQ(RunProgram("--version", "es_ES.UTF-8").out, "analisis-socios " COOP_VERSION "\n");
 }
 
 TEST(CommandLine, UnknownOptionsAndStrayArgumentsGiveTheUsageAndExitCodeTwo) {

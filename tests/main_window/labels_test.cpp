@@ -3,7 +3,10 @@
 // does not balance.
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
+#include <QMenu>
 #include <QPushButton>
+#include <memory>
 
 #include "main_window/code_box.h"
 #include "tests/main_window/window_fixture.h"
@@ -82,6 +85,25 @@ TEST_F(LabelsTest, InactiveBannerAndMismatchMessageStayAboveTheMemberBox) {
     const std::string text = Text(banner["text"]);
     EXPECT_EQ(text.rfind(" *** SOCIO INACTIVO *** \rERROR!! ", 0), 0u) << text;
     ExpectNothingCut("inactive member, mismatched loan");
+}
+
+// Qt's own texts follow the system's language: the code box's context menu
+// is Spanish on a Spanish system (this test runs once more under
+// LANG=es_ES.UTF-8) and stays as Qt writes it on any other.
+TEST_F(WindowTest, TheCodeBoxsContextMenuSpeaksTheSystemsLanguage) {
+    Start();
+    std::unique_ptr<QMenu> menu(Window().CodeBox()->createStandardContextMenu());
+    QStringList texts;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) texts << action->text().section(QLatin1Char('\t'), 0, 0);
+    }
+    if (QLocale::system().language() == QLocale::Spanish) {
+        EXPECT_TRUE(texts.contains(QStringLiteral("&Deshacer"))) << texts.join('|').toStdString();
+        EXPECT_TRUE(texts.contains(QStringLiteral("&Pegar"))) << texts.join('|').toStdString();
+    } else {
+        EXPECT_TRUE(texts.contains(QStringLiteral("&Undo"))) << texts.join('|').toStdString();
+        EXPECT_TRUE(texts.contains(QStringLiteral("&Paste"))) << texts.join('|').toStdString();
+    }
 }
 
 }  // namespace
