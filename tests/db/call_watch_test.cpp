@@ -79,13 +79,13 @@ INSTANTIATE_ROUTES(CallWatchTest);
 // so the client side of the link is closed and the call ends as a lost
 // connection; a new attachment works once the link passes again.
 TEST(CallWatch, StalledLinkEndsTheCallAsALostConnection) {
-    if (test_support::ServerHost().empty())
-        GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty())
+        GTEST_SKIP() << why;
     test_support::TempDir dir;
     const std::string file = dir.File("watch.fdb");
     test_support::CreateEmptyDatabase(
         test_support::DatabaseName(test_support::Route::kServer, file));
-    test_support::TcpRelay relay(3050);
+    test_support::TcpRelay relay(test_support::ServerPort());
     db::SetCallLimits({500ms, 500ms});
 
     db::TIBDatabase database("IBDatabase1");

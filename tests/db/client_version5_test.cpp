@@ -46,8 +46,8 @@ TEST(VersionFiveClient, LoadsWithoutTheCancelEntryPoint) {
 // library and would bind to this stand-in, which forwards only the
 // published entry points.
 TEST(VersionFiveClient, ConnectionAndTransactionsWorkUnchanged) {
-    if (test_support::ServerHost().empty())
-        GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty())
+        GTEST_SKIP() << why;
     test_support::TempDir dir;
     const std::string name =
         test_support::DatabaseName(test_support::Route::kServer, dir.File("v5.fdb"));

@@ -221,7 +221,8 @@ INSTANTIATE_ROUTES(ConnectionTest);
 class ServerOnlyTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (test_support::ServerHost().empty()) GTEST_SKIP() << "no test server";
+        if (const std::string why = test_support::ServerUnavailable(); !why.empty())
+            GTEST_SKIP() << why;
     }
     test_support::TempDir dir_;
 };

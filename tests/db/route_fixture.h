@@ -5,12 +5,14 @@
 #include "tests/support/test_database.h"
 
 // Runs a test once on an embedded database file and once through the
-// loopback server (skipped when no server was started for the run).
+// process's own loopback server (skipped when no server is installed).
 class RouteTest : public ::testing::TestWithParam<test_support::Route> {
   protected:
     void SetUp() override {
-        if (GetParam() == test_support::Route::kServer && test_support::ServerHost().empty()) {
-            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+        if (GetParam() == test_support::Route::kServer) {
+            if (const std::string why = test_support::ServerUnavailable(); !why.empty()) {
+                GTEST_SKIP() << why;
+            }
         }
     }
     std::string NewDatabase(const std::string& file = "test.fdb", int dialect = 1) {

@@ -15,7 +15,6 @@
 
 #include "tests/support/test_database.h"
 #include "tools/demo_db/demo_catalogue.h"
-#include "tools/demo_db/demo_database.h"
 
 namespace {
 
@@ -99,8 +98,7 @@ struct Reading {
 TEST(LongSession, TenThousandLookupsThroughTheDriverKeepItsMemoryFlat) {
     test_support::TempDir dir;
     const std::string database = dir.File("demo.fdb");
-    demo::CreateCoopDatabase(database);
-    demo::FillDemoDatabase(database);
+    test_support::CopyDemoDatabase(database);
     std::ofstream(dir.File("db.ini")) << database << "\n";
 
     const Session session = MakeSession();

@@ -12,7 +12,6 @@
 
 #include "customer_search/customer_search_dialog.h"
 #include "tests/support/test_database.h"
-#include "tools/demo_db/demo_database.h"
 
 // At global scope: the macro declares the resource library's initialiser.
 static void InitResources() {
@@ -48,8 +47,7 @@ DriverRun DriveAtScale(const test_support::TempDir& dir, const char* scale) {
 
 TEST(HighResolution, AtScaleTwoTheWindowHasTwiceThePixelsAndTheSameContent) {
     test_support::TempDir dir;
-    demo::CreateCoopDatabase(dir.File("demo.fdb"));
-    demo::FillDemoDatabase(dir.File("demo.fdb"));
+    test_support::CopyDemoDatabase(dir.File("demo.fdb"));
     std::ofstream(dir.File("db.ini")) << dir.File("demo.fdb") << "\n";
     const DriverRun normal = DriveAtScale(dir, "1");
     const DriverRun doubled = DriveAtScale(dir, "2");

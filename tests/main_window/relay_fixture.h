@@ -1,7 +1,7 @@
 #pragma once
 
-// The real window reaching the test server through a relay of the tests'
-// own: the link a test can stall, cut and restore, while the test reads the
+// The real window reaching the process's test server through a relay of the
+// tests' own: the link a test can stall, cut and restore, while the test reads the
 // database past it.
 #include <memory>
 #include <string>
@@ -11,14 +11,12 @@
 
 class RelayedWindowTest : public WindowTest {
   protected:
-    static constexpr int kServerPort = 3050;
-
     void SetUp() override {
-        if (test_support::ServerHost().empty()) {
-            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+        if (const std::string why = test_support::ServerUnavailable(); !why.empty()) {
+            GTEST_SKIP() << why;
         }
         WindowTest::SetUp();
-        relay_ = std::make_unique<test_support::TcpRelay>(kServerPort);
+        relay_ = std::make_unique<test_support::TcpRelay>(test_support::ServerPort());
         WriteDbIni("127.0.0.1/" + std::to_string(relay_->Port()) + ":" + database_ + "\n");
         direct_ = test_support::DatabaseName(test_support::Route::kServer, database_);
     }

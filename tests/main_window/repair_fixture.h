@@ -21,8 +21,10 @@ constexpr const char* kCorrectQuestion =
 class RepairTest : public WindowTest, public ::testing::WithParamInterface<test_support::Route> {
   protected:
     void SetUp() override {
-        if (GetParam() == test_support::Route::kServer && test_support::ServerHost().empty()) {
-            GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+        if (GetParam() == test_support::Route::kServer) {
+            if (const std::string why = test_support::ServerUnavailable(); !why.empty()) {
+                GTEST_SKIP() << why;
+            }
         }
         WindowTest::SetUp();
         name_ = test_support::DatabaseName(GetParam(), database_);

@@ -79,7 +79,7 @@ namespace {
 // connection and exits with the shell's code for the signal, never a crash.
 TEST(Startup, TerminationSignalsEndTheProgramCleanlyOnBothRoutes) {
     std::vector<test_support::Route> routes = {test_support::Route::kEmbedded};
-    if (!test_support::ServerHost().empty()) routes.push_back(test_support::Route::kServer);
+    if (test_support::ServerUnavailable().empty()) routes.push_back(test_support::Route::kServer);
     for (const test_support::Route route : routes) {
         for (const int signal_number : {SIGTERM, SIGINT}) {
             SCOPED_TRACE(std::string(test_support::RouteName(route)) + " signal " +

@@ -14,7 +14,6 @@
 #include "main_window/window_access.h"
 #include "shell/startup.h"
 #include "tests/support/test_database.h"
-#include "tools/demo_db/demo_database.h"
 #include "tools/probe/probe.h"
 #include "ui/dialog_responder.h"
 
@@ -24,8 +23,7 @@ class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         database_ = dir_.File("demo.fdb");
-        demo::CreateCoopDatabase(database_);
-        demo::FillDemoDatabase(database_);
+        test_support::CopyDemoDatabase(database_);
         WriteDbIni(database_ + "\n");
         previous_dir_ = std::filesystem::current_path();
         std::filesystem::current_path(dir_.Path());

@@ -164,8 +164,8 @@ TEST(PortfolioCheck, ProgressRunsToTheEndAndCanStopTheCheck) {
 }
 
 TEST(PortfolioCheck, ServerRouteFindsTheSameList) {
-    if (test_support::ServerHost().empty())
-        GTEST_SKIP() << "no test server (COOP_TEST_SERVER unset)";
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty())
+        GTEST_SKIP() << why;
     test_support::TempDir dir;
     const std::string path = NewDemoDatabase(dir);
     std::filesystem::permissions(dir.Path(), std::filesystem::perms::all,

@@ -21,8 +21,7 @@ namespace portfolio_test {
 inline std::string NewDemoDatabase(const test_support::TempDir& dir,
                                    const std::string& file = "demo.fdb") {
     const std::string path = dir.File(file);
-    demo::CreateCoopDatabase(path);
-    demo::FillDemoDatabase(path);
+    test_support::CopyDemoDatabase(path);
     return path;
 }
 

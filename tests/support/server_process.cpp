@@ -142,7 +142,7 @@ void ServerProcess::CreateSecurityDatabase() {
         << "create user SYSDBA password '" << kPassword << "' using plugin Srp;\n"
         << "commit;\n";
     const CommandRun run =
-        RunCommand(root_, "FIREBIRD=" + Quoted(root_.Path().string()) +
+        RunCommand(root_, "env -u LD_LIBRARY_PATH FIREBIRD=" + Quoted(root_.Path().string()) +
                               " FIREBIRD_LOCK=" + Quoted(root_.File("lock")) + " " +
                               Quoted(InstalledProgram("isql-fb")) + " -q -i make_security.sql");
     if (run.exit_code != 0) {
@@ -157,7 +157,12 @@ void ServerProcess::Start() {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
-        if (text.rfind("FIREBIRD", 0) == 0 || text.rfind("ISC_", 0) == 0) continue;
+        // The installed server runs on the installed client library, never
+        // on a stand-in the test loads through LD_LIBRARY_PATH.
+        if (text.rfind("FIREBIRD", 0) == 0 || text.rfind("ISC_", 0) == 0 ||
+            text.rfind("LD_LIBRARY_PATH=", 0) == 0) {
+            continue;
+        }
         environment.push_back(text);
     }
     environment.push_back("FIREBIRD=" + root_.Path().string());

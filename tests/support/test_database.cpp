@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "tests/support/server_process.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace test_support {
@@ -49,9 +50,60 @@ CommandRun RunCommand(const TempDir& dir, const std::string& command_line) {
     return run;
 }
 
+namespace {
+
+// The process's shared server, or why there is none.
+struct SharedServer {
+    bool tried = false;
+    std::string unavailable;
+    std::string failure;
+    std::unique_ptr<ServerProcess> server;
+};
+
+SharedServer& Shared() {
+    static SharedServer shared;
+    return shared;
+}
+
+}  // namespace
+
+std::string ServerUnavailable() {
+    SharedServer& shared = Shared();
+    if (!shared.tried) {
+        shared.tried = true;
+        shared.unavailable = ServerProcess::Unavailable();
+        if (shared.unavailable.empty()) {
+            try {
+                shared.server = std::make_unique<ServerProcess>();
+            } catch (const std::exception& error) {
+                shared.failure = error.what();
+            }
+        } else if (const char* required = std::getenv("COOP_REQUIRE_SERVER");
+                   required != nullptr && std::string(required) == "1") {
+            shared.failure = "COOP_REQUIRE_SERVER=1, but " + shared.unavailable;
+        }
+    }
+    if (!shared.failure.empty()) throw std::runtime_error("the tests' server: " + shared.failure);
+    return shared.unavailable;
+}
+
+int ServerPort() {
+    const std::string unavailable = ServerUnavailable();
+    if (!unavailable.empty()) throw std::runtime_error("no test server: " + unavailable);
+    return Shared().server->Port();
+}
+
 std::string ServerHost() {
-    const char* host = std::getenv("COOP_TEST_SERVER");
-    return host ? host : "";
+    return "127.0.0.1/" + std::to_string(ServerPort());
+}
+
+void CopyDemoDatabase(const std::string& path) {
+    const std::filesystem::path built = COOP_TEST_DEMO_DB;
+    if (!std::filesystem::exists(built)) {
+        throw std::runtime_error("the tests' demo database " + built.string() +
+                                 " is missing: build the coop_test_demo_db target");
+    }
+    std::filesystem::copy_file(built, path);
 }
 
 std::string DatabaseName(Route route, const std::string& file) {

@@ -44,14 +44,29 @@ std::string ReadFile(const std::string& path);
 // in files there.
 CommandRun RunCommand(const TempDir& dir, const std::string& command_line);
 
-// Host of the loopback test server, or empty when the tests run without one.
+// Why this process has no Firebird server of the tests' own ("" when it has
+// one): the server, its character sets or isql-fb are not installed. The
+// first call starts the server (tests/support/server_process.h) on a free
+// loopback port, shared by every test of the process and killed at its
+// exit; call it from the test's own thread, whose life the server's is
+// bound to. Throws when the server is installed but does not start, and
+// when COOP_REQUIRE_SERVER=1 (scripts/test) and no server can run: a run
+// that must check the server route never skips it.
+std::string ServerUnavailable();
+// The shared server's "127.0.0.1/port" and port; ServerUnavailable() first.
 std::string ServerHost();
+int ServerPort();
 
 // How a test reaches its database: a bare path opens it embedded, a
 // "host:path" name goes through the server.
 enum class Route { kEmbedded, kServer };
 std::string DatabaseName(Route route, const std::string& file);
 const char* RouteName(Route route);
+
+// Copies the demo cooperative, built once at build time by coop-demo-db, to
+// `path`, a new file of the caller's own (an embedded database file is
+// opened by one process only). Throws when `path` exists.
+void CopyDemoDatabase(const std::string& path);
 
 // Creates an empty database (ISO8859_1, given dialect) through the raw client
 // API, independent of the layer under test.
