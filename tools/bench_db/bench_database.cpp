@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "tools/bench_db/bench_blocks.h"
 #include "runtime/exception.h"
+#include "tools/bench_db/bench_blocks.h"
 #include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
 
