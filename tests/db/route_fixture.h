@@ -30,4 +30,4 @@ class RouteTest : public ::testing::TestWithParam<test_support::Route> {
     INSTANTIATE_TEST_SUITE_P(                                                            \
         Routes, Suite,                                                                   \
         ::testing::Values(test_support::Route::kEmbedded, test_support::Route::kServer), \
-        [](const auto& info) { return test_support::RouteName(info.param); })
+        [](const auto& route) { return test_support::RouteName(route.param); })

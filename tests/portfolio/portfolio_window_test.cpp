@@ -11,10 +11,10 @@
 #include <map>
 #include <sstream>
 
-#include "bench/generator/bench_database.h"
 #include "portfolio/portfolio_dialog.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tools/bench_db/bench_database.h"
 
 namespace {
 

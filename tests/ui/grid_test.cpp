@@ -241,7 +241,7 @@ TEST_P(GridTest, FailingHookIsReportedOnceAndLeavesTheRowInPlace) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Embedded, GridTest, ::testing::Values(test_support::Route::kEmbedded),
-                         [](const auto& info) { return test_support::RouteName(info.param); });
+                         [](const auto& route) { return test_support::RouteName(route.param); });
 
 }  // namespace
 }  // namespace ui

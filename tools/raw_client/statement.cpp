@@ -135,11 +135,11 @@ void Statement::Bind(const std::vector<Value>& params) {
         input_->Allocate(i);
         input_->indicators[i] = IsNull(value) ? -1 : 0;
         char* out = input_->data[i].data();
-        if (auto* n = std::get_if<int32_t>(&value)) {
-            const ISC_LONG raw = *n;
+        if (auto* small = std::get_if<int32_t>(&value)) {
+            const ISC_LONG raw = *small;
             std::memcpy(out, &raw, sizeof raw);
-        } else if (auto* n = std::get_if<int64_t>(&value)) {
-            const ISC_INT64 raw = *n;
+        } else if (auto* large = std::get_if<int64_t>(&value)) {
+            const ISC_INT64 raw = *large;
             std::memcpy(out, &raw, sizeof raw);
         } else if (auto* d = std::get_if<double>(&value)) {
             std::memcpy(out, d, sizeof *d);

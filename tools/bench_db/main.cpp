@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "bench/generator/bench_database.h"
+#include "tools/bench_db/bench_database.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bench/generator/bench_blocks.h"
+#include "tools/bench_db/bench_blocks.h"
 
 #include <algorithm>
 #include <stdexcept>

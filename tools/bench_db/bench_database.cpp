@@ -1,12 +1,12 @@
-#include "bench/generator/bench_database.h"
+#include "tools/bench_db/bench_database.h"
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
-#include "bench/generator/bench_blocks.h"
 #include "runtime/exception.h"
+#include "tools/bench_db/bench_blocks.h"
 #include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
 
