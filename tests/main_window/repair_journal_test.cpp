@@ -104,6 +104,6 @@ TEST_P(RepairJournalTest, ARepairWhoseJournalCannotBeWrittenStandsAndSaysSoAfter
 INSTANTIATE_TEST_SUITE_P(Routes, RepairJournalTest,
                          ::testing::Values(test_support::Route::kEmbedded,
                                            test_support::Route::kServer),
-                         [](const auto& info) { return test_support::RouteName(info.param); });
+                         [](const auto& route) { return test_support::RouteName(route.param); });
 
 }  // namespace

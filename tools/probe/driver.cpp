@@ -9,13 +9,13 @@
 
 namespace probe {
 
-Driver::Driver(main_window::TFmain& window, RecordingResponder& responder, Probe::Source source,
-               Probe::Sink sink)
-    : form(window),
-      window(window),
-      responder(responder),
-      source(std::move(source)),
-      sink(std::move(sink)) {}
+Driver::Driver(main_window::TFmain& main, RecordingResponder& recording, Probe::Source input,
+               Probe::Sink output)
+    : form(main),
+      window(main),
+      responder(recording),
+      source(std::move(input)),
+      sink(std::move(output)) {}
 
 bool Driver::NextCommand(const QWidget& shown, std::string& line) {
     while (!quit && shown.isVisible() && source(line)) {
