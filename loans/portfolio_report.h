@@ -20,9 +20,13 @@ long double Difference(const LoanCheck& loan);
 std::string CsvAmount(long double value);
 
 // The flagged loans as CSV (UTF-8, a header row, one row per loan in the
-// order given).
+// order given). Text cells a spreadsheet would take for a formula begin
+// with an apostrophe; on a terminal, control characters in them are
+// written as \xNN.
 inline constexpr const char* kCsvHeader =
     "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion";
-void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans);
+enum class CsvTarget { kFile, kTerminal };
+void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans,
+              CsvTarget target = CsvTarget::kFile);
 
 }  // namespace loans

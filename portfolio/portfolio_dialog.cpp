@@ -10,11 +10,12 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <fstream>
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "loans/reconciliation.h"
+#include "loans/report_file.h"
+#include "runtime/exception.h"
 #include "ui/dialog_responder.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
@@ -250,11 +251,10 @@ bool TFcartera::ChooseRow(int row) {
 }
 
 bool TFcartera::ExportTo(const std::string& path) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) loans::WriteCsv(out, flagged_);
-    out.close();
-    if (!out) {
-        ui::ShowMessage("No se pudo escribir el archivo " + path);
+    try {
+        loans::WriteWholeFile(path, [this](std::ostream& out) { loans::WriteCsv(out, flagged_); });
+    } catch (const runtime::Exception& failure) {
+        ui::ShowMessage(failure.Message());
         return false;
     }
     return true;

@@ -2,7 +2,9 @@
 // in a file, messages on standard error.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 #include "tests/portfolio/portfolio_support.h"
@@ -81,14 +83,21 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_EQ(run.err, "revision-cartera: db.ini: File not found\n");
 
-    run = RunTool(dir, "--desconocida");
-    EXPECT_EQ(run.exit_code, 2);
-    EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos);
+    // An option it does not know, and a report file named by nothing (once
+    // written silently to standard output).
+    for (const char* arguments : {"--desconocida", "--csv ''", "--csv"}) {
+        run = RunTool(dir, arguments);
+        EXPECT_EQ(run.exit_code, 2) << arguments;
+        EXPECT_EQ(run.out, "") << arguments;
+        EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
+    }
 
     const std::string path = portfolio_test::NewDemoDatabase(dir);
     run = RunTool(dir, "--csv '" + dir.File("falta/lista.csv") + "' '" + path + "'");
     EXPECT_EQ(run.exit_code, 2);
-    EXPECT_NE(run.err.find("falta/lista.csv"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(dir.File("falta/lista.csv") + ": " + std::strerror(ENOENT)),
+              std::string::npos)
+        << run.err;
 }
 
 }  // namespace

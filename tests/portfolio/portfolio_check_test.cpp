@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
 #include "db/ib_query.h"
 #include "loans/repairs.h"
+#include "loans/report_file.h"
 #include "runtime/exception.h"
 #include "tests/endurance/table_checksums.h"
 #include "tests/portfolio/portfolio_support.h"
@@ -230,6 +236,90 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
               "00011,\"GARC\xC3\x8D"
               "A, \"\"EL MONO\"\"\",1080,1234.50,1234.50,0.00,3,"
               "Corregir Tabla\n");
+}
+
+TEST(PortfolioCsv, TextThatASpreadsheetWouldRunGetsAnApostropheAndATerminalSeesNoControls) {
+    const struct {
+        const char* name;
+        const char* file;      // the name cell written to a file
+        const char* terminal;  // the same written to a terminal
+    } rows[] = {
+        {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"",
+         "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0", "'+1+cmd|' /C calc'!A0"},
+        {"-2", "'-2", "'-2"},
+        {"@SUM(A1)", "'@SUM(A1)", "'@SUM(A1)"},
+        {"\tTAB", "'\tTAB", "\\x09TAB"},
+        {"\rCR", "\"'\rCR\"", "\\x0DCR"},
+        {"ANA = LUZ", "ANA = LUZ", "ANA = LUZ"},
+        {"A\x1B]0;owned\x07"
+         "B\x9B",
+         "A\x1B]0;owned\x07"
+         "B\xC2\x9B",
+         "A\\x1B]0;owned\\x07B\\x9B"},
+    };
+    for (const auto& row : rows) {
+        loans::LoanCheck loan;
+        loan.member = "00010";
+        loan.name = row.name;
+        loan.loan = 1070;
+        loan.reindex = true;
+        for (const auto& [target, expected] :
+             {std::pair{loans::CsvTarget::kFile, row.file},
+              std::pair{loans::CsvTarget::kTerminal, row.terminal}}) {
+            std::ostringstream out;
+            loans::WriteCsv(out, {loan}, target);
+            const std::string text = out.str();
+            const std::string line = text.substr(text.find('\n') + 1);
+            EXPECT_EQ(line, std::string("00010,") + expected + ",1070,0.00,0.00,0.00,0,Reindexar\n")
+                << row.name;
+        }
+    }
+}
+
+// A report replaces the old one whole, or leaves it as it was.
+TEST(PortfolioCsv, AReportIsWrittenWholeOrTheOldOneStays) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("cartera.csv");
+    const auto contents = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto files = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    loans::WriteWholeFile(path, [](std::ostream& out) { out << "old report\n"; });
+    EXPECT_EQ(contents(path), "old report\n");
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              static_cast<std::filesystem::perms>(0666 & ~mask));
+
+    // Failing midway: half the new report composed, then the failure.
+    EXPECT_THROW(loans::WriteWholeFile(path,
+                                       [](std::ostream& out) {
+                                           out << "half a new";
+                                           throw runtime::EInOutError("disco lleno", 28);
+                                       }),
+                 runtime::EInOutError);
+    EXPECT_EQ(contents(path), "old report\n");
+    EXPECT_EQ(files(), std::set<std::string>{"cartera.csv"});
+
+    const std::string nowhere = dir.File("no/such/folder/cartera.csv");
+    try {
+        loans::WriteWholeFile(nowhere, [](std::ostream& out) { out << "x"; });
+        FAIL() << "a report was written into a missing folder";
+    } catch (const runtime::Exception& failure) {
+        EXPECT_EQ(failure.Message(),
+                  "No se pudo escribir " + nowhere + ": " + std::strerror(ENOENT));
+    }
+
+    loans::WriteWholeFile(path, [](std::ostream& out) { out << "new report\n"; });
+    EXPECT_EQ(contents(path), "new report\n");
+    EXPECT_EQ(files(), std::set<std::string>{"cartera.csv"});
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "db/ib_transaction.h"
 #include "loans/connection_profile.h"
 #include "loans/portfolio_report.h"
+#include "loans/report_file.h"
 #include "runtime/exception.h"
 #include "shell/db_ini.h"
 
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     bool have_name = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--csv" && i + 1 < argc) {
+        if (arg == "--csv" && i + 1 < argc && argv[i + 1][0] != '\0') {
             csv_file = argv[++i];
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
@@ -97,15 +97,14 @@ int main(int argc, char** argv) {
         const std::vector<loans::LoanCheck> flagged = result.Flagged();
 
         if (csv_file.empty()) {
-            loans::WriteCsv(std::cout, flagged);
+            loans::WriteCsv(
+                std::cout, flagged,
+                isatty(STDOUT_FILENO) == 1 ? loans::CsvTarget::kTerminal : loans::CsvTarget::kFile);
             std::cout.flush();
             if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
         } else {
-            std::ofstream out(csv_file, std::ios::binary | std::ios::trunc);
-            if (!out) throw runtime::Exception("No se pudo crear " + csv_file);
-            loans::WriteCsv(out, flagged);
-            out.close();
-            if (!out) throw runtime::Exception("No se pudo escribir " + csv_file);
+            loans::WriteWholeFile(csv_file,
+                                  [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
         }
         std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
                   << " con diferencias\n";
