@@ -95,42 +95,112 @@ std::string JournalLine(const RepairRecord& r) {
     return line + "}";
 }
 
-void AppendToJournal(const RepairRecord& record, const std::string& path) {
-    const std::string line = JournalLine(record) + "\n";
+namespace {
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& cause) {
+    throw runtime::EInOutError(
+        "No se pudo abrir el registro de reparaciones " + path + ": " + cause, EACCES);
+}
+
+// The journal's folder: made for the user alone when missing; an existing
+// one must be a real folder (not a link) of the user's own.
+bool PrepareFolder(const std::string& path, const std::filesystem::path& folder) {
     std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) {
-        std::filesystem::create_directories(folder, error);
+    if (folder.has_parent_path()) {
+        std::filesystem::create_directories(folder.parent_path(), error);
         if (error) Fail(path, "carpeta", error.value());
     }
-    struct stat existing {};
-    const bool created = ::stat(path.c_str(), &existing) != 0;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) Fail(path, "abrir", errno);
+    bool made = false;
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        made = true;
+        // Whatever the umask: the journal's folder is the user's alone.
+        if (::chmod(folder.c_str(), 0700) != 0) Fail(path, "carpeta", errno);
+    } else if (errno != EEXIST) {
+        Fail(path, "carpeta", errno);
+    }
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) Fail(path, "carpeta", errno);
+    if (S_ISLNK(info.st_mode)) Refuse(path, "su carpeta es un enlace simbolico");
+    if (!S_ISDIR(info.st_mode)) Fail(path, "carpeta", ENOTDIR);
+    if (info.st_uid != ::geteuid()) Refuse(path, "su carpeta es de otro usuario");
+    return made;
+}
+
+}  // namespace
+
+JournalFile::JournalFile(const std::string& path) : path_(path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) PrepareFolder(path, folder);
+    struct stat before {};
+    created_ = ::lstat(path.c_str(), &before) != 0;
+    // Never through a link, never waiting on a pipe without a reader; read
+    // as well, to see whether the last line was ended.
+    fd_ =
+        ::open(path.c_str(),
+               O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+        if (errno == ELOOP) Refuse(path, "es un enlace simbolico");
+        if (errno == ENXIO) Refuse(path, "no es un archivo comun");
+        Fail(path, "abrir", errno);
+    }
+    struct stat info {};
+    const bool regular = ::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode);
+    const bool own = regular && info.st_uid == ::geteuid();
+    if (!regular || !own) {
+        ::close(fd_);
+        fd_ = -1;
+        Refuse(path, regular ? "es de otro usuario" : "no es un archivo comun");
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+JournalFile::~JournalFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void JournalFile::Append(const RepairRecord& record) {
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) Fail(path_, "escribir", errno);
+    const off_t size = info.st_size;
+    std::string line = JournalLine(record) + "\n";
+    char last = '\n';
+    if (size > 0 && ::pread(fd_, &last, 1, size - 1) == 1 && last != '\n') line.insert(0, "\n");
+
     // One write: with O_APPEND a line is never interleaved with another
-    // writer's, and a short write is a failure, not half a record.
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    const int write_error =
-        written < 0 ? errno : (static_cast<size_t>(written) != line.size() ? EIO : 0);
-    if (write_error != 0) {
-        ::close(fd);
-        Fail(path, "escribir", write_error);
+    // writer's. A short one is retried for the rest, only to learn why it
+    // failed; either way the file goes back to its old length.
+    size_t done = 0;
+    int error = 0;
+    while (done < line.size()) {
+        const ssize_t wrote = ::write(fd_, line.data() + done, line.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            error = wrote < 0 ? errno : EIO;
+            break;
+        }
+        done += static_cast<size_t>(wrote);
     }
-    if (::fsync(fd) != 0) {
-        const int sync_error = errno;
-        ::close(fd);
-        Fail(path, "sincronizar", sync_error);
+    if (error == 0 && ::fsync(fd_) != 0) error = errno;
+    if (error != 0) {
+        if (done > 0 && ::ftruncate(fd_, size) == 0) ::fsync(fd_);
+        Fail(path_, "escribir", error);
     }
-    if (::close(fd) != 0) Fail(path, "cerrar", errno);
     // A new file's name is on disk only once its folder is.
-    if (created) {
+    if (created_) {
+        const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
         const std::string where = folder.empty() ? std::string(".") : folder.string();
         const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0) Fail(path, "abrir carpeta", errno);
+        if (dir < 0) Fail(path_, "abrir carpeta", errno);
         const int sync_error = ::fsync(dir) != 0 && errno != EINVAL ? errno : 0;
         ::close(dir);
-        if (sync_error != 0) Fail(path, "sincronizar carpeta", sync_error);
+        if (sync_error != 0) Fail(path_, "sincronizar carpeta", sync_error);
+        created_ = false;
     }
+}
+
+void AppendToJournal(const RepairRecord& record, const std::string& path) {
+    JournalFile(path).Append(record);
 }
 
 }  // namespace loans

@@ -26,11 +26,11 @@ std::string FailureText(const std::exception& failure) {
     return failure.what();
 }
 
-// The journal's failure, when it could not be written; a repair stands
-// whether or not its record does.
-std::optional<std::string> Journal(const loans::RepairRecord& record) {
+// The journal's failure, when the record could not be added to the open
+// journal (a full disk); a repair made stands whether or not its record does.
+std::optional<std::string> Journal(loans::JournalFile& journal, const loans::RepairRecord& record) {
     try {
-        loans::AppendToJournal(record);
+        journal.Append(record);
         return std::nullopt;
     } catch (const std::exception& failure) {
         return FailureText(failure);
@@ -67,6 +67,9 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
     ConfirmOrAbort(question, prestamo);
+    // Before anything is written: a repair that could not be journaled is
+    // not made (the failure names the file and the cause).
+    loans::JournalFile journal;
 
     loans::RepairRecord record;
     record.time = std::time(nullptr);
@@ -99,7 +102,7 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
         record.message = FailureText(failure);
         record.documents_balance_after = record.documents_balance_before;
         record.receivable_balance_after = record.receivable_balance_before;
-        if (const std::optional<std::string> journal_failure = Journal(record)) {
+        if (const std::optional<std::string> journal_failure = Journal(journal, record)) {
             ui::ShowMessage(*journal_failure);
         }
         throw;
@@ -111,7 +114,7 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
     record.rows_deleted = counts.deleted;
     record.rows_inserted = counts.inserted;
     record.rows_updated = counts.updated;
-    const std::optional<std::string> journal_failure = Journal(record);
+    const std::optional<std::string> journal_failure = Journal(journal, record);
     ui::ShowMessage(loans::kRepairDone);
     if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);
 }

@@ -1,10 +1,18 @@
 #include "loans/repair_journal.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "runtime/exception.h"
@@ -96,6 +104,130 @@ TEST(RepairJournal, FailureNamesTheFileAndTheCause) {
         EXPECT_NE(error.Message().find("No se pudo escribir el registro de reparaciones"),
                   std::string::npos);
     }
+}
+
+// What may stand at the journal's place, and what the journal refuses
+// there before any repair writes: it never follows a link, never waits on a
+// pipe, never writes into another user's folder or file.
+TEST(RepairJournal, RefusesLinksPipesAndOtherUsersFoldersBeforeAnyRepairWrites) {
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* name;
+        std::function<void(const std::string& folder, const std::string& path)> plant;
+        const char* cause;
+    } cases[] = {
+        {"a link to a missing file",
+         [](const std::string& folder, const std::string& path) {
+             ::mkdir(folder.c_str(), 0700);
+             ASSERT_EQ(::symlink((folder + "/elsewhere").c_str(), path.c_str()), 0);
+         },
+         "es un enlace simbolico"},
+        {"a link to a file",
+         [](const std::string& folder, const std::string& path) {
+             ::mkdir(folder.c_str(), 0700);
+             std::ofstream(folder + "/elsewhere") << "kept\n";
+             ASSERT_EQ(::symlink((folder + "/elsewhere").c_str(), path.c_str()), 0);
+         },
+         "es un enlace simbolico"},
+        {"a pipe without a reader",
+         [](const std::string& folder, const std::string& path) {
+             ::mkdir(folder.c_str(), 0700);
+             ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+         },
+         "no es un archivo comun"},
+        {"a folder that is a link",
+         [](const std::string& folder, const std::string&) {
+             const std::string real = folder + "-real";
+             ::mkdir(real.c_str(), 0700);
+             ASSERT_EQ(::symlink(real.c_str(), folder.c_str()), 0);
+         },
+         "su carpeta es un enlace simbolico"},
+        {"another user's folder",
+         [root](const std::string& folder, const std::string&) {
+             ::mkdir(folder.c_str(), 0777);
+             if (root) {
+                 ASSERT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
+             }
+         },
+         "su carpeta es de otro usuario"},
+        {"another user's file",
+         [root](const std::string& folder, const std::string& path) {
+             ::mkdir(folder.c_str(), 0700);
+             std::ofstream(path) << "";
+             if (root) {
+                 ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+             }
+         },
+         "es de otro usuario"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!root && std::string(c.cause).find("otro usuario") != std::string::npos) continue;
+        test_support::TempDir dir;
+        const std::string folder = dir.File("analisis-socios");
+        const std::string path = folder + "/reparaciones.jsonl";
+        c.plant(folder, path);
+        try {
+            loans::JournalFile journal(path);
+            FAIL() << "the journal was opened";
+        } catch (const runtime::EInOutError& error) {
+            EXPECT_EQ(error.Message(),
+                      "No se pudo abrir el registro de reparaciones " + path + ": " + c.cause);
+        }
+        EXPECT_FALSE(std::filesystem::exists(folder + "/elsewhere") &&
+                     ReadAll(folder + "/elsewhere") != "kept\n");
+    }
+}
+
+TEST(RepairJournal, AFolderMadeForItIsTheUsersAloneWhateverTheUmask) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("datos/analisis-socios/reparaciones.jsonl");
+    const mode_t saved = ::umask(0);
+    loans::AppendToJournal(Done(), path);
+    ::umask(saved);
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("datos/analisis-socios").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// A record goes in whole or not at all, and every record is a line of its
+// own whatever else was appended before it.
+TEST(RepairJournal, ARecordThatDoesNotFitLeavesTheJournalAsItWasAndSaysWhy) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("analisis-socios/reparaciones.jsonl");
+    loans::AppendToJournal(Done(), path);
+    const std::string before = ReadAll(path);
+
+    // A child whose files may not grow past a few bytes more: the write is
+    // cut short, as on a disk with part of a page free.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{static_cast<rlim_t>(before.size() + 10),
+                           static_cast<rlim_t>(before.size() + 10)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            loans::AppendToJournal(Done(), path);
+        } catch (const runtime::EInOutError& error) {
+            const bool named = error.Message().find(path) != std::string::npos &&
+                               error.Message().find(std::strerror(EFBIG)) != std::string::npos;
+            ::_exit(named ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the record went in; 2: the message lacks the cause";
+    EXPECT_EQ(ReadAll(path), before);
+
+    // Another writer's unfinished line is ended before the next record.
+    std::ofstream(path, std::ios::app) << "{\"nota\":";
+    loans::AppendToJournal(Done(), path);
+    EXPECT_EQ(ReadAll(path), before + "{\"nota\":\n" + loans::JournalLine(Done()) + "\n");
 }
 
 TEST(RepairJournal, LivesInTheUsersDataDirectory) {
