@@ -13,4 +13,7 @@ std::optional<char> Latin1Char(char32_t code_point);
 // The whole text in ISO8859_1, or nothing when any character has no byte.
 std::optional<std::string> ToLatin1(std::u32string_view text);
 
+// The program's ISO8859_1 bytes as UTF-8, for files other programs read.
+std::string Latin1ToUtf8(std::string_view latin1);
+
 }  // namespace formats

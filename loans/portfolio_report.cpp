@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "formats/amount_format.h"
+#include "formats/latin1.h"
 #include "loans/repair_statements.h"
 
 namespace loans {
@@ -28,21 +29,6 @@ std::string CsvAmount(long double value) {
 }
 
 namespace {
-
-std::string Utf8(const std::string& latin1) {
-    std::string out;
-    out.reserve(latin1.size());
-    for (const char ch : latin1) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return out;
-}
 
 // A control character shown as \xNN: on a terminal a name must not move
 // the cursor, change colours or set the window's title.
@@ -82,7 +68,8 @@ std::string CsvTextField(std::string text) {
 
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans, CsvTarget target) {
     const auto text = [target](const std::string& latin1) {
-        return CsvTextField(Utf8(target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1));
+        return CsvTextField(formats::Latin1ToUtf8(
+            target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1));
     };
     out << kCsvHeader << '\n';
     for (const LoanCheck& loan : loans) {

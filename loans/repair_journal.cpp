@@ -11,31 +11,32 @@
 #include <cstring>
 #include <filesystem>
 
+#include "formats/latin1.h"
+#include "loans/durable_io.h"
 #include "loans/portfolio_report.h"
 #include "runtime/exception.h"
 
 namespace loans {
 namespace {
 
+// A JSON string of the program's bytes: escaped on the ISO8859_1 bytes,
+// then written as UTF-8.
 std::string Utf8String(const std::string& latin1) {
-    std::string out = "\"";
+    std::string escaped;
     for (const char ch : latin1) {
         const auto byte = static_cast<unsigned char>(ch);
         if (ch == '"' || ch == '\\') {
-            out += '\\';
-            out += ch;
+            escaped += '\\';
+            escaped += ch;
         } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else if (byte < 0x80) {
-            out += ch;
+            char code[8];
+            std::snprintf(code, sizeof code, "\\u%04x", byte);
+            escaped += code;
         } else {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
+            escaped += ch;
         }
     }
-    return out + "\"";
+    return "\"" + formats::Latin1ToUtf8(escaped) + "\"";
 }
 
 std::string UtcTime(std::time_t time) {
@@ -171,16 +172,7 @@ void JournalFile::Append(const RepairRecord& record) {
     // writer's. A short one is retried for the rest, only to learn why it
     // failed; either way the file goes back to its old length.
     size_t done = 0;
-    int error = 0;
-    while (done < line.size()) {
-        const ssize_t wrote = ::write(fd_, line.data() + done, line.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) {
-            error = wrote < 0 ? errno : EIO;
-            break;
-        }
-        done += static_cast<size_t>(wrote);
-    }
+    int error = WriteFully(fd_, line, done);
     if (error == 0 && ::fsync(fd_) != 0) error = errno;
     if (error != 0) {
         if (done > 0 && ::ftruncate(fd_, size) == 0) ::fsync(fd_);
@@ -188,13 +180,10 @@ void JournalFile::Append(const RepairRecord& record) {
     }
     // A new file's name is on disk only once its folder is.
     if (created_) {
-        const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
-        const std::string where = folder.empty() ? std::string(".") : folder.string();
-        const int dir = ::open(where.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0) Fail(path_, "abrir carpeta", errno);
-        const int sync_error = ::fsync(dir) != 0 && errno != EINVAL ? errno : 0;
-        ::close(dir);
-        if (sync_error != 0) Fail(path_, "sincronizar carpeta", sync_error);
+        if (const int sync_error = SyncFolder(std::filesystem::path(path_).parent_path());
+            sync_error != 0) {
+            Fail(path_, "sincronizar carpeta", sync_error);
+        }
         created_ = false;
     }
 }

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
-#include <vector>
 
+#include "loans/durable_io.h"
 #include "runtime/exception.h"
 #include "runtime/scope_guard.h"
 
@@ -18,18 +18,6 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& path, int error) {
     throw runtime::EInOutError("No se pudo escribir " + path + ": " + std::strerror(error), error);
-}
-
-// Writes every byte, going on after short writes and interruptions.
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR) continue;
-        if (wrote <= 0) return false;
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
 }
 
 }  // namespace
@@ -44,30 +32,26 @@ void WriteWholeFile(const std::string& path, const std::function<void(std::ostre
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string name = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    std::vector<char> temporary(name.begin(), name.end());
-    temporary.push_back('\0');
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) Fail(path, errno);
     bool renamed = false;
     const runtime::ScopeGuard cleanup([&] {
         ::close(fd);
-        if (!renamed) ::unlink(temporary.data());
+        if (!renamed) ::unlink(temporary.c_str());
     });
     // The permissions a newly created file would have, not mkstemp's 0600.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     if (::fchmod(fd, 0666 & ~mask) != 0) Fail(path, errno);
-    if (!WriteAll(fd, contents.str())) Fail(path, errno != 0 ? errno : EIO);
+    std::size_t written = 0;
+    if (const int error = WriteFully(fd, contents.str(), written); error != 0) Fail(path, error);
     if (::fsync(fd) != 0) Fail(path, errno);
-    if (::rename(temporary.data(), path.c_str()) != 0) Fail(path, errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0) Fail(path, errno);
     renamed = true;
-    // The rename itself on disk: the folder's entry.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    // The rename itself on disk: the folder's entry. The report is in place
+    // by now; a folder that cannot be flushed is not worth failing it for.
+    SyncFolder(folder);
 }
 
 }  // namespace loans

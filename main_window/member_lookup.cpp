@@ -4,7 +4,7 @@
 #include <QWidget>
 
 #include "customer_search/customer_search_dialog.h"
-#include "formats/amount_format.h"
+#include "loans/reconciliation.h"
 #include "loans/statements.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
@@ -181,7 +181,7 @@ void TFmain::ClearLoanDetails() {
     qcuotas.Close();
     qcxc.Close();
     ClearLoanFigures();
-    SetLabelText(lbbalance, formats::FormatFloat(formats::kAmountPattern, balancecxc(0)));
+    SetLabelText(lbbalance, loans::ShownAmount(balancecxc(0)));
 }
 
 // After a failed load of the current loan: its details and figures go, with

@@ -21,11 +21,12 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     shell::CommandLine command_line;
-    {
+    if (arguments.size() > 1) {
         // The usage's headings are Qt's: translated, they need an application
         // object, and one without a display, so that --help needs none. It
-        // is given the program's bare name, which the usage line shows.
-        std::string name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toStdString();
+        // is given the program's bare name, which the usage line shows. A
+        // plain start has nothing to print and makes none.
+        std::string name = QFileInfo(arguments.first()).fileName().toStdString();
         int parsing_argc = 1;
         char* parsing_argv[] = {name.data(), nullptr};
         QCoreApplication parsing(parsing_argc, parsing_argv);

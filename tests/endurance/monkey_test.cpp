@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <random>
 
-#include "tests/endurance/table_checksums.h"
 #include "tests/main_window/window_fixture.h"
+#include "tests/support/table_checksums.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "loans/repairs.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
-#include "tests/endurance/table_checksums.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/endurance/table_checksums.h"
+#include "tests/support/table_checksums.h"
 
 #include <algorithm>
 #include <cstdio>
