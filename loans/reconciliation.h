@@ -22,7 +22,6 @@ class KindSums {
     void Add(std::string_view letter, long double capital);
     void Set(std::size_t kind, long double sum) { sums_[kind] = sum; }
     long double operator[](std::size_t kind) const { return sums_[kind]; }
-    long double Of(char letter) const { return sums_[KindIndex(std::string_view(&letter, 1))]; }
     // Every kind added up in the table's order.
     long double DocumentsBalance() const;
 

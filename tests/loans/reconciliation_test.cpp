@@ -63,7 +63,7 @@ TEST(Reconciliation, DocumentsBalanceIsHeldInExtendedPrecisionUntilShown) {
     // extended one, which is rounded only when shown.
     const loans::KindSums sums = Sum({{"P", 1e16}, {"D", 1}, {"R", -0.5}});
     EXPECT_EQ(loans::ShownAmount(sums.DocumentsBalance()), "10,000,000,000,000,000.50");
-    EXPECT_EQ(sums.Of('D'), 1.0L);
+    EXPECT_EQ(sums[loans::KindIndex("D")], 1.0L);
 }
 
 TEST(Reconciliation, MismatchMessageNamesBothBalancesAndTheirDifferenceOnlyWhenTheyShowApart) {

@@ -7,6 +7,7 @@
 
 #include "main_window/main_window.h"
 #include "shell/application.h"
+#include "shell/qt_translations.h"
 #include "shell/startup.h"
 #include "tools/probe/probe.h"
 #include "ui/application_title.h"
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     shell::Application app(argc, argv);
     ui::SetApplicationTitle(shell::kApplicationTitle);
+    shell::LoadQtTranslations(app);  // as the program does
     // Installed before the window exists, so a start-up failure's box is
     // recorded and printed like any other.
     probe::RecordingResponder responder;
