@@ -9,8 +9,9 @@ namespace loans {
 
 // The program's connection and its one transaction as the main window sets
 // them up: built-in credentials and character set, a connect timeout, no
-// login prompt, no idle timer, dialect 1, a read-committed transaction never
-// stopping by itself. The benchmarks and tests connect the same way. (No Qt here.)
+// login prompt, no idle timer, dialect 1, a read-only read-committed
+// transaction never stopping by itself. The benchmarks and tests connect the same way. (No Qt
+// here.)
 inline void ConfigureProgramConnection(db::TIBDatabase& database, db::TIBTransaction& transaction,
                                        const std::string& name) {
     database.SetDatabaseName(name);
@@ -24,11 +25,11 @@ inline void ConfigureProgramConnection(db::TIBDatabase& database, db::TIBTransac
     database.SetSQLDialect(1);
     transaction.SetDefaultDatabase(&database);
     transaction.SetAutoStopAction(db::saNone);
-    // Read committed: every statement sees what others have committed (a
-    // snapshot kept open with commit retaining would show start-up's data
-    // all day), and a write meeting another user's pending change to the
-    // same rows fails at once instead of freezing the window.
-    transaction.Params().Assign({"read_committed", "rec_version", "nowait"});
+    // Read-only read committed: every statement sees what others have
+    // committed, and the server does not count the transaction as active,
+    // so a window left open all day holds back no clean-up of old record
+    // versions. Writes run in transactions of their own (RepairUnit).
+    transaction.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
 }
 
 }  // namespace loans

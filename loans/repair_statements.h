@@ -27,6 +27,19 @@ inline constexpr const char* kAddInstalmentPaymentStatement =
     " UPDATE renglones SET ren_pagadocapital = ren_pagadocapital + :c, ren_pagadointeres = "
     "ren_pagadointeres +  :i  where ren_prestamono = :p and ren_cuotano = :cu";
 
+// Each instalment row's paid amounts before the correction, read in its
+// transaction; the row key names the very row, as instalment numbers are
+// not unique.
+inline constexpr const char* kSchedulePaidStatement =
+    "select rdb$db_key, ren_pagadocapital, ren_pagadointeres, ren_totalpagado from renglones "
+    "where ren_prestamono = :p";
+
+// The total paid moved by what paid capital and paid interest moved: the
+// difference first, so that an unchanged instalment adds exactly 0.
+inline constexpr const char* kMoveTotalPaidStatement =
+    "update renglones set ren_totalpagado = :t + ((ren_pagadocapital - :c) + "
+    "(ren_pagadointeres - :i)) where rdb$db_key = :k";
+
 inline constexpr const char* kRebuildConfirmation =
     "Esta Seguro de Querer Ejecutar este proceso en el prestamo ";
 inline constexpr const char* kCorrectConfirmation =

@@ -3,6 +3,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
+#include "db/params.h"
 #include "loans/document_kinds.h"
 #include "loans/repair_statements.h"
 #include "loans/statements.h"
@@ -19,7 +20,9 @@ LoanRow TakeLoanRow(db::TIBQuery& loans, const std::string& member) {
     LoanRow row;
     row.member = member;
     row.loan = loans.FieldNamed("NO_DOCUMENTO").GetInteger();
-    row.date = loans.FieldNamed("FECHA").GetDateTime();
+    db::TField& date = loans.FieldNamed("FECHA");
+    row.date = date.GetDateTime();
+    row.date_null = date.IsNullValue();
     row.amount = loans.FieldNamed("VALOR").GetFloat();
     row.register_number = loans.FieldNamed("REGISTRO_NO").GetInteger();
     row.type = loans.FieldNamed("TIPO").GetInteger();
@@ -41,6 +44,7 @@ std::vector<AppliedDocument> TakeAppliedDocuments(db::TIBQuery& documents) {
         row.kind = kind.GetString();
         row.number = number.GetInteger();
         row.date = date.GetDateTime();
+        row.date_null = date.IsNullValue();
         row.instalment = instalment.GetInteger();
         row.capital = capital.GetFloat();
         row.interest = interest.GetFloat();
@@ -71,6 +75,47 @@ std::vector<AppliedDocument> ReadAppliedDocuments(db::TIBQuery& reader, int32_t 
     return TakeAppliedDocuments(reader);
 }
 
+namespace {
+
+// A date written as null where its source is null, not as day zero.
+void SetDateOrNull(db::TParam& param, double date, bool null) {
+    if (null) {
+        param.Clear();
+    } else {
+        param.SetDate(date);
+    }
+}
+
+// One instalment row as it stood before the correction.
+struct PaidBefore {
+    std::string key;  // the row's key in this transaction
+    double capital = 0;
+    double interest = 0;
+    double total = 0;
+    bool total_null = false;
+};
+
+std::vector<PaidBefore> ReadPaidBefore(db::TIBQuery& reader, int32_t loan) {
+    SetStatement(reader, kSchedulePaidStatement);
+    reader.ParamNamed("p").SetInteger(loan);
+    reader.Open();
+    std::vector<PaidBefore> rows;
+    for (reader.First(); !reader.AtEnd(); reader.Next()) {
+        PaidBefore row;
+        row.key = reader.Field(0).GetString();
+        // A null paid amount was reset to 0 like any other.
+        row.capital = reader.Field(1).GetFloat();
+        row.interest = reader.Field(2).GetFloat();
+        row.total = reader.Field(3).GetFloat();
+        row.total_null = reader.Field(3).IsNullValue();
+        rows.push_back(std::move(row));
+    }
+    reader.Close();
+    return rows;
+}
+
+}  // namespace
+
 RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
                               const std::vector<AppliedDocument>& documents) {
     RepairCounts counts;
@@ -86,10 +131,10 @@ RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
     writer.ParamNamed("s").SetString(loan.member);
     writer.ParamNamed("t").SetString("F");
     writer.ParamNamed("d").SetInteger(loan.loan);
-    writer.ParamNamed("f").SetDate(loan.date);
+    SetDateOrNull(writer.ParamNamed("f"), loan.date, loan.date_null);
     writer.ParamNamed("a").SetInteger(loan.loan);
     writer.ParamNamed("v").SetFloat(loan.amount);
-    writer.ParamNamed("fv").SetDate(loan.date);
+    SetDateOrNull(writer.ParamNamed("fv"), loan.date, loan.date_null);
     writer.ParamNamed("r").SetInteger(loan.register_number);
     writer.ParamNamed("ti").SetInteger(tipo);
     writer.Execute();
@@ -102,10 +147,10 @@ RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
         writer.ParamNamed("s").SetString(loan.member);
         writer.ParamNamed("t").SetString(document.kind);
         writer.ParamNamed("d").SetInteger(document.number);
-        writer.ParamNamed("f").SetDate(document.date);
+        SetDateOrNull(writer.ParamNamed("f"), document.date, document.date_null);
         writer.ParamNamed("a").SetInteger(loan.loan);
         writer.ParamNamed("v").SetFloat(document.capital);
-        writer.ParamNamed("fv").SetDate(loan.date);
+        SetDateOrNull(writer.ParamNamed("fv"), loan.date, loan.date_null);
         writer.ParamNamed("cu").SetInteger(document.instalment);
         writer.ParamNamed("r").SetInteger(loan.register_number);
         writer.ParamNamed("i").SetFloat(document.interest);
@@ -119,6 +164,8 @@ RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
 RepairCounts CorrectSchedule(db::TIBQuery& writer, int32_t loan,
                              const std::vector<AppliedDocument>& documents) {
     RepairCounts counts;
+    const std::vector<PaidBefore> before = ReadPaidBefore(writer, loan);
+
     SetStatement(writer, kResetSchedulePaymentsStatement);
     writer.ParamNamed("p").SetInteger(loan);
     writer.Execute();
@@ -134,6 +181,21 @@ RepairCounts CorrectSchedule(db::TIBQuery& writer, int32_t loan,
         writer.ParamNamed("i").SetFloat(document.interest_null ? 0.0 : -document.interest);
         writer.ParamNamed("p").SetInteger(loan);
         writer.ParamNamed("cu").SetInteger(document.instalment);
+        writer.Execute();
+    }
+
+    // The reset zeroed every total paid; each gets back what it held, moved
+    // by the change in its paid amounts (a null total stays null).
+    SetStatement(writer, kMoveTotalPaidStatement);
+    for (const PaidBefore& row : before) {
+        if (row.total_null) {
+            writer.ParamNamed("t").Clear();
+        } else {
+            writer.ParamNamed("t").SetFloat(row.total);
+        }
+        writer.ParamNamed("c").SetFloat(row.capital);
+        writer.ParamNamed("i").SetFloat(row.interest);
+        writer.ParamNamed("k").SetString(row.key);
         writer.Execute();
     }
     return counts;

@@ -18,11 +18,13 @@ class TIBTransaction;
 
 namespace loans {
 
-// The loan's own values the rebuild writes (nulls read as 0).
+// The loan's own values the rebuild writes (null numbers read as 0; a
+// null date is written as null, never as the encoding's day zero).
 struct LoanRow {
-    std::string member;           // the member code as looked up
-    int32_t loan = 0;             // NO_DOCUMENTO
-    double date = 0;              // FECHA, a date-time
+    std::string member;  // the member code as looked up
+    int32_t loan = 0;    // NO_DOCUMENTO
+    double date = 0;     // FECHA, a date-time
+    bool date_null = false;
     double amount = 0;            // VALOR
     int32_t register_number = 0;  // REGISTRO_NO
     int32_t type = 0;             // TIPO
@@ -30,9 +32,10 @@ struct LoanRow {
 
 // One row of the applied-documents list, as listed (amounts signed).
 struct AppliedDocument {
-    std::string kind;        // TIPO, the kind's letter
-    int32_t number = 0;      // REN_PRESTAMONO: the document's number
-    double date = 0;         // REN_FECHAVENCE: the document's date
+    std::string kind;    // TIPO, the kind's letter
+    int32_t number = 0;  // REN_PRESTAMONO: the document's number
+    double date = 0;     // REN_FECHAVENCE: the document's date
+    bool date_null = false;
     int32_t instalment = 0;  // REN_CUOTANO
     double capital = 0;      // REN_CUOTACAPITAL
     double interest = 0;     // REN_CUOTAINTERES
@@ -67,7 +70,10 @@ std::vector<AppliedDocument> ReadAppliedDocuments(db::TIBQuery& reader, int32_t 
 RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
                               const std::vector<AppliedDocument>& documents);
 // Sets every instalment's paid amounts to 0, then adds each document's
-// amounts, negated, to its instalment.
+// amounts, negated, to its instalment. Each instalment's total paid moves
+// by exactly what its paid capital and paid interest moved, so whatever
+// else it held (late fees, insurance) stays, and an instalment whose paid
+// amounts come out as they were keeps every column as it was.
 RepairCounts CorrectSchedule(db::TIBQuery& writer, int32_t loan,
                              const std::vector<AppliedDocument>& documents);
 

@@ -11,7 +11,7 @@
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
 #include "loans/reconciliation.h"
-#include "loans/repairs.h"
+#include "loans/repair_unit.h"
 #include "ui/grid/db_grid.h"
 
 class QGroupBox;
@@ -58,6 +58,9 @@ class TFmain : public QWidget {
     db::TIBQuery qpres{"qpres"};
     db::TIBQuery qcuotas{"qcuotas"};
     db::TIBQuery qcxc{"qcxc"};
+    // Each repair's own short read-write transaction; the window's own
+    // transaction only reads.
+    loans::RepairUnit repair_unit_{IBDatabase1};
     db::TDataSource sqsocios{"sqsocios"};
     db::TDataSource sqpres{"sqpres"};
     db::TDataSource sqcuotas{"sqcuotas"};
@@ -158,16 +161,11 @@ class TFmain : public QWidget {
     // member looked up, a listed loan numbered above 0 and its documents
     // loaded. 0 otherwise.
     int RepairableLoan();
-    // Runs a repair's writes as one unit: all of them and one commit
-    // retaining, or, on any failure, a rollback retaining of all of them.
-    loans::RepairCounts RunRepair(const std::function<loans::RepairCounts()>& writes);
     // One repair of the current loan from confirmation to "Proceso
-    // Ejecutado": asks, reloads the loan as it stands now, runs `writes` on
-    // the loan and the documents its list now holds, as one unit, shows the
-    // result and journals the outcome.
-    using RepairWrites = std::function<loans::RepairCounts(
-        const loans::LoanRow& loan, const std::vector<loans::AppliedDocument>& documents)>;
-    void RepairLoan(const char* repair, const char* question, const RepairWrites& writes);
+    // Ejecutado": asks, repairs the loan as it stands now in a transaction
+    // of the repair's own, reloads it once, shows the result and journals
+    // the outcome.
+    void RepairLoan(loans::RepairKind kind, const char* question);
 
     QTimer* idle_release_;
     bool shown_once_ = false;

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "loans/statements.h"
+#include "loans/repair_unit.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "runtime/scope_guard.h"
@@ -41,16 +41,8 @@ void TFmain::calculartotales() {
 }
 
 double TFmain::balancecxc(int prestamo) {
-    loans::SetStatement(IBQuery1, loans::kBalanceFirstLine);
-    if (prestamo > 0) {
-        IBQuery1.SQL().Add(loans::kBalanceLoanLine);
-        IBQuery1.ParamNamed("a").SetInteger(prestamo);
-    }
     // The loaded member's code, never a code typed but not yet looked up.
-    IBQuery1.ParamNamed("c").SetString(looked_up_code_);
-    IBQuery1.Open();
-    if (IBQuery1.Field(0).IsNullValue()) return 0;
-    return IBQuery1.Field(0).GetFloat();
+    return loans::ReceivableBalance(IBQuery1, looked_up_code_, prestamo);
 }
 
 void TFmain::DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,

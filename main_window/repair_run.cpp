@@ -1,5 +1,5 @@
 // What both repairs share: which loan may be repaired, the confirmation,
-// running the writes as one unit, and the journal of every confirmed repair.
+// and the journal of every confirmed repair.
 #include <ctime>
 #include <optional>
 #include <string>
@@ -46,24 +46,7 @@ int TFmain::RepairableLoan() {
     return prestamo > 0 ? prestamo : 0;
 }
 
-loans::RepairCounts TFmain::RunRepair(const std::function<loans::RepairCounts()>& writes) {
-    try {
-        const loans::RepairCounts counts = writes();
-        IBTransaction1.CommitRetaining();
-        return counts;
-    } catch (...) {
-        // None of this repair's writes may outlive its failure; the datasets
-        // stay open. A failing rollback must not hide the first failure,
-        // which is the one reported.
-        try {
-            if (IBTransaction1.Active()) IBTransaction1.RollbackRetaining();
-        } catch (...) {
-        }
-        throw;
-    }
-}
-
-void TFmain::RepairLoan(const char* repair, const char* question, const RepairWrites& writes) {
+void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
     ConfirmOrAbort(question, prestamo);
@@ -77,23 +60,16 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
     record.database = IBDatabase1.DatabaseName();
     record.member = looked_up_code_;
     record.loan = prestamo;
-    record.repair = repair;
-    // The figures as shown, in case the reload below fails.
-    const auto take_figures_before = [&] {
-        record.documents_balance_before = sumas.DocumentsBalance();
-        record.receivable_balance_before = balanceprestamo;
-    };
-    take_figures_before();
+    record.repair = loans::RepairName(kind);
+    // The figures as shown, in case the repair fails before it reads.
+    record.documents_balance_before = sumas.DocumentsBalance();
+    record.receivable_balance_before = balanceprestamo;
 
-    loans::RepairCounts counts;
+    loans::RepairOutcome outcome;
     try {
-        // The loan as it stands now, not as it stood at the lookup: a
-        // receipt posted since then must be repaired in, not out.
-        cargardatos(LoadMode::Loan);
-        take_figures_before();
-        const loans::LoanRow loan = loans::TakeLoanRow(qpres, looked_up_code_);
-        const std::vector<loans::AppliedDocument> documents = loans::TakeAppliedDocuments(qcxc);
-        counts = RunRepair([&] { return writes(loan, documents); });
+        // The loan as it stands now, read inside the repair's transaction:
+        // a receipt posted since the lookup is repaired in, not out.
+        outcome = repair_unit_.Run(kind, looked_up_code_, prestamo);
     } catch (const std::exception& failure) {
         // Nothing of it remains: the loan's figures are those from before.
         // A confirmed repair is journaled even when it failed before its
@@ -107,13 +83,16 @@ void TFmain::RepairLoan(const char* repair, const char* question, const RepairWr
         }
         throw;
     }
+    record.documents_balance_before = outcome.documents_balance_before;
+    record.receivable_balance_before = outcome.receivable_balance_before;
 
+    // The one reload: what the commit left, in the window's own transaction.
     cargardatos(LoadMode::Loan);
     record.documents_balance_after = sumas.DocumentsBalance();
     record.receivable_balance_after = balanceprestamo;
-    record.rows_deleted = counts.deleted;
-    record.rows_inserted = counts.inserted;
-    record.rows_updated = counts.updated;
+    record.rows_deleted = outcome.counts.deleted;
+    record.rows_inserted = outcome.counts.inserted;
+    record.rows_updated = outcome.counts.updated;
     const std::optional<std::string> journal_failure = Journal(journal, record);
     ui::ShowMessage(loans::kRepairDone);
     if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);

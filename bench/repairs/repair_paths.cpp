@@ -105,6 +105,9 @@ void RawRepairs::Correct(const RepairLoan& loan) {
 
 LayerRepairs::LayerRepairs(const std::string& database_name) {
     loans::ConfigureProgramConnection(database_, transaction_, database_name);
+    // The program's reading transaction is read-only; these writes need one
+    // that writes, as each repair's own does.
+    transaction_.Params().Assign({"write", "read_committed", "rec_version", "nowait"});
     scratch_.SetDatabase(&database_);
     scratch_.SetTransaction(&transaction_);
     database_.Open();

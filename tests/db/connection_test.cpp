@@ -18,6 +18,8 @@ struct Connection {
     db::TIBTransaction transaction{"IBTransaction1"};
     explicit Connection(const std::string& name) {
         loans::ConfigureProgramConnection(database, transaction, name);
+        // These tests write through it; the program's own only reads.
+        transaction.Params().Assign({"read_committed", "rec_version", "nowait"});
     }
 };
 

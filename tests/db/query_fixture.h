@@ -17,6 +17,9 @@ class QueryTest : public RouteTest {
         if (IsSkipped()) return;
         name_ = NewDatabase();
         loans::ConfigureProgramConnection(database_, transaction_, name_);
+        // These tests write through the window's kind of transaction; the
+        // program's own only reads.
+        transaction_.Params().Assign({"read_committed", "rec_version", "nowait"});
     }
     void Setup(std::initializer_list<std::string> statements) {
         test_support::RawConnection raw(name_);

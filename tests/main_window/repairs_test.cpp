@@ -122,30 +122,77 @@ TEST_P(RepairTest, AnsweringNoOrClosingWritesNothingAndShowsNothingMore) {
     EXPECT_EQ(Schedule(demo::kLoanMismatchMissingDocs), schedule);
 }
 
-TEST_P(RepairTest, CorrectionResetsTotalPaidAndAddsEveryDocumentToItsInstalment) {
+TEST_P(RepairTest, CorrectionAddsEveryDocumentToItsInstalmentAndMovesTotalPaidByTheChange) {
+    // Whatever else the totals held (late fees, insurance) stays.
+    Execute(
+        "update renglones set ren_totalpagado = ren_pagadocapital + ren_pagadointeres + 7.25 "
+        "where ren_prestamono in (1100, 1101)");
     Start();
     // Null interest adds 0 and still adds the capital (1); a null capital
-    // adds 0 and still adds the interest (2); total paid is reset, never
-    // accumulated.
+    // adds 0 and still adds the interest (2).
     Show(demo::kMemberNullsAndNotes, demo::kLoanNullAmounts);
     EXPECT_EQ(Boxes(Press("btcorregir")),
               (Boxes_t{{"confirm", kCorrectQuestion + std::string("1100?")},
                        {"info", "Proceso Ejecutado"}}));
     EXPECT_EQ(Schedule(demo::kLoanNullAmounts),
-              (Rows{"1|3000.000000|0.000000|0.000000", "2|0.000000|90.000000|0.000000",
-                    "3|0.000000|0.000000|0.000000", "4|0.000000|0.000000|0.000000"}));
+              (Rows{"1|3000.000000|0.000000|3007.250000", "2|0.000000|90.000000|97.250000",
+                    "3|0.000000|0.000000|7.250000", "4|0.000000|0.000000|7.250000"}));
     // Five documents on instalment 1: credits and payroll add, debits subtract.
     Show(demo::kMemberNullsAndNotes, demo::kLoanNoteKinds);
     Press("btcorregir");
     EXPECT_EQ(Schedule(demo::kLoanNoteKinds),
-              (Rows{"1|2600.000000|0.000000|0.000000", "2|0.000000|0.000000|0.000000",
-                    "3|0.000000|0.000000|0.000000"}));
+              (Rows{"1|2600.000000|0.000000|2607.250000", "2|0.000000|0.000000|7.250000",
+                    "3|0.000000|0.000000|7.250000"}));
+}
+
+// A loan whose books agree comes out of the correction exactly as it went
+// in, every column of every instalment, however often it is corrected; an
+// instalment entered twice keeps each row's own total; a null total stays
+// null.
+TEST_P(RepairTest, CorrectionOfALoanWhoseBooksAgreeChangesNoColumn) {
+    Execute(
+        "insert into renglones (ren_prestamono, ren_cuotano, ren_pagadocapital, "
+        "ren_pagadointeres, ren_totalpagado) values (1001, 12, 0, 0, 41.5)");
+    Execute(
+        "update renglones set ren_totalpagado = null where ren_prestamono = 1001 and "
+        "ren_cuotano = 11");
+    const auto every_column = [this] {
+        return RawConnection(name_).QueryRows(
+            "select * from renglones where ren_prestamono = 1001 "
+            "order by ren_cuotano, ren_totalpagado");
+    };
+    const Rows before = every_column();
+    ASSERT_GT(before.size(), 10u);
+    Start();
+    Show(demo::kMemberActive, demo::kLoanActive);
+    const QJsonObject shown = Do({});
+    for (int time = 1; time <= 2; ++time) {
+        EXPECT_EQ(Boxes(Press("btcorregir")).back().second, "Proceso Ejecutado");
+        EXPECT_EQ(every_column(), before) << "corrected " << time << " times";
+    }
+    EXPECT_EQ(Do({})["grids"], shown["grids"]);
+}
+
+// A missing date is written as missing, not as the encoding's day zero;
+// present dates keep their time of day.
+TEST_P(RepairTest, RebuildWritesANullDateWhereTheSourceHasNone) {
+    Execute("update ingresosdet set fecharecibo = null where recibo = 50496");
+    Execute("update solicitudpres set fecha = null where no_documento = 1100");
+    Start();
+    Show(demo::kMemberNullsAndNotes, demo::kLoanNullAmounts);
+    EXPECT_EQ(Boxes(Press("btreindexar")).back().second, "Proceso Ejecutado");
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select tipo_doc, documento, fecha, fechavenc from cxctrx where aplica = 1100 "
+                  "order by tipo_doc"),
+              (Rows{"F|1100|<null>|<null>", "M|9097|2023-06-06 00:00:00|<null>",
+                    "R|50496|<null>|<null>"}));
 }
 
 TEST_P(RepairTest, CorrectionZeroesALoanWithoutDocumentsAndIgnoresAMissingInstalment) {
     Execute(
         "update renglones set ren_pagadocapital = 5, ren_pagadointeres = 6, "
         "ren_totalpagado = 11 where ren_prestamono = 1040");
+    // Paid 11 less, the total with it.
     Start();
     Show(demo::kMemberInactiveLowercaseStatus, demo::kLoanWithoutDocuments);
     Press("btcorregir");

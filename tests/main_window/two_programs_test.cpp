@@ -5,7 +5,9 @@
 // ends exactly as one clean repair leaves it.
 #include <signal.h>
 
+#include <chrono>
 #include <iostream>
+#include <sstream>
 
 #include "tests/main_window/probe_process.h"
 #include "tests/main_window/server_fault_fixture.h"
@@ -100,6 +102,59 @@ TEST_F(TwoProgramsTest, BothRepairingAtOnceGiveOneCleanRepairAndOneConflict) {
     EXPECT_EQ(conflicts, 2);
     EXPECT_TRUE(first.Quit());
     EXPECT_TRUE(second.Quit());
+}
+
+// A program left open all day holds back no clean-up of old record
+// versions: its reads count as no active transaction, and each repair's
+// transaction ends with the repair. Another user's DDL is timed and told.
+TEST_F(TwoProgramsTest, AWindowLeftOpenHoldsBackNoCleanUpOfOldVersions) {
+    ProbeProcess window(dir_.Path().string());
+    ASSERT_FALSE(window.Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs).isEmpty())
+        << window.Errors();
+    window.Do(
+        {"search", std::string("find {\"codigo\": \"") + demo::kMemberActive + "\"}", "leave"});
+    ASSERT_EQ(LastBoxText(window.Do({"answer yes", "press btreindexar"})), "Proceso Ejecutado");
+    ASSERT_EQ(LastBoxText(window.Do({"answer yes", "press btcorregir"})), "Proceso Ejecutado");
+    ASSERT_TRUE(window.Do({"portfolio"})["portfolio"].toObject()["finished"].toBool());
+    window.Do({"leave"});
+
+    test_support::RawConnection monitor(name_);
+    const auto header = [&monitor] {
+        return monitor.QueryText(
+            "select mon$oldest_transaction || ' ' || mon$oldest_active || ' ' || "
+            "mon$oldest_snapshot || ' ' || mon$next_transaction from mon$database");
+    };
+    // Every transaction the program started so far is older than this.
+    const long long next = monitor.QueryCount("select mon$next_transaction from mon$database");
+    const std::string before = header();
+    test_support::RawConnection other(name_);
+    for (int i = 0; i < 50; ++i) {
+        other.Execute("update empresas set nombre = nombre where codigo = " +
+                      std::to_string(demo::kEmployerMinisterio));
+    }
+    const std::string after = header();
+    std::cout << "header (oldest, oldest active, oldest snapshot, next): before " << before
+              << ", after " << after << "\n";
+    std::istringstream figures(after);
+    long long oldest = 0, oldest_active = 0, oldest_snapshot = 0;
+    figures >> oldest >> oldest_active >> oldest_snapshot;
+    EXPECT_GE(oldest_active, next) << after;
+    EXPECT_GE(oldest_snapshot, next) << after;
+
+    // The program idle on a member: another user changes a table it read.
+    const auto started = std::chrono::steady_clock::now();
+    std::string outcome = "done";
+    try {
+        other.Execute("alter table clientes add coop_prueba integer");
+    } catch (const std::exception& failure) {
+        outcome = failure.what();
+    }
+    std::cout << "alter table with the program idle: " << outcome << " after "
+              << std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()
+              << " s\n";
+    EXPECT_EQ(outcome, "done");
+    EXPECT_FALSE(window.Show(demo::kMemberActive, demo::kLoanActive).isEmpty()) << window.Errors();
+    EXPECT_TRUE(window.Quit());
 }
 
 }  // namespace

@@ -81,10 +81,17 @@ inline void Reindex(const std::string& path, const std::string& member, int32_t 
 }
 
 // "Corregir Tabla": paid columns reset, then each document's amounts
-// negated and added to its instalment.
+// negated and added to its instalment, then each total paid moved by what
+// its paid amounts moved. (The demo has no instalment entered twice, so
+// the instalment number names the row.)
 inline void CorrectSchedule(const std::string& path, int32_t loan) {
     demo::Attachment attachment(path);
     demo::Transaction transaction(attachment);
+    const std::vector<demo::Row> before = demo::SelectRows(
+        transaction,
+        "select ren_cuotano, ren_pagadocapital, ren_pagadointeres, ren_totalpagado "
+        "from renglones where ren_prestamono = ?",
+        {loan});
     demo::Statement(transaction,
                     "UPDATE RENGLONES SET  REN_PAGADOCAPITAL = 0, REN_PAGADOINTERES = 0, "
                     "REN_TOTALPAGADO = 0  WHERE REN_PRESTAMONO = ?")
@@ -100,6 +107,13 @@ inline void CorrectSchedule(const std::string& path, int32_t loan) {
                      demo::IsNull(row[3])
                          ? demo::Value(demo::kNull)
                          : demo::Value(static_cast<int32_t>(demo::AsInt(row[3])))});
+    }
+    demo::Statement total(transaction,
+                          "update renglones set ren_totalpagado = ? + ((ren_pagadocapital - ?) + "
+                          "(ren_pagadointeres - ?)) where ren_prestamono = ? and ren_cuotano = ?");
+    for (const demo::Row& row : before) {
+        total.Execute({row[3], demo::IsNull(row[1]) ? 0.0 : demo::AsDouble(row[1]),
+                       demo::IsNull(row[2]) ? 0.0 : demo::AsDouble(row[2]), loan, row[0]});
     }
     transaction.Commit();
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <exception>
+#include <map>
 #include <stdexcept>
 
 namespace test_support {
@@ -14,13 +15,12 @@ PendingWritesWatch::PendingWritesWatch(const std::string& database, pid_t client
       client_pid_(client_pid),
       writes_(writes),
       action_(std::move(action)) {
-    for (const std::string& id : monitor_->QueryRows(ClientTransactions())) {
-        transactions_ += (transactions_.empty() ? "" : ", ") + id;
+    if (monitor_->QueryCount("select count(*) from mon$attachments where mon$remote_pid = " +
+                             std::to_string(client_pid_) +
+                             " and mon$attachment_id <> current_connection") == 0) {
+        throw std::runtime_error("the client has no connection to watch");
     }
-    if (transactions_.empty()) {
-        throw std::runtime_error("the client has no transaction open to watch");
-    }
-    baseline_ = Written();
+    for (const auto& [id, count] : Counts()) baseline_[id] = count;
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -44,32 +44,40 @@ bool PendingWritesWatch::WaitFired(int seconds) {
     return fired_;
 }
 
-std::string PendingWritesWatch::ClientTransactions() {
-    return "select t.mon$transaction_id from mon$attachments a "
-           "join mon$transactions t on t.mon$attachment_id = a.mon$attachment_id "
-           "where a.mon$remote_pid = " +
-           std::to_string(client_pid_) + " and a.mon$attachment_id <> current_connection";
+std::map<std::string, long long> PendingWritesWatch::Counts() {
+    // Each query is a transaction of its own and so a fresh snapshot of the
+    // monitoring tables. A committed transaction leaves them, so work
+    // already committed never looks pending.
+    std::map<std::string, long long> counts;
+    for (const std::string& row : monitor_->QueryRows(
+             "select t.mon$transaction_id, r.mon$record_inserts + r.mon$record_updates + "
+             "r.mon$record_deletes from mon$attachments a "
+             "join mon$transactions t on t.mon$attachment_id = a.mon$attachment_id "
+             "join mon$record_stats r on r.mon$stat_id = t.mon$stat_id "
+             "where a.mon$remote_pid = " +
+             std::to_string(client_pid_) + " and a.mon$attachment_id <> current_connection")) {
+        const size_t bar = row.find('|');
+        counts[row.substr(0, bar)] = std::stoll(row.substr(bar + 1));
+    }
+    return counts;
 }
 
 long long PendingWritesWatch::Written() {
-    // Each query is a transaction of its own and so a fresh snapshot of the
-    // monitoring tables. A commit retaining gives the transaction a new
-    // number but keeps its counts: only the numbers open at the start
-    // count, so that work already committed never looks pending, and the
-    // counts they had then are the baseline.
-    return monitor_->QueryCount(
-        "select coalesce(sum(r.mon$record_inserts + r.mon$record_updates + "
-        "r.mon$record_deletes), 0) from mon$transactions t "
-        "join mon$record_stats r on r.mon$stat_id = t.mon$stat_id "
-        "where t.mon$transaction_id in (" +
-        transactions_ + ")");
+    // What the client's open transactions wrote since the watch began: a
+    // transaction started since (each repair's own) counts from zero.
+    long long written = 0;
+    for (const auto& [id, count] : Counts()) {
+        const auto known = baseline_.find(id);
+        written += count - (known == baseline_.end() ? 0 : known->second);
+    }
+    return written;
 }
 
 void PendingWritesWatch::Run() {
     bool fire = false;
     try {
         while (!stop_) {
-            const long long written = Written() - baseline_;
+            const long long written = Written();
             if (written >= writes_) {
                 seen_ = written;
                 fire = true;

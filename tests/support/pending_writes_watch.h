@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,19 +15,18 @@
 
 namespace test_support {
 
-// Watches, from a server connection of its own, how many rows the
-// transactions a client process holds open when the watch begins have
-// written since then and not committed (the server's monitoring tables),
-// and once they reach a count runs an action on its own thread: how a test strikes in the middle of
+// Watches, from a server connection of its own, how many rows a client
+// process's transactions have written since the watch began and not
+// committed (the server's monitoring tables), and once they reach a count
+// runs an action on its own thread: how a test strikes in the middle of
 // a long unit of work, such as a repair, without any hook in the program. The action may kill the
 // server or the client; the watch then stops.
 class PendingWritesWatch {
   public:
     // `database` names the database through the server; `client_pid` is the
     // process whose attachments count (this test's own process counts
-    // without the watch's connection); it must hold its transaction open
-    // already, as the program does from its first lookup on. The count
-    // before the work starts is read here, synchronously.
+    // without the watch's connection); it must be connected already. The
+    // counts before the work starts are read here, synchronously.
     PendingWritesWatch(const std::string& database, pid_t client_pid, long long writes,
                        std::function<void()> action = {});
     ~PendingWritesWatch();
@@ -42,14 +42,14 @@ class PendingWritesWatch {
     void Stop();
 
   private:
-    std::string ClientTransactions();
+    // Rows written so far by each open transaction of the client, by number.
+    std::map<std::string, long long> Counts();
     long long Written();
     void Run();
 
     std::unique_ptr<RawConnection> monitor_;
     pid_t client_pid_;
-    std::string transactions_;  // their numbers, comma-separated
-    long long baseline_ = 0;
+    std::map<std::string, long long> baseline_;  // the counts when the watch began
     long long writes_;
     std::function<void()> action_;
     std::atomic<bool> stop_{false};
