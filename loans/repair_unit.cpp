@@ -23,7 +23,7 @@ double ReceivableBalance(db::TIBQuery& reader, const std::string& member, int32_
     return reader.Field(0).GetFloat();
 }
 
-RepairUnit::RepairUnit(db::TIBDatabase& database) {
+RepairUnit::RepairUnit(db::TIBDatabase& database) : database_(database) {
     transaction_.SetDefaultDatabase(&database);
     // A snapshot: what the repair reads stays what it read until it writes.
     // Meeting another user's pending change fails at once instead of
@@ -43,6 +43,8 @@ RepairUnit::~RepairUnit() {
 
 RepairOutcome RepairUnit::Run(RepairKind kind, const std::string& member, int32_t loan) {
     RepairOutcome outcome;
+    // As a dataset would: a connection closed after a lost link opens again.
+    if (!database_.Connected()) database_.Open();
     transaction_.StartTransaction();
     try {
         outcome.loan = ReadLoanRow(query_, member, loan);

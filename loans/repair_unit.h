@@ -50,6 +50,7 @@ class RepairUnit {
     RepairOutcome Run(RepairKind kind, const std::string& member, int32_t loan);
 
   private:
+    db::TIBDatabase& database_;
     db::TIBTransaction transaction_{"RepairTransaction"};
     db::TIBQuery query_{"RepairQuery"};
 };

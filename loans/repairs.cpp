@@ -1,8 +1,6 @@
 #include "loans/repairs.h"
 
-#include "db/ib_database.h"
 #include "db/ib_query.h"
-#include "db/ib_transaction.h"
 #include "db/params.h"
 #include "loans/document_kinds.h"
 #include "loans/repair_statements.h"
@@ -199,31 +197,6 @@ RepairCounts CorrectSchedule(db::TIBQuery& writer, int32_t loan,
         writer.Execute();
     }
     return counts;
-}
-
-namespace {
-
-// A query of the repair's own on the given connection and transaction.
-struct Writer {
-    Writer(db::TIBDatabase& database, db::TIBTransaction& transaction) {
-        query.SetDatabase(&database);
-        query.SetTransaction(&transaction);
-    }
-    db::TIBQuery query{"RepairWriter"};
-};
-
-}  // namespace
-
-RepairCounts RebuildMovements(db::TIBDatabase& database, db::TIBTransaction& transaction,
-                              const LoanRow& loan, const std::vector<AppliedDocument>& documents) {
-    Writer writer(database, transaction);
-    return RebuildMovements(writer.query, loan, documents);
-}
-
-RepairCounts CorrectSchedule(db::TIBDatabase& database, db::TIBTransaction& transaction,
-                             int32_t loan, const std::vector<AppliedDocument>& documents) {
-    Writer writer(database, transaction);
-    return CorrectSchedule(writer.query, loan, documents);
 }
 
 }  // namespace loans

@@ -4,16 +4,15 @@
 // movements from the documents applied to it ("Reindexar"), and recomputing
 // its schedule's paid amounts from the same documents ("Corregir Tabla").
 // They write through a query bound to a connection and a transaction and
-// leave ending the transaction to the caller. No Qt.
+// leave ending the transaction to the caller (RepairUnit runs one repair as
+// a transaction of its own). No Qt.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace db {
-class TIBDatabase;
 class TIBQuery;
-class TIBTransaction;
 }  // namespace db
 
 namespace loans {
@@ -76,11 +75,5 @@ RepairCounts RebuildMovements(db::TIBQuery& writer, const LoanRow& loan,
 // amounts come out as they were keeps every column as it was.
 RepairCounts CorrectSchedule(db::TIBQuery& writer, int32_t loan,
                              const std::vector<AppliedDocument>& documents);
-
-// The same over a connection and a transaction, with a query of their own.
-RepairCounts RebuildMovements(db::TIBDatabase& database, db::TIBTransaction& transaction,
-                              const LoanRow& loan, const std::vector<AppliedDocument>& documents);
-RepairCounts CorrectSchedule(db::TIBDatabase& database, db::TIBTransaction& transaction,
-                             int32_t loan, const std::vector<AppliedDocument>& documents);
 
 }  // namespace loans

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "db/ib_query.h"
-#include "loans/repairs.h"
+#include "loans/repair_unit.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
 #include "tests/portfolio/portfolio_support.h"
@@ -394,23 +394,10 @@ void RepairWithoutAWindow(const std::string& path, const std::vector<loans::Loan
     db::TIBTransaction unused("IBTransaction1");
     loans::ConfigureProgramConnection(database, unused, path);
     database.Open();
+    loans::RepairUnit unit(database);
     for (const loans::LoanCheck& loan : flagged) {
-        db::TIBTransaction writing("RepairTransaction");
-        writing.SetDefaultDatabase(&database);
-        writing.Params().Assign({"read_committed", "rec_version", "nowait"});
-        writing.StartTransaction();
-        db::TIBQuery query("RepairQuery");
-        query.SetDatabase(&database);
-        query.SetTransaction(&writing);
-        const loans::LoanRow row = loans::ReadLoanRow(query, loan.member, loan.loan);
-        const std::vector<loans::AppliedDocument> documents =
-            loans::ReadAppliedDocuments(query, loan.loan);
-        // Both forms: over the caller's query, and over a connection and a
-        // transaction with a query of the repair's own.
-        if (loan.reindex) loans::RebuildMovements(database, writing, row, documents);
-        if (loan.fix_schedule) loans::CorrectSchedule(query, loan.loan, documents);
-        query.Close();
-        writing.Commit();
+        if (loan.reindex) unit.Run(loans::RepairKind::kRebuild, loan.member, loan.loan);
+        if (loan.fix_schedule) unit.Run(loans::RepairKind::kCorrect, loan.member, loan.loan);
     }
 }
 
@@ -440,16 +427,21 @@ TEST(PortfolioCheck, ARepairOfALoanTheMemberDoesNotHaveIsRefusedBeforeWriting) {
         db::TIBDatabase database("IBDatabase1");
         db::TIBTransaction transaction("IBTransaction1");
         loans::ConfigureProgramConnection(database, transaction, path);
-        db::TIBQuery query("RepairQuery");
-        query.SetDatabase(&database);
-        query.SetTransaction(&transaction);
-        try {
-            loans::ReadLoanRow(query, demo::kMemberMismatch, 999999);
-            FAIL() << "a loan the member does not have was read";
-        } catch (const runtime::Exception& failure) {
-            EXPECT_EQ(failure.Message(), std::string("El socio ") + demo::kMemberMismatch +
-                                             " no tiene el prestamo 999999");
+        loans::RepairUnit unit(database);
+        for (const loans::RepairKind kind :
+             {loans::RepairKind::kRebuild, loans::RepairKind::kCorrect}) {
+            try {
+                unit.Run(kind, demo::kMemberMismatch, 999999);
+                ADD_FAILURE() << "a loan the member does not have was repaired";
+            } catch (const runtime::Exception& failure) {
+                EXPECT_EQ(failure.Message(), std::string("El socio ") + demo::kMemberMismatch +
+                                                 " no tiene el prestamo 999999");
+            }
         }
+        // The loan of another member is no loan of this one.
+        EXPECT_THROW(
+            unit.Run(loans::RepairKind::kRebuild, demo::kMemberMismatch, demo::kLoanActive),
+            runtime::Exception);
     }
     EXPECT_EQ(test_support::ChecksumTables(path), before);
 }
