@@ -66,7 +66,13 @@ TEST_P(RepairJournalTest, ConfirmedRepairsAreJournaledWithTheirFiguresAndAnswers
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     EXPECT_FALSE(bytes.contains("plumbrid"));
+    EXPECT_FALSE(bytes.contains(test_support::kAnalystPassword));
     EXPECT_FALSE(bytes.toLower().contains("password"));
+    // Nor does the driver's view of the window show the login.
+    const std::string state = Lines({}).back();
+    for (const char* secret : {"plumbrid", test_support::kAnalystPassword, "password"}) {
+        EXPECT_EQ(state.find(secret), std::string::npos) << secret;
+    }
 }
 
 TEST_P(RepairJournalTest, ARolledBackRepairIsJournaledWithTheServersMessage) {
