@@ -86,7 +86,8 @@ TEST_P(RepairJournalTest, ARolledBackRepairIsJournaledWithTheServersMessage) {
     const std::vector<QJsonObject> records = Records();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(Text(records[0]["outcome"]), "rolled back");
-    EXPECT_NE(Text(records[0]["message"]).find("falla de prueba"), std::string::npos);
+    EXPECT_NE(Text(records[0]["message"]).find("falla de prueba"), std::string::npos)
+        << Text(records[0]["message"]);
     EXPECT_EQ(records[0]["rows_deleted"].toInt(), 0);
     EXPECT_EQ(records[0]["rows_inserted"].toInt(), 0);
     EXPECT_EQ(records[0]["documents_balance_after"].toDouble(), 6400.0);

@@ -72,7 +72,10 @@ TEST(RevisionCartera, FindsDbIniAndLogsInAsTheProgramDoes) {
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("chmod 600 " + dir.File("conexion.ini")), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("contrase\xC3\xB1a"), std::string::npos) << "UTF-8: " << run.err;
+    EXPECT_NE(run.err.find("contrase\xC3\xB1"
+                           "a"),
+              std::string::npos)
+        << "UTF-8: " << run.err;
     EXPECT_EQ(run.err.find("plumbrid"), std::string::npos) << run.err;
 }
 
@@ -84,7 +87,7 @@ TEST(RevisionCartera, ServerRouteLogsInAsTheEnvironmentsAnalyst) {
     const std::string path = portfolio_test::NewDemoDatabase(dir);
     const std::string name = test_support::DatabaseName(test_support::Route::kServer, path);
     const test_support::AnalystLogin analyst(name);
-    run = RunTool(dir, "'" + name + "'");
+    ToolRun run = RunTool(dir, "'" + name + "'");
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.out, kDemoCsv);
     // The same user with a wrong password is turned away.
