@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "db/call_watch.h"
 #include "db/client_library.h"
@@ -181,6 +182,11 @@ void TIBDatabase::Connect() {
                                        database_name_.c_str(), &handle_,
                                        static_cast<short>(dpb_.size()), dpb_.data());
     });
+    // The block holds the password: wiped now, attached or not, and built
+    // again from the lines for the next connect (a reconnect after a lost
+    // connection among them).
+    explicit_bzero(dpb_.data(), dpb_.size());
+    params_changed_ = true;
     if (result > 0) {
         handle_ = 0;
         RaiseServerError();

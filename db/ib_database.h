@@ -88,7 +88,8 @@ class TIBDatabase : public TComponent {
     void ReleaseIdleStatements();
 
     isc_db_handle* Handle() { return &handle_; }
-    // The parameter block of the last connect (for inspection).
+    // The parameter block of the last connect (for inspection): only zeros
+    // once the attach was tried.
     const std::string& ParameterBlock() const { return dpb_; }
 
     // Closes a connection that is known to be gone: every handle is let go

@@ -173,7 +173,13 @@ void EncodeDatabaseItem(std::string& block, int code, std::string_view name,
 }  // namespace
 
 std::string BuildDatabaseParameterBlock(const runtime::TStrings& lines) {
-    std::string block(1, '\1');
+    // Room for every item at once: a growing block would leave copies of
+    // the password behind in freed memory.
+    size_t room = 1;
+    for (const std::string& line : lines) room += line.size() + 6;
+    std::string block;
+    block.reserve(room);
+    block += '\1';
     for (const std::string& line : lines) {
         const size_t eq = line.find('=');
         const std::string_view written =

@@ -4,6 +4,7 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "loans/login.h"
 
 namespace loans {
 
@@ -17,8 +18,7 @@ inline void ConfigureProgramConnection(db::TIBDatabase& database, db::TIBTransac
     database.SetDatabaseName(name);
     // A server that does not answer ends the attempt after connect_timeout
     // seconds instead of leaving the window (or start-up) waiting for minutes.
-    database.Params().Assign(
-        {"user_name=sysdba", "password=plumbrid", "lc_ctype=ISO8859_1", "connect_timeout=10"});
+    database.Params().Assign(ProgramConnectionLines({"lc_ctype=ISO8859_1", "connect_timeout=10"}));
     database.SetLoginPrompt(false);
     database.SetDefaultTransaction(&transaction);
     database.SetIdleTimer(0);

@@ -1,10 +1,8 @@
 #include "shell/config_file.h"
 
-#include <QDir>
-#include <QFile>
-#include <QStandardPaths>
 #include <filesystem>
 
+#include "loans/login.h"
 #include "runtime/exception.h"
 #include "shell/db_ini.h"
 
@@ -12,7 +10,6 @@ namespace shell {
 namespace {
 
 constexpr const char* kFileName = "db.ini";
-constexpr const char* kFolderName = "analisis-socios";
 constexpr int kFileNotFound = 2;
 
 std::optional<std::string>& DatabaseOverride() {
@@ -25,15 +22,7 @@ std::optional<std::string>& DatabaseOverride() {
 std::vector<std::string> ConfigFilePlaces() {
     // The bare name keeps the current folder first and follows a change of
     // folder after start-up, as the program always has.
-    std::vector<std::string> places{kFileName};
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (!user.isEmpty()) {
-        places.push_back(
-            QFile::encodeName(QDir(user).filePath(QString("%1/%2").arg(kFolderName, kFileName)))
-                .toStdString());
-    }
-    places.push_back(std::string("/etc/") + kFolderName + "/" + kFileName);
-    return places;
+    return loans::ConfigFilePlaces(kFileName);
 }
 
 std::string FindConfigFile(const std::vector<std::string>& places) {

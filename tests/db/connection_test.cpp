@@ -4,6 +4,7 @@
 #include "db/errors.h"
 #include "db/ib_base.h"
 #include "db/ib_database.h"
+#include "db/ib_query.h"
 #include "db/ib_transaction.h"
 #include "loans/connection_profile.h"
 #include "tests/db/route_fixture.h"
@@ -36,7 +37,12 @@ TEST_P(ConnectionTest, OpensInDialectOneAndClosesCleanly) {
     EXPECT_TRUE(c.database.Connected());
     EXPECT_EQ(c.database.DBSQLDialect(), 1);
     EXPECT_EQ(c.database.SQLDialect(), 1);
-    EXPECT_EQ(c.database.ParameterBlock()[0], '\1');
+    // The block sent carried the password: nothing of it is kept.
+    const auto wiped = [&c] {
+        const std::string& block = c.database.ParameterBlock();
+        return !block.empty() && block.find_first_not_of('\0') == std::string::npos;
+    };
+    EXPECT_TRUE(wiped());
 
     // Same name while connected: nothing; another name, or new lines: refused.
     c.database.SetDatabaseName(c.database.DatabaseName());
@@ -55,8 +61,9 @@ TEST_P(ConnectionTest, OpensInDialectOneAndClosesCleanly) {
     EXPECT_FALSE(c.database.Connected());
     EXPECT_EQ(c.database.DBSQLDialect(), 1);
     c.database.Close();  // closing a closed connection does nothing
-    c.database.Open();   // unchanged lines: the stored block serves again
+    c.database.Open();   // the wiped block is built again from the lines
     EXPECT_TRUE(c.database.Connected());
+    EXPECT_TRUE(wiped());
 }
 
 TEST_P(ConnectionTest, DialectThreeDatabaseKeepsTheProgramInDialectOne) {
@@ -244,6 +251,75 @@ TEST_F(ServerOnlyTest, WrongPasswordGivesTheServersMessage) {
                   "to set up a Firebird login");
     }
     EXPECT_FALSE(c.database.Connected());
+}
+
+// A site's analyst logs in with the analysts' role through the program's
+// connection: it reads, and writes what the two repairs write, nothing more.
+TEST_F(ServerOnlyTest, TheAnalystsRoleAllowsTheRepairsWritesAndRefusesEveryOther) {
+    test_support::CopyDemoDatabase(dir_.File("demo.fdb"));
+    const std::string name =
+        test_support::DatabaseName(test_support::Route::kServer, dir_.File("demo.fdb"));
+    const test_support::AnalystLogin analyst(name);
+    Connection c(name);
+    c.database.Open();
+    {
+        db::TIBQuery who("who");
+        who.SetDatabase(&c.database);
+        who.SetTransaction(&c.transaction);
+        who.SQL().Add(
+            "select trim(current_user) as u, trim(current_role) as r, "
+            "(select count(*) from clientes) as n from rdb$database");
+        who.Open();
+        EXPECT_EQ(who.FieldNamed("U").GetString(), test_support::kAnalystUser);
+        EXPECT_EQ(who.FieldNamed("R").GetString(), test_support::kAnalystRole);
+        EXPECT_GT(who.FieldNamed("N").GetInteger(), 0);
+    }
+    // A writing transaction of the test's own: what is refused is refused
+    // for want of rights, whatever the program's own transaction allows.
+    db::TIBTransaction writer("writer");
+    writer.SetDefaultDatabase(&c.database);
+    writer.Params().Assign({"write", "read_committed", "rec_version", "nowait"});
+    const struct {
+        const char* sql;
+        bool allowed;
+    } cases[] = {
+        {"delete from cxctrx where aplica = -1", true},
+        {"insert into cxctrx (cliente, aplica, valor) values ('00001', -1, 0)", true},
+        {"update renglones set ren_pagadocapital = 0, ren_pagadointeres = 0, ren_totalpagado = 0 "
+         "where ren_prestamono = -1",
+         true},
+        {"update clientes set clt_nombres = clt_nombres", false},
+        {"insert into clientes (clt_codigo) values ('99999')", false},
+        {"delete from solicitudpres", false},
+        {"update cxctrx set valor = 0 where aplica = -1", false},
+        {"update renglones set ren_cuotano = ren_cuotano where ren_prestamono = -1", false},
+        {"update solicitudpres set valor = 0 where 1 = 0", false},
+        {"delete from renglones where ren_prestamono = -1", false},
+        {"drop table cxctrx", false},
+    };
+    for (const auto& row : cases) {
+        writer.StartTransaction();
+        try {
+            ExecuteIn(c.database, writer, row.sql);
+            EXPECT_TRUE(row.allowed) << row.sql << " went through";
+        } catch (const db::EIBError& e) {
+            EXPECT_FALSE(row.allowed) << row.sql << ": " << e.Message();
+            EXPECT_NE(e.Message().find("no permission"), std::string::npos)
+                << row.sql << ": " << e.Message();
+        }
+        writer.Rollback();
+    }
+    c.database.Close();
+
+    // Without the role the same user may not even read.
+    unsetenv("ISC_ROLE");
+    Connection bare(name);
+    bare.database.Open();
+    db::TIBQuery members("members");
+    members.SetDatabase(&bare.database);
+    members.SetTransaction(&bare.transaction);
+    members.SQL().Add("select count(*) from clientes");
+    EXPECT_THROW(members.Open(), db::EIBError);
 }
 
 TEST_F(ServerOnlyTest, UnreachableServerIsReportedAndLeavesTheConnectionClosed) {

@@ -46,6 +46,10 @@ TEST(DatabaseParameterBlock, EncodesEachKindOfEntryExactly) {
         {"flag ignores its value", {"activate_shadow=yes"}, Bytes({1, 21, 1, 0})},
         {"dialect digit travels as its value", {"sql_dialect=3"}, Bytes({1, 63, 1, 3})},
         {"force_write zero", {"force_write=0"}, Bytes({1, 24, 1, 0})},
+        {"a site's role travels as text, case kept",
+         {"user_name=analista", "password=x", "sql_role_name=Analista_Socios"},
+         Bytes({1, 28, 8}) + "analista" + Bytes({29, 1}) + "x" + Bytes({60, 15}) +
+             "Analista_Socios"},
     };
     for (const auto& c : cases) {
         TStrings lines;

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
+#include "loans/login.h"
 #include "runtime/exception.h"
 #include "shell/command_line.h"
 #include "tests/support/test_database.h"
@@ -81,6 +83,104 @@ TEST(ConfigFile, PlacesAreTheWorkingFolderTheUserConfigurationThenEtc) {
     EXPECT_EQ(places[0], "db.ini");
     EXPECT_EQ(places[1], dir.File("analisis-socios/db.ini"));
     EXPECT_EQ(places[2], "/etc/analisis-socios/db.ini");
+}
+
+// The login: per part, the environment over conexion.ini over the built-in one.
+TEST(Login, EachPartComesFromTheEnvironmentElseTheFileElseTheBuiltInLogin) {
+    using Environment = std::map<std::string, std::string>;
+    const loans::Login file{"maria", "clave del archivo", "ANALISTA_SOCIOS"};
+    const struct {
+        const char* what;
+        loans::Login file;
+        Environment environment;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"nothing set: the built-in login, no role",
+         {},
+         {},
+         {"user_name=sysdba", "password=plumbrid"}},
+        {"the file's three lines",
+         file,
+         {},
+         {"user_name=maria", "password=clave del archivo", "sql_role_name=ANALISTA_SOCIOS"}},
+        {"the environment over the file, part by part",
+         file,
+         {{"ISC_PASSWORD", "clave del entorno"}, {"ISC_ROLE", "OTRO"}},
+         {"user_name=maria", "password=clave del entorno", "sql_role_name=OTRO"}},
+        {"the environment alone",
+         {},
+         {{"ISC_USER", "pedro"}, {"ISC_PASSWORD", "x"}, {"ISC_ROLE", "ANALISTA_SOCIOS"}},
+         {"user_name=pedro", "password=x", "sql_role_name=ANALISTA_SOCIOS"}},
+        {"a user from the file keeps the built-in password",
+         {"maria", std::nullopt, std::nullopt},
+         {},
+         {"user_name=maria", "password=plumbrid"}},
+        {"empty values count as not given",
+         {"", "", ""},
+         {{"ISC_USER", ""}, {"ISC_ROLE", ""}},
+         {"user_name=sysdba", "password=plumbrid"}},
+    };
+    for (const auto& c : cases) {
+        const auto environment = [&c](const char* name) -> const char* {
+            const auto found = c.environment.find(name);
+            return found == c.environment.end() ? nullptr : found->second.c_str();
+        };
+        EXPECT_EQ(loans::LoginLines(loans::ResolveLogin(c.file, environment)), c.lines) << c.what;
+    }
+}
+
+TEST(Login, ConexionIniIsReadFromTheFirstPlaceHoldingOneWhenOnlyItsOwnerCanReadIt) {
+    Places places;
+    const auto at = [](const std::string& db_ini) {
+        return fs::path(db_ini).replace_filename("conexion.ini").string();
+    };
+    const std::vector<std::string> list = {at(places.here), at(places.user), at(places.machine)};
+    // None anywhere is no error: the built-in login stands.
+    const loans::Login none = loans::ReadConnectionFile(list);
+    EXPECT_FALSE(none.user_name || none.password || none.sql_role_name);
+
+    Write(list[2], "user_name=maquina\n");
+    fs::permissions(list[2], fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(loans::ReadConnectionFile(list).user_name, "maquina");
+
+    Write(list[1],
+          "\xEF\xBB\xBF# el analista\r\nuser_name=maria\r\n\n  ; sin rol por ahora\n"
+          "PASSWORD= con blancos \nsql_role_name=ANALISTA_SOCIOS");
+    fs::permissions(list[1], fs::perms::owner_read | fs::perms::owner_write);
+    const loans::Login user = loans::ReadConnectionFile(list);
+    EXPECT_EQ(user.user_name, "maria");
+    EXPECT_EQ(user.password, " con blancos ");
+    EXPECT_EQ(user.sql_role_name, "ANALISTA_SOCIOS");
+
+    // Readable by others: refused, saying which file, why and how to fix it,
+    // and never quoting the password.
+    Write(list[0], "user_name=otro\npassword=secreta\n");
+    fs::permissions(list[0], fs::perms::owner_read | fs::perms::owner_write |
+                                 fs::perms::group_read | fs::perms::others_read);
+    try {
+        loans::ReadConnectionFile(list);
+        FAIL() << "a conexion.ini others can read was used";
+    } catch (const runtime::Exception& e) {
+        const std::string& text = e.Message();
+        EXPECT_NE(text.find(list[0]), std::string::npos) << text;
+        EXPECT_NE(text.find("lo pueden leer otros usuarios"), std::string::npos) << text;
+        EXPECT_NE(text.find("0644"), std::string::npos) << text;
+        EXPECT_NE(text.find("chmod 600 " + list[0]), std::string::npos) << text;
+        EXPECT_EQ(text.find("secreta"), std::string::npos) << text;
+    }
+    fs::permissions(list[0], fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(loans::ReadConnectionFile(list).user_name, "otro");
+
+    // A line that is none of the three is refused by its number alone: it
+    // may be a password written without its name.
+    Write(list[0], "user_name=otro\nsecreta\n");
+    try {
+        loans::ReadConnectionFile(list);
+        FAIL() << "a stray line was ignored";
+    } catch (const runtime::Exception& e) {
+        EXPECT_NE(e.Message().find("l\xEDnea 2"), std::string::npos) << e.Message();
+        EXPECT_EQ(e.Message().find("secreta"), std::string::npos) << e.Message();
+    }
 }
 
 TEST(ConfigFile, ADatabaseGivenOnTheCommandLineReplacesDbIni) {

@@ -3,6 +3,7 @@
 // The real window on a fresh demo database reached by either route, with
 // what the repair tests read behind its back.
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,9 +33,15 @@ class RepairTest : public WindowTest, public ::testing::WithParamInterface<test_
         // Every confirmed repair is journaled: into this test's own folder.
         journal_home_ = dir_.File("data");
         setenv("XDG_DATA_HOME", journal_home_.c_str(), 1);
+        // Through a server the window logs in as a site would: a user of its
+        // own with the analysts' role, not the owner.
+        if (GetParam() == test_support::Route::kServer) {
+            analyst_ = std::make_unique<test_support::AnalystLogin>(name_);
+        }
     }
     void TearDown() override {
         WindowTest::TearDown();
+        analyst_.reset();
         unsetenv("XDG_DATA_HOME");
     }
 
@@ -56,7 +63,18 @@ class RepairTest : public WindowTest, public ::testing::WithParamInterface<test_
             "renglones where ren_prestamono = " +
             std::to_string(loan) + " order by ren_cuotano");
     }
-    void Execute(const std::string& sql) { RawConnection(name_).Execute(sql); }
+    // As the owner. An exception a test creates to make a repair fail is the
+    // test's own: whoever the window logs in as may raise it.
+    void Execute(const std::string& sql) {
+        RawConnection raw(name_);
+        raw.Execute(sql);
+        const std::string create = "create exception ";
+        if (sql.rfind(create, 0) == 0) {
+            const size_t end = sql.find(' ', create.size());
+            raw.Execute("grant usage on exception " +
+                        sql.substr(create.size(), end - create.size()) + " to public");
+        }
+    }
 
     static std::vector<std::pair<std::string, std::string>> Boxes(const QJsonObject& state) {
         std::vector<std::pair<std::string, std::string>> boxes;
@@ -69,4 +87,5 @@ class RepairTest : public WindowTest, public ::testing::WithParamInterface<test_
 
     std::string name_;
     std::string journal_home_;
+    std::unique_ptr<test_support::AnalystLogin> analyst_;
 };

@@ -4,6 +4,7 @@
 #include <QTest>
 
 #include "customer_search/customer_search_dialog.h"
+#include "tests/main_window/repair_fixture.h"
 #include "tests/main_window/window_fixture.h"
 #include "tools/demo_db/demo_catalogue.h"
 
@@ -202,5 +203,26 @@ TEST_F(WindowTest, OverlongCodeIsCutToItsColumnInsteadOfFailingOnTheServer) {
     EXPECT_EQ(Label(state, "lbnombre"), "");
     EXPECT_EQ(Label(state, "lbtot3"), "");
 }
+
+// Through a server the window logs in as a site's analyst with the
+// analysts' role: the search's statements stay within its rights.
+class SearchRouteTest : public RepairTest {};
+
+TEST_P(SearchRouteTest, SearchByEmployerAndPickShowsTheMember) {
+    Start();
+    const std::vector<std::string> out =
+        Lines({"search", "find {\"empresa\": \"ministerio\"}", "dump", "pick 0"});
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_GE(Rows(State(out[0]), "gridclt").size(), 1) << out[0];
+    const QJsonObject picked = State(out[1]);
+    EXPECT_TRUE(picked["messages"].toArray().isEmpty()) << out[1];
+    EXPECT_NE(Label(picked, "lbnombre"), "") << out[1];
+    EXPECT_NE(Label(picked, "lbtot3"), "") << out[1];
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, SearchRouteTest,
+                         ::testing::Values(test_support::Route::kEmbedded,
+                                           test_support::Route::kServer),
+                         [](const auto& route) { return test_support::RouteName(route.param); });
 
 }  // namespace

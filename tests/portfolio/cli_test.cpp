@@ -4,7 +4,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "tests/portfolio/portfolio_support.h"
@@ -49,6 +51,52 @@ TEST(RevisionCartera, ReadsDbIniAndWritesTheFileNamedByCsv) {
     EXPECT_EQ(test_support::ReadFile(dir.File("lista.csv")), kDemoCsv);
 }
 
+// The program's db.ini search and login: db.ini from the user's
+// configuration folder, a conexion.ini others can read refused.
+TEST(RevisionCartera, FindsDbIniAndLogsInAsTheProgramDoes) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const char* config_home = std::getenv("XDG_CONFIG_HOME");
+    ASSERT_NE(config_home, nullptr);  // the tests' own (private_home.cpp)
+    const std::string folder = std::string(config_home) + "/analisis-socios";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/db.ini") << path << "\n";
+    ToolRun run = RunTool(dir, "");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, kDemoCsv);
+
+    std::ofstream(dir.File("conexion.ini")) << "user_name=sysdba\npassword=plumbrid\n";
+    std::filesystem::permissions(dir.File("conexion.ini"), std::filesystem::perms(0644));
+    run = RunTool(dir, "");
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("chmod 600 " + dir.File("conexion.ini")), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("contrase\xC3\xB1"
+                           "a"),
+              std::string::npos)
+        << "UTF-8: " << run.err;
+    EXPECT_EQ(run.err.find("plumbrid"), std::string::npos) << run.err;
+}
+
+TEST(RevisionCartera, ServerRouteLogsInAsTheEnvironmentsAnalyst) {
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const std::string name = test_support::DatabaseName(test_support::Route::kServer, path);
+    const test_support::AnalystLogin analyst(name);
+    ToolRun run = RunTool(dir, "'" + name + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, kDemoCsv);
+    // The same user with a wrong password is turned away.
+    setenv("ISC_PASSWORD", "otra", 1);
+    run = RunTool(dir, "'" + name + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.err.find("otra"), std::string::npos) << run.err;
+}
+
 TEST(RevisionCartera, BooksThatAgreeGiveTheHeaderAloneAndExitCodeZero) {
     test_support::TempDir dir;
     const std::string path = portfolio_test::NewDemoDatabase(dir);
@@ -79,9 +127,10 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("revision-cartera: ", 0), 0u) << run.err;
 
-    run = RunTool(dir, "");  // no db.ini here
+    run = RunTool(dir, "");  // no db.ini here, nor in the configuration folders
     EXPECT_EQ(run.exit_code, 2);
-    EXPECT_EQ(run.err, "revision-cartera: db.ini: File not found\n");
+    EXPECT_EQ(run.err.rfind("revision-cartera: db.ini: File not found.\n", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("/analisis-socios/db.ini"), std::string::npos) << run.err;
 
     // An option it does not know, and a report file named by nothing (once
     // written silently to standard output).

@@ -29,6 +29,8 @@ class PrivateHome {
             ::mkdir(path.c_str(), 0700);
             ::setenv(variable, path.c_str(), 1);
         }
+        // Nor does the login of the user running the tests: the tests choose it.
+        for (const char* variable : {"ISC_USER", "ISC_PASSWORD", "ISC_ROLE"}) ::unsetenv(variable);
     }
     ~PrivateHome() {
         if (root_.empty()) return;

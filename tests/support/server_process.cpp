@@ -140,6 +140,8 @@ void ServerProcess::CreateSecurityDatabase() {
     std::ofstream(root_.File("make_security.sql"))
         << "create database '" << root_.File("security3.fdb") << "' user 'SYSDBA';\n"
         << "create user SYSDBA password '" << kPassword << "' using plugin Srp;\n"
+        << "create user " << kAnalystUser << " password '" << kAnalystPassword
+        << "' using plugin Srp;\n"
         << "commit;\n";
     const CommandRun run =
         RunCommand(root_, "env -u LD_LIBRARY_PATH FIREBIRD=" + Quoted(root_.Path().string()) +

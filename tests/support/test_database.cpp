@@ -97,6 +97,17 @@ std::string ServerHost() {
     return "127.0.0.1/" + std::to_string(ServerPort());
 }
 
+AnalystLogin::AnalystLogin(const std::string& database) {
+    RawConnection(database).Execute(std::string("grant ") + kAnalystRole + " to " + kAnalystUser);
+    setenv("ISC_USER", kAnalystUser, 1);
+    setenv("ISC_PASSWORD", kAnalystPassword, 1);
+    setenv("ISC_ROLE", kAnalystRole, 1);
+}
+
+AnalystLogin::~AnalystLogin() {
+    for (const char* variable : {"ISC_USER", "ISC_PASSWORD", "ISC_ROLE"}) unsetenv(variable);
+}
+
 void CopyDemoDatabase(const std::string& path) {
     const std::filesystem::path built = COOP_TEST_DEMO_DB;
     if (!std::filesystem::exists(built)) {

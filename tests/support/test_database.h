@@ -16,6 +16,24 @@ namespace test_support {
 inline constexpr const char* kUser = "sysdba";
 inline constexpr const char* kPassword = "plumbrid";
 
+// A user of the tests' servers who does not own the databases: with the
+// analysts' role (sql/analista.sql) it may do what the program does, no more.
+inline constexpr const char* kAnalystUser = "ANALISTA_PRUEBA";
+inline constexpr const char* kAnalystPassword = "clave de prueba";
+inline constexpr const char* kAnalystRole = "ANALISTA_SOCIOS";
+
+// For its life, the program's connections, in this process and in the
+// programs it starts, log in as the analyst with the role (ISC_USER,
+// ISC_PASSWORD, ISC_ROLE); the owner first gives the role to the analyst in
+// `database`. Test code reading behind the program's back stays the owner.
+class AnalystLogin {
+  public:
+    explicit AnalystLogin(const std::string& database);
+    ~AnalystLogin();
+    AnalystLogin(const AnalystLogin&) = delete;
+    AnalystLogin& operator=(const AnalystLogin&) = delete;
+};
+
 // A scratch folder for one test, removed with everything in it afterwards.
 class TempDir {
   public:

@@ -31,6 +31,10 @@ std::string SchemaFile() {
     return std::string(COOP_SQL_DIR) + "/schema.sql";
 }
 
+std::string RoleFile() {
+    return std::string(COOP_SQL_DIR) + "/analista.sql";
+}
+
 std::vector<std::string> SplitSqlScript(const std::string& script) {
     std::vector<std::string> statements;
     std::string current;
@@ -86,6 +90,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
             "Cannot create the database " + path + ": the file already exists", EEXIST);
     // Read first: a missing schema must not leave an empty database behind.
     const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
+    const std::vector<std::string> role_statements = ReadSqlScript(RoleFile());
 
     CreateEmptyDatabase(path, dialect);
 
@@ -96,18 +101,21 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
         // every commit wait for the disk.
         attachment = std::make_unique<Attachment>(
             path, AttachOptions{.dialect = dialect, .forced_writes_off = true});
-        Transaction transaction(*attachment);
-        for (const std::string& statement : statements) {
-            try {
-                ExecuteImmediate(transaction, statement);
-            } catch (const db::EIBError& error) {
-                // Name the statement: the server's message rarely does.
-                throw db::EIBInterBaseError(
-                    error.Message() + "\nin schema statement: " + statement.substr(0, 200),
-                    error.SqlErrorCode(), error.EngineErrorCode());
+        // The role's grants name the tables: they go in once those are committed.
+        for (const std::vector<std::string>* script : {&statements, &role_statements}) {
+            Transaction transaction(*attachment);
+            for (const std::string& statement : *script) {
+                try {
+                    ExecuteImmediate(transaction, statement);
+                } catch (const db::EIBError& error) {
+                    // Name the statement: the server's message rarely does.
+                    throw db::EIBInterBaseError(
+                        error.Message() + "\nin schema statement: " + statement.substr(0, 200),
+                        error.SqlErrorCode(), error.EngineErrorCode());
+                }
             }
+            transaction.Commit();
         }
-        transaction.Commit();
     } catch (...) {
         // The file is ours: remove it so the path stays free for a retry,
         // and keep the first failure, which says what went wrong.

@@ -30,6 +30,8 @@ std::string AppliedDocumentsSql();
 
 // Full path of the schema file the builder loads.
 std::string SchemaFile();
+// Full path of the analysts' role script (sql/analista.sql), run after it.
+std::string RoleFile();
 
 // The statements of an SQL script: "--" comments (outside quoted text)
 // removed, split at each ";" that ends a line, blank statements dropped.

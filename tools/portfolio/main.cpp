@@ -1,5 +1,5 @@
-// revision-cartera: the portfolio check from the command line. Reads the
-// database name from ./db.ini like the program, or takes it as argument;
+// revision-cartera: the portfolio check from the command line. Finds db.ini
+// and logs in like the program, or takes the database name as argument;
 // writes the flagged loans as CSV to standard output or to --csv FILE.
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error).
@@ -11,10 +11,12 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "formats/latin1.h"
 #include "loans/connection_profile.h"
 #include "loans/portfolio_report.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
+#include "shell/config_file.h"
 #include "shell/db_ini.h"
 
 namespace {
@@ -23,7 +25,11 @@ constexpr const char* kUsage =
     "uso: revision-cartera [--csv ARCHIVO] [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
     "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla.\n"
-    "  Sin BASE_DE_DATOS usa la ultima linea de ./db.ini.\n"
+    "  Sin BASE_DE_DATOS usa la ultima linea del primer db.ini que encuentre en: la\n"
+    "  carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
+    "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si estan definidas, si no con\n"
+    "  conexion.ini (buscado en esos mismos lugares; solo su dueno puede leerlo),\n"
+    "  si no con el usuario de siempre.\n"
     "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
@@ -81,7 +87,8 @@ int main(int argc, char** argv) {
     try {
         if (!have_name) {
             try {
-                database_name = shell::ReadDatabaseName("db.ini");
+                database_name =
+                    shell::ReadDatabaseName(shell::FindConfigFile(shell::ConfigFilePlaces()));
             } catch (const runtime::Exception& error) {
                 throw runtime::Exception("db.ini: " + error.Message());
             }
@@ -110,7 +117,8 @@ int main(int argc, char** argv) {
                   << " con diferencias\n";
         return flagged.empty() ? 0 : 1;
     } catch (const std::exception& error) {
-        std::cerr << "revision-cartera: " << error.what() << '\n';
+        // The program's texts are Latin-1; a terminal today reads UTF-8.
+        std::cerr << "revision-cartera: " << formats::Latin1ToUtf8(error.what()) << '\n';
         return 2;
     }
 }

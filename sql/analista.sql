@@ -1,0 +1,38 @@
+-- The analysts' role: exactly the rights the analysis program needs, so a
+-- site can connect as a user of its own instead of the database owner.
+-- Run it once on the cooperative's database as its owner (SYSDBA), e.g.
+--   isql-fb -user SYSDBA -password ... servidor:/datos/coop.fdb -i analista.sql
+-- The demo database carries it too.
+--
+-- Then create each analyst's user (on the server, its security database)
+-- and give it the role (in this database):
+--   CREATE USER MARIA PASSWORD 'una-clave-larga' USING PLUGIN Srp;
+--   GRANT ANALISTA_SOCIOS TO USER MARIA;
+--   COMMIT;
+-- and let the program log in as that user with the role, through the
+-- environment (ISC_USER=MARIA ISC_PASSWORD=... ISC_ROLE=ANALISTA_SOCIOS) or
+-- through a conexion.ini that only its owner can read (chmod 600):
+--   user_name=MARIA
+--   password=una-clave-larga
+--   sql_role_name=ANALISTA_SOCIOS
+-- Each statement ends with a semicolon at the end of its line.
+
+CREATE ROLE ANALISTA_SOCIOS;
+
+-- Everything the program reads: members, employers, loans, schedules, the
+-- documents applied to loans and the receivable ledger.
+GRANT SELECT ON EMPRESAS TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON CLIENTES TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON SOLICITUDPRES TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON RENGLONES TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON INGRESOSDET TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON CCNOTASDET TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON NOMINA TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON COMPENSACIONDET TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON CXCTRX TO ROLE ANALISTA_SOCIOS;
+
+-- "Reindexar" deletes a loan's ledger rows and writes them again.
+GRANT INSERT, DELETE ON CXCTRX TO ROLE ANALISTA_SOCIOS;
+
+-- "Corregir Tabla" writes only the schedule's paid amounts.
+GRANT UPDATE (REN_PAGADOCAPITAL, REN_PAGADOINTERES, REN_TOTALPAGADO) ON RENGLONES TO ROLE ANALISTA_SOCIOS;
