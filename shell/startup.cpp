@@ -32,7 +32,9 @@ void FormShow(main_window::TFmain& window) {
         } catch (...) {
         }
         ui::ShowMessage(ConnectionFailureMessage(name, reason));
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        // A start that could not connect is a failure: exit status 1.
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     }
 }
 

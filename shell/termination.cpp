@@ -70,4 +70,18 @@ int TerminationSignal() {
     return received;
 }
 
+void HoldingTerminationSignals(const std::function<void()>& work) {
+    sigset_t both;
+    sigemptyset(&both);
+    sigaddset(&both, SIGTERM);
+    sigaddset(&both, SIGINT);
+    sigset_t before;
+    ::pthread_sigmask(SIG_BLOCK, &both, &before);
+    struct Restore {
+        const sigset_t& mask;
+        ~Restore() { ::pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+    } restore{before};
+    work();
+}
+
 }  // namespace shell

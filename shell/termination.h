@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace main_window {
 class TFmain;
 }
@@ -14,5 +16,11 @@ void EndOnTerminationSignals(main_window::TFmain& window);
 
 // The signal that ended the program, or 0.
 int TerminationSignal();
+
+// Runs `work` (creating and first showing the window, which loads the
+// database engine and starts its threads) with SIGTERM and SIGINT held
+// back: the engine's threads keep them blocked, so only the program's own
+// thread ever takes them, and a signal that came meanwhile is taken after.
+void HoldingTerminationSignals(const std::function<void()>& work);
 
 }  // namespace shell

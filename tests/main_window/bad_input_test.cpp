@@ -1,6 +1,8 @@
 // Bad input refused cleanly: a db.ini that names no usable database, text
 // typed to break a statement, and a database whose tables differ from ours.
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include "tests/main_window/window_fixture.h"
 #include "tools/demo_db/demo_catalogue.h"
@@ -180,6 +182,23 @@ TEST_F(SchemaDifferenceTest, AmountStoredAsNumericIsReadOrNamed) {
     } else {
         EXPECT_EQ(Label(state, "lbnombre"), demo::kMemberActiveName);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A start that could not connect ends the program with status 1, not 0, so
+// a script or session manager starting it can tell.
+TEST_F(WindowTest, AStartThatCannotConnectEndsWithExitStatusOne) {
+    WriteDbIni(dir_.File("no-existe.fdb") + "\n");
+    ui::SetDialogResponder(&responder_);
+    window_ = shell::CreateMainWindow();
+    ASSERT_TRUE(window_);
+    QTimer::singleShot(0, window_.get(), [this] { window_->show(); });
+    QTimer::singleShot(20000, [] { QCoreApplication::exit(99); });  // should it never end
+    EXPECT_EQ(QCoreApplication::exec(), 1);
+    EXPECT_FALSE(Window().Connection().Connected());
 }
 
 }  // namespace

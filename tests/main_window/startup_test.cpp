@@ -74,9 +74,10 @@ TEST(Startup, DriverAnswersTheFirstDumpWithTheEmptyWindow) {
 
 namespace {
 
-// The program itself, on a demo database reached each way, ended by each
-// signal an operator or a session manager sends: it closes its window and
-// connection and exits with the shell's code for the signal, never a crash.
+// The program itself and its window driver, on a demo database reached each
+// way, ended by each signal an operator or a session manager sends: each
+// closes its window and connection and exits with the shell's code for the
+// signal, never a crash.
 TEST(Startup, TerminationSignalsEndTheProgramCleanlyOnBothRoutes) {
     std::vector<test_support::Route> routes = {test_support::Route::kEmbedded};
     if (test_support::ServerUnavailable().empty()) routes.push_back(test_support::Route::kServer);
@@ -102,6 +103,21 @@ TEST(Startup, TerminationSignalsEndTheProgramCleanlyOnBothRoutes) {
             EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
             EXPECT_EQ(program.exitCode(), 128 + signal_number)
                 << program.readAllStandardError().data();
+
+            // The window driver ends the same way, after a lookup, waiting
+            // for its next command.
+            QProcess driver;
+            driver.setWorkingDirectory(QString::fromStdString(dir.Path().string()));
+            driver.setProcessEnvironment(environment);
+            driver.start(COOP_PROBE, {});
+            ASSERT_TRUE(driver.waitForStarted());
+            driver.write("code 00001\ndump\n");
+            ASSERT_TRUE(driver.waitForReadyRead(20000)) << driver.readAllStandardError().data();
+            ::kill(static_cast<pid_t>(driver.processId()), signal_number);
+            ASSERT_TRUE(driver.waitForFinished(15000));
+            EXPECT_EQ(driver.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(driver.exitCode(), 128 + signal_number)
+                << driver.readAllStandardError().data();
         }
     }
 }

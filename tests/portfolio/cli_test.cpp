@@ -1,16 +1,25 @@
 // revision-cartera as a user runs it: exit codes, CSV on standard output or
 // in a file, messages on standard error.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "tests/portfolio/portfolio_support.h"
+#include "tools/bench_db/bench_database.h"
 #include "tools/demo_db/demo_catalogue.h"
+
+extern char** environ;
 
 namespace {
 
@@ -147,6 +156,93 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
     EXPECT_NE(run.err.find(dir.File("falta/lista.csv") + ": " + std::strerror(ENOENT)),
               std::string::npos)
         << run.err;
+}
+
+}  // namespace
+
+namespace {
+
+// How a run of the tool ended, and how long after the signal.
+struct Ended {
+    int status = 0;
+    double seconds_after_signal = 0;
+};
+
+Ended RunAndSignal(const std::vector<std::string>& arguments, int signal_number,
+                   std::chrono::milliseconds after) {
+    std::vector<char*> argv;
+    std::string program = COOP_REVISION_CARTERA;
+    argv.push_back(program.data());
+    std::vector<std::string> kept = arguments;
+    for (std::string& argument : kept) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        ADD_FAILURE() << "revision-cartera did not start";
+        return {};
+    }
+    std::this_thread::sleep_for(after);
+    ::kill(pid, signal_number);
+    const auto signalled = std::chrono::steady_clock::now();
+    Ended ended;
+    while (::waitpid(pid, &ended.status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - signalled > std::chrono::seconds(30)) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &ended.status, 0);
+            ADD_FAILURE() << "still running 30 s after the signal";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ended.seconds_after_signal =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+    return ended;
+}
+
+// Interrupted at any moment of a long check, on either route, by either
+// signal: it ends within a second with the shell's code for the signal, never a
+// crash, and the report from before is left as it was, with nothing beside it.
+TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
+    test_support::TempDir dir;
+    const std::string embedded = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(embedded, size, [](const std::string&, double) {});
+    std::vector<std::string> names = {embedded};
+    if (test_support::ServerUnavailable().empty()) {
+        // A file of its own: a server and the embedded engine never share one.
+        const std::string served = dir.File("grande-servidor.fdb");
+        std::filesystem::copy_file(embedded, served);
+        names.push_back(test_support::DatabaseName(test_support::Route::kServer, served));
+    }
+    const std::string report = dir.File("informes/lista.csv");
+    std::filesystem::create_directory(dir.File("informes"));
+    for (const std::string& name : names) {
+        // The moments are spread over the time a whole check takes here.
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(RunTool(dir, "'" + name + "' > /dev/null").exit_code, 1);
+        const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+        for (const int signal_number : {SIGINT, SIGTERM}) {
+            for (const double part : {0.05, 0.2, 0.4, 0.6, 0.8}) {
+                const int ms = std::max(50, static_cast<int>(whole.count() * part));
+                SCOPED_TRACE(name + " signal " + std::to_string(signal_number) + " after " +
+                             std::to_string(ms) + " ms");
+                std::ofstream(report, std::ios::binary) << "informe anterior\n";
+                const Ended ended = RunAndSignal({"--csv", report, name}, signal_number,
+                                                 std::chrono::milliseconds(ms));
+                ASSERT_TRUE(WIFEXITED(ended.status))
+                    << "ended by signal " << WTERMSIG(ended.status);
+                EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
+                EXPECT_LT(ended.seconds_after_signal, 1.0);
+                EXPECT_TRUE(test_support::ReadFile(report) == "informe anterior\n")
+                    << "the earlier report was replaced";
+                EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("informes")),
+                                        std::filesystem::directory_iterator()),
+                          1);
+            }
+        }
+    }
 }
 
 }  // namespace

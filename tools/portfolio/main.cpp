@@ -18,6 +18,7 @@
 #include "runtime/exception.h"
 #include "shell/config_file.h"
 #include "shell/db_ini.h"
+#include "tools/portfolio/interruption.h"
 
 namespace {
 
@@ -63,6 +64,8 @@ class ProgressBar {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool progress_shown = isatty(STDERR_FILENO) == 1;
+    revision::EndOnSignals(progress_shown);
     std::string csv_file;
     std::string database_name;
     bool have_name = false;
@@ -96,13 +99,15 @@ int main(int argc, char** argv) {
         db::TIBDatabase database("IBDatabase1");
         db::TIBTransaction unused("IBTransaction1");
         loans::ConfigureProgramConnection(database, unused, database_name);
+        revision::ConnectHoldingSignals([&database] { database.Open(); });
 
-        ProgressBar bar(isatty(STDERR_FILENO) == 1);
+        ProgressBar bar(progress_shown);
         const loans::CheckResult result =
             loans::RunCheck(database, [&bar](double done) { return bar.Update(done); });
         bar.Finish();
         const std::vector<loans::LoanCheck> flagged = result.Flagged();
 
+        const revision::WritingReport writing;
         if (csv_file.empty()) {
             loans::WriteCsv(
                 std::cout, flagged,
@@ -113,6 +118,9 @@ int main(int argc, char** argv) {
             loans::WriteWholeFile(csv_file,
                                   [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
         }
+        // Interrupted while the report was written: it is whole, and the
+        // exit code still tells of the signal.
+        if (const int signal_number = revision::WritingReport::Noted()) return 128 + signal_number;
         std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
                   << " con diferencias\n";
         return flagged.empty() ? 0 : 1;
