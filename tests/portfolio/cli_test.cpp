@@ -218,13 +218,17 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
     const std::string report = dir.File("informes/lista.csv");
     std::filesystem::create_directory(dir.File("informes"));
     for (const std::string& name : names) {
-        // The moments are spread over the time a whole check takes here.
-        const auto started = std::chrono::steady_clock::now();
-        ASSERT_EQ(RunTool(dir, "'" + name + "' > /dev/null").exit_code, 1);
-        const auto whole = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - started);
+        // The moments are spread over the first half of the time a whole
+        // check takes here, its cache warm (the faster of two runs).
+        auto whole = std::chrono::milliseconds::max();
+        for (int run = 0; run < 2; ++run) {
+            const auto started = std::chrono::steady_clock::now();
+            ASSERT_EQ(RunTool(dir, "'" + name + "' > /dev/null").exit_code, 1);
+            whole = std::min(whole, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - started));
+        }
         for (const int signal_number : {SIGINT, SIGTERM}) {
-            for (const double part : {0.05, 0.2, 0.4, 0.6, 0.8}) {
+            for (const double part : {0.05, 0.15, 0.25, 0.35, 0.5}) {
                 const int ms = std::max(50, static_cast<int>(whole.count() * part));
                 SCOPED_TRACE(name + " signal " + std::to_string(signal_number) + " after " +
                              std::to_string(ms) + " ms");
