@@ -208,7 +208,6 @@ void BindImageValue(db::TIBQuery& query, const std::string& param, ColumnKind ki
     } else if (kind == ColumnKind::kReal) {
         target.SetFloat(std::strtod(value->c_str(), nullptr));
     } else {
-        // Text as it was; a date's text the server turns back into the date.
         target.SetString(*value);
     }
 }
@@ -219,7 +218,12 @@ void InsertMovements(db::TIBQuery& writer, const std::vector<ImageRow>& rows) {
     std::string markers;
     for (size_t i = 0; i < columns.size(); ++i) {
         names += (i > 0 ? "," : "") + std::string(columns[i].name);
-        markers += (i > 0 ? ",:v" : ":v") + std::to_string(i);
+        const std::string marker = ":v" + std::to_string(i);
+        // A date goes as the server's own text and the server reads it:
+        // the layer's date-times would drop fractions of a second.
+        markers += (i > 0 ? "," : "") + (columns[i].kind == ColumnKind::kDate
+                                             ? "cast(cast(" + marker + " as varchar(32)) as date)"
+                                             : marker);
     }
     SetStatement(writer, "insert into cxctrx(" + names + ") values (" + markers + ")");
     for (const ImageRow& row : rows) {

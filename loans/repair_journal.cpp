@@ -120,6 +120,7 @@ std::string JournalLine(const RepairRecord& r) {
     line += ",\"member\":" + Utf8String(r.member);
     line += ",\"loan\":" + std::to_string(r.loan);
     line += ",\"repair\":" + Utf8String(r.repair);
+    if (!r.undoes.empty()) line += ",\"undoes\":" + Utf8String(r.undoes);
     line += std::string(",\"outcome\":\"") + (r.rolled_back ? "rolled back" : "done") + "\"";
     if (r.rolled_back) line += ",\"message\":" + Utf8String(r.message);
     line += ",\"documents_balance_before\":" + CsvAmount(r.documents_balance_before);

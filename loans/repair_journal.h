@@ -20,7 +20,8 @@ struct RepairRecord {
     std::string database;  // the database name as db.ini gives it
     std::string member;    // member code (ISO8859_1, like every program text)
     int32_t loan = 0;
-    std::string repair;  // "Reindexar" or "Corregir Tabla"
+    std::string repair;  // "Reindexar", "Corregir Tabla", both joined by " + ", "Deshacer"
+    std::string undoes;  // for "Deshacer": the id of the record undone
     bool rolled_back = false;
     std::string message;  // the server's message when rolled back
     long double documents_balance_before = 0;
