@@ -15,7 +15,9 @@
 #include <fstream>
 #include <thread>
 
+#include "loans/repair_journal.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
 #include "tools/demo_db/demo_catalogue.h"
 
@@ -156,6 +158,66 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
     EXPECT_NE(run.err.find(dir.File("falta/lista.csv") + ": " + std::strerror(ENOENT)),
               std::string::npos)
         << run.err;
+}
+
+// --reparar: a preview that writes nothing, the repairs one line per loan,
+// a second run with nothing left; --deshacer of one of them, refused the
+// second time; and the option mistakes.
+TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const auto before = test_support::ChecksumTables(path);
+    ToolRun run = RunTool(dir, "--reparar --simular '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("00002 1010 Corregir Tabla: se repararia\n"
+                            "  cuota 1: pagado capital 0.00 -> 3000.00, pagado interes 0.00 -> "
+                            "270.00, total pagado 0.00 -> 3270.00\n",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_NE(run.out.find("00010 1073 Reindexar: se repararia\n"
+                           "  + CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1073, "),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("  balance documentos 3000.00 -> 3000.00, balance cxc 0.00 -> 3000.00"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+
+    run = RunTool(dir, "--reparar '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "00002 1010 Corregir Tabla: reparado\n00010 1070 Reindexar: reparado\n"
+              "00010 1071 Reindexar: reparado\n00010 1073 Reindexar: reparado\n");
+    EXPECT_EQ(run.err,
+              "50 prestamos revisados, 4 con diferencias\n"
+              "4 reparados, 0 omitidos, 0 fallidos, 0 no alcanzados\n");
+    run = RunTool(dir, "--reparar '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    const std::string journal = test_support::ReadFile(loans::JournalPath());
+    const size_t at = journal.find("\"loan\":1073,");
+    ASSERT_NE(at, std::string::npos) << journal;
+    const size_t start = journal.rfind("{\"id\":\"", at) + 7;
+    const std::string id = journal.substr(start, journal.find('"', start) - start);
+    run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("00010 1073 Deshacer: deshecho (", 0), 0u) << run.out;
+    run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.out.find("Deshacer: rechazado: "), std::string::npos) << run.out;
+    run = RunTool(dir, "--deshacer no-existe '" + path + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("No hay ninguna reparacion no-existe"), std::string::npos) << run.err;
+
+    for (const std::string& arguments :
+         {"--simular '" + path + "'", std::string("--deshacer"), std::string("--deshacer ''"),
+          "--deshacer x --reparar '" + path + "'", "--deshacer x --csv lista.csv '" + path + "'"}) {
+        run = RunTool(dir, arguments);
+        EXPECT_EQ(run.exit_code, 2) << arguments;
+        EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
+    }
 }
 
 }  // namespace
