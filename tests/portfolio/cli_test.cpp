@@ -307,4 +307,54 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
     }
 }
 
+// Interrupted during the repairs, by either signal: it stops between loans
+// with the shell's code, every loan it names as repaired is repaired and
+// every loan it did not reach is still listed, none left half way.
+TEST(RevisionCartera, SignalsDuringTheRepairsStopBetweenLoans) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal_number);
+        const std::string lines = dir.File("lineas.txt");
+        std::filesystem::remove(lines);
+        std::vector<std::string> shell = {"/bin/sh", "-c",
+                                          "exec '" COOP_REVISION_CARTERA "' --reparar '" + path +
+                                              "' > '" + lines + "' 2>/dev/null"};
+        std::vector<char*> argv;
+        for (std::string& argument : shell) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ), 0);
+        // Once the first loan is reported, the repairs are under way.
+        const auto started = std::chrono::steady_clock::now();
+        while (test_support::ReadFile(lines).find('\n') == std::string::npos &&
+               std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ::kill(pid, signal_number);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+        const std::string out = test_support::ReadFile(lines);
+        const auto count = [&out](const std::string& word) {
+            size_t found = 0;
+            for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + 1)) {
+                ++found;
+            }
+            return found;
+        };
+        EXPECT_EQ(count(": fallido"), 0u) << out;
+        EXPECT_GT(count(": no alcanzado\n"), 0u) << "the signal came after the last loan";
+        // The loans not reached are exactly those still listed.
+        const ToolRun check = RunTool(dir, "'" + path + "'");
+        EXPECT_EQ(static_cast<size_t>(std::count(check.out.begin(), check.out.end(), '\n') - 1),
+                  count(": no alcanzado\n"))
+            << check.out;
+    }
+}
+
 }  // namespace
