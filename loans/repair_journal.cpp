@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
+#include <vector>
 
 #include "formats/latin1.h"
 #include "loans/durable_io.h"
@@ -77,13 +80,47 @@ std::string CurrentUser() {
     return user != nullptr ? user : "";
 }
 
+namespace {
+
+std::string ValuesArray(const std::vector<ImageValue>& values) {
+    std::string text = "[";
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) text += ",";
+        text += values[i] ? Utf8String(*values[i]) : "null";
+    }
+    return text + "]";
+}
+
+std::string UndoObject(const UndoImage& undo) {
+    std::string text = "{\"after\":" + Utf8String(undo.after_fingerprint);
+    if (undo.movements_replaced) {
+        text += ",\"movements\":[";
+        for (size_t i = 0; i < undo.movements.size(); ++i) {
+            text += (i > 0 ? "," : "") + ValuesArray(undo.movements[i].values);
+        }
+        text += "]";
+    }
+    text += ",\"schedule\":[";
+    for (size_t i = 0; i < undo.schedule.size(); ++i) {
+        text += (i > 0 ? ",{\"before\":" : "{\"before\":") +
+                ValuesArray(undo.schedule[i].before.values) +
+                ",\"paid_after\":" + ValuesArray(undo.schedule[i].paid_after) + "}";
+    }
+    return text + "]}";
+}
+
+}  // namespace
+
 std::string JournalLine(const RepairRecord& r) {
-    std::string line = "{\"time\":\"" + UtcTime(r.time) + "\"";
+    std::string line = "{";
+    if (!r.id.empty()) line += "\"id\":" + Utf8String(r.id) + ",";
+    line += "\"time\":\"" + UtcTime(r.time) + "\"";
     line += ",\"user\":" + Utf8String(r.user);
     line += ",\"database\":" + Utf8String(r.database);
     line += ",\"member\":" + Utf8String(r.member);
     line += ",\"loan\":" + std::to_string(r.loan);
     line += ",\"repair\":" + Utf8String(r.repair);
+    if (!r.undoes.empty()) line += ",\"undoes\":" + Utf8String(r.undoes);
     line += std::string(",\"outcome\":\"") + (r.rolled_back ? "rolled back" : "done") + "\"";
     if (r.rolled_back) line += ",\"message\":" + Utf8String(r.message);
     line += ",\"documents_balance_before\":" + CsvAmount(r.documents_balance_before);
@@ -93,6 +130,9 @@ std::string JournalLine(const RepairRecord& r) {
     line += ",\"rows_deleted\":" + std::to_string(r.rows_deleted);
     line += ",\"rows_inserted\":" + std::to_string(r.rows_inserted);
     line += ",\"rows_updated\":" + std::to_string(r.rows_updated);
+    if (!r.rolled_back && !r.undo.after_fingerprint.empty()) {
+        line += ",\"undo\":" + UndoObject(r.undo);
+    }
     return line + "}";
 }
 
@@ -190,6 +230,255 @@ void JournalFile::Append(const RepairRecord& record) {
 
 void AppendToJournal(const RepairRecord& record, const std::string& path) {
     JournalFile(path).Append(record);
+}
+
+namespace {
+
+// Just enough JSON to read back the lines JournalLine writes: texts come
+// back as the program's ISO8859_1 bytes, numbers as their text.
+struct Json {
+    enum class Type { kNull, kBool, kNumber, kString, kArray, kObject } type = Type::kNull;
+    std::string text;
+    std::vector<Json> items;
+    std::vector<std::pair<std::string, Json>> members;
+
+    const Json* Member(const std::string& name) const {
+        for (const auto& [key, value] : members) {
+            if (key == name) return &value;
+        }
+        return nullptr;
+    }
+};
+
+class JsonReader {
+  public:
+    explicit JsonReader(const std::string& text) : text_(text) {}
+    Json Document() {
+        Json value = Value(0);
+        Blanks();
+        if (at_ != text_.size()) Fail();
+        return value;
+    }
+
+  private:
+    [[noreturn]] void Fail() { throw runtime::Exception("linea danada"); }
+    void Blanks() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
+    }
+    char Peek() {
+        Blanks();
+        if (at_ >= text_.size()) Fail();
+        return text_[at_];
+    }
+    void Expect(char ch) {
+        if (Peek() != ch) Fail();
+        ++at_;
+    }
+    Json Value(int depth) {
+        if (depth > 16) Fail();
+        Json value;
+        const char ch = Peek();
+        if (ch == '{') {
+            value.type = Json::Type::kObject;
+            ++at_;
+            if (Peek() == '}') {
+                ++at_;
+                return value;
+            }
+            for (;;) {
+                if (Peek() != '"') Fail();
+                std::string key = String();
+                Expect(':');
+                value.members.emplace_back(std::move(key), Value(depth + 1));
+                if (Peek() == ',') {
+                    ++at_;
+                    continue;
+                }
+                Expect('}');
+                return value;
+            }
+        }
+        if (ch == '[') {
+            value.type = Json::Type::kArray;
+            ++at_;
+            if (Peek() == ']') {
+                ++at_;
+                return value;
+            }
+            for (;;) {
+                value.items.push_back(Value(depth + 1));
+                if (Peek() == ',') {
+                    ++at_;
+                    continue;
+                }
+                Expect(']');
+                return value;
+            }
+        }
+        if (ch == '"') {
+            value.type = Json::Type::kString;
+            value.text = String();
+            return value;
+        }
+        for (const char* word : {"null", "true", "false"}) {
+            if (text_.compare(at_, std::strlen(word), word) == 0) {
+                at_ += std::strlen(word);
+                value.type = word[0] == 'n' ? Json::Type::kNull : Json::Type::kBool;
+                value.text = word;
+                return value;
+            }
+        }
+        const size_t start = at_;
+        while (at_ < text_.size() && std::strchr("+-0123456789.eE", text_[at_]) != nullptr) ++at_;
+        if (at_ == start) Fail();
+        value.type = Json::Type::kNumber;
+        value.text = text_.substr(start, at_ - start);
+        return value;
+    }
+    // A code point from the UTF-8 at the cursor.
+    char32_t Utf8Char() {
+        const auto lead = static_cast<unsigned char>(text_[at_++]);
+        if (lead < 0x80) return lead;
+        int more = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+        if (more < 0) Fail();
+        char32_t code = lead & (0x3F >> more);
+        for (; more > 0; --more) {
+            if (at_ >= text_.size() || (static_cast<unsigned char>(text_[at_]) & 0xC0) != 0x80) {
+                Fail();
+            }
+            code = (code << 6) | (static_cast<unsigned char>(text_[at_++]) & 0x3F);
+        }
+        return code;
+    }
+    std::string String() {
+        ++at_;  // the opening quote
+        std::string bytes;
+        for (;;) {
+            if (at_ >= text_.size()) Fail();
+            char32_t code = 0;
+            if (text_[at_] == '"') {
+                ++at_;
+                return bytes;
+            }
+            if (text_[at_] == '\\') {
+                if (++at_ >= text_.size()) Fail();
+                const char escape = text_[at_++];
+                if (escape == 'u') {
+                    if (at_ + 4 > text_.size()) Fail();
+                    code = static_cast<char32_t>(std::stoul(text_.substr(at_, 4), nullptr, 16));
+                    at_ += 4;
+                } else {
+                    const char* from = "\"\\/bfnrt";
+                    const char* to = "\"\\/\b\f\n\r\t";
+                    const char* found = std::strchr(from, escape);
+                    if (found == nullptr || escape == '\0') Fail();
+                    code = static_cast<unsigned char>(to[found - from]);
+                }
+            } else {
+                code = Utf8Char();
+            }
+            // Every text the journal holds is ISO8859_1.
+            if (code > 0xFF) Fail();
+            bytes += static_cast<char>(code);
+        }
+    }
+
+    const std::string& text_;
+    size_t at_ = 0;
+};
+
+std::vector<ImageValue> ValuesOf(const Json* array) {
+    if (array == nullptr || array->type != Json::Type::kArray) {
+        throw runtime::Exception("linea danada");
+    }
+    std::vector<ImageValue> values;
+    for (const Json& item : array->items) {
+        if (item.type == Json::Type::kNull) {
+            values.emplace_back();
+        } else if (item.type == Json::Type::kString) {
+            values.emplace_back(item.text);
+        } else {
+            throw runtime::Exception("linea danada");
+        }
+    }
+    return values;
+}
+
+const std::string& TextOf(const Json* value) {
+    if (value == nullptr || value->type != Json::Type::kString) {
+        throw runtime::Exception("linea danada");
+    }
+    return value->text;
+}
+
+RepairRecord RecordFrom(const Json& line) {
+    RepairRecord record;
+    record.id = TextOf(line.Member("id"));
+    record.member = TextOf(line.Member("member"));
+    record.repair = TextOf(line.Member("repair"));
+    const Json* loan = line.Member("loan");
+    if (loan == nullptr || loan->type != Json::Type::kNumber) {
+        throw runtime::Exception("linea danada");
+    }
+    record.loan = static_cast<int32_t>(std::stol(loan->text));
+    record.rolled_back = TextOf(line.Member("outcome")) != "done";
+    if (const Json* message = line.Member("message")) record.message = TextOf(message);
+    const Json* undo = line.Member("undo");
+    if (undo == nullptr) return record;
+    if (undo->type != Json::Type::kObject) throw runtime::Exception("linea danada");
+    record.undo.after_fingerprint = TextOf(undo->Member("after"));
+    if (const Json* movements = undo->Member("movements")) {
+        if (movements->type != Json::Type::kArray) throw runtime::Exception("linea danada");
+        record.undo.movements_replaced = true;
+        for (const Json& row : movements->items) {
+            ImageRow image;
+            image.values = ValuesOf(&row);
+            if (image.values.size() != MovementColumns().size()) {
+                throw runtime::Exception("linea danada");
+            }
+            record.undo.movements.push_back(std::move(image));
+        }
+    }
+    const Json* schedule = undo->Member("schedule");
+    if (schedule == nullptr || schedule->type != Json::Type::kArray) {
+        throw runtime::Exception("linea danada");
+    }
+    for (const Json& change : schedule->items) {
+        ScheduleChange taken;
+        taken.before.values = ValuesOf(change.Member("before"));
+        taken.paid_after = ValuesOf(change.Member("paid_after"));
+        if (taken.before.values.size() != ScheduleColumns().size() ||
+            taken.paid_after.size() != SchedulePaidColumns().size()) {
+            throw runtime::Exception("linea danada");
+        }
+        record.undo.schedule.push_back(std::move(taken));
+    }
+    return record;
+}
+
+}  // namespace
+
+std::optional<RepairRecord> FindRecord(const std::string& id, const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw runtime::EInOutError(
+            "No se pudo leer el registro de reparaciones " + path + ": " + std::strerror(errno),
+            errno);
+    }
+    const std::string wanted = "\"id\":" + Utf8String(id) + ",";
+    std::string line;
+    while (std::getline(in, line)) {
+        // Only the line that names the id is read in full; other lines
+        // (older records without one, a line cut short) are passed by.
+        if (line.rfind("{" + wanted, 0) != 0) continue;
+        try {
+            return RecordFrom(JsonReader(line).Document());
+        } catch (const std::exception&) {
+            throw runtime::Exception("El registro " + id + " de " + path +
+                                     " esta danado; no se puede deshacer");
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace loans

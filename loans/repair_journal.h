@@ -6,17 +6,22 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
+
+#include "loans/loan_image.h"
 
 namespace loans {
 
 struct RepairRecord {
+    std::string id;        // the unit of work's own name (empty: none given)
     std::time_t time = 0;  // written as UTC, ISO 8601
     std::string user;      // the operating-system user (CurrentUser())
     std::string database;  // the database name as db.ini gives it
     std::string member;    // member code (ISO8859_1, like every program text)
     int32_t loan = 0;
-    std::string repair;  // "Reindexar" or "Corregir Tabla"
+    std::string repair;  // "Reindexar", "Corregir Tabla", both joined by " + ", "Deshacer"
+    std::string undoes;  // for "Deshacer": the id of the record undone
     bool rolled_back = false;
     std::string message;  // the server's message when rolled back
     long double documents_balance_before = 0;
@@ -26,6 +31,8 @@ struct RepairRecord {
     int64_t rows_deleted = 0;
     int64_t rows_inserted = 0;
     int64_t rows_updated = 0;
+    // What undoing it takes (nothing for a repair rolled back).
+    UndoImage undo;
 };
 
 // $XDG_DATA_HOME/analisis-socios/reparaciones.jsonl, or the same under
@@ -40,8 +47,19 @@ std::string CurrentUser();
 // "rolled back"), message (rolled back only), documents_balance_before,
 // receivable_balance_before, documents_balance_after,
 // receivable_balance_after (numbers with two decimals), rows_deleted,
-// rows_inserted, rows_updated.
+// rows_inserted, rows_updated; first "id" when the record has one, and
+// last "undo" when there is something to undo: {"after": fingerprint,
+// "movements": [[value, ...], ...] (only when they were replaced),
+// "schedule": [{"before": [value, ...], "paid_after": [value, ...]}, ...]},
+// each value a string or null.
 std::string JournalLine(const RepairRecord& record);
+
+// The record of the given id in the journal, read back from its line
+// (time, user and database are not read back); nothing when no line has
+// that id. Raises runtime::EInOutError when the journal cannot be read and
+// runtime::Exception when the record's line is damaged.
+std::optional<RepairRecord> FindRecord(const std::string& id,
+                                       const std::string& path = JournalPath());
 
 // The journal held open: a repair opens it before it writes anything, so a
 // repair that could not be recorded is refused rather than made unrecorded.

@@ -93,6 +93,9 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
     record.rows_deleted = outcome.counts.deleted;
     record.rows_inserted = outcome.counts.inserted;
     record.rows_updated = outcome.counts.updated;
+    // What the journal needs to undo it.
+    record.id = outcome.id;
+    record.undo = outcome.undo;
     const std::optional<std::string> journal_failure = Journal(journal, record);
     ui::ShowMessage(loans::kRepairDone);
     if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);

@@ -15,7 +15,9 @@
 #include <fstream>
 #include <thread>
 
+#include "loans/repair_journal.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
 #include "tools/demo_db/demo_catalogue.h"
 
@@ -158,6 +160,66 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
         << run.err;
 }
 
+// --reparar: a preview that writes nothing, the repairs one line per loan,
+// a second run with nothing left; --deshacer of one of them, refused the
+// second time; and the option mistakes.
+TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const auto before = test_support::ChecksumTables(path);
+    ToolRun run = RunTool(dir, "--reparar --simular '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("00002 1010 Corregir Tabla: se repararia\n"
+                            "  cuota 1: pagado capital 0.00 -> 3000.00, pagado interes 0.00 -> "
+                            "270.00, total pagado 0.00 -> 3270.00\n",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_NE(run.out.find("00010 1073 Reindexar: se repararia\n"
+                           "  + CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1073, "),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("  balance documentos 3000.00 -> 3000.00, balance cxc 0.00 -> 3000.00"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+
+    run = RunTool(dir, "--reparar '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "00002 1010 Corregir Tabla: reparado\n00010 1070 Reindexar: reparado\n"
+              "00010 1071 Reindexar: reparado\n00010 1073 Reindexar: reparado\n");
+    EXPECT_EQ(run.err,
+              "50 prestamos revisados, 4 con diferencias\n"
+              "4 reparados, 0 omitidos, 0 fallidos, 0 no alcanzados\n");
+    run = RunTool(dir, "--reparar '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+
+    const std::string journal = test_support::ReadFile(loans::JournalPath());
+    const size_t at = journal.find("\"loan\":1073,");
+    ASSERT_NE(at, std::string::npos) << journal;
+    const size_t start = journal.rfind("{\"id\":\"", at) + 7;
+    const std::string id = journal.substr(start, journal.find('"', start) - start);
+    run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("00010 1073 Deshacer: deshecho (", 0), 0u) << run.out;
+    run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.out.find("Deshacer: rechazado: "), std::string::npos) << run.out;
+    run = RunTool(dir, "--deshacer no-existe '" + path + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("No hay ninguna reparacion no-existe"), std::string::npos) << run.err;
+
+    for (const std::string& arguments :
+         {"--simular '" + path + "'", std::string("--deshacer"), std::string("--deshacer ''"),
+          "--deshacer x --reparar '" + path + "'", "--deshacer x --csv lista.csv '" + path + "'"}) {
+        run = RunTool(dir, arguments);
+        EXPECT_EQ(run.exit_code, 2) << arguments;
+        EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -246,6 +308,56 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
                           1);
             }
         }
+    }
+}
+
+// Interrupted during the repairs, by either signal: it stops between loans
+// with the shell's code, every loan it names as repaired is repaired and
+// every loan it did not reach is still listed, none left half way.
+TEST(RevisionCartera, SignalsDuringTheRepairsStopBetweenLoans) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal_number);
+        const std::string lines = dir.File("lineas.txt");
+        std::filesystem::remove(lines);
+        std::vector<std::string> shell = {"/bin/sh", "-c",
+                                          "exec '" COOP_REVISION_CARTERA "' --reparar '" + path +
+                                              "' > '" + lines + "' 2>/dev/null"};
+        std::vector<char*> argv;
+        for (std::string& argument : shell) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ), 0);
+        // Once the first loan is reported, the repairs are under way.
+        const auto started = std::chrono::steady_clock::now();
+        while (test_support::ReadFile(lines).find('\n') == std::string::npos &&
+               std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ::kill(pid, signal_number);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
+        const std::string out = test_support::ReadFile(lines);
+        const auto count = [&out](const std::string& word) {
+            size_t found = 0;
+            for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + 1)) {
+                ++found;
+            }
+            return found;
+        };
+        EXPECT_EQ(count(": fallido"), 0u) << out;
+        EXPECT_GT(count(": no alcanzado\n"), 0u) << "the signal came after the last loan";
+        // The loans not reached are exactly those still listed.
+        const ToolRun check = RunTool(dir, "'" + path + "'");
+        EXPECT_EQ(static_cast<size_t>(std::count(check.out.begin(), check.out.end(), '\n') - 1),
+                  count(": no alcanzado\n"))
+            << check.out;
     }
 }
 

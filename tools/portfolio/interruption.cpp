@@ -75,4 +75,16 @@ int WritingReport::Noted() {
     return noted;
 }
 
+RepairingLoans::RepairingLoans() {
+    writing = 1;
+}
+
+RepairingLoans::~RepairingLoans() {
+    writing = 0;
+}
+
+bool RepairingLoans::StopAsked() {
+    return noted != 0;
+}
+
 }  // namespace revision

@@ -30,4 +30,16 @@ class WritingReport {
     static int Noted();
 };
 
+// While it lives, a signal only is noted, for the repairs to stop between
+// loans: a loan's transaction is never cut off half way by the program.
+class RepairingLoans {
+  public:
+    RepairingLoans();
+    ~RepairingLoans();
+    RepairingLoans(const RepairingLoans&) = delete;
+    RepairingLoans& operator=(const RepairingLoans&) = delete;
+    // True once a signal came.
+    static bool StopAsked();
+};
+
 }  // namespace revision

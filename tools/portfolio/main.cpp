@@ -2,16 +2,23 @@
 // and logs in like the program, or takes the database name as argument;
 // writes the flagged loans as CSV to standard output or to --csv FILE.
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
-// standard error).
+// standard error). With --reparar it repairs the flagged loans, one line
+// per loan (--simular: what would change, nothing written); --deshacer ID
+// undoes one journaled repair.
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
+#include "loans/bulk_repair.h"
 #include "loans/connection_profile.h"
 #include "loans/portfolio_report.h"
 #include "loans/report_file.h"
@@ -24,14 +31,22 @@ namespace {
 
 constexpr const char* kUsage =
     "uso: revision-cartera [--csv ARCHIVO] [BASE_DE_DATOS]\n"
+    "     revision-cartera --reparar [--simular] [--csv ARCHIVO] [BASE_DE_DATOS]\n"
+    "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
     "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla.\n"
+    "  --reparar repara cada prestamo listado en una transaccion propia, tras revisarlo\n"
+    "  de nuevo, y escribe una linea por prestamo; --simular muestra lo que cambiaria\n"
+    "  sin escribir nada. --deshacer devuelve el prestamo a como estaba antes de la\n"
+    "  reparacion ID del registro de reparaciones, si nadie lo cambio despues.\n"
     "  Sin BASE_DE_DATOS usa la ultima linea del primer db.ini que encuentre en: la\n"
     "  carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
     "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si estan definidas, si no con\n"
     "  conexion.ini (buscado en esos mismos lugares; solo su dueno puede leerlo),\n"
     "  si no con el usuario de siempre.\n"
-    "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error.\n";
+    "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error; con --reparar,\n"
+    "  0 todos reparados u omitidos, 1 alguno fallido; con --deshacer, 0 deshecha,\n"
+    "  1 rechazada; 130 o 143 interrumpida por una senal.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -51,6 +66,16 @@ class ProgressBar {
         std::fflush(stderr);
         return true;
     }
+    bool Update(const char* what, size_t done, size_t total) {
+        if (!shown_) return true;
+        constexpr int kWidth = 40;
+        const size_t filled = total == 0 ? kWidth : done * kWidth / total;
+        std::fprintf(stderr, "\r%s [%s%s] %zu/%zu", what, std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '.').c_str(), done, total);
+        std::fflush(stderr);
+        last_ = 0;
+        return true;
+    }
     void Finish() {
         if (shown_ && last_ >= 0) std::fputc('\n', stderr);
         shown_ = false;
@@ -61,6 +86,159 @@ class ProgressBar {
     int last_ = -1;
 };
 
+// Program texts are Latin-1; standard output is read as UTF-8. A server's
+// message stays on its loan's line.
+std::string Shown(const std::string& latin1) {
+    std::string text = formats::Latin1ToUtf8(latin1);
+    for (char& ch : text) {
+        if (ch == '\n' || ch == '\r' || ch == '\t') ch = ' ';
+    }
+    return text;
+}
+
+std::string Amount(const loans::ImageValue& value) {
+    return value ? loans::CsvAmount(std::strtod(value->c_str(), nullptr)) : "null";
+}
+
+// What a simulated unit would change: the ledger rows it would delete and
+// insert (those it writes back unchanged left out), each instalment whose
+// paid amounts would move, and both balances.
+void PrintChanges(const loans::RepairOutcome& outcome) {
+    const auto& movements = loans::MovementColumns();
+    for (const loans::ImageRow& row :
+         loans::RowsNotIn(outcome.before.movements, outcome.after.movements)) {
+        std::cout << "  - CXCTRX " << Shown(loans::RowText(movements, row)) << '\n';
+    }
+    for (const loans::ImageRow& row :
+         loans::RowsNotIn(outcome.after.movements, outcome.before.movements)) {
+        std::cout << "  + CXCTRX " << Shown(loans::RowText(movements, row)) << '\n';
+    }
+    std::map<std::string, const loans::ImageRow*> after;
+    for (const loans::ImageRow& row : outcome.after.schedule) after[row.key] = &row;
+    static const char* const kPaidNames[] = {"pagado capital", "pagado interes", "total pagado"};
+    for (const loans::ImageRow& row : outcome.before.schedule) {
+        const auto found = after.find(row.key);
+        if (found == after.end()) continue;
+        std::string changes;
+        for (size_t i = 0; i < loans::SchedulePaidColumns().size(); ++i) {
+            const size_t column = loans::SchedulePaidColumns()[i];
+            const std::string old_text = Amount(row.values[column]);
+            const std::string new_text = Amount(found->second->values[column]);
+            if (old_text == new_text) continue;
+            changes += std::string(changes.empty() ? "" : ", ") + kPaidNames[i] + " " + old_text +
+                       " -> " + new_text;
+        }
+        if (!changes.empty()) {
+            std::cout << "  cuota " << (row.values[3] ? *row.values[3] : "null") << ": " << changes
+                      << '\n';
+        }
+    }
+    std::cout << "  balance documentos " << loans::CsvAmount(outcome.documents_balance_before)
+              << " -> " << loans::CsvAmount(outcome.documents_balance_after) << ", balance cxc "
+              << loans::CsvAmount(outcome.receivable_balance_before) << " -> "
+              << loans::CsvAmount(outcome.receivable_balance_after) << '\n';
+}
+
+const char* ResultWord(loans::LoanResult result, bool simulate) {
+    switch (result) {
+        case loans::LoanResult::kRepaired:
+            return simulate ? "se repararia" : "reparado";
+        case loans::LoanResult::kSkipped:
+            return "omitido: ya no tiene diferencias";
+        case loans::LoanResult::kFailed:
+            return "fallido: ";
+        case loans::LoanResult::kNotReached:
+            return "no alcanzado";
+    }
+    return "";
+}
+
+void PrintLoan(const loans::LoanRepair& entry, bool simulate) {
+    const std::vector<loans::RepairKind>& repairs =
+        entry.result == loans::LoanResult::kRepaired ? entry.outcome.repairs : entry.asked;
+    std::cout << Shown(entry.check.member) << ' ' << entry.check.loan << ' '
+              << loans::RepairNames(repairs) << ": " << ResultWord(entry.result, simulate)
+              << (entry.result == loans::LoanResult::kFailed ? Shown(entry.message) : "") << '\n';
+    if (simulate && entry.result == loans::LoanResult::kRepaired) PrintChanges(entry.outcome);
+}
+
+// Repairs the flagged loans; the exit code.
+int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>& flagged,
+                  bool simulate, bool progress_shown) {
+    // Before anything is written: repairs that could not be journaled are
+    // not made.
+    std::unique_ptr<loans::JournalFile> journal;
+    if (!simulate) journal = std::make_unique<loans::JournalFile>();
+    ProgressBar bar(progress_shown);
+    const revision::RepairingLoans repairing;
+    loans::BulkOptions options;
+    options.simulate = simulate;
+    options.journal = journal.get();
+    options.database_name = database.DatabaseName();
+    options.stop = [] { return revision::RepairingLoans::StopAsked(); };
+    options.done = [&](const loans::LoanRepair& entry, size_t done, size_t total) {
+        bar.Finish();
+        PrintLoan(entry, simulate);
+        std::cout.flush();
+        bar = ProgressBar(progress_shown);
+        bar.Update("Reparando", done, total);
+    };
+    const loans::BulkResult result = loans::RepairMany(database, flagged, options);
+    bar.Finish();
+    for (const loans::LoanRepair& entry : result.loans) {
+        if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, simulate);
+    }
+    std::cout.flush();
+    std::cerr << result.repaired << (simulate ? " se repararian, " : " reparados, ")
+              << result.skipped << " omitidos, " << result.failed << " fallidos, "
+              << result.not_reached << " no alcanzados\n";
+    if (!result.journal_failure.empty()) {
+        throw runtime::Exception(result.journal_failure);
+    }
+    if (const int signal_number = revision::WritingReport::Noted()) {
+        std::cerr << "revision-cartera: interrumpida\n";
+        return 128 + signal_number;
+    }
+    return result.failed > 0 || result.not_reached > 0 ? 1 : 0;
+}
+
+// Undoes the journaled repair `id`; the exit code.
+int UndoRepair(db::TIBDatabase& database, const std::string& id) {
+    const std::optional<loans::RepairRecord> found = loans::FindRecord(id);
+    if (!found) throw runtime::Exception("No hay ninguna reparacion " + id + " en el registro");
+    if (found->rolled_back || found->undo.after_fingerprint.empty()) {
+        throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
+    }
+    loans::JournalFile journal;
+    const revision::RepairingLoans undoing;
+    loans::RepairUnit unit(database);
+    loans::RepairRecord record;
+    try {
+        const loans::RepairOutcome outcome = unit.Undo(found->undo, found->member, found->loan);
+        record = loans::RecordOf(outcome, "Deshacer", database.DatabaseName());
+    } catch (const loans::EUndoRefused& refused) {
+        record.time = std::time(nullptr);
+        record.user = loans::CurrentUser();
+        record.database = database.DatabaseName();
+        record.member = found->member;
+        record.loan = found->loan;
+        record.repair = "Deshacer";
+        record.rolled_back = true;
+        record.message = refused.Message();
+        record.undoes = id;
+        journal.Append(record);
+        std::cout << Shown(found->member) << ' ' << found->loan
+                  << " Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    }
+    record.undoes = id;
+    journal.Append(record);
+    std::cout << Shown(found->member) << ' ' << found->loan << " Deshacer: deshecho (" << record.id
+              << ")\n";
+    if (const int signal_number = revision::WritingReport::Noted()) return 128 + signal_number;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,11 +246,20 @@ int main(int argc, char** argv) {
     revision::EndOnSignals(progress_shown);
     std::string csv_file;
     std::string database_name;
+    std::string undo_id;
     bool have_name = false;
+    bool repair = false;
+    bool simulate = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--csv" && i + 1 < argc && argv[i + 1][0] != '\0') {
             csv_file = argv[++i];
+        } else if (arg == "--reparar") {
+            repair = true;
+        } else if (arg == "--simular") {
+            simulate = true;
+        } else if (arg == "--deshacer" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            undo_id = argv[++i];
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
             return 0;
@@ -87,6 +274,11 @@ int main(int argc, char** argv) {
             have_name = true;
         }
     }
+    // --simular only with --reparar; --deshacer alone.
+    if ((simulate && !repair) || (!undo_id.empty() && (repair || !csv_file.empty()))) {
+        std::cerr << kUsage;
+        return 2;
+    }
     try {
         if (!have_name) {
             try {
@@ -100,6 +292,7 @@ int main(int argc, char** argv) {
         db::TIBTransaction unused("IBTransaction1");
         loans::ConfigureProgramConnection(database, unused, database_name);
         revision::ConnectHoldingSignals([&database] { database.Open(); });
+        if (!undo_id.empty()) return UndoRepair(database, undo_id);
 
         ProgressBar bar(progress_shown);
         const loans::CheckResult result =
@@ -107,6 +300,19 @@ int main(int argc, char** argv) {
         bar.Finish();
         const std::vector<loans::LoanCheck> flagged = result.Flagged();
 
+        if (repair) {
+            if (!csv_file.empty()) {
+                const revision::WritingReport writing;
+                loans::WriteWholeFile(
+                    csv_file, [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
+            }
+            if (const int signal_number = revision::WritingReport::Noted()) {
+                return 128 + signal_number;
+            }
+            std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
+                      << " con diferencias\n";
+            return RepairFlagged(database, flagged, simulate, progress_shown);
+        }
         const revision::WritingReport writing;
         if (csv_file.empty()) {
             loans::WriteCsv(

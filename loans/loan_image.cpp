@@ -1,0 +1,237 @@
+#include "loans/loan_image.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+#include "db/ib_query.h"
+#include "loans/statements.h"
+
+namespace loans {
+
+const std::vector<ImageColumn>& MovementColumns() {
+    static const std::vector<ImageColumn> columns = {
+        {"CLIENTE", ColumnKind::kText},       {"TIPO_DOC", ColumnKind::kText},
+        {"DOCUMENTO", ColumnKind::kInteger},  {"FECHA", ColumnKind::kDate},
+        {"APLICA", ColumnKind::kInteger},     {"VALOR", ColumnKind::kReal},
+        {"FECHAVENC", ColumnKind::kDate},     {"CUOTA", ColumnKind::kInteger},
+        {"REGISTRONO", ColumnKind::kInteger}, {"INTERES", ColumnKind::kReal},
+        {"TIPO", ColumnKind::kInteger},
+    };
+    return columns;
+}
+
+const std::vector<ImageColumn>& ScheduleColumns() {
+    static const std::vector<ImageColumn> columns = {
+        {"REN_PRESTAMONO", ColumnKind::kInteger},
+        {"REN_FECHAPRESTAMO", ColumnKind::kDate},
+        {"REN_FECHAVENCE", ColumnKind::kDate},
+        {"REN_CUOTANO", ColumnKind::kInteger},
+        {"REN_RECIBONO", ColumnKind::kInteger},
+        {"REN_FECHAECIBO", ColumnKind::kDate},
+        {"REN_CUOTACAPITAL", ColumnKind::kReal},
+        {"REN_CUOTAINTERES", ColumnKind::kReal},
+        {"REN_CUOTAMORA", ColumnKind::kReal},
+        {"REN_TOTALCUOTA", ColumnKind::kReal},
+        {"REN_BALANCE", ColumnKind::kReal},
+        {"REN_PAGADOCAPITAL", ColumnKind::kReal},
+        {"REN_PAGADOINTERES", ColumnKind::kReal},
+        {"REN_TOTALPAGADO", ColumnKind::kReal},
+        {"CARTERA", ColumnKind::kText},
+        {"SEGURO", ColumnKind::kReal},
+        {"NETO", ColumnKind::kReal},
+        {"GASTOSCIERRE", ColumnKind::kReal},
+    };
+    return columns;
+}
+
+const std::vector<size_t>& SchedulePaidColumns() {
+    static const std::vector<size_t> paid = {11, 12, 13};
+    return paid;
+}
+
+namespace {
+
+// Dates come as the server's text, which it reads back to the same
+// instant; the layer's date-times drop fractions of a second.
+std::string SelectList(const std::vector<ImageColumn>& columns) {
+    std::string list;
+    for (const ImageColumn& column : columns) {
+        if (!list.empty()) list += ",";
+        list += column.kind == ColumnKind::kDate
+                    ? std::string("cast(") + column.name + " as varchar(32))"
+                    : std::string(column.name);
+    }
+    return list + ",rdb$db_key";
+}
+
+std::string RealText(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+std::vector<ImageRow> TakeRows(db::TIBQuery& reader, const std::vector<ImageColumn>& columns) {
+    std::vector<ImageRow> rows;
+    for (reader.First(); !reader.AtEnd(); reader.Next()) {
+        ImageRow row;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            db::TField& field = reader.Field(static_cast<int>(i));
+            if (field.IsNullValue()) {
+                row.values.emplace_back();
+            } else if (columns[i].kind == ColumnKind::kInteger) {
+                row.values.emplace_back(std::to_string(field.GetInteger()));
+            } else if (columns[i].kind == ColumnKind::kReal) {
+                row.values.emplace_back(RealText(field.GetFloat()));
+            } else {
+                row.values.emplace_back(field.GetString());
+            }
+        }
+        row.key = reader.Field(static_cast<int>(columns.size())).GetString();
+        rows.push_back(std::move(row));
+    }
+    reader.Close();
+    return rows;
+}
+
+// One row as bytes that tell every value and every null apart.
+std::string Serialized(const ImageRow& row) {
+    std::string bytes;
+    for (const ImageValue& value : row.values) {
+        if (value) {
+            bytes += '\x02';
+            bytes += *value;
+            bytes += '\x00';
+        } else {
+            bytes += '\x01';
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<ImageRow> ReadMovements(db::TIBQuery& reader, const std::string& member, int32_t loan) {
+    SetStatement(reader, "select " + SelectList(MovementColumns()) +
+                             " from cxctrx where cliente = :c and aplica = :a");
+    reader.ParamNamed("c").SetString(member);
+    reader.ParamNamed("a").SetInteger(loan);
+    reader.Open();
+    return TakeRows(reader, MovementColumns());
+}
+
+std::vector<ImageRow> ReadSchedule(db::TIBQuery& reader, int32_t loan) {
+    SetStatement(reader, "select " + SelectList(ScheduleColumns()) +
+                             " from renglones where ren_prestamono = :p");
+    reader.ParamNamed("p").SetInteger(loan);
+    reader.Open();
+    return TakeRows(reader, ScheduleColumns());
+}
+
+LoanImage ReadLoanImage(db::TIBQuery& reader, const std::string& member, int32_t loan) {
+    return {ReadMovements(reader, member, loan), ReadSchedule(reader, loan)};
+}
+
+std::string ImageFingerprint(const LoanImage& image) {
+    // FNV-1a over the sorted rows of each table, the tables kept apart.
+    uint64_t hash = 14695981039346656037ull;
+    auto add = [&hash](const std::string& bytes) {
+        for (const char ch : bytes) {
+            hash ^= static_cast<unsigned char>(ch);
+            hash *= 1099511628211ull;
+        }
+    };
+    for (const std::vector<ImageRow>* table : {&image.movements, &image.schedule}) {
+        std::vector<std::string> rows;
+        for (const ImageRow& row : *table) rows.push_back(Serialized(row));
+        std::sort(rows.begin(), rows.end());
+        add(std::to_string(rows.size()) + "\x03");
+        for (const std::string& row : rows) add(row + "\x04");
+    }
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::string RowText(const std::vector<ImageColumn>& columns, const ImageRow& row) {
+    std::string text;
+    for (size_t i = 0; i < columns.size() && i < row.values.size(); ++i) {
+        if (!text.empty()) text += ", ";
+        text += std::string(columns[i].name) + "=" + (row.values[i] ? *row.values[i] : "null");
+    }
+    return text;
+}
+
+std::vector<ImageRow> RowsNotIn(const std::vector<ImageRow>& from,
+                                const std::vector<ImageRow>& to) {
+    std::map<std::string, int> available;
+    for (const ImageRow& row : to) ++available[Serialized(row)];
+    std::vector<ImageRow> missing;
+    for (const ImageRow& row : from) {
+        int& count = available[Serialized(row)];
+        if (count > 0) {
+            --count;
+        } else {
+            missing.push_back(row);
+        }
+    }
+    return missing;
+}
+
+UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool movements_replaced) {
+    UndoImage image;
+    image.movements_replaced = movements_replaced;
+    if (movements_replaced) image.movements = before.movements;
+    std::map<std::string, const ImageRow*> after_by_key;
+    for (const ImageRow& row : after.schedule) after_by_key[row.key] = &row;
+    for (const ImageRow& row : before.schedule) {
+        const auto found = after_by_key.find(row.key);
+        if (found == after_by_key.end() || found->second->values == row.values) continue;
+        ScheduleChange change{row, {}};
+        for (const size_t column : SchedulePaidColumns()) {
+            change.paid_after.push_back(found->second->values.at(column));
+        }
+        image.schedule.push_back(std::move(change));
+    }
+    image.after_fingerprint = ImageFingerprint(after);
+    return image;
+}
+
+void BindImageValue(db::TIBQuery& query, const std::string& param, ColumnKind kind,
+                    const ImageValue& value) {
+    db::TParam& target = query.ParamNamed(param);
+    if (!value) {
+        target.Clear();
+    } else if (kind == ColumnKind::kInteger) {
+        target.SetInteger(static_cast<int32_t>(std::strtol(value->c_str(), nullptr, 10)));
+    } else if (kind == ColumnKind::kReal) {
+        target.SetFloat(std::strtod(value->c_str(), nullptr));
+    } else {
+        target.SetString(*value);
+    }
+}
+
+void InsertMovements(db::TIBQuery& writer, const std::vector<ImageRow>& rows) {
+    const std::vector<ImageColumn>& columns = MovementColumns();
+    std::string names;
+    std::string markers;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        names += (i > 0 ? "," : "") + std::string(columns[i].name);
+        const std::string marker = ":v" + std::to_string(i);
+        // A date goes as the server's own text and the server reads it:
+        // the layer's date-times would drop fractions of a second.
+        markers += (i > 0 ? "," : "") + (columns[i].kind == ColumnKind::kDate
+                                             ? "cast(cast(" + marker + " as varchar(32)) as date)"
+                                             : marker);
+    }
+    SetStatement(writer, "insert into cxctrx(" + names + ") values (" + markers + ")");
+    for (const ImageRow& row : rows) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            BindImageValue(writer, "v" + std::to_string(i), columns[i].kind, row.values.at(i));
+        }
+        writer.Execute();
+    }
+}
+
+}  // namespace loans

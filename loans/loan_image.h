@@ -1,0 +1,88 @@
+#pragma once
+
+// The rows a repair of one loan can change, copied whole: the member's
+// receivable movements applied to the loan (CXCTRX) and the loan's schedule
+// (RENGLONES), every column as exact text, so that a repair can be shown
+// before it is made and put back after it was. Neither table has a key, so
+// a row is known by its columns; its row key is kept only for the
+// transaction it was read in. No Qt.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace db {
+class TIBQuery;
+}
+
+namespace loans {
+
+// A column's value as text that writes back to the same value; nothing
+// for null. Numbers in full precision, dates in the server's own text
+// form (fractions of a second kept).
+using ImageValue = std::optional<std::string>;
+
+struct ImageRow {
+    std::vector<ImageValue> values;  // in the table's column order below
+    std::string key;                 // RDB$DB_KEY, valid in its transaction only
+};
+
+enum class ColumnKind { kText, kInteger, kReal, kDate };
+struct ImageColumn {
+    const char* name;
+    ColumnKind kind;
+};
+const std::vector<ImageColumn>& MovementColumns();  // CXCTRX
+const std::vector<ImageColumn>& ScheduleColumns();  // RENGLONES
+// Where the three paid amounts a schedule correction writes sit in a
+// schedule row: REN_PAGADOCAPITAL, REN_PAGADOINTERES, REN_TOTALPAGADO.
+const std::vector<size_t>& SchedulePaidColumns();
+
+struct LoanImage {
+    std::vector<ImageRow> movements;
+    std::vector<ImageRow> schedule;
+};
+
+// The loan's rows as the given query's transaction sees them.
+std::vector<ImageRow> ReadMovements(db::TIBQuery& reader, const std::string& member, int32_t loan);
+std::vector<ImageRow> ReadSchedule(db::TIBQuery& reader, int32_t loan);
+LoanImage ReadLoanImage(db::TIBQuery& reader, const std::string& member, int32_t loan);
+
+// A fingerprint of the image independent of row order and row keys: two
+// images have the same one when they hold the same rows.
+std::string ImageFingerprint(const LoanImage& image);
+
+// One row as "COLUMN=value, ..." for people (null as "null").
+std::string RowText(const std::vector<ImageColumn>& columns, const ImageRow& row);
+
+// The rows of `from` that `to` lacks, as a multiset (each row of `to`
+// answers for one row of `from` at most).
+std::vector<ImageRow> RowsNotIn(const std::vector<ImageRow>& from, const std::vector<ImageRow>& to);
+
+// Binds one value to a parameter as its column's kind wants it.
+void BindImageValue(db::TIBQuery& query, const std::string& param, ColumnKind kind,
+                    const ImageValue& value);
+
+// What a journal record keeps to undo a repair: the movements it deleted
+// (when it rebuilt them), each schedule row it changed as it was with the
+// paid amounts it left there, and the fingerprint of the loan's rows as
+// it left them, so that an undo can tell whether anyone changed them since.
+struct ScheduleChange {
+    ImageRow before;
+    std::vector<ImageValue> paid_after;  // SchedulePaidColumns(), in order
+};
+struct UndoImage {
+    bool movements_replaced = false;
+    std::vector<ImageRow> movements;
+    std::vector<ScheduleChange> schedule;
+    std::string after_fingerprint;
+};
+// From the loan's rows before and after one unit of work in one
+// transaction (schedule rows paired by their row keys).
+UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool movements_replaced);
+
+// Writes the rows into CXCTRX as they are.
+void InsertMovements(db::TIBQuery& writer, const std::vector<ImageRow>& rows);
+
+}  // namespace loans

@@ -1,0 +1,253 @@
+// Repairing many loans, previewing and undoing, on real demo databases
+// through both routes.
+#include "loans/bulk_repair.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "loans/repair_journal.h"
+#include "loans/repair_unit.h"
+#include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
+#include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+using portfolio_test::Check;
+using portfolio_test::Summary;
+using test_support::Route;
+
+std::vector<Route> Routes() {
+    std::vector<Route> routes = {Route::kEmbedded};
+    if (test_support::ServerUnavailable().empty()) routes.push_back(Route::kServer);
+    return routes;
+}
+
+// A demo copy reached by the route; through the server as the analysts'
+// role, which may write no more than the repairs write.
+std::string NewDemo(const test_support::TempDir& dir, const std::string& file, Route route) {
+    const std::string path = portfolio_test::NewDemoDatabase(dir, file);
+    if (route == Route::kEmbedded) return path;
+    for (const std::filesystem::path& open : {dir.Path(), std::filesystem::path(path)}) {
+        std::filesystem::permissions(open, std::filesystem::perms::all,
+                                     std::filesystem::perm_options::add);
+    }
+    return test_support::DatabaseName(route, path);
+}
+
+class Connection {
+  public:
+    explicit Connection(const std::string& name) {
+        loans::ConfigureProgramConnection(database, unused_, name);
+        database.Open();
+    }
+    db::TIBDatabase database{"IBDatabase1"};
+
+  private:
+    db::TIBTransaction unused_{"IBTransaction1"};
+};
+
+// "member/loan result" per loan, with the failure's message.
+std::vector<std::string> Outcomes(const loans::BulkResult& result) {
+    static const char* const kWords[] = {"repaired", "skipped", "failed", "not reached"};
+    std::vector<std::string> out;
+    for (const loans::LoanRepair& entry : result.loans) {
+        std::string line = entry.check.member + "/" + std::to_string(entry.check.loan) + " " +
+                           loans::RepairNames(entry.asked) + " " +
+                           kWords[static_cast<int>(entry.result)];
+        if (entry.result == loans::LoanResult::kFailed) {
+            line += entry.message.find("falla de prueba") != std::string::npos
+                        ? " (falla de prueba)"
+                        : " (" + entry.message + ")";
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+TEST(BulkRepair, WritesWhatOneUnitPerRepairWritesClearsTheListAndASimulationWritesNothing) {
+    for (const Route route : Routes()) {
+        SCOPED_TRACE(test_support::RouteName(route));
+        test_support::TempDir dir;
+        const std::string bulk = NewDemo(dir, "bulk.fdb", route);
+        const std::string single = NewDemo(dir, "single.fdb", route);
+        const test_support::AnalystLogin analyst(bulk);
+        const test_support::AnalystLogin analyst_single(single);
+        const std::vector<loans::LoanCheck> flagged = Check(bulk).Flagged();
+        ASSERT_EQ(flagged.size(), 4u);
+        const auto untouched = test_support::ChecksumTables(bulk);
+
+        loans::BulkResult result;
+        {
+            Connection connection(bulk);
+            loans::BulkOptions options;
+            options.simulate = true;
+            result = loans::RepairMany(connection.database, flagged, options);
+            EXPECT_EQ(result.repaired, 4);
+            EXPECT_EQ(test_support::ChecksumTables(bulk), untouched);
+            // The preview is what the repair then does.
+            const loans::BulkResult simulated = result;
+            result = loans::RepairMany(connection.database, flagged, {});
+            for (size_t i = 0; i < result.loans.size(); ++i) {
+                EXPECT_EQ(loans::ImageFingerprint(simulated.loans[i].outcome.after),
+                          loans::ImageFingerprint(result.loans[i].outcome.after));
+            }
+        }
+        EXPECT_EQ(result.repaired, 4);
+        EXPECT_EQ(result.skipped + result.failed + result.not_reached, 0);
+        {
+            Connection connection(single);
+            loans::RepairUnit unit(connection.database);
+            for (const loans::LoanCheck& loan : flagged) {
+                for (const loans::RepairKind kind : loans::RepairsFor(loan)) {
+                    unit.Run(kind, loan.member, loan.loan);
+                }
+            }
+        }
+        EXPECT_TRUE(Check(bulk).Flagged().empty());
+        EXPECT_EQ(test_support::ChecksumTables(bulk), test_support::ChecksumTables(single));
+    }
+}
+
+// A loan set right since the check is left alone; one whose writes fail is
+// rolled back alone, journaled as such, and the run goes on; a stop asked
+// for is honoured between loans.
+TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
+    test_support::TempDir dir;
+    const std::string path = NewDemo(dir, "demo.fdb", Route::kEmbedded);
+    const std::vector<loans::LoanCheck> flagged = Check(path).Flagged();
+    {
+        test_support::RawConnection raw(path);
+        raw.Execute("update cxctrx set valor = -2500 where aplica = 1071 and valor < -2499.99");
+        raw.Execute("create exception coop_test_failure 'falla de prueba'");
+        raw.Execute(
+            "create trigger cxctrx_fail for cxctrx before insert as begin "
+            "if (new.aplica = 1070 and new.tipo_doc = 'N') then exception coop_test_failure; end");
+    }
+    const std::vector<std::string> movements_1070 = test_support::RawConnection(path).QueryRows(
+        "select * from cxctrx where aplica = 1070 order by documento, valor");
+    const std::string journal = dir.File("datos/reparaciones.jsonl");
+    loans::JournalFile file(journal);
+    Connection connection(path);
+    loans::BulkOptions options;
+    options.journal = &file;
+    loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
+    EXPECT_EQ(Outcomes(result), (std::vector<std::string>{
+                                    "00002/1010 Corregir Tabla repaired",
+                                    "00010/1070 Reindexar failed (falla de prueba)",
+                                    "00010/1071 Reindexar skipped",
+                                    "00010/1073 Reindexar repaired",
+                                }));
+    EXPECT_EQ(result.repaired, 2);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(test_support::RawConnection(path).QueryRows(
+                  "select * from cxctrx where aplica = 1070 order by documento, valor"),
+              movements_1070);
+    EXPECT_EQ(Summary(Check(path).Flagged()), (std::vector<std::string>{"00010/1070 Reindexar 0"}));
+    // Journaled: the two repairs and the rollback, not the loan left alone.
+    const std::string lines = test_support::ReadFile(journal);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 3);
+    EXPECT_NE(lines.find("\"loan\":1070,\"repair\":\"Reindexar\",\"outcome\":\"rolled back\""),
+              std::string::npos)
+        << lines;
+    EXPECT_EQ(lines.find("\"loan\":1071"), std::string::npos) << lines;
+
+    // Stopped after the first loan (repaired before, so left alone now):
+    // the rest are not reached.
+    int asked = 0;
+    options.stop = [&asked] { return ++asked > 1; };
+    result = loans::RepairMany(connection.database, flagged, options);
+    EXPECT_EQ(result.skipped, 1);
+    EXPECT_EQ(result.not_reached, 3);
+}
+
+// Undone, every column of every row is back as it was, through either
+// route, for rows no key tells apart; after a later change, the undo is
+// refused and writes nothing.
+TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
+    for (const Route route : Routes()) {
+        SCOPED_TRACE(test_support::RouteName(route));
+        test_support::TempDir dir;
+        const std::string name = NewDemo(dir, "demo.fdb", route);
+        {
+            // Fractions of a second, accents, nulls and an instalment
+            // entered twice, differing only in its paid amounts.
+            test_support::RawConnection raw(name);
+            raw.Execute(
+                "update cxctrx set fecha = '2024-01-05 13:14:15.1234', tipo_doc = '\xD1' "
+                "where aplica = 1071 and valor < -2499.99");
+            raw.Execute("update cxctrx set interes = null where aplica = 1070 and tipo_doc = 'F'");
+            raw.Execute(
+                "update renglones set ren_fechaecibo = '2023-02-03 01:02:03.0001', cartera = "
+                "'\xC7', "
+                "seguro = null where ren_prestamono = 1010 and ren_cuotano = 1");
+            raw.Execute(
+                "insert into renglones select ren_prestamono, ren_fechaprestamo, ren_fechavence, "
+                "ren_cuotano, ren_recibono, ren_fechaecibo, ren_cuotacapital, ren_cuotainteres, "
+                "ren_cuotamora, ren_totalcuota, ren_balance, ren_pagadocapital, "
+                "ren_pagadointeres, 17.25, cartera, seguro, neto, gastoscierre from renglones "
+                "where ren_prestamono = 1010 and ren_cuotano = 1");
+        }
+        const test_support::AnalystLogin analyst(name);
+        const std::vector<loans::LoanCheck> flagged = Check(name).Flagged();
+        ASSERT_EQ(flagged.size(), 4u);
+        const auto before = test_support::ChecksumTables(name);
+        const std::string journal = dir.File("reparaciones.jsonl");
+        Connection connection(name);
+        {
+            loans::JournalFile file(journal);
+            loans::BulkOptions options;
+            options.journal = &file;
+            ASSERT_EQ(loans::RepairMany(connection.database, flagged, options).repaired, 4);
+        }
+        ASSERT_NE(test_support::ChecksumTables(name), before);
+        std::vector<std::string> ids;
+        for (const loans::LoanCheck& loan : flagged) {
+            const std::string lines = test_support::ReadFile(journal);
+            const size_t at = lines.find("\"loan\":" + std::to_string(loan.loan) + ",");
+            ASSERT_NE(at, std::string::npos);
+            const size_t start = lines.rfind("{\"id\":\"", at) + 7;
+            ids.push_back(lines.substr(start, lines.find('"', start) - start));
+        }
+        loans::RepairUnit unit(connection.database);
+        std::map<std::string, std::string> undo_of_undo;
+        for (const std::string& id : ids) {
+            const std::optional<loans::RepairRecord> record = loans::FindRecord(id, journal);
+            ASSERT_TRUE(record.has_value()) << id;
+            const loans::RepairOutcome undone =
+                unit.Undo(record->undo, record->member, record->loan);
+            loans::RepairRecord again =
+                loans::RecordOf(undone, "Deshacer", connection.database.DatabaseName());
+            loans::AppendToJournal(again, journal);
+            undo_of_undo[id] = again.id;
+        }
+        EXPECT_EQ(test_support::ChecksumTables(name), before);
+
+        // Undone already: its rows are no longer what the repair left.
+        const std::optional<loans::RepairRecord> first = loans::FindRecord(ids[0], journal);
+        EXPECT_THROW(unit.Undo(first->undo, first->member, first->loan), loans::EUndoRefused);
+        // Redone by undoing the undo, then changed by someone: refused.
+        const std::optional<loans::RepairRecord> redo =
+            loans::FindRecord(undo_of_undo[ids[0]], journal);
+        unit.Undo(redo->undo, redo->member, redo->loan);
+        test_support::RawConnection(name).Execute(
+            "update renglones set neto = 1 where ren_prestamono = 1010 and ren_cuotano = 2");
+        const auto changed = test_support::ChecksumTables(name);
+        try {
+            unit.Undo(first->undo, first->member, first->loan);
+            ADD_FAILURE() << "undone over a later change";
+        } catch (const loans::EUndoRefused& refused) {
+            EXPECT_NE(refused.Message().find("cambiaron despues de la reparacion"),
+                      std::string::npos);
+        }
+        EXPECT_EQ(test_support::ChecksumTables(name), changed);
+        EXPECT_FALSE(loans::FindRecord("no-existe", journal).has_value());
+    }
+}
+
+}  // namespace
