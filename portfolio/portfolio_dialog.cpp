@@ -10,7 +10,6 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <atomic>
 #include <mutex>
 
