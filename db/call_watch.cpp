@@ -35,9 +35,13 @@ struct CallSlot {
     std::atomic<uint64_t> serial{0};
     std::atomic<isc_db_handle> attachment{0};
     // Set by the watchdog around a cancel: the call's end waits for it, so
-    // a cancel meant for one call never reaches the next one.
+    // a cancel meant for one call never reaches the next one, and the slot
+    // outlives a cancel the watchdog makes without its lock.
     std::atomic<bool> cancelling{false};
     int depth = 0;  // the calling thread's own
+    // Written by the calling thread under the watchdog's lock; read by the
+    // watchdog under it and by the calling thread itself.
+    CallCanceller* canceller = nullptr;
 
     // The watchdog's own.
     uint64_t seen_serial = 0;
@@ -62,6 +66,18 @@ class Watchdog {
         std::lock_guard guard(lock_);
         slots_.erase(std::remove(slots_.begin(), slots_.end(), slot), slots_.end());
     }
+    void SetCanceller(CallSlot& slot, CallCanceller* canceller) {
+        std::lock_guard guard(lock_);
+        slot.canceller = canceller;
+    }
+    // Looks at the calls now rather than at the next tick.
+    void Wake() {
+        {
+            std::lock_guard guard(lock_);
+            woken_ = true;
+        }
+        wake_.notify_all();
+    }
     void Stop() {
         std::thread thread;
         {
@@ -82,8 +98,15 @@ class Watchdog {
     }
 
   private:
+    struct PendingCancel {
+        CallSlot* slot;
+        isc_db_handle attachment;
+        ISC_USHORT option;
+    };
+
     void Run(uint64_t generation) {
         std::unique_lock guard(lock_);
+        std::vector<PendingCancel> cancels;
         while (generation == generation_) {
             const CallLimits limits = GetCallLimits();
             // Looks often enough that a call ends within a tenth of the
@@ -92,39 +115,64 @@ class Watchdog {
                 limits.cancel_after.count() > 0
                     ? std::clamp(limits.cancel_after / 10, milliseconds(20), milliseconds(1000))
                     : milliseconds(1000);
-            wake_.wait_for(guard, tick);
+            wake_.wait_for(guard, tick, [&] { return woken_ || generation != generation_; });
+            woken_ = false;
             if (generation != generation_) break;
-            if (limits.cancel_after.count() > 0) Check(Clock::now(), limits);
+            cancels.clear();
+            Check(Clock::now(), limits, cancels);
+            if (cancels.empty()) continue;
+            // A cancel can wait on the network for as long as the link is
+            // stalled: without the lock, so that other threads' calls still
+            // start and end meanwhile.
+            guard.unlock();
+            for (const PendingCancel& cancel : cancels) {
+                Cancel(cancel.attachment, cancel.option);
+                cancel.slot->cancelling.store(false);  // the slot may go from here on
+            }
+            guard.lock();
         }
     }
 
-    void Check(Clock::time_point now, const CallLimits& limits) {
+    // Under the lock: works out which running calls to cancel now.
+    void Check(Clock::time_point now, const CallLimits& limits, std::vector<PendingCancel>& out) {
         for (CallSlot* slot : slots_) {
-            const uint64_t serial = slot->serial.load(std::memory_order_acquire);
+            const uint64_t serial = slot->serial.load();
             if (serial % 2 == 0) continue;  // no call running
-            if (serial != slot->seen_serial) {
+            const bool new_call = serial != slot->seen_serial;
+            if (new_call) {
                 slot->seen_serial = serial;  // another call, or progress
                 slot->seen_since = now;
                 slot->cancelled = false;
                 slot->aborted = false;
+            }
+            if (!slot->cancelled && slot->canceller != nullptr && slot->canceller->Cancelled()) {
+                slot->cancelled = Plan(*slot, serial, fb_cancel_raise, out);
+                slot->cancelled_at = now;
                 continue;
             }
+            if (new_call || limits.cancel_after.count() <= 0) continue;
             if (!slot->cancelled) {
                 if (now - slot->seen_since < limits.cancel_after) continue;
-                slot->cancelled = CancelIfStillRunning(*slot, serial, fb_cancel_raise);
+                slot->cancelled = Plan(*slot, serial, fb_cancel_raise, out);
                 slot->cancelled_at = now;
             } else if (!slot->aborted && now - slot->cancelled_at >= limits.abort_after) {
-                slot->aborted = CancelIfStillRunning(*slot, serial, fb_cancel_abort);
+                slot->aborted = Plan(*slot, serial, fb_cancel_abort, out);
             }
         }
     }
 
-    static bool CancelIfStillRunning(CallSlot& slot, uint64_t serial, ISC_USHORT option) {
+    // Marks the slot as being cancelled when its call still runs, which
+    // then cannot end, nor its thread go, before the cancel is made.
+    static bool Plan(CallSlot& slot, uint64_t serial, ISC_USHORT option,
+                     std::vector<PendingCancel>& out) {
         slot.cancelling.store(true);
         const bool running = slot.serial.load() == serial;
         const isc_db_handle attachment = slot.attachment.load(std::memory_order_relaxed);
-        if (running && attachment != 0) Cancel(attachment, option);
-        slot.cancelling.store(false);
+        if (running && attachment != 0) {
+            out.push_back({&slot, attachment, option});
+        } else {
+            slot.cancelling.store(false);
+        }
         return running;
     }
 
@@ -135,11 +183,12 @@ class Watchdog {
         Api().fb_cancel_operation(status, &attachment, option);
     }
 
-    std::mutex lock_;  // slots_, thread_, generation_
+    std::mutex lock_;  // slots_ (and their canceller), thread_, generation_, woken_
     std::condition_variable wake_;
     std::vector<CallSlot*> slots_;
     std::thread thread_;
     uint64_t generation_ = 0;
+    bool woken_ = false;
     std::atomic<bool> running_{false};  // read without the lock on every call
 };
 
@@ -202,7 +251,10 @@ WatchedCall::WatchedCall(const isc_db_handle* attachment) {
     TheWatchdog().EnsureRunning();
     if (slot.depth++ == 0) {
         slot.attachment.store(attachment != nullptr ? *attachment : 0, std::memory_order_relaxed);
-        slot.serial.fetch_add(1, std::memory_order_release);
+        slot.serial.fetch_add(1);
+        // A call started after its canceller's Cancel() woke the watchdog
+        // would otherwise wait for the next tick.
+        if (slot.canceller != nullptr && slot.canceller->Cancelled()) TheWatchdog().Wake();
     } else {
         slot.serial.fetch_add(2, std::memory_order_release);  // the inner call is progress
     }
@@ -219,6 +271,25 @@ WatchedCall::~WatchedCall() {
     // Sequentially consistent with the watchdog's flag and re-check: either
     // it sees this end and cancels nothing, or this waits for its cancel.
     while (slot.cancelling.load()) std::this_thread::yield();
+}
+
+void CallCanceller::Cancel() {
+    cancelled_.store(true);
+    if (!g_watchdog_gone) TheWatchdog().Wake();
+}
+
+CallCanceller::Scope::Scope(CallCanceller& canceller) {
+    if (!Watching()) return;
+    CallSlot* const mine = ThisThreadsSlot();
+    if (mine == nullptr) return;
+    TheWatchdog().EnsureRunning();
+    TheWatchdog().SetCanceller(*mine, &canceller);
+    joined_ = true;
+}
+
+CallCanceller::Scope::~Scope() {
+    if (!joined_) return;
+    if (CallSlot* const mine = ThisThreadsSlot()) TheWatchdog().SetCanceller(*mine, nullptr);
 }
 
 void StopCallWatch() {

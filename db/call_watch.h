@@ -6,6 +6,7 @@
 
 #include <ibase.h>
 
+#include <atomic>
 #include <chrono>
 
 namespace db {
@@ -54,6 +55,39 @@ class WatchedCall {
 
   private:
     bool watched_ = false;
+};
+
+// Lets one thread stop the client calls of others at once, such as the
+// statements of a long check its user cancels. While a thread holds a
+// Scope of it, its watched calls running when Cancel() is called, or
+// started after, are cancelled (fb_cancel_raise) by the watchdog thread:
+// Cancel() itself makes no client call, so it never waits on the network.
+// Works while the watch is on (CanCancelCalls() and a non-zero bound); the
+// cancelled calls raise the engine's "operation was cancelled".
+class CallCanceller {
+  public:
+    CallCanceller() = default;
+    CallCanceller(const CallCanceller&) = delete;
+    CallCanceller& operator=(const CallCanceller&) = delete;
+
+    void Cancel();  // any thread
+    bool Cancelled() const { return cancelled_.load(); }
+
+    // Must end before the canceller goes. Leave it before the cleanup
+    // calls (rollback, detach), which must not be cancelled.
+    class Scope {
+      public:
+        explicit Scope(CallCanceller& canceller);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+      private:
+        bool joined_ = false;
+    };
+
+  private:
+    std::atomic<bool> cancelled_{false};
 };
 
 // Runs `call`, one client call, as a watched call on `attachment`.

@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
 
 #include "db/call_watch.h"
@@ -11,9 +13,26 @@
 namespace db {
 namespace {
 
+// Any thread may make the first client call: the loading is done once,
+// under the lock, and published by g_loaded (release) to the threads that
+// then read the table without it.
+std::mutex g_load_lock;
+std::atomic<bool> g_loaded{false};
 void* g_module = nullptr;
 int g_version = 0;
 ClientApi g_api;
+
+// Under g_load_lock. Clear every pointer first: a half-bound table must
+// never be called.
+void ReleaseLoaded() {
+    g_loaded.store(false, std::memory_order_release);
+    g_api = ClientApi{};
+    g_version = 0;
+    if (g_module != nullptr) {
+        dlclose(g_module);
+        g_module = nullptr;
+    }
+}
 
 // Stand-ins for the version-6 entry points of a version-5 library: calling
 // one reports which function the program needed.
@@ -34,7 +53,9 @@ COOP_CLIENT_VERSION6(COOP_SUBSTITUTE_NAME)
     // symbol is missing, which is what a support person needs.
     const char* detail = dlerror();
     std::string text = detail ? detail : name;  // copied: the unload frees it
-    UnloadClient();
+    // Still loading, under the lock, so nothing was published and the
+    // watchdog never called into this library.
+    ReleaseLoaded();
     throw runtime::EOSError("System Error.  Code: 127.\n" + text, 127);
 }
 
@@ -49,7 +70,9 @@ void Bind(F& slot, const char* name) {
 }  // namespace
 
 void EnsureClientLoaded() {
-    if (g_module != nullptr) return;
+    if (g_loaded.load(std::memory_order_acquire)) return;
+    const std::lock_guard guard(g_load_lock);
+    if (g_loaded.load(std::memory_order_relaxed)) return;
     void* module = dlopen(kClientLibraryName, RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) RaiseClientError(kLibraryNotFound, {kClientLibraryName});
     g_module = module;
@@ -70,6 +93,7 @@ void EnsureClientLoaded() {
 #undef COOP_BIND
     g_api.fb_cancel_operation = reinterpret_cast<decltype(g_api.fb_cancel_operation)>(
         dlsym(g_module, "fb_cancel_operation"));
+    g_loaded.store(true, std::memory_order_release);
 }
 
 int ClientVersion() {
@@ -85,13 +109,8 @@ const ClientApi& Api() {
 void UnloadClient() {
     // The watchdog calls into the library from its own thread.
     StopCallWatch();
-    // Clear every pointer first: a half-bound table must never be called.
-    g_api = ClientApi{};
-    g_version = 0;
-    if (g_module != nullptr) {
-        dlclose(g_module);
-        g_module = nullptr;
-    }
+    const std::lock_guard guard(g_load_lock);
+    ReleaseLoaded();
 }
 
 }  // namespace db

@@ -33,7 +33,8 @@ int ClientVersion();
 // The bound entry points; loads the library first when needed.
 const ClientApi& Api();
 
-// Releases the library (process end; also used after a failed binding).
+// Releases the library at process end, once no other thread makes client
+// calls; the next call loads it again.
 void UnloadClient();
 
 }  // namespace db

@@ -5,9 +5,12 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
+#include "db/call_watch.h"
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
@@ -115,6 +118,11 @@ void Prepare(db::TIBQuery& query, db::TIBDatabase& database, db::TIBTransaction&
     query.Prepare();
 }
 
+// Raised inside a thread's rounds when the check stops for another reason:
+// a cancel, or another thread's failure, which is reported instead.
+struct Stopped {};
+using StopTest = std::function<bool()>;
+
 void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
     query.Close();
     query.ParamNamed("desde").SetInteger(from);
@@ -122,12 +130,21 @@ void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
     query.Open();
 }
 
-// Fills the checks of the loans numbered from..to.
+// Fills the checks of the loans numbered from..to. Looks whether to stop
+// at every row, so a cancel never waits for the rest of a round.
 void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& instalments,
-                int32_t from, int32_t to, std::vector<LoanCheck>& out) {
+                int32_t from, int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
+    const auto open = [&](db::TIBQuery& query) {
+        if (stopped()) throw Stopped();
+        OpenRange(query, from, to);
+    };
+    const auto at_end = [&](db::TIBQuery& query) {
+        if (stopped()) throw Stopped();
+        return query.AtEnd();
+    };
     std::unordered_map<int32_t, KindSums> sums;
-    OpenRange(documents, from, to);
-    while (!documents.AtEnd()) {
+    open(documents);
+    while (!at_end(documents)) {
         KindSums& loan_sums = sums[documents.Field(0).GetInteger()];
         // Each kind's sum comes from the server as a double, as the window
         // would read it, and is added up in extended precision below.
@@ -139,8 +156,8 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
     documents.Close();
 
     std::unordered_map<int32_t, int> differing;
-    OpenRange(instalments, from, to);
-    while (!instalments.AtEnd()) {
+    open(instalments);
+    while (!at_end(instalments)) {
         const std::string capital = ShownAmount(instalments.Field(6).GetFloat());
         const std::string interest = ShownAmount(instalments.Field(7).GetFloat());
         if (ShownAmount(instalments.Field(2).GetFloat()) != capital ||
@@ -155,8 +172,8 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
 
     // A loan listed twice for one member is one loan of the window's list.
     std::map<std::pair<std::string, int32_t>, bool> seen;
-    OpenRange(loans, from, to);
-    while (!loans.AtEnd()) {
+    open(loans);
+    while (!at_end(loans)) {
         LoanCheck check;
         check.member = loans.Field(0).GetString();
         check.loan = loans.Field(2).GetInteger();
@@ -226,13 +243,13 @@ class RoundRunner {
         }
     }
     db::TIBTransaction& Transaction() { return transaction_; }
-    void Run(int32_t from, int32_t to) {
+    void Run(int32_t from, int32_t to, const StopTest& stopped) {
         if (!loans_.Prepared()) {
             Prepare(loans_, database_, transaction_, kListedLoansStatement);
             Prepare(documents_, database_, transaction_, DocumentSumsStatement());
             Prepare(instalments_, database_, transaction_, InstalmentsStatement());
         }
-        CheckRange(loans_, documents_, instalments_, from, to, checked_);
+        CheckRange(loans_, documents_, instalments_, from, to, stopped, checked_);
     }
     void Finish() {
         if (transaction_.Active()) transaction_.Commit();
@@ -258,25 +275,55 @@ void CopyConnectionSettings(const db::TIBDatabase& from, db::TIBDatabase& to) {
     to.SetSQLDialect(from.SQLDialect());
 }
 
+// Holds a thread in the check's canceller, when it has one.
+class CancelScope {
+  public:
+    explicit CancelScope(db::CallCanceller* canceller) {
+        if (canceller != nullptr) scope_.emplace(*canceller);
+    }
+
+  private:
+    std::optional<db::CallCanceller::Scope> scope_;
+};
+
+// Joins whatever threads were started, on every way out.
+struct Joiner {
+    std::vector<std::thread>& threads;
+    ~Joiner() {
+        for (std::thread& thread : threads) {
+            if (thread.joinable()) thread.join();
+        }
+    }
+};
+
 }  // namespace
 
 CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
                      const CheckOptions& options) {
+    db::CallCanceller* const canceller = options.canceller;
+    const auto cancelled = [canceller] { return canceller != nullptr && canceller->Cancelled(); };
     auto report = [&](double done) {
-        if (progress && !progress(done)) throw ECheckCancelled();
+        if (cancelled() || (progress && !progress(done))) throw ECheckCancelled();
     };
     report(0);
     if (!database.Connected()) database.Open();
 
     std::vector<int32_t> numbers;
     RoundRunner runner(database);
-    {
+    try {
         db::TIBQuery list("PortfolioLoanNumbers");
+        const CancelScope scope(canceller);  // ends before the statement is freed
         Prepare(list, database, runner.Transaction(), kLoanNumbersStatement);
         list.Open();
-        for (; !list.AtEnd(); list.Next()) numbers.push_back(list.Field(0).GetInteger());
+        for (; !list.AtEnd() && !cancelled(); list.Next()) {
+            numbers.push_back(list.Field(0).GetInteger());
+        }
         list.Close();
+    } catch (...) {
+        if (cancelled()) throw ECheckCancelled();
+        throw;
     }
+    if (cancelled()) throw ECheckCancelled();
     const std::vector<std::pair<int32_t, int32_t>> rounds =
         Rounds(numbers, options.loans_per_round);
 
@@ -284,10 +331,11 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     // with connections of their own; progress is reported from here only.
     std::atomic<size_t> next{0};
     std::atomic<size_t> finished{0};
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop{false};  // a thread failed
+    const StopTest stopped = [&] { return stop.load() || cancelled(); };
     auto take_rounds = [&](RoundRunner& worker, bool reports) {
-        for (size_t round = next++; round < rounds.size() && !stop; round = next++) {
-            worker.Run(rounds[round].first, rounds[round].second);
+        for (size_t round = next++; round < rounds.size() && !stopped(); round = next++) {
+            worker.Run(rounds[round].first, rounds[round].second, stopped);
             ++finished;
             if (reports) report(static_cast<double>(finished) / static_cast<double>(rounds.size()));
         }
@@ -299,29 +347,47 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
                         1;
     std::vector<std::unique_ptr<db::TIBDatabase>> connections;
     std::vector<std::unique_ptr<RoundRunner>> workers;
-    std::vector<std::exception_ptr> failures(static_cast<size_t>(helpers));
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(std::max(0, helpers)));
     std::vector<std::thread> threads;
+    const Joiner joiner{threads};
     for (int i = 0; i < helpers; ++i) {
         connections.push_back(std::make_unique<db::TIBDatabase>("PortfolioDatabase"));
         CopyConnectionSettings(database, *connections.back());
         workers.push_back(std::make_unique<RoundRunner>(*connections.back()));
     }
     for (int i = 0; i < helpers; ++i) {
-        threads.emplace_back([&, i] {
-            try {
-                connections[static_cast<size_t>(i)]->Open();
-                take_rounds(*workers[static_cast<size_t>(i)], false);
-                workers[static_cast<size_t>(i)]->Finish();
-            } catch (...) {
-                failures[static_cast<size_t>(i)] = std::current_exception();
-                stop = true;
-            }
-        });
+        try {
+            threads.emplace_back([&, i] {
+                const size_t at = static_cast<size_t>(i);
+                try {
+                    {
+                        // The commit below must not be cancelled.
+                        const CancelScope scope(canceller);
+                        connections[at]->Open();
+                        take_rounds(*workers[at], false);
+                    }
+                    workers[at]->Finish();
+                } catch (const Stopped&) {
+                    // Whoever stopped the check says why.
+                } catch (...) {
+                    failures[at] = std::current_exception();
+                    stop = true;
+                }
+            });
+        } catch (const std::system_error&) {
+            // No more threads to be had (a process or system limit): the
+            // rounds are shared among the threads already running.
+            break;
+        }
     }
     std::exception_ptr failure;
     try {
-        take_rounds(runner, true);
+        {
+            const CancelScope scope(canceller);
+            take_rounds(runner, true);
+        }
         runner.Finish();
+    } catch (const Stopped&) {
     } catch (...) {
         failure = std::current_exception();
         stop = true;
@@ -338,6 +404,9 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     // A helper's statements and transaction go before its connection.
     workers.clear();
     connections.clear();
+    // A cancelled statement fails with the engine's message; the user
+    // asked for it.
+    if (cancelled()) throw ECheckCancelled();
     if (failure) std::rethrow_exception(failure);
     for (const std::exception_ptr& helper_failure : failures) {
         if (helper_failure) std::rethrow_exception(helper_failure);

@@ -15,7 +15,8 @@
 
 namespace db {
 class TIBDatabase;
-}
+class CallCanceller;
+}  // namespace db
 
 namespace loans {
 
@@ -52,11 +53,15 @@ class ECheckCancelled : public runtime::EAbort {};
 struct CheckOptions {
     int loans_per_round = 10000;
     int connections = 2;
+    // Another thread's Cancel() on it stops the check at once, statements
+    // under way included; RunCheck then raises ECheckCancelled.
+    db::CallCanceller* canceller = nullptr;
 };
 
 // Runs the check on a configured connection (connected if it is not); each
 // connection reads in a read-only read-committed transaction of its own
-// that ends with the check.
+// that ends with the check. A helper connection whose thread cannot be
+// started leaves its share to the others.
 CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
                      const CheckOptions& options = {});
 

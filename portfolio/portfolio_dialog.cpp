@@ -10,7 +10,10 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
+#include <mutex>
 
+#include "db/call_watch.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "loans/reconciliation.h"
@@ -23,6 +26,15 @@
 namespace portfolio {
 
 TFcartera* Fcartera = nullptr;
+
+struct TFcartera::CheckState {
+    std::atomic<int> permille{0};
+    db::CallCanceller canceller;
+    std::mutex lock;
+    std::unique_ptr<loans::CheckResult> result;  // under the lock
+    std::string failure;                         // under the lock
+    std::atomic<bool> done{false};               // set last
+};
 
 namespace {
 
@@ -55,7 +67,7 @@ const char* const kTitles[] = {"SOCIO",       "NOMBRE",     "PRESTAMO", "BALANCE
 }  // namespace
 
 TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
-    : QDialog(parent), setup_(std::move(setup)) {
+    : QDialog(parent), setup_(std::move(setup)), state_(std::make_shared<CheckState>()) {
     setObjectName("Fcartera");
     setWindowTitle("Revision de cartera");
     setFont(ui::ProgramFont());
@@ -114,8 +126,15 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
 }
 
 TFcartera::~TFcartera() {
-    cancel_ = true;
-    Join();
+    state_->canceller.Cancel();
+    // A worker still running ends on its own, holding all it uses; the
+    // window never waits for it.
+    if (!worker_.joinable()) return;
+    if (state_->done) {
+        worker_.join();
+    } else {
+        worker_.detach();
+    }
 }
 
 void TFcartera::showEvent(QShowEvent* event) {
@@ -129,56 +148,57 @@ void TFcartera::Start() {
     lbtotales->setText("Revisando cartera...");
     // The worker owns its connection from start to end: nothing of the
     // data layer is shared with the GUI thread.
-    worker_ = std::thread([this] {
+    worker_ = std::thread([state = state_, setup = setup_] {
         std::unique_ptr<loans::CheckResult> result;
         std::string failure;
         try {
             db::TIBDatabase database("PortfolioDatabase");
             db::TIBTransaction transaction("PortfolioDefault");
-            setup_(database, transaction);
-            result =
-                std::make_unique<loans::CheckResult>(loans::RunCheck(database, [this](double done) {
-                    permille_ = static_cast<int>(done * 1000);
-                    return !cancel_.load();
-                }));
+            setup(database, transaction);
+            loans::CheckOptions options;
+            options.canceller = &state->canceller;
+            result = std::make_unique<loans::CheckResult>(loans::RunCheck(
+                database,
+                [&state](double done) {
+                    state->permille = static_cast<int>(done * 1000);
+                    return true;
+                },
+                options));
         } catch (const loans::ECheckCancelled&) {
         } catch (const std::exception& error) {
             failure = error.what();
             if (failure.empty()) failure = "Error";
         }
         {
-            std::lock_guard lock(result_lock_);
-            result_ = std::move(result);
-            failure_ = failure;
+            std::lock_guard lock(state->lock);
+            state->result = std::move(result);
+            state->failure = failure;
         }
-        done_ = true;
+        state->done = true;
     });
     poll_->start();
 }
 
-void TFcartera::Join() {
-    if (worker_.joinable()) worker_.join();
-}
-
 void TFcartera::Poll() {
-    progreso->setValue(permille_.load());
-    if (!done_) return;
+    progreso->setValue(state_->permille.load());
+    if (!state_->done) return;
     poll_->stop();
-    Join();
+    worker_.join();  // it has nothing left to do
+    std::unique_ptr<loans::CheckResult> result;
+    {
+        std::lock_guard lock(state_->lock);
+        result = std::move(state_->result);
+        failure_ = state_->failure;
+    }
     finished_ = true;
     if (cancelled_) {
         QDialog::reject();
         return;
     }
-    ShowResult();
+    ShowResult(std::move(result));
 }
 
-void TFcartera::ShowResult() {
-    std::unique_ptr<loans::CheckResult> result;
-    {
-        std::lock_guard lock(result_lock_);
-        result = std::move(result_);
-    }
+void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
     btcancelar->setText("&Cerrar");
     if (!result) {
         lbtotales->setText(ui::ToQString("No se pudo revisar la cartera: " + failure_));
@@ -266,12 +286,13 @@ void TFcartera::Export() {
     if (!path.isEmpty()) ExportTo(path.toLocal8Bit().toStdString());
 }
 
-// Cancel (or Escape, or the close box) while the check runs stops it at its
-// next step; the dialog closes once the worker has let go of its connection.
+// Cancel (or Escape, or the close box) while the check runs cancels its
+// statements; the dialog closes once the worker has let go of its
+// connection, which the next poll sees.
 void TFcartera::reject() {
-    if (worker_.joinable() && !done_) {
+    if (worker_.joinable() && !state_->done) {
         cancelled_ = true;
-        cancel_ = true;
+        state_->canceller.Cancel();
         btcancelar->setEnabled(false);
         lbtotales->setText("Cancelando...");
         return;

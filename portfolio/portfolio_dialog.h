@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -43,9 +41,10 @@ class TFcartera : public QDialog {
 
     // Starts the check (the dialog starts it itself when first shown).
     void Start();
+    // Started and not yet seen to end.
     bool Running() const { return worker_.joinable(); }
     bool Finished() const { return finished_; }
-    // The failure's message when the check failed, else empty.
+    // The failure's message once the check failed, else empty.
     const std::string& Failure() const { return failure_; }
     // Flagged loans in the order the list shows them now.
     std::vector<loans::LoanCheck> ShownRows() const;
@@ -61,7 +60,8 @@ class TFcartera : public QDialog {
     QPushButton* btexportar;
     QPushButton* btcancelar;
 
-    // Cancel, Escape or the close box: stops a running check first.
+    // Cancel, Escape or the close box: stops a running check, statement
+    // under way included, and closes once the worker has ended (at once).
     void reject() override;
 
   protected:
@@ -69,19 +69,18 @@ class TFcartera : public QDialog {
 
   private:
     void Poll();
-    void ShowResult();
+    void ShowResult(std::unique_ptr<loans::CheckResult> result);
     void Export();
-    void Join();
+
+    // What the dialog and its worker share; the worker holds it too, so a
+    // dialog that goes first leaves it nothing dangling.
+    struct CheckState;
 
     ConnectionSetup setup_;
     QTimer* poll_;
     std::thread worker_;
-    std::atomic<int> permille_{0};
-    std::atomic<bool> cancel_{false};
-    std::atomic<bool> done_{false};
-    std::mutex result_lock_;
-    std::unique_ptr<loans::CheckResult> result_;  // written by the worker before done_
-    std::string failure_;
+    std::shared_ptr<CheckState> state_;
+    std::string failure_;  // the GUI thread's copy, once done
     bool cancelled_ = false;
     bool started_ = false;
     bool finished_ = false;

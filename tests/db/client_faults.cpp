@@ -39,4 +39,13 @@ int Calls(const char* entry_point) {
     return calls ? calls(entry_point) : -1;
 }
 
+void HoldCancels(bool hold) {
+    if (auto set = Control<void (*)(int)>("coop_hold_cancels")) set(hold ? 1 : 0);
+}
+
+int CancelsWaiting() {
+    auto waiting = Control<int (*)()>("coop_cancels_waiting");
+    return waiting ? waiting() : -1;
+}
+
 }  // namespace client_faults

@@ -17,10 +17,18 @@ void Clear();
 // Calls of `entry_point` since the last Clear().
 int Calls(const char* entry_point);
 
+// While held, each fb_cancel_operation waits (at most 20 s) before going
+// through, as on a stalled link; CancelsWaiting() counts those waiting now.
+void HoldCancels(bool hold);
+int CancelsWaiting();
+
 // Every test starts and ends with nothing armed.
 struct Scope {
     Scope() { Clear(); }
-    ~Scope() { Clear(); }
+    ~Scope() {
+        HoldCancels(false);
+        Clear();
+    }
 };
 
 }  // namespace client_faults

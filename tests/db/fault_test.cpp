@@ -3,8 +3,12 @@
 // end in a clear error and a state the next operation can work from.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 
+#include "db/call_watch.h"
 #include "db/errors.h"
 #include "tests/db/client_faults.h"
 #include "tests/db/query_fixture.h"
@@ -247,6 +251,49 @@ TEST_P(FaultTest, ClosingADatasetWhoseCursorIsAlreadyGoneRaisesNothing) {
         EXPECT_FALSE(q.Active());
         client_faults::Clear();
     }
+}
+
+// --- the call watch ---
+
+// The watchdog's cancel of a call without an answer can itself wait on the
+// network; meanwhile every other thread's calls start and end as usual.
+TEST_P(FaultTest, ACancelWaitingOnTheLinkHoldsUpNoOtherThreadsCalls) {
+    using namespace std::chrono_literals;
+    db::SetCallLimits({200ms, 60'000ms});
+    client_faults::HoldCancels(true);
+    database_.Open();
+    db::TIBQuery& busy = Select(
+        "execute block as declare i integer = 0; begin while (i < 300000000) do i = i + 1; end");
+    auto busy_run = std::async(std::launch::async, [&busy] {
+        try {
+            busy.Execute();
+        } catch (const db::EIBError&) {
+            // Cancelled once the hold ends.
+        }
+    });
+    for (int i = 0; i < 1000 && client_faults::CancelsWaiting() == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(client_faults::CancelsWaiting(), 1);
+
+    // A thread of its own: its first calls register it with the watchdog.
+    auto other = std::async(std::launch::async, [this] {
+        db::TIBDatabase database("IBDatabase2");
+        db::TIBTransaction transaction("IBTransaction2");
+        loans::ConfigureProgramConnection(database, transaction, name_);
+        db::TIBQuery count("IBQuery2");
+        count.SetDatabase(&database);
+        count.SetTransaction(&transaction);
+        count.SQL().Add("select count(*) from T");
+        count.Open();
+        return count.Field(0).GetInteger();
+    });
+    const bool answered = other.wait_for(5s) == std::future_status::ready;
+    client_faults::HoldCancels(false);
+    EXPECT_TRUE(answered) << "another thread's calls waited for the cancel";
+    EXPECT_EQ(other.get(), 2);
+    busy_run.get();
+    db::SetCallLimits(db::CallLimits{});
 }
 
 INSTANTIATE_ROUTES(FaultTest);

@@ -1,4 +1,6 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -16,6 +18,29 @@
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
+
+namespace {
+
+// Thread starts the test thread may still make before they fail as when
+// the process or the system has no more threads to give (-1: no limit),
+// and how many failed. Only the arming thread's: the engine's own threads
+// start as usual.
+thread_local int t_thread_starts_left = -1;
+thread_local int t_thread_starts_refused = 0;
+
+}  // namespace
+
+extern "C" int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                              void* (*start)(void*), void* argument) noexcept {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto real = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    if (t_thread_starts_left == 0) {
+        ++t_thread_starts_refused;
+        return EAGAIN;
+    }
+    if (t_thread_starts_left > 0) --t_thread_starts_left;
+    return real(thread, attributes, start, argument);
+}
 
 namespace {
 
@@ -377,6 +402,13 @@ TEST(PortfolioCheck, RoundsAndConnectionsDoNotChangeTheList) {
         EXPECT_GT(seen.size(), 5u);
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     }
+    // No thread to be had for the second helper: the others do its share.
+    t_thread_starts_left = 1;
+    const loans::CheckResult short_handed = loans::RunCheck(database, {}, {3, 3});
+    t_thread_starts_left = -1;
+    EXPECT_EQ(t_thread_starts_refused, 1);
+    EXPECT_EQ(short_handed.loans.size(), whole.loans.size());
+    EXPECT_EQ(Summary(short_handed.Flagged()), kDemoFlagged);
     // Stopping with helpers at work: they stop too, and the connection
     // stays usable.
     EXPECT_THROW(loans::RunCheck(database, [](double done) { return done < 0.3; }, {2, 3}),

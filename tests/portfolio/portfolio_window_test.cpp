@@ -6,11 +6,13 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
+#include <chrono>
 #include <fstream>
 #include <future>
 #include <map>
 #include <sstream>
 
+#include "db/call_watch.h"
 #include "portfolio/portfolio_dialog.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
@@ -215,6 +217,92 @@ TEST(PortfolioDialog, CancelStopsTheRunningCheckAndClosesWithoutAChoice) {
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_FALSE(dialog.Chosen().has_value());
     EXPECT_TRUE(dialog.Failure().empty());
+}
+
+// A database whose check takes well over a second, statements included,
+// so that a cancel comes mid-check.
+class PortfolioCancel : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = new test_support::TempDir;
+        path_ = new std::string(dir_->File("bench.fdb"));
+        bench::BenchDatabaseSize size;
+        size.members = kMembers;
+        bench::BuildBenchDatabase(*path_, size, [](const std::string&, double) {});
+    }
+    static void TearDownTestSuite() {
+        delete path_;
+        path_ = nullptr;
+        delete dir_;
+        dir_ = nullptr;
+    }
+    static constexpr int kMembers = 6000;
+    static constexpr auto kAtOnce = std::chrono::milliseconds(500);
+    static inline test_support::TempDir* dir_ = nullptr;
+    static inline std::string* path_ = nullptr;
+};
+
+TEST_F(PortfolioCancel, RunCheckEndsWithinHalfASecondOfTheCancel) {
+    using namespace std::chrono_literals;
+    db::CallCanceller canceller;
+    loans::CheckOptions options;
+    options.canceller = &canceller;
+    std::atomic<bool> started{false};
+    auto run = std::async(std::launch::async, [&] {
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction transaction("IBTransaction1");
+        loans::ConfigureProgramConnection(database, transaction, *path_);
+        try {
+            loans::RunCheck(
+                database,
+                [&](double) {
+                    started = true;
+                    return true;
+                },
+                options);
+            return std::string("finished");
+        } catch (const loans::ECheckCancelled&) {
+            return std::string("cancelled");
+        } catch (const std::exception& e) {
+            return std::string(e.what());
+        }
+    });
+    while (!started) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_NE(run.wait_for(0s), std::future_status::ready) << "the check ended before the cancel";
+    const auto cancelled_at = std::chrono::steady_clock::now();
+    canceller.Cancel();
+    run.wait_for(10s);
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled_at, kAtOnce);
+    EXPECT_EQ(run.get(), "cancelled");
+}
+
+TEST_F(PortfolioCancel, DialogClosesWithinHalfASecondOfCancelAndTheWindowNeverWaits) {
+    using namespace std::chrono_literals;
+    const std::string path = *path_;
+    portfolio::TFcartera dialog([path](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    dialog.show();
+    for (int i = 0; i < 30; ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    ASSERT_FALSE(dialog.Finished()) << "the check ended before the cancel";
+    const auto cancelled_at = std::chrono::steady_clock::now();
+    QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled_at, 100ms);
+    while (dialog.isVisible() && std::chrono::steady_clock::now() - cancelled_at < 10s) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled_at, kAtOnce);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(dialog.Finished());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.Chosen().has_value());
+    EXPECT_EQ(dialog.Failure(), "");
+    EXPECT_EQ(dialog.gridcartera->rowCount(), 0);
 }
 
 TEST(PortfolioDialog, FailureIsShownInTheDialog) {

@@ -9,9 +9,11 @@
 /* clang-format off */
 #include <dlfcn.h>
 #include <ibase.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 #include "failing_client_exports.h" /* COOP_FORWARDED(X), generated from the real library */
 
@@ -153,6 +155,41 @@ FALLIBLE(isc_rollback_transaction, (ISC_STATUS* status, isc_tr_handle* tr), (sta
 FALLIBLE(isc_start_multiple, (ISC_STATUS* status, isc_tr_handle* tr, short count, void* teb),
          (status, tr, count, teb))
 
+/* A cancel can wait on the network as long as the link is stalled: while
+ * held, fb_cancel_operation waits (at most 20 s) before going through. */
+static pthread_mutex_t hold_lock = PTHREAD_MUTEX_INITIALIZER;
+static pthread_cond_t hold_changed = PTHREAD_COND_INITIALIZER;
+static int hold_cancels;
+static int cancels_waiting;
+static __typeof__(&fb_cancel_operation) real_fb_cancel_operation;
+
+__attribute__((visibility("default"))) void coop_hold_cancels(int hold) {
+    pthread_mutex_lock(&hold_lock);
+    hold_cancels = hold;
+    pthread_cond_broadcast(&hold_changed);
+    pthread_mutex_unlock(&hold_lock);
+}
+
+/* Cancels waiting now. */
+__attribute__((visibility("default"))) int coop_cancels_waiting(void) {
+    pthread_mutex_lock(&hold_lock);
+    int waiting = cancels_waiting;
+    pthread_mutex_unlock(&hold_lock);
+    return waiting;
+}
+
+ISC_STATUS ISC_EXPORT fb_cancel_operation(ISC_STATUS* status, isc_db_handle* db, ISC_USHORT option) {
+    struct timespec until;
+    clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_sec += 20;
+    pthread_mutex_lock(&hold_lock);
+    ++cancels_waiting;
+    while (hold_cancels && pthread_cond_timedwait(&hold_changed, &hold_lock, &until) == 0) {}
+    --cancels_waiting;
+    pthread_mutex_unlock(&hold_lock);
+    return real_fb_cancel_operation(status, db, option);
+}
+
 static void* real;
 
 #define LOAD_FORWARDED(name) p_##name = dlsym(real, #name);
@@ -173,6 +210,7 @@ __attribute__((constructor)) static void load_real_library(void) {
     LOAD_FALLIBLE(isc_dsql_set_cursor_name) LOAD_FALLIBLE(isc_dsql_sql_info)
     LOAD_FALLIBLE(isc_get_segment) LOAD_FALLIBLE(isc_open_blob2)
     LOAD_FALLIBLE(isc_rollback_transaction) LOAD_FALLIBLE(isc_start_multiple)
+    LOAD_FALLIBLE(fb_cancel_operation)
 }
 
 /* The real library carries the same soname: unload it with us, or the next
