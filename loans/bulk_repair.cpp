@@ -1,9 +1,12 @@
 #include "loans/bulk_repair.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <map>
 
 #include "db/ib_database.h"
+#include "loans/portfolio_report.h"
 #include "runtime/exception.h"
 
 namespace loans {
@@ -24,6 +27,50 @@ std::string RepairNames(const std::vector<RepairKind>& kinds) {
         names += RepairName(kind);
     }
     return names;
+}
+
+namespace {
+
+std::string PaidAmount(const ImageValue& value) {
+    return value ? CsvAmount(std::strtod(value->c_str(), nullptr)) : "null";
+}
+
+}  // namespace
+
+std::vector<std::string> ChangeLines(const RepairOutcome& outcome) {
+    std::vector<std::string> lines;
+    const auto& movements = MovementColumns();
+    for (const ImageRow& row : RowsNotIn(outcome.before.movements, outcome.after.movements)) {
+        lines.push_back("- CXCTRX " + RowText(movements, row));
+    }
+    for (const ImageRow& row : RowsNotIn(outcome.after.movements, outcome.before.movements)) {
+        lines.push_back("+ CXCTRX " + RowText(movements, row));
+    }
+    // Schedule rows pair by their row keys, valid in the unit's transaction.
+    std::map<std::string, const ImageRow*> after;
+    for (const ImageRow& row : outcome.after.schedule) after[row.key] = &row;
+    static const char* const kPaidNames[] = {"pagado capital", "pagado interes", "total pagado"};
+    for (const ImageRow& row : outcome.before.schedule) {
+        const auto found = after.find(row.key);
+        if (found == after.end()) continue;
+        std::string changes;
+        for (size_t i = 0; i < SchedulePaidColumns().size(); ++i) {
+            const size_t column = SchedulePaidColumns()[i];
+            const std::string old_text = PaidAmount(row.values[column]);
+            const std::string new_text = PaidAmount(found->second->values[column]);
+            if (old_text == new_text) continue;
+            changes += std::string(changes.empty() ? "" : ", ") + kPaidNames[i] + " " + old_text +
+                       " -> " + new_text;
+        }
+        if (!changes.empty()) {
+            lines.push_back("cuota " + (row.values[3] ? *row.values[3] : "null") + ": " + changes);
+        }
+    }
+    lines.push_back("balance documentos " + CsvAmount(outcome.documents_balance_before) + " -> " +
+                    CsvAmount(outcome.documents_balance_after) + ", balance cxc " +
+                    CsvAmount(outcome.receivable_balance_before) + " -> " +
+                    CsvAmount(outcome.receivable_balance_after));
+    return lines;
 }
 
 RepairRecord RecordOf(const RepairOutcome& outcome, const std::string& repair,

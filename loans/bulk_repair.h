@@ -61,6 +61,13 @@ std::string RepairNames(const std::vector<RepairKind>& kinds);
 RepairRecord RecordOf(const RepairOutcome& outcome, const std::string& repair,
                       const std::string& database);
 
+// What a unit did or, simulated, would do, one line each: "- CXCTRX ..." for
+// each ledger row deleted and "+ CXCTRX ..." for each inserted (rows written
+// back unchanged left out), "cuota N: pagado capital OLD -> NEW, ..." for
+// each instalment whose paid amounts move, then "balance documentos OLD ->
+// NEW, balance cxc OLD -> NEW". Latin-1, like the rows' own texts.
+std::vector<std::string> ChangeLines(const RepairOutcome& outcome);
+
 BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
                       const BulkOptions& options);
 

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
@@ -20,7 +21,9 @@
 #include "loans/report_file.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
+#include "ui/guard.h"
 #include "ui/latin1_text.h"
+#include "ui/modal_result.h"
 #include "ui/program_font.h"
 
 namespace portfolio {
@@ -29,9 +32,12 @@ TFcartera* Fcartera = nullptr;
 
 struct TFcartera::CheckState {
     std::atomic<int> permille{0};
+    std::atomic<int> loans_done{0};  // of a repair run
+    std::atomic<bool> stop{false};   // a repair run stops before its next loan
     db::CallCanceller canceller;
     std::mutex lock;
     std::unique_ptr<loans::CheckResult> result;  // under the lock
+    std::unique_ptr<loans::BulkResult> repairs;  // under the lock
     std::string failure;                         // under the lock
     std::atomic<bool> done{false};               // set last
 };
@@ -85,7 +91,8 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
     for (const char* title : kTitles) titles << QString::fromLatin1(title);
     gridcartera->setHorizontalHeaderLabels(titles);
     gridcartera->setSelectionBehavior(QAbstractItemView::SelectRows);
-    gridcartera->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Ctrl and Shift clicks pick the loans to repair.
+    gridcartera->setSelectionMode(QAbstractItemView::ExtendedSelection);
     gridcartera->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridcartera->verticalHeader()->setDefaultSectionSize(17);
     gridcartera->horizontalHeader()->setStretchLastSection(true);
@@ -106,6 +113,20 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
     btexportar->setEnabled(false);
     btexportar->setAutoDefault(false);
     connect(btexportar, &QPushButton::clicked, this, [this] { Export(); });
+    btreparar = new QPushButton("&Reparar", this);
+    btreparar->setObjectName("btreparar");
+    btreparar->setToolTip("Reparar los prestamos seleccionados");
+    btreparar->setEnabled(false);
+    btreparar->setAutoDefault(false);
+    connect(btreparar, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { RepairSelected(); }); });
+    btprevia = new QPushButton("&Vista previa", this);
+    btprevia->setObjectName("btprevia");
+    btprevia->setToolTip("Lo que la reparacion del prestamo actual cambiaria, sin escribir nada");
+    btprevia->setEnabled(false);
+    btprevia->setAutoDefault(false);
+    connect(btprevia, &QPushButton::clicked, this,
+            [this] { ui::Guard([this] { PreviewCurrent(); }); });
     btcancelar = new QPushButton("&Cancelar", this);
     btcancelar->setObjectName("btcancelar");
     btcancelar->setAutoDefault(false);
@@ -113,11 +134,19 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(lbtotales, 1);
+    buttons->addWidget(btprevia);
+    buttons->addWidget(btreparar);
     buttons->addWidget(btexportar);
     buttons->addWidget(btcancelar);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(progreso);
     layout->addWidget(gridcartera, 1);
+    mmprevia = new QPlainTextEdit(this);
+    mmprevia->setObjectName("mmprevia");
+    mmprevia->setReadOnly(true);
+    mmprevia->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mmprevia->setVisible(false);
+    layout->addWidget(mmprevia, 1);
     layout->addLayout(buttons);
 
     poll_ = new QTimer(this);
@@ -126,6 +155,7 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
 }
 
 TFcartera::~TFcartera() {
+    state_->stop = true;
     state_->canceller.Cancel();
     // A worker still running ends on its own, holding all it uses; the
     // window never waits for it.
@@ -146,24 +176,35 @@ void TFcartera::Start() {
     if (started_) return;
     started_ = true;
     lbtotales->setText("Revisando cartera...");
+    RunWorker(Job::kCheck, [](db::TIBDatabase& database, CheckState& state) {
+        loans::CheckOptions options;
+        options.canceller = &state.canceller;
+        auto result = std::make_unique<loans::CheckResult>(loans::RunCheck(
+            database,
+            [&state](double done) {
+                state.permille = static_cast<int>(done * 1000);
+                return true;
+            },
+            options));
+        std::lock_guard lock(state.lock);
+        state.result = std::move(result);
+    });
+}
+
+void TFcartera::RunWorker(Job job, Work work) {
+    job_ = job;
+    state_ = std::make_shared<CheckState>();
+    progreso->setValue(0);
+    SetButtons();
     // The worker owns its connection from start to end: nothing of the
     // data layer is shared with the GUI thread.
-    worker_ = std::thread([state = state_, setup = setup_] {
-        std::unique_ptr<loans::CheckResult> result;
+    worker_ = std::thread([state = state_, setup = setup_, work = std::move(work)] {
         std::string failure;
         try {
             db::TIBDatabase database("PortfolioDatabase");
             db::TIBTransaction transaction("PortfolioDefault");
             setup(database, transaction);
-            loans::CheckOptions options;
-            options.canceller = &state->canceller;
-            result = std::make_unique<loans::CheckResult>(loans::RunCheck(
-                database,
-                [&state](double done) {
-                    state->permille = static_cast<int>(done * 1000);
-                    return true;
-                },
-                options));
+            work(database, *state);
         } catch (const loans::ECheckCancelled&) {
         } catch (const std::exception& error) {
             failure = error.what();
@@ -171,7 +212,6 @@ void TFcartera::Start() {
         }
         {
             std::lock_guard lock(state->lock);
-            state->result = std::move(result);
             state->failure = failure;
         }
         state->done = true;
@@ -181,21 +221,55 @@ void TFcartera::Start() {
 
 void TFcartera::Poll() {
     progreso->setValue(state_->permille.load());
+    if (job_ == Job::kRepair && !state_->stop) {
+        lbtotales->setText(QString("Reparando prestamos: %1 de %2...")
+                               .arg(state_->loans_done.load())
+                               .arg(repairing_));
+    }
     if (!state_->done) return;
     poll_->stop();
     worker_.join();  // it has nothing left to do
     std::unique_ptr<loans::CheckResult> result;
+    std::unique_ptr<loans::BulkResult> repairs;
     {
         std::lock_guard lock(state_->lock);
         result = std::move(state_->result);
+        repairs = std::move(state_->repairs);
         failure_ = state_->failure;
     }
-    finished_ = true;
+    const Job job = job_;
+    job_ = Job::kNone;
     if (cancelled_) {
+        finished_ = true;
         QDialog::reject();
         return;
     }
-    ShowResult(std::move(result));
+    SetButtons();  // the list takes the focus back from here on
+    switch (job) {
+        case Job::kRepair:
+            ShowRepairs(std::move(repairs));
+            break;
+        case Job::kPreview:
+            ShowPreview(std::move(repairs));
+            break;
+        case Job::kCheck:
+        case Job::kNone:
+            finished_ = true;
+            ShowResult(std::move(result));
+            break;
+    }
+    SetButtons();
+}
+
+void TFcartera::SetButtons() {
+    const bool idle = job_ == Job::kNone;
+    const bool listed = idle && finished_ && !flagged_.empty();
+    btreparar->setEnabled(listed);
+    btprevia->setEnabled(listed);
+    // Rows stay put while a run works through them.
+    gridcartera->setEnabled(idle);
+    btcancelar->setEnabled(true);
+    btcancelar->setText(idle && finished_ ? "&Cerrar" : "&Cancelar");
 }
 
 void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
@@ -207,6 +281,8 @@ void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
     progreso->setValue(1000);
     checked_ = result->loans.size();
     flagged_ = result->Flagged();
+    mmprevia->clear();
+    mmprevia->setVisible(false);
     result.reset();
 
     gridcartera->setSortingEnabled(false);
@@ -243,12 +319,14 @@ void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
         gridcartera->setCurrentCell(0, 0);
         gridcartera->setFocus();
     }
-    lbtotales->setText(QString("Prestamos revisados: %1   Con diferencias: %2   Reindexar: %3   "
-                               "Corregir Tabla: %4")
-                           .arg(checked_)
-                           .arg(flagged_.size())
-                           .arg(reindex)
-                           .arg(fix));
+    totals_ = QString(
+                  "Prestamos revisados: %1   Con diferencias: %2   Reindexar: %3   "
+                  "Corregir Tabla: %4")
+                  .arg(checked_)
+                  .arg(flagged_.size())
+                  .arg(reindex)
+                  .arg(fix);
+    lbtotales->setText(totals_);
     btexportar->setEnabled(true);
 }
 
@@ -259,6 +337,138 @@ std::vector<loans::LoanCheck> TFcartera::ShownRows() const {
         rows.push_back(flagged_.at(static_cast<size_t>(index)));
     }
     return rows;
+}
+
+std::vector<loans::LoanCheck> TFcartera::SelectedRows() const {
+    std::vector<loans::LoanCheck> rows;
+    for (int row = 0; row < gridcartera->rowCount(); ++row) {
+        if (!gridcartera->item(row, 0)->isSelected()) continue;
+        const int index = gridcartera->item(row, 0)->data(kIndexRole).toInt();
+        rows.push_back(flagged_.at(static_cast<size_t>(index)));
+    }
+    return rows;
+}
+
+bool TFcartera::RepairSelected() {
+    if (job_ != Job::kNone || !finished_) return false;
+    std::vector<loans::LoanCheck> rows = SelectedRows();
+    if (rows.empty()) {
+        ui::ShowMessage("Seleccione los prestamos a reparar");
+        return false;
+    }
+    int reindex = 0;
+    int fix = 0;
+    for (const loans::LoanCheck& loan : rows) {
+        reindex += loan.reindex ? 1 : 0;
+        fix += loan.fix_schedule ? 1 : 0;
+    }
+    // Latin-1: "repararán", "préstamos", "¿".
+    const std::string question = "Se reparar\xE1n " + std::to_string(rows.size()) +
+                                 " pr\xE9stamos: " + std::to_string(reindex) + " con Reindexar, " +
+                                 std::to_string(fix) + " con Corregir Tabla. \xBFDesea continuar?";
+    if (ui::MessageDlgConfirm(question) != ui::kModalYes) return false;
+    // Before anything is written: a repair that could not be journaled is
+    // not made.
+    std::shared_ptr<loans::JournalFile> journal;
+    try {
+        journal = std::make_shared<loans::JournalFile>();
+    } catch (const runtime::Exception& failure) {
+        ui::ShowMessage("No se puede abrir el registro de reparaciones: " + failure.Message());
+        return false;
+    }
+    repairing_ = static_cast<int>(rows.size());
+    repaired_.reset();
+    lbtotales->setText(QString("Reparando prestamos: 0 de %1...").arg(repairing_));
+    RunWorker(Job::kRepair, [rows = std::move(rows), journal](db::TIBDatabase& database,
+                                                              CheckState& state) {
+        loans::BulkOptions options;
+        options.journal = journal.get();
+        options.database_name = database.DatabaseName();
+        options.stop = [&state] { return state.stop.load(); };
+        options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
+            state.loans_done = static_cast<int>(done);
+            state.permille = static_cast<int>(done * 1000 / (total == 0 ? 1 : total));
+        };
+        auto result =
+            std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));
+        std::lock_guard lock(state.lock);
+        state.repairs = std::move(result);
+    });
+    return true;
+}
+
+void TFcartera::ShowRepairs(std::unique_ptr<loans::BulkResult> result) {
+    std::string text;
+    if (!result) {
+        text = "No se pudo reparar: " + failure_;
+    } else {
+        text = "Reparados: " + std::to_string(result->repaired) +
+               "\nOmitidos (ya sin diferencias): " + std::to_string(result->skipped) +
+               "\nFallidos: " + std::to_string(result->failed);
+        for (const loans::LoanRepair& entry : result->loans) {
+            if (entry.result != loans::LoanResult::kFailed) continue;
+            text += "\n  " + entry.check.member + " prestamo " + std::to_string(entry.check.loan) +
+                    ": " + entry.message;
+        }
+        text += "\nNo alcanzados: " + std::to_string(result->not_reached);
+        if (!result->journal_failure.empty()) {
+            text += "\nSe detuvo porque no se pudo registrar: " + result->journal_failure;
+        }
+        repaired_ = std::move(*result);
+    }
+    ui::ShowMessage(text);
+    // What the list shows now is stale: check again.
+    started_ = false;
+    Start();
+}
+
+bool TFcartera::PreviewCurrent() {
+    if (job_ != Job::kNone || !finished_) return false;
+    const int row = gridcartera->currentRow();
+    if (row < 0 || row >= gridcartera->rowCount()) return false;
+    const int index = gridcartera->item(row, 0)->data(kIndexRole).toInt();
+    std::vector<loans::LoanCheck> rows = {flagged_.at(static_cast<size_t>(index))};
+    lbtotales->setText("Preparando la vista previa...");
+    RunWorker(
+        Job::kPreview, [rows = std::move(rows)](db::TIBDatabase& database, CheckState& state) {
+            loans::BulkOptions options;
+            options.simulate = true;
+            auto result =
+                std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));
+            std::lock_guard lock(state.lock);
+            state.repairs = std::move(result);
+        });
+    return true;
+}
+
+void TFcartera::ShowPreview(std::unique_ptr<loans::BulkResult> result) {
+    std::string text;
+    if (!result || result->loans.empty()) {
+        text = "No se pudo preparar la vista previa: " + failure_;
+    } else {
+        const loans::LoanRepair& entry = result->loans.front();
+        text = "Vista previa: socio " + entry.check.member + ", prestamo " +
+               std::to_string(entry.check.loan) + ", " + loans::RepairNames(entry.asked) +
+               " (no se ha escrito nada)\n";
+        switch (entry.result) {
+            case loans::LoanResult::kRepaired:
+                for (const std::string& line : loans::ChangeLines(entry.outcome)) {
+                    text += line + "\n";
+                }
+                break;
+            case loans::LoanResult::kSkipped:
+                text += "Ya no tiene diferencias: no hay nada que reparar\n";
+                break;
+            case loans::LoanResult::kFailed:
+                text += "La reparacion fallaria: " + entry.message + "\n";
+                break;
+            case loans::LoanResult::kNotReached:
+                break;
+        }
+    }
+    mmprevia->setPlainText(ui::ToQString(text));
+    mmprevia->setVisible(true);
+    lbtotales->setText(totals_);
 }
 
 bool TFcartera::ChooseRow(int row) {
@@ -290,6 +500,13 @@ void TFcartera::Export() {
 // statements; the dialog closes once the worker has let go of its
 // connection, which the next poll sees.
 void TFcartera::reject() {
+    if (job_ == Job::kRepair && !state_->done) {
+        // Between loans: the one under way finishes as a whole.
+        state_->stop = true;
+        btcancelar->setEnabled(false);
+        lbtotales->setText("Deteniendo las reparaciones...");
+        return;
+    }
     if (worker_.joinable() && !state_->done) {
         cancelled_ = true;
         state_->canceller.Cancel();

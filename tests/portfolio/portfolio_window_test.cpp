@@ -13,9 +13,12 @@
 #include <sstream>
 
 #include "db/call_watch.h"
+#include "loans/bulk_repair.h"
 #include "portfolio/portfolio_dialog.h"
+#include "tests/main_window/repair_fixture.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
 
 namespace {
@@ -185,6 +188,144 @@ TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
     EXPECT_TRUE(
         std::any_of(flagged.begin(), flagged.end(), [](auto& l) { return l.fix_schedule; }));
 }
+
+// Repairs and previews from the dialog, through either route, with the
+// journal in the test's own folder.
+class PortfolioRepairTest : public RepairTest {
+  protected:
+    std::vector<QJsonObject> Objects(std::initializer_list<std::string> commands) {
+        std::vector<QJsonObject> out;
+        for (const std::string& line : Lines(commands)) {
+            out.push_back(QJsonDocument::fromJson(line.c_str()).object());
+        }
+        return out;
+    }
+    // "loan repair" per listed row.
+    static std::vector<std::string> Listed(const QJsonObject& state) {
+        std::vector<std::string> shown;
+        for (const QJsonValue& row : state["portfolio"].toObject()["rows"].toArray()) {
+            shown.push_back(Text(row.toArray()[2]) + " " + Text(row.toArray()[7]));
+        }
+        return shown;
+    }
+    std::vector<std::string> JournalLines() const {
+        std::ifstream in(journal_home_ + "/analisis-socios/reparaciones.jsonl");
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    static constexpr const char* kAllQuestion =
+        "Se reparar\xE1n 4 pr\xE9stamos: 3 con Reindexar, 1 con Corregir Tabla. "
+        "\xBFDesea continuar?";
+};
+
+// No writes nothing; a selection repairs only its loans; what the dialog
+// writes in all is what one unit per loan writes on a second copy.
+TEST_P(PortfolioRepairTest, RepairingTheSelectedLoansWritesWhatOneUnitPerLoanWrites) {
+    const std::vector<loans::LoanCheck> flagged = portfolio_test::Check(name_).Flagged();
+    ASSERT_EQ(flagged.size(), 4u);
+    const auto untouched = test_support::ChecksumTables(name_);
+    Start();
+
+    std::vector<QJsonObject> out =
+        Objects({"portfolio", "select all", "answer no", "repair", "dump", "leave"});
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(Boxes(out[1]), (Boxes_t{{"confirm", kAllQuestion}}));
+    EXPECT_EQ(Listed(out[1]).size(), 4u);
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    EXPECT_TRUE(JournalLines().empty());
+
+    // Rows as listed: 1010 Corregir Tabla, 1070, 1071, 1073 Reindexar.
+    out = Objects({"portfolio", "select 1 3", "dump", "answer yes", "repair", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[1]["portfolio"].toObject()["selected"].toArray(), (QJsonArray{1, 3}));
+    EXPECT_EQ(
+        Boxes(out[2]),
+        (Boxes_t{
+            {"confirm",
+             "Se reparar\xE1n 2 pr\xE9stamos: 2 con Reindexar, 0 con Corregir Tabla. "
+             "\xBFDesea continuar?"},
+            {"info",
+             "Reparados: 2\nOmitidos (ya sin diferencias): 0\nFallidos: 0\nNo alcanzados: 0"}}));
+    EXPECT_EQ(Listed(out[2]), (std::vector<std::string>{"1010 Corregir Tabla", "1071 Reindexar"}));
+    EXPECT_EQ(JournalLines().size(), 2u);
+
+    out = Objects({"portfolio", "select all", "answer yes", "repair", "dump", "leave"});
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_TRUE(Listed(out[1]).empty());
+    EXPECT_EQ(Text(out[1]["portfolio"].toObject()["totals"]),
+              "Prestamos revisados: 50   Con diferencias: 0   Reindexar: 0   Corregir Tabla: 0");
+    EXPECT_EQ(JournalLines().size(), 4u);
+
+    // The same loans, one unit each, on a copy of their own.
+    const std::string copy = dir_.File("reference.fdb");
+    test_support::CopyDemoDatabase(copy);
+    const std::string reference = test_support::DatabaseName(GetParam(), copy);
+    {
+        std::unique_ptr<test_support::AnalystLogin> analyst;
+        if (GetParam() == test_support::Route::kServer) {
+            analyst = std::make_unique<test_support::AnalystLogin>(reference);
+        }
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction transaction("IBTransaction1");
+        loans::ConfigureProgramConnection(database, transaction, reference);
+        database.Open();
+        loans::RepairUnit unit(database);
+        for (const loans::LoanCheck& loan : flagged) {
+            unit.Run(loans::RepairsFor(loan), loan.member, loan.loan, {});
+        }
+    }
+    EXPECT_EQ(test_support::ChecksumTables(name_), test_support::ChecksumTables(reference));
+}
+
+// The preview says what the repair would write, and writes nothing.
+TEST_P(PortfolioRepairTest, PreviewShowsTheChangesAndWritesNothing) {
+    const auto untouched = test_support::ChecksumTables(name_);
+    Start();
+    const std::vector<QJsonObject> out =
+        Objects({"portfolio", "preview", "dump", "select 1", "preview", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    const auto preview = [](const QJsonObject& state) {
+        return Text(state["portfolio"].toObject()["preview"]);
+    };
+    // 1010's schedule: instalments old -> new, balances unchanged.
+    const std::string correction = preview(out[1]);
+    EXPECT_EQ(correction.rfind(
+                  "Vista previa: socio 00002, prestamo 1010, Corregir Tabla (no se ha escrito "
+                  "nada)\ncuota 1: pagado capital 0.00 -> 3000.00, pagado interes 0.00 -> "
+                  "270.00, total pagado 0.00 -> 3270.00\ncuota 2: ",
+                  0),
+              0u)
+        << correction;
+    EXPECT_NE(correction.find("\nbalance documentos 12000.00 -> 12000.00, balance cxc 12000.00 -> "
+                              "12000.00"),
+              std::string::npos)
+        << correction;
+    EXPECT_EQ(correction.find("CXCTRX"), std::string::npos) << correction;
+    // 1070's ledger: rows deleted and inserted, the receivable balance moved.
+    const std::string rebuild = preview(out[2]);
+    EXPECT_EQ(rebuild.rfind("Vista previa: socio 00010, prestamo 1070, Reindexar (no se ha "
+                            "escrito nada)\n- CXCTRX CLIENTE=00010, ",
+                            0),
+              0u)
+        << rebuild;
+    EXPECT_NE(rebuild.find("\n+ CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1070, "),
+              std::string::npos)
+        << rebuild;
+    EXPECT_NE(rebuild.find("\nbalance documentos 20000.00 -> 20000.00, balance cxc 30000.00 -> "
+                           "20000.00\n"),
+              std::string::npos)
+        << rebuild;
+    EXPECT_EQ(Listed(out[2]).size(), 4u);
+    EXPECT_TRUE(out[2]["messages"].toArray().isEmpty());
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    EXPECT_TRUE(JournalLines().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, PortfolioRepairTest,
+                         ::testing::Values(test_support::Route::kEmbedded,
+                                           test_support::Route::kServer),
+                         [](const auto& route) { return test_support::RouteName(route.param); });
 
 }  // namespace
 

@@ -96,47 +96,11 @@ std::string Shown(const std::string& latin1) {
     return text;
 }
 
-std::string Amount(const loans::ImageValue& value) {
-    return value ? loans::CsvAmount(std::strtod(value->c_str(), nullptr)) : "null";
-}
-
-// What a simulated unit would change: the ledger rows it would delete and
-// insert (those it writes back unchanged left out), each instalment whose
-// paid amounts would move, and both balances.
+// What a simulated unit would change, under its loan's line.
 void PrintChanges(const loans::RepairOutcome& outcome) {
-    const auto& movements = loans::MovementColumns();
-    for (const loans::ImageRow& row :
-         loans::RowsNotIn(outcome.before.movements, outcome.after.movements)) {
-        std::cout << "  - CXCTRX " << Shown(loans::RowText(movements, row)) << '\n';
+    for (const std::string& line : loans::ChangeLines(outcome)) {
+        std::cout << "  " << Shown(line) << '\n';
     }
-    for (const loans::ImageRow& row :
-         loans::RowsNotIn(outcome.after.movements, outcome.before.movements)) {
-        std::cout << "  + CXCTRX " << Shown(loans::RowText(movements, row)) << '\n';
-    }
-    std::map<std::string, const loans::ImageRow*> after;
-    for (const loans::ImageRow& row : outcome.after.schedule) after[row.key] = &row;
-    static const char* const kPaidNames[] = {"pagado capital", "pagado interes", "total pagado"};
-    for (const loans::ImageRow& row : outcome.before.schedule) {
-        const auto found = after.find(row.key);
-        if (found == after.end()) continue;
-        std::string changes;
-        for (size_t i = 0; i < loans::SchedulePaidColumns().size(); ++i) {
-            const size_t column = loans::SchedulePaidColumns()[i];
-            const std::string old_text = Amount(row.values[column]);
-            const std::string new_text = Amount(found->second->values[column]);
-            if (old_text == new_text) continue;
-            changes += std::string(changes.empty() ? "" : ", ") + kPaidNames[i] + " " + old_text +
-                       " -> " + new_text;
-        }
-        if (!changes.empty()) {
-            std::cout << "  cuota " << (row.values[3] ? *row.values[3] : "null") << ": " << changes
-                      << '\n';
-        }
-    }
-    std::cout << "  balance documentos " << loans::CsvAmount(outcome.documents_balance_before)
-              << " -> " << loans::CsvAmount(outcome.documents_balance_after) << ", balance cxc "
-              << loans::CsvAmount(outcome.receivable_balance_before) << " -> "
-              << loans::CsvAmount(outcome.receivable_balance_after) << '\n';
 }
 
 const char* ResultWord(loans::LoanResult result, bool simulate) {

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <sstream>
+#include <vector>
 
 #include "portfolio/portfolio_dialog.h"
 #include "tools/probe/driver.h"
@@ -43,6 +45,66 @@ bool Choose(Driver& driver, TFcartera& dialog, const std::string& rest) {
     QTest::mouseClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
     QTest::mouseDClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
     driver.Settle();
+    return true;
+}
+
+// Waits for the dialog's worker (a repair run and the check after it, or a
+// preview) to end, as the analyst would.
+void AwaitWorker(Driver& driver, TFcartera& dialog) {
+    for (int waited = 0; dialog.Running() && waited < 600000; waited += 10) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    driver.Settle();
+}
+
+// "select all" (Ctrl+A), or rows by number: a click on the first and a
+// Ctrl click on each other one, as the analyst picks them.
+bool Select(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    QTableWidget* grid = dialog.gridcartera;
+    if (rest == "all") {
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
+        driver.Settle();
+        return true;
+    }
+    std::vector<int> rows;
+    std::istringstream words(rest);
+    for (std::string word; words >> word;) {
+        long row = 0;
+        if (!ReadRow(word, row) || row >= grid->rowCount()) {
+            driver.Error("select needs all or rows of the list: " + rest);
+            return true;
+        }
+        rows.push_back(static_cast<int>(row));
+    }
+    if (rows.empty()) {
+        driver.Error("select needs all or rows of the list");
+        return true;
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        QTableWidgetItem* item = grid->item(rows[i], 0);
+        grid->scrollToItem(item);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton,
+                          i == 0 ? Qt::KeyboardModifiers() : Qt::ControlModifier,
+                          grid->visualItemRect(item).center());
+    }
+    driver.Settle();
+    return true;
+}
+
+// Presses "Reparar" (the confirmation answered as scripted) and waits for
+// the run and the check after it.
+bool Repair(Driver& driver, TFcartera& dialog, const std::string&) {
+    QTest::mouseClick(dialog.btreparar, Qt::LeftButton);
+    AwaitWorker(driver, dialog);
+    return true;
+}
+
+// Presses "Vista previa" and waits for it.
+bool Preview(Driver& driver, TFcartera& dialog, const std::string&) {
+    QTest::mouseClick(dialog.btprevia, Qt::LeftButton);
+    AwaitWorker(driver, dialog);
     return true;
 }
 
@@ -92,6 +154,7 @@ bool Quit(Driver& driver, TFcartera& dialog, const std::string&) {
 constexpr Command<PortfolioHandler> kPortfolioCommands[] = {
     {"dump", Dump},     {"choose", Choose}, {"sort", Sort},         {"enter", Enter},
     {"export", Export}, {"leave", Leave},   {"answer", AsInWindow}, {"quit", Quit},
+    {"select", Select}, {"repair", Repair}, {"preview", Preview},
 };
 
 bool ExecuteInPortfolio(Driver& driver, TFcartera& dialog, const std::string& line) {
@@ -99,7 +162,9 @@ bool ExecuteInPortfolio(Driver& driver, TFcartera& dialog, const std::string& li
     if (const PortfolioHandler* handler = FindCommand(kPortfolioCommands, command.name)) {
         return (*handler)(driver, dialog, command.rest);
     }
-    driver.Error("the portfolio dialog is open: use choose, enter, sort, export, leave or dump");
+    driver.Error(
+        "the portfolio dialog is open: use choose, enter, sort, select, repair, preview, "
+        "export, leave or dump");
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 
 #include "customer_search/customer_search_dialog.h"
@@ -129,6 +130,12 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
     out["rows"] = rows;
     out["totals"] = dialog.lbtotales->text();
     out["finished"] = dialog.Finished();
+    QJsonArray selected;
+    for (int row = 0; row < dialog.gridcartera->rowCount(); ++row) {
+        if (dialog.gridcartera->item(row, 0)->isSelected()) selected.append(row);
+    }
+    out["selected"] = selected;
+    out["preview"] = !dialog.mmprevia->isHidden() ? dialog.mmprevia->toPlainText() : QString();
     return out;
 }
 
