@@ -365,7 +365,9 @@ bool TFcartera::RepairSelected() {
     // Latin-1: "repararán", "préstamos", "¿".
     const std::string question = "Se reparar\xE1n " + std::to_string(rows.size()) +
                                  " pr\xE9stamos: " + std::to_string(reindex) + " con Reindexar, " +
-                                 std::to_string(fix) + " con Corregir Tabla. \xBFDesea continuar?";
+                                 std::to_string(fix) +
+                                 " con Corregir Tabla. \xBF"
+                                 "Desea continuar?";
     if (ui::MessageDlgConfirm(question) != ui::kModalYes) return false;
     // Before anything is written: a repair that could not be journaled is
     // not made.
