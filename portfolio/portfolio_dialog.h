@@ -51,7 +51,8 @@ class TFcartera : public QDialog {
     // Takes the row the list shows at `row`; false when there is none.
     bool ChooseRow(int row);
     const std::optional<Choice>& Chosen() const { return chosen_; }
-    // Writes the flagged loans as CSV; false (and a message) on failure.
+    // Writes the flagged loans as a workbook to a .xlsx name, else as CSV;
+    // false (and a message) on failure.
     bool ExportTo(const std::string& path);
 
     QProgressBar* progreso;
