@@ -355,7 +355,9 @@ TEST(PortfolioCsv, AReportIsWrittenWholeOrTheOldOneStays) {
 // written whole or not at all.
 TEST(PortfolioWorkbook, CodesAreTextAmountsNumbersUnderABoldFrozenFilteredHeader) {
     test_support::TempDir dir;
-    const std::string path = dir.File("cartera.xlsx");
+    // A folder of its own: unzip's output files stay out of it.
+    std::filesystem::create_directory(dir.File("informes"));
+    const std::string path = dir.File("informes/cartera.xlsx");
     loans::LoanCheck plain;
     plain.member = "00010";
     plain.name = "JOS\xC9 P\xC9REZ";
@@ -365,7 +367,7 @@ TEST(PortfolioWorkbook, CodesAreTextAmountsNumbersUnderABoldFrozenFilteredHeader
     plain.reindex = true;
     loans::LoanCheck both = plain;
     both.member = "00002";
-    both.name = "=HYPERLINK(\"http://x\")";
+    both.name = "=HYPERLINK(\"http://x\")\x07";  // a control character: escaped
     both.loan = 1071;
     both.documents_balance = 1234567.891L;
     both.receivable_balance = 1234568.014;
@@ -397,16 +399,16 @@ TEST(PortfolioWorkbook, CodesAreTextAmountsNumbersUnderABoldFrozenFilteredHeader
     EXPECT_EQ(sheet.find("<f>"), std::string::npos) << sheet;
     for (const char* text :
          {"<t>socio</t>", "<t>cuotas_distintas</t>", "<t>00010</t>", "<t>00002</t>",
-          "<t>JOS\xC3\x89 P\xC3\x89REZ</t>", "<t>=HYPERLINK(\"http://x\")</t>",
+          "<t>JOS\xC3\x89 P\xC3\x89REZ</t>", "<t>=HYPERLINK(\"http://x\")_x0007_</t>",
           "<t>Reindexar + Corregir Tabla</t>"}) {
         EXPECT_NE(strings.find(text), std::string::npos) << text << "\n" << strings;
     }
     EXPECT_NE(styles.find("<b/>"), std::string::npos) << styles;
-    EXPECT_NE(styles.find("numFmtId=\"4\""), std::string::npos) << styles;  // #,##0.00
+    EXPECT_NE(styles.find("formatCode=\"#,##0.00\""), std::string::npos) << styles;
 
     const auto files = [&] {
         std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        for (const auto& entry : std::filesystem::directory_iterator(dir.File("informes")))
             names.insert(entry.path().filename().string());
         return names;
     };
