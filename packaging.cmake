@@ -15,5 +15,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 # (libEngine12.so, in firebird3.0-server-core): without it a bare path in
 # db.ini is quietly tried on a server at localhost instead of opened.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2, firebird3.0-server-core, qt6-qpa-plugins, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2, firebird3.0-server-core, qt6-qpa-plugins, qt6-translations-l10n, libxlsxwriter4")
 include(CPack)

@@ -17,6 +17,7 @@
 #include "db/call_watch.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "loans/portfolio_workbook.h"
 #include "loans/reconciliation.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
@@ -109,7 +110,7 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent)
 
     btexportar = new QPushButton("&Exportar", this);
     btexportar->setObjectName("btexportar");
-    btexportar->setToolTip("Guardar la lista como CSV");
+    btexportar->setToolTip("Guardar la lista como CSV o como libro de Excel (.xlsx)");
     btexportar->setEnabled(false);
     btexportar->setAutoDefault(false);
     connect(btexportar, &QPushButton::clicked, this, [this] { Export(); });
@@ -484,7 +485,12 @@ bool TFcartera::ChooseRow(int row) {
 
 bool TFcartera::ExportTo(const std::string& path) {
     try {
-        loans::WriteWholeFile(path, [this](std::ostream& out) { loans::WriteCsv(out, flagged_); });
+        if (loans::IsWorkbookName(path)) {
+            loans::WriteWorkbook(path, flagged_);
+        } else {
+            loans::WriteWholeFile(path,
+                                  [this](std::ostream& out) { loans::WriteCsv(out, flagged_); });
+        }
     } catch (const runtime::Exception& failure) {
         ui::ShowMessage(failure.Message());
         return false;
@@ -493,8 +499,8 @@ bool TFcartera::ExportTo(const std::string& path) {
 }
 
 void TFcartera::Export() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, "Exportar", "revision-cartera.csv", "CSV (*.csv)");
+    const QString path = QFileDialog::getSaveFileName(this, "Exportar", "revision-cartera.csv",
+                                                      "CSV (*.csv);;Libro de Excel (*.xlsx)");
     if (!path.isEmpty()) ExportTo(path.toLocal8Bit().toStdString());
 }
 

@@ -67,7 +67,8 @@ class TFcartera : public QDialog {
     bool PreviewCurrent();
     // The last repair run's outcome, once it ended.
     const std::optional<loans::BulkResult>& LastRepair() const { return repaired_; }
-    // Writes the flagged loans as CSV; false (and a message) on failure.
+    // Writes the flagged loans as a workbook to a .xlsx name, else as CSV;
+    // false (and a message) on failure.
     bool ExportTo(const std::string& path);
 
     QProgressBar* progreso;

@@ -56,10 +56,33 @@ TEST(RevisionCartera, ReadsDbIniAndWritesTheFileNamedByCsv) {
     test_support::TempDir dir;
     const std::string path = portfolio_test::NewDemoDatabase(dir);
     std::ofstream(dir.File("db.ini"), std::ios::binary) << "[base]\n" << path << "\r\n";
-    const ToolRun run = RunTool(dir, "--csv lista.csv");
+    ToolRun run = RunTool(dir, "--csv lista.csv --xlsx lista.xlsx");
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(test_support::ReadFile(dir.File("lista.csv")), kDemoCsv);
+    // The workbook beside it: the same rows, codes as text, amounts as numbers.
+    const std::string sheet =
+        portfolio_test::WorkbookPart(dir, dir.File("lista.xlsx"), "xl/worksheets/sheet1.xml");
+    const std::string strings =
+        portfolio_test::WorkbookPart(dir, dir.File("lista.xlsx"), "xl/sharedStrings.xml");
+    for (const char* cell :
+         {"<c r=\"A2\" t=\"s\">", "<c r=\"C2\"><v>1010</v></c>",
+          "<c r=\"D2\" s=\"2\"><v>12000</v></c>", "<c r=\"G2\"><v>2</v></c>",
+          "<c r=\"F4\" s=\"2\"><v>0.01</v></c>", "<c r=\"F5\" s=\"2\"><v>-3000</v></c>",
+          "<autoFilter ref=\"A1:H5\"/>"}) {
+        EXPECT_NE(sheet.find(cell), std::string::npos) << cell << "\n" << sheet;
+    }
+    for (const char* text : {"<t>00002</t>", "<t>00010</t>",
+                             "<t>MAR\xC3\x8D"
+                             "A ALTAGRACIA RODR\xC3\x8DGUEZ DE LA CRUZ</t>"}) {
+        EXPECT_NE(strings.find(text), std::string::npos) << text << "\n" << strings;
+    }
+    // With the CSV on standard output.
+    run = RunTool(dir, "--xlsx otra.xlsx");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, kDemoCsv);
+    EXPECT_EQ(portfolio_test::WorkbookPart(dir, dir.File("otra.xlsx"), "xl/worksheets/sheet1.xml"),
+              sheet);
 }
 
 // The program's db.ini search and login: db.ini from the user's
@@ -145,7 +168,7 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
 
     // An option it does not know, and a report file named by nothing (once
     // written silently to standard output).
-    for (const char* arguments : {"--desconocida", "--csv ''", "--csv"}) {
+    for (const char* arguments : {"--desconocida", "--csv ''", "--csv", "--xlsx ''", "--xlsx"}) {
         run = RunTool(dir, arguments);
         EXPECT_EQ(run.exit_code, 2) << arguments;
         EXPECT_EQ(run.out, "") << arguments;
@@ -158,6 +181,15 @@ TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
     EXPECT_NE(run.err.find(dir.File("falta/lista.csv") + ": " + std::strerror(ENOENT)),
               std::string::npos)
         << run.err;
+    // A workbook that cannot be written: nothing else is, not even the CSV.
+    run = RunTool(dir,
+                  "--xlsx '" + dir.File("falta/lista.xlsx") + "' --csv lista.csv '" + path + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find(dir.File("falta/lista.xlsx") + ": " + std::strerror(ENOENT)),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("lista.csv")));
 }
 
 // --reparar: a preview that writes nothing, the repairs one line per loan,
@@ -213,7 +245,8 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
 
     for (const std::string& arguments :
          {"--simular '" + path + "'", std::string("--deshacer"), std::string("--deshacer ''"),
-          "--deshacer x --reparar '" + path + "'", "--deshacer x --csv lista.csv '" + path + "'"}) {
+          "--deshacer x --reparar '" + path + "'", "--deshacer x --csv lista.csv '" + path + "'",
+          "--deshacer x --xlsx lista.xlsx '" + path + "'"}) {
         run = RunTool(dir, arguments);
         EXPECT_EQ(run.exit_code, 2) << arguments;
         EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "db/ib_query.h"
+#include "loans/portfolio_workbook.h"
 #include "loans/repair_unit.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
@@ -346,6 +347,108 @@ TEST(PortfolioCsv, AReportIsWrittenWholeOrTheOldOneStays) {
     loans::WriteWholeFile(path, [](std::ostream& out) { out << "new report\n"; });
     EXPECT_EQ(contents(path), "new report\n");
     EXPECT_EQ(files(), std::set<std::string>{"cartera.csv"});
+}
+
+// The workbook read back: codes and names as shared strings (UTF-8, never
+// formulas), amounts as numbers rounded to the cent in the window's
+// pattern, a bold header row frozen and filtering; and, like the CSV,
+// written whole or not at all.
+TEST(PortfolioWorkbook, CodesAreTextAmountsNumbersUnderABoldFrozenFilteredHeader) {
+    test_support::TempDir dir;
+    // A folder of its own: unzip's output files stay out of it.
+    std::filesystem::create_directory(dir.File("informes"));
+    const std::string path = dir.File("informes/cartera.xlsx");
+    loans::LoanCheck plain;
+    plain.member = "00010";
+    plain.name = "JOS\xC9 P\xC9REZ";
+    plain.loan = 1070;
+    plain.documents_balance = 20000;
+    plain.receivable_balance = 30000;
+    plain.reindex = true;
+    loans::LoanCheck both = plain;
+    both.member = "00002";
+    both.name = "=HYPERLINK(\"http://x\")\x07";  // a control character: escaped
+    both.loan = 1071;
+    both.documents_balance = 1234567.891L;
+    both.receivable_balance = 1234568.014;
+    both.fix_schedule = true;
+    both.differing_instalments = 3;
+    loans::WriteWorkbook(path, {plain, both});
+
+    const std::string sheet = portfolio_test::WorkbookPart(dir, path, "xl/worksheets/sheet1.xml");
+    const std::string strings = portfolio_test::WorkbookPart(dir, path, "xl/sharedStrings.xml");
+    const std::string styles = portfolio_test::WorkbookPart(dir, path, "xl/styles.xml");
+    for (const char* cell : {
+             "<c r=\"A1\" s=\"1\" t=\"s\">",  // header: bold
+             "<c r=\"H1\" s=\"1\" t=\"s\">",
+             "<c r=\"A2\" t=\"s\">",  // codes and names: shared strings
+             "<c r=\"B3\" t=\"s\">",
+             "<c r=\"C2\"><v>1070</v></c>",
+             "<c r=\"D2\" s=\"2\"><v>20000</v></c>",
+             "<c r=\"F2\" s=\"2\"><v>10000</v></c>",
+             "<c r=\"G2\"><v>0</v></c>",
+             "<c r=\"D3\" s=\"2\"><v>1234567.89</v></c>",  // to the cent, as the CSV
+             "<c r=\"E3\" s=\"2\"><v>1234568.01</v></c>",
+             "<c r=\"F3\" s=\"2\"><v>0.12</v></c>",
+             "<c r=\"G3\"><v>3</v></c>",
+             "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>",
+             "<autoFilter ref=\"A1:H3\"/>",
+         }) {
+        EXPECT_NE(sheet.find(cell), std::string::npos) << cell << "\n" << sheet;
+    }
+    EXPECT_EQ(sheet.find("<f>"), std::string::npos) << sheet;
+    for (const char* text :
+         {"<t>socio</t>", "<t>cuotas_distintas</t>", "<t>00010</t>", "<t>00002</t>",
+          "<t>JOS\xC3\x89 P\xC3\x89REZ</t>", "<t>=HYPERLINK(\"http://x\")_x0007_</t>",
+          "<t>Reindexar + Corregir Tabla</t>"}) {
+        EXPECT_NE(strings.find(text), std::string::npos) << text << "\n" << strings;
+    }
+    EXPECT_NE(styles.find("<b/>"), std::string::npos) << styles;
+    EXPECT_NE(styles.find("formatCode=\"#,##0.00\""), std::string::npos) << styles;
+
+    const auto files = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.File("informes")))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(std::filesystem::status(path).permissions(),
+              static_cast<std::filesystem::perms>(0666 & ~mask));
+    // A cell the library refuses (a text over Excel's limit): the old
+    // workbook stays, and no temporary file.
+    const std::string before = test_support::ReadFile(path);
+    loans::LoanCheck huge = plain;
+    huge.name.assign(40000, 'A');
+    try {
+        loans::WriteWorkbook(path, {plain, huge});
+        FAIL() << "a workbook with a refused cell was written";
+    } catch (const runtime::Exception& failure) {
+        EXPECT_EQ(failure.Message().rfind("No se pudo escribir " + path + ": ", 0), 0u)
+            << failure.Message();
+    }
+    EXPECT_EQ(test_support::ReadFile(path), before);
+    EXPECT_EQ(files(), std::set<std::string>{"cartera.xlsx"});
+
+    const std::string nowhere = dir.File("no/such/folder/cartera.xlsx");
+    try {
+        loans::WriteWorkbook(nowhere, {plain});
+        FAIL() << "a workbook was written into a missing folder";
+    } catch (const runtime::Exception& failure) {
+        EXPECT_EQ(failure.Message(),
+                  "No se pudo escribir " + nowhere + ": " + std::strerror(ENOENT));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("no")));
+
+    // No loans: the header alone, still filtering.
+    loans::WriteWorkbook(path, {});
+    EXPECT_NE(portfolio_test::WorkbookPart(dir, path, "xl/worksheets/sheet1.xml")
+                  .find("<autoFilter ref=\"A1:H1\"/>"),
+              std::string::npos);
+    EXPECT_EQ(files(), std::set<std::string>{"cartera.xlsx"});
+    EXPECT_TRUE(loans::IsWorkbookName("a/Lista.XLSX"));
+    EXPECT_FALSE(loans::IsWorkbookName("lista.xlsx.csv"));
 }
 
 }  // namespace

@@ -32,6 +32,13 @@ inline loans::CheckResult Check(const std::string& name) {
     return loans::RunCheck(database);
 }
 
+// One part of an .xlsx workbook (a zip), as unzip reads it ("" when there
+// is no such part).
+inline std::string WorkbookPart(const test_support::TempDir& dir, const std::string& file,
+                                const std::string& part) {
+    return test_support::RunCommand(dir, "unzip -p '" + file + "' " + part).out;
+}
+
 // "member/loan repair instalments" per flagged loan, in the check's order.
 inline std::vector<std::string> Summary(const std::vector<loans::LoanCheck>& loans) {
     std::vector<std::string> out;

@@ -14,6 +14,7 @@
 
 #include "db/call_watch.h"
 #include "loans/bulk_repair.h"
+#include "loans/portfolio_workbook.h"
 #include "portfolio/portfolio_dialog.h"
 #include "tests/main_window/repair_fixture.h"
 #include "tests/main_window/window_fixture.h"
@@ -144,7 +145,9 @@ TEST_F(PortfolioWindowTest, ListSortsByAnyColumnAndEnterTakesTheCurrentRow) {
 TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     Start();
     const std::string file = dir_.File("lista.csv");
-    const std::vector<QJsonObject> out = Objects({"portfolio", "export " + file, "leave"});
+    const std::string workbook = dir_.File("lista.xlsx");
+    const std::vector<QJsonObject> out =
+        Objects({"portfolio", "export " + file, "export " + workbook, "leave"});
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(Text(out[1]["edsocio"]), "");
     EXPECT_TRUE(Grid(out[1], "DBGrid1")["rows"].toArray().isEmpty());
@@ -156,6 +159,15 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     loans::WriteCsv(expected, portfolio_test::Check(database_).Flagged());
     EXPECT_EQ(csv, expected.str());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);
+    // A .xlsx name: the same list as a workbook.
+    const std::string written = dir_.File("expected.xlsx");
+    loans::WriteWorkbook(written, portfolio_test::Check(database_).Flagged());
+    for (const auto& [part, seen] : {std::pair{"xl/worksheets/sheet1.xml", "<c r=\"A5\" t=\"s\">"},
+                                     std::pair{"xl/sharedStrings.xml", "<t>00010</t>"}}) {
+        const std::string exported = portfolio_test::WorkbookPart(dir_, workbook, part);
+        EXPECT_NE(exported.find(seen), std::string::npos) << part << "\n" << exported;
+        EXPECT_EQ(exported, portfolio_test::WorkbookPart(dir_, written, part)) << part;
+    }
 }
 
 TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnTheDemo) {

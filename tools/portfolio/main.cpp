@@ -1,6 +1,7 @@
 // revision-cartera: the portfolio check from the command line. Finds db.ini
 // and logs in like the program, or takes the database name as argument;
-// writes the flagged loans as CSV to standard output or to --csv FILE.
+// writes the flagged loans as CSV to standard output or to --csv FILE, and
+// as a workbook to --xlsx FILE.
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error). With --reparar it repairs the flagged loans, one line
 // per loan (--simular: what would change, nothing written); --deshacer ID
@@ -21,6 +22,7 @@
 #include "loans/bulk_repair.h"
 #include "loans/connection_profile.h"
 #include "loans/portfolio_report.h"
+#include "loans/portfolio_workbook.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
 #include "shell/config_file.h"
@@ -30,11 +32,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "uso: revision-cartera [--csv ARCHIVO] [BASE_DE_DATOS]\n"
-    "     revision-cartera --reparar [--simular] [--csv ARCHIVO] [BASE_DE_DATOS]\n"
+    "uso: revision-cartera [--csv ARCHIVO] [--xlsx ARCHIVO] [BASE_DE_DATOS]\n"
+    "     revision-cartera --reparar [--simular] [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
+    "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
-    "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla.\n"
+    "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla,\n"
+    "  como CSV en la salida estandar o en el ARCHIVO de --csv; --xlsx escribe ademas\n"
+    "  la lista como libro de Excel.\n"
     "  --reparar repara cada prestamo listado en una transaccion propia, tras revisarlo\n"
     "  de nuevo, y escribe una linea por prestamo; --simular muestra lo que cambiaria\n"
     "  sin escribir nada. --deshacer devuelve el prestamo a como estaba antes de la\n"
@@ -209,6 +214,7 @@ int main(int argc, char** argv) {
     const bool progress_shown = isatty(STDERR_FILENO) == 1;
     revision::EndOnSignals(progress_shown);
     std::string csv_file;
+    std::string xlsx_file;
     std::string database_name;
     std::string undo_id;
     bool have_name = false;
@@ -218,6 +224,8 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--csv" && i + 1 < argc && argv[i + 1][0] != '\0') {
             csv_file = argv[++i];
+        } else if (arg == "--xlsx" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            xlsx_file = argv[++i];
         } else if (arg == "--reparar") {
             repair = true;
         } else if (arg == "--simular") {
@@ -239,7 +247,8 @@ int main(int argc, char** argv) {
         }
     }
     // --simular only with --reparar; --deshacer alone.
-    if ((simulate && !repair) || (!undo_id.empty() && (repair || !csv_file.empty()))) {
+    if ((simulate && !repair) ||
+        (!undo_id.empty() && (repair || !csv_file.empty() || !xlsx_file.empty()))) {
         std::cerr << kUsage;
         return 2;
     }
@@ -265,10 +274,13 @@ int main(int argc, char** argv) {
         const std::vector<loans::LoanCheck> flagged = result.Flagged();
 
         if (repair) {
-            if (!csv_file.empty()) {
+            if (!csv_file.empty() || !xlsx_file.empty()) {
                 const revision::WritingReport writing;
-                loans::WriteWholeFile(
-                    csv_file, [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
+                if (!xlsx_file.empty()) loans::WriteWorkbook(xlsx_file, flagged);
+                if (!csv_file.empty()) {
+                    loans::WriteWholeFile(
+                        csv_file, [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
+                }
             }
             if (const int signal_number = revision::WritingReport::Noted()) {
                 return 128 + signal_number;
@@ -278,6 +290,8 @@ int main(int argc, char** argv) {
             return RepairFlagged(database, flagged, simulate, progress_shown);
         }
         const revision::WritingReport writing;
+        // The workbook first: when it cannot be written, nothing else is.
+        if (!xlsx_file.empty()) loans::WriteWorkbook(xlsx_file, flagged);
         if (csv_file.empty()) {
             loans::WriteCsv(
                 std::cout, flagged,

@@ -1,0 +1,130 @@
+#include "loans/portfolio_workbook.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <xlsxwriter.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "formats/latin1.h"
+#include "loans/durable_io.h"
+#include "loans/portfolio_report.h"
+#include "runtime/exception.h"
+#include "runtime/scope_guard.h"
+
+namespace loans {
+namespace {
+
+[[noreturn]] void Fail(const std::string& path, const std::string& cause, int error) {
+    throw runtime::EInOutError("No se pudo escribir " + path + ": " + cause, error);
+}
+
+[[noreturn]] void Fail(const std::string& path, int error) {
+    Fail(path, std::strerror(error), error);
+}
+
+// The amount as the CSV writes it: the window's rounding to the cent, so
+// that the sheet's cells add up to the figures shown.
+double CentAmount(long double value) {
+    return std::strtod(CsvAmount(value).c_str(), nullptr);
+}
+
+// Fills the workbook at `file`; the first library error, else LXW_NO_ERROR.
+lxw_error Compose(const char* file, const std::vector<LoanCheck>& loans) {
+    lxw_workbook* book = workbook_new(file);
+    if (book == nullptr) return LXW_ERROR_MEMORY_MALLOC_FAILED;
+    lxw_error first = LXW_NO_ERROR;
+    const auto note = [&first](lxw_error error) {
+        if (first == LXW_NO_ERROR) first = error;
+    };
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Revision de cartera");
+    lxw_format* header = workbook_add_format(book);
+    lxw_format* amount = workbook_add_format(book);
+    if (sheet == nullptr || header == nullptr || amount == nullptr) {
+        note(LXW_ERROR_MEMORY_MALLOC_FAILED);
+    } else {
+        format_set_bold(header);
+        format_set_num_format(amount, "#,##0.00");
+        static const char* const kColumns[] = {
+            "socio",       "nombre",     "prestamo",         "balance_documentos",
+            "balance_cxc", "diferencia", "cuotas_distintas", "reparacion"};
+        static const double kWidths[] = {10, 44, 11, 20, 16, 14, 17, 26};
+        for (lxw_col_t col = 0; col < 8; ++col) {
+            note(worksheet_write_string(sheet, 0, col, kColumns[col], header));
+            note(worksheet_set_column(sheet, col, col, kWidths[col], nullptr));
+        }
+        lxw_row_t row = 0;
+        for (const LoanCheck& loan : loans) {
+            ++row;
+            // Written as strings, never formulas: a name beginning with "="
+            // stays a name.
+            note(worksheet_write_string(sheet, row, 0, formats::Latin1ToUtf8(loan.member).c_str(),
+                                        nullptr));
+            note(worksheet_write_string(sheet, row, 1, formats::Latin1ToUtf8(loan.name).c_str(),
+                                        nullptr));
+            note(worksheet_write_number(sheet, row, 2, loan.loan, nullptr));
+            note(worksheet_write_number(sheet, row, 3, CentAmount(loan.documents_balance), amount));
+            note(
+                worksheet_write_number(sheet, row, 4, CentAmount(loan.receivable_balance), amount));
+            note(worksheet_write_number(sheet, row, 5, CentAmount(Difference(loan)), amount));
+            note(worksheet_write_number(sheet, row, 6, loan.differing_instalments, nullptr));
+            note(worksheet_write_string(sheet, row, 7, RepairName(loan).c_str(), nullptr));
+        }
+        worksheet_freeze_panes(sheet, 1, 0);
+        note(worksheet_autofilter(sheet, 0, 0, row, 7));
+    }
+    // Closing writes the file and frees the workbook, also after an error.
+    const lxw_error closed = workbook_close(book);
+    return first != LXW_NO_ERROR ? first : closed;
+}
+
+}  // namespace
+
+bool IsWorkbookName(const std::string& path) {
+    static constexpr std::string_view kSuffix = ".xlsx";
+    if (path.size() < kSuffix.size()) return false;
+    for (size_t i = 0; i < kSuffix.size(); ++i) {
+        const char ch = path[path.size() - kSuffix.size() + i];
+        if ((ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch) != kSuffix[i]) return false;
+    }
+    return true;
+}
+
+void WriteWorkbook(const std::string& path, const std::vector<LoanCheck>& loans) {
+    if (path.empty()) Fail(path, ENOENT);
+    // The library writes to a file name: a temporary one beside the
+    // report, put in place by a rename once the whole workbook is on disk.
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) Fail(path, errno);
+    ::close(fd);
+    bool renamed = false;
+    const runtime::ScopeGuard cleanup([&] {
+        if (!renamed) ::unlink(temporary.c_str());
+    });
+    if (const lxw_error error = Compose(temporary.c_str(), loans); error != LXW_NO_ERROR) {
+        Fail(path, lxw_strerror(error), EIO);
+    }
+    const int written = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    if (written < 0) Fail(path, errno);
+    const runtime::ScopeGuard close_written([written] { ::close(written); });
+    // The permissions a newly created file would have, not mkstemp's 0600.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(written, 0666 & ~mask) != 0) Fail(path, errno);
+    if (::fsync(written) != 0) Fail(path, errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0) Fail(path, errno);
+    renamed = true;
+    // As for the CSV: the report is in place; a folder that cannot be
+    // flushed is not worth failing it for.
+    SyncFolder(folder);
+}
+
+}  // namespace loans
