@@ -16,7 +16,8 @@ TEST_F(WindowTest, TheDriverRefusesEachCommandItDoesNotTakeInTheWordsOfItsContex
     const std::string in_search =
         "the search dialog is open: use find, pick, leave, answer or dump";
     const std::string in_portfolio =
-        "the portfolio dialog is open: use choose, enter, sort, export, leave or dump";
+        "the portfolio dialog is open: use choose, enter, sort, select, repair, preview, export, "
+        "leave or dump";
     const struct {
         std::vector<std::string> commands;
         std::string refusal;
