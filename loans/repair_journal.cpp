@@ -240,11 +240,14 @@ struct Json {
     enum class Type { kNull, kBool, kNumber, kString, kArray, kObject } type = Type::kNull;
     std::string text;
     std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> members;
+    // An object's members, names and values side by side: a vector may hold
+    // the type being defined, a pair may not.
+    std::vector<std::string> keys;
+    std::vector<Json> values;
 
     const Json* Member(const std::string& name) const {
-        for (const auto& [key, value] : members) {
-            if (key == name) return &value;
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == name) return &values[i];
         }
         return nullptr;
     }
@@ -289,7 +292,9 @@ class JsonReader {
                 if (Peek() != '"') Fail();
                 std::string key = String();
                 Expect(':');
-                value.members.emplace_back(std::move(key), Value(depth + 1));
+                Json member = Value(depth + 1);
+                value.keys.push_back(std::move(key));
+                value.values.push_back(std::move(member));
                 if (Peek() == ',') {
                     ++at_;
                     continue;
