@@ -94,15 +94,6 @@ RepairRecord RecordOf(const RepairOutcome& outcome, const std::string& repair,
     return record;
 }
 
-namespace {
-
-std::string FailureText(const std::exception& failure) {
-    if (const auto* own = dynamic_cast<const runtime::Exception*>(&failure)) return own->Message();
-    return failure.what();
-}
-
-}  // namespace
-
 BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
                       const BulkOptions& options) {
     BulkResult result;
@@ -127,7 +118,7 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
                 entry.outcome.repairs.empty() ? LoanResult::kSkipped : LoanResult::kRepaired;
         } catch (const std::exception& failure) {
             entry.result = LoanResult::kFailed;
-            entry.message = FailureText(failure);
+            entry.message = failure.what();
         }
         if (options.journal != nullptr && !options.simulate &&
             entry.result != LoanResult::kSkipped) {
@@ -153,7 +144,7 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
             try {
                 options.journal->Append(record);
             } catch (const std::exception& failure) {
-                result.journal_failure = FailureText(failure);
+                result.journal_failure = failure.what();
             }
         }
         ++done;

@@ -1,30 +1,20 @@
 #include "loans/portfolio_workbook.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <filesystem>
 
 #include "formats/latin1.h"
-#include "loans/durable_io.h"
 #include "loans/portfolio_report.h"
+#include "loans/report_file.h"
 #include "runtime/exception.h"
-#include "runtime/scope_guard.h"
 
 namespace loans {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& cause, int error) {
     throw runtime::EInOutError("No se pudo escribir " + path + ": " + cause, error);
-}
-
-[[noreturn]] void Fail(const std::string& path, int error) {
-    Fail(path, std::strerror(error), error);
 }
 
 // The amount as the CSV writes it: the window's rounding to the cent, so
@@ -95,36 +85,12 @@ bool IsWorkbookName(const std::string& path) {
 }
 
 void WriteWorkbook(const std::string& path, const std::vector<LoanCheck>& loans) {
-    if (path.empty()) Fail(path, ENOENT);
-    // The library writes to a file name: a temporary one beside the
-    // report, put in place by a rename once the whole workbook is on disk.
-    const std::filesystem::path target(path);
-    const std::filesystem::path folder =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) Fail(path, errno);
-    ::close(fd);
-    bool renamed = false;
-    const runtime::ScopeGuard cleanup([&] {
-        if (!renamed) ::unlink(temporary.c_str());
+    // The library writes to a file name: the temporary one beside the report.
+    ReplaceFileWhole(path, [&](const std::string& temporary) {
+        if (const lxw_error error = Compose(temporary.c_str(), loans); error != LXW_NO_ERROR) {
+            Fail(path, lxw_strerror(error), EIO);
+        }
     });
-    if (const lxw_error error = Compose(temporary.c_str(), loans); error != LXW_NO_ERROR) {
-        Fail(path, lxw_strerror(error), EIO);
-    }
-    const int written = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-    if (written < 0) Fail(path, errno);
-    const runtime::ScopeGuard close_written([written] { ::close(written); });
-    // The permissions a newly created file would have, not mkstemp's 0600.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(written, 0666 & ~mask) != 0) Fail(path, errno);
-    if (::fsync(written) != 0) Fail(path, errno);
-    if (::rename(temporary.c_str(), path.c_str()) != 0) Fail(path, errno);
-    renamed = true;
-    // As for the CSV: the report is in place; a folder that cannot be
-    // flushed is not worth failing it for.
-    SyncFolder(folder);
 }
 
 }  // namespace loans

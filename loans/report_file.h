@@ -16,4 +16,11 @@ namespace loans {
 // then untouched and no temporary file remains.
 void WriteWholeFile(const std::string& path, const std::function<void(std::ostream&)>& write);
 
+// The same for a writer that opens the file itself by name (a library):
+// `fill` writes the new contents into the temporary file it is given, beside
+// `path`; the file then gets a new file's permissions, goes to disk and is
+// renamed over `path`. A failure `fill` raises passes on, the old file kept.
+void ReplaceFileWhole(const std::string& path,
+                      const std::function<void(const std::string& temporary)>& fill);
+
 }  // namespace loans

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "loans/bulk_repair.h"
 #include "loans/repair_journal.h"
 #include "loans/repair_statements.h"
 #include "main_window/main_window.h"
@@ -21,11 +22,6 @@ void ConfirmOrAbort(const char* question, int prestamo) {
     }
 }
 
-std::string FailureText(const std::exception& failure) {
-    if (const auto* own = dynamic_cast<const runtime::Exception*>(&failure)) return own->Message();
-    return failure.what();
-}
-
 // The journal's failure, when the record could not be added to the open
 // journal (a full disk); a repair made stands whether or not its record does.
 std::optional<std::string> Journal(loans::JournalFile& journal, const loans::RepairRecord& record) {
@@ -33,7 +29,7 @@ std::optional<std::string> Journal(loans::JournalFile& journal, const loans::Rep
         journal.Append(record);
         return std::nullopt;
     } catch (const std::exception& failure) {
-        return FailureText(failure);
+        return failure.what();
     }
 }
 
@@ -75,7 +71,7 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
         // A confirmed repair is journaled even when it failed before its
         // first write.
         record.rolled_back = true;
-        record.message = FailureText(failure);
+        record.message = failure.what();
         record.documents_balance_after = record.documents_balance_before;
         record.receivable_balance_after = record.receivable_balance_before;
         if (const std::optional<std::string> journal_failure = Journal(journal, record)) {
@@ -83,19 +79,12 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
         }
         throw;
     }
-    record.documents_balance_before = outcome.documents_balance_before;
-    record.receivable_balance_before = outcome.receivable_balance_before;
+    const std::time_t confirmed = record.time;
+    record = loans::RecordOf(outcome, record.repair, record.database);
+    record.time = confirmed;
 
     // The one reload: what the commit left, in the window's own transaction.
     cargardatos(LoadMode::Loan);
-    record.documents_balance_after = sumas.DocumentsBalance();
-    record.receivable_balance_after = balanceprestamo;
-    record.rows_deleted = outcome.counts.deleted;
-    record.rows_inserted = outcome.counts.inserted;
-    record.rows_updated = outcome.counts.updated;
-    // What the journal needs to undo it.
-    record.id = outcome.id;
-    record.undo = outcome.undo;
     const std::optional<std::string> journal_failure = Journal(journal, record);
     ui::ShowMessage(loans::kRepairDone);
     if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);

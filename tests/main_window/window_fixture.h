@@ -78,6 +78,14 @@ class WindowTest : public ::testing::Test {
         }
         return output_;
     }
+    // The same lines, parsed.
+    std::vector<QJsonObject> Objects(std::initializer_list<std::string> commands) {
+        std::vector<QJsonObject> out;
+        for (const std::string& line : Lines(commands)) {
+            out.push_back(QJsonDocument::fromJson(line.c_str()).object());
+        }
+        return out;
+    }
     // Looks the member up and makes the loan current; returns the state.
     QJsonObject Show(const char* member, int loan) {
         const QJsonObject state = Do({std::string("code ") + member});

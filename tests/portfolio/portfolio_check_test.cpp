@@ -226,7 +226,8 @@ TEST(PortfolioCsv, AmountsHaveTwoDecimalsAPeriodAndNoGrouping) {
     for (const auto& row : rows) EXPECT_EQ(loans::CsvAmount(row.value), row.text) << row.text;
 }
 
-TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
+// A flagged loan with an accented name, as the reports' rows start from.
+loans::LoanCheck PlainLoan() {
     loans::LoanCheck plain;
     plain.member = "00010";
     plain.name = "JOS\xC9 P\xC9REZ";
@@ -234,6 +235,11 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
     plain.documents_balance = 20000;
     plain.receivable_balance = 30000;
     plain.reindex = true;
+    return plain;
+}
+
+TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
+    const loans::LoanCheck plain = PlainLoan();
     loans::LoanCheck quoted = plain;
     quoted.member = "00011";
     quoted.name =
@@ -358,13 +364,7 @@ TEST(PortfolioWorkbook, CodesAreTextAmountsNumbersUnderABoldFrozenFilteredHeader
     // A folder of its own: unzip's output files stay out of it.
     std::filesystem::create_directory(dir.File("informes"));
     const std::string path = dir.File("informes/cartera.xlsx");
-    loans::LoanCheck plain;
-    plain.member = "00010";
-    plain.name = "JOS\xC9 P\xC9REZ";
-    plain.loan = 1070;
-    plain.documents_balance = 20000;
-    plain.receivable_balance = 30000;
-    plain.reindex = true;
+    const loans::LoanCheck plain = PlainLoan();
     loans::LoanCheck both = plain;
     both.member = "00002";
     both.name = "=HYPERLINK(\"http://x\")\x07";  // a control character: escaped

@@ -26,14 +26,6 @@ namespace {
 
 class PortfolioWindowTest : public WindowTest {
   protected:
-    // Every line the commands write, parsed.
-    std::vector<QJsonObject> Objects(std::initializer_list<std::string> commands) {
-        std::vector<QJsonObject> out;
-        for (const std::string& line : Lines(commands)) {
-            out.push_back(QJsonDocument::fromJson(line.c_str()).object());
-        }
-        return out;
-    }
     static std::vector<std::string> Row(const QJsonObject& portfolio, int row) {
         std::vector<std::string> cells;
         for (const QJsonValue& cell : portfolio["rows"].toArray()[row].toArray()) {
@@ -205,13 +197,6 @@ TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnABenchSlice) {
 // journal in the test's own folder.
 class PortfolioRepairTest : public RepairTest {
   protected:
-    std::vector<QJsonObject> Objects(std::initializer_list<std::string> commands) {
-        std::vector<QJsonObject> out;
-        for (const std::string& line : Lines(commands)) {
-            out.push_back(QJsonDocument::fromJson(line.c_str()).object());
-        }
-        return out;
-    }
     // "loan repair" per listed row.
     static std::vector<std::string> Listed(const QJsonObject& state) {
         std::vector<std::string> shown;
