@@ -39,7 +39,7 @@ std::string PaidAmount(const ImageValue& value) {
 
 std::vector<std::string> ChangeLines(const RepairOutcome& outcome) {
     std::vector<std::string> lines;
-    const auto& movements = MovementColumns();
+    const auto& movements = outcome.before.movement_columns;
     for (const ImageRow& row : RowsNotIn(outcome.before.movements, outcome.after.movements)) {
         lines.push_back("- CXCTRX " + RowText(movements, row));
     }

@@ -7,6 +7,7 @@
 
 #include "db/ib_query.h"
 #include "loans/statements.h"
+#include "runtime/exception.h"
 
 namespace loans {
 
@@ -53,17 +54,65 @@ const std::vector<size_t>& SchedulePaidColumns() {
 
 namespace {
 
-// Dates come as the server's text, which it reads back to the same
-// instant; the layer's date-times drop fractions of a second.
+// A plain upper-case name goes as it is (it works in either dialect); any
+// other is quoted, as the site declared it.
+std::string Identifier(const std::string& name) {
+    const bool plain =
+        !name.empty() && name[0] >= 'A' && name[0] <= 'Z' &&
+        name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$") == std::string::npos;
+    if (plain) return name;
+    std::string quoted = "\"";
+    for (const char ch : name) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+    return quoted + "\"";
+}
+
+// The varchar a value of the kind travels as, when it travels as text.
+const char* TextType(ColumnKind kind) {
+    switch (kind) {
+        case ColumnKind::kDate:
+            return "varchar(32)";
+        case ColumnKind::kExact:
+            return "varchar(64)";
+        case ColumnKind::kBlob:
+            return "varchar(8191)";  // 8191 characters of up to 4 bytes fit a varchar
+        default:
+            return nullptr;
+    }
+}
+
+// Dates and the like come as the server's text, which it reads back to the
+// same value; the layer's date-times drop fractions of a second.
 std::string SelectList(const std::vector<ImageColumn>& columns) {
     std::string list;
     for (const ImageColumn& column : columns) {
         if (!list.empty()) list += ",";
-        list += column.kind == ColumnKind::kDate
-                    ? std::string("cast(") + column.name + " as varchar(32))"
-                    : std::string(column.name);
+        const char* text_type = TextType(column.kind);
+        list += text_type != nullptr ? "cast(" + Identifier(column.name) + " as " + text_type + ")"
+                                     : Identifier(column.name);
     }
     return list + ",rdb$db_key";
+}
+
+ColumnKind KindOf(int type, int scale) {
+    switch (type) {
+        case 7:  // smallint
+        case 8:  // integer
+            return scale == 0 ? ColumnKind::kInteger : ColumnKind::kExact;
+        case 10:  // float
+        case 27:  // double precision
+            return ColumnKind::kReal;
+        case 14:  // char
+        case 37:  // varchar
+            return ColumnKind::kText;
+        case 12:  // date
+        case 13:  // time
+        case 35:  // timestamp
+            return ColumnKind::kDate;
+        case 261:
+            return ColumnKind::kBlob;
+        default:  // bigint, int128, decfloat, boolean, zoned times
+            return ColumnKind::kExact;
+    }
 }
 
 std::string RealText(double value) {
@@ -112,13 +161,35 @@ std::string Serialized(const ImageRow& row) {
 
 }  // namespace
 
-std::vector<ImageRow> ReadMovements(db::TIBQuery& reader, const std::string& member, int32_t loan) {
-    SetStatement(reader, "select " + SelectList(MovementColumns()) +
+std::vector<ImageColumn> StoredColumns(db::TIBQuery& reader, const std::string& table) {
+    SetStatement(reader,
+                 "select rf.rdb$field_name, f.rdb$field_type, f.rdb$field_scale "
+                 "from rdb$relation_fields rf join rdb$fields f "
+                 "on f.rdb$field_name = rf.rdb$field_source "
+                 "where rf.rdb$relation_name = :t and f.rdb$computed_blr is null "
+                 "order by rf.rdb$field_position");
+    reader.ParamNamed("t").SetString(table);
+    reader.Open();
+    std::vector<ImageColumn> columns;
+    for (; !reader.AtEnd(); reader.Next()) {
+        std::string name = reader.Field(0).GetString();
+        name.erase(name.find_last_not_of(' ') + 1);  // system names are padded
+        columns.push_back(
+            {std::move(name), KindOf(reader.Field(1).GetInteger(), reader.Field(2).GetInteger())});
+    }
+    reader.Close();
+    if (columns.empty()) throw runtime::Exception("La tabla " + table + " no existe");
+    return columns;
+}
+
+std::vector<ImageRow> ReadMovements(db::TIBQuery& reader, const std::vector<ImageColumn>& columns,
+                                    const std::string& member, int32_t loan) {
+    SetStatement(reader, "select " + SelectList(columns) +
                              " from cxctrx where cliente = :c and aplica = :a");
     reader.ParamNamed("c").SetString(member);
     reader.ParamNamed("a").SetInteger(loan);
     reader.Open();
-    return TakeRows(reader, MovementColumns());
+    return TakeRows(reader, columns);
 }
 
 std::vector<ImageRow> ReadSchedule(db::TIBQuery& reader, int32_t loan) {
@@ -129,8 +200,10 @@ std::vector<ImageRow> ReadSchedule(db::TIBQuery& reader, int32_t loan) {
     return TakeRows(reader, ScheduleColumns());
 }
 
-LoanImage ReadLoanImage(db::TIBQuery& reader, const std::string& member, int32_t loan) {
-    return {ReadMovements(reader, member, loan), ReadSchedule(reader, loan)};
+LoanImage ReadLoanImage(db::TIBQuery& reader, const std::vector<ImageColumn>& movement_columns,
+                        const std::string& member, int32_t loan) {
+    return {movement_columns, ReadMovements(reader, movement_columns, member, loan),
+            ReadSchedule(reader, loan)};
 }
 
 std::string ImageFingerprint(const LoanImage& image) {
@@ -182,7 +255,12 @@ std::vector<ImageRow> RowsNotIn(const std::vector<ImageRow>& from,
 UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool movements_replaced) {
     UndoImage image;
     image.movements_replaced = movements_replaced;
-    if (movements_replaced) image.movements = before.movements;
+    if (movements_replaced) {
+        for (const ImageColumn& column : before.movement_columns) {
+            image.movement_columns.push_back(column.name);
+        }
+        image.movements = before.movements;
+    }
     std::map<std::string, const ImageRow*> after_by_key;
     for (const ImageRow& row : after.schedule) after_by_key[row.key] = &row;
     for (const ImageRow& row : before.schedule) {
@@ -208,22 +286,22 @@ void BindImageValue(db::TIBQuery& query, const std::string& param, ColumnKind ki
     } else if (kind == ColumnKind::kReal) {
         target.SetFloat(std::strtod(value->c_str(), nullptr));
     } else {
-        target.SetString(*value);
+        target.SetString(*value);  // text, or a value the server reads from text
     }
 }
 
-void InsertMovements(db::TIBQuery& writer, const std::vector<ImageRow>& rows) {
-    const std::vector<ImageColumn>& columns = MovementColumns();
+void InsertMovements(db::TIBQuery& writer, const std::vector<ImageColumn>& columns,
+                     const std::vector<ImageRow>& rows) {
     std::string names;
     std::string markers;
     for (size_t i = 0; i < columns.size(); ++i) {
-        names += (i > 0 ? "," : "") + std::string(columns[i].name);
+        names += (i > 0 ? "," : "") + Identifier(columns[i].name);
         const std::string marker = ":v" + std::to_string(i);
-        // A date goes as the server's own text and the server reads it:
-        // the layer's date-times would drop fractions of a second.
-        markers += (i > 0 ? "," : "") + (columns[i].kind == ColumnKind::kDate
-                                             ? "cast(cast(" + marker + " as varchar(32)) as date)"
-                                             : marker);
+        // A value read as text goes back as text and the server converts it
+        // to the column's type on assignment, exactly.
+        const char* text_type = TextType(columns[i].kind);
+        markers += (i > 0 ? "," : "") +
+                   (text_type != nullptr ? "cast(" + marker + " as " + text_type + ")" : marker);
     }
     SetStatement(writer, "insert into cxctrx(" + names + ") values (" + markers + ")");
     for (const ImageRow& row : rows) {

@@ -28,26 +28,41 @@ struct ImageRow {
     std::string key;                 // RDB$DB_KEY, valid in its transaction only
 };
 
-enum class ColumnKind { kText, kInteger, kReal, kDate };
+// How a column's value travels: text and whole numbers through the layer's
+// own fields; floating point as 17 significant digits (exact); everything
+// else (dates, large or scaled numbers, booleans, short blobs) as the
+// server's own text, which it reads back to the same value.
+enum class ColumnKind { kText, kInteger, kReal, kDate, kExact, kBlob };
 struct ImageColumn {
-    const char* name;
+    std::string name;
     ColumnKind kind;
 };
+// The columns our schema declares; the site's CXCTRX may carry more
+// (StoredColumns reads them).
 const std::vector<ImageColumn>& MovementColumns();  // CXCTRX
 const std::vector<ImageColumn>& ScheduleColumns();  // RENGLONES
 // Where the three paid amounts a schedule correction writes sit in a
 // schedule row: REN_PAGADOCAPITAL, REN_PAGADOINTERES, REN_TOTALPAGADO.
 const std::vector<size_t>& SchedulePaidColumns();
 
+// Every stored column of the table as the database declares it, in its
+// order (computed columns left out: nothing writes them).
+std::vector<ImageColumn> StoredColumns(db::TIBQuery& reader, const std::string& table);
+
 struct LoanImage {
+    std::vector<ImageColumn> movement_columns;  // of the movements' values
     std::vector<ImageRow> movements;
     std::vector<ImageRow> schedule;
 };
 
-// The loan's rows as the given query's transaction sees them.
-std::vector<ImageRow> ReadMovements(db::TIBQuery& reader, const std::string& member, int32_t loan);
+// The loan's rows as the given query's transaction sees them, the
+// movements with the given columns (StoredColumns of CXCTRX), the
+// schedule with ScheduleColumns().
+std::vector<ImageRow> ReadMovements(db::TIBQuery& reader, const std::vector<ImageColumn>& columns,
+                                    const std::string& member, int32_t loan);
 std::vector<ImageRow> ReadSchedule(db::TIBQuery& reader, int32_t loan);
-LoanImage ReadLoanImage(db::TIBQuery& reader, const std::string& member, int32_t loan);
+LoanImage ReadLoanImage(db::TIBQuery& reader, const std::vector<ImageColumn>& movement_columns,
+                        const std::string& member, int32_t loan);
 
 // A fingerprint of the image independent of row order and row keys: two
 // images have the same one when they hold the same rows.
@@ -74,6 +89,7 @@ struct ScheduleChange {
 };
 struct UndoImage {
     bool movements_replaced = false;
+    std::vector<std::string> movement_columns;  // names, in the values' order
     std::vector<ImageRow> movements;
     std::vector<ScheduleChange> schedule;
     std::string after_fingerprint;
@@ -82,7 +98,9 @@ struct UndoImage {
 // transaction (schedule rows paired by their row keys).
 UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool movements_replaced);
 
-// Writes the rows into CXCTRX as they are.
-void InsertMovements(db::TIBQuery& writer, const std::vector<ImageRow>& rows);
+// Writes the rows into CXCTRX as they are, their values in the columns'
+// order.
+void InsertMovements(db::TIBQuery& writer, const std::vector<ImageColumn>& columns,
+                     const std::vector<ImageRow>& rows);
 
 }  // namespace loans

@@ -94,7 +94,11 @@ std::string ValuesArray(const std::vector<ImageValue>& values) {
 std::string UndoObject(const UndoImage& undo) {
     std::string text = "{\"after\":" + Utf8String(undo.after_fingerprint);
     if (undo.movements_replaced) {
-        text += ",\"movements\":[";
+        text += ",\"columns\":[";
+        for (size_t i = 0; i < undo.movement_columns.size(); ++i) {
+            text += (i > 0 ? "," : "") + Utf8String(undo.movement_columns[i]);
+        }
+        text += "],\"movements\":[";
         for (size_t i = 0; i < undo.movements.size(); ++i) {
             text += (i > 0 ? "," : "") + ValuesArray(undo.movements[i].values);
         }
@@ -435,10 +439,21 @@ RepairRecord RecordFrom(const Json& line) {
     if (const Json* movements = undo->Member("movements")) {
         if (movements->type != Json::Type::kArray) throw runtime::Exception("linea danada");
         record.undo.movements_replaced = true;
+        if (const Json* columns = undo->Member("columns")) {
+            for (const ImageValue& name : ValuesOf(columns)) {
+                if (!name) throw runtime::Exception("linea danada");
+                record.undo.movement_columns.push_back(*name);
+            }
+        } else {
+            // Written before the site's own columns were kept: the schema's.
+            for (const ImageColumn& column : MovementColumns()) {
+                record.undo.movement_columns.push_back(column.name);
+            }
+        }
         for (const Json& row : movements->items) {
             ImageRow image;
             image.values = ValuesOf(&row);
-            if (image.values.size() != MovementColumns().size()) {
+            if (image.values.size() != record.undo.movement_columns.size()) {
                 throw runtime::Exception("linea danada");
             }
             record.undo.movements.push_back(std::move(image));

@@ -49,7 +49,8 @@ std::string CurrentUser();
 // receivable_balance_after (numbers with two decimals), rows_deleted,
 // rows_inserted, rows_updated; first "id" when the record has one, and
 // last "undo" when there is something to undo: {"after": fingerprint,
-// "movements": [[value, ...], ...] (only when they were replaced),
+// "columns": [name, ...] and "movements": [[value, ...], ...] (only when
+// they were replaced; the values in the columns' order),
 // "schedule": [{"before": [value, ...], "paid_after": [value, ...]}, ...]},
 // each value a string or null.
 std::string JournalLine(const RepairRecord& record);

@@ -131,7 +131,9 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
             if (needed) outcome.repairs.push_back(kind);
         }
         if (outcome.repairs.empty()) return;
-        outcome.before = ReadLoanImage(query_, member, loan);
+        // Every column the site's ledger has, so that an undo loses none.
+        const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
+        outcome.before = ReadLoanImage(query_, columns, member, loan);
         bool rebuilt = false;
         for (const RepairKind kind : outcome.repairs) {
             const RepairCounts counts = kind == RepairKind::kRebuild
@@ -142,7 +144,7 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
             outcome.counts.inserted += counts.inserted;
             outcome.counts.updated += counts.updated;
         }
-        outcome.after = ReadLoanImage(query_, member, loan);
+        outcome.after = ReadLoanImage(query_, columns, member, loan);
         outcome.undo = MakeUndoImage(outcome.before, outcome.after, rebuilt);
         outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
     });
@@ -155,7 +157,17 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
     InTransaction(true, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
-        outcome.before = ReadLoanImage(query_, member, loan);
+        const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
+        if (image.movements_replaced) {
+            std::vector<std::string> names;
+            for (const ImageColumn& column : columns) names.push_back(column.name);
+            if (names != image.movement_columns) {
+                throw EUndoRefused(
+                    "Las columnas de CXCTRX cambiaron despues de la reparacion; "
+                    "no se deshace");
+            }
+        }
+        outcome.before = ReadLoanImage(query_, columns, member, loan);
         if (ImageFingerprint(outcome.before) != image.after_fingerprint) {
             throw EUndoRefused("Los movimientos o la tabla del prestamo " + std::to_string(loan) +
                                " cambiaron despues de la reparacion; no se deshace");
@@ -166,7 +178,7 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             query_.ParamNamed("a").SetInteger(loan);
             query_.Execute();
             outcome.counts.deleted = query_.Statement().RowsAffected();
-            InsertMovements(query_, image.movements);
+            InsertMovements(query_, columns, image.movements);
             outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
         }
         // Each changed schedule row is found by every column as the repair
@@ -200,7 +212,7 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             query_.Execute();
             ++outcome.counts.updated;
         }
-        outcome.after = ReadLoanImage(query_, member, loan);
+        outcome.after = ReadLoanImage(query_, columns, member, loan);
         outcome.undo = MakeUndoImage(outcome.before, outcome.after, image.movements_replaced);
         outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);

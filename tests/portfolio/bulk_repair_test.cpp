@@ -167,14 +167,24 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
 }
 
 // Undone, every column of every row is back as it was, through either
-// route, for rows no key tells apart; after a later change, the undo is
-// refused and writes nothing.
+// route, for rows no key tells apart and for the columns a site added to
+// its ledger; after a later change, the undo is refused and writes nothing.
 TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
     for (const Route route : Routes()) {
         SCOPED_TRACE(test_support::RouteName(route));
         test_support::TempDir dir;
         const std::string name = NewDemo(dir, "demo.fdb", route);
+        test_support::RawConnection(name).Execute(
+            "alter table cxctrx add nota varchar(20), add importe numeric(15,2), "
+            "add cantidad numeric(9,3), add marca boolean, "
+            "add texto blob sub_type text, add doble computed by (valor * 2)");
         {
+            test_support::RawConnection(name).Execute(
+                "update cxctrx set nota = 'Se\xF1"
+                "al \"1\"', importe = 1234567890123.45, "
+                "cantidad = -123456.789, marca = true, "
+                "texto = 'linea uno' || ascii_char(10) || 'linea dos' "
+                "where aplica in (1070, 1071)");
             // Fractions of a second, accents, nulls and an instalment
             // entered twice, differing only in its paid amounts.
             test_support::RawConnection raw(name);
@@ -247,6 +257,28 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         }
         EXPECT_EQ(test_support::ChecksumTables(name), changed);
         EXPECT_FALSE(loans::FindRecord("no-existe", journal).has_value());
+
+        // A ledger with a column more than when its rows were taken is not
+        // rebuilt from them.
+        test_support::RawConnection(name).Execute("alter table cxctrx add otra integer");
+        const auto altered = test_support::ChecksumTables(name);
+        int refused_for_columns = 0;
+        for (size_t i = 1; i < ids.size(); ++i) {
+            const std::optional<loans::RepairRecord> redo_other =
+                loans::FindRecord(undo_of_undo[ids[i]], journal);
+            if (!redo_other->undo.movements_replaced) continue;
+            try {
+                unit.Undo(redo_other->undo, redo_other->member, redo_other->loan);
+                ADD_FAILURE() << "undone into a ledger with another column";
+            } catch (const loans::EUndoRefused& refused) {
+                EXPECT_EQ(refused.Message(),
+                          "Las columnas de CXCTRX cambiaron despues de la reparacion; no se "
+                          "deshace");
+                ++refused_for_columns;
+            }
+        }
+        EXPECT_GT(refused_for_columns, 0);
+        EXPECT_EQ(test_support::ChecksumTables(name), altered);
     }
 }
 
