@@ -128,6 +128,7 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
                                   options.database_name);
             } else {
                 // Confirmed and rolled back: journaled as the window does.
+                record.id = NewRepairId();
                 record.time = std::time(nullptr);
                 record.user = CurrentUser();
                 record.database = options.database_name;

@@ -420,18 +420,41 @@ const std::string& TextOf(const Json* value) {
     return value->text;
 }
 
-RepairRecord RecordFrom(const Json& line) {
-    RepairRecord record;
-    record.id = TextOf(line.Member("id"));
-    record.member = TextOf(line.Member("member"));
-    record.repair = TextOf(line.Member("repair"));
-    const Json* loan = line.Member("loan");
-    if (loan == nullptr || loan->type != Json::Type::kNumber) {
+std::time_t TimeOf(const std::string& text) {
+    std::tm parts{};
+    const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
+    if (end == nullptr || *end != '\0') throw runtime::Exception("linea danada");
+    return timegm(&parts);
+}
+
+const std::string& NumberOf(const Json* value) {
+    if (value == nullptr || value->type != Json::Type::kNumber) {
         throw runtime::Exception("linea danada");
     }
-    record.loan = static_cast<int32_t>(std::stol(loan->text));
+    return value->text;
+}
+
+RepairRecord RecordFrom(const Json& line) {
+    RepairRecord record;
+    // Records of repairs that failed before their first write may have none.
+    if (const Json* id = line.Member("id")) record.id = TextOf(id);
+    record.time = TimeOf(TextOf(line.Member("time")));
+    record.user = TextOf(line.Member("user"));
+    record.database = TextOf(line.Member("database"));
+    record.member = TextOf(line.Member("member"));
+    record.repair = TextOf(line.Member("repair"));
+    if (const Json* undoes = line.Member("undoes")) record.undoes = TextOf(undoes);
+    record.loan = static_cast<int32_t>(std::stol(NumberOf(line.Member("loan"))));
     record.rolled_back = TextOf(line.Member("outcome")) != "done";
     if (const Json* message = line.Member("message")) record.message = TextOf(message);
+    record.documents_balance_before = std::stold(NumberOf(line.Member("documents_balance_before")));
+    record.receivable_balance_before =
+        std::stod(NumberOf(line.Member("receivable_balance_before")));
+    record.documents_balance_after = std::stold(NumberOf(line.Member("documents_balance_after")));
+    record.receivable_balance_after = std::stod(NumberOf(line.Member("receivable_balance_after")));
+    record.rows_deleted = std::stoll(NumberOf(line.Member("rows_deleted")));
+    record.rows_inserted = std::stoll(NumberOf(line.Member("rows_inserted")));
+    record.rows_updated = std::stoll(NumberOf(line.Member("rows_updated")));
     const Json* undo = line.Member("undo");
     if (undo == nullptr) return record;
     if (undo->type != Json::Type::kObject) throw runtime::Exception("linea danada");
@@ -499,6 +522,36 @@ std::optional<RepairRecord> FindRecord(const std::string& id, const std::string&
         }
     }
     return std::nullopt;
+}
+
+std::vector<RepairRecord> RecordsOf(const std::string& member, int32_t loan,
+                                    const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (errno == ENOENT) return {};  // nothing repaired yet
+        throw runtime::EInOutError(
+            "No se pudo leer el registro de reparaciones " + path + ": " + std::strerror(errno),
+            errno);
+    }
+    const std::string member_key = "\"member\":" + Utf8String(member) + ",";
+    const std::string loan_key = "\"loan\":" + std::to_string(loan) + ",";
+    std::vector<RepairRecord> records;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.find(member_key) == std::string::npos ||
+            line.find(loan_key) == std::string::npos) {
+            continue;
+        }
+        try {
+            RepairRecord record = RecordFrom(JsonReader(line).Document());
+            if (record.member == member && record.loan == loan)
+                records.push_back(std::move(record));
+        } catch (const std::exception&) {
+            // A line cut short cannot be shown or undone; the others still
+            // can.
+        }
+    }
+    return records;
 }
 
 }  // namespace loans

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "loans/loan_image.h"
 
@@ -55,12 +56,19 @@ std::string CurrentUser();
 // each value a string or null.
 std::string JournalLine(const RepairRecord& record);
 
-// The record of the given id in the journal, read back from its line
-// (time, user and database are not read back); nothing when no line has
+// The record of the given id in the journal, read back from its line;
+// nothing when no line has
 // that id. Raises runtime::EInOutError when the journal cannot be read and
 // runtime::Exception when the record's line is damaged.
 std::optional<RepairRecord> FindRecord(const std::string& id,
                                        const std::string& path = JournalPath());
+
+// The records of one member's loan, in the order they were journaled;
+// none when the journal does not exist yet. Lines that cannot be read back
+// (cut short, or missing a field) are passed by. Raises
+// runtime::EInOutError when the journal cannot be read.
+std::vector<RepairRecord> RecordsOf(const std::string& member, int32_t loan,
+                                    const std::string& path = JournalPath());
 
 // The journal held open: a repair opens it before it writes anything, so a
 // repair that could not be recorded is refused rather than made unrecorded.

@@ -44,10 +44,14 @@ inline constexpr const char* kRebuildConfirmation =
     "Esta Seguro de Querer Ejecutar este proceso en el prestamo ";
 inline constexpr const char* kCorrectConfirmation =
     "Esta Seguro de Querer Corregir el plan de pagos (Tabla de amortizacion) en el prestamo ";
+inline constexpr const char* kUndoConfirmation =
+    "Esta Seguro de Querer Deshacer esta reparacion en el prestamo ";
 inline constexpr const char* kRepairDone = "Proceso Ejecutado";
 
 // The repairs' names in the journal, as their buttons call them.
 inline constexpr const char* kRebuildRepair = "Reindexar";
 inline constexpr const char* kCorrectRepair = "Corregir Tabla";
+// An undo's record, which names the record it undoes.
+inline constexpr const char* kUndoRepair = "Deshacer";
 
 }  // namespace loans

@@ -11,6 +11,7 @@
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
 #include "loans/reconciliation.h"
+#include "loans/repair_journal.h"
 #include "loans/repair_unit.h"
 #include "ui/grid/db_grid.h"
 
@@ -119,6 +120,11 @@ class TFmain : public QWidget {
                                ui::TColumn& column, ui::TGridDrawState state);
     // F2: the portfolio check; the loan chosen there becomes current.
     void RevisionCartera();
+    // F3: the current loan's repairs from the journal, with undo.
+    void HistorialReparaciones();
+    // Asks, then puts the current loan back as the record holds it, journaled
+    // as "Deshacer"; false when the record is not of the current loan.
+    bool UndoRepair(const loans::RepairRecord& undone);
     void MakeLoanCurrent(int prestamo);
     // Ctrl+P: the current loan's statement through the print dialog.
     void ImprimirEstado();
@@ -142,6 +148,7 @@ class TFmain : public QWidget {
     void CreateControls();
     void CreateGrids();
     void CreatePortfolioShortcut();
+    void CreateHistoryShortcut();
     void CreatePrintShortcut();
     void ConfigureDatabase();
     void ClearLoanDetails();
@@ -166,6 +173,11 @@ class TFmain : public QWidget {
     // of the repair's own, reloads it once, shows the result and journals
     // the outcome.
     void RepairLoan(loans::RepairKind kind, const char* question);
+    // Runs a confirmed repair (or undo) of the current loan's member, then
+    // reloads the loan once, shows "Proceso Ejecutado" and journals the
+    // outcome; a failure is journaled as rolled back and raised again.
+    void JournaledRun(int prestamo, const std::string& name, const std::string& undoes,
+                      const std::function<loans::RepairOutcome()>& work);
 
     QTimer* idle_release_;
     bool shown_once_ = false;

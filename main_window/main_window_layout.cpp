@@ -72,6 +72,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     CreateControls();
     CreateGrids();
     CreatePortfolioShortcut();
+    CreateHistoryShortcut();
     CreatePrintShortcut();
     idle_release_ = new QTimer(this);
     idle_release_->setSingleShot(true);
@@ -124,7 +125,8 @@ void TFmain::CreateControls() {
     ui::LimitToColumn(edsocio, 10);  // CLT_CODIGO
     edsocio->setToolTip(
         "Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre\n"
-        "F2: Revision de cartera");
+        "F2: Revision de cartera\n"
+        "F3: Historial de reparaciones del prestamo");
     edsocio->OnExit = [this] { ui::Guard([this] { edsocioExit(); }); };
     edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
 

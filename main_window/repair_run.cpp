@@ -1,6 +1,7 @@
-// What both repairs share: which loan may be repaired, the confirmation,
-// and the journal of every confirmed repair.
+// What both repairs and an undo share: which loan may be repaired, the
+// confirmation, and the journal of every confirmed repair.
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -46,30 +47,46 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
     ConfirmOrAbort(question, prestamo);
+    // The loan as it stands now, read inside the repair's transaction: a
+    // receipt posted since the lookup is repaired in, not out.
+    JournaledRun(prestamo, loans::RepairName(kind), {},
+                 [&] { return repair_unit_.Run(kind, looked_up_code_, prestamo); });
+}
+
+bool TFmain::UndoRepair(const loans::RepairRecord& undone) {
+    if (undone.member != looked_up_code_ || undone.loan != RepairableLoan()) return false;
+    ConfirmOrAbort(loans::kUndoConfirmation, undone.loan);
+    JournaledRun(undone.loan, loans::kUndoRepair, undone.id,
+                 [&] { return repair_unit_.Undo(undone.undo, undone.member, undone.loan); });
+    return true;
+}
+
+void TFmain::JournaledRun(int prestamo, const std::string& name, const std::string& undoes,
+                          const std::function<loans::RepairOutcome()>& work) {
     // Before anything is written: a repair that could not be journaled is
     // not made (the failure names the file and the cause).
     loans::JournalFile journal;
 
     loans::RepairRecord record;
+    record.id = loans::NewRepairId();  // the unit's own, should it fail
     record.time = std::time(nullptr);
     record.user = loans::CurrentUser();
     record.database = IBDatabase1.DatabaseName();
     record.member = looked_up_code_;
     record.loan = prestamo;
-    record.repair = loans::RepairName(kind);
+    record.repair = name;
+    record.undoes = undoes;
     // The figures as shown, in case the repair fails before it reads.
     record.documents_balance_before = sumas.DocumentsBalance();
     record.receivable_balance_before = balanceprestamo;
 
     loans::RepairOutcome outcome;
     try {
-        // The loan as it stands now, read inside the repair's transaction:
-        // a receipt posted since the lookup is repaired in, not out.
-        outcome = repair_unit_.Run(kind, looked_up_code_, prestamo);
+        outcome = work();
     } catch (const std::exception& failure) {
         // Nothing of it remains: the loan's figures are those from before.
-        // A confirmed repair is journaled even when it failed before its
-        // first write.
+        // A confirmed repair is journaled even when it failed (or was
+        // refused) before its first write.
         record.rolled_back = true;
         record.message = failure.what();
         record.documents_balance_after = record.documents_balance_before;
@@ -80,8 +97,9 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
         throw;
     }
     const std::time_t confirmed = record.time;
-    record = loans::RecordOf(outcome, record.repair, record.database);
+    record = loans::RecordOf(outcome, name, record.database);
     record.time = confirmed;
+    record.undoes = undoes;
 
     // The one reload: what the commit left, in the window's own transaction.
     cargardatos(LoadMode::Loan);

@@ -15,6 +15,7 @@
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
 #include "portfolio/portfolio_dialog.h"
+#include "repair_history/repair_history_dialog.h"
 
 namespace test_support {
 namespace {
@@ -45,11 +46,13 @@ QWidget* KeyTarget(QWidget* window) {
 }
 
 // The window that takes input now: an open menu, else the search dialog
-// while it is open, else the main window.
+// or the repair history while it is open, else the main window.
 QWidget* InputWindow(QWidget* main) {
     if (QWidget* popup = QApplication::activePopupWidget()) return popup;
     auto* search = customer_search::Fclientes;
     if (search != nullptr && search->isVisible()) return search;
+    auto* history = repair_history::Fhistorial;
+    if (history != nullptr && history->isVisible()) return history;
     return main;
 }
 
@@ -119,7 +122,8 @@ void Monkey::Next() {
     SendOne(window);
 }
 
-// Leaves an open menu or search dialog as a user would; false when none is.
+// Leaves an open menu, search dialog or repair history as a user would;
+// false when none is.
 bool Monkey::CloseADialog() {
     if (QWidget* popup = QApplication::activePopupWidget()) {
         popup->close();
@@ -128,6 +132,11 @@ bool Monkey::CloseADialog() {
     auto* search = customer_search::Fclientes;
     if (search != nullptr && search->isVisible()) {
         QTest::mouseClick(search->btsalir, Qt::LeftButton);
+        return true;
+    }
+    auto* history = repair_history::Fhistorial;
+    if (history != nullptr && history->isVisible()) {
+        QTest::mouseClick(history->btcerrar, Qt::LeftButton);
         return true;
     }
     return false;

@@ -38,6 +38,7 @@ TEST_F(WindowTest, TheDriverRefusesEachCommandItDoesNotTakeInTheWordsOfItsContex
         {{"portfolio", "code 00001", "leave"}, in_portfolio},
         {{"portfolio", "search", "leave"}, in_portfolio},
         {{"portfolio", "choose 100000", "leave"}, "choose needs a row of the list: 100000"},
+        {{"history"}, "the repair history did not open"},  // no loan shown
     };
     for (const auto& c : cases) {
         commands_.assign(c.commands.begin(), c.commands.end());

@@ -15,6 +15,7 @@
 #include "db/call_watch.h"
 #include "loans/bulk_repair.h"
 #include "loans/portfolio_workbook.h"
+#include "loans/repair_statements.h"
 #include "portfolio/portfolio_dialog.h"
 #include "tests/main_window/repair_fixture.h"
 #include "tests/main_window/window_fixture.h"
@@ -325,6 +326,57 @@ TEST_P(PortfolioRepairTest, PreviewShowsTheChangesAndWritesNothing) {
     EXPECT_TRUE(out[3]["messages"].toArray().isEmpty());
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
     EXPECT_TRUE(JournalLines().empty());
+}
+
+// F3 lists the current loan's records, newest first; "Deshacer" puts the
+// loan back as it was and is journaled; a record whose rows changed since
+// is refused, changing nothing; the undo itself can be undone.
+TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
+    const auto untouched = test_support::ChecksumTables(name_);
+    Start();
+    Objects({"portfolio", "choose 1"});  // 1070, which needs a rebuild
+    Press("btreindexar");
+    const auto repaired = test_support::ChecksumTables(name_);
+    ASSERT_NE(repaired, untouched);
+
+    const auto rows = [](const QJsonObject& state) {
+        std::vector<std::string> shown;
+        for (const QJsonValue& row : state["history"].toObject()["rows"].toArray()) {
+            const QJsonArray cells = row.toArray();
+            shown.push_back(Text(cells[2]) + " " + Text(cells[3]).substr(0, 9) + " " +
+                            Text(cells[4]) + " -> " + Text(cells[5]) + " " + Text(cells[6]));
+        }
+        return shown;
+    };
+    std::vector<QJsonObject> out = Objects({"history", "answer yes", "undo", "dump", "select 1",
+                                            "answer yes", "undo", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(Text(out[0]["history"].toObject()["loan"]), "Socio: 00010   Prestamo: 1070");
+    EXPECT_EQ(rows(out[0]), (std::vector<std::string>{"Reindexar Realizada 30,000.00 -> 20,000.00 "
+                                                      "3 borradas, 5 insertadas, 0 actualizadas"}));
+    EXPECT_TRUE(out[0]["history"].toObject()["undo"].toBool());
+    EXPECT_EQ(Boxes(out[1]), (Boxes_t{{"confirm", std::string(loans::kUndoConfirmation) + "1070?"},
+                                      {"info", "Proceso Ejecutado"}}));
+    EXPECT_EQ(rows(out[1]), (std::vector<std::string>{"Deshacer Realizada 20,000.00 -> 30,000.00 "
+                                                      "5 borradas, 3 insertadas, 0 actualizadas",
+                                                      "Reindexar Deshecha  30,000.00 -> 20,000.00 "
+                                                      "3 borradas, 5 insertadas, 0 actualizadas"}));
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    // Undone already: refused, and the refusal journaled.
+    ASSERT_EQ(Boxes(out[2]).size(), 2u) << QJsonDocument(out[2]).toJson().toStdString();
+    EXPECT_EQ(Boxes(out[2])[1].second,
+              "Los movimientos o la tabla del prestamo 1070 cambiaron despues de la "
+              "reparacion; no se deshace.");
+    EXPECT_EQ(rows(out[2]).size(), 3u);
+    EXPECT_EQ(rows(out[2])[0].rfind("Deshacer Revertida", 0), 0u) << rows(out[2])[0];
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    // The window shows the loan as the undo left it.
+    EXPECT_EQ(Label(out[3], "lbbal"), "Balance prestamo CXC: 30,000.00");
+
+    // Undoing the undo makes the repair again.
+    out = Objects({"history", "select 1", "answer yes", "undo", "leave"});
+    EXPECT_EQ(test_support::ChecksumTables(name_), repaired);
+    EXPECT_EQ(JournalLines().size(), 4u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, PortfolioRepairTest,

@@ -23,6 +23,7 @@
 #include "loans/connection_profile.h"
 #include "loans/portfolio_report.h"
 #include "loans/portfolio_workbook.h"
+#include "loans/repair_statements.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
 #include "shell/config_file.h"
@@ -184,14 +185,15 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     loans::RepairRecord record;
     try {
         const loans::RepairOutcome outcome = unit.Undo(found->undo, found->member, found->loan);
-        record = loans::RecordOf(outcome, "Deshacer", database.DatabaseName());
+        record = loans::RecordOf(outcome, loans::kUndoRepair, database.DatabaseName());
     } catch (const loans::EUndoRefused& refused) {
+        record.id = loans::NewRepairId();
         record.time = std::time(nullptr);
         record.user = loans::CurrentUser();
         record.database = database.DatabaseName();
         record.member = found->member;
         record.loan = found->loan;
-        record.repair = "Deshacer";
+        record.repair = loans::kUndoRepair;
         record.rolled_back = true;
         record.message = refused.Message();
         record.undoes = id;

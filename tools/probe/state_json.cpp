@@ -10,6 +10,7 @@
 
 #include "customer_search/customer_search_dialog.h"
 #include "portfolio/portfolio_dialog.h"
+#include "repair_history/repair_history_dialog.h"
 #include "tools/probe/driver.h"
 #include "ui/latin1_text.h"
 
@@ -136,6 +137,23 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
     }
     out["selected"] = selected;
     out["preview"] = !dialog.mmprevia->isHidden() ? dialog.mmprevia->toPlainText() : QString();
+    return out;
+}
+
+QJsonObject HistoryState(repair_history::TFhistorial& dialog) {
+    QJsonObject out;
+    out["loan"] = dialog.lbprestamo->text();
+    QJsonArray rows;
+    for (int row = 0; row < dialog.gridhistorial->rowCount(); ++row) {
+        QJsonArray cells;
+        for (int column = 0; column < dialog.gridhistorial->columnCount(); ++column) {
+            cells.append(dialog.gridhistorial->item(row, column)->text());
+        }
+        rows.append(cells);
+    }
+    out["rows"] = rows;
+    out["current"] = dialog.gridhistorial->currentRow();
+    out["undo"] = dialog.btdeshacer->isEnabled();
     return out;
 }
 

@@ -7,6 +7,9 @@
 namespace portfolio {
 class TFcartera;
 }
+namespace repair_history {
+class TFhistorial;
+}
 
 namespace probe {
 
@@ -21,5 +24,8 @@ QJsonArray TakeMessages(RecordingResponder& responder);
 QJsonObject WindowState(Driver& driver);
 // The portfolio dialog's list as it shows it, its totals line and state.
 QJsonObject PortfolioState(portfolio::TFcartera& dialog);
+// The repair history's list as it shows it, its current row and whether
+// "Deshacer" is enabled.
+QJsonObject HistoryState(repair_history::TFhistorial& dialog);
 
 }  // namespace probe

@@ -8,6 +8,7 @@
 
 #include "tools/probe/driver.h"
 #include "tools/probe/gestures.h"
+#include "tools/probe/history_commands.h"
 #include "tools/probe/portfolio_commands.h"
 #include "tools/probe/process_memory.h"
 #include "tools/probe/search_commands.h"
@@ -81,6 +82,7 @@ constexpr Command<WindowHandler> kWindowCommands[] = {
     {"memory", Memory},
     {"search", OpenSearch},
     {"portfolio", OpenPortfolio},
+    {"history", OpenHistory},
     {"shot", Shot},
     {"find", SearchNotOpen},
     {"pick", SearchNotOpen},

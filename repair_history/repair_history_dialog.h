@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "loans/repair_journal.h"
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace repair_history {
+
+// "Historial de reparaciones": the journal's records of one member's loan,
+// newest first. "Deshacer" hands the current row's record to the window,
+// which puts the loan back as the record holds it; the list is then read
+// again. Only a repair that was made, and left something to undo, offers it.
+class TFhistorial : public QDialog {
+  public:
+    // Undoes the record; true once done (a refusal or failure raises, and
+    // is shown).
+    using Undo = std::function<bool(const loans::RepairRecord&)>;
+
+    TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* parent = nullptr);
+
+    // Reads the journal again and lists the loan's records.
+    void Reload();
+    // The records in the order the list shows them.
+    const std::vector<loans::RepairRecord>& Shown() const { return records_; }
+    // Undoes the current row's record; false when there is nothing to undo.
+    bool UndoCurrent();
+
+    QLabel* lbprestamo;
+    QTableWidget* gridhistorial;
+    QPushButton* btdeshacer;
+    QPushButton* btcerrar;
+
+  private:
+    void SetButtons();
+
+    std::string member_;
+    int32_t loan_;
+    Undo undo_;
+    std::vector<loans::RepairRecord> records_;
+};
+
+// True when the record can be undone: made, with an image of what it changed.
+bool Undoable(const loans::RepairRecord& record);
+
+// The dialog while it is shown, for the window test driver.
+extern TFhistorial* Fhistorial;
+
+}  // namespace repair_history
