@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
             layer_counts[2] += result.failed + result.not_reached;
             for (const loans::LoanRepair& entry : result.loans) {
                 if (entry.result == loans::LoanResult::kFailed) {
-                    std::fprintf(stderr, "layer: loan %d: %s\n", entry.check.loan,
+                    std::fprintf(stderr, "layer: loan %d: %.200s\n", entry.check.loan,
                                  entry.message.c_str());
                 }
             }

@@ -133,6 +133,7 @@ RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string
       documents_(transaction_, Positional(loans::AppliedDocumentsStatement())),
       balance_(transaction_,
                Positional(Lines({loans::kBalanceFirstLine, loans::kBalanceLoanLine}))),
+      instalment_markers_(db::PreprocessSql(loans::Statements().instalments).names.size()),
       instalments_(transaction_, Positional(loans::Statements().instalments)),
       movements_(transaction_,
                  Positional(ImageStatement(loans::MovementColumns(),
@@ -167,7 +168,7 @@ RawResult RawBulkRepair::Repair(const loans::LoanCheck& check) {
         RepairInTransaction(check, result, line);
         transaction_.Commit();
     } catch (const std::exception& failure) {
-        std::fprintf(stderr, "raw: loan %d: %s\n", check.loan, failure.what());
+        std::fprintf(stderr, "raw: loan %d: %.200s\n", check.loan, failure.what());
         try {
             transaction_.Rollback();
         } catch (...) {
@@ -202,7 +203,8 @@ void RawBulkRepair::RepairInTransaction(const loans::LoanCheck& check, RawResult
         check.reindex && loans::BalancesDisagree(sums.DocumentsBalance(), receivable_before);
     bool correct = false;
     if (check.fix_schedule) {
-        for (const Row& r : instalments_.Select({number, number})) {
+        // The same loan number for every :desde and :hasta marker.
+        for (const Row& r : instalments_.Select(std::vector<Value>(instalment_markers_, number))) {
             const std::string capital = loans::ShownAmount(demo::AsDouble(r[6]));
             const std::string interest = loans::ShownAmount(demo::AsDouble(r[7]));
             if (loans::ShownAmount(demo::AsDouble(r[2])) != capital ||
