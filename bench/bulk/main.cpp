@@ -113,6 +113,11 @@ int main(int argc, char** argv) {
                      layer_seconds, bytes(journal_path), raw_counts[0], raw_counts[1],
                      raw_counts[2], raw_seconds, bytes(raw_journal_path));
 
+        // The same work: both copies now hold the same rows for these loans.
+        const bool same = bench::LoanRows(argv[1], flagged) == bench::LoanRows(argv[2], flagged);
+        std::fprintf(stderr, "coop-bench-bulk %s: the two copies' rows of these loans %s\n",
+                     label.c_str(), same ? "agree" : "DIFFER");
+
         const std::string prefix = "bulk_repair_" + label + "_";
         Print(prefix + "loans_per_second", static_cast<double>(count) / layer_seconds, "loans/s",
               1);
@@ -121,7 +126,7 @@ int main(int argc, char** argv) {
               1);
         // Both must have done the whole work, or the figures compare nothing.
         const int all = static_cast<int>(count);
-        if (layer_counts[0] != all || raw_counts[0] != all) {
+        if (layer_counts[0] != all || raw_counts[0] != all || !same) {
             std::fprintf(stderr, "coop-bench-bulk: not every loan was repaired by both paths\n");
             return 1;
         }

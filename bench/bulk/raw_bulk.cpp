@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -255,6 +256,28 @@ void RawBulkRepair::Append(const std::string& line) {
         ::fsync(journal_) != 0) {
         throw std::runtime_error(std::string("journal: ") + std::strerror(errno));
     }
+}
+
+std::string LoanRows(const std::string& database_name, const std::vector<loans::LoanCheck>& loans) {
+    demo::Attachment attachment(database_name);
+    demo::Transaction transaction(attachment);
+    demo::Statement movements(
+        transaction, Positional(ImageStatement(loans::MovementColumns(),
+                                               " from cxctrx where cliente = :c and aplica = :a")));
+    demo::Statement schedule(
+        transaction, Positional(ImageStatement(loans::ScheduleColumns(),
+                                               " from renglones where ren_prestamono = :p")));
+    std::string text;
+    for (const loans::LoanCheck& loan : loans) {
+        // Neither table has a key: the rows' order is the server's.
+        std::vector<std::string> rows;
+        for (const Row& row : movements.Select({loan.member, loan.loan}))
+            rows.push_back(RowText(row));
+        for (const Row& row : schedule.Select({loan.loan})) rows.push_back("s" + RowText(row));
+        std::sort(rows.begin(), rows.end());
+        for (const std::string& row : rows) text += row + "\n";
+    }
+    return text;
 }
 
 }  // namespace bench

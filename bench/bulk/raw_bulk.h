@@ -38,4 +38,8 @@ class RawBulkRepair {
     int journal_ = -1;
 };
 
+// Every movement and schedule row of the given loans, as text in an order
+// of its own: equal for two databases that hold the same rows.
+std::string LoanRows(const std::string& database_name, const std::vector<loans::LoanCheck>& loans);
+
 }  // namespace bench
