@@ -68,10 +68,12 @@ class Attachment {
     int dialect_;
 };
 
-// A read-write snapshot transaction; rolled back unless committed.
+// A read-write snapshot transaction; rolled back unless committed. With
+// `wait` false a lock conflict fails at once instead of waiting, as the
+// program's repairs run.
 class Transaction {
   public:
-    explicit Transaction(Attachment& attachment);
+    explicit Transaction(Attachment& attachment, bool wait = true);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -79,9 +81,14 @@ class Transaction {
     isc_tr_handle* Handle() { return &handle_; }
     Attachment& Owner() { return attachment_; }
     void Commit();
+    void Rollback();
+    // After a commit or a rollback: a new transaction with the same
+    // settings, which the statements prepared for this one then run in.
+    void Start();
 
   private:
     Attachment& attachment_;
+    bool wait_;
     isc_tr_handle handle_ = 0;
 };
 

@@ -95,9 +95,14 @@ struct TransactionExistenceBlock {
 };
 }  // namespace
 
-Transaction::Transaction(Attachment& attachment) : attachment_(attachment) {
-    static const char kTpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency, isc_tpb_wait};
-    TransactionExistenceBlock teb{attachment.Handle(), sizeof kTpb, kTpb};
+Transaction::Transaction(Attachment& attachment, bool wait) : attachment_(attachment), wait_(wait) {
+    Start();
+}
+
+void Transaction::Start() {
+    const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_concurrency,
+                        wait_ ? char{isc_tpb_wait} : char{isc_tpb_nowait}};
+    TransactionExistenceBlock teb{attachment_.Handle(), sizeof tpb, tpb};
     db::CheckStatus(db::Api().isc_start_multiple(db::StatusVector(), &handle_, 1, &teb));
 }
 
@@ -109,6 +114,10 @@ Transaction::~Transaction() {
 
 void Transaction::Commit() {
     db::CheckStatus(db::Api().isc_commit_transaction(db::StatusVector(), &handle_));
+}
+
+void Transaction::Rollback() {
+    db::CheckStatus(db::Api().isc_rollback_transaction(db::StatusVector(), &handle_));
 }
 
 void ExecuteImmediate(Transaction& transaction, const std::string& sql) {

@@ -1,0 +1,138 @@
+// coop-bench-bulk LAYER_DATABASE RAW_DATABASE LABEL: repairs the first
+// 1,000 loans the portfolio check flags, through the program's bulk repair
+// (loans::RepairMany journaling to loans::JournalFile) on one copy of the
+// benchmark database and through the bare client API sending the same
+// statements on another copy in the same state, and prints
+// "bulk_repair_<label>_..." lines. Each path's counts go to standard error.
+// The journals go to $XDG_DATA_HOME/analisis-socios/ (the raw one beside
+// the program's).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/bulk/raw_bulk.h"
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "loans/bulk_repair.h"
+#include "loans/connection_profile.h"
+#include "loans/portfolio_check.h"
+#include "loans/repair_journal.h"
+
+namespace {
+
+// COOP_BENCH_BULK_LOANS for a shorter try.
+size_t LoanCount() {
+    const char* text = std::getenv("COOP_BENCH_BULK_LOANS");
+    return text != nullptr ? static_cast<size_t>(std::max(1, std::atoi(text))) : 1000;
+}
+// The two paths take turns over this many loans at a time, so that a busy
+// machine slows both alike.
+constexpr size_t kTurn = 100;
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Print(const std::string& name, double value, const char* unit, int decimals) {
+    std::printf("%s %.*f %s\n", name.c_str(), decimals, value, unit);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: coop-bench-bulk LAYER_DATABASE RAW_DATABASE LABEL\n");
+        return 2;
+    }
+    const std::string label = argv[3];
+    try {
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction reading("IBTransaction1");
+        loans::ConfigureProgramConnection(database, reading, argv[1]);
+        // Both copies are alike: the check on one names the loans of both.
+        std::vector<loans::LoanCheck> flagged = loans::RunCheck(database).Flagged();
+        const size_t count = LoanCount();
+        if (flagged.size() < count) {
+            std::fprintf(stderr, "coop-bench-bulk: only %zu flagged loans\n", flagged.size());
+            return 1;
+        }
+        flagged.resize(count);
+
+        const std::string journal_path = loans::JournalPath();
+        loans::JournalFile journal(journal_path);
+        loans::BulkOptions options;
+        options.journal = &journal;
+        options.database_name = database.DatabaseName();
+        const std::string raw_journal_path =
+            (std::filesystem::path(journal_path).parent_path() / "raw.jsonl").string();
+        bench::RawBulkRepair raw(argv[2], raw_journal_path);
+
+        double layer_seconds = 0;
+        double raw_seconds = 0;
+        int layer_counts[3] = {0, 0, 0};  // repaired, skipped, failed
+        int raw_counts[3] = {0, 0, 0};
+        for (size_t first = 0; first < flagged.size(); first += kTurn) {
+            const std::vector<loans::LoanCheck> turn(
+                flagged.begin() + static_cast<std::ptrdiff_t>(first),
+                flagged.begin() +
+                    static_cast<std::ptrdiff_t>(std::min(first + kTurn, flagged.size())));
+            auto start = std::chrono::steady_clock::now();
+            const loans::BulkResult result = loans::RepairMany(database, turn, options);
+            layer_seconds += SecondsSince(start);
+            if (!result.journal_failure.empty()) throw std::runtime_error(result.journal_failure);
+            layer_counts[0] += result.repaired;
+            layer_counts[1] += result.skipped;
+            layer_counts[2] += result.failed + result.not_reached;
+            for (const loans::LoanRepair& entry : result.loans) {
+                if (entry.result == loans::LoanResult::kFailed) {
+                    std::fprintf(stderr, "layer: loan %d: %.200s\n", entry.check.loan,
+                                 entry.message.c_str());
+                }
+            }
+
+            start = std::chrono::steady_clock::now();
+            for (const loans::LoanCheck& check : turn) {
+                ++raw_counts[static_cast<int>(raw.Repair(check))];
+            }
+            raw_seconds += SecondsSince(start);
+        }
+        const auto bytes = [](const std::string& path) {
+            return static_cast<unsigned long long>(std::filesystem::file_size(path));
+        };
+        std::fprintf(stderr,
+                     "coop-bench-bulk %s: layer %d repaired, %d skipped, %d failed, %.2f s, "
+                     "journal %llu bytes; raw %d repaired, %d skipped, %d failed, %.2f s, "
+                     "journal %llu bytes\n",
+                     label.c_str(), layer_counts[0], layer_counts[1], layer_counts[2],
+                     layer_seconds, bytes(journal_path), raw_counts[0], raw_counts[1],
+                     raw_counts[2], raw_seconds, bytes(raw_journal_path));
+
+        // The same work: both copies now hold the same rows for these loans.
+        const bool same = bench::LoanRows(argv[1], flagged) == bench::LoanRows(argv[2], flagged);
+        std::fprintf(stderr, "coop-bench-bulk %s: the two copies' rows of these loans %s\n",
+                     label.c_str(), same ? "agree" : "DIFFER");
+
+        const std::string prefix = "bulk_repair_" + label + "_";
+        Print(prefix + "loans_per_second", static_cast<double>(count) / layer_seconds, "loans/s",
+              1);
+        Print(prefix + "ratio", layer_seconds / raw_seconds, "x", 2);
+        Print(prefix + "raw_loans_per_second", static_cast<double>(count) / raw_seconds, "loans/s",
+              1);
+        // Both must have done the whole work, or the figures compare nothing.
+        const int all = static_cast<int>(count);
+        if (layer_counts[0] != all || raw_counts[0] != all || !same) {
+            std::fprintf(stderr, "coop-bench-bulk: not every loan was repaired by both paths\n");
+            return 1;
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "coop-bench-bulk: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,283 @@
+#include "bench/bulk/raw_bulk.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "db/sql_preprocessor.h"
+#include "loans/document_kinds.h"
+#include "loans/loan_image.h"
+#include "loans/reconciliation.h"
+#include "loans/repair_statements.h"
+#include "loans/repairs.h"
+#include "loans/statements.h"
+
+namespace bench {
+namespace {
+
+using demo::Row;
+using demo::Value;
+
+std::string Positional(const std::string& text) {
+    return db::PreprocessSql(text).text;
+}
+
+// The image reads' select lists, as the program builds them: dates as the
+// server's text, the row key last.
+std::string ImageStatement(const std::vector<loans::ImageColumn>& columns, const char* rest) {
+    std::string list;
+    for (const loans::ImageColumn& column : columns) {
+        if (!list.empty()) list += ",";
+        list += column.kind == loans::ColumnKind::kDate
+                    ? std::string("cast(") + column.name + " as varchar(32))"
+                    : std::string(column.name);
+    }
+    return "select " + list + ",rdb$db_key" + rest;
+}
+
+// The query's lines as the data layer sends them, each ended by CR LF.
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return text;
+}
+
+Value ZeroIfNull(const Value& value) {
+    return demo::IsNull(value) ? Value(0.0) : value;
+}
+
+std::string ValueText(const Value& value) {
+    if (demo::IsNull(value)) return "null";
+    if (const auto* text = std::get_if<std::string>(&value)) return "\"" + *text + "\"";
+    if (const auto* real = std::get_if<double>(&value)) {
+        char out[40];
+        std::snprintf(out, sizeof out, "\"%.17g\"", *real);
+        return out;
+    }
+    return "\"" + std::to_string(demo::AsInt(value)) + "\"";
+}
+
+// A row's values without its trailing row key, as the journal keeps them.
+std::string RowText(const Row& row) {
+    std::string text;
+    for (size_t i = 0; i + 1 < row.size(); ++i) text += (i > 0 ? "," : "") + ValueText(row[i]);
+    return "[" + text + "]";
+}
+
+const std::string& Key(const Row& row) {
+    return demo::AsText(row.back());
+}
+
+// A journal line of the program's shape and about its size: the record's
+// figures, the movements the rebuild replaced and each schedule row the
+// correction changed with the paid amounts it left.
+std::string JournalLine(const loans::LoanCheck& check, bool rebuilt,
+                        const std::vector<Row>& before_movements,
+                        const std::vector<Row>& before_schedule,
+                        const std::vector<Row>& after_schedule, double receivable_before,
+                        double receivable_after) {
+    char figures[200];
+    std::snprintf(figures, sizeof figures,
+                  "\"documents_balance_before\":%.2Lf,\"receivable_balance_before\":%.2f,"
+                  "\"receivable_balance_after\":%.2f",
+                  check.documents_balance, receivable_before, receivable_after);
+    std::string line = "{\"member\":\"" + check.member +
+                       "\",\"loan\":" + std::to_string(check.loan) + "," + figures +
+                       ",\"undo\":{\"movements\":[";
+    if (rebuilt) {
+        for (size_t i = 0; i < before_movements.size(); ++i) {
+            line += (i > 0 ? "," : "") + RowText(before_movements[i]);
+        }
+    }
+    line += "],\"schedule\":[";
+    std::map<std::string, const Row*> after;
+    for (const Row& row : after_schedule) after[Key(row)] = &row;
+    bool first = true;
+    for (const Row& row : before_schedule) {
+        const auto found = after.find(Key(row));
+        if (found == after.end() || *found->second == row) continue;
+        line += std::string(first ? "" : ",") + "{\"before\":" + RowText(row) + ",\"paid_after\":[";
+        for (size_t i = 0; i < loans::SchedulePaidColumns().size(); ++i) {
+            line +=
+                (i > 0 ? "," : "") + ValueText((*found->second)[loans::SchedulePaidColumns()[i]]);
+        }
+        line += "]}";
+        first = false;
+    }
+    return line + "]}}\n";
+}
+
+// Where a column of "select * from solicitudpres" comes.
+size_t LoanColumn(demo::Transaction& transaction, const char* name) {
+    const Value position = demo::SelectValue(
+        transaction,
+        "select rdb$field_position from rdb$relation_fields where rdb$relation_name = "
+        "'SOLICITUDPRES' and rdb$field_name = ?",
+        {std::string(name)});
+    if (demo::IsNull(position)) throw std::runtime_error(std::string("no column ") + name);
+    return static_cast<size_t>(demo::AsInt(position));
+}
+
+}  // namespace
+
+RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string& journal_path)
+    : attachment_(database_name),
+      transaction_(attachment_, /*wait=*/false),
+      loan_(transaction_, Positional(loans::kLoanOfMemberStatement)),
+      documents_(transaction_, Positional(loans::AppliedDocumentsStatement())),
+      balance_(transaction_,
+               Positional(Lines({loans::kBalanceFirstLine, loans::kBalanceLoanLine}))),
+      instalment_markers_(db::PreprocessSql(loans::Statements().instalments).names.size()),
+      instalments_(transaction_, Positional(loans::Statements().instalments)),
+      movements_(transaction_,
+                 Positional(ImageStatement(loans::MovementColumns(),
+                                           " from cxctrx where cliente = :c and aplica = :a"))),
+      schedule_(transaction_,
+                Positional(ImageStatement(loans::ScheduleColumns(),
+                                          " from renglones where ren_prestamono = :p"))),
+      delete_(transaction_, Positional(loans::kDeleteLoanMovementsStatement)),
+      opening_(transaction_, Positional(loans::kInsertOpeningMovementStatement)),
+      document_(transaction_, Positional(loans::kInsertDocumentMovementStatement)),
+      paid_before_(transaction_, Positional(loans::kSchedulePaidStatement)),
+      reset_(transaction_, Positional(loans::kResetSchedulePaymentsStatement)),
+      add_paid_(transaction_, Positional(loans::kAddInstalmentPaymentStatement)),
+      move_total_(transaction_, Positional(loans::kMoveTotalPaidStatement)) {
+    for (const char* name : {"NO_DOCUMENTO", "FECHA", "VALOR", "REGISTRO_NO", "TIPO"}) {
+        columns_.push_back(LoanColumn(transaction_, name));
+    }
+    transaction_.Commit();
+    journal_ = ::open(journal_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (journal_ < 0) throw std::runtime_error(journal_path + ": " + std::strerror(errno));
+}
+
+RawBulkRepair::~RawBulkRepair() {
+    if (journal_ >= 0) ::close(journal_);
+}
+
+RawResult RawBulkRepair::Repair(const loans::LoanCheck& check) {
+    RawResult result = RawResult::kSkipped;
+    std::string line;
+    transaction_.Start();
+    try {
+        RepairInTransaction(check, result, line);
+        transaction_.Commit();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "raw: loan %d: %.200s\n", check.loan, failure.what());
+        try {
+            transaction_.Rollback();
+        } catch (...) {
+        }
+        return RawResult::kFailed;
+    }
+    if (result == RawResult::kRepaired) Append(line);
+    return result;
+}
+
+void RawBulkRepair::RepairInTransaction(const loans::LoanCheck& check, RawResult& result,
+                                        std::string& line) {
+    const Value member(check.member);
+    const Value number(check.loan);
+    const std::vector<Row> loan_rows = loan_.Select({member, number});
+    if (loan_rows.empty()) throw std::runtime_error("no such loan");
+    const Row& loan = loan_rows.front();
+    const Value& date = loan[columns_[1]];
+    const Value& amount = loan[columns_[2]];
+    const Value& registro = loan[columns_[3]];
+    const int64_t loan_type = demo::AsInt(loan[columns_[4]]);
+    const Value tipo(static_cast<int32_t>(loans::MovementType(static_cast<int32_t>(loan_type))));
+
+    const std::vector<Row> documents = documents_.Select(std::vector<Value>(6, number));
+    loans::KindSums sums;
+    for (const Row& d : documents) sums.Add(demo::AsText(d[0]), demo::AsDouble(d[4]));
+    auto receivable = [&] { return demo::AsDouble(balance_.Select({member, number}).front()[0]); };
+    const double receivable_before = receivable();
+
+    // The recheck, by the check's rules, in this transaction.
+    const bool rebuild =
+        check.reindex && loans::BalancesDisagree(sums.DocumentsBalance(), receivable_before);
+    bool correct = false;
+    if (check.fix_schedule) {
+        // The same loan number for every :desde and :hasta marker.
+        for (const Row& r : instalments_.Select(std::vector<Value>(instalment_markers_, number))) {
+            const std::string capital = loans::ShownAmount(demo::AsDouble(r[6]));
+            const std::string interest = loans::ShownAmount(demo::AsDouble(r[7]));
+            if (loans::ShownAmount(demo::AsDouble(r[2])) != capital ||
+                loans::ShownAmount(demo::AsDouble(r[3])) != capital ||
+                loans::ShownAmount(demo::AsDouble(r[4])) != interest ||
+                loans::ShownAmount(demo::AsDouble(r[5])) != interest) {
+                correct = true;
+            }
+        }
+    }
+    if (!rebuild && !correct) return;
+
+    const std::vector<Row> before_movements = movements_.Select({member, number});
+    const std::vector<Row> before_schedule = schedule_.Select({number});
+    if (rebuild) {
+        delete_.Execute({member, number});
+        opening_.Execute({member, std::string("F"), number, date, number, ZeroIfNull(amount), date,
+                          ZeroIfNull(registro), tipo});
+        for (const Row& d : documents) {
+            if (loans::IsScheduleRow(demo::AsText(d[0]))) continue;
+            document_.Execute({member, d[0], ZeroIfNull(d[1]), d[2], number, ZeroIfNull(d[4]), date,
+                               ZeroIfNull(d[3]), ZeroIfNull(registro), ZeroIfNull(d[5]), tipo});
+        }
+    }
+    if (correct) {
+        const std::vector<Row> paid = paid_before_.Select({number});
+        reset_.Execute({number});
+        for (const Row& d : documents) {
+            if (loans::IsScheduleRow(demo::AsText(d[0]))) continue;
+            add_paid_.Execute({demo::IsNull(d[4]) ? 0.0 : -demo::AsDouble(d[4]),
+                               demo::IsNull(d[5]) ? 0.0 : -demo::AsDouble(d[5]), number,
+                               ZeroIfNull(d[3])});
+        }
+        for (const Row& row : paid) {
+            move_total_.Execute({row[3], ZeroIfNull(row[1]), ZeroIfNull(row[2]), row[0]});
+        }
+    }
+    movements_.Select({member, number});
+    const std::vector<Row> after_schedule = schedule_.Select({number});
+    line = JournalLine(check, rebuild, before_movements, before_schedule, after_schedule,
+                       receivable_before, receivable());
+    result = RawResult::kRepaired;
+}
+
+void RawBulkRepair::Append(const std::string& line) {
+    // As the program's journal: one write, on disk before the next loan.
+    if (::write(journal_, line.data(), line.size()) != static_cast<ssize_t>(line.size()) ||
+        ::fsync(journal_) != 0) {
+        throw std::runtime_error(std::string("journal: ") + std::strerror(errno));
+    }
+}
+
+std::string LoanRows(const std::string& database_name, const std::vector<loans::LoanCheck>& loans) {
+    demo::Attachment attachment(database_name);
+    demo::Transaction transaction(attachment);
+    demo::Statement movements(
+        transaction, Positional(ImageStatement(loans::MovementColumns(),
+                                               " from cxctrx where cliente = :c and aplica = :a")));
+    demo::Statement schedule(
+        transaction, Positional(ImageStatement(loans::ScheduleColumns(),
+                                               " from renglones where ren_prestamono = :p")));
+    std::string text;
+    for (const loans::LoanCheck& loan : loans) {
+        // Neither table has a key: the rows' order is the server's.
+        std::vector<std::string> rows;
+        for (const Row& row : movements.Select({loan.member, loan.loan}))
+            rows.push_back(RowText(row));
+        for (const Row& row : schedule.Select({loan.loan})) rows.push_back("s" + RowText(row));
+        std::sort(rows.begin(), rows.end());
+        for (const std::string& row : rows) text += row + "\n";
+    }
+    return text;
+}
+
+}  // namespace bench
