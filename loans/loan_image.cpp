@@ -162,12 +162,7 @@ std::string Serialized(const ImageRow& row) {
 }  // namespace
 
 std::vector<ImageColumn> StoredColumns(db::TIBQuery& reader, const std::string& table) {
-    SetStatement(reader,
-                 "select rf.rdb$field_name, f.rdb$field_type, f.rdb$field_scale "
-                 "from rdb$relation_fields rf join rdb$fields f "
-                 "on f.rdb$field_name = rf.rdb$field_source "
-                 "where rf.rdb$relation_name = :t and f.rdb$computed_blr is null "
-                 "order by rf.rdb$field_position");
+    SetStatement(reader, kStoredColumnsStatement);
     reader.ParamNamed("t").SetString(table);
     reader.Open();
     std::vector<ImageColumn> columns;

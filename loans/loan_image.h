@@ -46,7 +46,14 @@ const std::vector<ImageColumn>& ScheduleColumns();  // RENGLONES
 const std::vector<size_t>& SchedulePaidColumns();
 
 // Every stored column of the table as the database declares it, in its
-// order (computed columns left out: nothing writes them).
+// order (computed columns left out: nothing writes them); the statement
+// takes the table's name as :t.
+inline constexpr const char* kStoredColumnsStatement =
+    "select rf.rdb$field_name, f.rdb$field_type, f.rdb$field_scale "
+    "from rdb$relation_fields rf join rdb$fields f "
+    "on f.rdb$field_name = rf.rdb$field_source "
+    "where rf.rdb$relation_name = :t and f.rdb$computed_blr is null "
+    "order by rf.rdb$field_position";
 std::vector<ImageColumn> StoredColumns(db::TIBQuery& reader, const std::string& table);
 
 struct LoanImage {

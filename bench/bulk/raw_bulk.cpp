@@ -136,6 +136,7 @@ RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string
                Positional(Lines({loans::kBalanceFirstLine, loans::kBalanceLoanLine}))),
       instalment_markers_(db::PreprocessSql(loans::Statements().instalments).names.size()),
       instalments_(transaction_, Positional(loans::Statements().instalments)),
+      stored_columns_(transaction_, Positional(loans::kStoredColumnsStatement)),
       movements_(transaction_,
                  Positional(ImageStatement(loans::MovementColumns(),
                                            " from cxctrx where cliente = :c and aplica = :a"))),
@@ -218,6 +219,9 @@ void RawBulkRepair::RepairInTransaction(const loans::LoanCheck& check, RawResult
     }
     if (!rebuild && !correct) return;
 
+    // The ledger's columns as the database declares them (the program
+    // reads them once per repair, so that an undo loses none).
+    stored_columns_.Select({std::string("CXCTRX")});
     const std::vector<Row> before_movements = movements_.Select({member, number});
     const std::vector<Row> before_schedule = schedule_.Select({number});
     if (rebuild) {
