@@ -7,7 +7,9 @@
 #include <QTest>
 #include <QThread>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <sstream>
@@ -22,6 +24,8 @@
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
+#include "ui/dialog_responder.h"
+#include "ui/modal_result.h"
 
 namespace {
 
@@ -328,6 +332,55 @@ TEST_P(PortfolioRepairTest, PreviewShowsTheChangesAndWritesNothing) {
     EXPECT_TRUE(JournalLines().empty());
 }
 
+// A journal that cannot be opened stops the run before any write; a loan
+// that fails is rolled back alone and named, with the server's words, in
+// the summary, and stays listed.
+TEST_P(PortfolioRepairTest, SummaryNamesTheFailedLoanAndAnUnopenableJournalStopsEverything) {
+    const std::string journal = journal_home_ + "/analisis-socios/reparaciones.jsonl";
+    std::filesystem::create_directories(journal);  // a folder where the file should be
+    const auto untouched = test_support::ChecksumTables(name_);
+    Start();
+    std::vector<QJsonObject> out =
+        Objects({"portfolio", "select all", "answer yes", "repair", "dump", "leave"});
+    ASSERT_EQ(out.size(), 3u);
+    ASSERT_EQ(Boxes(out[1]).size(), 2u);
+    EXPECT_EQ(Boxes(out[1])[0], (std::pair<std::string, std::string>{"confirm", kAllQuestion}));
+    EXPECT_EQ(Boxes(out[1])[1].second.rfind("No se puede abrir el registro de reparaciones: ", 0),
+              0u)
+        << Boxes(out[1])[1].second;
+    EXPECT_NE(Boxes(out[1])[1].second.find(journal), std::string::npos);
+    EXPECT_EQ(Listed(out[1]).size(), 4u);
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+
+    std::filesystem::remove(journal);
+    Execute("create exception coop_test_failure 'falla de prueba'");
+    Execute(
+        "create trigger cxctrx_fail for cxctrx before insert as begin "
+        "if (new.aplica = 1071) then exception coop_test_failure; end");
+    out = Objects({"portfolio", "select all", "answer yes", "repair", "dump", "leave"});
+    ASSERT_EQ(out.size(), 3u);
+    const Boxes_t boxes = Boxes(out[1]);
+    ASSERT_EQ(boxes.size(), 2u);
+    const std::string& summary = boxes[1].second;
+    EXPECT_EQ(summary.rfind("Reparados: 3\nOmitidos (ya sin diferencias): 0\nFallidos: 1\n"
+                            "  00010 prestamo 1071: ",
+                            0),
+              0u)
+        << summary;
+    EXPECT_NE(summary.find("falla de prueba"), std::string::npos) << summary;
+    EXPECT_EQ(summary.substr(summary.rfind('\n')), "\nNo alcanzados: 0");
+    EXPECT_EQ(Listed(out[1]), (std::vector<std::string>{"1071 Reindexar"}));
+    const std::vector<std::string> lines = JournalLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("\"loan\":1071,") != std::string::npos &&
+                                       line.find("\"outcome\":\"rolled back\"") !=
+                                           std::string::npos;
+                            }),
+              1);
+}
+
 // F3 lists the current loan's records, newest first; "Deshacer" puts the
 // loan back as it was and is journaled; a record whose rows changed since
 // is refused, changing nothing; the undo itself can be undone.
@@ -501,6 +554,59 @@ TEST_F(PortfolioCancel, DialogClosesWithinHalfASecondOfCancelAndTheWindowNeverWa
     EXPECT_FALSE(dialog.Chosen().has_value());
     EXPECT_EQ(dialog.Failure(), "");
     EXPECT_EQ(dialog.gridcartera->rowCount(), 0);
+}
+
+// Cancel during a repair run stops it before its next loan: what is done
+// stays done, the rest is counted as not reached, and the dialog stays
+// open on a fresh check.
+TEST(PortfolioDialog, CancelDuringRepairsStopsBeforeTheNextLoanAndStaysOpen) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    const auto untouched = test_support::ChecksumTables(path);
+    // The repair run's connection (the second the dialog sets up) waits
+    // until Cancel has been pressed.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> setups{0};
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        if (++setups == 2) released.wait();
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    struct Answers : ui::DialogResponder {
+        void Information(const std::string& text) override { shown.push_back(text); }
+        int Confirmation(const std::string&) override { return ui::kModalYes; }
+        void Error(const std::string&, const std::string& text) override { shown.push_back(text); }
+        std::vector<std::string> shown;
+    } answers;
+    ui::SetDialogResponder(&answers);
+    const auto wait_for = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 1000 && !done(); ++i) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(10);
+        }
+    };
+    dialog.show();
+    wait_for([&] { return dialog.Finished(); });
+    dialog.gridcartera->selectAll();
+    EXPECT_TRUE(dialog.RepairSelected());
+    QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    release.set_value();
+    wait_for([&] { return dialog.LastRepair().has_value() && !dialog.Running(); });
+    ui::SetDialogResponder(nullptr);
+    unsetenv("XDG_DATA_HOME");
+
+    ASSERT_TRUE(dialog.LastRepair().has_value());
+    EXPECT_EQ(dialog.LastRepair()->repaired, 0);
+    EXPECT_EQ(dialog.LastRepair()->not_reached, 4);
+    EXPECT_EQ(answers.shown,
+              (std::vector<std::string>{"Reparados: 0\nOmitidos (ya sin diferencias): 0\n"
+                                        "Fallidos: 0\nNo alcanzados: 4"}));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.gridcartera->rowCount(), 4);
+    EXPECT_EQ(test_support::ChecksumTables(path), untouched);
+    dialog.reject();
 }
 
 TEST(PortfolioDialog, FailureIsShownInTheDialog) {
