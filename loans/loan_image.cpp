@@ -54,16 +54,18 @@ const std::vector<size_t>& SchedulePaidColumns() {
 
 namespace {
 
-// A plain upper-case name goes as it is (it works in either dialect); any
-// other is quoted, as the site declared it.
-std::string Identifier(const std::string& name) {
+// The program speaks dialect 1, where a name in double quotes is a string:
+// a column declared with a quoted name (through another dialect) cannot be
+// read or written, and a repair that would lose its values is refused.
+const std::string& Identifier(const std::string& name) {
     const bool plain =
         !name.empty() && name[0] >= 'A' && name[0] <= 'Z' &&
         name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_$") == std::string::npos;
-    if (plain) return name;
-    std::string quoted = "\"";
-    for (const char ch : name) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-    return quoted + "\"";
+    if (!plain) {
+        throw runtime::Exception("La columna \"" + name +
+                                 "\" no se puede copiar en dialecto 1; no se repara");
+    }
+    return name;
 }
 
 // The varchar a value of the kind travels as, when it travels as text.

@@ -130,11 +130,11 @@ size_t LoanColumn(demo::Transaction& transaction, const char* name) {
 RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string& journal_path)
     : attachment_(database_name),
       transaction_(attachment_, /*wait=*/false),
+      instalment_markers_(db::PreprocessSql(loans::Statements().instalments).names.size()),
       loan_(transaction_, Positional(loans::kLoanOfMemberStatement)),
       documents_(transaction_, Positional(loans::AppliedDocumentsStatement())),
       balance_(transaction_,
                Positional(Lines({loans::kBalanceFirstLine, loans::kBalanceLoanLine}))),
-      instalment_markers_(db::PreprocessSql(loans::Statements().instalments).names.size()),
       instalments_(transaction_, Positional(loans::Statements().instalments)),
       stored_columns_(transaction_, Positional(loans::kStoredColumnsStatement)),
       movements_(transaction_,
