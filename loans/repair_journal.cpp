@@ -73,11 +73,17 @@ std::string JournalPath() {
 }
 
 std::string CurrentUser() {
-    if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr) {
-        return entry->pw_name;
-    }
-    const char* user = std::getenv("USER");
-    return user != nullptr ? user : "";
+    // Asked for every record of a bulk run, and a lookup in the user
+    // database is not free; the process's user does not change.
+    static const std::string user = [] {
+        if (const passwd* entry = getpwuid(geteuid());
+            entry != nullptr && entry->pw_name != nullptr) {
+            return std::string(entry->pw_name);
+        }
+        const char* name = std::getenv("USER");
+        return std::string(name != nullptr ? name : "");
+    }();
+    return user;
 }
 
 namespace {
