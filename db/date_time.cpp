@@ -10,14 +10,7 @@ namespace db {
 double DateTimeFromTimestamp(const ISC_QUAD& timestamp) {
     std::tm broken{};
     Api().isc_decode_date(&timestamp, &broken);
-    formats::DateTimeParts parts;
-    parts.year = broken.tm_year + 1900;
-    parts.month = broken.tm_mon + 1;
-    parts.day = broken.tm_mday;
-    parts.hour = broken.tm_hour;
-    parts.minute = broken.tm_min;
-    parts.second = broken.tm_sec;
-    return formats::EncodeDateTime(parts);
+    return formats::EncodeDateTime(formats::PartsOf(broken));
 }
 
 std::tm BrokenDownTime(double value) {

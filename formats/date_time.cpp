@@ -85,4 +85,15 @@ double EncodeDateTime(const DateTimeParts& parts) {
     return day >= 0 ? static_cast<double>(day) + fraction : static_cast<double>(day) - fraction;
 }
 
+DateTimeParts PartsOf(const std::tm& broken) {
+    DateTimeParts parts;
+    parts.year = broken.tm_year + 1900;
+    parts.month = broken.tm_mon + 1;
+    parts.day = broken.tm_mday;
+    parts.hour = broken.tm_hour;
+    parts.minute = broken.tm_min;
+    parts.second = broken.tm_sec;
+    return parts;
+}
+
 }  // namespace formats

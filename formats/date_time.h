@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+
 namespace formats {
 
 // A date-time is a double: the integer part counts days from 30 December
@@ -27,5 +29,8 @@ DateTimeParts DecodeDateTime(double value);
 // Raises runtime::EConvertError when any part is out of its range (a day the
 // month does not have included).
 double EncodeDateTime(const DateTimeParts& parts);
+
+// The parts of a C broken-down time (years from 1900, months from 0).
+DateTimeParts PartsOf(const std::tm& broken);
 
 }  // namespace formats

@@ -31,14 +31,7 @@ const char* const kTitles[] = {"FECHA",     "USUARIO",           "REPARACION",
 std::string LocalTime(std::time_t time) {
     std::tm parts{};
     localtime_r(&time, &parts);
-    formats::DateTimeParts local;
-    local.year = parts.tm_year + 1900;
-    local.month = parts.tm_mon + 1;
-    local.day = parts.tm_mday;
-    local.hour = parts.tm_hour;
-    local.minute = parts.tm_min;
-    local.second = parts.tm_sec;
-    return formats::FormatDefaultDateTime(formats::EncodeDateTime(local));
+    return formats::FormatDefaultDateTime(formats::EncodeDateTime(formats::PartsOf(parts)));
 }
 
 // What became of the record: rolled back (the server's words in the

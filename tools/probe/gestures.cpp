@@ -1,6 +1,7 @@
 // What the commands do with keys and the mouse.
 #include "tools/probe/gestures.h"
 
+#include <QTableWidget>
 #include <QTest>
 #include <cstdlib>
 
@@ -28,6 +29,12 @@ bool ClickRow(ui::TDBGrid& grid, long row) {
     if (window_row < 0 || window_row >= query->WindowRecordCount()) return false;
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.CellRect(window_row, 0).center());
     return true;
+}
+
+QPoint RowPoint(QTableWidget& list, int row) {
+    QTableWidgetItem* item = list.item(row, 0);
+    list.scrollToItem(item);
+    return list.visualItemRect(item).center();
 }
 
 }  // namespace probe

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QPoint>
 #include <QString>
 #include <string>
 
+class QTableWidget;
 class QWidget;
 namespace ui {
 class TDBGrid;
@@ -17,5 +19,7 @@ bool ReadRow(const std::string& text, long& row);
 void TypeText(QWidget* widget, const QString& text);
 // Clicks data row `row` (a cache index) of a grid, when it is in view.
 bool ClickRow(ui::TDBGrid& grid, long row);
+// Brings row `row` of a dialog's list into view; where to click on it.
+QPoint RowPoint(QTableWidget& list, int row);
 
 }  // namespace probe

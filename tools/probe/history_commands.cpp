@@ -37,10 +37,8 @@ bool Select(Driver& driver, TFhistorial& dialog, const std::string& rest) {
         driver.Error("select needs a row of the list: " + rest);
         return true;
     }
-    QTableWidgetItem* item = dialog.gridhistorial->item(static_cast<int>(row), 0);
-    dialog.gridhistorial->scrollToItem(item);
     QTest::mouseClick(dialog.gridhistorial->viewport(), Qt::LeftButton, {},
-                      dialog.gridhistorial->visualItemRect(item).center());
+                      RowPoint(*dialog.gridhistorial, static_cast<int>(row)));
     driver.Settle();
     return true;
 }

@@ -39,9 +39,7 @@ bool Choose(Driver& driver, TFcartera& dialog, const std::string& rest) {
         driver.Error("choose needs a row of the list: " + rest);
         return true;
     }
-    QTableWidgetItem* item = dialog.gridcartera->item(static_cast<int>(row), 0);
-    dialog.gridcartera->scrollToItem(item);
-    const QPoint point = dialog.gridcartera->visualItemRect(item).center();
+    const QPoint point = RowPoint(*dialog.gridcartera, static_cast<int>(row));
     QTest::mouseClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
     QTest::mouseDClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
     driver.Settle();
@@ -83,11 +81,9 @@ bool Select(Driver& driver, TFcartera& dialog, const std::string& rest) {
         return true;
     }
     for (size_t i = 0; i < rows.size(); ++i) {
-        QTableWidgetItem* item = grid->item(rows[i], 0);
-        grid->scrollToItem(item);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton,
                           i == 0 ? Qt::KeyboardModifiers() : Qt::ControlModifier,
-                          grid->visualItemRect(item).center());
+                          RowPoint(*grid, rows[i]));
     }
     driver.Settle();
     return true;

@@ -113,6 +113,23 @@ QJsonObject WindowState(Driver& driver) {
     return out;
 }
 
+namespace {
+
+// A dialog list's cell texts, row by row.
+QJsonArray ListRows(const QTableWidget& list) {
+    QJsonArray rows;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        QJsonArray cells;
+        for (int column = 0; column < list.columnCount(); ++column) {
+            cells.append(list.item(row, column)->text());
+        }
+        rows.append(cells);
+    }
+    return rows;
+}
+
+}  // namespace
+
 QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
     QJsonObject out;
     QJsonArray titles;
@@ -120,15 +137,7 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
         titles.append(dialog.gridcartera->horizontalHeaderItem(column)->text());
     }
     out["titles"] = titles;
-    QJsonArray rows;
-    for (int row = 0; row < dialog.gridcartera->rowCount(); ++row) {
-        QJsonArray cells;
-        for (int column = 0; column < dialog.gridcartera->columnCount(); ++column) {
-            cells.append(dialog.gridcartera->item(row, column)->text());
-        }
-        rows.append(cells);
-    }
-    out["rows"] = rows;
+    out["rows"] = ListRows(*dialog.gridcartera);
     out["totals"] = dialog.lbtotales->text();
     out["finished"] = dialog.Finished();
     QJsonArray selected;
@@ -143,15 +152,7 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
 QJsonObject HistoryState(repair_history::TFhistorial& dialog) {
     QJsonObject out;
     out["loan"] = dialog.lbprestamo->text();
-    QJsonArray rows;
-    for (int row = 0; row < dialog.gridhistorial->rowCount(); ++row) {
-        QJsonArray cells;
-        for (int column = 0; column < dialog.gridhistorial->columnCount(); ++column) {
-            cells.append(dialog.gridhistorial->item(row, column)->text());
-        }
-        rows.append(cells);
-    }
-    out["rows"] = rows;
+    out["rows"] = ListRows(*dialog.gridhistorial);
     out["current"] = dialog.gridhistorial->currentRow();
     out["undo"] = dialog.btdeshacer->isEnabled();
     return out;
