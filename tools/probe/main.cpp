@@ -25,7 +25,7 @@ namespace {
 bool ReadLine(std::string& line) {
     static std::string pending;
     for (;;) {
-        if (shell::TerminationSignal() != 0 && getenv("XX") == nullptr) return false;
+        if (shell::TerminationSignal() != 0) return false;
         const size_t end = pending.find('\n');
         if (end != std::string::npos) {
             line = pending.substr(0, end);
