@@ -13,8 +13,10 @@
 #include "db/call_watch.h"
 #include "db/ib_database.h"
 #include "db/ib_query.h"
+#include "db/ib_sql.h"
 #include "db/ib_transaction.h"
 #include "loans/document_kinds.h"
+#include "loans/portfolio_rows.h"
 #include "loans/reconciliation.h"
 
 namespace loans {
@@ -104,6 +106,10 @@ constexpr const char* kLoanNumbersStatement =
     "select no_documento from SOLICITUDPRES"
     " where estatus in (\"A\",\"L\") and no_documento > 0 order by no_documento";
 
+// No protocol on an embedded connection.
+constexpr const char* kNetworkProtocolStatement =
+    "select rdb$get_context(\"SYSTEM\", \"NETWORK_PROTOCOL\") from rdb$database";
+
 // The server compares codes ignoring trailing blanks; so do we.
 std::string CodeKey(const std::string& code) {
     return code.substr(0, code.find_last_not_of(' ') + 1);
@@ -130,10 +136,13 @@ void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
     query.Open();
 }
 
-// Fills the checks of the loans numbered from..to. Looks whether to stop
-// at every row, so a cancel never waits for the rest of a round.
-void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& instalments,
-                int32_t from, int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
+// A round's figures worked out by the server: each kind's sum per loan
+// (as the window would read it, a double, added up below in extended
+// precision), and the instalments whose paid amounts are not equal to what
+// the correction would write, judged here on the texts shown.
+std::unordered_map<int32_t, LoanFigures> SummedByServer(db::TIBQuery& documents,
+                                                        db::TIBQuery& instalments, int32_t from,
+                                                        int32_t to, const StopTest& stopped) {
     const auto open = [&](db::TIBQuery& query) {
         if (stopped()) throw Stopped();
         OpenRange(query, from, to);
@@ -142,20 +151,16 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
         if (stopped()) throw Stopped();
         return query.AtEnd();
     };
-    std::unordered_map<int32_t, KindSums> sums;
+    std::unordered_map<int32_t, LoanFigures> figures;
     open(documents);
     while (!at_end(documents)) {
-        KindSums& loan_sums = sums[documents.Field(0).GetInteger()];
-        // Each kind's sum comes from the server as a double, as the window
-        // would read it, and is added up in extended precision below.
+        KindSums& sums = figures[documents.Field(0).GetInteger()].sums;
         for (std::size_t k = 0; k < kKindCount; ++k) {
-            loan_sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
+            sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
         }
         documents.Next();
     }
     documents.Close();
-
-    std::unordered_map<int32_t, int> differing;
     open(instalments);
     while (!at_end(instalments)) {
         const std::string capital = ShownAmount(instalments.Field(6).GetFloat());
@@ -164,25 +169,53 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
             ShownAmount(instalments.Field(3).GetFloat()) != capital ||
             ShownAmount(instalments.Field(4).GetFloat()) != interest ||
             ShownAmount(instalments.Field(5).GetFloat()) != interest) {
-            ++differing[instalments.Field(0).GetInteger()];
+            ++figures[instalments.Field(0).GetInteger()].differing_instalments;
         }
         instalments.Next();
     }
     instalments.Close();
+    return figures;
+}
 
+// A round's figures worked out here from its rows as the server sends them.
+// Looks whether to stop every so many rows, so a cancel never waits for the
+// rest of a round.
+std::unordered_map<int32_t, LoanFigures> WorkedHere(db::TIBSQL& rows, RoundRows& kept,
+                                                    int32_t from, int32_t to,
+                                                    const StopTest& stopped) {
+    if (stopped()) throw Stopped();
+    db::TIBXSQLDA& markers = rows.Params();
+    for (int i = 0; i < markers.Count(); ++i) {
+        markers[i].SetAsLong(markers[i].Name() == "DESDE" ? from : to);
+    }
+    rows.ExecQuery();
+    for (size_t fetched = 0; rows.Next(); ++fetched) {
+        if (fetched % 4096 == 0 && stopped()) throw Stopped();
+        kept.Add(rows.Current());
+    }
+    rows.Close();
+    return kept.TakeFigures();
+}
+
+// Fills the checks of the loans numbered from..to from their figures.
+void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& figures,
+               int32_t from, int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
     // A loan listed twice for one member is one loan of the window's list.
     std::map<std::pair<std::string, int32_t>, bool> seen;
-    open(loans);
-    while (!at_end(loans)) {
+    if (stopped()) throw Stopped();
+    OpenRange(loans, from, to);
+    for (;;) {
+        if (stopped()) throw Stopped();
+        if (loans.AtEnd()) break;
         LoanCheck check;
         check.member = loans.Field(0).GetString();
         check.loan = loans.Field(2).GetInteger();
         if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
             check.name = loans.Field(1).GetString();
             check.receivable_balance = loans.Field(3).GetFloat();
-            check.documents_balance = sums[check.loan].DocumentsBalance();
-            const auto found = differing.find(check.loan);
-            check.differing_instalments = found == differing.end() ? 0 : found->second;
+            const LoanFigures& loan = figures[check.loan];
+            check.documents_balance = loan.sums.DocumentsBalance();
+            check.differing_instalments = loan.differing_instalments;
             check.reindex = BalancesDisagree(check.documents_balance, check.receivable_balance);
             check.fix_schedule = check.differing_instalments > 0;
             out.push_back(std::move(check));
@@ -195,8 +228,8 @@ void CheckRange(db::TIBQuery& loans, db::TIBQuery& documents, db::TIBQuery& inst
 }  // namespace
 
 CheckStatements Statements() {
-    return {kLoanNumbersStatement, kListedLoansStatement, DocumentSumsStatement(),
-            InstalmentsStatement()};
+    return {kLoanNumbersStatement, kListedLoansStatement, RoundRowsStatement(),
+            DocumentSumsStatement(), InstalmentsStatement()};
 }
 
 std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
@@ -243,13 +276,26 @@ class RoundRunner {
         }
     }
     db::TIBTransaction& Transaction() { return transaction_; }
+    // Whether the rounds' sums are worked out here (see RoundsWorkedHere).
+    void WorkHere(bool here) { here_ = here; }
     void Run(int32_t from, int32_t to, const StopTest& stopped) {
         if (!loans_.Prepared()) {
             Prepare(loans_, database_, transaction_, kListedLoansStatement);
-            Prepare(documents_, database_, transaction_, DocumentSumsStatement());
-            Prepare(instalments_, database_, transaction_, InstalmentsStatement());
+            if (here_) {
+                rows_.Base().SetDatabase(&database_);
+                rows_.Base().SetTransaction(&transaction_);
+                rows_.SetText(RoundRowsStatement());
+                rows_.GoToFirstRecordOnExecute = false;
+                rows_.Prepare();
+            } else {
+                Prepare(documents_, database_, transaction_, DocumentSumsStatement());
+                Prepare(instalments_, database_, transaction_, InstalmentsStatement());
+            }
         }
-        CheckRange(loans_, documents_, instalments_, from, to, stopped, checked_);
+        std::unordered_map<int32_t, LoanFigures> figures =
+            here_ ? WorkedHere(rows_, kept_, from, to, stopped)
+                  : SummedByServer(documents_, instalments_, from, to, stopped);
+        ListRange(loans_, figures, from, to, stopped, checked_);
     }
     void Finish() {
         if (transaction_.Active()) transaction_.Commit();
@@ -262,6 +308,10 @@ class RoundRunner {
     db::TIBQuery loans_{"PortfolioLoans"};
     db::TIBQuery documents_{"PortfolioDocuments"};
     db::TIBQuery instalments_{"PortfolioInstalments"};
+    db::TComponent rows_owner_{"PortfolioRows"};
+    db::TIBSQL rows_{&rows_owner_};
+    RoundRows kept_;
+    bool here_ = false;
     std::vector<LoanCheck> checked_;
 };
 
@@ -309,6 +359,7 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     if (!database.Connected()) database.Open();
 
     std::vector<int32_t> numbers;
+    bool here = false;
     RoundRunner runner(database);
     try {
         db::TIBQuery list("PortfolioLoanNumbers");
@@ -319,11 +370,19 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
             numbers.push_back(list.Field(0).GetInteger());
         }
         list.Close();
+        here = options.sums == SumsWorked::kHere;
+        if (options.sums == SumsWorked::kByRoute) {
+            Prepare(list, database, runner.Transaction(), kNetworkProtocolStatement);
+            list.Open();
+            here = list.Field(0).IsNullValue();
+            list.Close();
+        }
     } catch (...) {
         if (cancelled()) throw ECheckCancelled();
         throw;
     }
     if (cancelled()) throw ECheckCancelled();
+    runner.WorkHere(here);
     const std::vector<std::pair<int32_t, int32_t>> rounds =
         Rounds(numbers, options.loans_per_round);
 
@@ -354,6 +413,7 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
         connections.push_back(std::make_unique<db::TIBDatabase>("PortfolioDatabase"));
         CopyConnectionSettings(database, *connections.back());
         workers.push_back(std::make_unique<RoundRunner>(*connections.back()));
+        workers.back()->WorkHere(here);
     }
     for (int i = 0; i < helpers; ++i) {
         try {

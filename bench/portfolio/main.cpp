@@ -49,7 +49,7 @@ std::string Positional(const std::string& sql, int32_t from, int32_t to,
 // The check's statements alone, through the bare client API: prepared once
 // per connection, run per round, every row fetched; the rounds shared by
 // as many connections as the check uses.
-size_t RawCheck(const std::string& database) {
+size_t RawCheck(const std::string& database, bool sums_here) {
     const loans::CheckStatements statements = loans::Statements();
     std::vector<std::pair<int32_t, int32_t>> rounds;
     {
@@ -73,12 +73,17 @@ size_t RawCheck(const std::string& database) {
         demo::Transaction transaction(attachment);
         std::vector<demo::Value> unused;
         demo::Statement loans(transaction, Positional(statements.loans, 0, 0, unused));
+        demo::Statement round_rows(transaction, Positional(statements.rows, 0, 0, unused));
         demo::Statement documents(transaction, Positional(statements.documents, 0, 0, unused));
         demo::Statement instalments(transaction, Positional(statements.instalments, 0, 0, unused));
         for (size_t round = next++; round < rounds.size(); round = next++) {
             const auto [from, to] = rounds[round];
-            rows += documents.Select(values(statements.documents, from, to)).size();
-            rows += instalments.Select(values(statements.instalments, from, to)).size();
+            if (sums_here) {
+                rows += round_rows.Select(values(statements.rows, from, to)).size();
+            } else {
+                rows += documents.Select(values(statements.documents, from, to)).size();
+                rows += instalments.Select(values(statements.instalments, from, to)).size();
+            }
             rows += loans.Select(values(statements.loans, from, to)).size();
         }
     };
@@ -139,7 +144,7 @@ int main(int argc, char** argv) {
                              loans = result.loans.size();
                              flagged = result.Flagged().size();
                          }));
-            best_raw = std::min(best_raw, Seconds([&] { RawCheck(database); }));
+            best_raw = std::min(best_raw, Seconds([&] { RawCheck(database, label != "server"); }));
         }
         const std::string prefix = "portfolio_" + label + "_";
         Print(prefix + "seconds", best_check, "s", 2);

@@ -127,6 +127,14 @@ TEST(PortfolioCheck, DisagreementsMadeOnPurposeAreFoundExactly) {
     raw.Execute(
         "insert into ccnotasdet (documento, fecharecibo, cuota, pagocapital, pagointeres, "
         "prestamo, tipo_doc) values (70002, '2024-05-02', 1, 300, 30, 1090, 'CD')");
+    // A schedule row stored twice lists once, but a copy paying a peso more
+    // than the receipts is one instalment to correct.
+    raw.Execute(
+        "insert into renglones (ren_prestamono, ren_fechavence, ren_cuotano, "
+        "ren_cuotacapital, ren_cuotainteres, ren_pagadocapital, ren_pagadointeres) "
+        "select ren_prestamono, ren_fechavence, ren_cuotano, ren_cuotacapital, "
+        "ren_cuotainteres, ren_pagadocapital + 1, ren_pagadointeres from renglones "
+        "where ren_prestamono = 1030 and ren_cuotano = 1");
     // A closed loan's ledger disagreeing is nobody's business here.
     raw.Execute("delete from cxctrx where aplica = 1003");
     // A loan of a member who is not on file cannot be looked up.
@@ -138,6 +146,7 @@ TEST(PortfolioCheck, DisagreementsMadeOnPurposeAreFoundExactly) {
                                                   "00001/1001 Corregir Tabla 1",
                                                   "00002/1010 Corregir Tabla 2",
                                                   "00003/1020 Corregir Tabla 1",
+                                                  "00004/1030 Corregir Tabla 1",
                                                   "00005/1040 Reindexar 0",
                                                   "00009/1060 Reindexar + Corregir Tabla 1",
                                                   "00010/1070 Reindexar 0",

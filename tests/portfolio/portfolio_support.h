@@ -4,6 +4,9 @@
 // and the two repairs' effects written with plain statements, step by step
 // as the window's repairs write them.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,11 +28,28 @@ inline std::string NewDemoDatabase(const test_support::TempDir& dir,
     return path;
 }
 
+// The check run with its sums worked out here and by the server, which
+// must agree loan by loan; the list worked out here.
 inline loans::CheckResult Check(const std::string& name) {
     db::TIBDatabase database("IBDatabase1");
     db::TIBTransaction transaction("IBTransaction1");
     loans::ConfigureProgramConnection(database, transaction, name);
-    return loans::RunCheck(database);
+    loans::CheckOptions options;
+    options.sums = loans::SumsWorked::kByServer;
+    const loans::CheckResult by_server = loans::RunCheck(database, {}, options);
+    options.sums = loans::SumsWorked::kHere;
+    loans::CheckResult here = loans::RunCheck(database, {}, options);
+    const auto figures = [](const loans::LoanCheck& loan) {
+        return loan.member + "/" + std::to_string(loan.loan) + " " + loan.name + " " +
+               loans::ShownAmount(loan.documents_balance) + " " +
+               loans::ShownAmount(loan.receivable_balance) + " " +
+               std::to_string(loan.differing_instalments) + " " + loans::RepairName(loan);
+    };
+    EXPECT_EQ(here.loans.size(), by_server.loans.size());
+    for (size_t i = 0; i < std::min(here.loans.size(), by_server.loans.size()); ++i) {
+        EXPECT_EQ(figures(here.loans[i]), figures(by_server.loans[i]));
+    }
+    return here;
 }
 
 // One part of an .xlsx workbook (a zip), as unzip reads it ("" when there
