@@ -26,8 +26,9 @@ namespace {
 // to :hasta, with the loan as an extra column. Each branch is told apart by
 // its kind's position in the table, counted from 1, where the window has a
 // letter, so the union drops exactly the duplicates the window's union drops
-// for one loan, and the server compares numbers rather than texts.
-std::string DocumentsUnion(bool with_plan) {
+// for one loan, and the server compares numbers rather than texts. Joined
+// by "union all" where no row is repeated, to spare the server the sort.
+std::string DocumentsUnion(bool with_plan, bool rows_repeat = true) {
     std::string sql;
     bool documents_named = false;
     for (std::size_t i = 0; i < kKindCount; ++i) {
@@ -38,7 +39,7 @@ std::string DocumentsUnion(bool with_plan) {
         // the documents' first branch, which leads when the plan is left out.
         const bool named = sql.empty() || (!schedule && !documents_named);
         if (!schedule) documents_named = true;
-        if (!sql.empty()) sql += " union ";
+        if (!sql.empty()) sql += rows_repeat ? " union " : " union all ";
         const auto column = [named](const char* value, const char* name) {
             return named ? std::string(value) + " " + name : std::string(value);
         };
@@ -65,6 +66,28 @@ std::string DocumentSumsStatement() {
     return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
 }
 
+// Per kind and loan, its rows' capital summed as they are stored, their
+// count, and how many distinct pairs of document and instalment they hold.
+// Grouped by the loan alone, the server follows the loan's index and sorts
+// nothing. Rows repeated exactly share their document and instalment, so
+// where the two counts agree no row is repeated and the plain sum is the
+// window's; a pair the key cannot tell apart (an instalment number from
+// 1000, a null) only sends the loan to the union above.
+std::string KindSumsStatement() {
+    std::string sql;
+    for (std::size_t i = 0; i < kKindCount; ++i) {
+        const DocumentKind& kind = kDocumentKinds[i];
+        if (!sql.empty()) sql += " union all ";
+        sql += "select " + std::to_string(i + 1) + "," + kind.loan_column + ",count(*),"
+               "count(distinct cast(" + kind.document_column + " as double precision) * 1000 + " +
+               kind.instalment_column + "),sum(" + kind.capital + ") from " + kind.source +
+               " where " + kind.loan_column + " between :desde and :hasta";
+        if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
+        sql += std::string(" group by ") + kind.loan_column;
+    }
+    return sql;
+}
+
 // Per instalment of a schedule (loan and instalment number), the paid
 // amounts it holds (lowest and highest, should a number be repeated) and
 // what the correction would write there: the documents' amounts negated,
@@ -72,7 +95,7 @@ std::string DocumentSumsStatement() {
 // instalments whose figures are not equal come back: whether they also
 // show differently is decided on their texts, here, not by the server's
 // rounding.
-std::string InstalmentsStatement() {
+std::string InstalmentsStatement(bool rows_repeat = true) {
     const std::string capital = "coalesce(sum(g.capital), 0)";
     const std::string interest = "coalesce(sum(g.interes), 0)";
     return "select g.prestamo,g.cuota,min(g.pagado_capital),max(g.pagado_capital),"
@@ -86,7 +109,7 @@ std::string InstalmentsStatement() {
            " union all select a.prestamo,a.cuota,0,cast(null as double precision),"
            "cast(null as double precision),coalesce(-a.capital, 0),coalesce(-a.interes, 0)"
            " from (" +
-           DocumentsUnion(false) +
+           DocumentsUnion(false, rows_repeat) +
            ") a where a.cuota is not null) g"
            " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (min(g.pagado_capital) <> " +
            capital + " or max(g.pagado_capital) <> " + capital + " or min(g.pagado_interes) <> " +
@@ -140,60 +163,91 @@ void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
 // (as the window would read it, a double, added up below in extended
 // precision), and the instalments whose paid amounts are not equal to what
 // the correction would write, judged here on the texts shown.
-std::unordered_map<int32_t, LoanFigures> SummedByServer(db::TIBQuery& documents,
-                                                        db::TIBQuery& instalments, int32_t from,
-                                                        int32_t to, const StopTest& stopped) {
-    const auto open = [&](db::TIBQuery& query) {
+std::unordered_map<int32_t, LoanFigures> SummedByServer(db::TIBQuery& kind_sums,
+                                                        db::TIBQuery& documents,
+                                                        db::TIBQuery& instalments,
+                                                        db::TIBQuery& unrepeated_instalments,
+                                                        int32_t from, int32_t to,
+                                                        const StopTest& stopped) {
+    const auto open = [&](db::TIBQuery& query, int32_t first, int32_t last) {
         if (stopped()) throw Stopped();
-        OpenRange(query, from, to);
+        OpenRange(query, first, last);
     };
     const auto at_end = [&](db::TIBQuery& query) {
         if (stopped()) throw Stopped();
         return query.AtEnd();
     };
     std::unordered_map<int32_t, LoanFigures> figures;
-    open(documents);
-    while (!at_end(documents)) {
-        KindSums& sums = figures[documents.Field(0).GetInteger()].sums;
-        for (std::size_t k = 0; k < kKindCount; ++k) {
-            sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
+    std::vector<int32_t> repeating;  // loans whose documents may repeat a row
+    bool documents_repeat = false;   // the schedule's own rows aside
+    open(kind_sums, from, to);
+    while (!at_end(kind_sums)) {
+        const auto kind = static_cast<std::size_t>(kind_sums.Field(0).GetInteger() - 1);
+        const int32_t loan = kind_sums.Field(1).GetInteger();
+        if (kind >= kKindCount) {
+            // Not one of ours: nothing the statement sends.
+        } else if (kind_sums.Field(2).GetInteger() != kind_sums.Field(3).GetInteger()) {
+            repeating.push_back(loan);
+            if (!IsScheduleRow(std::string_view(&kDocumentKinds[kind].letter, 1))) {
+                documents_repeat = true;
+            }
+        } else if (!kind_sums.Field(4).IsNullValue()) {
+            figures[loan].sums.Set(kind, kind_sums.Field(4).GetFloat());
         }
-        documents.Next();
+        kind_sums.Next();
     }
-    documents.Close();
-    open(instalments);
-    while (!at_end(instalments)) {
-        const std::string capital = ShownAmount(instalments.Field(6).GetFloat());
-        const std::string interest = ShownAmount(instalments.Field(7).GetFloat());
-        if (ShownAmount(instalments.Field(2).GetFloat()) != capital ||
-            ShownAmount(instalments.Field(3).GetFloat()) != capital ||
-            ShownAmount(instalments.Field(4).GetFloat()) != interest ||
-            ShownAmount(instalments.Field(5).GetFloat()) != interest) {
-            ++figures[instalments.Field(0).GetInteger()].differing_instalments;
+    kind_sums.Close();
+    // Loans whose rows may repeat: their sums over the window's union.
+    std::sort(repeating.begin(), repeating.end());
+    repeating.erase(std::unique(repeating.begin(), repeating.end()), repeating.end());
+    for (const int32_t loan : repeating) {
+        open(documents, loan, loan);
+        KindSums& sums = figures[loan].sums;
+        sums = KindSums{};
+        if (!documents.AtEnd()) {
+            for (std::size_t k = 0; k < kKindCount; ++k) {
+                sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
+            }
         }
-        instalments.Next();
+        documents.Close();
     }
-    instalments.Close();
+    db::TIBQuery& differing = documents_repeat ? instalments : unrepeated_instalments;
+    open(differing, from, to);
+    while (!at_end(differing)) {
+        const std::string capital = ShownAmount(differing.Field(6).GetFloat());
+        const std::string interest = ShownAmount(differing.Field(7).GetFloat());
+        if (ShownAmount(differing.Field(2).GetFloat()) != capital ||
+            ShownAmount(differing.Field(3).GetFloat()) != capital ||
+            ShownAmount(differing.Field(4).GetFloat()) != interest ||
+            ShownAmount(differing.Field(5).GetFloat()) != interest) {
+            ++figures[differing.Field(0).GetInteger()].differing_instalments;
+        }
+        differing.Next();
+    }
+    differing.Close();
     return figures;
 }
 
 // A round's figures worked out here from its rows as the server sends them.
 // Looks whether to stop every so many rows, so a cancel never waits for the
 // rest of a round.
-std::unordered_map<int32_t, LoanFigures> WorkedHere(db::TIBSQL& rows, RoundRows& kept,
-                                                    int32_t from, int32_t to,
-                                                    const StopTest& stopped) {
-    if (stopped()) throw Stopped();
-    db::TIBXSQLDA& markers = rows.Params();
-    for (int i = 0; i < markers.Count(); ++i) {
-        markers[i].SetAsLong(markers[i].Name() == "DESDE" ? from : to);
+std::unordered_map<int32_t, LoanFigures> WorkedHere(
+    std::vector<std::unique_ptr<db::TIBSQL>>& kinds, RoundRows& kept, int32_t from, int32_t to,
+    const StopTest& stopped) {
+    for (std::size_t kind = 0; kind < kinds.size(); ++kind) {
+        db::TIBSQL& rows = *kinds[kind];
+        if (stopped()) throw Stopped();
+        db::TIBXSQLDA& markers = rows.Params();
+        for (int i = 0; i < markers.Count(); ++i) {
+            markers[i].SetAsLong(markers[i].Name() == "DESDE" ? from : to);
+        }
+        rows.ExecQuery();
+        for (size_t fetched = 0; rows.Next(); ++fetched) {
+            if (fetched % 4096 == 0 && stopped()) throw Stopped();
+            kept.Add(kind, rows.Current());
+        }
+        rows.Close();
     }
-    rows.ExecQuery();
-    for (size_t fetched = 0; rows.Next(); ++fetched) {
-        if (fetched % 4096 == 0 && stopped()) throw Stopped();
-        kept.Add(rows.Current());
-    }
-    rows.Close();
     return kept.TakeFigures();
 }
 
@@ -228,8 +282,9 @@ void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& fi
 }  // namespace
 
 CheckStatements Statements() {
-    return {kLoanNumbersStatement, kListedLoansStatement, RoundRowsStatement(),
-            DocumentSumsStatement(), InstalmentsStatement()};
+    return {kLoanNumbersStatement, kListedLoansStatement, RoundRowsStatements(),
+            KindSumsStatement(),    DocumentSumsStatement(), InstalmentsStatement(),
+            InstalmentsStatement(false)};
 }
 
 std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
@@ -282,19 +337,27 @@ class RoundRunner {
         if (!loans_.Prepared()) {
             Prepare(loans_, database_, transaction_, kListedLoansStatement);
             if (here_) {
-                rows_.Base().SetDatabase(&database_);
-                rows_.Base().SetTransaction(&transaction_);
-                rows_.SetText(RoundRowsStatement());
-                rows_.GoToFirstRecordOnExecute = false;
-                rows_.Prepare();
+                for (const std::string& text : RoundRowsStatements()) {
+                    rows_.push_back(std::make_unique<db::TIBSQL>(&rows_owner_));
+                    db::TIBSQL& rows = *rows_.back();
+                    rows.Base().SetDatabase(&database_);
+                    rows.Base().SetTransaction(&transaction_);
+                    rows.SetText(text);
+                    rows.GoToFirstRecordOnExecute = false;
+                    rows.Prepare();
+                }
             } else {
+                Prepare(kind_sums_, database_, transaction_, KindSumsStatement());
                 Prepare(documents_, database_, transaction_, DocumentSumsStatement());
                 Prepare(instalments_, database_, transaction_, InstalmentsStatement());
+                Prepare(unrepeated_instalments_, database_, transaction_,
+                        InstalmentsStatement(false));
             }
         }
         std::unordered_map<int32_t, LoanFigures> figures =
             here_ ? WorkedHere(rows_, kept_, from, to, stopped)
-                  : SummedByServer(documents_, instalments_, from, to, stopped);
+                  : SummedByServer(kind_sums_, documents_, instalments_, unrepeated_instalments_,
+                                   from, to, stopped);
         ListRange(loans_, figures, from, to, stopped, checked_);
     }
     void Finish() {
@@ -306,10 +369,12 @@ class RoundRunner {
     db::TIBDatabase& database_;
     db::TIBTransaction transaction_{"PortfolioTransaction"};
     db::TIBQuery loans_{"PortfolioLoans"};
+    db::TIBQuery kind_sums_{"PortfolioKindSums"};
     db::TIBQuery documents_{"PortfolioDocuments"};
     db::TIBQuery instalments_{"PortfolioInstalments"};
+    db::TIBQuery unrepeated_instalments_{"PortfolioUnrepeatedInstalments"};
     db::TComponent rows_owner_{"PortfolioRows"};
-    db::TIBSQL rows_{&rows_owner_};
+    std::vector<std::unique_ptr<db::TIBSQL>> rows_;  // one per kind
     RoundRows kept_;
     bool here_ = false;
     std::vector<LoanCheck> checked_;

@@ -75,16 +75,20 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
 
 // The statements the check sends, as sent (for the benchmark's raw run):
 // the listed loans' numbers first, then per round of loans its rows (sums
-// worked here) or its documents and instalments (sums worked by the
-// server), then its loans. Markers :desde and :hasta take the round's first
-// and last loan number. A repair's second look at one loan sends
-// `instalments` for it.
+// worked here) or its kind sums and instalments (sums worked by the
+// server; `documents` for each loan whose rows may repeat, and
+// `unrepeated_instalments` for a round with none), then its loans.
+// Markers :desde and :hasta take the round's first and last loan number.
+// A repair's second look at one loan sends `instalments` for it.
 struct CheckStatements {
     std::string numbers;
     std::string loans;
-    std::string rows;
+    std::vector<std::string> rows;  // one per kind
+    std::string kind_sums;
     std::string documents;
     std::string instalments;
+    // The same where no document row is repeated in the round.
+    std::string unrepeated_instalments;
 };
 CheckStatements Statements();
 // The rounds (first and last loan number) that cover the given loan

@@ -14,40 +14,27 @@
 
 namespace loans {
 
-std::string RoundRowsStatement() {
-    std::string sql;
-    for (std::size_t i = 0; i < kKindCount; ++i) {
-        const DocumentKind& kind = kDocumentKinds[i];
+std::vector<std::string> RoundRowsStatements() {
+    std::vector<std::string> statements;
+    for (const DocumentKind& kind : kDocumentKinds) {
         const bool schedule = IsScheduleRow(std::string_view(&kind.letter, 1));
-        // Union all: the server neither sorts nor compares; the first branch
-        // names the columns.
-        const bool named = sql.empty();
-        if (!sql.empty()) sql += " union all ";
-        const auto column = [named](const std::string& value, const char* name) {
-            return named ? value + " " + name : value;
-        };
-        sql += "select " + column(std::to_string(i + 1), "tipo") + "," +
-               column(kind.loan_column, "prestamo") + "," +
-               column(kind.document_column, "documento") + "," +
-               column(kind.date_column, "fecha") + "," + column(kind.instalment_column, "cuota") +
-               "," + column(kind.capital, "capital") + "," + column(kind.interest, "interes") +
-               "," +
-               column(schedule ? "ren_pagadocapital" : "cast(null as double precision)",
-                      "pagado_capital") +
-               "," +
-               column(schedule ? "ren_pagadointeres" : "cast(null as double precision)",
-                      "pagado_interes") +
-               " from " + kind.source + " where " + kind.loan_column + " between :desde and :hasta";
+        std::string sql = std::string("select ") + kind.loan_column + "," + kind.document_column +
+                          "," + kind.date_column + "," + kind.instalment_column + "," +
+                          kind.capital + "," + kind.interest;
+        if (schedule) sql += ",ren_pagadocapital,ren_pagadointeres";
+        sql += std::string(" from ") + kind.source + " where " + kind.loan_column +
+               " between :desde and :hasta";
         if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
+        statements.push_back(std::move(sql));
     }
-    return sql;
+    return statements;
 }
 
 namespace {
 
-// The statement's columns, in order.
-enum Column { kKind, kLoan, kDocument, kDate, kInstalment, kCapital, kInterest, kPaidCapital,
-              kPaidInterest, kColumnCount };
+// The statements' columns, in order; the paid ones in the schedule's only.
+enum Column { kLoan, kDocument, kDate, kInstalment, kCapital, kInterest, kPaidCapital,
+              kPaidInterest };
 
 [[noreturn]] void Unsupported(const db::TIBXSQLVAR& var) {
     throw runtime::Exception("La revision de cartera no sabe leer la columna " + var.Name() +
@@ -104,7 +91,7 @@ double NumberOrZero(const db::TIBXSQLVAR& var, int bit, uint8_t& nulls) {
 
 }  // namespace
 
-void RoundRows::Add(const db::TIBXSQLDA& row) {
+void RoundRows::Add(std::size_t kind, const db::TIBXSQLDA& row) {
     Row kept;
     const auto key = [&](const db::TIBXSQLVAR& var, int bit) -> uint64_t {
         if (var.IsNull()) {
@@ -147,8 +134,6 @@ void RoundRows::Add(const db::TIBXSQLDA& row) {
                 Unsupported(var);
         }
     };
-    const auto kind = static_cast<int64_t>(Number(row[kKind])) - 1;
-    if (kind < 0 || kind >= static_cast<int64_t>(kKindCount)) return;
     kept.kind = static_cast<uint8_t>(kind);
     kept.loan = static_cast<int32_t>(Number(row[kLoan]));
     kept.document = key(row[kDocument], 0);
@@ -156,10 +141,12 @@ void RoundRows::Add(const db::TIBXSQLDA& row) {
     kept.instalment = key(row[kInstalment], 2);
     kept.capital = NumberOrZero(row[kCapital], 3, kept.nulls);
     kept.interest = NumberOrZero(row[kInterest], 4, kept.nulls);
-    // Not part of the document: only the schedule's paid figures.
-    uint8_t unused = 0;
-    kept.paid_capital = NumberOrZero(row[kPaidCapital], 0, unused);
-    kept.paid_interest = NumberOrZero(row[kPaidInterest], 0, unused);
+    if (row.Count() > kPaidInterest) {
+        // Not part of the document: the schedule's paid figures.
+        uint8_t unused = 0;
+        kept.paid_capital = NumberOrZero(row[kPaidCapital], 0, unused);
+        kept.paid_interest = NumberOrZero(row[kPaidInterest], 0, unused);
+    }
     rows_.push_back(kept);
 }
 

@@ -6,6 +6,7 @@
 // documents sums and differing instalments are worked out here, dropping
 // exact duplicates as the window's union does. No Qt.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -19,11 +20,11 @@ class TIBXSQLDA;
 
 namespace loans {
 
-// Every schedule row and every document row of the loans numbered from
-// :desde to :hasta, with the loan, the kind's position in the table counted
-// from 1, the window's columns, and for schedule rows their paid capital and
-// interest.
-std::string RoundRowsStatement();
+// Per kind, in the table's order, its rows of the loans numbered from :desde
+// to :hasta: the loan, the window's columns, and for the schedule its paid
+// capital and interest. One statement per table, not a union: the engine
+// hands over a row of a plain select for less.
+std::vector<std::string> RoundRowsStatements();
 
 struct LoanFigures {
     KindSums sums;  // the window's documents, added up as the window does
@@ -32,8 +33,8 @@ struct LoanFigures {
 
 class RoundRows {
   public:
-    // Keeps one fetched row of the round's statement.
-    void Add(const db::TIBXSQLDA& row);
+    // Keeps one fetched row of the kind's statement.
+    void Add(std::size_t kind, const db::TIBXSQLDA& row);
     // Works out every loan seen since the last call, and forgets the rows.
     std::unordered_map<int32_t, LoanFigures> TakeFigures();
 
