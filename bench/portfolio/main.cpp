@@ -151,7 +151,7 @@ void ReadingFloor(const std::string& database) {
         if (std::find(scans.begin(), scans.end(), scan) == scans.end()) scans.push_back(scan);
     }
     scans.push_back("select count(*),sum(valor) from CXCTRX");
-    scans.push_back("select count(*),sum(no_documento) from SOLICITUDPRES");
+    scans.push_back("select count(*),max(no_documento) from SOLICITUDPRES");
     scans.push_back("select count(*) from CLIENTES");
     std::atomic<size_t> next{0};
     OnEachConnection([&] {
