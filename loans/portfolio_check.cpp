@@ -331,7 +331,7 @@ class RoundRunner {
         }
     }
     db::TIBTransaction& Transaction() { return transaction_; }
-    // Whether the rounds' sums are worked out here (see RoundsWorkedHere).
+    // Whether the rounds' sums are worked out here (see SumsWorked).
     void WorkHere(bool here) { here_ = here; }
     void Run(int32_t from, int32_t to, const StopTest& stopped) {
         if (!loans_.Prepared()) {
