@@ -78,10 +78,12 @@ std::string KindSumsStatement() {
     for (std::size_t i = 0; i < kKindCount; ++i) {
         const DocumentKind& kind = kDocumentKinds[i];
         if (!sql.empty()) sql += " union all ";
-        sql += "select " + std::to_string(i + 1) + "," + kind.loan_column + ",count(*),"
-               "count(distinct cast(" + kind.document_column + " as double precision) * 1000 + " +
-               kind.instalment_column + "),sum(" + kind.capital + ") from " + kind.source +
-               " where " + kind.loan_column + " between :desde and :hasta";
+        sql += "select " + std::to_string(i + 1) + "," + kind.loan_column +
+               ",count(*),"
+               "count(distinct cast(" +
+               kind.document_column + " as double precision) * 1000 + " + kind.instalment_column +
+               "),sum(" + kind.capital + ") from " + kind.source + " where " + kind.loan_column +
+               " between :desde and :hasta";
         if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
         sql += std::string(" group by ") + kind.loan_column;
     }
@@ -163,12 +165,9 @@ void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
 // (as the window would read it, a double, added up below in extended
 // precision), and the instalments whose paid amounts are not equal to what
 // the correction would write, judged here on the texts shown.
-std::unordered_map<int32_t, LoanFigures> SummedByServer(db::TIBQuery& kind_sums,
-                                                        db::TIBQuery& documents,
-                                                        db::TIBQuery& instalments,
-                                                        db::TIBQuery& unrepeated_instalments,
-                                                        int32_t from, int32_t to,
-                                                        const StopTest& stopped) {
+std::unordered_map<int32_t, LoanFigures> SummedByServer(
+    db::TIBQuery& kind_sums, db::TIBQuery& documents, db::TIBQuery& instalments,
+    db::TIBQuery& unrepeated_instalments, int32_t from, int32_t to, const StopTest& stopped) {
     const auto open = [&](db::TIBQuery& query, int32_t first, int32_t last) {
         if (stopped()) throw Stopped();
         OpenRange(query, first, last);
@@ -231,9 +230,9 @@ std::unordered_map<int32_t, LoanFigures> SummedByServer(db::TIBQuery& kind_sums,
 // A round's figures worked out here from its rows as the server sends them.
 // Looks whether to stop every so many rows, so a cancel never waits for the
 // rest of a round.
-std::unordered_map<int32_t, LoanFigures> WorkedHere(
-    std::vector<std::unique_ptr<db::TIBSQL>>& kinds, RoundRows& kept, int32_t from, int32_t to,
-    const StopTest& stopped) {
+std::unordered_map<int32_t, LoanFigures> WorkedHere(std::vector<std::unique_ptr<db::TIBSQL>>& kinds,
+                                                    RoundRows& kept, int32_t from, int32_t to,
+                                                    const StopTest& stopped) {
     for (std::size_t kind = 0; kind < kinds.size(); ++kind) {
         db::TIBSQL& rows = *kinds[kind];
         if (stopped()) throw Stopped();
@@ -252,8 +251,8 @@ std::unordered_map<int32_t, LoanFigures> WorkedHere(
 }
 
 // Fills the checks of the loans numbered from..to from their figures.
-void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& figures,
-               int32_t from, int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
+void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& figures, int32_t from,
+               int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
     // A loan listed twice for one member is one loan of the window's list.
     std::map<std::pair<std::string, int32_t>, bool> seen;
     if (stopped()) throw Stopped();
@@ -282,8 +281,8 @@ void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& fi
 }  // namespace
 
 CheckStatements Statements() {
-    return {kLoanNumbersStatement, kListedLoansStatement, RoundRowsStatements(),
-            KindSumsStatement(),    DocumentSumsStatement(), InstalmentsStatement(),
+    return {kLoanNumbersStatement,      kListedLoansStatement,   RoundRowsStatements(),
+            KindSumsStatement(),        DocumentSumsStatement(), InstalmentsStatement(),
             InstalmentsStatement(false)};
 }
 

@@ -33,8 +33,16 @@ std::vector<std::string> RoundRowsStatements() {
 namespace {
 
 // The statements' columns, in order; the paid ones in the schedule's only.
-enum Column { kLoan, kDocument, kDate, kInstalment, kCapital, kInterest, kPaidCapital,
-              kPaidInterest };
+enum Column {
+    kLoan,
+    kDocument,
+    kDate,
+    kInstalment,
+    kCapital,
+    kInterest,
+    kPaidCapital,
+    kPaidInterest
+};
 
 [[noreturn]] void Unsupported(const db::TIBXSQLVAR& var) {
     throw runtime::Exception("La revision de cartera no sabe leer la columna " + var.Name() +
@@ -159,7 +167,9 @@ auto DocumentOf(const Row& row) {
                            NumberKey(row.capital), NumberKey(row.interest));
 }
 
-bool InstalmentKnown(const Row& row) { return (row.nulls & (1u << 2)) == 0; }
+bool InstalmentKnown(const Row& row) {
+    return (row.nulls & (1u << 2)) == 0;
+}
 
 bool SameShown(double paid, double expected) {
     return paid == expected || ShownAmount(paid) == ShownAmount(expected);

@@ -42,8 +42,8 @@ class RoundRows {
     // apart exactly as the server's union tells them apart.
     struct Row {
         int32_t loan = 0;
-        uint8_t kind = 0;     // the kind's index in the table
-        uint8_t nulls = 0;    // one bit per column below, from the document
+        uint8_t kind = 0;   // the kind's index in the table
+        uint8_t nulls = 0;  // one bit per column below, from the document
         uint64_t document = 0;
         uint64_t date = 0;
         uint64_t instalment = 0;

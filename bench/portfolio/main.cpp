@@ -122,7 +122,8 @@ size_t RawCheck(const std::string& database, bool sums_here) {
                 // again over the union, and a round with a repeated
                 // document row has its instalments over the union.
                 bool documents_repeat = false;
-                for (const demo::Row& row : kind_sums.Select(values(statements.kind_sums, from, to))) {
+                for (const demo::Row& row :
+                     kind_sums.Select(values(statements.kind_sums, from, to))) {
                     ++rows;
                     if (demo::AsInt(row[2]) == demo::AsInt(row[3])) continue;
                     const int32_t loan = static_cast<int32_t>(demo::AsInt(row[1]));
@@ -146,8 +147,8 @@ size_t RawCheck(const std::string& database, bool sums_here) {
 void ReadingFloor(const std::string& database) {
     std::vector<std::string> scans;
     for (const loans::DocumentKind& kind : loans::kDocumentKinds) {
-        const std::string scan = std::string("select count(*),sum(") + kind.capital + ") from " +
-                                 kind.source;
+        const std::string scan =
+            std::string("select count(*),sum(") + kind.capital + ") from " + kind.source;
         if (std::find(scans.begin(), scans.end(), scan) == scans.end()) scans.push_back(scan);
     }
     scans.push_back("select count(*),sum(valor) from CXCTRX");
