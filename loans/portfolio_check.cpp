@@ -213,12 +213,7 @@ std::unordered_map<int32_t, LoanFigures> SummedByServer(
     db::TIBQuery& differing = documents_repeat ? instalments : unrepeated_instalments;
     open(differing, from, to);
     while (!at_end(differing)) {
-        const std::string capital = ShownAmount(differing.Field(6).GetFloat());
-        const std::string interest = ShownAmount(differing.Field(7).GetFloat());
-        if (ShownAmount(differing.Field(2).GetFloat()) != capital ||
-            ShownAmount(differing.Field(3).GetFloat()) != capital ||
-            ShownAmount(differing.Field(4).GetFloat()) != interest ||
-            ShownAmount(differing.Field(5).GetFloat()) != interest) {
+        if (InstalmentShowsDifferently(differing)) {
             ++figures[differing.Field(0).GetInteger()].differing_instalments;
         }
         differing.Next();
@@ -284,6 +279,17 @@ CheckStatements Statements() {
     return {kLoanNumbersStatement,      kListedLoansStatement,   RoundRowsStatements(),
             KindSumsStatement(),        DocumentSumsStatement(), InstalmentsStatement(),
             InstalmentsStatement(false)};
+}
+
+bool InstalmentShowsDifferently(db::TIBQuery& instalments) {
+    // Columns: loan, instalment, lowest and highest paid capital, lowest and
+    // highest paid interest, then the capital and interest to be written.
+    const double capital = instalments.Field(6).GetFloat();
+    const double interest = instalments.Field(7).GetFloat();
+    return !ShownAlike(instalments.Field(2).GetFloat(), capital) ||
+           !ShownAlike(instalments.Field(3).GetFloat(), capital) ||
+           !ShownAlike(instalments.Field(4).GetFloat(), interest) ||
+           !ShownAlike(instalments.Field(5).GetFloat(), interest);
 }
 
 std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,

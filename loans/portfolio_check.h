@@ -16,6 +16,7 @@
 
 namespace db {
 class TIBDatabase;
+class TIBQuery;
 class CallCanceller;
 }  // namespace db
 
@@ -91,6 +92,10 @@ struct CheckStatements {
     std::string unrepeated_instalments;
 };
 CheckStatements Statements();
+// Whether the current row of `instalments` (or `unrepeated_instalments`)
+// is an instalment whose paid amounts show differently from what the
+// correction would write there.
+bool InstalmentShowsDifferently(db::TIBQuery& instalments);
 // The rounds (first and last loan number) that cover the given loan
 // numbers, each holding loans_per_round distinct numbers (the last fewer).
 std::vector<std::pair<int32_t, int32_t>> Rounds(

@@ -3,7 +3,6 @@
 #include <ibase.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -171,10 +170,6 @@ bool InstalmentKnown(const Row& row) {
     return (row.nulls & (1u << 2)) == 0;
 }
 
-bool SameShown(double paid, double expected) {
-    return paid == expected || ShownAmount(paid) == ShownAmount(expected);
-}
-
 // Paid figures of the schedule rows with one instalment number (a number
 // may be repeated), and what the correction would write there.
 struct Instalment {
@@ -189,7 +184,8 @@ LoanFigures WorkLoan(const Row* first, const Row* last) {
     // Keyed by the instalment as the union tells it: null apart.
     std::map<std::pair<bool, uint64_t>, Instalment> instalments;
     for (const Row* row = first; row != last; ++row) {
-        if (IsScheduleRow(std::string_view(&kDocumentKinds[row->kind].letter, 1))) {
+        const bool schedule = IsScheduleRow(std::string_view(&kDocumentKinds[row->kind].letter, 1));
+        if (schedule) {
             Instalment& at = instalments[{InstalmentKnown(*row), row->instalment}];
             if (!at.scheduled) {
                 at.min_capital = at.max_capital = row->paid_capital;
@@ -205,8 +201,7 @@ LoanFigures WorkLoan(const Row* first, const Row* last) {
         // The union lists a row once however often it is stored.
         if (row != first && DocumentOf(row[-1]) == DocumentOf(*row)) continue;
         figures.sums.Set(row->kind, figures.sums[row->kind] + row->capital);
-        if (!IsScheduleRow(std::string_view(&kDocumentKinds[row->kind].letter, 1)) &&
-            InstalmentKnown(*row)) {
+        if (!schedule && InstalmentKnown(*row)) {
             // The correction adds up what the documents paid, as the server
             // adds doubles.
             Instalment& at = instalments[{true, row->instalment}];
@@ -216,8 +211,9 @@ LoanFigures WorkLoan(const Row* first, const Row* last) {
     }
     for (const auto& [number, at] : instalments) {
         if (!at.scheduled) continue;
-        if (!SameShown(at.min_capital, at.capital) || !SameShown(at.max_capital, at.capital) ||
-            !SameShown(at.min_interest, at.interest) || !SameShown(at.max_interest, at.interest)) {
+        if (!ShownAlike(at.min_capital, at.capital) || !ShownAlike(at.max_capital, at.capital) ||
+            !ShownAlike(at.min_interest, at.interest) ||
+            !ShownAlike(at.max_interest, at.interest)) {
             ++figures.differing_instalments;
         }
     }

@@ -34,8 +34,12 @@ Totals ComposeTotals(const KindSums& sums) {
     return totals;
 }
 
+bool ShownAlike(long double a, long double b) {
+    return a == b || ShownAmount(a) == ShownAmount(b);
+}
+
 bool BalancesDisagree(long double documents_balance, double receivable_balance) {
-    return ShownAmount(documents_balance) != ShownAmount(receivable_balance);
+    return !ShownAlike(documents_balance, receivable_balance);
 }
 
 std::string MismatchMessage(long double documents_balance, double receivable_balance) {

@@ -41,6 +41,9 @@ Totals ComposeTotals(const KindSums& sums);
 // An amount as the window shows it ("###,###,##0.00", the user's separators).
 std::string ShownAmount(long double value);
 
+// True when the two amounts show alike (equal ones without formatting).
+bool ShownAlike(long double a, long double b);
+
 // True when the two balances show differently, which is when a loan's
 // movements need rebuilding.
 bool BalancesDisagree(long double documents_balance, double receivable_balance);

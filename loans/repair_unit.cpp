@@ -64,21 +64,16 @@ std::string NewRepairId() {
 }
 
 int DifferingInstalments(db::TIBQuery& reader, int32_t loan) {
-    // The check's own statement for one loan, judged on the texts shown.
-    SetStatement(reader, Statements().instalments);
+    // The check's own statement for one loan, judged on the texts shown;
+    // built once, not for every loan of a bulk run.
+    static const std::string statement = Statements().instalments;
+    SetStatement(reader, statement);
     reader.ParamNamed("desde").SetInteger(loan);
     reader.ParamNamed("hasta").SetInteger(loan);
     reader.Open();
     int differing = 0;
     for (; !reader.AtEnd(); reader.Next()) {
-        const std::string capital = ShownAmount(reader.Field(6).GetFloat());
-        const std::string interest = ShownAmount(reader.Field(7).GetFloat());
-        if (ShownAmount(reader.Field(2).GetFloat()) != capital ||
-            ShownAmount(reader.Field(3).GetFloat()) != capital ||
-            ShownAmount(reader.Field(4).GetFloat()) != interest ||
-            ShownAmount(reader.Field(5).GetFloat()) != interest) {
-            ++differing;
-        }
+        if (InstalmentShowsDifferently(reader)) ++differing;
     }
     reader.Close();
     return differing;
