@@ -168,23 +168,37 @@ TAlignment TField::Alignment() const {
 
 // --- text ---
 
-std::string TIBStringField::GetString() const {
+bool TIBStringField::Stored(std::string_view& text) const {
     const char* value = Value();
-    if (value == nullptr) return {};
-    const std::string_view stored = Slot().kind == ColumnSlot::Kind::kVarying
-                                        ? Rows().Cache().VaryingText(value)
-                                        : std::string_view(value, Slot().size);
-    if (static_cast<int>(stored.size()) > Size()) {
+    if (value == nullptr) return false;
+    text = Slot().kind == ColumnSlot::Kind::kVarying ? Rows().Cache().VaryingText(value)
+                                                     : std::string_view(value, Slot().size);
+    if (static_cast<int>(text.size()) > Size()) {
         RaiseClientError(kFieldSizeMismatch, {FieldName()});
     }
-    // Made at its final length in one allocation: a member row reads
-    // nearly two hundred of these.
-    if (FixedChar && static_cast<int>(stored.size()) < Size()) {
-        std::string text(static_cast<size_t>(Size()), ' ');
-        stored.copy(text.data(), stored.size());
-        return text;
+    return true;
+}
+
+std::string TIBStringField::GetString() const {
+    std::string text;
+    ReadString(text);
+    return text;
+}
+
+void TIBStringField::ReadString(std::string& into) const {
+    std::string_view stored;
+    if (!Stored(stored)) {
+        into.clear();
+        return;
     }
-    return std::string(stored);
+    // Written at its final length in one step: a member row reads nearly
+    // two hundred of these.
+    if (FixedChar && static_cast<int>(stored.size()) < Size()) {
+        into.assign(static_cast<size_t>(Size()), ' ');
+        stored.copy(into.data(), stored.size());
+        return;
+    }
+    into.assign(stored);
 }
 
 int32_t TIBStringField::GetInteger() const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db/component.h"
@@ -77,6 +78,9 @@ class TField : public TComponent {
 
     bool IsNullValue() const;
     virtual std::string GetString() const;
+    // The same text written into `into`, whose storage is reused: for
+    // loops that read a field of every fetched row.
+    virtual void ReadString(std::string& into) const { into = GetString(); }
     virtual int32_t GetInteger() const;
     virtual double GetFloat() const;
     virtual double GetDateTime() const;
@@ -115,10 +119,15 @@ class TIBStringField : public TField {
     TIBStringField(std::string field_name, int size, std::string name = {})
         : TField(TFieldType::ftString, std::move(field_name), size, std::move(name)) {}
     std::string GetString() const override;
+    void ReadString(std::string& into) const override;
     int32_t GetInteger() const override;
     double GetFloat() const override;
     double GetDateTime() const override;
     std::string DisplayText() const override { return GetString(); }
+
+  private:
+    // The stored text; false when null or there is no row.
+    bool Stored(std::string_view& text) const;
 };
 
 class TIntegerField : public TField {

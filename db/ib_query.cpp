@@ -64,7 +64,12 @@ void TIBQuery::Unprepare() {
         rows_affected_ = statement_.RowsAffected();
         prepared_ = false;
     }
-    field_defs_.clear();
+    layout_.reset();
+}
+
+const std::vector<TFieldDef>& TIBQuery::FieldDefs() const {
+    static const std::vector<TFieldDef> none;
+    return layout_ ? layout_->Defs() : none;
 }
 
 void TIBQuery::Prepare() {
@@ -78,21 +83,26 @@ void TIBQuery::EnsurePrepared() {
     Unprepare();
     if (parsed_text_.size() < 2) RaiseClientError(kEmptySqlStatement);
     statement_.Prepare();
-    try {
-        BuildFieldDefs();
-    } catch (...) {
-        // Prepared on the server but not as a query: release the handle,
-        // so the next open prepares afresh instead of reallocating it.
-        field_defs_.clear();
-        CleanUpAfterFailure([this] { statement_.FreeHandle(); });
-        throw;
+    // A statement the connection kept brings its fields back with it.
+    layout_ = statement_.Layout();
+    if (!layout_) {
+        try {
+            layout_ = BuildFieldLayout();
+        } catch (...) {
+            // Prepared on the server but not as a query: release the handle,
+            // so the next open prepares afresh instead of reallocating it.
+            CleanUpAfterFailure([this] { statement_.FreeHandle(); });
+            throw;
+        }
+        statement_.KeepLayout(layout_);
     }
     prepared_ = true;
 }
 
-void TIBQuery::BuildFieldDefs() {
-    field_defs_.clear();
+std::shared_ptr<const FieldLayout> TIBQuery::BuildFieldLayout() {
+    std::vector<TFieldDef> defs;
     TIBXSQLDA& columns = statement_.Current();
+    defs.reserve(static_cast<size_t>(columns.Count()));
     for (int i = 0; i < columns.Count(); ++i) {
         const XSQLVAR& var = columns[i].Var();
         TFieldDef def;
@@ -106,8 +116,9 @@ void TIBQuery::BuildFieldDefs() {
             // Only editing would use the mark; reading never does.
             def.read_only = Database()->Schema().IsComputed(relation, column);
         }
-        field_defs_.push_back(def);
+        defs.push_back(std::move(def));
     }
+    return std::make_shared<const FieldLayout>(std::move(defs));
 }
 
 void TIBQuery::BindParams() {

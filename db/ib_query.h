@@ -8,6 +8,7 @@
 
 #include "db/component.h"
 #include "db/data_source.h"
+#include "db/field_layout.h"
 #include "db/fields.h"
 #include "db/ib_base.h"
 #include "db/ib_database.h"
@@ -73,7 +74,7 @@ class TIBQuery : public TComponent, public TConnectionClient, public TFieldRowSo
     int BufferChunks() const { return buffer_chunks_; }
     void SetBufferChunks(int rows) { buffer_chunks_ = rows > 0 ? rows : 1000; }
 
-    const std::vector<TFieldDef>& FieldDefs() const { return field_defs_; }
+    const std::vector<TFieldDef>& FieldDefs() const;
     int FieldCount() const { return static_cast<int>(fields_.size()); }
     TField& Field(int i) { return *fields_.at(static_cast<size_t>(i)); }
     TField* FindField(const std::string& name);
@@ -124,7 +125,7 @@ class TIBQuery : public TComponent, public TConnectionClient, public TFieldRowSo
     // statement side
     void TextChanged();
     void EnsurePrepared();
-    void BuildFieldDefs();
+    std::shared_ptr<const FieldLayout> BuildFieldLayout();
     void BindParams();
     // result-set side
     void AdoptField(std::unique_ptr<TField> field);
@@ -151,9 +152,14 @@ class TIBQuery : public TComponent, public TConnectionClient, public TFieldRowSo
     bool prepared_ = false;
     int rows_affected_ = -1;
 
-    std::vector<TFieldDef> field_defs_;
+    // The prepared statement's fields; null while unprepared.
+    std::shared_ptr<const FieldLayout> layout_;
     std::vector<std::unique_ptr<TField>> fields_;
     bool persistent_fields_ = false;
+    // Which definition each declared field bound to at the last open, and
+    // for which layout: a returning text binds without a name lookup.
+    std::shared_ptr<const FieldLayout> bound_layout_;
+    std::vector<const TFieldDef*> bound_defs_;
     // Fields by name ignoring case; grids look every painted cell's field
     // up by name, so this is rebuilt only when the field list changes.
     mutable std::unordered_map<std::string, TField*, runtime::Latin1NoCaseHash,

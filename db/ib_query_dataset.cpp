@@ -15,6 +15,7 @@ void TIBQuery::AdoptField(std::unique_ptr<TField> field) {
     fields_.push_back(std::move(field));
     persistent_fields_ = true;
     field_index_valid_ = false;
+    bound_layout_.reset();
 }
 
 TField* TIBQuery::FindField(const std::string& name) {
@@ -50,7 +51,7 @@ void TIBQuery::Open() {
             if (!persistent_fields_) {
                 field_index_valid_ = false;
                 fields_.clear();
-                for (const TFieldDef& def : field_defs_) {
+                for (const TFieldDef& def : layout_->Defs()) {
                     if (auto field = MakeAutomaticField(def)) {
                         field->SetDataSet(this);
                         fields_.push_back(std::move(field));
@@ -79,18 +80,21 @@ void TIBQuery::Open() {
 
 void TIBQuery::BindFields() {
     const TIBXSQLDA& columns = statement_.Current();
-    // By name ignoring case; the member set binds 182 declared fields, so
-    // the definitions are indexed once rather than searched per field.
-    std::unordered_map<std::string_view, const TFieldDef*, runtime::Latin1NoCaseHash,
-                       runtime::Latin1NoCaseEqual>
-        by_name;
-    by_name.reserve(field_defs_.size());
-    for (const TFieldDef& def : field_defs_) by_name.emplace(def.name, &def);
-    for (auto& field : fields_) {
-        const auto found = by_name.find(field->FieldName());
-        const TFieldDef* def = found == by_name.end() ? nullptr : found->second;
+    // Declared fields bind to the same definitions as long as neither the
+    // fields nor the layout changed: only the first open of a text looks
+    // them up by name.
+    const bool known =
+        persistent_fields_ && bound_layout_ == layout_ && bound_defs_.size() == fields_.size();
+    if (!known) {
+        bound_layout_.reset();
+        bound_defs_.clear();
+    }
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        TField* field = fields_[i].get();
+        const TFieldDef* def = known ? bound_defs_[i] : layout_->Find(field->FieldName());
         if (def == nullptr)
             RaiseDatabaseError(this, "Field '" + field->FieldName() + "' not found");
+        if (!known) bound_defs_.push_back(def);
         if (FieldTypeClass(field->DataType()) != FieldTypeClass(def->data_type)) {
             RaiseDatabaseError(this, "Type mismatch for field '" + field->FieldName() +
                                          "', expecting: " + FieldTypeName(field->DataType()) +
@@ -116,6 +120,7 @@ void TIBQuery::BindFields() {
         field->Bind(this, def->column, def->field_no,
                     &cache_.Columns()[static_cast<size_t>(def->column)]);
     }
+    if (!known && persistent_fields_) bound_layout_ = layout_;
 }
 
 void TIBQuery::Close() {

@@ -92,6 +92,8 @@ bool TIBSQL::Park() {
     kept->described_input = std::move(described_input_);
     described_input_.clear();
     kept->output.Swap(output_);
+    kept->layout = std::move(layout_);
+    layout_.reset();
     input_.Clear();
     output_.Clear();
     prepared_ = false;
@@ -109,6 +111,7 @@ bool TIBSQL::Reuse(const std::string& key, size_t parameters) {
     cursor_named_ = kept->cursor_named;
     described_input_ = std::move(kept->described_input);
     output_.Swap(kept->output);
+    layout_ = std::move(kept->layout);
     // Binding rewrote the descriptors the last time: start again from the
     // description. Names come from this text, which may differ from the
     // kept one's in parameter names only.
@@ -132,6 +135,7 @@ void TIBSQL::Prepare() {
     // A handle left from an earlier prepare is released, not reallocated.
     if (*handle_ != 0) FreeHandle();
     described_input_.clear();
+    layout_.reset();
     cache_key_ = StatementCache::Key(processed_, Dialect());
     if (Reuse(cache_key_, pre.names.size())) {
         for (size_t i = 0; i < pre.names.size(); ++i) {
@@ -339,6 +343,7 @@ void TIBSQL::FreeHandle() {
     input_.Clear();
     output_.Clear();
     described_input_.clear();
+    layout_.reset();
     prepared_ = false;
     if (*handle_ == 0) return;
     const ISC_STATUS result = Watched(Attachment(), [this] {

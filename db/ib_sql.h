@@ -75,6 +75,12 @@ class TIBSQL {
     TIBXSQLDA& Params() { return input_; }
     TIBXSQLDA& Current() { return output_; }
 
+    // The fields the output columns offer, as a query worked them out for
+    // this server statement; kept with it while the connection keeps it,
+    // gone with a new prepare. Null until a query hands one over.
+    const std::shared_ptr<const FieldLayout>& Layout() const { return layout_; }
+    void KeepLayout(std::shared_ptr<const FieldLayout> layout) { layout_ = std::move(layout); }
+
     bool GoToFirstRecordOnExecute = true;
     bool ParamCheck = true;
 
@@ -97,6 +103,7 @@ class TIBSQL {
     std::vector<XSQLVAR> described_input_;
     TIBXSQLDA input_;
     TIBXSQLDA output_;
+    std::shared_ptr<const FieldLayout> layout_;
     // In a cell of its own that travels with the server statement (see
     // NewStatementHandle).
     std::unique_ptr<isc_stmt_handle> handle_ = NewStatementHandle();

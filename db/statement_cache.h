@@ -12,6 +12,8 @@
 
 namespace db {
 
+class FieldLayout;
+
 // The client library remembers where the handle given to
 // isc_dsql_alloc_statement2 lives and writes 0 there when the statement is
 // released (dropped, or at detach). So a handle lives in a cell of its own
@@ -38,6 +40,8 @@ struct PreparedStatement {
     // Parameters as described; binding rewrites the live copies.
     std::vector<XSQLVAR> described_input;
     TIBXSQLDA output;
+    // The fields its columns offer, once a query has worked them out.
+    std::shared_ptr<const FieldLayout> layout;
 };
 
 // Per connection: idle prepared statements by the exact text sent to the

@@ -20,8 +20,10 @@ void TFmain::calculartotales() {
         qcxc.First();
         db::TField& tipo = qcxc.FieldNamed("TIPO");
         db::TField& capital = qcxc.FieldNamed("REN_CUOTACAPITAL");
+        std::string kind;  // one buffer for every row's letter
         while (!qcxc.AtEnd()) {
-            sumas.Add(tipo.GetString(), capital.GetFloat());
+            tipo.ReadString(kind);
+            sumas.Add(kind, capital.GetFloat());
             qcxc.Next();
         }
         qcxc.First();

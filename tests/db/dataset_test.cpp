@@ -63,6 +63,9 @@ TEST_P(DatasetTest, EmptyResultReadsAsNullsAndScrollsOnlyOnFirst) {
     EXPECT_TRUE(q.FieldNamed("N").IsNullValue());
     EXPECT_EQ(q.FieldNamed("N").GetInteger(), 0);
     EXPECT_EQ(q.FieldNamed("V").GetString(), "");
+    std::string read = "texto de otra fila";  // a row loop's buffer
+    q.FieldNamed("V").ReadString(read);
+    EXPECT_EQ(read, "");
     EXPECT_EQ(q.FieldNamed("F").GetFloat(), 0.0);
     EXPECT_EQ(q.FieldNamed("D").GetDateTime(), 0.0);
 }
@@ -177,6 +180,12 @@ TEST_P(DatasetTest, TextKeepsItsPaddingAndStringFieldsConvert) {
     EXPECT_EQ(q.FieldNamed("F").GetInteger(), 2);  // halves go to even
     EXPECT_EQ(q.FieldNamed("F").GetString(), "2.5");
     EXPECT_EQ(q.FieldNamed("N").GetString(), "70000");
+    // Read into one buffer, as row loops do: nothing of the last text stays.
+    std::string read = "un texto anterior mas largo";
+    for (const char* name : {"C", "V", "N", "C"}) {
+        q.FieldNamed(name).ReadString(read);
+        EXPECT_EQ(read, q.FieldNamed(name).GetString()) << name;
+    }
     EXPECT_EQ(q.FieldNamed("D").GetDateTime(),
               formats::EncodeDateTime({2024, 1, 2, 10, 11, 12, 0}));
     EXPECT_EQ(q.FieldNamed("T").GetInteger(), 140000);

@@ -156,6 +156,38 @@ TEST_P(StatementReuseTest, TwoQueriesWithOneTextEachGetTheirOwnStatement) {
     EXPECT_EQ(OpenAndRead(a).rows.size(), 2u);
 }
 
+// A returning text brings back what its statement's columns offer and
+// which column each declared field reads: fields must still read their own
+// columns when the texts in between order them otherwise or lack one.
+TEST_P(StatementReuseTest, DeclaredFieldsReadTheirOwnColumnsWhicheverTextReturns) {
+    db::TIBQuery& q = Query();
+    auto& number = q.AddField<db::TIntegerField>("N");
+    auto& code = q.AddField<db::TIBStringField>("code", 10);
+    const std::vector<std::string> texts = {
+        "select N, CODE from T where N = :n",
+        "select AMOUNT, CODE, N from T where N = :n",
+        "select N, CODE from T where N = :n",
+        "select N from T where N = :n",  // no CODE: the open fails
+        "select AMOUNT, CODE, N from T where N = :n",
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const int n = static_cast<int>(i % 3) + 1;
+            SetSql(q, texts[i]);
+            q.ParamNamed("n").SetInteger(n);
+            if (i == 3) {
+                EXPECT_THROW(q.Open(), db::EDatabaseError);
+                continue;
+            }
+            q.Open();
+            EXPECT_EQ(number.GetInteger(), n) << texts[i];
+            EXPECT_EQ(code.GetString(), (std::vector<std::string>{"uno", "dos", "tres"}[n - 1]));
+            EXPECT_EQ(q.FieldDefs().size(), i == 0 || i == 2 ? 2u : 3u);
+            q.Close();
+        }
+    }
+}
+
 // A cursor is named once per server statement, not at every execute (a
 // round trip each on a slow link): the name must still be the statement's
 // at later executions, also after the statement was kept and taken again,
