@@ -161,6 +161,22 @@ TEST_P(GridTest, HookDrawsTheDefaultTextInItsOwnColourOverWhateverItDrewFirst) {
     const QImage marked = Render();
     EXPECT_EQ(CountColour(marked, grid_->CellRect(2, 1), mark), 9);
     EXPECT_GT(CountColour(marked, grid_->CellRect(2, 1), kBlack), 0);
+
+    // Text written and then partly filled over keeps the part not filled,
+    // and the fill stays on top of the text.
+    const QColor blue(0, 0, 255);
+    grid_->OnDrawColumnCell = [&](TDBGrid& grid, const QRect& rect, int, TColumn&, TGridDrawState) {
+        TCanvas& canvas = grid.Canvas();
+        canvas.FontColor = blue;
+        canvas.TextOut(rect.left(), rect.top(), "WWWWWWWWWWWWWWWW");
+        canvas.BrushColor = mark;
+        canvas.FillRect(QRect(rect.left(), rect.top(), rect.width() / 2, rect.height()));
+    };
+    const QImage half = Render();
+    const QRect cell = grid_->CellRect(2, 1);
+    const QRect left_half(cell.left(), cell.top(), cell.width() / 2, cell.height());
+    EXPECT_EQ(CountColour(half, left_half, mark), left_half.width() * left_half.height());
+    EXPECT_GT(CountColour(half, cell, blue), 0);
 }
 TEST_P(GridTest, DefaultWidthsComeFromTheFieldOrTheTitle) {
     Fill(1);

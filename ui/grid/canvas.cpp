@@ -2,13 +2,33 @@
 
 #include <QFontMetrics>
 #include <QPainter>
+#include <utility>
 
 #include "ui/latin1_text.h"
 
 namespace ui {
 
 void TCanvas::FillRect(const QRect& r) {
-    if (painter_ != nullptr) painter_->fillRect(r, BrushColor);
+    if (painter_ == nullptr) return;
+    if (held_ && FillCoversCell(r)) {
+        held_.reset();
+    } else {
+        DrawHeldText();
+    }
+    painter_->fillRect(r, BrushColor);
+}
+
+QPainter* TCanvas::Painter() {
+    DrawHeldText();
+    return painter_;
+}
+
+bool TCanvas::FillCoversCell(const QRect& r) const {
+    // Drawing is clipped to the cell, so a fill of the whole clip with an
+    // opaque colour leaves nothing of what was drawn before it.
+    return BrushColor.alpha() == 255 && painter_->hasClipping() &&
+           painter_->compositionMode() == QPainter::CompositionMode_SourceOver &&
+           r.contains(painter_->clipBoundingRect().toAlignedRect());
 }
 
 const QFontMetrics& TCanvas::Metrics() const {
@@ -22,13 +42,28 @@ const QFontMetrics& TCanvas::Metrics() const {
     return *metrics_;
 }
 
+const ShapedText& TCanvas::Shaped(const std::string& latin1) const {
+    Metrics();  // brings metrics_dpi_ up to date
+    return shaped_.Get(Font, metrics_dpi_, latin1);
+}
+
 void TCanvas::TextOut(int x, int y, const std::string& latin1) {
     if (painter_ == nullptr) return;
-    const QFontMetrics& metrics = Metrics();
+    DrawHeldText();
+    held_ = HeldText{x, y, latin1, Font, FontColor};
+}
+
+void TCanvas::DrawHeldText() {
+    if (!held_ || painter_ == nullptr) return;
+    const HeldText held = std::move(*held_);
+    held_.reset();
+    const QFont font = std::exchange(Font, held.font);
+    const ShapedText& shaped = Shaped(held.text);
+    Font = font;
     painter_->save();
-    painter_->setFont(Font);
-    painter_->setPen(FontColor);
-    painter_->drawText(x, y + metrics.ascent(), ToQString(latin1));
+    painter_->setFont(held.font);
+    painter_->setPen(held.colour);
+    painter_->drawStaticText(held.x, held.y, shaped.text);
     painter_->restore();
 }
 

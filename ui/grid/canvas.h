@@ -7,11 +7,16 @@
 #include <optional>
 #include <string>
 
+#include "ui/grid/shaped_text.h"
+
 class QPainter;
 
 namespace ui {
 
 class TDBGrid;
+namespace grid_detail {
+class CanvasScope;
+}
 
 // How a cell is being drawn: the grid's current cell, the current cell of a
 // focused grid, a title or indicator cell.
@@ -33,19 +38,44 @@ class TCanvas {
     // in Font and FontColor, without a background.
     void TextOut(int x, int y, const std::string& latin1);
     int TextWidth(const std::string& latin1) const;
-    // The painter of the cell being drawn, or nullptr.
-    QPainter* Painter() { return painter_; }
+    // The painter of the cell being drawn, or nullptr. Whatever the canvas
+    // still holds is drawn first.
+    QPainter* Painter();
     // The metrics of Font on the painter's device (or the screen without a
     // painter). Kept while font and resolution stay: a grid paints hundreds
     // of cells in a few fonts, and making metrics looks the font up anew.
     const QFontMetrics& Metrics() const;
+    // The text laid out in Font for the painter's device, kept for the
+    // next time it is drawn.
+    const ShapedText& Shaped(const std::string& latin1) const;
+
+    // Draws the text TextOut holds, if any.
+    void DrawHeldText();
 
   private:
     friend class TDBGrid;
+    friend class grid_detail::CanvasScope;
+    // Text written by TextOut waits until something else is drawn in the
+    // cell: the documents grid's hook writes each cell's text and then has
+    // the default drawing fill the whole cell again, so an opaque fill of
+    // the whole cell drops the waiting text unseen instead of drawing it to
+    // be painted over.
+    struct HeldText {
+        int x = 0;
+        int y = 0;
+        std::string text;
+        QFont font;
+        QColor colour;
+    };
+    // Whether filling `r` now paints over everything drawn in the cell.
+    bool FillCoversCell(const QRect& r) const;
+
     QPainter* painter_ = nullptr;
+    std::optional<HeldText> held_;
     mutable std::optional<QFontMetrics> metrics_;
     mutable QFont metrics_font_;
     mutable int metrics_dpi_ = -1;  // of the device the metrics were made for; 0: none
+    mutable ShapedTextCache shaped_;
 };
 
 }  // namespace ui

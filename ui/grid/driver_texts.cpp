@@ -65,7 +65,7 @@ QColor TDBGrid::RowTextColor(int cache_row) {
     QPainter painter(&scratch);
     painter.translate(-rect.topLeft());
     {
-        CanvasScope scope(canvas_.painter_, painter, rect);
+        CanvasScope scope(canvas_, painter, rect);
         FieldsRowScope row(*query, cache_row);
         DrawCellContents(rect, data_col, state);
     }

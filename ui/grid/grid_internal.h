@@ -17,24 +17,30 @@ inline constexpr int kIndicatorWidth = 11;
 inline constexpr int kLineWidth = 1;
 
 // Hands the canvas a painter for one cell; the painter's state, and the
-// canvas's previous painter, are put back whatever the hook did.
+// canvas's previous painter, are put back whatever the hook did. What the
+// canvas still holds is drawn before that.
 class CanvasScope {
   public:
-    CanvasScope(QPainter*& slot, QPainter& painter, const QRect& clip)
-        : slot_(slot), saved_(slot), painter_(painter) {
+    CanvasScope(TCanvas& canvas, QPainter& painter, const QRect& clip)
+        : canvas_(canvas), saved_(canvas.painter_), painter_(painter) {
         painter_.save();
         painter_.setClipRect(clip);
-        slot_ = &painter_;
+        canvas_.painter_ = &painter_;
     }
     ~CanvasScope() {
-        slot_ = saved_;
+        try {
+            canvas_.DrawHeldText();
+        } catch (...) {
+            // Out of memory while painting: the text is lost, not the program.
+        }
+        canvas_.painter_ = saved_;
         painter_.restore();
     }
     CanvasScope(const CanvasScope&) = delete;
     CanvasScope& operator=(const CanvasScope&) = delete;
 
   private:
-    QPainter*& slot_;
+    TCanvas& canvas_;
     QPainter* saved_;
     QPainter& painter_;
 };

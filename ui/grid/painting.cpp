@@ -20,28 +20,23 @@ const QColor kSilver(192, 192, 192);
 const QColor kGray(128, 128, 128);
 
 // One line of text in a cell: the whole cell is filled first, so whatever
-// was painted there before is covered; the text is clipped to the cell.
+// was painted there before is covered. The cell's own clip (the canvas
+// scope) keeps the text inside the cell; a title's edge is drawn over it.
 void PlaceText(TCanvas& canvas, const QRect& rect, const std::string& text,
                db::TAlignment alignment, int offset) {
+    canvas.FillRect(rect);
     QPainter* painter = canvas.Painter();
-    if (painter == nullptr) return;
-    painter->fillRect(rect, canvas.BrushColor);
-    if (text.empty()) return;
-    const QString shown = ToQString(text);
-    const QFontMetrics& metrics = canvas.Metrics();
-    // Measuring lays the text out once more; left-aligned text needs no width.
+    if (painter == nullptr || text.empty()) return;
+    const ShapedText& shaped = canvas.Shaped(text);
     int x = rect.left() + offset;
     if (alignment == db::TAlignment::taRightJustify) {
-        x = rect.left() + rect.width() - metrics.horizontalAdvance(shown) - 3;
+        x = rect.left() + rect.width() - shaped.Advance(canvas.Metrics()) - 3;
     } else if (alignment == db::TAlignment::taCenter) {
-        x = rect.left() + rect.width() / 2 - metrics.horizontalAdvance(shown) / 2;
+        x = rect.left() + rect.width() / 2 - shaped.Advance(canvas.Metrics()) / 2;
     }
-    painter->save();
-    painter->setClipRect(rect, Qt::IntersectClip);
     painter->setFont(canvas.Font);
     painter->setPen(canvas.FontColor);
-    painter->drawText(x, rect.top() + offset + metrics.ascent(), shown);
-    painter->restore();
+    painter->drawStaticText(x, rect.top() + offset, shaped.text);
 }
 
 // Raised edge of a fixed cell: bottom and right first, then top and left.
@@ -138,7 +133,7 @@ void TDBGrid::PaintGrid(QPainter& painter) {
 }
 
 void TDBGrid::PaintTitleCell(QPainter& painter, const QRect& rect, const TColumn* column) {
-    CanvasScope scope(canvas_.painter_, painter, rect);
+    CanvasScope scope(canvas_, painter, rect);
     canvas_.Font = column != nullptr ? ColumnTitleFont(*column) : TitleFont;
     canvas_.BrushColor = column != nullptr ? ColumnTitleColor(*column) : FixedColor;
     canvas_.FontColor = palette().color(QPalette::WindowText);
@@ -169,7 +164,7 @@ void TDBGrid::PaintIndicatorCell(QPainter& painter, const QRect& rect, bool curr
 
 void TDBGrid::PaintDataCell(QPainter& painter, const QRect& rect, int data_col, int window_row) {
     const TGridDrawState state = CellState(data_col, window_row);
-    CanvasScope scope(canvas_.painter_, painter, rect);
+    CanvasScope scope(canvas_, painter, rect);
     try {
         if (!link_->Active()) {
             const TColumn& column = columns_[static_cast<size_t>(data_col)];
@@ -181,7 +176,10 @@ void TDBGrid::PaintDataCell(QPainter& painter, const QRect& rect, int data_col, 
             ActiveRecordScope row(*link_, window_row);
             DrawCellContents(rect, data_col, state);
         }
-        if (DefaultDrawing && (state & gdFocused) != 0) DrawFocusRect(painter, rect);
+        if (DefaultDrawing && (state & gdFocused) != 0) {
+            canvas_.DrawHeldText();  // the focus frame inverts what is under it
+            DrawFocusRect(painter, rect);
+        }
     } catch (...) {
         ReportPaintFailure(std::current_exception());
     }

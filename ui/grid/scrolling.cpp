@@ -1,6 +1,7 @@
 // Following the dataset: which rows are shown, the scroll bars, and the
 // moves of the current record that the user asks for.
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <algorithm>
 
 #include "db/ib_query.h"
@@ -52,6 +53,13 @@ void TDBGrid::UpdateLayout() {
 void TDBGrid::UpdateVerticalBar() {
     const int fetched = link_->Active() ? DataSet()->FetchedRowCount() : 0;
     QScrollBar* vertical = verticalScrollBar();
+    // The bar is always shown, so a new range leaves the scroll area
+    // nothing to lay out; told of it, the area lays its bars out again and
+    // repaints the whole grid, frame and both bars, at every reopen (twice
+    // the rows' own painting after a lookup). The bar repaints itself, the
+    // rows follow the data link, and the bar's moves are the user's alone
+    // (actionTriggered).
+    const QSignalBlocker quiet(vertical);
     vertical->setRange(0, std::max(0, fetched - 1));
     vertical->setPageStep(VisibleRowCount());
     vertical->setSingleStep(1);
