@@ -140,12 +140,13 @@ DatasetWalk WalkDataset(db::TIBQuery& query, const std::string& sql,
         fields.emplace_back(&query.Field(i), GetterFor(query.Field(i).DataType()));
     }
     WalkSums& sums = walk.sums;
+    std::string text;  // one buffer for every text read, as a row loop keeps it
     query.First();
     while (!query.AtEnd() && sums.rows < limit) {
         for (const auto& [field, getter] : fields) {
             switch (getter) {
                 case Getter::kString: {
-                    const std::string text = field->GetString();
+                    field->ReadString(text);
                     sums.text_bytes += static_cast<int64_t>(text.size());
                     if (!text.empty()) sums.other += static_cast<unsigned char>(text[0]);
                     break;
