@@ -57,9 +57,8 @@ void TCanvas::DrawHeldText() {
     if (!held_ || painter_ == nullptr) return;
     const HeldText held = std::move(*held_);
     held_.reset();
-    const QFont font = std::exchange(Font, held.font);
-    const ShapedText& shaped = Shaped(held.text);
-    Font = font;
+    Metrics();  // brings metrics_dpi_ up to date
+    const ShapedText& shaped = shaped_.Get(held.font, metrics_dpi_, held.text);
     painter_->save();
     painter_->setFont(held.font);
     painter_->setPen(held.colour);

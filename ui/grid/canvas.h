@@ -49,12 +49,11 @@ class TCanvas {
     // next time it is drawn.
     const ShapedText& Shaped(const std::string& latin1) const;
 
-    // Draws the text TextOut holds, if any.
-    void DrawHeldText();
-
   private:
     friend class TDBGrid;
     friend class grid_detail::CanvasScope;
+    // Draws the text TextOut holds, if any.
+    void DrawHeldText();
     // Text written by TextOut waits until something else is drawn in the
     // cell: the documents grid's hook writes each cell's text and then has
     // the default drawing fill the whole cell again, so an opaque fill of
