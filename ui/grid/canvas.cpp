@@ -4,8 +4,6 @@
 #include <QPainter>
 #include <utility>
 
-#include "ui/latin1_text.h"
-
 namespace ui {
 
 void TCanvas::FillRect(const QRect& r) {
@@ -31,9 +29,14 @@ bool TCanvas::FillCoversCell(const QRect& r) const {
            r.contains(painter_->clipBoundingRect().toAlignedRect());
 }
 
+int TCanvas::DeviceDpi() const {
+    const QPaintDevice* device = painter_ != nullptr ? painter_->device() : nullptr;
+    return device != nullptr ? device->logicalDpiY() : 0;
+}
+
 const QFontMetrics& TCanvas::Metrics() const {
     const QPaintDevice* device = painter_ != nullptr ? painter_->device() : nullptr;
-    const int dpi = device != nullptr ? device->logicalDpiY() : 0;
+    const int dpi = DeviceDpi();
     if (!metrics_ || dpi != metrics_dpi_ || !(Font == metrics_font_)) {
         metrics_.emplace(device != nullptr ? QFontMetrics(Font, device) : QFontMetrics(Font));
         metrics_font_ = Font;
@@ -43,8 +46,7 @@ const QFontMetrics& TCanvas::Metrics() const {
 }
 
 const ShapedText& TCanvas::Shaped(const std::string& latin1) const {
-    Metrics();  // brings metrics_dpi_ up to date
-    return shaped_.Get(Font, metrics_dpi_, latin1);
+    return shaped_.Get(Font, DeviceDpi(), latin1);
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& latin1) {
@@ -57,8 +59,7 @@ void TCanvas::DrawHeldText() {
     if (!held_ || painter_ == nullptr) return;
     const HeldText held = std::move(*held_);
     held_.reset();
-    Metrics();  // brings metrics_dpi_ up to date
-    const ShapedText& shaped = shaped_.Get(held.font, metrics_dpi_, held.text);
+    const ShapedText& shaped = shaped_.Get(held.font, DeviceDpi(), held.text);
     painter_->save();
     painter_->setFont(held.font);
     painter_->setPen(held.colour);
@@ -67,7 +68,7 @@ void TCanvas::DrawHeldText() {
 }
 
 int TCanvas::TextWidth(const std::string& latin1) const {
-    return Metrics().horizontalAdvance(ToQString(latin1));
+    return Shaped(latin1).Advance(Metrics());
 }
 
 }  // namespace ui

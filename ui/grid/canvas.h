@@ -68,6 +68,8 @@ class TCanvas {
     };
     // Whether filling `r` now paints over everything drawn in the cell.
     bool FillCoversCell(const QRect& r) const;
+    // The resolution of the painter's device; 0 without a painter.
+    int DeviceDpi() const;
 
     QPainter* painter_ = nullptr;
     std::optional<HeldText> held_;
