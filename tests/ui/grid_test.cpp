@@ -30,6 +30,9 @@ TEST_P(GridTest, ArrowMarksTheCurrentRowOnlyWhileTheQueryIsOpen) {
 
     OpenDocs();
     image = Render();
+    // Painted again, texts drawn from their kept layout look as they did
+    // when first drawn.
+    EXPECT_EQ(Render(), image);
     EXPECT_GT(ArrowPixels(image, 0), 0);
     for (int row = 1; row < 6; ++row) EXPECT_EQ(ArrowPixels(image, row), 0) << row;
     EXPECT_EQ(grid_->RowTexts(0), (std::vector<std::string>{"nota 0", "0"}));

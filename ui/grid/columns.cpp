@@ -31,7 +31,7 @@ db::TAlignment TDBGrid::ColumnAlignment(const TColumn& column) const {
     return field != nullptr ? field->Alignment() : db::TAlignment::taLeftJustify;
 }
 
-QFont TDBGrid::ColumnTitleFont(const TColumn& column) const {
+const QFont& TDBGrid::ColumnTitleFont(const TColumn& column) const {
     return column.Title.Font.resolveMask() == 0 ? TitleFont : column.Title.Font;
 }
 

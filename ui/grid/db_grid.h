@@ -131,7 +131,7 @@ class TDBGrid : public QAbstractScrollArea {
     QFont ColumnFont(const TColumn& column) const;
     QColor ColumnColor(const TColumn& column) const;
     db::TAlignment ColumnAlignment(const TColumn& column) const;
-    QFont ColumnTitleFont(const TColumn& column) const;
+    const QFont& ColumnTitleFont(const TColumn& column) const;
     QColor ColumnTitleColor(const TColumn& column) const;
     std::string TitleCaption(const TColumn& column) const;
     // The field a column names, open or not (declared fields size columns

@@ -12,14 +12,13 @@ namespace {
 
 // Height of a line of text in `font` as the grid measures it. Layout asks
 // for it many times per notification; the few fonts in use are remembered.
-int TextHeight(const QFont& font, const QPaintDevice* device) {
+int TextHeight(const QFont& font, const QPaintDevice* device, int dpi) {
     struct Known {
         QFont font;
         int dpi;
         int height;
     };
     static thread_local std::vector<Known> known;
-    const int dpi = device != nullptr ? device->logicalDpiY() : 0;
     for (const Known& k : known) {
         if (k.dpi == dpi && k.font == font) return k.height;
     }
@@ -30,18 +29,31 @@ int TextHeight(const QFont& font, const QPaintDevice* device) {
     return height;
 }
 
+int DeviceDpi(const QPaintDevice* device) {
+    return device != nullptr ? device->logicalDpiY() : 0;
+}
+
 }  // namespace
 
 int TDBGrid::DataRowHeight() const {
-    return TextHeight(font(), viewport()) + 3 + kLineWidth;
+    const QWidget* device = viewport();
+    return TextHeight(font(), device, DeviceDpi(device)) + 3 + kLineWidth;
 }
 
 int TDBGrid::TitleRowHeight() const {
+    // Asked for many times per change and per paint; the columns mostly
+    // share the grid's title font, measured once per run of equal fonts.
+    const QWidget* device = viewport();
+    const int dpi = DeviceDpi(device);
     int tallest = 0;
+    const QFont* measured = nullptr;
     for (const TColumn& column : columns_) {
-        tallest = std::max(tallest, TextHeight(ColumnTitleFont(column), viewport()));
+        const QFont& font = ColumnTitleFont(column);
+        if (measured != nullptr && (measured == &font || *measured == font)) continue;
+        tallest = std::max(tallest, TextHeight(font, device, dpi));
+        measured = &font;
     }
-    if (columns_.empty()) tallest = TextHeight(TitleFont, viewport());
+    if (columns_.empty()) tallest = TextHeight(TitleFont, device, dpi);
     return tallest + 4;
 }
 
