@@ -1,6 +1,7 @@
 #include "loans/loan_image.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -117,12 +118,6 @@ ColumnKind KindOf(int type, int scale) {
     }
 }
 
-std::string RealText(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
-}
-
 std::vector<ImageRow> TakeRows(db::TIBQuery& reader, const std::vector<ImageColumn>& columns) {
     std::vector<ImageRow> rows;
     for (reader.First(); !reader.AtEnd(); reader.Next()) {
@@ -134,7 +129,7 @@ std::vector<ImageRow> TakeRows(db::TIBQuery& reader, const std::vector<ImageColu
             } else if (columns[i].kind == ColumnKind::kInteger) {
                 row.values.emplace_back(std::to_string(field.GetInteger()));
             } else if (columns[i].kind == ColumnKind::kReal) {
-                row.values.emplace_back(RealText(field.GetFloat()));
+                row.values.emplace_back(RealImageText(field.GetFloat()));
             } else {
                 row.values.emplace_back(field.GetString());
             }
@@ -162,6 +157,15 @@ std::string Serialized(const ImageRow& row) {
 }
 
 }  // namespace
+
+std::string RealImageText(double value) {
+    // The same text as printf's "%.17g" in the C locale, by the standard's
+    // definition of to_chars with a precision, without printf's cost.
+    char text[40];
+    const std::to_chars_result end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 17);
+    return std::string(text, end.ptr);
+}
 
 std::vector<ImageColumn> StoredColumns(db::TIBQuery& reader, const std::string& table) {
     SetStatement(reader, kStoredColumnsStatement);

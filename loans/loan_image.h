@@ -37,6 +37,9 @@ struct ImageColumn {
     std::string name;
     ColumnKind kind;
 };
+// A real's text in an image: 17 significant digits, as printf's "%.17g"
+// writes them. Journals fingerprint these texts, so it never changes.
+std::string RealImageText(double value);
 // The columns our schema declares; the site's CXCTRX may carry more
 // (StoredColumns reads them).
 const std::vector<ImageColumn>& MovementColumns();  // CXCTRX

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "loans/document_kinds.h"
+#include "loans/loan_image.h"
 #include "loans/statements.h"
 
 namespace {
@@ -97,3 +100,29 @@ TEST(DocumentKinds, EveryKindHasOneBranchOfTheAppliedDocumentsListInTheTablesOrd
 }
 
 }  // namespace
+
+// Stored repair journals fingerprint the image texts of reals: the text must
+// stay exactly printf's "%.17g" for every value a double column can hold.
+TEST(LoanImage, RealTextsAreWhatPrintfWritesWithSeventeenDigits) {
+    const double values[] = {0.0,
+                             -0.0,
+                             0.1,
+                             1.0 / 3.0,
+                             5.0,
+                             -1250.75,
+                             123456.78,
+                             1e16,
+                             12345678901234567.0,
+                             1e21,
+                             1e-5,
+                             0.0001,
+                             2.2250738585072014e-308,
+                             4.9406564584124654e-324,
+                             std::numeric_limits<double>::max(),
+                             -std::numeric_limits<double>::infinity()};
+    for (const double value : values) {
+        char expected[40];
+        std::snprintf(expected, sizeof expected, "%.17g", value);
+        EXPECT_EQ(loans::RealImageText(value), expected) << expected;
+    }
+}
