@@ -30,6 +30,7 @@ class ChildProcess {
     // Closes its standard input and waits for it to end until `deadline`,
     // then kills it. Returns how it ended ("" for exit code 0).
     std::string Finish(std::chrono::steady_clock::time_point deadline);
+    pid_t Pid() const { return pid_; }
 
   private:
     pid_t pid_ = -1;

@@ -26,6 +26,7 @@
 
 #include "bench/load/load_setup.h"
 #include "bench/load/participants.h"
+#include "bench/load/processor_time.h"
 #include "bench/load/raw_analyst.h"
 
 namespace {
@@ -61,6 +62,10 @@ struct RunFigures {
     double p50_ms = 0;
     double p99_ms = 0;
     long errors = 0;
+    // Processor time per analyst action (lookup or search) in the analysts'
+    // own processes and in the server (all of its work, companions' too).
+    double client_cpu_ms = 0;
+    double server_cpu_ms = 0;
 };
 
 // Runs `analysts` analysts of the role, with the two companions or alone,
@@ -84,19 +89,27 @@ RunFigures RunLoad(const std::string& label, Role role, int analysts, bool compa
         });
     }
     line.ready.wait();
+    const double server_at_start = bench::ServerProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
     line.deadline = start + std::chrono::seconds(LoadSeconds());
     line.go.count_down();
     for (std::thread& thread : threads) thread.join();
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double server_seconds = bench::ServerProcessorSeconds() - server_at_start;
 
     // Each analyst's lookups over the time they took (its searches left
     // out, which the raw clients do not make), added up.
     RunFigures figures;
     std::vector<double> all_ms;
     long lookups = 0;
+    long actions = 0;
+    double analysts_cpu = 0;
     for (const auto& [who, tally] : everyone) {
+        if (who == role) {
+            actions += tally.lookups + tally.searches;
+            analysts_cpu += tally.cpu_seconds;
+        }
         if (tally.lookup_seconds > 0) {
             figures.lookups_per_second += static_cast<double>(tally.lookups) / tally.lookup_seconds;
         }
@@ -112,10 +125,19 @@ RunFigures RunLoad(const std::string& label, Role role, int analysts, bool compa
             std::fprintf(stderr, "  %s\n", note.c_str());
         }
     }
+    if (actions > 0) {
+        figures.client_cpu_ms = analysts_cpu * 1000 / static_cast<double>(actions);
+        if (server_at_start >= 0) {
+            figures.server_cpu_ms = server_seconds * 1000 / static_cast<double>(actions);
+        }
+    }
     figures.p50_ms = Percentile(all_ms, 0.50);
     figures.p99_ms = Percentile(all_ms, 0.99);
-    std::fprintf(stderr, "%s: %ld lookups in %.1f s, p50 %.2f ms, p99 %.2f ms, %ld errors\n",
-                 label.c_str(), lookups, wall, figures.p50_ms, figures.p99_ms, figures.errors);
+    std::fprintf(stderr,
+                 "%s: %ld lookups in %.1f s, p50 %.2f ms, p99 %.2f ms, %ld errors; processor "
+                 "time per action %.2f ms in the analysts, %.2f ms in the server\n",
+                 label.c_str(), lookups, wall, figures.p50_ms, figures.p99_ms, figures.errors,
+                 figures.client_cpu_ms, figures.server_cpu_ms);
     return figures;
 }
 
@@ -152,6 +174,8 @@ int RunBenchmark(const bench::LoadPlan& base) {
     raw_8.errors += ChangedRepairLoans(plan, before);
     Print("load_raw_8_lookups_per_second", raw_8.lookups_per_second, "lookups/s", 1);
     Print("load_8_ratio", raw_8.lookups_per_second / window_8.lookups_per_second, "x", 2);
+    Print("load_8_client_cpu_ms", window_8.client_cpu_ms, "ms", 2);
+    Print("load_raw_8_client_cpu_ms", raw_8.client_cpu_ms, "ms", 2);
 
     // One analyst with the server to itself.
     const RunFigures window_1 = RunLoad("load_1", Role::kWindowAnalyst, 1, false, plan);
@@ -162,6 +186,12 @@ int RunBenchmark(const bench::LoadPlan& base) {
     const RunFigures raw_1 = RunLoad("load_raw_1", Role::kRawAnalyst, 1, false, plan);
     Print("load_raw_1_lookups_per_second", raw_1.lookups_per_second, "lookups/s", 1);
     Print("load_1_ratio", raw_1.lookups_per_second / window_1.lookups_per_second, "x", 2);
+    // Where a lookup's processor time goes, alone: on one machine the
+    // analysts' processes and the server share its cores.
+    Print("load_1_client_cpu_ms", window_1.client_cpu_ms, "ms", 2);
+    Print("load_raw_1_client_cpu_ms", raw_1.client_cpu_ms, "ms", 2);
+    Print("load_1_server_cpu_ms", window_1.server_cpu_ms, "ms", 2);
+    Print("load_raw_1_server_cpu_ms", raw_1.server_cpu_ms, "ms", 2);
 
     std::fprintf(stderr, "raw clients' errors: %ld with companions, %ld alone\n", raw_8.errors,
                  raw_1.errors);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "bench/load/child_process.h"
+#include "bench/load/processor_time.h"
 
 namespace bench {
 namespace {
@@ -216,6 +217,7 @@ void RunParticipant(Role role, int index, int analysts, const LoadPlan& plan, St
         line.ready.count_down();
         counted_down = true;
         line.go.wait();
+        const double cpu_at_start = ProcessorSeconds(child->Pid());
         bool running = ready;
         if (running) {
             switch (role) {
@@ -230,6 +232,10 @@ void RunParticipant(Role role, int index, int analysts, const LoadPlan& plan, St
                     running = CheckPortfolio(*child, line.deadline, tally);
                     break;
             }
+        }
+        if (const double cpu_at_end = ProcessorSeconds(child->Pid());
+            cpu_at_start >= 0 && cpu_at_end >= cpu_at_start) {
+            tally.cpu_seconds = cpu_at_end - cpu_at_start;
         }
         if (!running) tally.Error("the process stopped answering");
         if (running) child->Send("quit\n");

@@ -39,6 +39,8 @@ struct Tally {
     long repairs = 0;
     long checks = 0;
     long errors = 0;
+    // The process's processor time from the start line to the deadline.
+    double cpu_seconds = 0;
     std::vector<std::string> notes;  // the first errors, for standard error
 
     void Error(const std::string& what);
