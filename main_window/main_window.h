@@ -161,6 +161,8 @@ class TFmain : public QWidget {
     void ClearFigures();
     void UpdateMessages();
     void SetLabelText(QLabel* label, const std::string& text);
+    // The text alone, without sizing or fitting; false when already shown.
+    bool ShowLabelText(QLabel* label, const std::string& text);
     void SetBalanceLabel(const std::string& text);
     void FitTotals();
     void FitMessages();

@@ -218,14 +218,26 @@ void TFmain::UpdateMessages() {
     lbmensajes->setVisible(!text.empty());
 }
 
-void TFmain::SetLabelText(QLabel* label, const std::string& text) {
+bool TFmain::ShowLabelText(QLabel* label, const std::string& text) {
     // The label keeps the program's own bytes (a carriage return included)
     // and shows a carriage return as the line break it stands for.
-    label->setProperty("latin1Text", QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
+    // The same text again leaves the label, its size and the labels placed
+    // after it as they are: measuring and fitting it is most of its cost.
+    if (const QVariant shown = label->property("latin1Text");
+        shown.isValid() && shown.toByteArray() == bytes) {
+        return false;
+    }
+    label->setProperty("latin1Text", bytes);
     QString shown = ui::ToQString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     label->setText(shown);
+    return true;
+}
+
+void TFmain::SetLabelText(QLabel* label, const std::string& text) {
+    if (!ShowLabelText(label, text)) return;
     if (label == lbbalance || label == lbmensajes || label == lbbal) label->adjustSize();
     if (label == lbmensajes) FitMessages();
     if (label == lbtot1 || label == lbtot2) FitTotals();

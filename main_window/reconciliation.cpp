@@ -30,8 +30,9 @@ void TFmain::calculartotales() {
     }
 
     const loans::Totals totals = loans::ComposeTotals(sumas);
-    SetLabelText(lbtot1, totals.charges);
-    SetLabelText(lbtot2, totals.payments);
+    // Both totals lines first, then fitted together once.
+    const bool charges_changed = ShowLabelText(lbtot1, totals.charges);
+    if (ShowLabelText(lbtot2, totals.payments) || charges_changed) FitTotals();
     SetLabelText(lbtot3, totals.balance);
 
     balanceprestamo = balancecxc(qpres.FieldNamed("NO_DOCUMENTO").GetInteger());
