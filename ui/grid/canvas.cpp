@@ -29,11 +29,6 @@ bool TCanvas::FillCoversCell(const QRect& r) const {
            r.contains(painter_->clipBoundingRect().toAlignedRect());
 }
 
-int TCanvas::DeviceDpi() const {
-    const QPaintDevice* device = painter_ != nullptr ? painter_->device() : nullptr;
-    return device != nullptr ? device->logicalDpiY() : 0;
-}
-
 const QFontMetrics& TCanvas::Metrics() const {
     const QPaintDevice* device = painter_ != nullptr ? painter_->device() : nullptr;
     const int dpi = DeviceDpi();

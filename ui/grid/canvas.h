@@ -69,9 +69,12 @@ class TCanvas {
     // Whether filling `r` now paints over everything drawn in the cell.
     bool FillCoversCell(const QRect& r) const;
     // The resolution of the painter's device; 0 without a painter.
-    int DeviceDpi() const;
+    int DeviceDpi() const { return painter_ != nullptr ? device_dpi_ : 0; }
 
     QPainter* painter_ = nullptr;
+    // Read once per cell: a widget answers through its screen, at a cost
+    // paid several times per cell's text otherwise.
+    int device_dpi_ = 0;
     std::optional<HeldText> held_;
     mutable std::optional<QFontMetrics> metrics_;
     mutable QFont metrics_font_;

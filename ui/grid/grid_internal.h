@@ -22,10 +22,15 @@ inline constexpr int kLineWidth = 1;
 class CanvasScope {
   public:
     CanvasScope(TCanvas& canvas, QPainter& painter, const QRect& clip)
-        : canvas_(canvas), saved_(canvas.painter_), painter_(painter) {
+        : canvas_(canvas),
+          saved_(canvas.painter_),
+          saved_dpi_(canvas.device_dpi_),
+          painter_(painter) {
         painter_.save();
         painter_.setClipRect(clip);
         canvas_.painter_ = &painter_;
+        const QPaintDevice* device = painter_.device();
+        canvas_.device_dpi_ = device != nullptr ? device->logicalDpiY() : 0;
     }
     ~CanvasScope() {
         try {
@@ -34,6 +39,7 @@ class CanvasScope {
             // Out of memory while painting: the text is lost, not the program.
         }
         canvas_.painter_ = saved_;
+        canvas_.device_dpi_ = saved_dpi_;
         painter_.restore();
     }
     CanvasScope(const CanvasScope&) = delete;
@@ -42,6 +48,7 @@ class CanvasScope {
   private:
     TCanvas& canvas_;
     QPainter* saved_;
+    int saved_dpi_;
     QPainter& painter_;
 };
 
