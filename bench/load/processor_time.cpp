@@ -40,13 +40,15 @@ double ProcessorSeconds(pid_t pid) {
 
 double ServerProcessorSeconds() {
     double total = -1;
+    // Processes come and go while the list is read: no step may throw.
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string pid = entry.path().filename().string();
+    for (std::filesystem::directory_iterator entry("/proc", error), end; !error && entry != end;
+         entry.increment(error)) {
+        const std::string pid = entry->path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
         std::string name;
         double seconds = 0;
-        if (ReadStat(entry.path().string() + "/stat", name, seconds) && name == "firebird") {
+        if (ReadStat(entry->path().string() + "/stat", name, seconds) && name == "firebird") {
             total = (total < 0 ? 0 : total) + seconds;
         }
     }
