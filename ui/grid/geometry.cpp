@@ -29,10 +29,6 @@ int TextHeight(const QFont& font, const QPaintDevice* device, int dpi) {
     return height;
 }
 
-int DeviceDpi(const QPaintDevice* device) {
-    return device != nullptr ? device->logicalDpiY() : 0;
-}
-
 }  // namespace
 
 int TDBGrid::DataRowHeight() const {

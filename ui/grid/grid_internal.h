@@ -16,6 +16,11 @@ namespace grid_detail {
 inline constexpr int kIndicatorWidth = 11;
 inline constexpr int kLineWidth = 1;
 
+// The device's resolution as fonts are measured for it; 0 without one.
+inline int DeviceDpi(const QPaintDevice* device) {
+    return device != nullptr ? device->logicalDpiY() : 0;
+}
+
 // Hands the canvas a painter for one cell; the painter's state, and the
 // canvas's previous painter, are put back whatever the hook did. What the
 // canvas still holds is drawn before that.
@@ -29,8 +34,7 @@ class CanvasScope {
         painter_.save();
         painter_.setClipRect(clip);
         canvas_.painter_ = &painter_;
-        const QPaintDevice* device = painter_.device();
-        canvas_.device_dpi_ = device != nullptr ? device->logicalDpiY() : 0;
+        canvas_.device_dpi_ = DeviceDpi(painter_.device());
     }
     ~CanvasScope() {
         try {
