@@ -8,6 +8,7 @@
 #include "db/ib_database.h"
 #include "loans/portfolio_report.h"
 #include "runtime/exception.h"
+#include "runtime/number_text.h"
 
 namespace loans {
 
@@ -32,7 +33,9 @@ std::string RepairNames(const std::vector<RepairKind>& kinds) {
 namespace {
 
 std::string PaidAmount(const ImageValue& value) {
-    return value ? CsvAmount(std::strtod(value->c_str(), nullptr)) : "null";
+    if (!value) return "null";
+    const std::optional<double> amount = runtime::ParseReal(*value);
+    return amount ? CsvAmount(*amount) : *value;
 }
 
 }  // namespace

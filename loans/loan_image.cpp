@@ -9,6 +9,7 @@
 #include "db/ib_query.h"
 #include "loans/statements.h"
 #include "runtime/exception.h"
+#include "runtime/number_text.h"
 
 namespace loans {
 
@@ -277,15 +278,30 @@ UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool mo
     return image;
 }
 
+namespace {
+
+// A number the record holds that is not one: writing a guess instead would
+// put a wrong amount in the books.
+[[noreturn]] void Unreadable(const std::string& param, const std::string& text) {
+    throw runtime::Exception("El registro de la reparacion tiene un valor ilegible (" + param +
+                             "): '" + text + "'");
+}
+
+}  // namespace
+
 void BindImageValue(db::TIBQuery& query, const std::string& param, ColumnKind kind,
                     const ImageValue& value) {
     db::TParam& target = query.ParamNamed(param);
     if (!value) {
         target.Clear();
     } else if (kind == ColumnKind::kInteger) {
-        target.SetInteger(static_cast<int32_t>(std::strtol(value->c_str(), nullptr, 10)));
+        const std::optional<long long> number = runtime::ParseInteger(*value);
+        if (!number || *number < INT32_MIN || *number > INT32_MAX) Unreadable(param, *value);
+        target.SetInteger(static_cast<int32_t>(*number));
     } else if (kind == ColumnKind::kReal) {
-        target.SetFloat(std::strtod(value->c_str(), nullptr));
+        const std::optional<double> number = runtime::ParseReal(*value);
+        if (!number) Unreadable(param, *value);
+        target.SetFloat(*number);
     } else {
         target.SetString(*value);  // text, or a value the server reads from text
     }

@@ -9,6 +9,7 @@
 #include "loans/portfolio_report.h"
 #include "loans/report_file.h"
 #include "runtime/exception.h"
+#include "runtime/number_text.h"
 
 namespace loans {
 namespace {
@@ -20,7 +21,7 @@ namespace {
 // The amount as the CSV writes it: the window's rounding to the cent, so
 // that the sheet's cells add up to the figures shown.
 double CentAmount(long double value) {
-    return std::strtod(CsvAmount(value).c_str(), nullptr);
+    return runtime::ParseReal(CsvAmount(value)).value_or(0.0);
 }
 
 // Fills the workbook at `file`; the first library error, else LXW_NO_ERROR.

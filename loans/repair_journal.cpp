@@ -18,6 +18,7 @@
 #include "loans/durable_io.h"
 #include "loans/portfolio_report.h"
 #include "runtime/exception.h"
+#include "runtime/number_text.h"
 
 namespace loans {
 namespace {
@@ -440,6 +441,22 @@ const std::string& NumberOf(const Json* value) {
     return value->text;
 }
 
+template <typename Number>
+Number Read(const std::optional<Number>& number) {
+    if (!number) throw runtime::Exception("linea danada");
+    return *number;
+}
+
+long double LongRealOf(const Json* value) {
+    return Read(runtime::ParseLongReal(NumberOf(value)));
+}
+double RealOf(const Json* value) {
+    return Read(runtime::ParseReal(NumberOf(value)));
+}
+long long IntegerOf(const Json* value) {
+    return Read(runtime::ParseInteger(NumberOf(value)));
+}
+
 RepairRecord RecordFrom(const Json& line) {
     RepairRecord record;
     // Records of repairs that failed before their first write may have none.
@@ -450,17 +467,16 @@ RepairRecord RecordFrom(const Json& line) {
     record.member = TextOf(line.Member("member"));
     record.repair = TextOf(line.Member("repair"));
     if (const Json* undoes = line.Member("undoes")) record.undoes = TextOf(undoes);
-    record.loan = static_cast<int32_t>(std::stol(NumberOf(line.Member("loan"))));
+    record.loan = static_cast<int32_t>(IntegerOf(line.Member("loan")));
     record.rolled_back = TextOf(line.Member("outcome")) != "done";
     if (const Json* message = line.Member("message")) record.message = TextOf(message);
-    record.documents_balance_before = std::stold(NumberOf(line.Member("documents_balance_before")));
-    record.receivable_balance_before =
-        std::stod(NumberOf(line.Member("receivable_balance_before")));
-    record.documents_balance_after = std::stold(NumberOf(line.Member("documents_balance_after")));
-    record.receivable_balance_after = std::stod(NumberOf(line.Member("receivable_balance_after")));
-    record.rows_deleted = std::stoll(NumberOf(line.Member("rows_deleted")));
-    record.rows_inserted = std::stoll(NumberOf(line.Member("rows_inserted")));
-    record.rows_updated = std::stoll(NumberOf(line.Member("rows_updated")));
+    record.documents_balance_before = LongRealOf(line.Member("documents_balance_before"));
+    record.receivable_balance_before = RealOf(line.Member("receivable_balance_before"));
+    record.documents_balance_after = LongRealOf(line.Member("documents_balance_after"));
+    record.receivable_balance_after = RealOf(line.Member("receivable_balance_after"));
+    record.rows_deleted = IntegerOf(line.Member("rows_deleted"));
+    record.rows_inserted = IntegerOf(line.Member("rows_inserted"));
+    record.rows_updated = IntegerOf(line.Member("rows_updated"));
     const Json* undo = line.Member("undo");
     if (undo == nullptr) return record;
     if (undo->type != Json::Type::kObject) throw runtime::Exception("linea danada");

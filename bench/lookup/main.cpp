@@ -21,6 +21,7 @@
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
 #include "runtime/exception.h"
+#include "shell/application.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+    shell::Application app(argc, argv);  // the program's own: numbers printed with a point
     const std::string database = argv[1];
     const std::string label = argc > 2 ? argv[2] : "embedded";
     try {

@@ -29,6 +29,7 @@
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
+#include "shell/application.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+    shell::Application app(argc, argv);  // the program's own: numbers printed with a point
     YesResponder responder;
     ui::SetDialogResponder(&responder);
     const char* delay_text = std::getenv("COOP_WAN_DELAY_MS");

@@ -195,7 +195,7 @@ TEST_F(ServerFaultTest, ServerKilledInTheMiddleOfARepairLeavesTheLoanAsItWasAndN
     }
     EXPECT_NE(LoanRows(demo::kMemberManyDocuments, demo::kLoanManyDocuments), before);
     const QJsonObject repaired = Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
-    EXPECT_EQ(Label(repaired, "lbbal"), "Balance prestamo CXC: 40,000.00");
+    EXPECT_EQ(Label(repaired, "lbbal"), AsShown("Balance prestamo CXC: 40,000.00"));
     EXPECT_FALSE(repaired["lbmensajes"].toObject()["visible"].toBool());
 }
 

@@ -74,12 +74,12 @@ TEST_F(StatementTest, MismatchedLoanPrintsToPdfWithTheFiguresTheWindowShows) {
              std::string("Estado de cuenta del pr\xC3\xA9stamo 1070"),
              std::string("Socio: 00010"),
              std::string("Nombre: JUAN BAUTISTA HERN\xC3\x81NDEZ RAM\xC3\x8DREZ"),
-             std::string("Valor: 40,000.00"),
-             std::string("Balance= 20,000.00"),
-             std::string("Balance prestamo CXC: 30,000.00"),
-             std::string("ERROR!! El balance del prestamo segun documentos es de 20,000.00 "
-                         "mientras que el balance segun cxc es de 30,000.00 para una "
-                         "diferencia de 10,000.00"),
+             AsShown("Valor: 40,000.00"),
+             AsShown("Balance= 20,000.00"),
+             AsShown("Balance prestamo CXC: 30,000.00"),
+             AsShown("ERROR!! El balance del prestamo segun documentos es de 20,000.00 "
+                     "mientras que el balance segun cxc es de 30,000.00 para una "
+                     "diferencia de 10,000.00"),
          }) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin: " << text;
     }

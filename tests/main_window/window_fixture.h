@@ -10,12 +10,29 @@
 #include <fstream>
 #include <memory>
 
+#include "formats/format_settings.h"
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
 #include "shell/startup.h"
 #include "tests/support/test_database.h"
 #include "tools/probe/probe.h"
 #include "ui/dialog_responder.h"
+
+// A text with amounts as the window shows them in the C locale
+// ("30,000.00"), as it shows them in this process's regional settings: the
+// window tests run on a Spanish desktop too ("30.000,00").
+inline std::string AsShown(std::string text) {
+    const formats::FormatSettings& settings = formats::DefaultFormatSettings();
+    const auto digit = [&text](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        if (!digit(i - 1) || !digit(i + 1)) continue;
+        if (text[i] == ',')
+            text[i] = settings.thousands_separator;
+        else if (text[i] == '.')
+            text[i] = settings.decimal_separator;
+    }
+    return text;
+}
 
 // The real main window, offscreen, on a fresh demo database named by a
 // db.ini in a scratch working directory, driven like the window test driver.

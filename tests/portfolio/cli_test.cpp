@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "loans/repair_journal.h"
@@ -292,6 +293,37 @@ Ended RunAndSignal(const std::vector<std::string>& arguments, int signal_number,
     ended.seconds_after_signal =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
     return ended;
+}
+
+// Amounts with three decimals: --simular shows their cents and --deshacer
+// puts every column back exactly, on a Spanish desktop too (portfolio.es_ES).
+TEST(RevisionCartera, UndoPutsBackAmountsOfThreeDecimalsExactly) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    test_support::RawConnection(path).Execute(
+        "update renglones set ren_pagadocapital = 1234.567, ren_pagadointeres = 0.125, "
+        "ren_totalpagado = 1234.692 where ren_prestamono = 1010 and ren_cuotano = 1");
+    const auto before = test_support::ChecksumTables(path);  // 1071's receipt: -2499.994
+    ToolRun run = RunTool(dir, "--reparar --simular '" + path + "'");
+    EXPECT_NE(run.out.find("\n  cuota 1: pagado capital 1234.57 -> 3000.00, "), std::string::npos)
+        << run.out;
+    run = RunTool(dir, "--reparar '" + path + "'");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    ASSERT_NE(test_support::ChecksumTables(path), before);
+
+    std::vector<std::string> ids;  // this database's records, newest first
+    std::istringstream journal(test_support::ReadFile(loans::JournalPath()));
+    for (std::string line; std::getline(journal, line);) {
+        if (line.find("\"database\":\"" + path + "\"") == std::string::npos) continue;
+        const size_t start = line.find("{\"id\":\"") + 7;
+        ids.insert(ids.begin(), line.substr(start, line.find('"', start) - start));
+    }
+    ASSERT_EQ(ids.size(), 4u);
+    for (const std::string& id : ids) {
+        run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
+        EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+    }
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
 }
 
 // Interrupted at any moment of a long check, on either route, by either

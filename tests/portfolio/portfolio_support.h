@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,26 @@ inline loans::CheckResult Check(const std::string& name) {
 inline std::string WorkbookPart(const test_support::TempDir& dir, const std::string& file,
                                 const std::string& part) {
     return test_support::RunCommand(dir, "unzip -p '" + file + "' " + part).out;
+}
+
+// The parts of an .xlsx workbook, by name.
+inline std::vector<std::string> WorkbookParts(const test_support::TempDir& dir,
+                                              const std::string& file) {
+    std::istringstream names(test_support::RunCommand(dir, "unzip -Z1 '" + file + "'").out);
+    std::vector<std::string> parts;
+    for (std::string name; std::getline(names, name);) parts.push_back(name);
+    return parts;
+}
+
+// "reference=number" for each number cell of a worksheet's XML, in order.
+inline std::vector<std::string> NumberCells(const std::string& sheet) {
+    static const std::regex cell("<c r=\"([A-Z]+[0-9]+)\"(?: s=\"[0-9]+\")?><v>([^<]*)</v></c>");
+    std::vector<std::string> cells;
+    for (auto it = std::sregex_iterator(sheet.begin(), sheet.end(), cell);
+         it != std::sregex_iterator(); ++it) {
+        cells.push_back((*it)[1].str() + "=" + (*it)[2].str());
+    }
+    return cells;
 }
 
 // "member/loan repair instalments" per flagged loan, in the check's order.

@@ -3,9 +3,11 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
+#include <QXmlStreamReader>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,17 +15,20 @@
 #include <future>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "db/call_watch.h"
 #include "loans/bulk_repair.h"
 #include "loans/portfolio_workbook.h"
 #include "loans/repair_statements.h"
 #include "portfolio/portfolio_dialog.h"
+#include "runtime/number_text.h"
 #include "tests/main_window/repair_fixture.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
+#include "tools/demo_db/demo_catalogue.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
 
@@ -74,12 +79,14 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
     const QJsonObject list = out[0]["portfolio"].toObject();
     EXPECT_TRUE(list["finished"].toBool());
     ASSERT_EQ(RowCount(list), 4);
-    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"00002", Row(list, 0)[1], "1010", "12,000.00",
-                                                      "12,000.00", "0.00", "2", "Corregir Tabla"}));
-    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{"00010", Row(list, 1)[1], "1070", "20,000.00",
-                                                      "30,000.00", "10,000.00", "0", "Reindexar"}));
+    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"00002", Row(list, 0)[1], "1010",
+                                                      AsShown("12,000.00"), AsShown("12,000.00"),
+                                                      AsShown("0.00"), "2", "Corregir Tabla"}));
+    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{"00010", Row(list, 1)[1], "1070",
+                                                      AsShown("20,000.00"), AsShown("30,000.00"),
+                                                      AsShown("10,000.00"), "0", "Reindexar"}));
     EXPECT_EQ(Row(list, 2)[2], "1071");
-    EXPECT_EQ(Row(list, 3)[5], "-3,000.00");
+    EXPECT_EQ(Row(list, 3)[5], AsShown("-3,000.00"));
     EXPECT_EQ(Text(list["totals"]),
               "Prestamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
 
@@ -89,8 +96,8 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
     const QJsonObject loans = Grid(state, "DBGrid1");
     const int current = loans["current"].toInt();
     EXPECT_EQ(Text(loans["rows"].toArray()[current].toArray()[1]), "1071");
-    EXPECT_EQ(Label(state, "lbtot3"), "Balance= 7,500.00");
-    EXPECT_EQ(Label(state, "lbbal"), "Balance prestamo CXC: 7,500.01");
+    EXPECT_EQ(Label(state, "lbtot3"), AsShown("Balance= 7,500.00"));
+    EXPECT_EQ(Label(state, "lbbal"), AsShown("Balance prestamo CXC: 7,500.01"));
     EXPECT_TRUE(state["messages"].toArray().isEmpty());
 }
 
@@ -164,6 +171,62 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
         const std::string exported = portfolio_test::WorkbookPart(dir_, workbook, part);
         EXPECT_NE(exported.find(seen), std::string::npos) << part << "\n" << exported;
         EXPECT_EQ(exported, portfolio_test::WorkbookPart(dir_, written, part)) << part;
+    }
+    // Its numbers are the CSV's, and every number in its XML is written
+    // with a point, whatever the desktop's language (a reader refuses
+    // width="10,7109375").
+    std::vector<std::string> from_csv;
+    std::istringstream lines(csv);
+    std::string line;
+    std::getline(lines, line);  // the titles
+    for (int row = 2; std::getline(lines, line); ++row) {
+        std::vector<std::string> fields;
+        for (size_t at = 0; at != std::string::npos;) {
+            const size_t comma = line.find(',', at);
+            fields.push_back(line.substr(at, comma == std::string::npos ? comma : comma - at));
+            at = comma == std::string::npos ? comma : comma + 1;
+        }
+        ASSERT_GE(fields.size(), 6u) << line;
+        for (size_t column = 0; column < 5; ++column) {  // loan, amounts, instalments
+            const std::string& text = fields[fields.size() - 6 + column];
+            from_csv.push_back(std::string(1, static_cast<char>('C' + column)) +
+                               std::to_string(row) + "=" +
+                               runtime::FixedText(runtime::ParseReal(text).value_or(-1e300), 2));
+        }
+    }
+    std::vector<std::string> from_sheet;
+    for (const std::string& cell : portfolio_test::NumberCells(
+             portfolio_test::WorkbookPart(dir_, workbook, "xl/worksheets/sheet1.xml"))) {
+        const size_t equals = cell.find('=');
+        const std::optional<double> number = runtime::ParseReal(cell.substr(equals + 1));
+        from_sheet.push_back(cell.substr(0, equals + 1) +
+                             (number ? runtime::FixedText(*number, 2) : cell.substr(equals + 1)));
+    }
+    EXPECT_EQ(from_sheet, from_csv);
+    const QRegularExpression numeric("^[-+]?[0-9][0-9.,eE+-]*$");
+    const QRegularExpression decimal("^-?[0-9]+(\\.[0-9]+)?([eE][-+]?[0-9]+)?$");
+    const std::vector<std::string> parts = portfolio_test::WorkbookParts(dir_, workbook);
+    EXPECT_GE(parts.size(), 5u);
+    for (const std::string& part : parts) {
+        std::string quoted = "'";  // unzip reads brackets as a wildcard
+        for (const char ch : part) {
+            if (ch == '[' || ch == ']') quoted += '\\';
+            quoted += ch;
+        }
+        QXmlStreamReader xml(
+            QByteArray::fromStdString(portfolio_test::WorkbookPart(dir_, workbook, quoted + "'")));
+        while (!xml.atEnd()) {
+            xml.readNext();
+            for (const QXmlStreamAttribute& attribute : xml.attributes()) {
+                const QString value = attribute.value().toString();
+                if (numeric.match(value).hasMatch()) {
+                    EXPECT_TRUE(decimal.match(value).hasMatch())
+                        << part << ": " << attribute.name().toString().toStdString() << "=\""
+                        << value.toStdString() << "\"";
+                }
+            }
+        }
+        EXPECT_FALSE(xml.hasError()) << part << ": " << xml.errorString().toStdString();
     }
 }
 
@@ -405,15 +468,17 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
                                             "answer yes", "undo", "dump", "leave"});
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(Text(out[0]["history"].toObject()["loan"]), "Socio: 00010   Prestamo: 1070");
-    EXPECT_EQ(rows(out[0]), (std::vector<std::string>{"Reindexar Realizada 30,000.00 -> 20,000.00 "
-                                                      "3 borradas, 5 insertadas, 0 actualizadas"}));
+    EXPECT_EQ(rows(out[0]),
+              (std::vector<std::string>{AsShown("Reindexar Realizada 30,000.00 -> 20,000.00 "
+                                                "3 borradas, 5 insertadas, 0 actualizadas")}));
     EXPECT_TRUE(out[0]["history"].toObject()["undo"].toBool());
     EXPECT_EQ(Boxes(out[1]), (Boxes_t{{"confirm", std::string(loans::kUndoConfirmation) + "1070?"},
                                       {"info", "Proceso Ejecutado"}}));
-    EXPECT_EQ(rows(out[1]), (std::vector<std::string>{"Deshacer Realizada 20,000.00 -> 30,000.00 "
-                                                      "5 borradas, 3 insertadas, 0 actualizadas",
-                                                      "Reindexar Deshecha  30,000.00 -> 20,000.00 "
-                                                      "3 borradas, 5 insertadas, 0 actualizadas"}));
+    EXPECT_EQ(rows(out[1]),
+              (std::vector<std::string>{AsShown("Deshacer Realizada 20,000.00 -> 30,000.00 "
+                                                "5 borradas, 3 insertadas, 0 actualizadas"),
+                                        AsShown("Reindexar Deshecha  30,000.00 -> 20,000.00 "
+                                                "3 borradas, 5 insertadas, 0 actualizadas")}));
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
     // Undone already: refused, and the refusal journaled.
     ASSERT_EQ(Boxes(out[2]).size(), 2u) << QJsonDocument(out[2]).toJson().toStdString();
@@ -424,12 +489,66 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
     EXPECT_EQ(rows(out[2])[0].rfind("Deshacer Revertida", 0), 0u) << rows(out[2])[0];
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
     // The window shows the loan as the undo left it.
-    EXPECT_EQ(Label(out[3], "lbbal"), "Balance prestamo CXC: 30,000.00");
+    EXPECT_EQ(Label(out[3], "lbbal"), AsShown("Balance prestamo CXC: 30,000.00"));
 
     // Undoing the undo makes the repair again.
     out = Objects({"history", "select 1", "answer yes", "undo", "leave"});
     EXPECT_EQ(test_support::ChecksumTables(name_), repaired);
     EXPECT_EQ(JournalLines().size(), 4u);
+}
+
+// Amounts with three decimals come back exactly when a repair is undone,
+// made from the window or from the dialog's list, and the preview and the
+// history show their cents. The C library of a process on a Spanish desktop
+// reads "1234.567" as 1234, so this proves something there (window.es_ES).
+TEST_P(PortfolioRepairTest, UndoPutsBackAmountsOfThreeDecimalsExactly) {
+    // The demo's receipts of 1071 and 1072 hold -2499.994 and -1999.997.
+    Execute(
+        "update renglones set ren_pagadocapital = 1234.567, ren_pagadointeres = 0.125, "
+        "ren_totalpagado = 1234.692 where ren_prestamono = 1010 and ren_cuotano = 1");
+    const auto untouched = test_support::ChecksumTables(name_);
+    const Rows ledger = Movements(demo::kMemberMismatch, demo::kLoanMismatchOverHalfCent);
+    const Rows schedule = Schedule(demo::kLoanAfterZero);
+    Start();
+    const auto history = [](const QJsonObject& state) {
+        const QJsonArray cells = state["history"].toObject()["rows"].toArray()[0].toArray();
+        return Text(cells[2]) + " " + Text(cells[4]) + " -> " + Text(cells[5]);
+    };
+
+    std::vector<QJsonObject> out = Objects({"portfolio", "select 0", "preview", "dump", "leave"});
+    ASSERT_EQ(out.size(), 3u);
+    const std::string preview = Text(out[1]["portfolio"].toObject()["preview"]);
+    EXPECT_NE(preview.find("\ncuota 1: pagado capital 1234.57 -> 3000.00, "), std::string::npos)
+        << preview;
+
+    // From the window: each loan repaired, then undone from the history.
+    for (const auto& [member, row, button] :
+         {std::tuple{demo::kMemberMismatch, 1, "btreindexar"},
+          std::tuple{demo::kMemberMismatch, 2, "btreindexar"},
+          std::tuple{demo::kMemberLoanZeroFirst, 1, "btcorregir"}}) {
+        Do({std::string("code ") + member, "loan " + std::to_string(row)});
+        Press(button);
+        out = Objects({"history", "answer yes", "undo", "dump", "leave"});
+        ASSERT_EQ(out.size(), 3u);
+        if (row == 1 && std::string(member) == demo::kMemberMismatch) {
+            EXPECT_EQ(history(out[0]), AsShown("Reindexar 7,500.01 -> 7,500.00"));
+        }
+        EXPECT_EQ(history(out[1]).rfind("Deshacer ", 0), 0u) << history(out[1]);
+        EXPECT_EQ(test_support::ChecksumTables(name_), untouched) << member << " row " << row;
+    }
+
+    // From the dialog's list (1010 and 1071), then undone from the history.
+    out = Objects({"portfolio", "select 0 2", "answer yes", "repair", "leave"});
+    ASSERT_NE(Movements(demo::kMemberMismatch, demo::kLoanMismatchOverHalfCent), ledger);
+    ASSERT_NE(Schedule(demo::kLoanAfterZero), schedule);
+    for (const auto& [member, row] :
+         {std::pair{demo::kMemberMismatch, 1}, std::pair{demo::kMemberLoanZeroFirst, 1}}) {
+        Do({std::string("code ") + member, "loan " + std::to_string(row)});
+        Objects({"history", "answer yes", "undo", "leave"});
+    }
+    EXPECT_EQ(Movements(demo::kMemberMismatch, demo::kLoanMismatchOverHalfCent), ledger);
+    EXPECT_EQ(Schedule(demo::kLoanAfterZero), schedule);
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, PortfolioRepairTest,

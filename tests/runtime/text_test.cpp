@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
+#include <limits>
+
 #include "runtime/exception.h"
+#include "runtime/number_text.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -43,5 +48,55 @@ TEST(Strings, EachCompleteChangeIsReportedOnceAndVetoesKeepTheText) {
     EXPECT_THROW(lines.Add("c"), runtime::Exception);
     EXPECT_EQ(lines.Count(), 2);
 }
+
+}  // namespace
+
+namespace {
+
+// Machine text is read and written with a point whatever the C locale says:
+// the window's toolkit sets a Spanish desktop's (a decimal comma).
+class NumberText : public ::testing::TestWithParam<const char*> {
+  protected:
+    void SetUp() override {
+        if (std::setlocale(LC_ALL, GetParam()) == nullptr) {
+            GTEST_SKIP() << GetParam() << " is not generated here (scripts/install does it)";
+        }
+    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+
+TEST_P(NumberText, RealsReadWholeTextsWithAPointOnly) {
+    EXPECT_EQ(runtime::ParseReal("-2499.994"), -2499.994);
+    EXPECT_EQ(runtime::ParseReal("1234.567"), 1234.567);
+    EXPECT_EQ(runtime::ParseReal("1e+300"), 1e300);
+    EXPECT_EQ(runtime::ParseReal("-0"), -0.0);
+    EXPECT_EQ(runtime::ParseReal("-inf"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(runtime::ParseLongReal("7500.01"), 7500.01L);
+    EXPECT_EQ(runtime::ParseInteger("-1071"), -1071);
+    // A part of a number is no number: reading it would write a wrong amount.
+    for (const char* bad : {"", "1234,567", "1.234,56", " 1", "+1", "1 ", "12a", "0x10", "."}) {
+        EXPECT_EQ(runtime::ParseReal(bad), std::nullopt) << bad;
+    }
+    for (const char* bad : {"", "1.5", "99999999999999999999", "7 "}) {
+        EXPECT_EQ(runtime::ParseInteger(bad), std::nullopt) << bad;
+    }
+}
+
+TEST_P(NumberText, FixedTextsArePrintfsInTheCLocale) {
+    for (const double value : {0.0, 1234.567, -0.005, 2.5, 1e15, -7500.01}) {
+        for (const int decimals : {0, 1, 2, 6}) {
+            char expected[64];
+            std::setlocale(LC_NUMERIC, "C");
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, value);
+            std::setlocale(LC_NUMERIC, GetParam());
+            EXPECT_EQ(runtime::FixedText(value, decimals), expected) << value << " " << decimals;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, NumberText, ::testing::Values("C", "es_ES.UTF-8"),
+                         [](const auto& locale) {
+                             return std::string(locale.param[0] == 'C' ? "C" : "Spanish");
+                         });
 
 }  // namespace

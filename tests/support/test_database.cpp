@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "runtime/number_text.h"
 #include "tests/support/server_process.h"
 #include "tools/raw_client/raw_client.h"
 
@@ -156,7 +157,8 @@ namespace {
 std::string ValueText(const demo::Value& value) {
     if (demo::IsNull(value)) return "<null>";
     if (const auto* text = std::get_if<std::string>(&value)) return *text;
-    if (const auto* number = std::get_if<double>(&value)) return std::to_string(*number);
+    // to_string's "%f" would follow a Spanish desktop's decimal comma.
+    if (const auto* number = std::get_if<double>(&value)) return runtime::FixedText(*number, 6);
     if (const auto* when = std::get_if<demo::DateTime>(&value)) {
         char text[32];
         std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", when->year, when->month,

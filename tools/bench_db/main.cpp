@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "runtime/number_text.h"
 #include "tools/bench_db/bench_database.h"
 
 namespace {
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     try {
         bench::BuildBenchDatabase(partial, size, [](const std::string& step, double seconds) {
-            std::printf("%-40s %8.1f s\n", step.c_str(), seconds);
+            std::printf("%-40s %8s s\n", step.c_str(), runtime::FixedText(seconds, 1).c_str());
             std::fflush(stdout);
         });
         std::filesystem::rename(partial, path);
@@ -66,9 +67,9 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const auto bytes = std::filesystem::file_size(path);
-    std::printf("%-40s %8.1f s\n", "total", seconds);
-    std::printf("database %s: %.0f MiB\n", path.c_str(),
-                static_cast<double>(bytes) / (1024.0 * 1024.0));
+    std::printf("%-40s %8s s\n", "total", runtime::FixedText(seconds, 1).c_str());
+    std::printf("database %s: %s MiB\n", path.c_str(),
+                runtime::FixedText(static_cast<double>(bytes) / (1024.0 * 1024.0), 0).c_str());
 
     try {
         for (const bench::TableCount& count : bench::CountRows(path)) {
