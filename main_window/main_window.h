@@ -10,9 +10,9 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "loans/reconciliation.h"
-#include "loans/repair_journal.h"
-#include "loans/repair_unit.h"
+#include "loans/records/repair_journal.h"
+#include "loans/repairs/repair_unit.h"
+#include "loans/rules/reconciliation.h"
 #include "ui/grid/db_grid.h"
 
 class QGroupBox;

@@ -12,7 +12,7 @@
 #include <QTimer>
 
 #include "db/errors.h"
-#include "loans/connection_profile.h"
+#include "loans/rules/connection_profile.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "main_window/result_sets/result_sets.h"

@@ -4,8 +4,8 @@
 #include <QWidget>
 
 #include "customer_search/customer_search_dialog.h"
-#include "loans/reconciliation.h"
-#include "loans/statements.h"
+#include "loans/rules/reconciliation.h"
+#include "loans/rules/statements.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"

@@ -3,7 +3,7 @@
 #include <QKeySequence>
 #include <QShortcut>
 
-#include "loans/connection_profile.h"
+#include "loans/rules/connection_profile.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "portfolio/portfolio_dialog.h"

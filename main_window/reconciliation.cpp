@@ -1,11 +1,11 @@
 // Adding up the applied documents of the current loan, comparing the result
 // with the receivable movements, and colouring the documents grid.
-#include "loans/reconciliation.h"
+#include "loans/rules/reconciliation.h"
 
 #include <QLabel>
 #include <QLineEdit>
 
-#include "loans/repair_unit.h"
+#include "loans/repairs/repair_unit.h"
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "runtime/scope_guard.h"

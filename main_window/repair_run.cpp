@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "loans/bulk_repair.h"
-#include "loans/repair_journal.h"
-#include "loans/repair_statements.h"
+#include "loans/records/repair_journal.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/rules/repair_statements.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"

@@ -1,6 +1,6 @@
 // The two repairs' handlers: each names its repair and its question.
-#include "loans/repair_statements.h"
-#include "loans/repair_unit.h"
+#include "loans/repairs/repair_unit.h"
+#include "loans/rules/repair_statements.h"
 #include "main_window/main_window.h"
 
 namespace main_window {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "loans/bulk_repair.h"
-#include "loans/portfolio_report.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/reports/portfolio_report.h"
 
 class QLabel;
 class QPlainTextEdit;

@@ -11,7 +11,7 @@
 
 #include "formats/date_format.h"
 #include "formats/date_time.h"
-#include "loans/reconciliation.h"
+#include "loans/rules/reconciliation.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"

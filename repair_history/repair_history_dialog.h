@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "loans/repair_journal.h"
+#include "loans/records/repair_journal.h"
 
 class QLabel;
 class QPushButton;

@@ -8,10 +8,10 @@
 #include <memory>
 #include <string>
 
+#include "config/config_file.h"
 #include "main_window/main_window.h"
 #include "shell/application.h"
 #include "shell/command_line.h"
-#include "shell/config_file.h"
 #include "shell/qt_translations.h"
 #include "shell/startup.h"
 #include "shell/termination.h"
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
         std::fputs(command_line.output.c_str(), command_line.to_standard_error ? stderr : stdout);
         return command_line.exit_code;
     }
-    shell::SetDatabaseOverride(command_line.database);
+    config::SetDatabaseOverride(command_line.database);
 
     shell::Application app(argc, argv);
     shell::LoadQtTranslations(app);

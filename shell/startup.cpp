@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QMetaObject>
 
+#include "config/config_file.h"
+#include "config/db_ini.h"
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
-#include "shell/config_file.h"
-#include "shell/db_ini.h"
 #include "ui/application_error.h"
 #include "ui/dialog_responder.h"
 #include "ui/focus_navigation.h"
@@ -14,7 +14,7 @@
 namespace shell {
 
 void FormShow(main_window::TFmain& window) {
-    const std::string name = StartupDatabaseName();
+    const std::string name = config::StartupDatabaseName();
     try {
         db::TIBDatabase& connection = main_window::WindowAccess(window).Connection();
         connection.Close();
@@ -31,7 +31,7 @@ void FormShow(main_window::TFmain& window) {
             reason = e.what();
         } catch (...) {
         }
-        ui::ShowMessage(ConnectionFailureMessage(name, reason));
+        ui::ShowMessage(config::ConnectionFailureMessage(name, reason));
         // A start that could not connect is a failure: exit status 1.
         QMetaObject::invokeMethod(
             qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);

@@ -18,10 +18,10 @@
 #include "bench/bulk/raw_bulk.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "loans/bulk_repair.h"
-#include "loans/connection_profile.h"
-#include "loans/portfolio_check.h"
-#include "loans/repair_journal.h"
+#include "loans/checks/portfolio_check.h"
+#include "loans/records/repair_journal.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/rules/connection_profile.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "db/sql_preprocessor.h"
-#include "loans/document_kinds.h"
-#include "loans/loan_image.h"
-#include "loans/reconciliation.h"
-#include "loans/repair_statements.h"
-#include "loans/repairs.h"
-#include "loans/statements.h"
+#include "loans/records/loan_image.h"
+#include "loans/rules/document_kinds.h"
+#include "loans/rules/reconciliation.h"
+#include "loans/rules/repair_statements.h"
+#include "loans/rules/repairs.h"
+#include "loans/rules/statements.h"
 
 namespace bench {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "loans/portfolio_check.h"
+#include "loans/checks/portfolio_check.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace bench {

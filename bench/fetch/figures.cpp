@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "loans/connection_profile.h"
+#include "loans/rules/connection_profile.h"
 
 namespace bench {
 

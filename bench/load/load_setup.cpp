@@ -4,8 +4,8 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "loans/connection_profile.h"
-#include "loans/portfolio_check.h"
+#include "loans/checks/portfolio_check.h"
+#include "loans/rules/connection_profile.h"
 
 namespace bench {
 

@@ -1,7 +1,7 @@
 #include "bench/lookup/layer_lookup.h"
 
-#include "loans/connection_profile.h"
-#include "loans/statements.h"
+#include "loans/rules/connection_profile.h"
+#include "loans/rules/statements.h"
 #include "main_window/result_sets/result_sets.h"
 
 namespace bench {

@@ -6,7 +6,7 @@
 #include "db/client_library.h"
 #include "db/errors.h"
 #include "db/sql_preprocessor.h"
-#include "loans/statements.h"
+#include "loans/rules/statements.h"
 
 namespace bench {
 namespace {

@@ -15,9 +15,9 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "loans/connection_profile.h"
-#include "loans/document_kinds.h"
-#include "loans/portfolio_report.h"
+#include "loans/reports/portfolio_report.h"
+#include "loans/rules/connection_profile.h"
+#include "loans/rules/document_kinds.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace {

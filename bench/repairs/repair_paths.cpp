@@ -4,9 +4,9 @@
 
 #include "db/sql_preprocessor.h"
 #include "formats/date_time.h"
-#include "loans/connection_profile.h"
-#include "loans/repair_statements.h"
-#include "loans/statements.h"
+#include "loans/rules/connection_profile.h"
+#include "loans/rules/repair_statements.h"
+#include "loans/rules/statements.h"
 
 namespace bench {
 namespace {

@@ -1,7 +1,7 @@
 #include "bench/wan/raw_prepared_lookup.h"
 
 #include "db/sql_preprocessor.h"
-#include "loans/statements.h"
+#include "loans/rules/statements.h"
 
 namespace bench {
 namespace {

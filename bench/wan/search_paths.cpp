@@ -2,7 +2,7 @@
 
 #include "customer_search/customer_search_dialog.h"
 #include "db/sql_preprocessor.h"
-#include "loans/connection_profile.h"
+#include "loans/rules/connection_profile.h"
 #include "main_window/result_sets/result_sets.h"
 
 namespace bench {

@@ -6,7 +6,7 @@
 #include "db/errors.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "loans/connection_profile.h"
+#include "loans/rules/connection_profile.h"
 #include "tests/support/test_database.h"
 
 namespace {

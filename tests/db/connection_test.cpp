@@ -6,7 +6,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "loans/connection_profile.h"
+#include "loans/rules/connection_profile.h"
 #include "tests/db/route_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "loans/reconciliation.h"
+#include "loans/rules/reconciliation.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "loans/document_kinds.h"
-#include "loans/loan_image.h"
-#include "loans/statements.h"
+#include "loans/records/loan_image.h"
+#include "loans/rules/document_kinds.h"
+#include "loans/rules/statements.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Where the program finds db.ini, and its command line as a user runs it.
-#include "shell/config_file.h"
+#include "config/config_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <map>
 
-#include "loans/login.h"
+#include "config/login.h"
 #include "runtime/exception.h"
 #include "shell/command_line.h"
 #include "tests/support/test_database.h"
@@ -35,22 +35,22 @@ struct Places {
 TEST(ConfigFile, TheFirstPlaceHoldingADbIniWinsInOrder) {
     Places places;
     Write(places.machine, "machine.fdb\n");
-    EXPECT_EQ(shell::FindConfigFile(places.List()), places.machine);
+    EXPECT_EQ(config::FindConfigFile(places.List()), places.machine);
     Write(places.user, "user.fdb\n");
-    EXPECT_EQ(shell::FindConfigFile(places.List()), places.user);
+    EXPECT_EQ(config::FindConfigFile(places.List()), places.user);
     Write(places.here, "here.fdb\n");
-    EXPECT_EQ(shell::FindConfigFile(places.List()), places.here);
+    EXPECT_EQ(config::FindConfigFile(places.List()), places.here);
     // Something there that cannot be read is still the place chosen: its
     // own failure is reported rather than silently using the next file.
     fs::remove(places.here);
     fs::create_directories(places.here);
-    EXPECT_EQ(shell::FindConfigFile(places.List()), places.here);
+    EXPECT_EQ(config::FindConfigFile(places.List()), places.here);
 }
 
 TEST(ConfigFile, NoDbIniAnywhereIsFileNotFoundNamingEveryPlace) {
     Places places;
     try {
-        shell::FindConfigFile(places.List());
+        config::FindConfigFile(places.List());
         FAIL() << "no place holds a db.ini";
     } catch (const runtime::EInOutError& e) {
         EXPECT_EQ(e.ErrorCode(), 2);
@@ -73,7 +73,7 @@ TEST(ConfigFile, PlacesAreTheWorkingFolderTheUserConfigurationThenEtc) {
     const char* saved = std::getenv("XDG_CONFIG_HOME");
     const std::string previous = saved ? saved : "";
     setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    const std::vector<std::string> places = shell::ConfigFilePlaces();
+    const std::vector<std::string> places = config::ConfigFilePlaces();
     if (saved) {
         setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
     } else {
@@ -88,10 +88,10 @@ TEST(ConfigFile, PlacesAreTheWorkingFolderTheUserConfigurationThenEtc) {
 // The login: per part, the environment over conexion.ini over the built-in one.
 TEST(Login, EachPartComesFromTheEnvironmentElseTheFileElseTheBuiltInLogin) {
     using Environment = std::map<std::string, std::string>;
-    const loans::Login file{"maria", "clave del archivo", "ANALISTA_SOCIOS"};
+    const config::Login file{"maria", "clave del archivo", "ANALISTA_SOCIOS"};
     const struct {
         const char* what;
-        loans::Login file;
+        config::Login file;
         Environment environment;
         std::vector<std::string> lines;
     } cases[] = {
@@ -125,7 +125,7 @@ TEST(Login, EachPartComesFromTheEnvironmentElseTheFileElseTheBuiltInLogin) {
             const auto found = c.environment.find(name);
             return found == c.environment.end() ? nullptr : found->second.c_str();
         };
-        EXPECT_EQ(loans::LoginLines(loans::ResolveLogin(c.file, environment)), c.lines) << c.what;
+        EXPECT_EQ(config::LoginLines(config::ResolveLogin(c.file, environment)), c.lines) << c.what;
     }
 }
 
@@ -136,18 +136,18 @@ TEST(Login, ConexionIniIsReadFromTheFirstPlaceHoldingOneWhenOnlyItsOwnerCanReadI
     };
     const std::vector<std::string> list = {at(places.here), at(places.user), at(places.machine)};
     // None anywhere is no error: the built-in login stands.
-    const loans::Login none = loans::ReadConnectionFile(list);
+    const config::Login none = config::ReadConnectionFile(list);
     EXPECT_FALSE(none.user_name || none.password || none.sql_role_name);
 
     Write(list[2], "user_name=maquina\n");
     fs::permissions(list[2], fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(loans::ReadConnectionFile(list).user_name, "maquina");
+    EXPECT_EQ(config::ReadConnectionFile(list).user_name, "maquina");
 
     Write(list[1],
           "\xEF\xBB\xBF# el analista\r\nuser_name=maria\r\n\n  ; sin rol por ahora\n"
           "PASSWORD= con blancos \nsql_role_name=ANALISTA_SOCIOS");
     fs::permissions(list[1], fs::perms::owner_read | fs::perms::owner_write);
-    const loans::Login user = loans::ReadConnectionFile(list);
+    const config::Login user = config::ReadConnectionFile(list);
     EXPECT_EQ(user.user_name, "maria");
     EXPECT_EQ(user.password, " con blancos ");
     EXPECT_EQ(user.sql_role_name, "ANALISTA_SOCIOS");
@@ -158,7 +158,7 @@ TEST(Login, ConexionIniIsReadFromTheFirstPlaceHoldingOneWhenOnlyItsOwnerCanReadI
     fs::permissions(list[0], fs::perms::owner_read | fs::perms::owner_write |
                                  fs::perms::group_read | fs::perms::others_read);
     try {
-        loans::ReadConnectionFile(list);
+        config::ReadConnectionFile(list);
         FAIL() << "a conexion.ini others can read was used";
     } catch (const runtime::Exception& e) {
         const std::string& text = e.Message();
@@ -169,13 +169,13 @@ TEST(Login, ConexionIniIsReadFromTheFirstPlaceHoldingOneWhenOnlyItsOwnerCanReadI
         EXPECT_EQ(text.find("secreta"), std::string::npos) << text;
     }
     fs::permissions(list[0], fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(loans::ReadConnectionFile(list).user_name, "otro");
+    EXPECT_EQ(config::ReadConnectionFile(list).user_name, "otro");
 
     // A line that is none of the three is refused by its number alone: it
     // may be a password written without its name.
     Write(list[0], "user_name=otro\nsecreta\n");
     try {
-        loans::ReadConnectionFile(list);
+        config::ReadConnectionFile(list);
         FAIL() << "a stray line was ignored";
     } catch (const runtime::Exception& e) {
         EXPECT_NE(e.Message().find("l\xEDnea 2"), std::string::npos) << e.Message();
@@ -184,9 +184,9 @@ TEST(Login, ConexionIniIsReadFromTheFirstPlaceHoldingOneWhenOnlyItsOwnerCanReadI
 }
 
 TEST(ConfigFile, ADatabaseGivenOnTheCommandLineReplacesDbIni) {
-    shell::SetDatabaseOverride("server:/datos/coop.fdb");
-    EXPECT_EQ(shell::StartupDatabaseName(), "server:/datos/coop.fdb");
-    shell::SetDatabaseOverride(std::nullopt);
+    config::SetDatabaseOverride("server:/datos/coop.fdb");
+    EXPECT_EQ(config::StartupDatabaseName(), "server:/datos/coop.fdb");
+    config::SetDatabaseOverride(std::nullopt);
 }
 
 using ProgramRun = test_support::CommandRun;

@@ -1,4 +1,4 @@
-#include "shell/db_ini.h"
+#include "config/db_ini.h"
 
 #include <gtest/gtest.h>
 
@@ -42,28 +42,28 @@ TEST(DbIni, TheLastLineIsTheDatabaseName) {
         {"accented bytes pass unchanged", "/datos/cooperativa/a\xF1o.fdb\n",
          "/datos/cooperativa/a\xF1o.fdb"},
     };
-    for (const auto& c : cases) EXPECT_EQ(shell::LastLine(c.bytes), c.name) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(config::LastLine(c.bytes), c.name) << c.what;
 }
 
 TEST(DbIni, UnreadableFilesGiveTheirInputOutputMessage) {
     test_support::TempDir dir;
     try {
-        shell::ReadDatabaseName(dir.File("db.ini"));
+        config::ReadDatabaseName(dir.File("db.ini"));
         FAIL();
     } catch (const runtime::EInOutError& e) {
         EXPECT_EQ(e.Message(), "File not found");
         EXPECT_EQ(e.ErrorCode(), 2);
     }
     try {
-        shell::ReadDatabaseName(dir.Path().string());  // a folder, not a file
+        config::ReadDatabaseName(dir.Path().string());  // a folder, not a file
         FAIL();
     } catch (const runtime::EInOutError& e) {
         EXPECT_EQ(e.Message(), "File access denied");
     }
-    EXPECT_EQ(shell::InOutErrorMessage(EIO), "I/O error 5");  // not "access denied"
-    EXPECT_EQ(shell::InOutErrorMessage(EACCES), "File access denied");
+    EXPECT_EQ(config::InOutErrorMessage(EIO), "I/O error 5");  // not "access denied"
+    EXPECT_EQ(config::InOutErrorMessage(EACCES), "File access denied");
     std::ofstream(dir.File("db.ini")) << "coop.fdb\r\n";
-    EXPECT_EQ(shell::ReadDatabaseName(dir.File("db.ini")), "coop.fdb");
+    EXPECT_EQ(config::ReadDatabaseName(dir.File("db.ini")), "coop.fdb");
 }
 
 TEST(DbIni, ConnectionFailureShowsAReadableNameAndTheReasonOnItsOwnLines) {
@@ -92,13 +92,13 @@ TEST(DbIni, ConnectionFailureShowsAReadableNameAndTheReasonOnItsOwnLines) {
         {"an empty name", "", "", with_name("")},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(shell::ConnectionFailureMessage(c.name, c.reason), c.message) << c.what;
+        EXPECT_EQ(config::ConnectionFailureMessage(c.name, c.reason), c.message) << c.what;
     }
 
     // A 10 MB name, or a reason quoting it, gives a message of a few lines.
     const std::string huge(10 * 1024 * 1024, 'A');
     const std::string message =
-        shell::ConnectionFailureMessage(huge, "first " + huge + "\n2\n3\n4\n5\n6\n7\n8\n9\n10");
+        config::ConnectionFailureMessage(huge, "first " + huge + "\n2\n3\n4\n5\n6\n7\n8\n9\n10");
     EXPECT_LT(message.size(), 2000u);
     EXPECT_NE(message.find("AAA...\rLa aplicacion"), std::string::npos);
     EXPECT_NE(message.find("\rfirst AAA"), std::string::npos);

@@ -1,6 +1,6 @@
 // Repairing many loans, previewing and undoing, on real demo databases
 // through both routes.
-#include "loans/bulk_repair.h"
+#include "loans/repairs/bulk_repair.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <map>
 #include <optional>
 
-#include "loans/repair_journal.h"
-#include "loans/repair_unit.h"
+#include "loans/records/repair_journal.h"
+#include "loans/repairs/repair_unit.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"

@@ -16,7 +16,7 @@
 #include <sstream>
 #include <thread>
 
-#include "loans/repair_journal.h"
+#include "loans/records/repair_journal.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"

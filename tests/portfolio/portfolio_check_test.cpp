@@ -12,9 +12,9 @@
 #include <sstream>
 
 #include "db/ib_query.h"
-#include "loans/portfolio_workbook.h"
-#include "loans/repair_unit.h"
-#include "loans/report_file.h"
+#include "loans/repairs/repair_unit.h"
+#include "loans/reports/portfolio_workbook.h"
+#include "loans/reports/report_file.h"
 #include "runtime/exception.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"

@@ -14,9 +14,9 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
-#include "loans/connection_profile.h"
-#include "loans/portfolio_report.h"
-#include "loans/reconciliation.h"
+#include "loans/reports/portfolio_report.h"
+#include "loans/rules/connection_profile.h"
+#include "loans/rules/reconciliation.h"
 #include "tests/support/test_database.h"
 #include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"

@@ -18,9 +18,9 @@
 #include <tuple>
 
 #include "db/call_watch.h"
-#include "loans/bulk_repair.h"
-#include "loans/portfolio_workbook.h"
-#include "loans/repair_statements.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/reports/portfolio_workbook.h"
+#include "loans/rules/repair_statements.h"
 #include "portfolio/portfolio_dialog.h"
 #include "runtime/number_text.h"
 #include "tests/main_window/repair_fixture.h"

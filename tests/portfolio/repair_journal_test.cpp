@@ -1,4 +1,4 @@
-#include "loans/repair_journal.h"
+#include "loans/records/repair_journal.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "db/sql_preprocessor.h"
-#include "loans/statements.h"
+#include "loans/rules/statements.h"
 #include "runtime/exception.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "tools/demo_db/demo_database.h"

@@ -16,18 +16,18 @@
 #include <optional>
 #include <string>
 
+#include "config/config_file.h"
+#include "config/db_ini.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
-#include "loans/bulk_repair.h"
-#include "loans/connection_profile.h"
-#include "loans/portfolio_report.h"
-#include "loans/portfolio_workbook.h"
-#include "loans/repair_statements.h"
-#include "loans/report_file.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/reports/portfolio_report.h"
+#include "loans/reports/portfolio_workbook.h"
+#include "loans/reports/report_file.h"
+#include "loans/rules/connection_profile.h"
+#include "loans/rules/repair_statements.h"
 #include "runtime/exception.h"
-#include "shell/config_file.h"
-#include "shell/db_ini.h"
 #include "tools/portfolio/interruption.h"
 
 namespace {
@@ -258,7 +258,7 @@ int main(int argc, char** argv) {
         if (!have_name) {
             try {
                 database_name =
-                    shell::ReadDatabaseName(shell::FindConfigFile(shell::ConfigFilePlaces()));
+                    config::ReadDatabaseName(config::FindConfigFile(config::ConfigFilePlaces()));
             } catch (const runtime::Exception& error) {
                 throw runtime::Exception("db.ini: " + error.Message());
             }

@@ -1,0 +1,552 @@
+#include "loans/checks/portfolio_check.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <map>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+#include "db/call_watch.h"
+#include "db/ib_database.h"
+#include "db/ib_query.h"
+#include "db/ib_sql.h"
+#include "db/ib_transaction.h"
+#include "loans/checks/portfolio_rows.h"
+#include "loans/rules/document_kinds.h"
+#include "loans/rules/reconciliation.h"
+
+namespace loans {
+namespace {
+
+// The window's applied-documents union, for every loan numbered from :desde
+// to :hasta, with the loan as an extra column. Each branch is told apart by
+// its kind's position in the table, counted from 1, where the window has a
+// letter, so the union drops exactly the duplicates the window's union drops
+// for one loan, and the server compares numbers rather than texts. Joined
+// by "union all" where no row is repeated, to spare the server the sort.
+std::string DocumentsUnion(bool with_plan, bool rows_repeat = true) {
+    std::string sql;
+    bool documents_named = false;
+    for (std::size_t i = 0; i < kKindCount; ++i) {
+        const DocumentKind& kind = kDocumentKinds[i];
+        const bool schedule = IsScheduleRow(std::string_view(&kind.letter, 1));
+        if (!with_plan && schedule) continue;
+        // The first branch names the columns for the whole union; so does
+        // the documents' first branch, which leads when the plan is left out.
+        const bool named = sql.empty() || (!schedule && !documents_named);
+        if (!schedule) documents_named = true;
+        if (!sql.empty()) sql += rows_repeat ? " union " : " union all ";
+        const auto column = [named](const char* value, const char* name) {
+            return named ? std::string(value) + " " + name : std::string(value);
+        };
+        sql += "select " + column(std::to_string(i + 1).c_str(), "tipo") + "," +
+               column(kind.loan_column, "prestamo") + "," +
+               column(kind.document_column, "documento") + "," + column(kind.date_column, "fecha") +
+               "," + column(kind.instalment_column, "cuota") + "," +
+               column(kind.capital, "capital") + "," + column(kind.interest, "interes") + " from " +
+               kind.source + " where " + kind.loan_column + " between :desde and :hasta";
+        if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
+    }
+    return sql;
+}
+
+std::string KindSum(std::size_t kind) {
+    return "sum(iif(d.tipo = " + std::to_string(kind + 1) + ", d.capital, 0))";
+}
+
+// Per loan, the capital of its applied documents summed by kind, in the
+// table's order of kinds.
+std::string DocumentSumsStatement() {
+    std::string sql = "select d.prestamo";
+    for (std::size_t kind = 0; kind < kKindCount; ++kind) sql += "," + KindSum(kind);
+    return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
+}
+
+// Per kind and loan, its rows' capital summed as they are stored, their
+// count, and how many distinct pairs of document and instalment they hold.
+// Grouped by the loan alone, the server follows the loan's index and sorts
+// nothing. Rows repeated exactly share their document and instalment, so
+// where the two counts agree no row is repeated and the plain sum is the
+// window's; a pair the key cannot tell apart (an instalment number from
+// 1000, a null) only sends the loan to the union above.
+std::string KindSumsStatement() {
+    std::string sql;
+    for (std::size_t i = 0; i < kKindCount; ++i) {
+        const DocumentKind& kind = kDocumentKinds[i];
+        if (!sql.empty()) sql += " union all ";
+        sql += "select " + std::to_string(i + 1) + "," + kind.loan_column +
+               ",count(*),"
+               "count(distinct cast(" +
+               kind.document_column + " as double precision) * 1000 + " + kind.instalment_column +
+               "),sum(" + kind.capital + ") from " + kind.source + " where " + kind.loan_column +
+               " between :desde and :hasta";
+        if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
+        sql += std::string(" group by ") + kind.loan_column;
+    }
+    return sql;
+}
+
+// Per instalment of a schedule (loan and instalment number), the paid
+// amounts it holds (lowest and highest, should a number be repeated) and
+// what the correction would write there: the documents' amounts negated,
+// a missing amount as 0, added up; nothing applied gives 0. Only the
+// instalments whose figures are not equal come back: whether they also
+// show differently is decided on their texts, here, not by the server's
+// rounding.
+std::string InstalmentsStatement(bool rows_repeat = true) {
+    const std::string capital = "coalesce(sum(g.capital), 0)";
+    const std::string interest = "coalesce(sum(g.interes), 0)";
+    return "select g.prestamo,g.cuota,min(g.pagado_capital),max(g.pagado_capital),"
+           "min(g.pagado_interes),max(g.pagado_interes)," +
+           capital + "," + interest +
+           " from (select ren_prestamono prestamo,ren_cuotano cuota,1 filas,"
+           "coalesce(ren_pagadocapital, 0) pagado_capital,"
+           "coalesce(ren_pagadointeres, 0) pagado_interes,"
+           "cast(null as double precision) capital,cast(null as double precision) interes"
+           " from RENGLONES where ren_prestamono between :desde and :hasta"
+           " union all select a.prestamo,a.cuota,0,cast(null as double precision),"
+           "cast(null as double precision),coalesce(-a.capital, 0),coalesce(-a.interes, 0)"
+           " from (" +
+           DocumentsUnion(false, rows_repeat) +
+           ") a where a.cuota is not null) g"
+           " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (min(g.pagado_capital) <> " +
+           capital + " or max(g.pagado_capital) <> " + capital + " or min(g.pagado_interes) <> " +
+           interest + " or max(g.pagado_interes) <> " + interest + ")";
+}
+
+// The listed loans with their member's name and receivable balance, found
+// the way the window finds them.
+constexpr const char* kListedLoansStatement =
+    "select s.socio,c.clt_nombresyapellidos,s.no_documento,"
+    "(select sum(x.valor) from CXCTRX x where x.cliente = s.socio and x.aplica = s.no_documento)"
+    " from SOLICITUDPRES s join CLIENTES c on c.clt_codigo = s.socio"
+    " where s.estatus in (\"A\",\"L\") and s.no_documento between :desde and :hasta";
+
+// The numbers of the listed loans, in order, to cut the rounds at.
+constexpr const char* kLoanNumbersStatement =
+    "select no_documento from SOLICITUDPRES"
+    " where estatus in (\"A\",\"L\") and no_documento > 0 order by no_documento";
+
+// No protocol on an embedded connection.
+constexpr const char* kNetworkProtocolStatement =
+    "select rdb$get_context(\"SYSTEM\", \"NETWORK_PROTOCOL\") from rdb$database";
+
+// The server compares codes ignoring trailing blanks; so do we.
+std::string CodeKey(const std::string& code) {
+    return code.substr(0, code.find_last_not_of(' ') + 1);
+}
+
+void Prepare(db::TIBQuery& query, db::TIBDatabase& database, db::TIBTransaction& transaction,
+             const std::string& text) {
+    query.SetDatabase(&database);
+    query.SetTransaction(&transaction);
+    query.SQL().Clear();
+    query.SQL().Add(text);
+    query.Prepare();
+}
+
+// Raised inside a thread's rounds when the check stops for another reason:
+// a cancel, or another thread's failure, which is reported instead.
+struct Stopped {};
+using StopTest = std::function<bool()>;
+
+void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
+    query.Close();
+    query.ParamNamed("desde").SetInteger(from);
+    query.ParamNamed("hasta").SetInteger(to);
+    query.Open();
+}
+
+// A round's figures worked out by the server: each kind's sum per loan
+// (as the window would read it, a double, added up below in extended
+// precision), and the instalments whose paid amounts are not equal to what
+// the correction would write, judged here on the texts shown.
+std::unordered_map<int32_t, LoanFigures> SummedByServer(
+    db::TIBQuery& kind_sums, db::TIBQuery& documents, db::TIBQuery& instalments,
+    db::TIBQuery& unrepeated_instalments, int32_t from, int32_t to, const StopTest& stopped) {
+    const auto open = [&](db::TIBQuery& query, int32_t first, int32_t last) {
+        if (stopped()) throw Stopped();
+        OpenRange(query, first, last);
+    };
+    const auto at_end = [&](db::TIBQuery& query) {
+        if (stopped()) throw Stopped();
+        return query.AtEnd();
+    };
+    std::unordered_map<int32_t, LoanFigures> figures;
+    std::vector<int32_t> repeating;  // loans whose documents may repeat a row
+    bool documents_repeat = false;   // the schedule's own rows aside
+    open(kind_sums, from, to);
+    while (!at_end(kind_sums)) {
+        const auto kind = static_cast<std::size_t>(kind_sums.Field(0).GetInteger() - 1);
+        const int32_t loan = kind_sums.Field(1).GetInteger();
+        if (kind >= kKindCount) {
+            // Not one of ours: nothing the statement sends.
+        } else if (kind_sums.Field(2).GetInteger() != kind_sums.Field(3).GetInteger()) {
+            repeating.push_back(loan);
+            if (!IsScheduleRow(std::string_view(&kDocumentKinds[kind].letter, 1))) {
+                documents_repeat = true;
+            }
+        } else if (!kind_sums.Field(4).IsNullValue()) {
+            figures[loan].sums.Set(kind, kind_sums.Field(4).GetFloat());
+        }
+        kind_sums.Next();
+    }
+    kind_sums.Close();
+    // Loans whose rows may repeat: their sums over the window's union.
+    std::sort(repeating.begin(), repeating.end());
+    repeating.erase(std::unique(repeating.begin(), repeating.end()), repeating.end());
+    for (const int32_t loan : repeating) {
+        open(documents, loan, loan);
+        KindSums& sums = figures[loan].sums;
+        sums = KindSums{};
+        if (!documents.AtEnd()) {
+            for (std::size_t k = 0; k < kKindCount; ++k) {
+                sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
+            }
+        }
+        documents.Close();
+    }
+    db::TIBQuery& differing = documents_repeat ? instalments : unrepeated_instalments;
+    open(differing, from, to);
+    while (!at_end(differing)) {
+        if (InstalmentShowsDifferently(differing)) {
+            ++figures[differing.Field(0).GetInteger()].differing_instalments;
+        }
+        differing.Next();
+    }
+    differing.Close();
+    return figures;
+}
+
+// A round's figures worked out here from its rows as the server sends them.
+// Looks whether to stop every so many rows, so a cancel never waits for the
+// rest of a round.
+std::unordered_map<int32_t, LoanFigures> WorkedHere(std::vector<std::unique_ptr<db::TIBSQL>>& kinds,
+                                                    RoundRows& kept, int32_t from, int32_t to,
+                                                    const StopTest& stopped) {
+    for (std::size_t kind = 0; kind < kinds.size(); ++kind) {
+        db::TIBSQL& rows = *kinds[kind];
+        if (stopped()) throw Stopped();
+        db::TIBXSQLDA& markers = rows.Params();
+        for (int i = 0; i < markers.Count(); ++i) {
+            markers[i].SetAsLong(markers[i].Name() == "DESDE" ? from : to);
+        }
+        rows.ExecQuery();
+        for (size_t fetched = 0; rows.Next(); ++fetched) {
+            if (fetched % 4096 == 0 && stopped()) throw Stopped();
+            kept.Add(kind, rows.Current());
+        }
+        rows.Close();
+    }
+    return kept.TakeFigures();
+}
+
+// Fills the checks of the loans numbered from..to from their figures.
+void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& figures, int32_t from,
+               int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
+    // A loan listed twice for one member is one loan of the window's list.
+    std::map<std::pair<std::string, int32_t>, bool> seen;
+    if (stopped()) throw Stopped();
+    OpenRange(loans, from, to);
+    for (;;) {
+        if (stopped()) throw Stopped();
+        if (loans.AtEnd()) break;
+        LoanCheck check;
+        check.member = loans.Field(0).GetString();
+        check.loan = loans.Field(2).GetInteger();
+        if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
+            check.name = loans.Field(1).GetString();
+            check.receivable_balance = loans.Field(3).GetFloat();
+            const LoanFigures& loan = figures[check.loan];
+            check.documents_balance = loan.sums.DocumentsBalance();
+            check.differing_instalments = loan.differing_instalments;
+            check.reindex = BalancesDisagree(check.documents_balance, check.receivable_balance);
+            check.fix_schedule = check.differing_instalments > 0;
+            out.push_back(std::move(check));
+        }
+        loans.Next();
+    }
+    loans.Close();
+}
+
+}  // namespace
+
+CheckStatements Statements() {
+    return {kLoanNumbersStatement,      kListedLoansStatement,   RoundRowsStatements(),
+            KindSumsStatement(),        DocumentSumsStatement(), InstalmentsStatement(),
+            InstalmentsStatement(false)};
+}
+
+bool InstalmentShowsDifferently(db::TIBQuery& instalments) {
+    // Columns: loan, instalment, lowest and highest paid capital, lowest and
+    // highest paid interest, then the capital and interest to be written.
+    const double capital = instalments.Field(6).GetFloat();
+    const double interest = instalments.Field(7).GetFloat();
+    return !ShownAlike(instalments.Field(2).GetFloat(), capital) ||
+           !ShownAlike(instalments.Field(3).GetFloat(), capital) ||
+           !ShownAlike(instalments.Field(4).GetFloat(), interest) ||
+           !ShownAlike(instalments.Field(5).GetFloat(), interest);
+}
+
+std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
+                                                int loans_per_round) {
+    // Cut at every so many distinct numbers, not at equal widths: numbering
+    // series with gaps between them still give rounds of the same size.
+    std::vector<int32_t> distinct(numbers);
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    const size_t per_round = static_cast<size_t>(std::max(1, loans_per_round));
+    std::vector<std::pair<int32_t, int32_t>> rounds;
+    for (size_t first = 0; first < distinct.size(); first += per_round) {
+        const size_t next = first + per_round;
+        rounds.emplace_back(distinct[first],
+                            next < distinct.size() ? distinct[next] - 1 : distinct.back());
+    }
+    return rounds;
+}
+
+std::vector<LoanCheck> CheckResult::Flagged() const {
+    std::vector<LoanCheck> flagged;
+    for (const LoanCheck& loan : loans) {
+        if (loan.Flagged()) flagged.push_back(loan);
+    }
+    return flagged;
+}
+
+namespace {
+
+// One connection's share of the rounds, in a read-only read-committed
+// transaction of its own: committed data as each statement finds it, never
+// a lock wait, and nothing the check could write by mistake.
+class RoundRunner {
+  public:
+    explicit RoundRunner(db::TIBDatabase& database) : database_(database) {
+        transaction_.SetDefaultDatabase(&database);
+        transaction_.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
+    }
+    ~RoundRunner() {
+        try {
+            if (transaction_.Active()) transaction_.Rollback();
+        } catch (...) {
+            // Already failing or stopped; the connection goes with it.
+        }
+    }
+    db::TIBTransaction& Transaction() { return transaction_; }
+    // Whether the rounds' sums are worked out here (see SumsWorked).
+    void WorkHere(bool here) { here_ = here; }
+    void Run(int32_t from, int32_t to, const StopTest& stopped) {
+        if (!loans_.Prepared()) {
+            Prepare(loans_, database_, transaction_, kListedLoansStatement);
+            if (here_) {
+                for (const std::string& text : RoundRowsStatements()) {
+                    rows_.push_back(std::make_unique<db::TIBSQL>(&rows_owner_));
+                    db::TIBSQL& rows = *rows_.back();
+                    rows.Base().SetDatabase(&database_);
+                    rows.Base().SetTransaction(&transaction_);
+                    rows.SetText(text);
+                    rows.GoToFirstRecordOnExecute = false;
+                    rows.Prepare();
+                }
+            } else {
+                Prepare(kind_sums_, database_, transaction_, KindSumsStatement());
+                Prepare(documents_, database_, transaction_, DocumentSumsStatement());
+                Prepare(instalments_, database_, transaction_, InstalmentsStatement());
+                Prepare(unrepeated_instalments_, database_, transaction_,
+                        InstalmentsStatement(false));
+            }
+        }
+        std::unordered_map<int32_t, LoanFigures> figures =
+            here_ ? WorkedHere(rows_, kept_, from, to, stopped)
+                  : SummedByServer(kind_sums_, documents_, instalments_, unrepeated_instalments_,
+                                   from, to, stopped);
+        ListRange(loans_, figures, from, to, stopped, checked_);
+    }
+    void Finish() {
+        if (transaction_.Active()) transaction_.Commit();
+    }
+    std::vector<LoanCheck>& Checked() { return checked_; }
+
+  private:
+    db::TIBDatabase& database_;
+    db::TIBTransaction transaction_{"PortfolioTransaction"};
+    db::TIBQuery loans_{"PortfolioLoans"};
+    db::TIBQuery kind_sums_{"PortfolioKindSums"};
+    db::TIBQuery documents_{"PortfolioDocuments"};
+    db::TIBQuery instalments_{"PortfolioInstalments"};
+    db::TIBQuery unrepeated_instalments_{"PortfolioUnrepeatedInstalments"};
+    db::TComponent rows_owner_{"PortfolioRows"};
+    std::vector<std::unique_ptr<db::TIBSQL>> rows_;  // one per kind
+    RoundRows kept_;
+    bool here_ = false;
+    std::vector<LoanCheck> checked_;
+};
+
+void CopyConnectionSettings(const db::TIBDatabase& from, db::TIBDatabase& to) {
+    to.SetDatabaseName(from.DatabaseName());
+    std::vector<std::string> lines;
+    for (int i = 0; i < from.Params().Count(); ++i) lines.push_back(from.Params()[i]);
+    to.Params().Assign(std::move(lines));
+    to.SetLoginPrompt(from.LoginPrompt());
+    to.OnLogin = from.OnLogin;
+    to.SetSQLDialect(from.SQLDialect());
+}
+
+// Holds a thread in the check's canceller, when it has one.
+class CancelScope {
+  public:
+    explicit CancelScope(db::CallCanceller* canceller) {
+        if (canceller != nullptr) scope_.emplace(*canceller);
+    }
+
+  private:
+    std::optional<db::CallCanceller::Scope> scope_;
+};
+
+// Joins whatever threads were started, on every way out.
+struct Joiner {
+    std::vector<std::thread>& threads;
+    ~Joiner() {
+        for (std::thread& thread : threads) {
+            if (thread.joinable()) thread.join();
+        }
+    }
+};
+
+}  // namespace
+
+CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
+                     const CheckOptions& options) {
+    db::CallCanceller* const canceller = options.canceller;
+    const auto cancelled = [canceller] { return canceller != nullptr && canceller->Cancelled(); };
+    auto report = [&](double done) {
+        if (cancelled() || (progress && !progress(done))) throw ECheckCancelled();
+    };
+    report(0);
+    if (!database.Connected()) database.Open();
+
+    std::vector<int32_t> numbers;
+    bool here = false;
+    RoundRunner runner(database);
+    try {
+        db::TIBQuery list("PortfolioLoanNumbers");
+        const CancelScope scope(canceller);  // ends before the statement is freed
+        Prepare(list, database, runner.Transaction(), kLoanNumbersStatement);
+        list.Open();
+        for (; !list.AtEnd() && !cancelled(); list.Next()) {
+            numbers.push_back(list.Field(0).GetInteger());
+        }
+        list.Close();
+        here = options.sums == SumsWorked::kHere;
+        if (options.sums == SumsWorked::kByRoute) {
+            Prepare(list, database, runner.Transaction(), kNetworkProtocolStatement);
+            list.Open();
+            here = list.Field(0).IsNullValue();
+            list.Close();
+        }
+    } catch (...) {
+        if (cancelled()) throw ECheckCancelled();
+        throw;
+    }
+    if (cancelled()) throw ECheckCancelled();
+    runner.WorkHere(here);
+    const std::vector<std::pair<int32_t, int32_t>> rounds =
+        Rounds(numbers, options.loans_per_round);
+
+    // Rounds are handed out one at a time to this thread and to helpers
+    // with connections of their own; progress is reported from here only.
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> finished{0};
+    std::atomic<bool> stop{false};  // a thread failed
+    const StopTest stopped = [&] { return stop.load() || cancelled(); };
+    auto take_rounds = [&](RoundRunner& worker, bool reports) {
+        for (size_t round = next++; round < rounds.size() && !stopped(); round = next++) {
+            worker.Run(rounds[round].first, rounds[round].second, stopped);
+            ++finished;
+            if (reports) report(static_cast<double>(finished) / static_cast<double>(rounds.size()));
+        }
+    };
+    // The server works on rounds side by side while each connection waits
+    // for its results.
+    const int helpers = static_cast<int>(std::min<size_t>(
+                            static_cast<size_t>(std::max(1, options.connections)), rounds.size())) -
+                        1;
+    std::vector<std::unique_ptr<db::TIBDatabase>> connections;
+    std::vector<std::unique_ptr<RoundRunner>> workers;
+    std::vector<std::exception_ptr> failures(static_cast<size_t>(std::max(0, helpers)));
+    std::vector<std::thread> threads;
+    const Joiner joiner{threads};
+    for (int i = 0; i < helpers; ++i) {
+        connections.push_back(std::make_unique<db::TIBDatabase>("PortfolioDatabase"));
+        CopyConnectionSettings(database, *connections.back());
+        workers.push_back(std::make_unique<RoundRunner>(*connections.back()));
+        workers.back()->WorkHere(here);
+    }
+    for (int i = 0; i < helpers; ++i) {
+        try {
+            threads.emplace_back([&, i] {
+                const size_t at = static_cast<size_t>(i);
+                try {
+                    {
+                        // The commit below must not be cancelled.
+                        const CancelScope scope(canceller);
+                        connections[at]->Open();
+                        take_rounds(*workers[at], false);
+                    }
+                    workers[at]->Finish();
+                } catch (const Stopped&) {
+                    // Whoever stopped the check says why.
+                } catch (...) {
+                    failures[at] = std::current_exception();
+                    stop = true;
+                }
+            });
+        } catch (const std::system_error&) {
+            // No more threads to be had (a process or system limit): the
+            // rounds are shared among the threads already running.
+            break;
+        }
+    }
+    std::exception_ptr failure;
+    try {
+        {
+            const CancelScope scope(canceller);
+            take_rounds(runner, true);
+        }
+        runner.Finish();
+    } catch (const Stopped&) {
+    } catch (...) {
+        failure = std::current_exception();
+        stop = true;
+    }
+    for (std::thread& thread : threads) thread.join();
+    CheckResult result;
+    result.loans = std::move(runner.Checked());
+    result.loans.reserve(numbers.size());
+    for (const auto& worker : workers) {
+        std::vector<LoanCheck>& more = worker->Checked();
+        result.loans.insert(result.loans.end(), std::make_move_iterator(more.begin()),
+                            std::make_move_iterator(more.end()));
+    }
+    // A helper's statements and transaction go before its connection.
+    workers.clear();
+    connections.clear();
+    // A cancelled statement fails with the engine's message; the user
+    // asked for it.
+    if (cancelled()) throw ECheckCancelled();
+    if (failure) std::rethrow_exception(failure);
+    for (const std::exception_ptr& helper_failure : failures) {
+        if (helper_failure) std::rethrow_exception(helper_failure);
+    }
+    std::sort(result.loans.begin(), result.loans.end(), [](const LoanCheck& a, const LoanCheck& b) {
+        if (a.member != b.member) return a.member < b.member;
+        return a.loan < b.loan;
+    });
+    report(1);
+    return result;
+}
+
+}  // namespace loans

@@ -1,0 +1,74 @@
+#pragma once
+
+// Repairing many loans, each one unit: the loan is checked again inside its
+// own transaction, repaired there with every repair it still needs
+// ("Reindexar" before "Corregir Tabla") and committed, then journaled; a
+// loan that fails is rolled back alone and the run goes on. No Qt.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "loans/checks/portfolio_check.h"
+#include "loans/records/repair_journal.h"
+#include "loans/repairs/repair_unit.h"
+
+namespace db {
+class TIBDatabase;
+}
+
+namespace loans {
+
+enum class LoanResult { kRepaired, kSkipped, kFailed, kNotReached };
+
+struct LoanRepair {
+    LoanCheck check;                // as the check found it
+    std::vector<RepairKind> asked;  // what the check asked for
+    LoanResult result = LoanResult::kNotReached;
+    std::string message;    // why it failed, the server's words
+    RepairOutcome outcome;  // repaired (or simulated): what was done
+};
+
+struct BulkResult {
+    std::vector<LoanRepair> loans;  // every loan given, in order
+    int repaired = 0;
+    int skipped = 0;
+    int failed = 0;
+    int not_reached = 0;
+    // Set when a record could not be journaled: the run stopped there (the
+    // loan's repair stands, unrecorded).
+    std::string journal_failure;
+};
+
+struct BulkOptions {
+    bool simulate = false;  // nothing committed, nothing journaled
+    // Journaled to when not null (opened before the run).
+    JournalFile* journal = nullptr;
+    std::string database_name;  // for the records
+    // Asked before each loan; true stops the run there.
+    std::function<bool()> stop;
+    // Told after each loan, with how many are done of how many.
+    std::function<void(const LoanRepair&, size_t done, size_t total)> done;
+};
+
+// The repairs a flagged loan asks for, in the order they are made.
+std::vector<RepairKind> RepairsFor(const LoanCheck& check);
+// "Reindexar", "Corregir Tabla" or both joined by " + ".
+std::string RepairNames(const std::vector<RepairKind>& kinds);
+
+// The journal's record of one unit of work as it came out.
+RepairRecord RecordOf(const RepairOutcome& outcome, const std::string& repair,
+                      const std::string& database);
+
+// What a unit did or, simulated, would do, one line each: "- CXCTRX ..." for
+// each ledger row deleted and "+ CXCTRX ..." for each inserted (rows written
+// back unchanged left out), "cuota N: pagado capital OLD -> NEW, ..." for
+// each instalment whose paid amounts move, then "balance documentos OLD ->
+// NEW, balance cxc OLD -> NEW". Latin-1, like the rows' own texts.
+std::vector<std::string> ChangeLines(const RepairOutcome& outcome);
+
+BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
+                      const BulkOptions& options);
+
+}  // namespace loans

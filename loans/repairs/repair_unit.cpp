@@ -1,0 +1,230 @@
+#include "loans/repairs/repair_unit.h"
+
+#include <cstdio>
+#include <ctime>
+#include <random>
+
+#include "db/ib_database.h"
+#include "loans/checks/portfolio_check.h"
+#include "loans/rules/reconciliation.h"
+#include "loans/rules/repair_statements.h"
+#include "loans/rules/statements.h"
+
+namespace loans {
+
+const char* RepairName(RepairKind kind) {
+    return kind == RepairKind::kRebuild ? kRebuildRepair : kCorrectRepair;
+}
+
+double ReceivableBalance(db::TIBQuery& reader, const std::string& member, int32_t loan) {
+    SetStatement(reader, kBalanceFirstLine);
+    if (loan > 0) {
+        reader.SQL().Add(kBalanceLoanLine);
+        reader.ParamNamed("a").SetInteger(loan);
+    }
+    reader.ParamNamed("c").SetString(member);
+    reader.Open();
+    if (reader.Field(0).IsNullValue()) return 0;
+    return reader.Field(0).GetFloat();
+}
+
+RepairUnit::RepairUnit(db::TIBDatabase& database) : database_(database) {
+    transaction_.SetDefaultDatabase(&database);
+    // A snapshot: what the repair reads stays what it read until it writes.
+    // Meeting another user's pending change fails at once instead of
+    // freezing the caller; the repair is then rolled back whole.
+    transaction_.Params().Assign({"write", "concurrency", "nowait"});
+    query_.SetDatabase(&database);
+    query_.SetTransaction(&transaction_);
+}
+
+RepairUnit::~RepairUnit() {
+    try {
+        if (transaction_.Active()) transaction_.Rollback();
+    } catch (...) {
+        // The connection is gone; so is the transaction.
+    }
+}
+
+std::string NewRepairId() {
+    // Sortable by time; the random part keeps two records of one second
+    // (a bulk run, two analysts) apart.
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    char time_text[24];
+    std::strftime(time_text, sizeof time_text, "%Y%m%dT%H%M%SZ", &parts);
+    // Seeded once per thread: a random device opened for every loan of a
+    // bulk run costs more than the rest of the identifier.
+    thread_local std::mt19937 random{std::random_device{}()};
+    char id[48];
+    std::snprintf(id, sizeof id, "%s-%08x%08x", time_text, static_cast<unsigned>(random()),
+                  static_cast<unsigned>(random()));
+    return id;
+}
+
+int DifferingInstalments(db::TIBQuery& reader, int32_t loan) {
+    // The check's own statement for one loan, judged on the texts shown;
+    // built once, not for every loan of a bulk run.
+    static const std::string statement = Statements().instalments;
+    SetStatement(reader, statement);
+    reader.ParamNamed("desde").SetInteger(loan);
+    reader.ParamNamed("hasta").SetInteger(loan);
+    reader.Open();
+    int differing = 0;
+    for (; !reader.AtEnd(); reader.Next()) {
+        if (InstalmentShowsDifferently(reader)) ++differing;
+    }
+    reader.Close();
+    return differing;
+}
+
+template <typename Work>
+void RepairUnit::InTransaction(bool commit, const Work& work) {
+    // As a dataset would: a connection closed after a lost link opens again.
+    if (!database_.Connected()) database_.Open();
+    transaction_.StartTransaction();
+    try {
+        work();
+        // The last statement goes back to the connection's cache: left in
+        // the query, the transaction's end would drop it, and the next
+        // unit prepare it again.
+        query_.Close();
+        query_.SQL().Clear();
+        if (commit) {
+            transaction_.Commit();
+        } else {
+            transaction_.Rollback();
+        }
+    } catch (...) {
+        // None of its writes may outlive the failure; a failing rollback
+        // must not hide the first failure, which is the one reported.
+        try {
+            if (transaction_.Active()) transaction_.Rollback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+RepairOutcome RepairUnit::Run(RepairKind kind, const std::string& member, int32_t loan) {
+    return Run(std::vector<RepairKind>{kind}, member, loan, RepairOptions{});
+}
+
+RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::string& member,
+                              int32_t loan, const RepairOptions& options) {
+    RepairOutcome outcome;
+    outcome.id = NewRepairId();
+    InTransaction(!options.simulate, [&] {
+        outcome.loan = ReadLoanRow(query_, member, loan);
+        const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
+        KindSums sums;
+        for (const AppliedDocument& document : documents) sums.Add(document.kind, document.capital);
+        outcome.documents_balance_before = sums.DocumentsBalance();
+        outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
+        outcome.documents_balance_after = outcome.documents_balance_before;
+        outcome.receivable_balance_after = outcome.receivable_balance_before;
+        for (const RepairKind kind : kinds) {
+            // The loan as this transaction sees it, by the check's rules.
+            const bool needed =
+                !options.recheck ||
+                (kind == RepairKind::kRebuild ? BalancesDisagree(outcome.documents_balance_before,
+                                                                 outcome.receivable_balance_before)
+                                              : DifferingInstalments(query_, loan) > 0);
+            if (needed) outcome.repairs.push_back(kind);
+        }
+        if (outcome.repairs.empty()) return;
+        // Every column the site's ledger has, so that an undo loses none.
+        const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
+        outcome.before = ReadLoanImage(query_, columns, member, loan);
+        bool rebuilt = false;
+        for (const RepairKind kind : outcome.repairs) {
+            const RepairCounts counts = kind == RepairKind::kRebuild
+                                            ? RebuildMovements(query_, outcome.loan, documents)
+                                            : CorrectSchedule(query_, loan, documents);
+            rebuilt = rebuilt || kind == RepairKind::kRebuild;
+            outcome.counts.deleted += counts.deleted;
+            outcome.counts.inserted += counts.inserted;
+            outcome.counts.updated += counts.updated;
+        }
+        outcome.after = ReadLoanImage(query_, columns, member, loan);
+        outcome.undo = MakeUndoImage(outcome.before, outcome.after, rebuilt);
+        outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
+    });
+    return outcome;
+}
+
+RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member, int32_t loan) {
+    RepairOutcome outcome;
+    outcome.id = NewRepairId();
+    InTransaction(true, [&] {
+        outcome.loan = ReadLoanRow(query_, member, loan);
+        outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
+        const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
+        if (image.movements_replaced) {
+            std::vector<std::string> names;
+            for (const ImageColumn& column : columns) names.push_back(column.name);
+            if (names != image.movement_columns) {
+                throw EUndoRefused(
+                    "Las columnas de CXCTRX cambiaron despues de la reparacion; "
+                    "no se deshace");
+            }
+        }
+        outcome.before = ReadLoanImage(query_, columns, member, loan);
+        if (ImageFingerprint(outcome.before) != image.after_fingerprint) {
+            throw EUndoRefused("Los movimientos o la tabla del prestamo " + std::to_string(loan) +
+                               " cambiaron despues de la reparacion; no se deshace");
+        }
+        if (image.movements_replaced) {
+            SetStatement(query_, kDeleteLoanMovementsStatement);
+            query_.ParamNamed("c").SetString(member);
+            query_.ParamNamed("a").SetInteger(loan);
+            query_.Execute();
+            outcome.counts.deleted = query_.Statement().RowsAffected();
+            InsertMovements(query_, columns, image.movements);
+            outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
+        }
+        // Each changed schedule row is found by every column as the repair
+        // left it; each row found answers for one change only.
+        const std::vector<size_t>& paid = SchedulePaidColumns();
+        std::vector<bool> used(outcome.before.schedule.size(), false);
+        std::vector<std::pair<std::string, const ImageRow*>> updates;
+        for (const ScheduleChange& change : image.schedule) {
+            std::vector<ImageValue> left = change.before.values;
+            for (size_t i = 0; i < paid.size(); ++i) left.at(paid[i]) = change.paid_after.at(i);
+            size_t row = 0;
+            while (row < used.size() &&
+                   (used[row] || outcome.before.schedule[row].values != left)) {
+                ++row;
+            }
+            if (row == used.size()) {
+                throw EUndoRefused("Una cuota del prestamo " + std::to_string(loan) +
+                                   " ya no esta como la dejo la reparacion; no se deshace");
+            }
+            used[row] = true;
+            updates.emplace_back(outcome.before.schedule[row].key, &change.before);
+        }
+        SetStatement(query_,
+                     "update renglones set ren_pagadocapital = :c, ren_pagadointeres = :i, "
+                     "ren_totalpagado = :t where rdb$db_key = :k");
+        for (const auto& [key, row] : updates) {
+            BindImageValue(query_, "c", ColumnKind::kReal, row->values.at(paid[0]));
+            BindImageValue(query_, "i", ColumnKind::kReal, row->values.at(paid[1]));
+            BindImageValue(query_, "t", ColumnKind::kReal, row->values.at(paid[2]));
+            query_.ParamNamed("k").SetString(key);
+            query_.Execute();
+            ++outcome.counts.updated;
+        }
+        outcome.after = ReadLoanImage(query_, columns, member, loan);
+        outcome.undo = MakeUndoImage(outcome.before, outcome.after, image.movements_replaced);
+        outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
+        const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
+        KindSums sums;
+        for (const AppliedDocument& document : documents) sums.Add(document.kind, document.capital);
+        outcome.documents_balance_before = sums.DocumentsBalance();
+        outcome.documents_balance_after = outcome.documents_balance_before;
+    });
+    return outcome;
+}
+
+}  // namespace loans

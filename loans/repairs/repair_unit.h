@@ -1,0 +1,109 @@
+#pragma once
+
+// One repair of one loan as one unit of work on the live database: a short
+// read-write transaction of its own, in which the loan and its documents are
+// read, the repair writes, and a plain commit ends it (a rollback on any
+// failure). Nothing stays open between repairs, so the program never holds
+// back the server's clean-up of old record versions, and the rows a repair
+// writes are made from the rows it read. No Qt.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "db/ib_query.h"
+#include "db/ib_transaction.h"
+#include "loans/records/loan_image.h"
+#include "loans/rules/repairs.h"
+#include "runtime/exception.h"
+
+namespace db {
+class TIBDatabase;
+}
+
+namespace loans {
+
+enum class RepairKind { kRebuild, kCorrect };
+
+// "Reindexar" or "Corregir Tabla", as the buttons and the journal name them.
+const char* RepairName(RepairKind kind);
+
+// What a repair found before it wrote, and what it wrote.
+struct RepairOutcome {
+    std::string id;  // names the unit of work in the journal
+    LoanRow loan;
+    long double documents_balance_before = 0;
+    double receivable_balance_before = 0;
+    // Read in the same transaction after writing (documents are not
+    // written, so their balance stays).
+    long double documents_balance_after = 0;
+    double receivable_balance_after = 0;
+    RepairCounts counts;
+    // The repairs made, in order; empty when the loan needed none of those
+    // asked for (see RepairOptions::recheck) and nothing was written.
+    std::vector<RepairKind> repairs;
+    // The loan's movements and schedule before and after, and what undoing
+    // the unit takes.
+    LoanImage before;
+    LoanImage after;
+    UndoImage undo;
+};
+
+struct RepairOptions {
+    // Checks the loan again inside the transaction, by the portfolio
+    // check's rules, and makes only the repairs it still needs.
+    bool recheck = false;
+    // Rolls back instead of committing: the outcome tells what would change.
+    bool simulate = false;
+};
+
+// A new identifier for a journal record: the time, then random digits.
+std::string NewRepairId();
+
+// Instalments of the loan whose paid capital or paid interest show
+// differently from what its documents say, counted as the portfolio
+// check counts them, in the given query's transaction.
+int DifferingInstalments(db::TIBQuery& reader, int32_t loan);
+
+// Raised when an undo finds the loan's rows changed since the repair.
+class EUndoRefused : public runtime::Exception {
+  public:
+    using runtime::Exception::Exception;
+};
+
+// The member's receivable balance in CXCTRX, for one loan or (loan 0) for
+// all of them; 0 when there is none.
+double ReceivableBalance(db::TIBQuery& reader, const std::string& member, int32_t loan);
+
+class RepairUnit {
+  public:
+    explicit RepairUnit(db::TIBDatabase& database);
+    ~RepairUnit();
+    RepairUnit(const RepairUnit&) = delete;
+    RepairUnit& operator=(const RepairUnit&) = delete;
+
+    // Reads the member's loan and its documents as they stand now, repairs
+    // it and commits; raises (after the rollback) when anything fails,
+    // runtime::Exception when the member has no such loan.
+    RepairOutcome Run(RepairKind kind, const std::string& member, int32_t loan);
+    // Several repairs of one loan as one unit: one transaction, in the
+    // order given.
+    RepairOutcome Run(const std::vector<RepairKind>& kinds, const std::string& member, int32_t loan,
+                      const RepairOptions& options);
+    // Puts the loan's rows back as the image holds them, in one
+    // transaction; raises EUndoRefused, writing nothing, when they are no
+    // longer what the repair left. The outcome's undo image undoes the undo.
+    RepairOutcome Undo(const UndoImage& image, const std::string& member, int32_t loan);
+
+  private:
+    // Runs the work in a new transaction, committed (or, when asked,
+    // rolled back) after it; rolled back on any failure.
+    template <typename Work>
+    void InTransaction(bool commit, const Work& work);
+
+    db::TIBDatabase& database_;
+    db::TIBTransaction transaction_{"RepairTransaction"};
+    db::TIBQuery query_{"RepairQuery"};
+};
+
+}  // namespace loans
