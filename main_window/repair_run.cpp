@@ -1,12 +1,11 @@
 // What both repairs and an undo share: which loan may be repaired, the
 // confirmation, and the journal of every confirmed repair.
-#include <ctime>
+#include <exception>
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "loans/records/repair_journal.h"
-#include "loans/repairs/bulk_repair.h"
+#include "loans/repairs/recorded_unit.h"
 #include "loans/rules/repair_statements.h"
 #include "main_window/main_window.h"
 #include "runtime/exception.h"
@@ -20,17 +19,6 @@ namespace {
 void ConfirmOrAbort(const char* question, int prestamo) {
     if (ui::MessageDlgConfirm(question + std::to_string(prestamo) + "?") != ui::kModalYes) {
         throw runtime::EAbort();
-    }
-}
-
-// The journal's failure, when the record could not be added to the open
-// journal (a full disk); a repair made stands whether or not its record does.
-std::optional<std::string> Journal(loans::JournalFile& journal, const loans::RepairRecord& record) {
-    try {
-        journal.Append(record);
-        return std::nullopt;
-    } catch (const std::exception& failure) {
-        return failure.what();
     }
 }
 
@@ -67,45 +55,26 @@ void TFmain::JournaledRun(int prestamo, const std::string& name, const std::stri
     // not made (the failure names the file and the cause).
     loans::JournalFile journal;
 
-    loans::RepairRecord record;
-    record.id = loans::NewRepairId();  // the unit's own, should it fail
-    record.time = std::time(nullptr);
-    record.user = loans::CurrentUser();
-    record.database = IBDatabase1.DatabaseName();
-    record.member = looked_up_code_;
-    record.loan = prestamo;
-    record.repair = name;
-    record.undoes = undoes;
+    loans::ConfirmedUnit confirmed;
+    confirmed.database = IBDatabase1.DatabaseName();
+    confirmed.member = looked_up_code_;
+    confirmed.loan = prestamo;
+    confirmed.repair = name;
+    confirmed.undoes = undoes;
     // The figures as shown, in case the repair fails before it reads.
-    record.documents_balance_before = sumas.DocumentsBalance();
-    record.receivable_balance_before = balanceprestamo;
-
-    loans::RepairOutcome outcome;
-    try {
-        outcome = work();
-    } catch (const std::exception& failure) {
-        // Nothing of it remains: the loan's figures are those from before.
-        // A confirmed repair is journaled even when it failed (or was
-        // refused) before its first write.
-        record.rolled_back = true;
-        record.message = failure.what();
-        record.documents_balance_after = record.documents_balance_before;
-        record.receivable_balance_after = record.receivable_balance_before;
-        if (const std::optional<std::string> journal_failure = Journal(journal, record)) {
-            ui::ShowMessage(*journal_failure);
-        }
-        throw;
+    confirmed.documents_balance_before = sumas.DocumentsBalance();
+    confirmed.receivable_balance_before = balanceprestamo;
+    const loans::RecordedUnit unit = loans::RunRecorded(&journal, confirmed, work);
+    if (unit.result == loans::RecordedUnit::Result::kFailed) {
+        // Nothing of it remains; its record (even of a refusal) is written.
+        if (!unit.record_failure.empty()) ui::ShowMessage(unit.record_failure);
+        std::rethrow_exception(unit.failure);
     }
-    const std::time_t confirmed = record.time;
-    record = loans::RecordOf(outcome, name, record.database);
-    record.time = confirmed;
-    record.undoes = undoes;
 
     // The one reload: what the commit left, in the window's own transaction.
     cargardatos(LoadMode::Loan);
-    const std::optional<std::string> journal_failure = Journal(journal, record);
     ui::ShowMessage(loans::kRepairDone);
-    if (journal_failure) throw runtime::EInOutError(*journal_failure, 0);
+    if (!unit.record_failure.empty()) throw runtime::EInOutError(unit.record_failure, 0);
 }
 
 }  // namespace main_window

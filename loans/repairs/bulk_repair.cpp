@@ -1,11 +1,9 @@
 #include "loans/repairs/bulk_repair.h"
 
-#include <cstdlib>
-#include <ctime>
-#include <exception>
 #include <map>
 
 #include "db/ib_database.h"
+#include "loans/repairs/recorded_unit.h"
 #include "loans/rules/reconciliation.h"
 #include "runtime/exception.h"
 #include "runtime/number_text.h"
@@ -19,15 +17,6 @@ std::vector<RepairKind> RepairsFor(const LoanCheck& check) {
     if (check.reindex) kinds.push_back(RepairKind::kRebuild);
     if (check.fix_schedule) kinds.push_back(RepairKind::kCorrect);
     return kinds;
-}
-
-std::string RepairNames(const std::vector<RepairKind>& kinds) {
-    std::string names;
-    for (const RepairKind kind : kinds) {
-        if (!names.empty()) names += " + ";
-        names += RepairName(kind);
-    }
-    return names;
 }
 
 namespace {
@@ -76,27 +65,6 @@ std::vector<std::string> ChangeLines(const RepairOutcome& outcome) {
     return lines;
 }
 
-RepairRecord RecordOf(const RepairOutcome& outcome, const std::string& repair,
-                      const std::string& database) {
-    RepairRecord record;
-    record.id = outcome.id;
-    record.time = std::time(nullptr);
-    record.user = CurrentUser();
-    record.database = database;
-    record.member = outcome.loan.member;
-    record.loan = outcome.loan.loan;
-    record.repair = repair;
-    record.documents_balance_before = outcome.documents_balance_before;
-    record.receivable_balance_before = outcome.receivable_balance_before;
-    record.documents_balance_after = outcome.documents_balance_after;
-    record.receivable_balance_after = outcome.receivable_balance_after;
-    record.rows_deleted = outcome.counts.deleted;
-    record.rows_inserted = outcome.counts.inserted;
-    record.rows_updated = outcome.counts.updated;
-    record.undo = outcome.undo;
-    return record;
-}
-
 BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
                       const BulkOptions& options) {
     BulkResult result;
@@ -110,47 +78,36 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
     RepairOptions unit_options;
     unit_options.recheck = true;
     unit_options.simulate = options.simulate;
+    // A simulation records nothing.
+    JournalFile* journal = options.simulate ? nullptr : options.journal;
     size_t done = 0;
     for (LoanRepair& entry : result.loans) {
         // Between loans only: each loan's transaction ends whole first.
         if ((options.stop && options.stop()) || !result.journal_failure.empty()) break;
-        try {
-            entry.outcome =
-                unit.Run(entry.asked, entry.check.member, entry.check.loan, unit_options);
-            entry.result =
-                entry.outcome.repairs.empty() ? LoanResult::kSkipped : LoanResult::kRepaired;
-        } catch (const std::exception& failure) {
-            entry.result = LoanResult::kFailed;
-            entry.message = failure.what();
+        ConfirmedUnit confirmed;
+        confirmed.database = options.database_name;
+        confirmed.member = entry.check.member;
+        confirmed.loan = entry.check.loan;
+        confirmed.repair = RepairNames(entry.asked);
+        confirmed.documents_balance_before = entry.check.documents_balance;
+        confirmed.receivable_balance_before = entry.check.receivable_balance;
+        RecordedUnit recorded = RunRecorded(journal, confirmed, [&] {
+            return unit.Run(entry.asked, entry.check.member, entry.check.loan, unit_options);
+        });
+        switch (recorded.result) {
+            case RecordedUnit::Result::kDone:
+                entry.result = LoanResult::kRepaired;
+                break;
+            case RecordedUnit::Result::kNothing:
+                entry.result = LoanResult::kSkipped;
+                break;
+            case RecordedUnit::Result::kFailed:
+                entry.result = LoanResult::kFailed;
+                entry.message = recorded.message;
+                break;
         }
-        if (options.journal != nullptr && !options.simulate &&
-            entry.result != LoanResult::kSkipped) {
-            RepairRecord record;
-            if (entry.result == LoanResult::kRepaired) {
-                record = RecordOf(entry.outcome, RepairNames(entry.outcome.repairs),
-                                  options.database_name);
-            } else {
-                // Confirmed and rolled back: journaled as the window does.
-                record.id = NewRepairId();
-                record.time = std::time(nullptr);
-                record.user = CurrentUser();
-                record.database = options.database_name;
-                record.member = entry.check.member;
-                record.loan = entry.check.loan;
-                record.repair = RepairNames(entry.asked);
-                record.rolled_back = true;
-                record.message = entry.message;
-                record.documents_balance_before = entry.check.documents_balance;
-                record.receivable_balance_before = entry.check.receivable_balance;
-                record.documents_balance_after = entry.check.documents_balance;
-                record.receivable_balance_after = entry.check.receivable_balance;
-            }
-            try {
-                options.journal->Append(record);
-            } catch (const std::exception& failure) {
-                result.journal_failure = failure.what();
-            }
-        }
+        entry.outcome = std::move(recorded.outcome);
+        result.journal_failure = recorded.record_failure;
         ++done;
         if (options.done) options.done(entry, done, result.loans.size());
     }

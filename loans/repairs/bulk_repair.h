@@ -54,12 +54,6 @@ struct BulkOptions {
 
 // The repairs a flagged loan asks for, in the order they are made.
 std::vector<RepairKind> RepairsFor(const LoanCheck& check);
-// "Reindexar", "Corregir Tabla" or both joined by " + ".
-std::string RepairNames(const std::vector<RepairKind>& kinds);
-
-// The journal's record of one unit of work as it came out.
-RepairRecord RecordOf(const RepairOutcome& outcome, const std::string& repair,
-                      const std::string& database);
 
 // What a unit did or, simulated, would do, one line each: "- CXCTRX ..." for
 // each ledger row deleted and "+ CXCTRX ..." for each inserted (rows written

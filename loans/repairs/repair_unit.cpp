@@ -46,6 +46,15 @@ RepairUnit::~RepairUnit() {
     }
 }
 
+std::string RepairNames(const std::vector<RepairKind>& kinds) {
+    std::string names;
+    for (const RepairKind kind : kinds) {
+        if (!names.empty()) names += " + ";
+        names += RepairName(kind);
+    }
+    return names;
+}
+
 std::string NewRepairId() {
     // Sortable by time; the random part keeps two records of one second
     // (a bulk run, two analysts) apart.

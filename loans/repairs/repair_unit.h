@@ -27,6 +27,8 @@ enum class RepairKind { kRebuild, kCorrect };
 
 // "Reindexar" or "Corregir Tabla", as the buttons and the journal name them.
 const char* RepairName(RepairKind kind);
+// Those of several repairs of one unit, joined by " + ".
+std::string RepairNames(const std::vector<RepairKind>& kinds);
 
 // What a repair found before it wrote, and what it wrote.
 struct RepairOutcome {

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "loans/records/repair_journal.h"
+#include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
@@ -229,12 +230,18 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         for (const std::string& id : ids) {
             const std::optional<loans::RepairRecord> record = loans::FindRecord(id, journal);
             ASSERT_TRUE(record.has_value()) << id;
-            const loans::RepairOutcome undone =
-                unit.Undo(record->undo, record->member, record->loan);
-            loans::RepairRecord again =
-                loans::RecordOf(undone, "Deshacer", connection.database.DatabaseName());
-            loans::AppendToJournal(again, journal);
-            undo_of_undo[id] = again.id;
+            loans::JournalFile file(journal);
+            loans::ConfirmedUnit confirmed;
+            confirmed.database = connection.database.DatabaseName();
+            confirmed.member = record->member;
+            confirmed.loan = record->loan;
+            confirmed.repair = "Deshacer";
+            confirmed.undoes = id;
+            const loans::RecordedUnit again = loans::RunRecorded(&file, confirmed, [&] {
+                return unit.Undo(record->undo, record->member, record->loan);
+            });
+            ASSERT_EQ(again.result, loans::RecordedUnit::Result::kDone) << again.message;
+            undo_of_undo[id] = again.record.id;
         }
         EXPECT_EQ(test_support::ChecksumTables(name), before);
 

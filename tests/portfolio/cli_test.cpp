@@ -244,6 +244,25 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_NE(run.err.find("No hay ninguna reparacion no-existe"), std::string::npos) << run.err;
 
+    // An undo that fails is journaled as rolled back, as a refused one is.
+    const size_t other = journal.rfind("{\"id\":\"", journal.find("\"loan\":1070,")) + 7;
+    const std::string failing = journal.substr(other, journal.find('"', other) - other);
+    {
+        test_support::RawConnection owner(path);  // closed before the tool opens the file
+        owner.Execute("create exception coop_test_failure 'falla de prueba'");
+        owner.Execute(
+            "create trigger cxctrx_fail for cxctrx before insert as begin "
+            "if (new.aplica = 1070) then exception coop_test_failure; end");
+    }
+    run = RunTool(dir, "--deshacer " + failing + " '" + path + "'");
+    EXPECT_EQ(run.exit_code, 2) << run.out;
+    EXPECT_NE(run.err.find("falla de prueba"), std::string::npos) << run.err;
+    const std::string after = test_support::ReadFile(loans::JournalPath());
+    const size_t record = after.find("\"undoes\":\"" + failing + "\"");
+    ASSERT_NE(record, std::string::npos) << after;
+    EXPECT_EQ(after.find("\"outcome\":\"rolled back\",\"message\":", record),
+              after.find("\"outcome\"", record));
+
     for (const std::string& arguments :
          {"--simular '" + path + "'", std::string("--deshacer"), std::string("--deshacer ''"),
           "--deshacer x --reparar '" + path + "'", "--deshacer x --csv lista.csv '" + path + "'",

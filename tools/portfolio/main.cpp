@@ -22,6 +22,7 @@
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/repairs/recorded_unit.h"
 #include "loans/reports/portfolio_report.h"
 #include "loans/reports/portfolio_workbook.h"
 #include "loans/reports/report_file.h"
@@ -182,30 +183,30 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     loans::JournalFile journal;
     const revision::RepairingLoans undoing;
     loans::RepairUnit unit(database);
-    loans::RepairRecord record;
-    try {
-        const loans::RepairOutcome outcome = unit.Undo(found->undo, found->member, found->loan);
-        record = loans::RecordOf(outcome, loans::kUndoRepair, database.DatabaseName());
-    } catch (const loans::EUndoRefused& refused) {
-        record.id = loans::NewRepairId();
-        record.time = std::time(nullptr);
-        record.user = loans::CurrentUser();
-        record.database = database.DatabaseName();
-        record.member = found->member;
-        record.loan = found->loan;
-        record.repair = loans::kUndoRepair;
-        record.rolled_back = true;
-        record.message = refused.Message();
-        record.undoes = id;
-        journal.Append(record);
-        std::cout << Shown(found->member) << ' ' << found->loan
-                  << " Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+    loans::ConfirmedUnit confirmed;
+    confirmed.database = database.DatabaseName();
+    confirmed.member = found->member;
+    confirmed.loan = found->loan;
+    confirmed.repair = loans::kUndoRepair;
+    confirmed.undoes = id;
+    // As the repair left the loan: an undo that fails changes nothing.
+    confirmed.documents_balance_before = found->documents_balance_after;
+    confirmed.receivable_balance_before = found->receivable_balance_after;
+    const loans::RecordedUnit undone = loans::RunRecorded(
+        &journal, confirmed, [&] { return unit.Undo(found->undo, found->member, found->loan); });
+    if (undone.result == loans::RecordedUnit::Result::kFailed) {
+        try {
+            std::rethrow_exception(undone.failure);
+        } catch (const loans::EUndoRefused& refused) {
+            std::cout << Shown(found->member) << ' ' << found->loan
+                      << " Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+        }
+        if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
         return 1;
     }
-    record.undoes = id;
-    journal.Append(record);
-    std::cout << Shown(found->member) << ' ' << found->loan << " Deshacer: deshecho (" << record.id
-              << ")\n";
+    std::cout << Shown(found->member) << ' ' << found->loan << " Deshacer: deshecho ("
+              << undone.record.id << ")\n";
+    if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
     if (const int signal_number = revision::WritingReport::Noted()) return 128 + signal_number;
     return 0;
 }
