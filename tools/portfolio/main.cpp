@@ -29,7 +29,7 @@
 #include "loans/rules/connection_profile.h"
 #include "loans/rules/repair_statements.h"
 #include "runtime/exception.h"
-#include "tools/portfolio/interruption.h"
+#include "runtime/termination_signals.h"
 
 namespace {
 
@@ -141,12 +141,12 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     std::unique_ptr<loans::JournalFile> journal;
     if (!simulate) journal = std::make_unique<loans::JournalFile>();
     ProgressBar bar(progress_shown);
-    const revision::RepairingLoans repairing;
+    const runtime::DeferredTermination repairing;  // between loans only
     loans::BulkOptions options;
     options.simulate = simulate;
     options.journal = journal.get();
     options.database_name = database.DatabaseName();
-    options.stop = [] { return revision::RepairingLoans::StopAsked(); };
+    options.stop = [] { return runtime::ReceivedTerminationSignal() != 0; };
     options.done = [&](const loans::LoanRepair& entry, size_t done, size_t total) {
         bar.Finish();
         PrintLoan(entry, simulate);
@@ -166,7 +166,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     if (!result.journal_failure.empty()) {
         throw runtime::Exception(result.journal_failure);
     }
-    if (const int signal_number = revision::WritingReport::Noted()) {
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) {
         std::cerr << "revision-cartera: interrumpida\n";
         return 128 + signal_number;
     }
@@ -181,7 +181,7 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
         throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
     }
     loans::JournalFile journal;
-    const revision::RepairingLoans undoing;
+    const runtime::DeferredTermination undoing;
     loans::RepairUnit unit(database);
     loans::ConfirmedUnit confirmed;
     confirmed.database = database.DatabaseName();
@@ -207,7 +207,7 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     std::cout << Shown(found->member) << ' ' << found->loan << " Deshacer: deshecho ("
               << undone.record.id << ")\n";
     if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
-    if (const int signal_number = revision::WritingReport::Noted()) return 128 + signal_number;
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
     return 0;
 }
 
@@ -215,7 +215,10 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
 
 int main(int argc, char** argv) {
     const bool progress_shown = isatty(STDERR_FILENO) == 1;
-    revision::EndOnSignals(progress_shown);
+    // Nothing is written before the report, and the report goes in whole or
+    // not at all: either signal ends the check on the spot.
+    runtime::TakeTerminationSignals(runtime::OnTermination::kEndNow,
+                                    "revision-cartera: interrumpida\n", progress_shown);
     std::string csv_file;
     std::string xlsx_file;
     std::string database_name;
@@ -267,7 +270,7 @@ int main(int argc, char** argv) {
         db::TIBDatabase database("IBDatabase1");
         db::TIBTransaction unused("IBTransaction1");
         loans::ConfigureProgramConnection(database, unused, database_name);
-        revision::ConnectHoldingSignals([&database] { database.Open(); });
+        runtime::HoldingTerminationSignals([&database] { database.Open(); });
         if (!undo_id.empty()) return UndoRepair(database, undo_id);
 
         ProgressBar bar(progress_shown);
@@ -278,21 +281,21 @@ int main(int argc, char** argv) {
 
         if (repair) {
             if (!csv_file.empty() || !xlsx_file.empty()) {
-                const revision::WritingReport writing;
+                const runtime::DeferredTermination writing;  // the report goes in whole
                 if (!xlsx_file.empty()) loans::WriteWorkbook(xlsx_file, flagged);
                 if (!csv_file.empty()) {
                     loans::WriteWholeFile(
                         csv_file, [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
                 }
             }
-            if (const int signal_number = revision::WritingReport::Noted()) {
+            if (const int signal_number = runtime::ReceivedTerminationSignal()) {
                 return 128 + signal_number;
             }
             std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
                       << " con diferencias\n";
             return RepairFlagged(database, flagged, simulate, progress_shown);
         }
-        const revision::WritingReport writing;
+        const runtime::DeferredTermination writing;  // the report goes in whole
         // The workbook first: when it cannot be written, nothing else is.
         if (!xlsx_file.empty()) loans::WriteWorkbook(xlsx_file, flagged);
         if (csv_file.empty()) {
@@ -307,7 +310,8 @@ int main(int argc, char** argv) {
         }
         // Interrupted while the report was written: it is whole, and the
         // exit code still tells of the signal.
-        if (const int signal_number = revision::WritingReport::Noted()) return 128 + signal_number;
+        if (const int signal_number = runtime::ReceivedTerminationSignal())
+            return 128 + signal_number;
         std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
                   << " con diferencias\n";
         return flagged.empty() ? 0 : 1;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "main_window/main_window.h"
+#include "runtime/termination_signals.h"
 #include "shell/application.h"
 #include "shell/qt_translations.h"
 #include "shell/startup.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<main_window::TFmain> window;
     std::unique_ptr<probe::Probe> probe;
     bool created = true;
-    shell::HoldingTerminationSignals([&] {
+    runtime::HoldingTerminationSignals([&] {
         window = shell::CreateMainWindow();
         if (!window) {
             created = false;
