@@ -70,6 +70,12 @@ class Watchdog {
         std::lock_guard guard(lock_);
         slot.canceller = canceller;
     }
+    // Waits (sleeping, not spinning) until the cancel planned for the
+    // slot's call has been made: a cancel may wait on the network.
+    void AwaitCancel(CallSlot& slot) {
+        std::unique_lock guard(lock_);
+        cancels_made_.wait(guard, [&slot] { return !slot.cancelling.load(); });
+    }
     // Looks at the calls now rather than at the next tick.
     void Wake() {
         {
@@ -125,11 +131,11 @@ class Watchdog {
             // stalled: without the lock, so that other threads' calls still
             // start and end meanwhile.
             guard.unlock();
-            for (const PendingCancel& cancel : cancels) {
-                Cancel(cancel.attachment, cancel.option);
-                cancel.slot->cancelling.store(false);  // the slot may go from here on
-            }
+            for (const PendingCancel& cancel : cancels) Cancel(cancel.attachment, cancel.option);
             guard.lock();
+            // Each slot may go once its call sees this.
+            for (const PendingCancel& cancel : cancels) cancel.slot->cancelling.store(false);
+            cancels_made_.notify_all();
         }
     }
 
@@ -163,8 +169,7 @@ class Watchdog {
 
     // Marks the slot as being cancelled when its call still runs, which
     // then cannot end, nor its thread go, before the cancel is made.
-    static bool Plan(CallSlot& slot, uint64_t serial, ISC_USHORT option,
-                     std::vector<PendingCancel>& out) {
+    bool Plan(CallSlot& slot, uint64_t serial, ISC_USHORT option, std::vector<PendingCancel>& out) {
         slot.cancelling.store(true);
         const bool running = slot.serial.load() == serial;
         const isc_db_handle attachment = slot.attachment.load(std::memory_order_relaxed);
@@ -172,6 +177,7 @@ class Watchdog {
             out.push_back({&slot, attachment, option});
         } else {
             slot.cancelling.store(false);
+            cancels_made_.notify_all();
         }
         return running;
     }
@@ -185,6 +191,7 @@ class Watchdog {
 
     std::mutex lock_;  // slots_ (and their canceller), thread_, generation_, woken_
     std::condition_variable wake_;
+    std::condition_variable cancels_made_;  // a slot's cancelling flag cleared
     std::vector<CallSlot*> slots_;
     std::thread thread_;
     uint64_t generation_ = 0;
@@ -270,7 +277,7 @@ WatchedCall::~WatchedCall() {
     slot.serial.fetch_add(1);
     // Sequentially consistent with the watchdog's flag and re-check: either
     // it sees this end and cancels nothing, or this waits for its cancel.
-    while (slot.cancelling.load()) std::this_thread::yield();
+    if (slot.cancelling.load() && !g_watchdog_gone) TheWatchdog().AwaitCancel(slot);
 }
 
 void CallCanceller::Cancel() {

@@ -1,12 +1,13 @@
 #include "loans/reports/report_file.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <sstream>
 
 #include "runtime/durable_io.h"
@@ -20,6 +21,27 @@ namespace {
     throw runtime::EInOutError("No se pudo escribir " + path + ": " + std::strerror(error), error);
 }
 
+// A new, empty file in `folder` under a name of the target's that nobody
+// else holds, created as any new file is: 0666 less the process's umask,
+// which the kernel applies (reading the umask would mean changing it, for
+// every thread and the embedded engine at once).
+std::string CreateTemporary(const std::filesystem::path& folder, const std::string& name,
+                            const std::string& path) {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
+        const std::string temporary = (folder / ("." + name + "." + suffix)).string();
+        const int made = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (made >= 0) {
+            ::close(made);
+            return temporary;
+        }
+        if (errno != EEXIST) Fail(path, errno);
+    }
+    Fail(path, EEXIST);
+}
+
 }  // namespace
 
 void ReplaceFileWhole(const std::string& path,
@@ -28,10 +50,7 @@ void ReplaceFileWhole(const std::string& path,
     const std::filesystem::path target(path);
     const std::filesystem::path folder =
         target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int made = ::mkstemp(temporary.data());
-    if (made < 0) Fail(path, errno);
-    ::close(made);
+    const std::string temporary = CreateTemporary(folder, target.filename().string(), path);
     bool renamed = false;
     const runtime::ScopeGuard cleanup([&] {
         if (!renamed) ::unlink(temporary.c_str());
@@ -41,10 +60,6 @@ void ReplaceFileWhole(const std::string& path,
     const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) Fail(path, errno);
     const runtime::ScopeGuard close_fd([fd] { ::close(fd); });
-    // The permissions a newly created file would have, not mkstemp's 0600.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd, 0666 & ~mask) != 0) Fail(path, errno);
     if (::fsync(fd) != 0) Fail(path, errno);
     if (::rename(temporary.c_str(), path.c_str()) != 0) Fail(path, errno);
     renamed = true;
