@@ -1,0 +1,32 @@
+#pragma once
+
+// A record as one line of the journal, written and read back. No Qt.
+
+#include <string>
+
+#include "loans/records/repair_record.h"
+
+namespace loans {
+
+// The record as one line of JSON (UTF-8, no line break at the end).
+// Keys: time, user, database, member, loan, repair, outcome ("done" or
+// "rolled back"), message (rolled back only), documents_balance_before,
+// receivable_balance_before, documents_balance_after,
+// receivable_balance_after (numbers with two decimals), rows_deleted,
+// rows_inserted, rows_updated; first "id" when the record has one, and
+// last "undo" when there is something to undo: {"after": fingerprint,
+// "columns": [name, ...] and "movements": [[value, ...], ...] (only when
+// they were replaced; the values in the columns' order),
+// "schedule": [{"before": [value, ...], "paid_after": [value, ...]}, ...]},
+// each value a string or null.
+std::string JournalLine(const RepairRecord& record);
+
+// The record a line of the journal holds. Raises runtime::Exception
+// ("linea danada") when the line is not one JournalLine writes: cut short,
+// missing a field, a number that is not one.
+RepairRecord ParseJournalLine(const std::string& line);
+
+// A text of the program's bytes (ISO8859_1) as a JSON string, quoted.
+std::string JsonText(const std::string& latin1);
+
+}  // namespace loans
