@@ -384,7 +384,9 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
                 ASSERT_TRUE(WIFEXITED(ended.status))
                     << "ended by signal " << WTERMSIG(ended.status);
                 EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
-                EXPECT_LT(ended.seconds_after_signal, 1.0);
+                // On the spot, not at the end of a check a loaded machine may stretch:
+                // a bound of seconds, not of milliseconds.
+                EXPECT_LT(ended.seconds_after_signal, 5.0);
                 EXPECT_TRUE(test_support::ReadFile(report) == "informe anterior\n")
                     << "the earlier report was replaced";
                 EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("informes")),
