@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <chrono>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "portfolio/portfolio_access.h"
 #include "runtime/number_text.h"
 #include "tests/main_window/repair_fixture.h"
+#include "tests/main_window/server_fault_fixture.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
@@ -765,6 +767,74 @@ TEST(PortfolioDialog, CancelDuringRepairsStopsBeforeTheNextLoanAndStaysOpen) {
     EXPECT_EQ(access.List()->model()->rowCount(), 4);
     EXPECT_EQ(test_support::ChecksumTables(path), untouched);
     dialog.reject();
+}
+
+// The application told to quit while the dialog repairs, its loop running
+// as in the program: the dialog lets the quit through (a window that stays
+// open would refuse it), and once gone it has finished the loan under way
+// (the one with 1,100 receipts, caught in the middle of its writes) as one
+// unit and started no other.
+TEST(PortfolioDialog, QuitDuringRepairsGoesThroughAndTheLoanUnderWayIsFinishedWhole) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    UnsettleManyDocumentsLoan(path);
+    const std::string reference = dir.File("reference.fdb");
+    std::filesystem::copy_file(path, reference);
+    setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    static std::atomic<long> calls{0};
+    QWidget window;  // the main window it shows over
+    window.show();
+    auto dialog = std::make_unique<portfolio::TFcartera>(
+        [&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+            loans::ConfigureProgramConnection(database, transaction, path);
+        },
+        &window);
+    const PortfolioAccess access(*dialog);
+    struct Answers : ui::DialogResponder {
+        void Information(const std::string&) override {}
+        int Confirmation(const std::string&) override { return ui::kModalYes; }
+        void Error(const std::string&, const std::string&) override {}
+    } answers;
+    ui::SetDialogResponder(&answers);
+    dialog->show();
+    WaitFor([&] { return access.Finished(); });
+    access.List()->sortByColumn(0, Qt::DescendingOrder);  // the large loan first
+    access.List()->selectAll();
+    ASSERT_EQ(access.SelectedRows().size(), 5u);
+    ASSERT_EQ(access.SelectedRows()[0].loan, demo::kLoanManyDocuments);
+    db::SetCallStartObserver([] { ++calls; });
+    ASSERT_TRUE(access.RepairSelected());
+    WaitFor([&] { return calls >= 500 || !access.Running(); });
+    db::SetCallStartObserver(nullptr);
+    ASSERT_TRUE(access.Running()) << "the run ended before the quit";
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    // A quit refused would leave the loop running: it is ended here instead.
+    QTimer::singleShot(60000, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(dialog->isVisible());
+    dialog.reset();
+    ui::SetDialogResponder(nullptr);
+
+    std::vector<std::string> lines;
+    std::ifstream journal(dir.File("data") + "/analisis-socios/reparaciones.jsonl");
+    for (std::string line; std::getline(journal, line);) lines.push_back(line);
+    unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"loan\":" + std::to_string(demo::kLoanManyDocuments) + ","),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[0].find("\"outcome\":\"done\""), std::string::npos) << lines[0];
+    {
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction transaction("IBTransaction1");
+        loans::ConfigureProgramConnection(database, transaction, reference);
+        database.Open();
+        for (const loans::LoanCheck& loan : loans::RunCheck(database).Flagged()) {
+            if (loan.loan != demo::kLoanManyDocuments) continue;
+            loans::RepairUnit(database).Run(loans::RepairsFor(loan), loan.member, loan.loan, {});
+        }
+    }
+    EXPECT_EQ(test_support::ChecksumTables(path), test_support::ChecksumTables(reference));
 }
 
 TEST(PortfolioDialog, FailureIsShownInTheDialog) {
