@@ -29,9 +29,7 @@ void TFmain::RevisionCartera() {
                 loans::ConfigureProgramConnection(database, transaction, name);
             },
             this);
-        portfolio::Fcartera = &dialog;
         dialog.exec();
-        portfolio::Fcartera = nullptr;
         chosen = dialog.Chosen();
     }
     if (!chosen) return;

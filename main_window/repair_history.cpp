@@ -23,9 +23,7 @@ void TFmain::HistorialReparaciones() {
     repair_history::TFhistorial dialog(
         looked_up_code_, prestamo,
         [this](const loans::RepairRecord& record) { return UndoRepair(record); }, this);
-    repair_history::Fhistorial = &dialog;
     dialog.exec();
-    repair_history::Fhistorial = nullptr;
 }
 
 }  // namespace main_window

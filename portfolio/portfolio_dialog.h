@@ -2,36 +2,46 @@
 
 #include <QDialog>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "loans/checks/portfolio_check.h"
 #include "loans/repairs/bulk_repair.h"
-#include "loans/reports/portfolio_report.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QTimer;
 
 namespace db {
 class TIBDatabase;
 class TIBTransaction;
 }  // namespace db
+namespace ui {
+class SortedList;
+}
 
 namespace portfolio {
+
+class FlaggedLoansModel;
+class PortfolioAccess;
+class Worker;
+struct JobOutcome;
+struct JobState;
 
 // "Revision de cartera": runs the portfolio check on a connection of its
 // own off the GUI thread, then lists the flagged loans. Choosing a row
 // (double click or Enter) closes the dialog with that loan. "Reparar"
-// repairs the selected loans, each one unit, on the same kind of worker,
-// then checks again; "Vista previa" shows what the current row's repair
-// would write, writing nothing.
+// repairs the selected loans, each one unit, the same way, then checks
+// again; "Vista previa" shows what the current row's repair would write,
+// writing nothing. Tests and the window test driver reach its insides
+// through PortfolioAccess.
 class TFcartera : public QDialog {
   public:
     // Sets up a fresh connection the way the program connects.
@@ -43,36 +53,64 @@ class TFcartera : public QDialog {
     };
 
     explicit TFcartera(ConnectionSetup setup, QWidget* parent = nullptr);
+    // Stops the work under way (the check's statement cancelled, a repair
+    // run after its current loan) and waits for it.
     ~TFcartera() override;
 
-    // Starts the check (the dialog starts it itself when first shown).
+    const std::optional<Choice>& Chosen() const { return chosen_; }
+
+    // Cancel, Escape or the close box: stops a running check, statement
+    // under way included, and closes once the work has ended. During
+    // repairs it stops the run between loans and stays open.
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    // The program ending (the application told to quit, or the main window
+    // closed) while work runs: the dialog closes and its work stops as
+    // the destructor stops it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    friend class PortfolioAccess;
+
+    // What the worker is doing.
+    enum class Job { kNone, kCheck, kRepair, kPreview };
+
+    void Layout();
     void Start();
+    void RunJob(Job job, std::function<JobOutcome(db::TIBDatabase&, JobState&)> work);
+    void ShowProgress();
+    void JobEnded(JobOutcome outcome);
+    void EndWithTheProgram();
+    void ShowResult(std::unique_ptr<loans::CheckResult> result);
+    void ShowRepairs(std::unique_ptr<loans::BulkResult> result);
+    void ShowPreview(std::unique_ptr<loans::BulkResult> result);
+    void SetButtons();
+    void Export();
+
     // Started and not yet seen to end: the check, a repair run (and the
     // check after it) or a preview.
-    bool Running() const { return worker_.joinable(); }
-    bool Finished() const { return finished_; }
-    // The failure's message once the check failed, else empty.
-    const std::string& Failure() const { return failure_; }
+    bool Running() const;
     // Flagged loans in the order the list shows them now.
     std::vector<loans::LoanCheck> ShownRows() const;
-    // Takes the row the list shows at `row`; false when there is none.
-    bool ChooseRow(int row);
-    const std::optional<Choice>& Chosen() const { return chosen_; }
     // Flagged loans of the selected rows, in the order the list shows them.
     std::vector<loans::LoanCheck> SelectedRows() const;
+    // The flagged loan the list shows at `row`; null when there is none.
+    const loans::LoanCheck* ShownRow(int row) const;
+    // Takes the row the list shows at `row`; false when there is none.
+    bool ChooseRow(int row);
     // Asks, then repairs the selected loans (Reparar); false when nothing
     // was started.
     bool RepairSelected();
     // Simulates the current row's repair and shows what it would change.
     bool PreviewCurrent();
-    // The last repair run's outcome, once it ended.
-    const std::optional<loans::BulkResult>& LastRepair() const { return repaired_; }
     // Writes the flagged loans as a workbook to a .xlsx name, else as CSV;
     // false (and a message) on failure.
     bool ExportTo(const std::string& path);
 
     QProgressBar* progreso;
-    QTableWidget* gridcartera;
+    QTableView* gridcartera;
     QLabel* lbtotales;
     QPushButton* btexportar;
     QPushButton* btreparar;
@@ -80,50 +118,22 @@ class TFcartera : public QDialog {
     QPushButton* btcancelar;
     QPlainTextEdit* mmprevia;  // the preview, shown once asked for
 
-    // Cancel, Escape or the close box: stops a running check, statement
-    // under way included, and closes once the worker has ended (at once).
-    // During repairs it stops the run between loans and stays open.
-    void reject() override;
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-
-  private:
-    // What the worker is doing.
-    enum class Job { kNone, kCheck, kRepair, kPreview };
-
-    // What the dialog and its worker share; the worker holds it too, so a
-    // dialog that goes first leaves it nothing dangling.
-    struct CheckState;
-    using Work = std::function<void(db::TIBDatabase&, CheckState&)>;
-
-    // Runs `work` on a new connection of its own off the GUI thread.
-    void RunWorker(Job job, Work work);
-    void Poll();
-    void ShowResult(std::unique_ptr<loans::CheckResult> result);
-    void ShowRepairs(std::unique_ptr<loans::BulkResult> result);
-    void ShowPreview(std::unique_ptr<loans::BulkResult> result);
-    void SetButtons();
-    void Export();
-
-    ConnectionSetup setup_;
-    QTimer* poll_;
-    std::thread worker_;
-    std::shared_ptr<CheckState> state_;
-    std::string failure_;  // the GUI thread's copy, once done
+    FlaggedLoansModel* flagged_;
+    ui::SortedList* sorted_;
+    std::unique_ptr<Worker> worker_;
+    QTimer* progress_;     // reads the job's counts for the bar while it runs
+    std::string failure_;  // the last job's, once it ended
     Job job_ = Job::kNone;
-    bool cancelled_ = false;
+    bool cancelled_ = false;  // closes once the job has ended
+    bool stopping_ = false;   // a repair run told to stop
+    bool ending_ = false;     // the program ends: nothing more is shown
     bool started_ = false;
-    bool finished_ = false;
+    bool finished_ = false;  // the check has ended
     size_t checked_ = 0;
-    std::vector<loans::LoanCheck> flagged_;
     std::optional<Choice> chosen_;
     std::optional<loans::BulkResult> repaired_;
     int repairing_ = 0;  // loans in the run under way
     QString totals_;     // the list's totals line
 };
-
-// The dialog while it is shown, for the window test driver.
-extern TFcartera* Fcartera;
 
 }  // namespace portfolio

@@ -10,14 +10,22 @@
 
 class QLabel;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+namespace ui {
+class SortedList;
+}
 
 namespace repair_history {
+
+class HistoryAccess;
+class RepairRecordsModel;
 
 // "Historial de reparaciones": the journal's records of one member's loan,
 // newest first. "Deshacer" hands the current row's record to the window,
 // which puts the loan back as the record holds it; the list is then read
 // again. Only a repair that was made, and left something to undo, offers it.
+// Tests, the window test driver and the monkey reach its insides through
+// HistoryAccess.
 class TFhistorial : public QDialog {
   public:
     // Undoes the record; true once done (a refusal or failure raises, and
@@ -26,31 +34,30 @@ class TFhistorial : public QDialog {
 
     TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* parent = nullptr);
 
+  private:
+    friend class HistoryAccess;
+
     // Reads the journal again and lists the loan's records.
     void Reload();
     // The records in the order the list shows them.
-    const std::vector<loans::RepairRecord>& Shown() const { return records_; }
+    const std::vector<loans::RepairRecord>& Shown() const;
     // Undoes the current row's record; false when there is nothing to undo.
     bool UndoCurrent();
+    void SetButtons();
 
     QLabel* lbprestamo;
-    QTableWidget* gridhistorial;
+    QTableView* gridhistorial;
     QPushButton* btdeshacer;
     QPushButton* btcerrar;
 
-  private:
-    void SetButtons();
-
+    RepairRecordsModel* records_;
+    ui::SortedList* listed_;
     std::string member_;
     int32_t loan_;
     Undo undo_;
-    std::vector<loans::RepairRecord> records_;
 };
 
 // True when the record can be undone: made, with an image of what it changed.
 bool Undoable(const loans::RepairRecord& record);
-
-// The dialog while it is shown, for the window test driver.
-extern TFhistorial* Fhistorial;
 
 }  // namespace repair_history

@@ -14,8 +14,8 @@
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
-#include "portfolio/portfolio_dialog.h"
-#include "repair_history/repair_history_dialog.h"
+#include "portfolio/portfolio_access.h"
+#include "repair_history/history_access.h"
 
 namespace test_support {
 namespace {
@@ -51,7 +51,7 @@ QWidget* InputWindow(QWidget* main) {
     if (QWidget* popup = QApplication::activePopupWidget()) return popup;
     auto* search = customer_search::Fclientes;
     if (search != nullptr && search->isVisible()) return search;
-    auto* history = repair_history::Fhistorial;
+    auto* history = repair_history::HistoryAccess::OpenOn(*main);
     if (history != nullptr && history->isVisible()) return history;
     return main;
 }
@@ -78,8 +78,8 @@ void Monkey::Next() {
     // The portfolio check runs on a thread of its own; its dialog is closed
     // once the check has ended (its export would open a file dialog, which
     // is not one of the program's boxes the responder answers).
-    if (auto* check = portfolio::Fcartera) {
-        if (check->Finished() && check->isVisible()) {
+    if (auto* check = portfolio::PortfolioAccess::OpenOn(window_)) {
+        if (portfolio::PortfolioAccess(*check).Finished() && check->isVisible()) {
             check->reject();
             ++counts_.portfolio_checks;
         }
@@ -134,9 +134,9 @@ bool Monkey::CloseADialog() {
         QTest::mouseClick(search->btsalir, Qt::LeftButton);
         return true;
     }
-    auto* history = repair_history::Fhistorial;
+    auto* history = repair_history::HistoryAccess::OpenOn(window_);
     if (history != nullptr && history->isVisible()) {
-        QTest::mouseClick(history->btcerrar, Qt::LeftButton);
+        QTest::mouseClick(repair_history::HistoryAccess(*history).Close(), Qt::LeftButton);
         return true;
     }
     return false;

@@ -68,6 +68,13 @@ bool ProbeProcess::Quit() {
     return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
 }
 
+int ProbeProcess::ExitCode(int seconds) {
+    if (!process_.waitForFinished(seconds * 1000) && process_.state() != QProcess::NotRunning) {
+        return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
 std::string ProbeProcess::Errors() {
     return process_.readAllStandardError().toStdString();
 }

@@ -32,6 +32,9 @@ class ProbeProcess {
     void Kill();
     // Quits and waits; true when it ended normally with code 0.
     bool Quit();
+    // Waits up to `seconds` for it to end by itself (told by a signal, say):
+    // its exit code, or -1 when it crashed or is still running.
+    int ExitCode(int seconds = 60);
     // What it wrote on its standard error.
     std::string Errors();
 

@@ -2,7 +2,9 @@
 // started again: the loan is either exactly as before or exactly repaired,
 // never half of it, and the database passes a full validation. Through a
 // server, which undoes the dead program's work, and embedded, where the
-// dead program was writing the database file itself.
+// dead program was writing the database file itself. And the program told
+// to end (SIGTERM) in the middle of the portfolio dialog's repair run: the
+// loan under way is finished as a whole, and the program ends cleanly.
 #include <signal.h>
 
 #include <QElapsedTimer>
@@ -12,9 +14,16 @@
 #include <sstream>
 #include <thread>
 
+#include "db/ib_database.h"
+#include "db/ib_transaction.h"
+#include "loans/checks/portfolio_check.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/repairs/repair_unit.h"
+#include "loans/rules/connection_profile.h"
 #include "tests/main_window/probe_process.h"
 #include "tests/main_window/server_fault_fixture.h"
 #include "tests/support/pending_writes_watch.h"
+#include "tests/support/table_checksums.h"
 
 namespace {
 
@@ -163,6 +172,55 @@ TEST_F(ProgramKilledEmbeddedTest, TheLoanIsWholeWheneverTheProgramDiesAndTheData
         EXPECT_TRUE(again.Show(member, loan)["messages"].toArray().isEmpty());
         EXPECT_TRUE(again.Quit()) << again.Errors();
     }
+}
+
+// Told to end while the portfolio dialog repairs the listed loans, the
+// program finishes the loan under way (the one with 1,100 receipts, caught
+// with rows written and none committed) as one unit: committed and
+// journaled whole. It starts no other loan, leaves nothing running, and
+// ends as a terminated program does. Every table then holds what that one
+// loan's repair writes on a copy of its own.
+using ProgramEndedThroughServerTest = ServerFaultTest;
+
+TEST_F(ProgramEndedThroughServerTest,
+       MidBulkRepairTheLoanUnderWayIsCommittedWholeAndNoOtherStarts) {
+    const std::string copy = dir_.File("reference.fdb");
+    test_support::CopyDemoDatabase(copy);
+    const std::string reference = server_->DatabaseName(copy);
+    UnsettleManyDocumentsLoan(reference);
+    ASSERT_EQ(test_support::ChecksumTables(name_), test_support::ChecksumTables(reference));
+
+    ProbeProcess program(dir_.Path().string(), {{"FIREBIRD_LOCK", dir_.File("program-lock")}});
+    // Sorted by member, last first: the large loan heads the run.
+    program.Send({"portfolio", "sort 0 desc", "dump"});
+    ASSERT_FALSE(program.NextState(120).isEmpty()) << program.Errors();
+    const QJsonArray rows = program.NextState()["portfolio"].toObject()["rows"].toArray();
+    ASSERT_EQ(rows.size(), 5) << program.Errors();
+    ASSERT_EQ(rows[0].toArray()[2].toString().toStdString(),
+              std::to_string(demo::kLoanManyDocuments));
+    const pid_t pid = static_cast<pid_t>(program.Pid());
+    PendingWritesWatch watch(name_, pid, kStrikeAfterWrites, [pid] { ::kill(pid, SIGTERM); });
+    program.Send({"select all", "answer yes", "repair"});
+    ASSERT_TRUE(watch.WaitFired(120)) << "the repair ended before the program was told to end";
+    EXPECT_EQ(program.ExitCode(120), 128 + SIGTERM) << program.Errors();
+
+    const Rows lines = JournalLines();
+    ASSERT_EQ(lines.size(), 1u) << watch.Seen() << " rows were written when the signal came";
+    EXPECT_NE(lines[0].find("\"loan\":" + std::to_string(demo::kLoanManyDocuments) + ","),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[0].find("\"outcome\":\"done\""), std::string::npos) << lines[0];
+    {
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction transaction("IBTransaction1");
+        loans::ConfigureProgramConnection(database, transaction, reference);
+        database.Open();
+        for (const loans::LoanCheck& loan : loans::RunCheck(database).Flagged()) {
+            if (loan.loan != demo::kLoanManyDocuments) continue;
+            loans::RepairUnit(database).Run(loans::RepairsFor(loan), loan.member, loan.loan, {});
+        }
+    }
+    EXPECT_EQ(test_support::ChecksumTables(name_), test_support::ChecksumTables(reference));
 }
 
 }  // namespace

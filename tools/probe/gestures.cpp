@@ -1,7 +1,7 @@
 // What the commands do with keys and the mouse.
 #include "tools/probe/gestures.h"
 
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <cstdlib>
 
@@ -31,10 +31,10 @@ bool ClickRow(ui::TDBGrid& grid, long row) {
     return true;
 }
 
-QPoint RowPoint(QTableWidget& list, int row) {
-    QTableWidgetItem* item = list.item(row, 0);
-    list.scrollToItem(item);
-    return list.visualItemRect(item).center();
+QPoint RowPoint(QTableView& list, int row) {
+    const QModelIndex cell = list.model()->index(row, 0);
+    list.scrollTo(cell);
+    return list.visualRect(cell).center();
 }
 
 }  // namespace probe

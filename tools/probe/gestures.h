@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-class QTableWidget;
+class QTableView;
 class QWidget;
 namespace ui {
 class TDBGrid;
@@ -20,6 +20,6 @@ void TypeText(QWidget* widget, const QString& text);
 // Clicks data row `row` (a cache index) of a grid, when it is in view.
 bool ClickRow(ui::TDBGrid& grid, long row);
 // Brings row `row` of a dialog's list into view; where to click on it.
-QPoint RowPoint(QTableWidget& list, int row);
+QPoint RowPoint(QTableView& list, int row);
 
 }  // namespace probe

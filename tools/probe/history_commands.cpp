@@ -3,12 +3,12 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 
-#include "repair_history/repair_history_dialog.h"
+#include "repair_history/history_access.h"
 #include "tools/probe/driver.h"
 #include "tools/probe/gestures.h"
 #include "tools/probe/state_json.h"
@@ -17,6 +17,7 @@
 namespace probe {
 namespace {
 
+using repair_history::HistoryAccess;
 using repair_history::TFhistorial;
 // Returns false when the command ends the dialog's loop.
 using HistoryHandler = bool (*)(Driver&, TFhistorial&, const std::string& rest);
@@ -32,30 +33,31 @@ bool Dump(Driver& driver, TFhistorial& dialog, const std::string&) {
 
 // A click on the row, as the analyst picks a record.
 bool Select(Driver& driver, TFhistorial& dialog, const std::string& rest) {
+    QTableView* list = HistoryAccess(dialog).List();
     long row = 0;
-    if (!ReadRow(rest, row) || row >= dialog.gridhistorial->rowCount()) {
+    if (!ReadRow(rest, row) || row >= list->model()->rowCount()) {
         driver.Error("select needs a row of the list: " + rest);
         return true;
     }
-    QTest::mouseClick(dialog.gridhistorial->viewport(), Qt::LeftButton, {},
-                      RowPoint(*dialog.gridhistorial, static_cast<int>(row)));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, RowPoint(*list, static_cast<int>(row)));
     driver.Settle();
     return true;
 }
 
 // Presses "Deshacer" (the confirmation answered as scripted).
 bool Undo(Driver& driver, TFhistorial& dialog, const std::string&) {
-    if (!dialog.btdeshacer->isEnabled()) {
+    QPushButton* undo = HistoryAccess(dialog).Undo();
+    if (!undo->isEnabled()) {
         driver.Error("Deshacer is not enabled for the current row");
         return true;
     }
-    QTest::mouseClick(dialog.btdeshacer, Qt::LeftButton);
+    QTest::mouseClick(undo, Qt::LeftButton);
     driver.Settle();
     return true;
 }
 
 bool Leave(Driver& driver, TFhistorial& dialog, const std::string&) {
-    QTest::mouseClick(dialog.btcerrar, Qt::LeftButton);
+    QTest::mouseClick(HistoryAccess(dialog).Close(), Qt::LeftButton);
     driver.Settle();
     return false;
 }
@@ -93,7 +95,7 @@ void OpenHistory(Driver& driver, const std::string&) {
     // Shared: without a dialog the timer may fire after this returns.
     auto opened = std::make_shared<bool>(false);
     QTimer::singleShot(0, [&driver, opened] {
-        TFhistorial* dialog = repair_history::Fhistorial;
+        TFhistorial* dialog = HistoryAccess::OpenOn(driver.form);
         if (dialog == nullptr) return;
         *opened = true;
         driver.Settle();

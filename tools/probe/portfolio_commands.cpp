@@ -3,14 +3,14 @@
 
 #include <QApplication>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <sstream>
 #include <vector>
 
-#include "portfolio/portfolio_dialog.h"
+#include "portfolio/portfolio_access.h"
 #include "tools/probe/driver.h"
 #include "tools/probe/gestures.h"
 #include "tools/probe/state_json.h"
@@ -19,6 +19,7 @@
 namespace probe {
 namespace {
 
+using portfolio::PortfolioAccess;
 using portfolio::TFcartera;
 // Returns false when the command ends the dialog's loop.
 using PortfolioHandler = bool (*)(Driver&, TFcartera&, const std::string& rest);
@@ -34,22 +35,26 @@ bool Dump(Driver& driver, TFcartera& dialog, const std::string&) {
 
 // A double click on the row, as the analyst takes it.
 bool Choose(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    QTableView* list = PortfolioAccess(dialog).List();
     long row = 0;
-    if (!ReadRow(rest, row) || row >= dialog.gridcartera->rowCount()) {
+    if (!ReadRow(rest, row) || row >= list->model()->rowCount()) {
         driver.Error("choose needs a row of the list: " + rest);
         return true;
     }
-    const QPoint point = RowPoint(*dialog.gridcartera, static_cast<int>(row));
-    QTest::mouseClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
-    QTest::mouseDClick(dialog.gridcartera->viewport(), Qt::LeftButton, {}, point);
+    const QPoint point = RowPoint(*list, static_cast<int>(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, point);
     driver.Settle();
     return true;
 }
 
-// Waits for the dialog's worker (a repair run and the check after it, or a
-// preview) to end, as the analyst would.
+// Waits for the dialog's work (a repair run and the check after it, or a
+// preview) to end, as the analyst would; not once the program, told to end
+// (SIGTERM or SIGINT), has closed the dialog: the driver then ends as the
+// program does, and the dialog waits for its work as it goes.
 void AwaitWorker(Driver& driver, TFcartera& dialog) {
-    for (int waited = 0; dialog.Running() && waited < 600000; waited += 10) {
+    const PortfolioAccess access(dialog);
+    for (int waited = 0; access.Running() && dialog.isVisible() && waited < 600000; waited += 10) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(10);
     }
@@ -59,7 +64,7 @@ void AwaitWorker(Driver& driver, TFcartera& dialog) {
 // "select all" (Ctrl+A), or rows by number: a click on the first and a
 // Ctrl click on each other one, as the analyst picks them.
 bool Select(Driver& driver, TFcartera& dialog, const std::string& rest) {
-    QTableWidget* grid = dialog.gridcartera;
+    QTableView* grid = PortfolioAccess(dialog).List();
     if (rest == "all") {
         grid->setFocus();
         QTest::keyClick(grid, Qt::Key_A, Qt::ControlModifier);
@@ -70,7 +75,7 @@ bool Select(Driver& driver, TFcartera& dialog, const std::string& rest) {
     std::istringstream words(rest);
     for (std::string word; words >> word;) {
         long row = 0;
-        if (!ReadRow(word, row) || row >= grid->rowCount()) {
+        if (!ReadRow(word, row) || row >= grid->model()->rowCount()) {
             driver.Error("select needs all or rows of the list: " + rest);
             return true;
         }
@@ -92,46 +97,51 @@ bool Select(Driver& driver, TFcartera& dialog, const std::string& rest) {
 // Presses "Reparar" (the confirmation answered as scripted) and waits for
 // the run and the check after it.
 bool Repair(Driver& driver, TFcartera& dialog, const std::string&) {
-    QTest::mouseClick(dialog.btreparar, Qt::LeftButton);
+    QTest::mouseClick(PortfolioAccess(dialog).ButtonOf(PortfolioAccess::Button::Repair),
+                      Qt::LeftButton);
     AwaitWorker(driver, dialog);
     return true;
 }
 
 // Presses "Vista previa" and waits for it.
 bool Preview(Driver& driver, TFcartera& dialog, const std::string&) {
-    QTest::mouseClick(dialog.btprevia, Qt::LeftButton);
+    QTest::mouseClick(PortfolioAccess(dialog).ButtonOf(PortfolioAccess::Button::Preview),
+                      Qt::LeftButton);
     AwaitWorker(driver, dialog);
     return true;
 }
 
 bool Sort(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    QTableView* list = PortfolioAccess(dialog).List();
     long column = 0;
     const size_t space = rest.find(' ');
     const std::string order = space == std::string::npos ? "asc" : rest.substr(space + 1);
-    if (!ReadRow(rest.substr(0, space), column) || column >= dialog.gridcartera->columnCount()) {
+    if (!ReadRow(rest.substr(0, space), column) || column >= list->model()->columnCount()) {
         driver.Error("sort needs a column number: " + rest);
         return true;
     }
-    dialog.gridcartera->sortByColumn(static_cast<int>(column),
-                                     order == "desc" ? Qt::DescendingOrder : Qt::AscendingOrder);
+    list->sortByColumn(static_cast<int>(column),
+                       order == "desc" ? Qt::DescendingOrder : Qt::AscendingOrder);
     driver.Settle();
     return true;
 }
 
 bool Enter(Driver& driver, TFcartera& dialog, const std::string&) {
-    dialog.gridcartera->setFocus();
-    QTest::keyClick(dialog.gridcartera, Qt::Key_Return);
+    QTableView* list = PortfolioAccess(dialog).List();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
     driver.Settle();
     return true;
 }
 
 bool Export(Driver& driver, TFcartera& dialog, const std::string& rest) {
-    if (!dialog.ExportTo(rest)) driver.Error("could not write " + rest);
+    if (!PortfolioAccess(dialog).ExportTo(rest)) driver.Error("could not write " + rest);
     return true;
 }
 
 bool Leave(Driver& driver, TFcartera& dialog, const std::string&) {
-    QTest::mouseClick(dialog.btcancelar, Qt::LeftButton);
+    QTest::mouseClick(PortfolioAccess(dialog).ButtonOf(PortfolioAccess::Button::Cancel),
+                      Qt::LeftButton);
     driver.Settle();
     return true;
 }
@@ -172,9 +182,10 @@ void OpenPortfolio(Driver& driver, const std::string&) {
     driver.form.activateWindow();
     driver.Settle();
     QTimer::singleShot(0, [&driver] {
-        TFcartera* dialog = portfolio::Fcartera;
+        TFcartera* dialog = PortfolioAccess::OpenOn(driver.form);
         if (dialog == nullptr) return driver.Error("the portfolio dialog did not open");
-        for (int waited = 0; !dialog->Finished() && waited < 600000; waited += 10) {
+        for (int waited = 0; !PortfolioAccess(*dialog).Finished() && waited < 600000;
+             waited += 10) {
             QApplication::processEvents(QEventLoop::AllEvents, 10);
             QThread::msleep(10);
         }

@@ -6,11 +6,11 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QTableView>
 
 #include "customer_search/customer_search_dialog.h"
-#include "portfolio/portfolio_dialog.h"
-#include "repair_history/repair_history_dialog.h"
+#include "portfolio/portfolio_access.h"
+#include "repair_history/history_access.h"
 #include "tools/probe/driver.h"
 #include "ui/latin1_text.h"
 
@@ -115,13 +115,14 @@ QJsonObject WindowState(Driver& driver) {
 
 namespace {
 
-// A dialog list's cell texts, row by row.
-QJsonArray ListRows(const QTableWidget& list) {
+// A dialog list's cell texts, row by row, as it shows them.
+QJsonArray ListRows(const QTableView& list) {
+    const QAbstractItemModel& shown = *list.model();
     QJsonArray rows;
-    for (int row = 0; row < list.rowCount(); ++row) {
+    for (int row = 0; row < shown.rowCount(); ++row) {
         QJsonArray cells;
-        for (int column = 0; column < list.columnCount(); ++column) {
-            cells.append(list.item(row, column)->text());
+        for (int column = 0; column < shown.columnCount(); ++column) {
+            cells.append(shown.index(row, column).data().toString());
         }
         rows.append(cells);
     }
@@ -131,30 +132,33 @@ QJsonArray ListRows(const QTableWidget& list) {
 }  // namespace
 
 QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
+    const portfolio::PortfolioAccess access(dialog);
+    const QTableView& list = *access.List();
     QJsonObject out;
     QJsonArray titles;
-    for (int column = 0; column < dialog.gridcartera->columnCount(); ++column) {
-        titles.append(dialog.gridcartera->horizontalHeaderItem(column)->text());
+    for (int column = 0; column < list.model()->columnCount(); ++column) {
+        titles.append(list.model()->headerData(column, Qt::Horizontal).toString());
     }
     out["titles"] = titles;
-    out["rows"] = ListRows(*dialog.gridcartera);
-    out["totals"] = dialog.lbtotales->text();
-    out["finished"] = dialog.Finished();
+    out["rows"] = ListRows(list);
+    out["totals"] = access.Totals()->text();
+    out["finished"] = access.Finished();
     QJsonArray selected;
-    for (int row = 0; row < dialog.gridcartera->rowCount(); ++row) {
-        if (dialog.gridcartera->item(row, 0)->isSelected()) selected.append(row);
+    for (int row = 0; row < list.model()->rowCount(); ++row) {
+        if (list.selectionModel()->isSelected(list.model()->index(row, 0))) selected.append(row);
     }
     out["selected"] = selected;
-    out["preview"] = !dialog.mmprevia->isHidden() ? dialog.mmprevia->toPlainText() : QString();
+    out["preview"] = !access.Preview()->isHidden() ? access.Preview()->toPlainText() : QString();
     return out;
 }
 
 QJsonObject HistoryState(repair_history::TFhistorial& dialog) {
+    const repair_history::HistoryAccess access(dialog);
     QJsonObject out;
-    out["loan"] = dialog.lbprestamo->text();
-    out["rows"] = ListRows(*dialog.gridhistorial);
-    out["current"] = dialog.gridhistorial->currentRow();
-    out["undo"] = dialog.btdeshacer->isEnabled();
+    out["loan"] = access.Loan()->text();
+    out["rows"] = ListRows(*access.List());
+    out["current"] = access.List()->currentIndex().row();
+    out["undo"] = access.Undo()->isEnabled();
     return out;
 }
 

@@ -1,0 +1,53 @@
+#include "portfolio/portfolio_jobs.h"
+
+#include "db/ib_database.h"
+
+namespace portfolio {
+
+Worker::Job CheckJob() {
+    return [](db::TIBDatabase& database, JobState& state) {
+        loans::CheckOptions options;
+        options.canceller = &state.canceller;
+        JobOutcome outcome;
+        outcome.check = std::make_unique<loans::CheckResult>(loans::RunCheck(
+            database,
+            [&state](double done) {
+                state.permille = static_cast<int>(done * 1000);
+                return true;
+            },
+            options));
+        return outcome;
+    };
+}
+
+Worker::Job RepairJob(std::vector<loans::LoanCheck> rows,
+                      std::shared_ptr<loans::JournalFile> journal) {
+    return [rows = std::move(rows), journal](db::TIBDatabase& database, JobState& state) {
+        loans::BulkOptions options;
+        options.journal = journal.get();
+        options.database_name = database.DatabaseName();
+        options.stop = [&state] { return state.stop.load(); };
+        options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
+            state.loans_done = static_cast<int>(done);
+            state.permille = static_cast<int>(done * 1000 / (total == 0 ? 1 : total));
+        };
+        JobOutcome outcome;
+        outcome.repairs =
+            std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));
+        return outcome;
+    };
+}
+
+Worker::Job PreviewJob(loans::LoanCheck row) {
+    return [rows = std::vector<loans::LoanCheck>{std::move(row)}](db::TIBDatabase& database,
+                                                                  JobState&) {
+        loans::BulkOptions options;
+        options.simulate = true;
+        JobOutcome outcome;
+        outcome.repairs =
+            std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));
+        return outcome;
+    };
+}
+
+}  // namespace portfolio

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "loans/checks/portfolio_check.h"
+#include "loans/records/repair_journal.h"
+#include "portfolio/portfolio_worker.h"
+
+namespace portfolio {
+
+// The dialog's three jobs, each for the worker's thread.
+
+// The portfolio check, its statements cancelled by the state's canceller.
+Worker::Job CheckJob();
+// Repairs `rows`, each loan one unit, journaled to `journal`; stops before
+// the next loan once the state says so.
+Worker::Job RepairJob(std::vector<loans::LoanCheck> rows,
+                      std::shared_ptr<loans::JournalFile> journal);
+// What repairing `row` would change, written nowhere.
+Worker::Job PreviewJob(loans::LoanCheck row);
+
+}  // namespace portfolio

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <array>
+#include <vector>
+
+#include "loans/records/repair_journal.h"
+
+namespace repair_history {
+
+// One loan's journal records as the history lists them, newest first:
+// time (the analyst's clock), user, repair, outcome (rolled back, with the
+// server's words as its tooltip; undone later, and when; or made), both
+// receivable balances and the rows written. Each cell's text is made once,
+// when the records come.
+class RepairRecordsModel : public QAbstractTableModel {
+  public:
+    static constexpr int kColumns = 7;
+
+    explicit RepairRecordsModel(QObject* parent = nullptr);
+
+    // The journal's records of the loan, oldest first (as it keeps them).
+    void SetRecords(const std::vector<loans::RepairRecord>& oldest_first);
+    // Newest first, as listed.
+    const std::vector<loans::RepairRecord>& Records() const { return records_; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  private:
+    struct Line {
+        std::array<QString, kColumns> texts;
+        QString outcome_tip;  // the server's words, for a record rolled back
+    };
+
+    std::vector<loans::RepairRecord> records_;
+    std::vector<Line> lines_;
+};
+
+}  // namespace repair_history
