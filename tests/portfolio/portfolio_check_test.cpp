@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -17,6 +20,7 @@
 #include "loans/reports/report_file.h"
 #include "runtime/exception.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/random_loans.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
 
@@ -590,3 +594,59 @@ TEST(PortfolioCheck, ARepairOfALoanTheMemberDoesNotHaveIsRefusedBeforeWriting) {
     }
     EXPECT_EQ(test_support::ChecksumTables(path), before);
 }
+
+namespace {
+
+// A run's seed; COOP_DIFFERENTIAL_SEED=N repeats run N.
+uint64_t DifferentialSeed() {
+    if (const char* given = std::getenv("COOP_DIFFERENTIAL_SEED"); given && *given) {
+        return std::stoull(given);
+    }
+    std::random_device device;
+    return (static_cast<uint64_t>(device()) << 32) | device();
+}
+
+// Random loans in a demo copy: each listed loan's documents balance,
+// receivable balance, differing instalments and repairs as the window's
+// statement gives them, as the check gives them with its sums worked by
+// the server and here, and as the repair sees them, all alike.
+void ExpectEveryWayAgreesOnRandomLoans(test_support::Route route) {
+    const uint64_t seed = DifferentialSeed();
+    SCOPED_TRACE("COOP_DIFFERENTIAL_SEED=" + std::to_string(seed));
+    test_support::TempDir dir;
+    const std::string path = NewDemoDatabase(dir);
+    std::filesystem::permissions(path, std::filesystem::perms::all,
+                                 std::filesystem::perm_options::add);
+    const std::string name = test_support::DatabaseName(route, path);
+    random_loans::SeededChoices choices(seed);
+    const random_loans::Portfolio portfolio = random_loans::Generate(choices);
+    random_loans::Writer(name).Insert(portfolio);
+    std::optional<test_support::AnalystLogin> analyst;
+    if (route == test_support::Route::kServer) analyst.emplace(name);
+
+    random_loans::Ways ways(name);
+    const random_loans::Comparison found = ways.Compare(portfolio);
+    // Enough of every case for agreement to mean something.
+    EXPECT_GT(found.listed, 150);
+    EXPECT_GT(found.reindex, 20);
+    EXPECT_GT(found.fix_schedule, 20);
+    EXPECT_GT(found.without_documents, 5);
+    constexpr size_t kShown = 5;
+    for (size_t i = 0; i < std::min(found.disagreements.size(), kShown); ++i) {
+        ADD_FAILURE() << found.disagreements[i];
+    }
+    EXPECT_EQ(found.disagreements.size(), 0u)
+        << "loans on which the ways disagree (" << kShown << " shown)";
+}
+
+TEST(PortfolioDifferential, RandomLoansShowAlikeEveryWay) {
+    ExpectEveryWayAgreesOnRandomLoans(test_support::Route::kEmbedded);
+}
+
+TEST(PortfolioDifferential, ServerRouteRandomLoansShowAlikeEveryWay) {
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    ExpectEveryWayAgreesOnRandomLoans(test_support::Route::kServer);
+}
+
+}  // namespace
