@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "db/sql_preprocessor.h"
+#include "loans/checks/portfolio_rows.h"
 #include "loans/records/loan_image.h"
 #include "loans/rules/document_kinds.h"
 #include "loans/rules/reconciliation.h"
@@ -130,12 +131,11 @@ size_t LoanColumn(demo::Transaction& transaction, const char* name) {
 RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string& journal_path)
     : attachment_(database_name),
       transaction_(attachment_, /*wait=*/false),
-      instalment_markers_(db::PreprocessSql(loans::Statements().instalments).names.size()),
       loan_(transaction_, Positional(loans::kLoanOfMemberStatement)),
       documents_(transaction_, Positional(loans::AppliedDocumentsStatement())),
       balance_(transaction_,
                Positional(Lines({loans::kBalanceFirstLine, loans::kBalanceLoanLine}))),
-      instalments_(transaction_, Positional(loans::Statements().instalments)),
+      schedule_paid_(transaction_, Positional(loans::Statements().listed_schedule)),
       stored_columns_(transaction_, Positional(loans::kStoredColumnsStatement)),
       movements_(transaction_,
                  Positional(ImageStatement(loans::MovementColumns(),
@@ -205,17 +205,28 @@ void RawBulkRepair::RepairInTransaction(const loans::LoanCheck& check, RawResult
         check.reindex && loans::BalancesDisagree(sums.DocumentsBalance(), receivable_before);
     bool correct = false;
     if (check.fix_schedule) {
-        // The same loan number for every :desde and :hasta marker.
-        for (const Row& r : instalments_.Select(std::vector<Value>(instalment_markers_, number))) {
-            const std::string capital = loans::ShownAmount(demo::AsDouble(r[6]));
-            const std::string interest = loans::ShownAmount(demo::AsDouble(r[7]));
-            if (loans::ShownAmount(demo::AsDouble(r[2])) != capital ||
-                loans::ShownAmount(demo::AsDouble(r[3])) != capital ||
-                loans::ShownAmount(demo::AsDouble(r[4])) != interest ||
-                loans::ShownAmount(demo::AsDouble(r[5])) != interest) {
-                correct = true;
-            }
+        // The correction's own additions against the schedule as it stands.
+        std::vector<loans::AppliedDocument> listed;
+        for (const Row& d : documents) {
+            loans::AppliedDocument document;
+            document.kind = demo::AsText(d[0]);
+            document.instalment = demo::IsNull(d[3]) ? 0 : static_cast<int32_t>(demo::AsInt(d[3]));
+            document.capital_null = demo::IsNull(d[4]);
+            document.interest_null = demo::IsNull(d[5]);
+            document.capital = document.capital_null ? 0 : demo::AsDouble(d[4]);
+            document.interest = document.interest_null ? 0 : demo::AsDouble(d[5]);
+            listed.push_back(std::move(document));
         }
+        std::vector<loans::ScheduledInstalment> schedule;
+        for (const Row& r : schedule_paid_.Select({number})) {
+            loans::ScheduledInstalment row;
+            row.number_null = demo::IsNull(r[0]);
+            row.number = row.number_null ? 0 : static_cast<int32_t>(demo::AsInt(r[0]));
+            row.paid_capital = demo::IsNull(r[1]) ? 0 : demo::AsDouble(r[1]);
+            row.paid_interest = demo::IsNull(r[2]) ? 0 : demo::AsDouble(r[2]);
+            schedule.push_back(row);
+        }
+        correct = loans::WorkListedLoan(listed, schedule).differing_instalments > 0;
     }
     if (!rebuild && !correct) return;
 

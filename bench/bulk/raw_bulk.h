@@ -31,8 +31,7 @@ class RawBulkRepair {
 
     demo::Attachment attachment_;
     demo::Transaction transaction_;
-    size_t instalment_markers_;
-    demo::Statement loan_, documents_, balance_, instalments_, stored_columns_, movements_,
+    demo::Statement loan_, documents_, balance_, schedule_paid_, stored_columns_, movements_,
         schedule_;
     demo::Statement delete_, opening_, document_, paid_before_, reset_, add_paid_, move_total_;
     std::vector<size_t> columns_;  // of the loan row: number, date, amount, register, type

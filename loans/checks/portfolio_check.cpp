@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <map>
 #include <memory>
@@ -18,28 +19,25 @@
 #include "loans/checks/portfolio_rows.h"
 #include "loans/rules/document_kinds.h"
 #include "loans/rules/reconciliation.h"
+#include "loans/rules/statements.h"
 
 namespace loans {
 namespace {
 
-// The window's applied-documents union, for every loan numbered from :desde
-// to :hasta, with the loan as an extra column. Each branch is told apart by
-// its kind's position in the table, counted from 1, where the window has a
-// letter, so the union drops exactly the duplicates the window's union drops
-// for one loan, and the server compares numbers rather than texts. Joined
-// by "union all" where no row is repeated, to spare the server the sort.
-std::string DocumentsUnion(bool with_plan, bool rows_repeat = true) {
+// The documents of the window's applied-documents union (the schedule's own
+// rows left out), for every loan numbered from :desde to :hasta, with the
+// loan as an extra column. Each branch is told apart by its kind's position
+// in the table, counted from 1, where the window has a letter. Joined by
+// "union all": a loan whose rows may repeat is worked out from the
+// window's own statement instead (see SummedByServer).
+std::string DocumentsUnion() {
     std::string sql;
-    bool documents_named = false;
     for (std::size_t i = 0; i < kKindCount; ++i) {
         const DocumentKind& kind = kDocumentKinds[i];
-        const bool schedule = IsScheduleRow(std::string_view(&kind.letter, 1));
-        if (!with_plan && schedule) continue;
-        // The first branch names the columns for the whole union; so does
-        // the documents' first branch, which leads when the plan is left out.
-        const bool named = sql.empty() || (!schedule && !documents_named);
-        if (!schedule) documents_named = true;
-        if (!sql.empty()) sql += rows_repeat ? " union " : " union all ";
+        if (IsScheduleRow(std::string_view(&kind.letter, 1))) continue;
+        // The first branch names the columns for the whole union.
+        const bool named = sql.empty();
+        if (!sql.empty()) sql += " union all ";
         const auto column = [named](const char* value, const char* name) {
             return named ? std::string(value) + " " + name : std::string(value);
         };
@@ -54,25 +52,15 @@ std::string DocumentsUnion(bool with_plan, bool rows_repeat = true) {
     return sql;
 }
 
-std::string KindSum(std::size_t kind) {
-    return "sum(iif(d.tipo = " + std::to_string(kind + 1) + ", d.capital, 0))";
-}
-
-// Per loan, the capital of its applied documents summed by kind, in the
-// table's order of kinds.
-std::string DocumentSumsStatement() {
-    std::string sql = "select d.prestamo";
-    for (std::size_t kind = 0; kind < kKindCount; ++kind) sql += "," + KindSum(kind);
-    return sql + " from (" + DocumentsUnion(true) + ") d group by d.prestamo";
-}
-
 // Per kind and loan, its rows' capital summed as they are stored, their
-// count, and how many distinct pairs of document and instalment they hold.
-// Grouped by the loan alone, the server follows the loan's index and sorts
-// nothing. Rows repeated exactly share their document and instalment, so
-// where the two counts agree no row is repeated and the plain sum is the
-// window's; a pair the key cannot tell apart (an instalment number from
-// 1000, a null) only sends the loan to the union above.
+// count, how many distinct pairs of document and instalment they hold, and
+// the capital's magnitudes summed. Grouped by the loan alone, the server
+// follows the loan's index and sorts nothing. Rows repeated exactly share
+// their document and instalment, so where the two counts agree no row is
+// repeated and the plain sum is the window's, but for the order and
+// precision of its additions; a pair the key cannot tell apart (an
+// instalment number from 1000, a null) only sends the loan to the window's
+// statement.
 std::string KindSumsStatement() {
     std::string sql;
     for (std::size_t i = 0; i < kKindCount; ++i) {
@@ -82,40 +70,61 @@ std::string KindSumsStatement() {
                ",count(*),"
                "count(distinct cast(" +
                kind.document_column + " as double precision) * 1000 + " + kind.instalment_column +
-               "),sum(" + kind.capital + ") from " + kind.source + " where " + kind.loan_column +
-               " between :desde and :hasta";
+               "),sum(" + kind.capital + "),sum(abs(" + kind.capital + ")) from " + kind.source +
+               " where " + kind.loan_column + " between :desde and :hasta";
         if (*kind.condition != '\0') sql += std::string(" and ") + kind.condition;
         sql += std::string(" group by ") + kind.loan_column;
     }
     return sql;
 }
 
+// Whether a sum of `added` documents (the server's `sum`, of magnitudes
+// `magnitude`) may show otherwise once added in the correction's order:
+// the hundredths either side of the spread round apart. The spread is
+// SumSpread's in hundredths, widened by what the value's 18 significant
+// digits and this arithmetic may move it.
+std::string UnsureSql(const std::string& sum, const std::string& added,
+                      const std::string& magnitude) {
+    const std::string cents = "abs(" + sum + ") * 100 + 0.5";
+    const std::string spread =
+        "((" + added + " + 2) * " + magnitude + " + abs(" + sum + ")) * 1e-13";
+    return "floor(" + cents + " - " + spread + ") <> floor(" + cents + " + " + spread + ")";
+}
+
 // Per instalment of a schedule (loan and instalment number), the paid
-// amounts it holds (lowest and highest, should a number be repeated) and
-// what the correction would write there: the documents' amounts negated,
-// a missing amount as 0, added up; nothing applied gives 0. Only the
-// instalments whose figures are not equal come back: whether they also
-// show differently is decided on their texts, here, not by the server's
-// rounding.
-std::string InstalmentsStatement(bool rows_repeat = true) {
+// amounts it holds (lowest and highest, should a number be repeated), what
+// the correction would write there (the documents' amounts negated, a
+// missing amount as 0, a missing instalment as 0, added up; nothing
+// applied gives 0), how many documents that adds and their magnitudes.
+// Only the instalments whose figures are not equal come back, and those
+// whose sum the correction's order of additions could show otherwise:
+// whether they show differently is decided on their texts, here, not by
+// the server's rounding.
+std::string InstalmentsStatement() {
     const std::string capital = "coalesce(sum(g.capital), 0)";
     const std::string interest = "coalesce(sum(g.interes), 0)";
+    const std::string added = "count(g.capital)";
+    const std::string capital_magnitude = "sum(abs(g.capital))";
+    const std::string interest_magnitude = "sum(abs(g.interes))";
     return "select g.prestamo,g.cuota,min(g.pagado_capital),max(g.pagado_capital),"
            "min(g.pagado_interes),max(g.pagado_interes)," +
-           capital + "," + interest +
+           capital + "," + interest + "," + added + "," + capital_magnitude + "," +
+           interest_magnitude +
            " from (select ren_prestamono prestamo,ren_cuotano cuota,1 filas,"
            "coalesce(ren_pagadocapital, 0) pagado_capital,"
            "coalesce(ren_pagadointeres, 0) pagado_interes,"
            "cast(null as double precision) capital,cast(null as double precision) interes"
            " from RENGLONES where ren_prestamono between :desde and :hasta"
-           " union all select a.prestamo,a.cuota,0,cast(null as double precision),"
+           " union all select a.prestamo,coalesce(a.cuota, 0),0,cast(null as double precision),"
            "cast(null as double precision),coalesce(-a.capital, 0),coalesce(-a.interes, 0)"
            " from (" +
-           DocumentsUnion(false, rows_repeat) +
-           ") a where a.cuota is not null) g"
+           DocumentsUnion() +
+           ") a) g"
            " group by g.prestamo,g.cuota having sum(g.filas) > 0 and (min(g.pagado_capital) <> " +
            capital + " or max(g.pagado_capital) <> " + capital + " or min(g.pagado_interes) <> " +
-           interest + " or max(g.pagado_interes) <> " + interest + ")";
+           interest + " or max(g.pagado_interes) <> " + interest + " or (" + added + " > 1 and (" +
+           UnsureSql(capital, added, capital_magnitude) + " or " +
+           UnsureSql(interest, added, interest_magnitude) + ")))";
 }
 
 // The listed loans with their member's name and receivable balance, found
@@ -161,64 +170,87 @@ void OpenRange(db::TIBQuery& query, int32_t from, int32_t to) {
     query.Open();
 }
 
+// What a row of InstalmentsStatement says of its instalment.
+enum class Instalment { kShownAlike, kShownDifferently, kUndecided };
+Instalment JudgeInstalment(db::TIBQuery& instalments) {
+    // Columns: loan, instalment, lowest and highest paid capital, lowest and
+    // highest paid interest, the capital and interest to be written, the
+    // documents added and their capital's and interest's magnitudes.
+    const double capital = instalments.Field(6).GetFloat();
+    const double interest = instalments.Field(7).GetFloat();
+    // One document or none: the server's sum is the correction's.
+    const int64_t added = instalments.Field(8).GetInteger();
+    if (added > 1 &&
+        (!ShowsAlikeWithin(capital, SumSpread(added, instalments.Field(9).GetFloat())) ||
+         !ShowsAlikeWithin(interest, SumSpread(added, instalments.Field(10).GetFloat())))) {
+        return Instalment::kUndecided;
+    }
+    const bool alike = ShownAlike(instalments.Field(2).GetFloat(), capital) &&
+                       ShownAlike(instalments.Field(3).GetFloat(), capital) &&
+                       ShownAlike(instalments.Field(4).GetFloat(), interest) &&
+                       ShownAlike(instalments.Field(5).GetFloat(), interest);
+    return alike ? Instalment::kShownAlike : Instalment::kShownDifferently;
+}
+
 // A round's figures worked out by the server: each kind's sum per loan
 // (as the window would read it, a double, added up below in extended
-// precision), and the instalments whose paid amounts are not equal to what
-// the correction would write, judged here on the texts shown.
-std::unordered_map<int32_t, LoanFigures> SummedByServer(
-    db::TIBQuery& kind_sums, db::TIBQuery& documents, db::TIBQuery& instalments,
-    db::TIBQuery& unrepeated_instalments, int32_t from, int32_t to, const StopTest& stopped) {
-    const auto open = [&](db::TIBQuery& query, int32_t first, int32_t last) {
+// precision) with how far it may be from the window's, and the instalments
+// whose paid amounts are not equal to what the correction would write,
+// judged here on the texts shown. A loan whose rows may repeat, or whose
+// instalments the server's sums cannot judge, is left undecided.
+std::unordered_map<int32_t, LoanFigures> SummedByServer(db::TIBQuery& kind_sums,
+                                                        db::TIBQuery& instalments, int32_t from,
+                                                        int32_t to, const StopTest& stopped) {
+    const auto open = [&](db::TIBQuery& query) {
         if (stopped()) throw Stopped();
-        OpenRange(query, first, last);
+        OpenRange(query, from, to);
     };
     const auto at_end = [&](db::TIBQuery& query) {
         if (stopped()) throw Stopped();
         return query.AtEnd();
     };
     std::unordered_map<int32_t, LoanFigures> figures;
-    std::vector<int32_t> repeating;  // loans whose documents may repeat a row
-    bool documents_repeat = false;   // the schedule's own rows aside
-    open(kind_sums, from, to);
+    open(kind_sums);
     while (!at_end(kind_sums)) {
         const auto kind = static_cast<std::size_t>(kind_sums.Field(0).GetInteger() - 1);
-        const int32_t loan = kind_sums.Field(1).GetInteger();
+        LoanFigures& loan = figures[kind_sums.Field(1).GetInteger()];
+        const int64_t count = kind_sums.Field(2).GetInteger();
         if (kind >= kKindCount) {
             // Not one of ours: nothing the statement sends.
-        } else if (kind_sums.Field(2).GetInteger() != kind_sums.Field(3).GetInteger()) {
-            repeating.push_back(loan);
-            if (!IsScheduleRow(std::string_view(&kDocumentKinds[kind].letter, 1))) {
-                documents_repeat = true;
-            }
+        } else if (count != kind_sums.Field(3).GetInteger()) {
+            loan.instalments_undecided = true;
         } else if (!kind_sums.Field(4).IsNullValue()) {
-            figures[loan].sums.Set(kind, kind_sums.Field(4).GetFloat());
+            loan.sums.Set(kind, kind_sums.Field(4).GetFloat());
+            loan.balance_spread += SumSpread(count, kind_sums.Field(5).GetFloat());
         }
         kind_sums.Next();
     }
     kind_sums.Close();
-    // Loans whose rows may repeat: their sums over the window's union.
-    std::sort(repeating.begin(), repeating.end());
-    repeating.erase(std::unique(repeating.begin(), repeating.end()), repeating.end());
-    for (const int32_t loan : repeating) {
-        open(documents, loan, loan);
-        KindSums& sums = figures[loan].sums;
-        sums = KindSums{};
-        if (!documents.AtEnd()) {
-            for (std::size_t k = 0; k < kKindCount; ++k) {
-                sums.Set(k, documents.Field(static_cast<int>(k) + 1).GetFloat());
+    for (auto& [number, loan] : figures) {
+        // The six sums added up again, each from another start.
+        long double magnitude = 0;
+        for (std::size_t kind = 0; kind < kKindCount; ++kind)
+            magnitude += std::fabs(loan.sums[kind]);
+        if (loan.balance_spread > 0) loan.balance_spread += magnitude * 1e-17L;
+    }
+    open(instalments);
+    while (!at_end(instalments)) {
+        LoanFigures& loan = figures[instalments.Field(0).GetInteger()];
+        if (!loan.instalments_undecided) {
+            switch (JudgeInstalment(instalments)) {
+                case Instalment::kShownAlike:
+                    break;
+                case Instalment::kShownDifferently:
+                    ++loan.differing_instalments;
+                    break;
+                case Instalment::kUndecided:
+                    loan.instalments_undecided = true;
+                    break;
             }
         }
-        documents.Close();
+        instalments.Next();
     }
-    db::TIBQuery& differing = documents_repeat ? instalments : unrepeated_instalments;
-    open(differing, from, to);
-    while (!at_end(differing)) {
-        if (InstalmentShowsDifferently(differing)) {
-            ++figures[differing.Field(0).GetInteger()].differing_instalments;
-        }
-        differing.Next();
-    }
-    differing.Close();
+    instalments.Close();
     return figures;
 }
 
@@ -245,9 +277,12 @@ std::unordered_map<int32_t, LoanFigures> WorkedHere(std::vector<std::unique_ptr<
     return kept.TakeFigures();
 }
 
-// Fills the checks of the loans numbered from..to from their figures.
+// Fills the checks of the loans numbered from..to from their figures; a
+// loan whose figures are not surely the window's and the correction's is
+// worked out again by `rework`.
 void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& figures, int32_t from,
-               int32_t to, const StopTest& stopped, std::vector<LoanCheck>& out) {
+               int32_t to, const StopTest& stopped,
+               const std::function<LoanFigures(int32_t)>& rework, std::vector<LoanCheck>& out) {
     // A loan listed twice for one member is one loan of the window's list.
     std::map<std::pair<std::string, int32_t>, bool> seen;
     if (stopped()) throw Stopped();
@@ -261,7 +296,11 @@ void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& fi
         if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
             check.name = loans.Field(1).GetString();
             check.receivable_balance = loans.Field(3).GetFloat();
-            const LoanFigures& loan = figures[check.loan];
+            LoanFigures& loan = figures[check.loan];
+            if (!Decided(loan, check.receivable_balance)) {
+                if (stopped()) throw Stopped();
+                loan = rework(check.loan);
+            }
             check.documents_balance = loan.sums.DocumentsBalance();
             check.differing_instalments = loan.differing_instalments;
             check.reindex = BalancesDisagree(check.documents_balance, check.receivable_balance);
@@ -276,20 +315,9 @@ void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& fi
 }  // namespace
 
 CheckStatements Statements() {
-    return {kLoanNumbersStatement,      kListedLoansStatement,   RoundRowsStatements(),
-            KindSumsStatement(),        DocumentSumsStatement(), InstalmentsStatement(),
-            InstalmentsStatement(false)};
-}
-
-bool InstalmentShowsDifferently(db::TIBQuery& instalments) {
-    // Columns: loan, instalment, lowest and highest paid capital, lowest and
-    // highest paid interest, then the capital and interest to be written.
-    const double capital = instalments.Field(6).GetFloat();
-    const double interest = instalments.Field(7).GetFloat();
-    return !ShownAlike(instalments.Field(2).GetFloat(), capital) ||
-           !ShownAlike(instalments.Field(3).GetFloat(), capital) ||
-           !ShownAlike(instalments.Field(4).GetFloat(), interest) ||
-           !ShownAlike(instalments.Field(5).GetFloat(), interest);
+    return {kLoanNumbersStatement,        kListedLoansStatement,  RoundRowsStatements(),
+            KindSumsStatement(),          InstalmentsStatement(), AppliedDocumentsStatement(),
+            kSchedulePaidAmountsStatement};
 }
 
 std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,
@@ -353,17 +381,17 @@ class RoundRunner {
                 }
             } else {
                 Prepare(kind_sums_, database_, transaction_, KindSumsStatement());
-                Prepare(documents_, database_, transaction_, DocumentSumsStatement());
                 Prepare(instalments_, database_, transaction_, InstalmentsStatement());
-                Prepare(unrepeated_instalments_, database_, transaction_,
-                        InstalmentsStatement(false));
             }
+            listed_.SetDatabase(&database_);
+            listed_.SetTransaction(&transaction_);
         }
         std::unordered_map<int32_t, LoanFigures> figures =
             here_ ? WorkedHere(rows_, kept_, from, to, stopped)
-                  : SummedByServer(kind_sums_, documents_, instalments_, unrepeated_instalments_,
-                                   from, to, stopped);
-        ListRange(loans_, figures, from, to, stopped, checked_);
+                  : SummedByServer(kind_sums_, instalments_, from, to, stopped);
+        ListRange(
+            loans_, figures, from, to, stopped,
+            [this](int32_t loan) { return WorkListedLoan(listed_, loan); }, checked_);
     }
     void Finish() {
         if (transaction_.Active()) transaction_.Commit();
@@ -375,9 +403,9 @@ class RoundRunner {
     db::TIBTransaction transaction_{"PortfolioTransaction"};
     db::TIBQuery loans_{"PortfolioLoans"};
     db::TIBQuery kind_sums_{"PortfolioKindSums"};
-    db::TIBQuery documents_{"PortfolioDocuments"};
     db::TIBQuery instalments_{"PortfolioInstalments"};
-    db::TIBQuery unrepeated_instalments_{"PortfolioUnrepeatedInstalments"};
+    // A loan worked out again from the window's own statement.
+    db::TIBQuery listed_{"PortfolioListed"};
     db::TComponent rows_owner_{"PortfolioRows"};
     std::vector<std::unique_ptr<db::TIBSQL>> rows_;  // one per kind
     RoundRows kept_;

@@ -77,25 +77,22 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
 // The statements the check sends, as sent (for the benchmark's raw run):
 // the listed loans' numbers first, then per round of loans its rows (sums
 // worked here) or its kind sums and instalments (sums worked by the
-// server; `documents` for each loan whose rows may repeat, and
-// `unrepeated_instalments` for a round with none), then its loans.
-// Markers :desde and :hasta take the round's first and last loan number.
-// A repair's second look at one loan sends `instalments` for it.
+// server), then its loans. Markers :desde and :hasta take the round's
+// first and last loan number. A listed loan whose figures those cannot
+// settle (rows that may repeat, or a sum near a half cent that the order
+// of its additions decides) is worked out again from `listed_documents`,
+// the window's own statement, and `listed_schedule`, its marker :p the
+// loan; so is a loan at a repair's second look.
 struct CheckStatements {
     std::string numbers;
     std::string loans;
     std::vector<std::string> rows;  // one per kind
     std::string kind_sums;
-    std::string documents;
     std::string instalments;
-    // The same where no document row is repeated in the round.
-    std::string unrepeated_instalments;
+    std::string listed_documents;
+    std::string listed_schedule;
 };
 CheckStatements Statements();
-// Whether the current row of `instalments` (or `unrepeated_instalments`)
-// is an instalment whose paid amounts show differently from what the
-// correction would write there.
-bool InstalmentShowsDifferently(db::TIBQuery& instalments);
 // The rounds (first and last loan number) that cover the given loan
 // numbers, each holding loans_per_round distinct numbers (the last fewer).
 std::vector<std::pair<int32_t, int32_t>> Rounds(

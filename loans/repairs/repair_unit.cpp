@@ -5,7 +5,7 @@
 #include <random>
 
 #include "db/ib_database.h"
-#include "loans/checks/portfolio_check.h"
+#include "loans/checks/portfolio_rows.h"
 #include "loans/rules/reconciliation.h"
 #include "loans/rules/repair_statements.h"
 #include "loans/rules/statements.h"
@@ -73,19 +73,14 @@ std::string NewRepairId() {
 }
 
 int DifferingInstalments(db::TIBQuery& reader, int32_t loan) {
-    // The check's own statement for one loan, judged on the texts shown;
-    // built once, not for every loan of a bulk run.
-    static const std::string statement = Statements().instalments;
-    SetStatement(reader, statement);
-    reader.ParamNamed("desde").SetInteger(loan);
-    reader.ParamNamed("hasta").SetInteger(loan);
-    reader.Open();
-    int differing = 0;
-    for (; !reader.AtEnd(); reader.Next()) {
-        if (InstalmentShowsDifferently(reader)) ++differing;
-    }
-    reader.Close();
-    return differing;
+    return DifferingInstalments(reader, loan, ReadAppliedDocuments(reader, loan));
+}
+
+int DifferingInstalments(db::TIBQuery& reader, int32_t loan,
+                         const std::vector<AppliedDocument>& documents) {
+    // The correction's own additions, in the order of the list it writes
+    // from, against the schedule as this transaction sees it.
+    return WorkListedLoan(documents, ReadScheduledInstalments(reader, loan)).differing_instalments;
 }
 
 template <typename Work>
@@ -139,7 +134,7 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
                 !options.recheck ||
                 (kind == RepairKind::kRebuild ? BalancesDisagree(outcome.documents_balance_before,
                                                                  outcome.receivable_balance_before)
-                                              : DifferingInstalments(query_, loan) > 0);
+                                              : DifferingInstalments(query_, loan, documents) > 0);
             if (needed) outcome.repairs.push_back(kind);
         }
         if (outcome.repairs.empty()) return;

@@ -63,9 +63,12 @@ struct RepairOptions {
 std::string NewRepairId();
 
 // Instalments of the loan whose paid capital or paid interest show
-// differently from what its documents say, counted as the portfolio
-// check counts them, in the given query's transaction.
+// differently from what the correction would write there, counted as the
+// portfolio check counts them, in the given query's transaction; from the
+// loan's applied documents as given, in their list's order, or as read.
 int DifferingInstalments(db::TIBQuery& reader, int32_t loan);
+int DifferingInstalments(db::TIBQuery& reader, int32_t loan,
+                         const std::vector<AppliedDocument>& documents);
 
 // Raised when an undo finds the loan's rows changed since the repair.
 class EUndoRefused : public runtime::Exception {
