@@ -151,11 +151,11 @@ inline void CorrectSchedule(const std::string& path, int32_t loan) {
                         "ren_cuotano = ?");
     for (const demo::Row& row : AppliedDocuments(transaction, loan)) {
         if (demo::AsText(row[0]) == "P") continue;
-        add.Execute({demo::IsNull(row[4]) ? 0.0 : -demo::AsDouble(row[4]),
-                     demo::IsNull(row[5]) ? 0.0 : -demo::AsDouble(row[5]), loan,
-                     demo::IsNull(row[3])
-                         ? demo::Value(demo::kNull)
-                         : demo::Value(static_cast<int32_t>(demo::AsInt(row[3])))});
+        // The instalment bound as an integer: a null one as 0.
+        add.Execute(
+            {demo::IsNull(row[4]) ? 0.0 : -demo::AsDouble(row[4]),
+             demo::IsNull(row[5]) ? 0.0 : -demo::AsDouble(row[5]), loan,
+             demo::IsNull(row[3]) ? int32_t{0} : static_cast<int32_t>(demo::AsInt(row[3]))});
     }
     demo::Statement total(transaction,
                           "update renglones set ren_totalpagado = ? + ((ren_pagadocapital - ?) + "
