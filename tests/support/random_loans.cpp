@@ -304,6 +304,10 @@ class Generator {
 
     double AddLoanRows(int32_t loan) {
         Intended intended;
+        // Some loans have every document on one day: rows that tie on
+        // instalment and date, listed in an order of the server's own.
+        one_day_.reset();
+        if (in_.Percent(15)) one_day_ = Date();
         // Some loans have nothing applied at all, some a schedule alone.
         const uint32_t story = in_.Below(100);
         if (story >= 16) {
@@ -397,7 +401,7 @@ class Generator {
             Row row = {
                 loan,
                 in_.Percent(4) ? Value(kNull) : Value(static_cast<int32_t>(1 + in_.Below(6))),
-                DateOrNull(4),
+                one_day_ ? Value(*one_day_) : DateOrNull(4),
                 Instalment(),
                 AmountOrNull(4),
                 AmountOrNull(6)};
@@ -513,6 +517,7 @@ class Generator {
     Portfolio portfolio_;
     std::vector<std::pair<int32_t, std::string>> numbers_;  // fresh loans and their members
     std::map<int32_t, Intended> intended_;
+    std::optional<demo::DateTime> one_day_;  // the current loan's documents' day, if one
 };
 
 }  // namespace
