@@ -712,6 +712,8 @@ const HalfCentLoan kHalfCentLoans[] = {
      0,
      169.30,
      nullptr},
+    // -0.125 less the window's -0.13 shows 0.00; less the double sum, 0.01.
+    {"difference", 700007, {{1, 10, 1, 0.01}, {2, 20, 1, 0.12}}, 1, demo::kNull, 0, 0, -0.125, "-"},
     // A receipt of no instalment goes to instalment 0, as the correction
     // binds it.
     {"null instalment", 700006, {{1, 10, -1, 50}}, 0, 100.0, 0, 0, 50, "Corregir Tabla 1"},

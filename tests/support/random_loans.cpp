@@ -19,6 +19,7 @@
 #include "loans/checks/portfolio_check.h"
 #include "loans/records/loan_image.h"
 #include "loans/repairs/repair_unit.h"
+#include "loans/reports/portfolio_report.h"
 #include "loans/rules/connection_profile.h"
 #include "loans/rules/document_kinds.h"
 #include "loans/rules/reconciliation.h"
@@ -585,6 +586,8 @@ namespace {
 struct Figures {
     std::string documents;
     std::string receivable;
+    // As the window's mismatch message names it.
+    std::string difference;
     int differing = 0;
     bool reindex = false;
     bool fix_schedule = false;
@@ -706,6 +709,8 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
                 Figures& shown = window[key];
                 shown.documents = loans::ShownAmount(totals.documents_balance);
                 shown.receivable = loans::ShownAmount(receivable);
+                shown.difference = loans::ShownAmount(static_cast<long double>(receivable) -
+                                                      totals.documents_balance);
                 shown.reindex =
                     !loans::MismatchMessage(totals.documents_balance, receivable).empty();
                 if (repair) {
@@ -716,6 +721,9 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
                     Figures& would = corrected[key];
                     would.documents = loans::ShownAmount(outcome.documents_balance_before);
                     would.receivable = loans::ShownAmount(outcome.receivable_balance_before);
+                    would.difference = loans::ShownAmount(
+                        static_cast<long double>(outcome.receivable_balance_before) -
+                        outcome.documents_balance_before);
                     would.reindex = loans::BalancesDisagree(outcome.documents_balance_before,
                                                             outcome.receivable_balance_before);
                     would.differing =
@@ -744,6 +752,7 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
             Figures& figures = (*into)[{code, loan.loan}];
             figures.documents = loans::ShownAmount(loan.documents_balance);
             figures.receivable = loans::ShownAmount(loan.receivable_balance);
+            figures.difference = loans::ShownAmount(loans::Difference(loan));
             figures.differing = loan.differing_instalments;
             figures.reindex = loan.reindex;
             figures.fix_schedule = loan.fix_schedule;
@@ -794,6 +803,10 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
                 {"window", shown->receivable},
                 {"by server", server->receivable},
                 {"here", worked->receivable}};
+            std::vector<std::pair<const char*, std::string>> difference = {
+                {"window", shown->difference},
+                {"by server", server->difference},
+                {"here", worked->difference}};
             std::vector<std::pair<const char*, std::string>> differing = {
                 {"by server", std::to_string(server->differing)},
                 {"here", std::to_string(worked->differing)}};
@@ -806,6 +819,7 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
             if (repaired) {
                 documents.emplace_back("correction", repaired->documents);
                 receivable.emplace_back("correction", repaired->receivable);
+                difference.emplace_back("correction", repaired->difference);
                 differing.emplace_back("correction", std::to_string(repaired->differing));
                 flags.emplace_back("correction", repaired->reindex ? "Reindexar" : "-");
                 both.emplace_back("correction", Flags(*repaired));
@@ -815,6 +829,7 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
             }
             agree("documents balance", documents);
             agree("receivable balance", receivable);
+            agree("difference", difference);
             agree("differing instalments", differing);
             agree("rebuild flag", flags);
             agree("repairs", both);
