@@ -1,15 +1,14 @@
 #include "loans/checks/portfolio_rows.h"
 
-#include <ibase.h>
-
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <map>
 #include <utility>
 
+#include "db/column_value.h"
 #include "db/ib_query.h"
 #include "db/xsqlda.h"
 #include "loans/rules/document_kinds.h"
@@ -63,35 +62,14 @@ constexpr uint8_t kUnordered = 1u << 5;
                              " (tipo " + std::to_string(var.SqlType()) + ")");
 }
 
-template <typename T>
-T Read(const db::TIBXSQLVAR& var) {
-    T value;
-    std::memcpy(&value, var.Var().sqldata, sizeof value);
-    return value;
-}
-
 // A number column's value.
 double Number(const db::TIBXSQLVAR& var) {
-    const auto scaled = [&](auto value) {
-        double result = static_cast<double>(value);
-        for (int s = var.Var().sqlscale; s < 0; ++s) result /= 10;
-        return result;
-    };
-    switch (var.SqlType()) {
-        case SQL_DOUBLE:
-        case SQL_D_FLOAT:
-            return Read<double>(var);
-        case SQL_FLOAT:
-            return Read<float>(var);
-        case SQL_SHORT:
-            return scaled(Read<int16_t>(var));
-        case SQL_LONG:
-            return scaled(Read<int32_t>(var));
-        case SQL_INT64:
-            return scaled(Read<int64_t>(var));
-        default:
-            Unsupported(var);
+    const db::ColumnValue value = db::ReadColumn(var);
+    if (value.type != db::ColumnValue::Type::kReal &&
+        value.type != db::ColumnValue::Type::kInteger) {
+        Unsupported(var);
     }
+    return value.Number();
 }
 
 constexpr uint64_t kTopBit = uint64_t{1} << 63;
@@ -99,8 +77,7 @@ constexpr uint64_t kTopBit = uint64_t{1} << 63;
 // Keys that sort as the numbers do, equal numbers however signed equal.
 uint64_t NumberKey(double value) {
     if (value == 0) value = 0;
-    uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
+    const auto bits = std::bit_cast<uint64_t>(value);
     return (bits & kTopBit) != 0 ? ~bits : bits | kTopBit;
 }
 
@@ -124,57 +101,37 @@ void RoundRows::Add(std::size_t kind, const db::TIBXSQLDA& row) {
     Row kept;
     // `ordered`: the window's list is ordered by the column.
     const auto key = [&](const db::TIBXSQLVAR& var, uint8_t bit, bool ordered) -> uint64_t {
-        if (var.IsNull()) {
-            kept.nulls |= bit;
-            return 0;
-        }
-        const auto integer = [&](int64_t value) {
-            // Exact as a double, an integer sorts with the doubles of
-            // another kind's column as the union sorts them.
-            constexpr int64_t kExact = int64_t{1} << 53;
-            if (var.Var().sqlscale == 0 && value > -kExact && value < kExact) {
-                return NumberKey(static_cast<double>(value));
-            }
-            if (ordered) kept.nulls |= kUnordered;
-            return SignedKey(value);
-        };
-        switch (var.SqlType()) {
-            case SQL_SHORT:
-                return integer(Read<int16_t>(var));
-            case SQL_LONG:
-                return integer(Read<int32_t>(var));
-            case SQL_INT64:
-                return integer(Read<int64_t>(var));
-            // A date sorts with another kind's date and time as its midnight.
-            case SQL_TYPE_DATE:
-                return SignedKey(int64_t{Read<ISC_DATE>(var)} * (int64_t{1} << 32));
-            case SQL_TYPE_TIME:
-                return SignedKey(Read<ISC_TIME>(var));
-            case SQL_TIMESTAMP: {
-                const auto stamp = Read<ISC_TIMESTAMP>(var);
-                return SignedKey(int64_t{stamp.timestamp_date} * (int64_t{1} << 32) +
-                                 stamp.timestamp_time);
-            }
-            case SQL_DOUBLE:
-            case SQL_D_FLOAT:
-            case SQL_FLOAT:
-                return NumberKey(Number(var));
-            case SQL_TEXT:
-            case SQL_VARYING: {
-                const XSQLVAR& raw = var.Var();
-                const char* text = raw.sqldata;
-                size_t length = static_cast<size_t>(raw.sqllen);
-                if (var.SqlType() == SQL_VARYING) {
-                    length = Read<uint16_t>(var);
-                    text += sizeof(uint16_t);
+        const db::ColumnValue value = db::ReadColumn(var);
+        switch (value.type) {
+            case db::ColumnValue::Type::kNull:
+                kept.nulls |= bit;
+                return 0;
+            case db::ColumnValue::Type::kInteger: {
+                // Exact as a double, an integer sorts with the doubles of
+                // another kind's column as the union sorts them.
+                constexpr int64_t kExact = int64_t{1} << 53;
+                if (value.scale == 0 && value.integer > -kExact && value.integer < kExact) {
+                    return NumberKey(static_cast<double>(value.integer));
                 }
-                while (length > 0 && text[length - 1] == ' ') --length;
                 if (ordered) kept.nulls |= kUnordered;
-                return texts_.try_emplace(std::string(text, length), texts_.size()).first->second;
+                return SignedKey(value.integer);
             }
-            default:
-                Unsupported(var);
+            // A date sorts with another kind's date and time as its midnight.
+            case db::ColumnValue::Type::kDate:
+                return SignedKey(int64_t{value.date} * (int64_t{1} << 32));
+            case db::ColumnValue::Type::kTime:
+                return SignedKey(value.time);
+            case db::ColumnValue::Type::kTimestamp:
+                return SignedKey(int64_t{value.date} * (int64_t{1} << 32) + value.time);
+            case db::ColumnValue::Type::kReal:
+                return NumberKey(value.real);
+            case db::ColumnValue::Type::kText:
+                if (ordered) kept.nulls |= kUnordered;
+                return texts_.try_emplace(std::string(value.text), texts_.size()).first->second;
+            case db::ColumnValue::Type::kOther:
+                break;
         }
+        Unsupported(var);
     };
     kept.kind = static_cast<uint8_t>(kind);
     kept.loan = static_cast<int32_t>(Number(row[kLoan]));

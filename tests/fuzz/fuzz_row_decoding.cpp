@@ -6,6 +6,7 @@
 // or hit undefined behaviour.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "db/client_library.h"
+#include "db/column_value.h"
 #include "db/fields.h"
 #include "db/row_cache.h"
 #include "db/xsqlda.h"
@@ -131,6 +133,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         rows.cache.Append(columns);
+        // Read straight from the buffers, as the portfolio check reads them.
+        for (int i = 0; i < count; ++i) {
+            const db::ColumnValue value = db::ReadColumn(columns[i]);
+            const XSQLVAR& var = columns[i].Var();
+            if (value.type == db::ColumnValue::Type::kText &&
+                value.text.size() > static_cast<size_t>(std::max<short>(var.sqllen, 0))) {
+                __builtin_trap();
+            }
+        }
     }
 
     for (int i = 0; i < count; ++i) {
