@@ -1,0 +1,187 @@
+// The dialog on its own: cancel before the list and during repairs, the
+// application quit mid-repair, and a check that fails.
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/call_watch.h"
+#include "loans/repairs/bulk_repair.h"
+#include "tests/main_window/server_fault_fixture.h"
+#include "tests/portfolio/portfolio_window_fixture.h"
+#include "tests/support/table_checksums.h"
+#include "tools/demo_db/demo_catalogue.h"
+#include "ui/dialog_responder.h"
+#include "ui/modal_result.h"
+
+namespace {
+
+using portfolio::PortfolioAccess;
+
+// Cancel while the check is still under way: the dialog answers at once,
+// and closes without a choice when the worker has let go of its connection.
+TEST(PortfolioDialog, CancelStopsTheRunningCheckAndClosesWithoutAChoice) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        released.wait();
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    dialog.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(access.Running());
+    QTest::mouseClick(access.ButtonOf(PortfolioAccess::Button::Cancel), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog.isVisible());  // still waiting for the worker
+    EXPECT_EQ(access.Totals()->text(), "Cancelando...");
+    release.set_value();
+    WaitFor([&] { return !dialog.isVisible(); });
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(access.Running());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(access.Chosen().has_value());
+    EXPECT_TRUE(access.Failure().empty());
+}
+
+// Cancel during a repair run stops it before its next loan: what is done
+// stays done, the rest is counted as not reached, and the dialog stays
+// open on a fresh check.
+TEST(PortfolioDialog, CancelDuringRepairsStopsBeforeTheNextLoanAndStaysOpen) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    const auto untouched = test_support::ChecksumTables(path);
+    // The repair run's connection (the second the dialog sets up) waits
+    // until Cancel has been pressed.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> setups{0};
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        if (++setups == 2) released.wait();
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    struct Answers : ui::DialogResponder {
+        void Information(const std::string& text) override { shown.push_back(text); }
+        int Confirmation(const std::string&) override { return ui::kModalYes; }
+        void Error(const std::string&, const std::string& text) override { shown.push_back(text); }
+        std::vector<std::string> shown;
+    } answers;
+    ui::SetDialogResponder(&answers);
+    dialog.show();
+    WaitFor([&] { return access.Finished(); });
+    access.List()->selectAll();
+    EXPECT_TRUE(access.RepairSelected());
+    QTest::mouseClick(access.ButtonOf(PortfolioAccess::Button::Cancel), Qt::LeftButton);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(access.Totals()->text(), "Deteniendo las reparaciones...");
+    release.set_value();
+    WaitFor([&] { return access.LastRepair().has_value() && !access.Running(); });
+    ui::SetDialogResponder(nullptr);
+    unsetenv("XDG_DATA_HOME");
+
+    ASSERT_TRUE(access.LastRepair().has_value());
+    EXPECT_EQ(access.LastRepair()->repaired, 0);
+    EXPECT_EQ(access.LastRepair()->not_reached, 4);
+    EXPECT_EQ(answers.shown,
+              (std::vector<std::string>{"Reparados: 0\nOmitidos (ya sin diferencias): 0\n"
+                                        "Fallidos: 0\nNo alcanzados: 4"}));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(access.List()->model()->rowCount(), 4);
+    EXPECT_EQ(test_support::ChecksumTables(path), untouched);
+    dialog.reject();
+}
+
+// The application told to quit while the dialog repairs, its loop running
+// as in the program: the dialog lets the quit through (a window that stays
+// open would refuse it), and once gone it has finished the loan under way
+// (the one with 1,100 receipts, caught in the middle of its writes) as one
+// unit and started no other.
+TEST(PortfolioDialog, QuitDuringRepairsGoesThroughAndTheLoanUnderWayIsFinishedWhole) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    UnsettleManyDocumentsLoan(path);
+    const std::string reference = dir.File("reference.fdb");
+    std::filesystem::copy_file(path, reference);
+    setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1);
+    static std::atomic<long> calls{0};
+    QWidget window;  // the main window it shows over
+    window.show();
+    auto dialog = std::make_unique<portfolio::TFcartera>(
+        [&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+            loans::ConfigureProgramConnection(database, transaction, path);
+        },
+        &window);
+    const PortfolioAccess access(*dialog);
+    struct Answers : ui::DialogResponder {
+        void Information(const std::string&) override {}
+        int Confirmation(const std::string&) override { return ui::kModalYes; }
+        void Error(const std::string&, const std::string&) override {}
+    } answers;
+    ui::SetDialogResponder(&answers);
+    dialog->show();
+    WaitFor([&] { return access.Finished(); });
+    access.List()->sortByColumn(0, Qt::DescendingOrder);  // the large loan first
+    access.List()->selectAll();
+    ASSERT_EQ(access.SelectedRows().size(), 5u);
+    ASSERT_EQ(access.SelectedRows()[0].loan, demo::kLoanManyDocuments);
+    db::SetCallStartObserver([] { ++calls; });
+    ASSERT_TRUE(access.RepairSelected());
+    WaitFor([&] { return calls >= 500 || !access.Running(); });
+    db::SetCallStartObserver(nullptr);
+    ASSERT_TRUE(access.Running()) << "the run ended before the quit";
+    QTimer::singleShot(0, [] { QCoreApplication::quit(); });
+    // A quit refused would leave the loop running: it is ended here instead.
+    QTimer::singleShot(60000, [] { QCoreApplication::exit(1); });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(dialog->isVisible());
+    dialog.reset();
+    ui::SetDialogResponder(nullptr);
+
+    std::vector<std::string> lines;
+    std::ifstream journal(dir.File("data") + "/analisis-socios/reparaciones.jsonl");
+    for (std::string line; std::getline(journal, line);) lines.push_back(line);
+    unsetenv("XDG_DATA_HOME");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"loan\":" + std::to_string(demo::kLoanManyDocuments) + ","),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[0].find("\"outcome\":\"done\""), std::string::npos) << lines[0];
+    {
+        db::TIBDatabase database("IBDatabase1");
+        db::TIBTransaction transaction("IBTransaction1");
+        loans::ConfigureProgramConnection(database, transaction, reference);
+        database.Open();
+        for (const loans::LoanCheck& loan : loans::RunCheck(database).Flagged()) {
+            if (loan.loan != demo::kLoanManyDocuments) continue;
+            loans::RepairUnit(database).Run(loans::RepairsFor(loan), loan.member, loan.loan, {});
+        }
+    }
+    EXPECT_EQ(test_support::ChecksumTables(path), test_support::ChecksumTables(reference));
+}
+
+TEST(PortfolioDialog, FailureIsShownInTheDialog) {
+    test_support::TempDir dir;
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, dir.File("no-existe.fdb"));
+    });
+    const PortfolioAccess access(dialog);
+    dialog.show();
+    WaitFor([&] { return access.Finished(); });
+    ASSERT_TRUE(access.Finished());
+    EXPECT_FALSE(access.Failure().empty());
+    EXPECT_TRUE(access.Totals()->text().startsWith("No se pudo revisar la cartera: "));
+    EXPECT_EQ(access.List()->model()->rowCount(), 0);
+    EXPECT_FALSE(access.ButtonOf(PortfolioAccess::Button::Export)->isEnabled());
+    EXPECT_EQ(access.ButtonOf(PortfolioAccess::Button::Cancel)->text(), "&Cerrar");
+}
+
+}  // namespace
