@@ -1,28 +1,21 @@
 // revision-cartera as a user runs it: exit codes, CSV on standard output or
 // in a file, messages on standard error.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "loans/records/repair_journal.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
 #include "tools/demo_db/demo_catalogue.h"
-
-extern char** environ;
 
 namespace {
 
@@ -273,47 +266,6 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     }
 }
 
-}  // namespace
-
-namespace {
-
-// How a run of the tool ended, and how long after the signal.
-struct Ended {
-    int status = 0;
-    double seconds_after_signal = 0;
-};
-
-Ended RunAndSignal(const std::vector<std::string>& arguments, int signal_number,
-                   std::chrono::milliseconds after) {
-    std::vector<char*> argv;
-    std::string program = COOP_REVISION_CARTERA;
-    argv.push_back(program.data());
-    std::vector<std::string> kept = arguments;
-    for (std::string& argument : kept) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-        ADD_FAILURE() << "revision-cartera did not start";
-        return {};
-    }
-    std::this_thread::sleep_for(after);
-    ::kill(pid, signal_number);
-    const auto signalled = std::chrono::steady_clock::now();
-    Ended ended;
-    while (::waitpid(pid, &ended.status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() - signalled > std::chrono::seconds(30)) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &ended.status, 0);
-            ADD_FAILURE() << "still running 30 s after the signal";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ended.seconds_after_signal =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
-    return ended;
-}
-
 // Amounts with three decimals: --simular shows their cents and --deshacer
 // puts every column back exactly, on a Spanish desktop too (portfolio.es_ES).
 TEST(RevisionCartera, UndoPutsBackAmountsOfThreeDecimalsExactly) {
@@ -343,108 +295,6 @@ TEST(RevisionCartera, UndoPutsBackAmountsOfThreeDecimalsExactly) {
         EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
     }
     EXPECT_EQ(test_support::ChecksumTables(path), before);
-}
-
-// Interrupted at any moment of a long check, on either route, by either
-// signal: it ends within a second with the shell's code for the signal, never a
-// crash, and the report from before is left as it was, with nothing beside it.
-TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
-    test_support::TempDir dir;
-    const std::string embedded = dir.File("grande.fdb");
-    bench::BenchDatabaseSize size;
-    size.members = 2000;
-    bench::BuildBenchDatabase(embedded, size, [](const std::string&, double) {});
-    std::vector<std::string> names = {embedded};
-    if (test_support::ServerUnavailable().empty()) {
-        // A file of its own: a server and the embedded engine never share one.
-        const std::string served = dir.File("grande-servidor.fdb");
-        std::filesystem::copy_file(embedded, served);
-        names.push_back(test_support::DatabaseName(test_support::Route::kServer, served));
-    }
-    const std::string report = dir.File("informes/lista.csv");
-    std::filesystem::create_directory(dir.File("informes"));
-    for (const std::string& name : names) {
-        // The moments are spread over the first half of the time a whole
-        // check takes here, its cache warm (the faster of two runs).
-        auto whole = std::chrono::milliseconds::max();
-        for (int run = 0; run < 2; ++run) {
-            const auto started = std::chrono::steady_clock::now();
-            ASSERT_EQ(RunTool(dir, "'" + name + "' > /dev/null").exit_code, 1);
-            whole = std::min(whole, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now() - started));
-        }
-        for (const int signal_number : {SIGINT, SIGTERM}) {
-            for (const double part : {0.05, 0.15, 0.25, 0.35, 0.5}) {
-                const int ms = std::max(50, static_cast<int>(whole.count() * part));
-                SCOPED_TRACE(name + " signal " + std::to_string(signal_number) + " after " +
-                             std::to_string(ms) + " ms");
-                std::ofstream(report, std::ios::binary) << "informe anterior\n";
-                const Ended ended = RunAndSignal({"--csv", report, name}, signal_number,
-                                                 std::chrono::milliseconds(ms));
-                ASSERT_TRUE(WIFEXITED(ended.status))
-                    << "ended by signal " << WTERMSIG(ended.status);
-                EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
-                // On the spot, not at the end of a check a loaded machine may stretch:
-                // a bound of seconds, not of milliseconds.
-                EXPECT_LT(ended.seconds_after_signal, 5.0);
-                EXPECT_TRUE(test_support::ReadFile(report) == "informe anterior\n")
-                    << "the earlier report was replaced";
-                EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("informes")),
-                                        std::filesystem::directory_iterator()),
-                          1);
-            }
-        }
-    }
-}
-
-// Interrupted during the repairs, by either signal: it stops between loans
-// with the shell's code, every loan it names as repaired is repaired and
-// every loan it did not reach is still listed, none left half way.
-TEST(RevisionCartera, SignalsDuringTheRepairsStopBetweenLoans) {
-    test_support::TempDir dir;
-    const std::string path = dir.File("grande.fdb");
-    bench::BenchDatabaseSize size;
-    size.members = 2000;
-    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
-    for (const int signal_number : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signal_number);
-        const std::string lines = dir.File("lineas.txt");
-        std::filesystem::remove(lines);
-        std::vector<std::string> shell = {"/bin/sh", "-c",
-                                          "exec '" COOP_REVISION_CARTERA "' --reparar '" + path +
-                                              "' > '" + lines + "' 2>/dev/null"};
-        std::vector<char*> argv;
-        for (std::string& argument : shell) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ), 0);
-        // Once the first loan is reported, the repairs are under way.
-        const auto started = std::chrono::steady_clock::now();
-        while (test_support::ReadFile(lines).find('\n') == std::string::npos &&
-               std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ::kill(pid, signal_number);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signal_number);
-        const std::string out = test_support::ReadFile(lines);
-        const auto count = [&out](const std::string& word) {
-            size_t found = 0;
-            for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + 1)) {
-                ++found;
-            }
-            return found;
-        };
-        EXPECT_EQ(count(": fallido"), 0u) << out;
-        EXPECT_GT(count(": no alcanzado\n"), 0u) << "the signal came after the last loan";
-        // The loans not reached are exactly those still listed.
-        const ToolRun check = RunTool(dir, "'" + path + "'");
-        EXPECT_EQ(static_cast<size_t>(std::count(check.out.begin(), check.out.end(), '\n') - 1),
-                  count(": no alcanzado\n"))
-            << check.out;
-    }
 }
 
 }  // namespace
