@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <ctime>
+#include <exception>
 #include <random>
 
+#include "db/errors.h"
 #include "db/ib_database.h"
 #include "loans/checks/portfolio_rows.h"
 #include "loans/rules/reconciliation.h"
@@ -83,8 +85,37 @@ int DifferingInstalments(db::TIBQuery& reader, int32_t loan,
     return WorkListedLoan(documents, ReadScheduledInstalments(reader, loan)).differing_instalments;
 }
 
+namespace {
+
+// The engine's words for a row another transaction holds, or changed since
+// this one started: another analyst repairing the same loan.
+bool HeldByAnother(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const db::EIBError& error) {
+        switch (error.EngineErrorCode()) {
+            case isc_lock_conflict:
+            case isc_update_conflict:
+            case isc_deadlock:
+            case isc_concurrent_transaction:
+                return true;
+            default:
+                return false;
+        }
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+EConcurrentRepair::EConcurrentRepair(int32_t loan)
+    // Latin-1, as every program text: "está", "préstamo".
+    : runtime::Exception("Otro usuario est\xE1 modificando el pr\xE9stamo " + std::to_string(loan) +
+                         "; intente de nuevo.") {}
+
 template <typename Work>
-void RepairUnit::InTransaction(bool commit, const Work& work) {
+void RepairUnit::InTransaction(int32_t loan, bool commit, const Work& work) {
     // As a dataset would: a connection closed after a lost link opens again.
     if (!database_.Connected()) database_.Open();
     transaction_.StartTransaction();
@@ -107,6 +138,7 @@ void RepairUnit::InTransaction(bool commit, const Work& work) {
             if (transaction_.Active()) transaction_.Rollback();
         } catch (...) {
         }
+        if (HeldByAnother(std::current_exception())) throw EConcurrentRepair(loan);
         throw;
     }
 }
@@ -119,7 +151,7 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
                               int32_t loan, const RepairOptions& options) {
     RepairOutcome outcome;
     outcome.id = NewRepairId();
-    InTransaction(!options.simulate, [&] {
+    InTransaction(loan, !options.simulate, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
         KindSums sums;
@@ -161,7 +193,7 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
 RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member, int32_t loan) {
     RepairOutcome outcome;
     outcome.id = NewRepairId();
-    InTransaction(true, [&] {
+    InTransaction(loan, true, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");

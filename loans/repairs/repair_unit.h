@@ -76,6 +76,14 @@ class EUndoRefused : public runtime::Exception {
     using runtime::Exception::Exception;
 };
 
+// Raised, after the rollback, when another analyst's transaction holds a
+// row the unit must write: "Otro usuario está modificando el préstamo N;
+// intente de nuevo." instead of the engine's lock-conflict text.
+class EConcurrentRepair : public runtime::Exception {
+  public:
+    explicit EConcurrentRepair(int32_t loan);
+};
+
 // The member's receivable balance in CXCTRX, for one loan or (loan 0) for
 // all of them; 0 when there is none.
 double ReceivableBalance(db::TIBQuery& reader, const std::string& member, int32_t loan);
@@ -101,10 +109,10 @@ class RepairUnit {
     RepairOutcome Undo(const UndoImage& image, const std::string& member, int32_t loan);
 
   private:
-    // Runs the work in a new transaction, committed (or, when asked,
-    // rolled back) after it; rolled back on any failure.
+    // Runs the work on `loan` in a new transaction, committed (or, when
+    // asked, rolled back) after it; rolled back on any failure.
     template <typename Work>
-    void InTransaction(bool commit, const Work& work);
+    void InTransaction(int32_t loan, bool commit, const Work& work);
 
     db::TIBDatabase& database_;
     db::TIBTransaction transaction_{"RepairTransaction"};

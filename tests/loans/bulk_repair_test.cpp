@@ -15,6 +15,7 @@
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
+#include "tools/raw_client/raw_client.h"
 
 namespace {
 
@@ -165,6 +166,42 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     result = loans::RepairMany(connection.database, flagged, options);
     EXPECT_EQ(result.skipped, 1);
     EXPECT_EQ(result.not_reached, 3);
+}
+
+// Another analyst's transaction holding the loan's ledger rows: the unit is
+// rolled back whole and says so in words an analyst understands, alone or
+// in a bulk run, which goes on with the other loans.
+TEST(BulkRepair, ALoanAnotherAnalystIsChangingIsLeftAsItWasWithASpanishMessage) {
+    test_support::TempDir dir;
+    const std::string path = NewDemo(dir, "demo.fdb", Route::kEmbedded);
+    const std::vector<loans::LoanCheck> flagged = Check(path).Flagged();
+    const auto before = test_support::ChecksumTables(path);
+    demo::Attachment other(path);
+    demo::Transaction holding(other);
+    demo::ExecuteImmediate(holding, "update cxctrx set interes = interes where aplica = 1070");
+    const std::string message =
+        "Otro usuario est\xE1 modificando el pr\xE9stamo 1070; intente de nuevo.";
+
+    Connection connection(path);
+    loans::RepairUnit unit(connection.database);
+    try {
+        unit.Run(loans::RepairKind::kRebuild, demo::kMemberMismatch, 1070);
+        ADD_FAILURE() << "repaired under another transaction's lock";
+    } catch (const loans::EConcurrentRepair& refused) {
+        EXPECT_EQ(refused.Message(), message);
+    }
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+
+    loans::BulkOptions options;
+    const loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(result.repaired, 3);
+    for (const loans::LoanRepair& entry : result.loans) {
+        if (entry.check.loan == 1070) {
+            EXPECT_EQ(entry.message, message);
+        }
+    }
+    holding.Rollback();
 }
 
 // Undone, every column of every row is back as it was, through either

@@ -312,8 +312,8 @@ TEST_P(RepairTest, AReceiptCommittedElsewhereShowsAtTheNextLookup) {
         << Label(after, "lbtot2");
 }
 
-// Another user's pending change to the same rows: the repair fails at once
-// with the server's message and writes nothing.
+// Another user's pending change to the same rows: the repair fails at once,
+// says so in Spanish instead of the engine's words, and writes nothing.
 TEST_P(RepairTest, RepairMeetingAnotherUsersPendingChangeFailsAtOnceAndChangesNothing) {
     Start();
     Show(demo::kMemberActive, demo::kLoanActive);
@@ -326,7 +326,8 @@ TEST_P(RepairTest, RepairMeetingAnotherUsersPendingChangeFailsAtOnceAndChangesNo
         const QJsonObject failed = Press(button);
         ASSERT_EQ(Boxes(failed).size(), 2u) << button;
         EXPECT_EQ(Boxes(failed)[1].first, "error") << button;
-        EXPECT_NE(Boxes(failed)[1].second.find("update conflicts with concurrent update"),
+        EXPECT_NE(Boxes(failed)[1].second.find(
+                      "Otro usuario est\xE1 modificando el pr\xE9stamo 1001; intente de nuevo."),
                   std::string::npos)
             << Boxes(failed)[1].second;
     }
