@@ -256,15 +256,40 @@ bool IsConnectionLostCode(int32_t engine_error_code) {
     }
 }
 
-bool IsConnectionLost(const std::exception_ptr& failure) {
+namespace {
+
+// Whether `failure` is a server error whose code `code_says`.
+bool ServerErrorSays(const std::exception_ptr& failure, bool (*code_says)(int32_t)) {
     if (!failure) return false;
     try {
         std::rethrow_exception(failure);
     } catch (const EIBInterBaseError& e) {
-        return IsConnectionLostCode(e.EngineErrorCode());
+        return code_says(e.EngineErrorCode());
     } catch (...) {
         return false;
     }
+}
+
+}  // namespace
+
+bool IsConnectionLost(const std::exception_ptr& failure) {
+    return ServerErrorSays(failure, IsConnectionLostCode);
+}
+
+bool IsConcurrentChangeCode(int32_t engine_error_code) {
+    switch (engine_error_code) {
+        case isc_lock_conflict:
+        case isc_update_conflict:
+        case isc_deadlock:
+        case isc_concurrent_transaction:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsConcurrentChange(const std::exception_ptr& failure) {
+    return ServerErrorSays(failure, IsConcurrentChangeCode);
 }
 
 }  // namespace db

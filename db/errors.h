@@ -123,6 +123,12 @@ bool IsConnectionLostCode(int32_t engine_error_code);
 // True when `failure` is a server error with such a code.
 bool IsConnectionLost(const std::exception_ptr& failure);
 
+// True for the engine's codes that say another transaction holds a row this
+// one must write, or changed it since this one started.
+bool IsConcurrentChangeCode(int32_t engine_error_code);
+// True when `failure` is a server error with such a code.
+bool IsConcurrentChange(const std::exception_ptr& failure);
+
 // The calling thread's status vector, passed first to every API call.
 ISC_STATUS* StatusVector();
 ISC_STATUS StatusErrorCode();  // entry 1: the engine's error code

@@ -61,14 +61,17 @@ RecordedUnit RunRecorded(JournalFile* journal, const ConfirmedUnit& confirmed,
         unit.outcome = work();
         unit.result = FoundNothing(unit.outcome) ? RecordedUnit::Result::kNothing
                                                  : RecordedUnit::Result::kDone;
-        unit.record = RecordOf(unit.outcome, confirmed);
     } catch (const std::exception& failure) {
         unit.result = RecordedUnit::Result::kFailed;
         unit.failure = std::current_exception();
         unit.message = failure.what();
-        unit.record = FailureRecord(confirmed, unit.message);
     }
     if (journal == nullptr || unit.result == RecordedUnit::Result::kNothing) return unit;
+    // Only a record to be written is made: it copies the unit's undo image,
+    // a loan's every ledger row, which a preview or a skipped loan never needs.
+    unit.record = unit.result == RecordedUnit::Result::kDone
+                      ? RecordOf(unit.outcome, confirmed)
+                      : FailureRecord(confirmed, unit.message);
     try {
         journal->Append(unit.record);
     } catch (const std::exception& failure) {

@@ -38,7 +38,7 @@ struct RecordedUnit {
     RepairOutcome outcome;       // kDone and kNothing
     std::exception_ptr failure;  // kFailed: as raised, for the caller to show
     std::string message;         // kFailed: its words
-    RepairRecord record;         // what was recorded (or would have been)
+    RepairRecord record;         // what was recorded (none when nothing is)
     // Set when the record could not be written (a full disk): a unit done
     // stays done, unrecorded.
     std::string record_failure;

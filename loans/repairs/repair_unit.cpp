@@ -85,30 +85,6 @@ int DifferingInstalments(db::TIBQuery& reader, int32_t loan,
     return WorkListedLoan(documents, ReadScheduledInstalments(reader, loan)).differing_instalments;
 }
 
-namespace {
-
-// The engine's words for a row another transaction holds, or changed since
-// this one started: another analyst repairing the same loan.
-bool HeldByAnother(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const db::EIBError& error) {
-        switch (error.EngineErrorCode()) {
-            case isc_lock_conflict:
-            case isc_update_conflict:
-            case isc_deadlock:
-            case isc_concurrent_transaction:
-                return true;
-            default:
-                return false;
-        }
-    } catch (...) {
-        return false;
-    }
-}
-
-}  // namespace
-
 EConcurrentRepair::EConcurrentRepair(int32_t loan)
     // Latin-1, as every program text: "está", "préstamo".
     : runtime::Exception("Otro usuario est\xE1 modificando el pr\xE9stamo " + std::to_string(loan) +
@@ -138,7 +114,8 @@ void RepairUnit::InTransaction(int32_t loan, bool commit, const Work& work) {
             if (transaction_.Active()) transaction_.Rollback();
         } catch (...) {
         }
-        if (HeldByAnother(std::current_exception())) throw EConcurrentRepair(loan);
+        // Another analyst repairing the same loan: said in the analyst's words.
+        if (db::IsConcurrentChange(std::current_exception())) throw EConcurrentRepair(loan);
         throw;
     }
 }

@@ -22,6 +22,7 @@
 #include "loans/rules/connection_profile.h"
 #include "tests/main_window/probe_process.h"
 #include "tests/main_window/server_fault_fixture.h"
+#include "tests/portfolio/portfolio_support.h"
 #include "tests/support/pending_writes_watch.h"
 #include "tests/support/table_checksums.h"
 
@@ -210,16 +211,7 @@ TEST_F(ProgramEndedThroughServerTest,
               std::string::npos)
         << lines[0];
     EXPECT_NE(lines[0].find("\"outcome\":\"done\""), std::string::npos) << lines[0];
-    {
-        db::TIBDatabase database("IBDatabase1");
-        db::TIBTransaction transaction("IBTransaction1");
-        loans::ConfigureProgramConnection(database, transaction, reference);
-        database.Open();
-        for (const loans::LoanCheck& loan : loans::RunCheck(database).Flagged()) {
-            if (loan.loan != demo::kLoanManyDocuments) continue;
-            loans::RepairUnit(database).Run(loans::RepairsFor(loan), loan.member, loan.loan, {});
-        }
-    }
+    portfolio_test::RepairOneFlaggedLoan(reference, demo::kLoanManyDocuments);
     EXPECT_EQ(test_support::ChecksumTables(name_), test_support::ChecksumTables(reference));
 }
 

@@ -13,6 +13,7 @@
 #include "db/call_watch.h"
 #include "loans/repairs/bulk_repair.h"
 #include "tests/main_window/server_fault_fixture.h"
+#include "tests/portfolio/portfolio_support.h"
 #include "tests/portfolio/portfolio_window_fixture.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
@@ -155,16 +156,7 @@ TEST(PortfolioDialog, QuitDuringRepairsGoesThroughAndTheLoanUnderWayIsFinishedWh
               std::string::npos)
         << lines[0];
     EXPECT_NE(lines[0].find("\"outcome\":\"done\""), std::string::npos) << lines[0];
-    {
-        db::TIBDatabase database("IBDatabase1");
-        db::TIBTransaction transaction("IBTransaction1");
-        loans::ConfigureProgramConnection(database, transaction, reference);
-        database.Open();
-        for (const loans::LoanCheck& loan : loans::RunCheck(database).Flagged()) {
-            if (loan.loan != demo::kLoanManyDocuments) continue;
-            loans::RepairUnit(database).Run(loans::RepairsFor(loan), loan.member, loan.loan, {});
-        }
-    }
+    portfolio_test::RepairOneFlaggedLoan(reference, demo::kLoanManyDocuments);
     EXPECT_EQ(test_support::ChecksumTables(path), test_support::ChecksumTables(reference));
 }
 

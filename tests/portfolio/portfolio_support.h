@@ -14,6 +14,8 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "loans/repairs/bulk_repair.h"
+#include "loans/repairs/repair_unit.h"
 #include "loans/reports/portfolio_report.h"
 #include "loans/rules/connection_profile.h"
 #include "loans/rules/reconciliation.h"
@@ -52,6 +54,20 @@ inline loans::CheckResult Check(const std::string& name) {
         EXPECT_EQ(figures(here.loans[i]), figures(by_server.loans[i]));
     }
     return here;
+}
+
+// Repairs the flagged loan `loan` alone, as one unit on a connection of the
+// program's own: what a run stopped after that loan must leave.
+inline void RepairOneFlaggedLoan(const std::string& name, int32_t loan) {
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    loans::ConfigureProgramConnection(database, transaction, name);
+    database.Open();
+    for (const loans::LoanCheck& flagged : loans::RunCheck(database).Flagged()) {
+        if (flagged.loan != loan) continue;
+        loans::RepairUnit(database).Run(loans::RepairsFor(flagged), flagged.member, flagged.loan,
+                                        {});
+    }
 }
 
 // One part of an .xlsx workbook (a zip), as unzip reads it ("" when there
