@@ -140,6 +140,24 @@ TEST(SplitSqlScript, SplitsAtLineEndSemicolonsAndDropsComments) {
               "CREATE TABLE T (\n    A INTEGER, \n    B VARCHAR(5) DEFAULT 'x--y;'\n)");
     EXPECT_EQ(statements[1], "CREATE INDEX I ON T (A)");
     EXPECT_EQ(statements[2], "INSERT INTO T VALUES (1, 'a;\nb')");
+
+    // isql's SET TERM: a block's inner semicolons stay in it, and the
+    // terminator goes back; COMMIT comes out for the caller to carry out.
+    const auto blocks = demo::SplitSqlScript(
+        "SET TERM ^ ;\n"
+        "EXECUTE BLOCK AS\n"
+        "BEGIN\n"
+        "  IF (1 = 1) THEN EXECUTE STATEMENT 'CREATE TABLE X (A INTEGER)';\n"
+        "END^\n"
+        "COMMIT^\n"
+        "SET TERM ; ^\n"
+        "GRANT SELECT ON X TO ROLE R;\n");
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0],
+              "EXECUTE BLOCK AS\nBEGIN\n  IF (1 = 1) THEN EXECUTE STATEMENT 'CREATE TABLE X (A "
+              "INTEGER)';\nEND");
+    EXPECT_EQ(blocks[1], "COMMIT");
+    EXPECT_EQ(blocks[2], "GRANT SELECT ON X TO ROLE R");
 }
 
 // The filled demo database, built once for the checks below.

@@ -1,5 +1,6 @@
 #include "tools/demo_db/demo_database.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,14 @@ std::string TrimBlank(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+bool IsCommit(const std::string& statement) {
+    std::string word;
+    for (const char c : statement) {
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return word == "COMMIT" || word == "COMMIT WORK";
+}
+
 }  // namespace
 
 std::string SchemaFile() {
@@ -35,9 +44,14 @@ std::string RoleFile() {
     return std::string(COOP_SQL_DIR) + "/analista.sql";
 }
 
+std::string RunHistoryFile() {
+    return std::string(COOP_SQL_DIR) + "/revisiones.sql";
+}
+
 std::vector<std::string> SplitSqlScript(const std::string& script) {
     std::vector<std::string> statements;
     std::string current;
+    std::string terminator = ";";
     char quote = 0;
     std::istringstream lines(script);
     std::string line;
@@ -55,11 +69,24 @@ std::vector<std::string> SplitSqlScript(const std::string& script) {
             kept += c;
         }
         const std::string trimmed = TrimBlank(kept);
+        const bool ends =
+            !quote && trimmed.size() >= terminator.size() &&
+            trimmed.compare(trimmed.size() - terminator.size(), terminator.size(), terminator) == 0;
+        // isql's SET TERM: blocks whose statements end with ";" inside
+        // them end with another terminator; the command itself is isql's,
+        // not the server's.
+        if (ends && TrimBlank(current).empty() && trimmed.size() > 9 &&
+            (trimmed.compare(0, 9, "SET TERM ") == 0 || trimmed.compare(0, 9, "set term ") == 0)) {
+            terminator = TrimBlank(trimmed.substr(9, trimmed.size() - 9 - terminator.size()));
+            if (terminator.empty()) terminator = ";";
+            current.clear();
+            continue;
+        }
         current += kept;
         current += '\n';
-        if (!quote && !trimmed.empty() && trimmed.back() == ';') {
+        if (ends) {
             std::string statement = TrimBlank(current);
-            statement.pop_back();  // the terminating ';'
+            statement.resize(statement.size() - terminator.size());
             statement = TrimBlank(statement);
             if (!statement.empty()) statements.push_back(std::move(statement));
             current.clear();
@@ -91,6 +118,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
     // Read first: a missing schema must not leave an empty database behind.
     const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
     const std::vector<std::string> role_statements = ReadSqlScript(RoleFile());
+    const std::vector<std::string> history_statements = ReadSqlScript(RunHistoryFile());
 
     CreateEmptyDatabase(path, dialect);
 
@@ -102,11 +130,18 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
         attachment = std::make_unique<Attachment>(
             path, AttachOptions{.dialect = dialect, .forced_writes_off = true});
         // The role's grants name the tables: they go in once those are committed.
-        for (const std::vector<std::string>* script : {&statements, &role_statements}) {
-            Transaction transaction(*attachment);
+        for (const std::vector<std::string>* script :
+             {&statements, &role_statements, &history_statements}) {
+            auto transaction = std::make_unique<Transaction>(*attachment);
             for (const std::string& statement : *script) {
+                // A script's own COMMIT: what follows may name what it made.
+                if (IsCommit(statement)) {
+                    transaction->Commit();
+                    transaction = std::make_unique<Transaction>(*attachment);
+                    continue;
+                }
                 try {
-                    ExecuteImmediate(transaction, statement);
+                    ExecuteImmediate(*transaction, statement);
                 } catch (const db::EIBError& error) {
                     // Name the statement: the server's message rarely does.
                     throw db::EIBInterBaseError(
@@ -114,7 +149,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
                         error.SqlErrorCode(), error.EngineErrorCode());
                 }
             }
-            transaction.Commit();
+            transaction->Commit();
         }
     } catch (...) {
         // The file is ours: remove it so the path stays free for a retry,
