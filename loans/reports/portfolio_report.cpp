@@ -58,11 +58,13 @@ std::string CsvTextField(std::string text) {
 
 }  // namespace
 
+std::string CsvText(const std::string& latin1, CsvTarget target) {
+    return CsvTextField(
+        formats::Latin1ToUtf8(target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1));
+}
+
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans, CsvTarget target) {
-    const auto text = [target](const std::string& latin1) {
-        return CsvTextField(formats::Latin1ToUtf8(
-            target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1));
-    };
+    const auto text = [target](const std::string& latin1) { return CsvText(latin1, target); };
     out << kCsvHeader << '\n';
     for (const LoanCheck& loan : loans) {
         out << text(loan.member) << ',' << text(loan.name) << ',' << loan.loan << ','

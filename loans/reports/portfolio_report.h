@@ -26,5 +26,8 @@ inline constexpr const char* kCsvHeader =
 enum class CsvTarget { kFile, kTerminal };
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans,
               CsvTarget target = CsvTarget::kFile);
+// One text cell of such a CSV, from program text (Latin-1), as WriteCsv
+// writes it.
+std::string CsvText(const std::string& latin1, CsvTarget target = CsvTarget::kFile);
 
 }  // namespace loans
