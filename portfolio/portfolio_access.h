@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "portfolio/flagged_loans_model.h"
 #include "portfolio/portfolio_dialog.h"
+#include "portfolio/run_history_chart.h"
 
 namespace portfolio {
 
@@ -38,6 +40,10 @@ class PortfolioAccess {
     QLabel* Totals() const { return dialog_.lbtotales; }
     // The preview, hidden until one is asked for.
     QPlainTextEdit* Preview() const { return dialog_.mmprevia; }
+    // The stored runs' chart and table, hidden where the database keeps no
+    // history; and the list's model, which marks new loans.
+    RunHistoryChart* History() const { return dialog_.historial; }
+    const FlaggedLoansModel& Flagged() const { return *dialog_.flagged_; }
     QPushButton* ButtonOf(Button button) const {
         switch (button) {
             case Button::Export:

@@ -12,11 +12,14 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "loans/history/run_report.h"
 #include "portfolio/flagged_loans_model.h"
 #include "portfolio/portfolio_jobs.h"
 #include "portfolio/portfolio_texts.h"
 #include "portfolio/portfolio_worker.h"
+#include "portfolio/run_history_chart.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
 #include "ui/guard.h"
@@ -112,6 +115,9 @@ void TFcartera::Layout() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(progreso);
     layout->addWidget(gridcartera, 1);
+    historial = new RunHistoryChart(this);
+    historial->setVisible(false);
+    layout->addWidget(historial, 1);
     mmprevia = new QPlainTextEdit(this);
     mmprevia->setObjectName("mmprevia");
     mmprevia->setReadOnly(true);
@@ -185,6 +191,7 @@ void TFcartera::JobEnded(JobOutcome outcome) {
         case Job::kNone:
             finished_ = true;
             ShowResult(std::move(outcome.check));
+            ShowHistory(outcome);
             break;
     }
     SetButtons();
@@ -241,6 +248,21 @@ void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
     totals_ = TotalsLine(checked_, flagged_->Rows());
     lbtotales->setText(totals_);
     btexportar->setEnabled(true);
+}
+
+void TFcartera::ShowHistory(const JobOutcome& outcome) {
+    if (!outcome.has_history) return;
+    if (outcome.recorded && outcome.recorded->previous) {
+        flagged_->SetNewLoans(outcome.recorded->new_loans);
+    }
+    historial->SetRuns(outcome.runs);
+    historial->SetNote(outcome.recorded
+                           ? loans::RecordedRunLines(*outcome.recorded).front()
+                           : "No se pudo registrar la revision: " + outcome.history_failure);
+    if (!historial->isVisible()) {
+        historial->setVisible(true);
+        resize(width(), std::max(height(), 720));
+    }
 }
 
 const loans::LoanCheck* TFcartera::ShownRow(int row) const {

@@ -31,6 +31,7 @@ namespace portfolio {
 
 class FlaggedLoansModel;
 class PortfolioAccess;
+class RunHistoryChart;
 class Worker;
 struct JobOutcome;
 struct JobState;
@@ -86,6 +87,9 @@ class TFcartera : public QDialog {
     void ShowResult(std::unique_ptr<loans::CheckResult> result);
     void ShowRepairs(std::unique_ptr<loans::BulkResult> result);
     void ShowPreview(std::unique_ptr<loans::BulkResult> result);
+    // The stored runs' chart and the "nuevo" marks, where the database
+    // keeps a history; nothing of it otherwise.
+    void ShowHistory(const JobOutcome& outcome);
     void SetButtons();
     void Export();
 
@@ -116,7 +120,8 @@ class TFcartera : public QDialog {
     QPushButton* btreparar;
     QPushButton* btprevia;
     QPushButton* btcancelar;
-    QPlainTextEdit* mmprevia;  // the preview, shown once asked for
+    QPlainTextEdit* mmprevia;    // the preview, shown once asked for
+    RunHistoryChart* historial;  // shown once a check has stored its run
 
     FlaggedLoansModel* flagged_;
     ui::SortedList* sorted_;

@@ -17,20 +17,6 @@ namespace {
 
 using loans::LoanKey;
 
-// Checks the database the program's way and stores the run.
-loans::RecordedRun CheckAndRecord(const std::string& name, bool finished = true) {
-    db::TIBDatabase database("IBDatabase1");
-    db::TIBTransaction transaction("IBTransaction1");
-    loans::ConfigureProgramConnection(database, transaction, name);
-    const loans::CheckResult result = loans::RunCheck(database);
-    loans::CheckRun run;
-    run.finished = finished;
-    run.checked = result.loans.size();
-    run.flagged = result.Flagged();
-    run.duration = std::chrono::milliseconds(1234);
-    return loans::RecordRun(database, run, "puesto-de-prueba");
-}
-
 // Runs a statement as the program's connection (the analyst, where one
 // logs in) in a write transaction of its own.
 void WriteAsTheProgram(const std::string& name, const std::string& statement) {
@@ -76,7 +62,7 @@ TEST_P(RunHistory, TwoRunsWithARepairBetweenGiveNewAndResolvedLoans) {
         return loans::HasRunHistory(database);
     }());
 
-    const loans::RecordedRun first = CheckAndRecord(name);
+    const loans::RecordedRun first = portfolio_test::RecordCheckRun(name);
     EXPECT_FALSE(first.previous.has_value());
     EXPECT_TRUE(first.new_loans.empty());
     EXPECT_TRUE(first.resolved.empty());
@@ -100,7 +86,7 @@ TEST_P(RunHistory, TwoRunsWithARepairBetweenGiveNewAndResolvedLoans) {
     test_support::RawConnection(name).Execute(
         "update cxctrx set valor = valor + 100 where cliente = '00001' and aplica = 1001 and "
         "tipo_doc = 'F'");
-    const loans::RecordedRun second = CheckAndRecord(name);
+    const loans::RecordedRun second = portfolio_test::RecordCheckRun(name);
     ASSERT_TRUE(second.previous.has_value());
     EXPECT_EQ(second.previous->id, first.stored.id);
     EXPECT_GT(second.stored.id, first.stored.id);
@@ -142,8 +128,8 @@ TEST_P(RunHistory, TwoRunsWithARepairBetweenGiveNewAndResolvedLoans) {
 // next run is compared with the last run that finished.
 TEST_P(RunHistory, AnUnfinishedRunIsStoredAsSuchAndPassedOver) {
     const std::string name = Demo();
-    const loans::RecordedRun first = CheckAndRecord(name);
-    const loans::RecordedRun stopped = CheckAndRecord(name, false);
+    const loans::RecordedRun first = portfolio_test::RecordCheckRun(name);
+    const loans::RecordedRun stopped = portfolio_test::RecordCheckRun(name, false);
     EXPECT_FALSE(stopped.stored.finished);
     EXPECT_FALSE(stopped.previous.has_value());
     EXPECT_EQ(stopped.stored.checked, 0);
@@ -154,7 +140,7 @@ TEST_P(RunHistory, AnUnfinishedRunIsStoredAsSuchAndPassedOver) {
                   std::to_string(stopped.stored.id)),
               "0");
     portfolio_test::RepairOneFlaggedLoan(name, demo::kLoanWithoutMovements);
-    const loans::RecordedRun third = CheckAndRecord(name);
+    const loans::RecordedRun third = portfolio_test::RecordCheckRun(name);
     ASSERT_TRUE(third.previous.has_value());
     EXPECT_EQ(third.previous->id, first.stored.id);
     EXPECT_TRUE(third.new_loans.empty());
@@ -166,7 +152,7 @@ TEST_P(RunHistory, AnUnfinishedRunIsStoredAsSuchAndPassedOver) {
 // numbers, times and users are the server's whatever the client sends.
 TEST_P(RunHistory, StoredRunsStayAsTheServerStampedThem) {
     const std::string name = Demo();
-    const loans::RecordedRun first = CheckAndRecord(name);
+    const loans::RecordedRun first = portfolio_test::RecordCheckRun(name);
     WriteAsTheProgram(name,
                       "insert into revisiones (id, fecha, usuario, prestamos_revisados, "
                       "con_diferencias, reindexar, corregir_tabla, suma_diferencias, duracion_ms, "
@@ -194,7 +180,7 @@ INSTANTIATE_ROUTES(RunHistory);
 TEST(RunHistoryScript, RunsAgainWithoutLosingTheHistory) {
     test_support::TempDir dir;
     const std::string path = portfolio_test::NewDemoDatabase(dir);
-    CheckAndRecord(path);
+    portfolio_test::RecordCheckRun(path);
     for (int time = 0; time < 2; ++time) {
         const test_support::CommandRun run = test_support::RunCommand(
             dir, "isql-fb -user sysdba -q '" + path + "' -i '" + demo::RunHistoryFile() + "'");
@@ -205,7 +191,7 @@ TEST(RunHistoryScript, RunsAgainWithoutLosingTheHistory) {
     EXPECT_EQ(
         test_support::RawConnection(path).QueryText("select count(*) from revisiones_prestamos"),
         "4");
-    const loans::RecordedRun second = CheckAndRecord(path);
+    const loans::RecordedRun second = portfolio_test::RecordCheckRun(path);
     EXPECT_TRUE(second.previous.has_value());
     {
         test_support::RawConnection owner(path);

@@ -1,5 +1,10 @@
 // The dialog on its own: cancel before the list and during repairs, the
-// application quit mid-repair, and a check that fails.
+// application quit mid-repair, a check that fails, and the chart of the
+// stored runs with the new loans marked.
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -13,6 +18,7 @@
 #include "db/call_watch.h"
 #include "loans/repairs/bulk_repair.h"
 #include "tests/main_window/server_fault_fixture.h"
+#include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/portfolio/portfolio_window_fixture.h"
 #include "tests/support/table_checksums.h"
@@ -174,6 +180,109 @@ TEST(PortfolioDialog, FailureIsShownInTheDialog) {
     EXPECT_EQ(access.List()->model()->rowCount(), 0);
     EXPECT_FALSE(access.ButtonOf(PortfolioAccess::Button::Export)->isEnabled());
     EXPECT_EQ(access.ButtonOf(PortfolioAccess::Button::Cancel)->text(), "&Cerrar");
+}
+
+}  // namespace
+
+namespace {
+
+// The dialog on `path` until its check has ended.
+void CheckInTheDialog(portfolio::TFcartera& dialog) {
+    const PortfolioAccess access(dialog);
+    dialog.show();
+    WaitFor([&] { return access.Finished() && !access.Running(); });
+    ASSERT_TRUE(access.Finished());
+    ASSERT_TRUE(access.Failure().empty()) << access.Failure();
+}
+
+std::vector<double> Ys(const QLineSeries& series) {
+    std::vector<double> ys;
+    for (const QPointF& point : series.points()) ys.push_back(point.y());
+    return ys;
+}
+
+// Two runs stored (the demo, then with 1070 repaired), and a new
+// disagreement on 1001: the dialog's own check is the third run; the chart
+// draws the three from the database, the table lists them, and only 1001
+// is marked new.
+TEST(PortfolioDialog, ChartDrawsTheStoredRunsAndTheNewLoanIsMarked) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    portfolio_test::RecordCheckRun(path);
+    portfolio_test::RepairOneFlaggedLoan(path, demo::kLoanMismatchMissingDocs);
+    portfolio_test::RecordCheckRun(path);
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set valor = valor + 100 where cliente = '00001' and aplica = 1001 and "
+        "tipo_doc = 'F'");
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    CheckInTheDialog(dialog);
+
+    const portfolio::RunHistoryChart& chart = *access.History();
+    EXPECT_TRUE(chart.isVisible());
+    EXPECT_EQ(Ys(*chart.FlaggedSeries()), (std::vector<double>{4, 3, 4}));
+    EXPECT_EQ(Ys(*chart.AmountSeries()), (std::vector<double>{13000.01, 3000.01, 3100.01}));
+    const QList<QPointF> points = chart.FlaggedSeries()->points();
+    ASSERT_EQ(points.size(), 3);
+    EXPECT_LE(points[0].x(), points[1].x());
+    EXPECT_LE(points[1].x(), points[2].x());
+    EXPECT_EQ(chart.AmountSeries()->points()[2].x(), points[2].x());
+    // The same figures as a table, every run.
+    const QTableWidget& table = *chart.Table();
+    ASSERT_EQ(table.rowCount(), 3);
+    EXPECT_EQ(table.item(0, 0)->text(), "1");
+    EXPECT_EQ(table.item(2, 3)->text(), "4");
+    EXPECT_EQ(table.item(0, 4)->text().toStdString(), AsShown("13,000.01"));
+    EXPECT_EQ(table.item(1, 4)->text().toStdString(), AsShown("3,000.01"));
+    EXPECT_EQ(table.item(2, 6)->text(), "si");
+    EXPECT_EQ(chart.Note()->text().toStdString().rfind(
+                  "Revision 3 registrada: 1 nuevos y 0 resueltos desde la revision 2 (", 0),
+              0u)
+        << chart.Note()->text().toStdString();
+
+    // "nuevo" in its own column on 1001's row only, whatever the list's
+    // order; sorted by it, the new loan comes first.
+    const QAbstractItemModel& shown = *access.List()->model();
+    ASSERT_EQ(shown.columnCount(), 9);
+    EXPECT_EQ(shown.headerData(8, Qt::Horizontal).toString(), "NUEVO");
+    std::vector<loans::LoanCheck> rows = access.ShownRows();
+    ASSERT_EQ(rows.size(), 4u);
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(shown.index(row, 8).data().toString(),
+                  rows[static_cast<size_t>(row)].loan == 1001 ? "nuevo" : "")
+            << rows[static_cast<size_t>(row)].loan;
+    }
+    access.List()->sortByColumn(8, Qt::DescendingOrder);
+    rows = access.ShownRows();
+    EXPECT_EQ(rows[0].loan, 1001);
+    EXPECT_EQ(test_support::RawConnection(path).QueryText(
+                  "select count(*) from revisiones_prestamos where revision = 3"),
+              "4");
+}
+
+// A database without the history's tables: the dialog is as it always
+// was, no chart, rows numbered, nothing stored.
+TEST(PortfolioDialog, WithoutTheHistoryTablesNoChartIsShownAndNothingStored) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    {
+        test_support::RawConnection owner(path);
+        owner.Execute("drop table revisiones_prestamos");
+        owner.Execute("drop table revisiones");
+    }
+    const auto before = test_support::ChecksumTables(path);
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    CheckInTheDialog(dialog);
+    EXPECT_FALSE(access.History()->isVisible());
+    EXPECT_EQ(access.ShownRows().size(), 4u);
+    EXPECT_EQ(access.List()->model()->columnCount(), 8);  // no NUEVO
+    EXPECT_FALSE(access.Flagged().IsNew(0));
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
 }
 
 }  // namespace

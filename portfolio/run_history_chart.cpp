@@ -1,0 +1,173 @@
+#include "portfolio/run_history_chart.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPainter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimeZone>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+
+#include "formats/amount_format.h"
+#include "formats/date_format.h"
+#include "formats/date_time.h"
+#include "loans/rules/reconciliation.h"
+#include "ui/latin1_text.h"
+
+namespace portfolio {
+namespace {
+
+const char* const kColumnTitles[] = {"REVISION", "FECHA",    "REVISADOS", "CON DIFERENCIAS",
+                                     "MONTO",    "DURACION", "TERMINADA", "USUARIO"};
+constexpr int kColumnCount = sizeof kColumnTitles / sizeof kColumnTitles[0];
+
+// The server's time as a point on the time axis; the server's clock is
+// the cooperative's, so it is read as local time.
+QDateTime WhenOf(double time) {
+    const formats::DateTimeParts parts = formats::DecodeDateTime(time);
+    return QDateTime(QDate(parts.year, parts.month, parts.day),
+                     QTime(parts.hour, parts.minute, parts.second, parts.millisecond));
+}
+
+QTableWidgetItem* Cell(const QString& text, bool right = false) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    if (right) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return item;
+}
+
+// The axis's top: a little over the highest value, never a flat line at 0.
+double Top(double highest) {
+    return highest <= 0 ? 1 : highest * 1.1;
+}
+
+}  // namespace
+
+RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
+    setObjectName("historial");
+    flagged_ = new QLineSeries(this);
+    flagged_->setName("Prestamos con diferencias");
+    flagged_->setPointsVisible(true);
+    amount_ = new QLineSeries(this);
+    amount_->setName("Monto en juego");
+    amount_->setPointsVisible(true);
+
+    auto* chart = new QChart;
+    chart->setTitle("Revisiones de cartera");
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    // Amounts on the axis as the analyst's desktop writes numbers.
+    chart->setLocalizeNumbers(true);
+    chart->addSeries(flagged_);
+    chart->addSeries(amount_);
+    time_ = new QDateTimeAxis(this);
+    time_->setFormat("dd/MM HH:mm");
+    time_->setTitleText("Fecha");
+    count_axis_ = new QValueAxis(this);
+    count_axis_->setTitleText("Prestamos");
+    count_axis_->setLabelFormat("%d");
+    amount_axis_ = new QValueAxis(this);
+    amount_axis_->setTitleText("Monto");
+    amount_axis_->setLabelFormat("%.2f");
+    chart->addAxis(time_, Qt::AlignBottom);
+    chart->addAxis(count_axis_, Qt::AlignLeft);
+    chart->addAxis(amount_axis_, Qt::AlignRight);
+    flagged_->attachAxis(time_);
+    flagged_->attachAxis(count_axis_);
+    amount_->attachAxis(time_);
+    amount_->attachAxis(amount_axis_);
+
+    view_ = new QChartView(chart, this);
+    view_->setObjectName("grafico");
+    view_->setRenderHint(QPainter::Antialiasing);
+    view_->setAccessibleName("Grafico de revisiones");
+    view_->setAccessibleDescription("Las mismas cifras estan en la pestana Tabla");
+
+    table_ = new QTableWidget(0, kColumnCount, this);
+    table_->setObjectName("tablarevisiones");
+    table_->setAccessibleName("Revisiones de cartera");
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->verticalHeader()->setVisible(false);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    QStringList titles;
+    for (const char* title : kColumnTitles) titles << QString::fromLatin1(title);
+    table_->setHorizontalHeaderLabels(titles);
+
+    tabs_ = new QTabWidget(this);
+    tabs_->addTab(view_, "&Grafico");
+    tabs_->addTab(table_, "&Tabla");
+    note_ = new QLabel(this);
+    note_->setObjectName("lbrevision");
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(tabs_, 1);
+    layout->addWidget(note_);
+}
+
+void RunHistoryChart::SetRuns(const std::vector<loans::StoredRun>& runs) {
+    QList<QPointF> flagged;
+    QList<QPointF> amounts;
+    int most = 0;
+    double highest = 0;
+    QDateTime first;
+    QDateTime last;
+    // Unfinished runs saw part of the portfolio: their counts are no point
+    // on a line of whole ones. The table lists them.
+    for (const loans::StoredRun& run : runs) {
+        if (!run.finished) continue;
+        const QDateTime when = WhenOf(run.time);
+        const auto x = static_cast<qreal>(when.toMSecsSinceEpoch());
+        flagged.append(QPointF(x, run.flagged));
+        amounts.append(QPointF(x, run.amount));
+        most = std::max(most, run.flagged);
+        highest = std::max(highest, run.amount);
+        if (!first.isValid()) first = when;
+        last = when;
+    }
+    flagged_->replace(flagged);
+    amount_->replace(amounts);
+    if (first.isValid()) {
+        // One run, or several within a minute: an hour around them.
+        if (first.secsTo(last) < 60) {
+            first = first.addSecs(-1800);
+            last = last.addSecs(1800);
+        }
+        time_->setRange(first, last);
+    }
+    count_axis_->setRange(0, Top(most));
+    amount_axis_->setRange(0, Top(highest));
+
+    table_->setRowCount(static_cast<int>(runs.size()));
+    for (int row = 0; row < static_cast<int>(runs.size()); ++row) {
+        const loans::StoredRun& run = runs[static_cast<size_t>(row)];
+        std::string user = run.user;
+        if (!run.workstation.empty()) user += " (" + run.workstation + ")";
+        const QString cells[kColumnCount] = {
+            QString::number(run.id),
+            ui::ToQString(formats::FormatDefaultDateTime(run.time)),
+            QString::number(run.checked),
+            QString::number(run.flagged),
+            ui::ToQString(loans::ShownAmount(run.amount)),
+            ui::ToQString(formats::FormatFloat(formats::kAmountPattern, run.duration_ms / 1000.0) +
+                          " s"),
+            run.finished ? "si" : "no",
+            ui::ToQString(user)};
+        for (int column = 0; column < kColumnCount; ++column) {
+            table_->setItem(row, column, Cell(cells[column], column != 1 && column < 6));
+        }
+    }
+    table_->resizeColumnsToContents();
+}
+
+void RunHistoryChart::SetNote(const std::string& note) {
+    note_->setText(ui::ToQString(note));
+}
+
+}  // namespace portfolio
