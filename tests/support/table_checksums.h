@@ -14,7 +14,8 @@ struct TableChecksum {
     bool operator==(const TableChecksum&) const = default;
 };
 
-// Every user table of the database (views left out), by name, read through
+// Every user table of the database (views left out, and the portfolio
+// check's run history, which every check adds to), by name, read through
 // a fresh raw attachment so that only committed rows count.
 std::map<std::string, TableChecksum> ChecksumTables(const std::string& database);
 
