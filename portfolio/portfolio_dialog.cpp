@@ -261,7 +261,8 @@ void TFcartera::ShowHistory(const JobOutcome& outcome) {
                            : "No se pudo registrar la revision: " + outcome.history_failure);
     if (!historial->isVisible()) {
         historial->setVisible(true);
-        resize(width(), std::max(height(), 720));
+        // Room for the chart, and for the NUEVO column beside the others.
+        resize(std::max(width(), 1060), std::max(height(), 720));
     }
 }
 

@@ -1,9 +1,8 @@
 #include "portfolio/run_history_chart.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDateTime>
-#include <QDateTimeAxis>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
@@ -17,7 +16,6 @@
 
 #include "formats/amount_format.h"
 #include "formats/date_format.h"
-#include "formats/date_time.h"
 #include "loans/rules/reconciliation.h"
 #include "ui/latin1_text.h"
 
@@ -28,13 +26,15 @@ const char* const kColumnTitles[] = {"REVISION", "FECHA",    "REVISADOS", "CON D
                                      "MONTO",    "DURACION", "TERMINADA", "USUARIO"};
 constexpr int kColumnCount = sizeof kColumnTitles / sizeof kColumnTitles[0];
 
-// The server's time as a point on the time axis; the server's clock is
-// the cooperative's, so it is read as local time.
-QDateTime WhenOf(double time) {
-    const formats::DateTimeParts parts = formats::DecodeDateTime(time);
-    return QDateTime(QDate(parts.year, parts.month, parts.day),
-                     QTime(parts.hour, parts.minute, parts.second, parts.millisecond));
+// A run's place on the time axis: its number and the server's day and
+// time (the cooperative's clock).
+QString AxisLabel(const loans::StoredRun& run) {
+    return QString::fromStdString("#" + std::to_string(run.id) + " " +
+                                  formats::FormatDateTime("dd/mm hh:nn", run.time));
 }
+
+// At most this many runs are named under the axis; the others are drawn.
+constexpr int kAxisLabels = 8;
 
 QTableWidgetItem* Cell(const QString& text, bool right = false) {
     auto* item = new QTableWidgetItem(text);
@@ -43,9 +43,10 @@ QTableWidgetItem* Cell(const QString& text, bool right = false) {
     return item;
 }
 
-// The axis's top: a little over the highest value, never a flat line at 0.
-double Top(double highest) {
-    return highest <= 0 ? 1 : highest * 1.1;
+// An axis from 0 to a round value over the highest, never a flat line at 0.
+void Span(QValueAxis& axis, double highest) {
+    axis.setRange(0, highest <= 0 ? 1 : highest * 1.1);
+    axis.applyNiceNumbers();
 }
 
 }  // namespace
@@ -66,15 +67,17 @@ RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
     chart->setLocalizeNumbers(true);
     chart->addSeries(flagged_);
     chart->addSeries(amount_);
-    time_ = new QDateTimeAxis(this);
-    time_->setFormat("dd/MM HH:mm");
-    time_->setTitleText("Fecha");
+    // Runs side by side in their order, each named by number, day and
+    // time: nightly runs fall evenly, and runs of one afternoon stay apart.
+    time_ = new QCategoryAxis(this);
+    time_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    time_->setTitleText("Revision (fecha)");
     count_axis_ = new QValueAxis(this);
     count_axis_->setTitleText("Prestamos");
-    count_axis_->setLabelFormat("%d");
+    count_axis_->setLabelFormat("%.0f");
     amount_axis_ = new QValueAxis(this);
     amount_axis_->setTitleText("Monto");
-    amount_axis_->setLabelFormat("%.2f");
+    amount_axis_->setLabelFormat("%.0f");
     chart->addAxis(time_, Qt::AlignBottom);
     chart->addAxis(count_axis_, Qt::AlignLeft);
     chart->addAxis(amount_axis_, Qt::AlignRight);
@@ -95,6 +98,7 @@ RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->verticalHeader()->setVisible(false);
+    table_->verticalHeader()->setDefaultSectionSize(17);
     table_->horizontalHeader()->setStretchLastSection(true);
     QStringList titles;
     for (const char* title : kColumnTitles) titles << QString::fromLatin1(title);
@@ -112,37 +116,33 @@ RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
 }
 
 void RunHistoryChart::SetRuns(const std::vector<loans::StoredRun>& runs) {
+    std::vector<const loans::StoredRun*> finished;
+    // Unfinished runs saw part of the portfolio: their counts are no point
+    // on a line of whole ones. The table lists them.
+    for (const loans::StoredRun& run : runs) {
+        if (run.finished) finished.push_back(&run);
+    }
     QList<QPointF> flagged;
     QList<QPointF> amounts;
     int most = 0;
     double highest = 0;
-    QDateTime first;
-    QDateTime last;
-    // Unfinished runs saw part of the portfolio: their counts are no point
-    // on a line of whole ones. The table lists them.
-    for (const loans::StoredRun& run : runs) {
-        if (!run.finished) continue;
-        const QDateTime when = WhenOf(run.time);
-        const auto x = static_cast<qreal>(when.toMSecsSinceEpoch());
-        flagged.append(QPointF(x, run.flagged));
-        amounts.append(QPointF(x, run.amount));
+    for (const QString& label : time_->categoriesLabels()) time_->remove(label);
+    const int count = static_cast<int>(finished.size());
+    const int step = std::max(1, (count + kAxisLabels - 1) / kAxisLabels);
+    for (int i = 0; i < count; ++i) {
+        const loans::StoredRun& run = *finished[static_cast<size_t>(i)];
+        flagged.append(QPointF(i, run.flagged));
+        amounts.append(QPointF(i, run.amount));
         most = std::max(most, run.flagged);
         highest = std::max(highest, run.amount);
-        if (!first.isValid()) first = when;
-        last = when;
+        if (i % step == 0 || i == count - 1) time_->append(AxisLabel(run), i);
     }
     flagged_->replace(flagged);
     amount_->replace(amounts);
-    if (first.isValid()) {
-        // One run, or several within a minute: an hour around them.
-        if (first.secsTo(last) < 60) {
-            first = first.addSecs(-1800);
-            last = last.addSecs(1800);
-        }
-        time_->setRange(first, last);
-    }
-    count_axis_->setRange(0, Top(most));
-    amount_axis_->setRange(0, Top(highest));
+    // Half a place either side: the first and last points off the edges.
+    time_->setRange(-0.5, std::max(0, count - 1) + 0.5);
+    Span(*count_axis_, most);
+    Span(*amount_axis_, highest);
 
     table_->setRowCount(static_cast<int>(runs.size()));
     for (int row = 0; row < static_cast<int>(runs.size()); ++row) {

@@ -8,7 +8,7 @@
 
 class QChart;
 class QChartView;
-class QDateTimeAxis;
+class QCategoryAxis;
 class QLabel;
 class QLineSeries;
 class QTabWidget;
@@ -19,7 +19,8 @@ namespace portfolio {
 
 // The portfolio check's stored runs over time: per finished run, the loans
 // it flagged and the amount at stake (its differences without sign, added
-// up), drawn as two lines on one time axis; and every run, unfinished ones
+// up), drawn as two lines over the runs in their order, each named by its
+// day and time; and every run, unfinished ones
 // too, as a table a screen reader can walk cell by cell. Shows only what it
 // is given: the runs are read off the GUI thread.
 class RunHistoryChart : public QWidget {
@@ -45,7 +46,7 @@ class RunHistoryChart : public QWidget {
     QLabel* note_;
     QLineSeries* flagged_;
     QLineSeries* amount_;
-    QDateTimeAxis* time_;
+    QCategoryAxis* time_;
     QValueAxis* count_axis_;
     QValueAxis* amount_axis_;
 };

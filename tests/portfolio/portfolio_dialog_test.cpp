@@ -224,10 +224,11 @@ TEST(PortfolioDialog, ChartDrawsTheStoredRunsAndTheNewLoanIsMarked) {
     EXPECT_TRUE(chart.isVisible());
     EXPECT_EQ(Ys(*chart.FlaggedSeries()), (std::vector<double>{4, 3, 4}));
     EXPECT_EQ(Ys(*chart.AmountSeries()), (std::vector<double>{13000.01, 3000.01, 3100.01}));
+    // In the runs' order, side by side.
     const QList<QPointF> points = chart.FlaggedSeries()->points();
     ASSERT_EQ(points.size(), 3);
-    EXPECT_LE(points[0].x(), points[1].x());
-    EXPECT_LE(points[1].x(), points[2].x());
+    EXPECT_LT(points[0].x(), points[1].x());
+    EXPECT_LT(points[1].x(), points[2].x());
     EXPECT_EQ(chart.AmountSeries()->points()[2].x(), points[2].x());
     // The same figures as a table, every run.
     const QTableWidget& table = *chart.Table();
