@@ -201,16 +201,17 @@ std::vector<double> Ys(const QLineSeries& series) {
     return ys;
 }
 
-// Two runs stored (the demo, then with 1070 repaired), and a new
-// disagreement on 1001: the dialog's own check is the third run; the chart
-// draws the three from the database, the table lists them, and only 1001
-// is marked new.
+// Two runs stored (the demo, then with 1070 repaired), one unfinished, and
+// a new disagreement on 1001: the dialog's own check is the fourth run;
+// the chart draws the three finished ones from the database, the table
+// lists all four, and only 1001 is marked new.
 TEST(PortfolioDialog, ChartDrawsTheStoredRunsAndTheNewLoanIsMarked) {
     test_support::TempDir dir;
     const std::string path = portfolio_test::NewDemoDatabase(dir);
     portfolio_test::RecordCheckRun(path);
     portfolio_test::RepairOneFlaggedLoan(path, demo::kLoanMismatchMissingDocs);
     portfolio_test::RecordCheckRun(path);
+    portfolio_test::RecordCheckRun(path, false);
     test_support::RawConnection(path).Execute(
         "update cxctrx set valor = valor + 100 where cliente = '00001' and aplica = 1001 and "
         "tipo_doc = 'F'");
@@ -232,14 +233,15 @@ TEST(PortfolioDialog, ChartDrawsTheStoredRunsAndTheNewLoanIsMarked) {
     EXPECT_EQ(chart.AmountSeries()->points()[2].x(), points[2].x());
     // The same figures as a table, every run.
     const QTableWidget& table = *chart.Table();
-    ASSERT_EQ(table.rowCount(), 3);
+    ASSERT_EQ(table.rowCount(), 4);
     EXPECT_EQ(table.item(0, 0)->text(), "1");
-    EXPECT_EQ(table.item(2, 3)->text(), "4");
+    EXPECT_EQ(table.item(3, 3)->text(), "4");
     EXPECT_EQ(table.item(0, 4)->text().toStdString(), AsShown("13,000.01"));
     EXPECT_EQ(table.item(1, 4)->text().toStdString(), AsShown("3,000.01"));
-    EXPECT_EQ(table.item(2, 6)->text(), "si");
+    EXPECT_EQ(table.item(2, 6)->text(), "no");
+    EXPECT_EQ(table.item(3, 6)->text(), "si");
     EXPECT_EQ(chart.Note()->text().toStdString().rfind(
-                  "Revision 3 registrada: 1 nuevos y 0 resueltos desde la revision 2 (", 0),
+                  "Revision 4 registrada: 1 nuevos y 0 resueltos desde la revision 2 (", 0),
               0u)
         << chart.Note()->text().toStdString();
 
@@ -259,7 +261,7 @@ TEST(PortfolioDialog, ChartDrawsTheStoredRunsAndTheNewLoanIsMarked) {
     rows = access.ShownRows();
     EXPECT_EQ(rows[0].loan, 1001);
     EXPECT_EQ(test_support::RawConnection(path).QueryText(
-                  "select count(*) from revisiones_prestamos where revision = 3"),
+                  "select count(*) from revisiones_prestamos where revision = 4"),
               "4");
 }
 
