@@ -336,6 +336,15 @@ TEST(RevisionCartera, ServerRouteRegistrarAndHistorialAsTheAnalyst) {
                                                         portfolio_test::NewDemoDatabase(dir));
     const test_support::AnalystLogin analyst(name);
     RecordTwoRunsAndListThem(dir, name, test_support::kAnalystUser);
+    // A run the analyst may no longer store: the list is written, and the
+    // exit code says the run was not kept.
+    test_support::RawConnection(name).Execute(
+        "revoke insert on revisiones from role analista_socios");
+    const ToolRun run = RunTool(dir, "--registrar '" + name + "'");
+    EXPECT_EQ(run.exit_code, 2) << run.err;
+    EXPECT_EQ(run.out.rfind(std::string(loans::kCsvHeader) + "\n00001,", 0), 0u) << run.out;
+    EXPECT_NE(run.err.find("revision-cartera: "), std::string::npos) << run.err;
+    EXPECT_EQ(test_support::RawConnection(name).QueryText("select count(*) from revisiones"), "2");
 }
 
 // Without the history's tables both options say how to make them; they
