@@ -166,7 +166,7 @@ foreach(entry ${entries})
 endforeach()
 run(${DPKG_DEB} -f ${debs} Depends)
 foreach(dependency libfbclient2 firebird3.0-server-core libqt6widgets6 libqt6gui6 libqt6core6
-                   qt6-qpa-plugins qt6-translations-l10n libxlsxwriter4)
+                   libqt6charts6 qt6-qpa-plugins qt6-translations-l10n libxlsxwriter4)
   if(NOT out MATCHES "(^|, )${dependency}( |,|\n)")
     message(FATAL_ERROR "package does not depend on ${dependency}: ${out}")
   endif()
