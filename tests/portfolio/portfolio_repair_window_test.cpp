@@ -311,6 +311,61 @@ TEST_P(PortfolioRepairTest, UndoPutsBackAmountsOfThreeDecimalsExactly) {
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
 }
 
+// Kept in the database's table: a repair by one analyst is listed in a
+// colleague's history, with who made it and from where, and can be undone
+// there, once; nothing goes to either computer's journal.
+class RecordsTableTest : public PortfolioRepairTest {
+  protected:
+    RecordsTableTest() { records_in_database_ = true; }
+};
+
+TEST_P(RecordsTableTest, AColleaguesRepairIsListedWithItsUserAndUndoneThereOnce) {
+    const auto untouched = test_support::ChecksumTables(name_);
+    analyst_.reset();
+    auto login = std::make_unique<test_support::AnalystLogin>(name_);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    Press("btreindexar");
+    const auto repaired = test_support::ChecksumTables(name_);
+    ASSERT_NE(repaired, untouched);
+    const std::string repair = RawConnection(name_).QueryText("select id from reparaciones");
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select usuario, rol, socio, prestamo, accion, deshace, filas_borradas, "
+                  "filas_insertadas from reparaciones"),
+              (Rows{"ANALISTA_PRUEBA|ANALISTA_SOCIOS|00010|1070|Reindexar|<null>|3|5"}));
+    EXPECT_GT(RawConnection(name_).QueryCount("select count(*) from reparaciones_imagenes"), 0);
+    CloseWindow();
+
+    // The colleague, on a window of their own.
+    login.reset();
+    login = std::make_unique<test_support::AnalystLogin>(name_, test_support::kSecondAnalystUser);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    std::vector<QJsonObject> out =
+        Objects({"history", "answer yes", "undo", "dump", "select 1", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    const QJsonObject listed = out[0]["history"].toObject();
+    EXPECT_EQ(Text(listed["origin"]), "Registros de la base de datos (todos los usuarios)");
+    ASSERT_EQ(listed["rows"].toArray().size(), 1);
+    const QJsonArray first = listed["rows"].toArray()[0].toArray();
+    EXPECT_EQ(Text(first[1]), "ANALISTA_PRUEBA");
+    EXPECT_FALSE(Text(first[2]).empty());  // the computer it was made from
+    EXPECT_EQ(Text(first[3]), "Reindexar");
+    EXPECT_EQ(Boxes(out[1]), (Boxes_t{{"confirm", std::string(loans::kUndoConfirmation) + "1070?"},
+                                      {"info", "Proceso Ejecutado"}}));
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select usuario, accion, deshace from reparaciones where deshace is not null"),
+              (Rows{"ANALISTA_DOS|Deshacer|" + repair}));
+    EXPECT_FALSE(out[2]["history"].toObject()["undo"].toBool());
+    EXPECT_FALSE(std::filesystem::exists(journal_home_ + "/analisis-socios/reparaciones.jsonl"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, RecordsTableTest,
+                         ::testing::Values(test_support::Route::kEmbedded,
+                                           test_support::Route::kServer),
+                         [](const auto& route) { return test_support::RouteName(route.param); });
+
 INSTANTIATE_TEST_SUITE_P(Routes, PortfolioRepairTest,
                          ::testing::Values(test_support::Route::kEmbedded,
                                            test_support::Route::kServer),
