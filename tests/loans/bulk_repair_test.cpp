@@ -9,13 +9,16 @@
 #include <map>
 #include <optional>
 
+#include "loans/records/journal_import.h"
 #include "loans/records/record_table.h"
 #include "loans/records/repair_journal.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/server_process.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
+#include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace {
@@ -334,6 +337,109 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         EXPECT_GT(refused_for_columns, 0);
         EXPECT_EQ(test_support::ChecksumTables(name), altered);
     }
+}
+
+// Without the records table, the journal names each record's database: two
+// copies of one database (a test copy and the live one) never list or undo
+// each other's records, and a copy never repaired lists none. Once the
+// table is made, the journal's records of that database are copied in,
+// once.
+TEST(BulkRepair, JournalRecordsOfAnotherDatabaseAreNeitherListedNorUndoneAndImportOnce) {
+    test_support::TempDir dir;
+    const std::string journal = dir.File("datos/reparaciones.jsonl");
+    std::vector<std::string> paths;
+    std::vector<std::string> ids;
+    for (const char* file : {"a.fdb", "b.fdb", "c.fdb"}) {
+        paths.push_back(NewDemo(dir, file, Route::kEmbedded));
+        test_support::DropRecordTables(paths.back());
+    }
+    for (size_t i = 0; i < 2; ++i) {
+        Connection connection(paths[i]);
+        loans::RecordStore records(connection.database, journal);
+        loans::RepairUnit unit(connection.database);
+        loans::ConfirmedUnit confirmed;
+        confirmed.member = demo::kMemberMismatch;
+        confirmed.loan = demo::kLoanMismatchMissingDocs;
+        const loans::RecordedUnit done =
+            loans::RunRecorded(&records, confirmed, [&](const loans::BeforeCommit& record) {
+                loans::RepairOptions options;
+                options.before_commit = record;
+                return unit.Run({loans::RepairKind::kRebuild}, confirmed.member, confirmed.loan,
+                                options);
+            });
+        ASSERT_EQ(done.result, loans::RecordedUnit::Result::kDone) << done.message;
+        ids.push_back(done.record.id);
+    }
+    {
+        Connection b(paths[1]);
+        loans::RecordStore records(b.database, journal);
+        const std::vector<loans::RepairRecord> listed =
+            records.RecordsOf(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].id, ids[1]);
+        EXPECT_TRUE(listed[0].undo_kept);
+        EXPECT_NE(records.Where().find(journal), std::string::npos);
+        try {
+            records.Find(ids[0]);
+            ADD_FAILURE() << "another database's record was found";
+        } catch (const runtime::Exception& refused) {
+            EXPECT_NE(refused.Message().find("es de otra base de datos"), std::string::npos);
+        }
+        Connection c(paths[2]);
+        EXPECT_TRUE(loans::RecordStore(c.database, journal)
+                        .RecordsOf(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs)
+                        .empty());
+    }
+
+    // The site runs the script on A: its record is copied in, by id, once.
+    {
+        demo::Attachment owner(paths[0]);
+        for (const std::string& statement : demo::ReadSqlScript(demo::RecordTableFile())) {
+            if (statement == "COMMIT") continue;
+            demo::Transaction transaction(owner);
+            demo::ExecuteImmediate(transaction, statement);
+            transaction.Commit();
+        }
+    }
+    Connection a(paths[0]);
+    loans::ImportCounts counts = loans::ImportJournal(a.database, journal);
+    EXPECT_EQ(counts.copied, 1);
+    EXPECT_EQ(counts.other_database, 1);
+    counts = loans::ImportJournal(a.database, journal);
+    EXPECT_EQ(counts.copied, 0);
+    EXPECT_EQ(counts.present, 1);
+    loans::RecordStore records(a.database, journal);
+    ASSERT_TRUE(records.InDatabase());
+    const std::optional<loans::RepairRecord> imported = records.Find(ids[0]);
+    ASSERT_TRUE(imported.has_value());
+    EXPECT_EQ(imported->user, loans::CurrentUser());
+    EXPECT_FALSE(imported->undo.after_fingerprint.empty());
+}
+
+// The server dies in the middle of a bulk run: the loan under way fails,
+// and the run stops there instead of failing every loan after it.
+TEST(BulkRepair, ARunStopsAtTheFirstLostConnection) {
+    if (const std::string missing = test_support::ServerProcess::Unavailable(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    test_support::ServerProcess server;
+    const std::string name = server.DatabaseName(path);
+    const std::vector<loans::LoanCheck> flagged = Check(name).Flagged();
+    ASSERT_EQ(flagged.size(), 4u);
+    Connection connection(name);
+    loans::RecordStore records(connection.database);
+    loans::BulkOptions options;
+    options.records = &records;
+    options.done = [&server](const loans::LoanRepair&, size_t done, size_t) {
+        if (done == 1) server.Kill();
+    };
+    const loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
+    EXPECT_EQ(result.repaired, 1);
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(result.not_reached, 2);
+    EXPECT_FALSE(result.connection_lost.empty());
 }
 
 }  // namespace
