@@ -12,6 +12,7 @@
 #include "loans/records/journal_line.h"
 #include "runtime/durable_io.h"
 #include "runtime/exception.h"
+#include "runtime/scope_guard.h"
 
 namespace loans {
 namespace {
@@ -92,10 +93,7 @@ void JournalFile::Append(const RepairRecord& record) {
     while (::flock(fd_, LOCK_EX) != 0) {
         if (errno != EINTR) Fail(path_, "bloquear", errno);
     }
-    struct Unlock {
-        int fd;
-        ~Unlock() { ::flock(fd, LOCK_UN); }
-    } unlock{fd_};
+    const runtime::ScopeGuard unlock([this] { ::flock(fd_, LOCK_UN); });
     struct stat info {};
     if (::fstat(fd_, &info) != 0) Fail(path_, "escribir", errno);
     const off_t size = info.st_size;

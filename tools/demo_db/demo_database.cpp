@@ -1,6 +1,5 @@
 #include "tools/demo_db/demo_database.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +9,7 @@
 
 #include "db/errors.h"
 #include "runtime/exception.h"
+#include "runtime/text.h"
 #include "tools/raw_client/raw_client.h"
 
 #ifndef COOP_SQL_DIR
@@ -26,9 +26,9 @@ std::string TrimBlank(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string UpperCase(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 void RunSchemaStatement(Transaction& transaction, const std::string& statement) {
@@ -79,10 +79,9 @@ std::vector<std::string> SplitSqlScript(const std::string& script) {
         const std::string trimmed = TrimBlank(kept);
         // isql's "SET TERM new old": the statements between end with the new
         // terminator, so a block's own semicolons stay inside it.
-        if (!quote && TrimBlank(current).empty() && trimmed.size() > 9 &&
-            UpperCase(trimmed.substr(0, 9)) == "SET TERM " && trimmed.size() >= terminator.size() &&
-            trimmed.compare(trimmed.size() - terminator.size(), terminator.size(), terminator) ==
-                0) {
+        if (!quote && TrimBlank(current).empty() && trimmed.size() > 9 + terminator.size() &&
+            runtime::UpperLatin1(trimmed.substr(0, 9)) == "SET TERM " &&
+            EndsWith(trimmed, terminator)) {
             const std::string words =
                 TrimBlank(trimmed.substr(9, trimmed.size() - 9 - terminator.size()));
             if (!words.empty()) terminator = words;
@@ -91,9 +90,7 @@ std::vector<std::string> SplitSqlScript(const std::string& script) {
         }
         current += kept;
         current += '\n';
-        if (!quote && trimmed.size() >= terminator.size() &&
-            trimmed.compare(trimmed.size() - terminator.size(), terminator.size(), terminator) ==
-                0) {
+        if (!quote && EndsWith(trimmed, terminator)) {
             std::string statement = TrimBlank(current);
             statement.resize(statement.size() - terminator.size());
             statement = TrimBlank(statement);
@@ -146,7 +143,8 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
         schema.Commit();
         for (const std::vector<std::string>* script : {&role_statements, &record_statements}) {
             for (const std::string& statement : *script) {
-                if (UpperCase(statement) == "COMMIT") continue;  // each is committed anyway
+                if (runtime::UpperLatin1(statement) == "COMMIT")
+                    continue;  // each is committed anyway
                 Transaction transaction(*attachment);
                 RunSchemaStatement(transaction, statement);
                 transaction.Commit();
