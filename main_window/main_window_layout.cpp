@@ -23,6 +23,7 @@
 #include "ui/program_font.h"
 #include "ui/text_box_limits.h"
 #include "ui/wait_cursor.h"
+#include "ui/window_memory.h"
 
 namespace main_window {
 namespace {
@@ -233,6 +234,13 @@ void TFmain::CreateGrids() {
                                        ui::TColumn& column, ui::TGridDrawState state) {
         ui::Guard([&] { DBGrid3DrawColumnCell(sender, rect, data_col, column, state); });
     };
+
+    // The widths the analyst dragged the columns to, from the last run; the
+    // window itself keeps its size.
+    auto* remembered = new ui::RememberedLayout(*this, QStringLiteral("principal"), false);
+    remembered->Add(*DBGrid1, QStringLiteral("prestamos"));
+    remembered->Add(*DBGrid2, QStringLiteral("plan_de_pagos"));
+    remembered->Add(*DBGrid3, QStringLiteral("documentos"));
 
     // Tab order: btsalir comes before btcorregir although it stands right of it.
     setTabOrder(edsocio, PageControl1);
