@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "loans/records/repair_journal.h"
 #include "loans/repairs/repair_unit.h"
 #include "loans/rules/reconciliation.h"
+#include "portfolio/portfolio_dialog.h"
 #include "ui/grid/db_grid.h"
 
 class QGroupBox;
@@ -118,7 +120,8 @@ class TFmain : public QWidget {
     double balancecxc(int prestamo);
     void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
                                ui::TColumn& column, ui::TGridDrawState state);
-    // F2: the portfolio check; the loan chosen there becomes current.
+    // F2: the portfolio check beside the window; each loan chosen there
+    // becomes current. F2 again checks again.
     void RevisionCartera();
     // F3: the current loan's repairs from the journal, with undo.
     void HistorialReparaciones();
@@ -181,7 +184,11 @@ class TFmain : public QWidget {
     void JournaledRun(int prestamo, const std::string& name, const std::string& undoes,
                       const std::function<loans::RepairOutcome()>& work);
 
+    void ShowChosenLoan(const portfolio::TFcartera::Choice& chosen);
+
     QTimer* idle_release_;
+    // "Revision de cartera" while it is open (and until it is gone).
+    std::unique_ptr<portfolio::TFcartera> cartera_;
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;

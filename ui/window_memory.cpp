@@ -84,6 +84,19 @@ void SetWidths(const QString& window, const QString& list, const std::vector<int
     settings->setValue(WidthsKey(window, list), parts.join(','));
 }
 
+std::optional<QString> Text(const QString& window, const QString& name) {
+    const std::unique_ptr<QSettings> settings = Open();
+    if (!settings) return std::nullopt;
+    const QVariant value = settings->value(window + QChar('/') + name);
+    if (!value.isValid()) return std::nullopt;
+    return value.toString();
+}
+
+void SetText(const QString& window, const QString& name, const QString& text) {
+    const std::unique_ptr<QSettings> settings = Open();
+    if (settings) settings->setValue(window + QChar('/') + name, text);
+}
+
 void Forget(const QString& window) {
     const std::unique_ptr<QSettings> settings = Open();
     if (settings) settings->remove(window);
@@ -167,7 +180,8 @@ void RememberedLayout::Save() const {
 }
 
 void RememberedLayout::Reset() {
-    window_memory::Forget(key_);
+    if (default_size_) window_memory::SetSize(key_, std::nullopt);
+    for (const List& list : lists_) window_memory::SetWidths(key_, list.name, {});
     if (default_size_) window_.resize(*default_size_);
     for (const List& list : lists_) SetWidthsOf(list, list.defaults);
 }

@@ -14,8 +14,9 @@ namespace ui {
 
 class TDBGrid;
 
-// What the program remembers of its windows between runs: a window's size
-// and the widths the analyst gave its lists' columns, one group per window
+// What the program remembers of its windows between runs: a window's size,
+// the widths the analyst gave its lists' columns and a few texts (the
+// folder a file was last saved in), one group per window
 // in ventanas.ini of the user's configuration folder
 // (~/.config/analisis-socios/, or under $XDG_CONFIG_HOME). Nothing is kept
 // that equals the window's own default, so a default changed in a later
@@ -33,6 +34,9 @@ void SetSize(const QString& window, std::optional<QSize> size);
 std::vector<int> Widths(const QString& window, const QString& list);
 // Saves the widths; empty forgets them.
 void SetWidths(const QString& window, const QString& list, const std::vector<int>& widths);
+// A text kept for `window` under `name` (a folder last used), if any.
+std::optional<QString> Text(const QString& window, const QString& name);
+void SetText(const QString& window, const QString& name, const QString& text);
 // Everything saved of `window`.
 void Forget(const QString& window);
 

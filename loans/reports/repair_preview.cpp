@@ -137,6 +137,10 @@ std::string InstalmentReason(const MovedInstalment& moved) {
     return text + parts(*moved.before) + ", los documentos " + parts(*moved.after);
 }
 
+long double Magnitude(long double value) {
+    return value < 0 ? -value : value;
+}
+
 }  // namespace
 
 std::string ShownImageDate(const std::string& text) {
@@ -174,7 +178,11 @@ std::string ShownImageDate(const std::string& text) {
 
 std::string FlaggedReason(const LoanCheck& loan) {
     std::string reason;
-    if (loan.reindex) reason = "CXC difiere de los documentos en " + ShownAmount(Difference(loan));
+    if (loan.reindex) {
+        const long double difference = Difference(loan);
+        reason = "CXC tiene " + ShownAmount(Magnitude(difference)) +
+                 (difference < 0 ? " menos" : " m\xE1s") + " que los documentos";
+    }
     if (loan.fix_schedule) {
         if (!reason.empty()) reason += "; ";
         const int count = loan.differing_instalments;
@@ -212,11 +220,11 @@ std::vector<PreviewLine> PreviewLines(const LoanRepair& entry) {
     // Why, from what the unit found in its own transaction.
     if (BalancesDisagree(outcome.documents_balance_before, outcome.receivable_balance_before)) {
         PreviewLine line = LineOf(entry, PreviewLine::Kind::kReason, "Motivo");
-        line.text = "CXC dice " + ShownAmount(outcome.receivable_balance_before) +
-                    " y los documentos " + ShownAmount(outcome.documents_balance_before) +
-                    ": difieren en " +
-                    ShownAmount(static_cast<long double>(outcome.receivable_balance_before) -
-                                outcome.documents_balance_before);
+        line.text =
+            "CXC dice " + ShownAmount(outcome.receivable_balance_before) + " y los documentos " +
+            ShownAmount(outcome.documents_balance_before) + ": difieren en " +
+            ShownAmount(
+                Magnitude(outcome.receivable_balance_before - outcome.documents_balance_before));
         lines.push_back(std::move(line));
     }
     for (const MovedInstalment& instalment : moved) {

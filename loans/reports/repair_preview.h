@@ -51,9 +51,11 @@ struct PreviewLine {
 // The lines of one loan of a simulated (or made) run.
 std::vector<PreviewLine> PreviewLines(const LoanRepair& entry);
 
-// Why the check lists a loan, in words, from what the check knows:
-// "CXC difiere de los documentos en 10.000,00", "2 cuotas con lo pagado
-// distinto de los documentos", or both.
+// Why the check lists a loan, in words, from what the check knows: by how
+// much CXC holds more or less than the documents ("CXC tiene 3.000,00
+// menos que los documentos"), how many instalments' paid amounts differ
+// from the documents' ("2 cuotas con lo pagado distinto de los
+// documentos"), or both.
 std::string FlaggedReason(const LoanCheck& loan);
 
 // A date of an image row ("4-JUN-2024", "2024-06-04", with or without a
