@@ -164,6 +164,47 @@ TEST_F(PortfolioWindowTest, ListSortsByAnyColumnAndEnterTakesTheCurrentRow) {
     EXPECT_EQ(Text(grid["rows"].toArray()[grid["current"].toInt()].toArray()[1]), "1010");
 }
 
+// The filter box finds members by code or name, with or without accents,
+// in either case; the repair filter keeps the loans of one repair; the
+// line under the list counts and adds up what is listed, and an export
+// writes only that.
+TEST_F(PortfolioWindowTest, FiltersByMemberAndRepairCountAndAddUpWhatIsListed) {
+    Start();
+    const std::string file = dir_.File("filtrada.csv");
+    const std::vector<QJsonObject> out =
+        Objects({"portfolio", "filter hernandez", "dump", "filter 000", "dump",
+                 "filter Mar\xC3\xAD"
+                 "a",
+                 "dump", "filter", "repairs corregir", "dump", "repairs reindexar", "filter 00010",
+                 "export " + file, "dump", "filter zzz", "dump", "repairs todas", "filter"});
+    ASSERT_EQ(out.size(), 8u);
+    const auto listed = [](const QJsonObject& state) {
+        std::vector<std::string> loans;
+        const QJsonObject list = state["portfolio"].toObject();
+        for (int row = 0; row < RowCount(list); ++row) loans.push_back(Row(list, row)[2]);
+        return std::pair{loans, Text(list["listed"])};
+    };
+    using Listed = std::pair<std::vector<std::string>, std::string>;
+    const auto line = [](int shown, const char* sum) {
+        return AsShown("Listados: " + std::to_string(shown) +
+                       " de 4   Suma de las diferencias: " + sum);
+    };
+    EXPECT_EQ(listed(out[1]), (Listed{{"1070", "1071", "1073"}, line(3, "7,000.01")}));
+    EXPECT_EQ(listed(out[2]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "7,000.01")}));
+    EXPECT_EQ(listed(out[3]), (Listed{{"1010"}, line(1, "0.00")}));
+    EXPECT_EQ(listed(out[4]), (Listed{{"1010"}, line(1, "0.00")}));
+    EXPECT_EQ(listed(out[5]), (Listed{{"1070", "1071", "1073"}, line(3, "7,000.01")}));
+    EXPECT_EQ(listed(out[6]), (Listed{{}, line(0, "0.00")}));
+    EXPECT_EQ(Text(out[6]["portfolio"].toObject()["repairs"]), "Reindexar");
+    EXPECT_EQ(listed(out[7]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "7,000.01")}));
+    std::ifstream in(file, std::ios::binary);
+    std::string header;
+    std::getline(in, header);
+    std::vector<std::string> exported;
+    for (std::string row; std::getline(in, row);) exported.push_back(row.substr(0, 5));
+    EXPECT_EQ(exported, (std::vector<std::string>{"00010", "00010", "00010"}));
+}
+
 TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     Start();
     const std::string file = dir_.File("lista.csv");
