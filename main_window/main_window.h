@@ -131,7 +131,12 @@ class TFmain : public QWidget {
     void MakeLoanCurrent(int prestamo);
     // Ctrl+P: the current loan's statement through the print dialog.
     void ImprimirEstado();
+    // The statement's parts: its first lines (cooperative, member, loan),
+    // the totals and message after the tables, and the heading every page
+    // carries.
     QString LoanStatementHtml();
+    QString LoanStatementClosingHtml();
+    QString StatementHeading();
 
     // Installed by the shell: the first-show and key-preview handlers.
     std::function<void()> OnFormShow;
