@@ -73,7 +73,7 @@ TFcartera::TFcartera(ConnectionSetup setup, QWidget* parent, Chooser chooser)
       worker_(std::make_unique<Worker>(
           std::move(setup), [this](JobOutcome outcome) { JobEnded(std::move(outcome)); })) {
     setObjectName("Fcartera");
-    setWindowTitle("Revision de cartera");
+    setWindowTitle(QString::fromLatin1("Revisi\xF3n de cartera"));
     setFont(ui::ProgramFont());
     Layout();
     progress_ = new QTimer(this);
@@ -268,7 +268,7 @@ bool TFcartera::Running() const {
 void TFcartera::ShowProgress() {
     progreso->setValue(worker_->State().permille.load());
     if (job_ == Job::kRepair && !stopping_) {
-        lbtotales->setText(QString("Reparando prestamos: %1 de %2...")
+        lbtotales->setText(QString::fromLatin1("Reparando pr\xE9stamos: %1 de %2...")
                                .arg(worker_->State().loans_done.load())
                                .arg(repairing_));
     }
@@ -465,7 +465,7 @@ bool TFcartera::RepairSelected() {
     if (job_ != Job::kNone || !finished_) return false;
     std::vector<loans::LoanCheck> rows = SelectedRows();
     if (rows.empty()) {
-        ui::ShowMessage("Seleccione los prestamos a reparar");
+        ui::ShowMessage("Seleccione los pr\xE9stamos a reparar");
         return false;
     }
     if (ui::MessageDlgConfirm(RepairQuestion(rows)) != ui::kModalYes) return false;
@@ -480,7 +480,7 @@ bool TFcartera::RepairSelected() {
     }
     repairing_ = static_cast<int>(rows.size());
     repaired_.reset();
-    lbtotales->setText(QString("Reparando prestamos: 0 de %1...").arg(repairing_));
+    lbtotales->setText(QString::fromLatin1("Reparando pr\xE9stamos: 0 de %1...").arg(repairing_));
     RunJob(Job::kRepair, RepairJob(std::move(rows), std::move(journal)));
     return true;
 }

@@ -20,8 +20,8 @@ QString TotalsLine(size_t checked, const std::vector<loans::LoanCheck>& flagged)
         reindex += loan.reindex ? 1 : 0;
         fix += loan.fix_schedule ? 1 : 0;
     }
-    return QString(
-               "Prestamos revisados: %1   Con diferencias: %2   Reindexar: %3   "
+    return QString::fromLatin1(
+               "Pr\xE9stamos revisados: %1   Con diferencias: %2   Reindexar: %3   "
                "Corregir Tabla: %4")
         .arg(checked)
         .arg(flagged.size())
@@ -50,7 +50,7 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
                        "\nFallidos: " + std::to_string(result->failed);
     for (const loans::LoanRepair& entry : result->loans) {
         if (entry.result != loans::LoanResult::kFailed) continue;
-        text += "\n  " + entry.check.member + " prestamo " + std::to_string(entry.check.loan) +
+        text += "\n  " + entry.check.member + " pr\xE9stamo " + std::to_string(entry.check.loan) +
                 ": " + entry.message;
     }
     text += "\nNo alcanzados: " + std::to_string(result->not_reached);

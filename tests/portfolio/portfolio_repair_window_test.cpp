@@ -90,7 +90,7 @@ TEST_P(PortfolioRepairTest, RepairingTheSelectedLoansWritesWhatOneUnitPerLoanWri
     ASSERT_EQ(out.size(), 3u);
     EXPECT_TRUE(Listed(out[1]).empty());
     EXPECT_EQ(Text(out[1]["portfolio"].toObject()["totals"]),
-              "Prestamos revisados: 50   Con diferencias: 0   Reindexar: 0   Corregir Tabla: 0");
+              "Pr\xE9stamos revisados: 50   Con diferencias: 0   Reindexar: 0   Corregir Tabla: 0");
     EXPECT_EQ(JournalLines().size(), 4u);
 
     // The same loans, one unit each, on a copy of their own.
@@ -216,7 +216,7 @@ TEST_P(PortfolioRepairTest, SummaryNamesTheFailedLoanAndAnUnopenableJournalStops
     ASSERT_EQ(boxes.size(), 2u);
     const std::string& summary = boxes[1].second;
     EXPECT_EQ(summary.rfind("Reparados: 3\nOmitidos (ya sin diferencias): 0\nFallidos: 1\n"
-                            "  00010 prestamo 1071: ",
+                            "  00010 pr\xE9stamo 1071: ",
                             0),
               0u)
         << summary;

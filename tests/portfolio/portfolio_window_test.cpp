@@ -81,7 +81,7 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsItWithTh
     EXPECT_EQ(Row(list, 3)[5], AsShown("-3,000.00"));
     EXPECT_EQ(Row(list, 3)[8], AsShown("CXC tiene 3,000.00 menos que los documentos"));
     EXPECT_EQ(Text(list["totals"]),
-              "Prestamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
+              "Pr\xE9stamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
     EXPECT_EQ(Text(list["listed"]),
               AsShown("Listados: 4 de 4   Suma de las diferencias: 7,000.01"));
 
