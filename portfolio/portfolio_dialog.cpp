@@ -9,11 +9,13 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -222,6 +224,10 @@ void TFcartera::Layout() {
                       gridcartera->verticalHeader()->sizeHint().width() +
                       gridcartera->verticalScrollBar()->sizeHint().width();
     resize(std::max(900, listed + frame + margins.width() + 8), 560);
+    // F2 here as in the main window: the list checked again.
+    auto* recheck = new QShortcut(QKeySequence(Qt::Key_F2), this);
+    recheck->setContext(Qt::WindowShortcut);
+    connect(recheck, &QShortcut::activated, this, [this] { Recheck(); });
     // The last run's size and widths, once the defaults are known.
     remembered_ = new ui::RememberedLayout(*this, kLayoutKey);
     remembered_->Add(*gridcartera, QStringLiteral("lista"));
