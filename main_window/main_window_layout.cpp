@@ -124,10 +124,11 @@ void TFmain::CreateControls() {
     edsocio->setObjectName("edsocio");
     edsocio->setGeometry(56, 22, 73, 21);
     ui::LimitToColumn(edsocio, 10);  // CLT_CODIGO
-    edsocio->setToolTip(
+    edsocio->setToolTip(QString::fromLatin1(
         "Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre\n"
-        "F2: Revision de cartera\n"
-        "F3: Historial de reparaciones del prestamo");
+        "F2: Revisi\xF3n de cartera\n"
+        "F3: Historial de reparaciones del pr\xE9stamo\n"
+        "Ctrl+0: los anchos de columna de la primera vez"));
     edsocio->OnExit = [this] { ui::Guard([this] { edsocioExit(); }); };
     edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
 
