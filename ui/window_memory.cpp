@@ -121,7 +121,10 @@ std::vector<int> RememberedLayout::WidthsOf(const List& list) {
     if (list.view != nullptr) {
         const QHeaderView* header = list.view->horizontalHeader();
         for (int column = 0; column < header->count(); ++column) {
-            widths.push_back(header->sectionSize(column));
+            // A last column stretched to the list's edge is as wide as the
+            // list leaves it: nothing of the analyst's to keep.
+            const bool stretched = column == header->count() - 1 && header->stretchLastSection();
+            widths.push_back(stretched ? -1 : header->sectionSize(column));
         }
     } else {
         for (const TColumn& column : list.grid->Columns()) widths.push_back(column.Width);
@@ -131,10 +134,9 @@ std::vector<int> RememberedLayout::WidthsOf(const List& list) {
 
 void RememberedLayout::SetWidthsOf(const List& list, const std::vector<int>& widths) {
     if (list.view != nullptr) {
-        // The last column, stretched to the list's edge, takes what is left.
-        const int columns = list.view->horizontalHeader()->count();
-        for (int column = 0; column < columns - 1; ++column) {
-            list.view->setColumnWidth(column, widths[static_cast<size_t>(column)]);
+        for (size_t column = 0; column < widths.size(); ++column) {
+            if (widths[column] >= 0)
+                list.view->setColumnWidth(static_cast<int>(column), widths[column]);
         }
     } else {
         for (size_t column = 0; column < widths.size(); ++column) {

@@ -2,6 +2,7 @@
 // application quit mid-repair, and a check that fails.
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -22,6 +23,7 @@
 #include "tools/demo_db/demo_catalogue.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
+#include "ui/window_memory.h"
 
 namespace {
 
@@ -274,6 +276,14 @@ TEST(PortfolioDialog, TitlesFitAtTheFirstSizeAndSizeAndWidthsAreRemembered) {
         }
     }
     const std::vector<int> first_widths = widths(*PortfolioAccess(*dialog).List());
+    // Closed as it opened: nothing kept.
+    dialog->reject();
+    EXPECT_FALSE(QSettings(ui::window_memory::FilePath(), QSettings::IniFormat)
+                     .childGroups()
+                     .contains("cartera"));
+    dialog = make();
+    dialog->show();
+    WaitFor([&] { return PortfolioAccess(*dialog).Finished(); });
 
     dialog->resize(first_size + QSize(120, 80));
     PortfolioAccess(*dialog).List()->setColumnWidth(1, 333);
