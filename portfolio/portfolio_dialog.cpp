@@ -191,7 +191,10 @@ void TFcartera::Layout() {
     gridprevia->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridprevia->verticalHeader()->setVisible(false);
     gridprevia->verticalHeader()->setDefaultSectionSize(17);
-    gridprevia->horizontalHeader()->setStretchLastSection(true);
+    // The amounts at the right edge; the lines in words have the width
+    // between the change's name and them.
+    gridprevia->horizontalHeader()->setSectionResizeMode(PreviewModel::kTextColumn,
+                                                         QHeaderView::Stretch);
     gridprevia->setWordWrap(false);
     gridprevia->setVisible(false);
 
@@ -204,7 +207,7 @@ void TFcartera::Layout() {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(progreso);
     layout->addLayout(filters);
-    layout->addWidget(gridcartera, 2);
+    layout->addWidget(gridcartera, 1);
     layout->addWidget(lblistados);
     layout->addWidget(gridprevia, 1);
     layout->addLayout(buttons);
@@ -216,7 +219,7 @@ void TFcartera::Layout() {
         *gridcartera,
         {"0000000000", QString(28, QChar('M')), "99999999", amount, amount, amount, "999",
          ui::ToQString(std::string(loans::kRebuildRepair) + " + " + loans::kCorrectRepair),
-         QString(24, QChar('m'))});
+         "2 cuotas con lo pagado distinto de los documentos"});
     FitColumns(*gridprevia, {"0000000000", "99999999", "Balance documentos", "99999999",
                              "R Recibos Ingreso", "00/00/0000", amount, amount});
     const QSize margins(layout->contentsMargins().left() + layout->contentsMargins().right(), 0);

@@ -121,9 +121,10 @@ std::vector<int> RememberedLayout::WidthsOf(const List& list) {
     if (list.view != nullptr) {
         const QHeaderView* header = list.view->horizontalHeader();
         for (int column = 0; column < header->count(); ++column) {
-            // A last column stretched to the list's edge is as wide as the
-            // list leaves it: nothing of the analyst's to keep.
-            const bool stretched = column == header->count() - 1 && header->stretchLastSection();
+            // A column stretched to fill the list is as wide as the list
+            // leaves it: nothing of the analyst's to keep.
+            const bool stretched = header->sectionResizeMode(column) == QHeaderView::Stretch ||
+                                   (column == header->count() - 1 && header->stretchLastSection());
             widths.push_back(stretched ? -1 : header->sectionSize(column));
         }
     } else {

@@ -173,6 +173,15 @@ bool Leave(Driver& driver, TFcartera& dialog, const std::string&) {
     return true;
 }
 
+// Not part of the test protocol: a picture of the dialog for a report.
+bool Shot(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    driver.Settle();
+    if (!dialog.grab().save(QString::fromUtf8(rest.c_str()), "PNG")) {
+        driver.Error("could not write " + rest);
+    }
+    return true;
+}
+
 bool AsInWindow(Driver& driver, TFcartera&, const std::string& rest) {
     Answer(driver, rest);
     return true;
@@ -188,7 +197,7 @@ constexpr Command<PortfolioHandler> kPortfolioCommands[] = {
     {"dump", Dump},       {"choose", Choose}, {"sort", Sort},         {"enter", Enter},
     {"export", Export},   {"leave", Leave},   {"answer", AsInWindow}, {"quit", Quit},
     {"select", Select},   {"repair", Repair}, {"preview", Preview},   {"filter", Filter},
-    {"repairs", Repairs},
+    {"repairs", Repairs}, {"shot", Shot},
 };
 
 // The dialog's work under way (F2 over it checks again), then its check
