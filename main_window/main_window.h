@@ -11,7 +11,8 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "loans/records/repair_journal.h"
+#include "loans/records/record_store.h"
+#include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
 #include "loans/rules/reconciliation.h"
 #include "portfolio/portfolio_dialog.h"
@@ -123,11 +124,11 @@ class TFmain : public QWidget {
     // F2: the portfolio check beside the window; each loan chosen there
     // becomes current. F2 again checks again.
     void RevisionCartera();
-    // F3: the current loan's repairs from the journal, with undo.
+    // F3: the current loan's repair records, with undo.
     void HistorialReparaciones();
-    // Asks, then puts the current loan back as the record holds it, journaled
+    // Asks, then puts the current loan back as the record holds it, recorded
     // as "Deshacer"; false when the record is not of the current loan.
-    bool UndoRepair(const loans::RepairRecord& undone);
+    bool UndoRepair(loans::RecordStore& records, const loans::RepairRecord& undone);
     void MakeLoanCurrent(int prestamo);
     // Ctrl+P: the current loan's statement through the print dialog.
     void ImprimirEstado();
@@ -183,11 +184,11 @@ class TFmain : public QWidget {
     // of the repair's own, reloads it once, shows the result and journals
     // the outcome.
     void RepairLoan(loans::RepairKind kind, const char* question);
-    // Runs a confirmed repair (or undo) of the current loan's member, then
-    // reloads the loan once, shows "Proceso Ejecutado" and journals the
-    // outcome; a failure is journaled as rolled back and raised again.
-    void JournaledRun(int prestamo, const std::string& name, const std::string& undoes,
-                      const std::function<loans::RepairOutcome()>& work);
+    // Runs a confirmed repair (or undo) of the current loan's member as a
+    // recorded unit, then reloads the loan once and shows "Proceso
+    // Ejecutado"; a failure is raised again.
+    void RecordedRun(int prestamo, const std::string& name,
+                     const std::function<loans::RecordedUnit(const loans::ConfirmedUnit&)>& run);
 
     void ShowChosenLoan(const portfolio::TFcartera::Choice& chosen);
 

@@ -478,19 +478,10 @@ bool TFcartera::RepairSelected() {
         return false;
     }
     if (ui::MessageDlgConfirm(RepairQuestion(rows)) != ui::kModalYes) return false;
-    // Before anything is written: a repair that could not be journaled is
-    // not made.
-    std::shared_ptr<loans::JournalFile> journal;
-    try {
-        journal = std::make_shared<loans::JournalFile>();
-    } catch (const runtime::Exception& failure) {
-        ui::ShowMessage("No se puede abrir el registro de reparaciones: " + failure.Message());
-        return false;
-    }
     repairing_ = static_cast<int>(rows.size());
     repaired_.reset();
     lbtotales->setText(QString::fromLatin1("Reparando pr\xE9stamos: 0 de %1...").arg(repairing_));
-    RunJob(Job::kRepair, RepairJob(std::move(rows), std::move(journal)));
+    RunJob(Job::kRepair, RepairJob(std::move(rows)));
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "portfolio/portfolio_jobs.h"
 
 #include "db/ib_database.h"
+#include "loans/records/record_store.h"
 
 namespace portfolio {
 
@@ -20,11 +21,14 @@ Worker::Job CheckJob() {
     };
 }
 
-Worker::Job RepairJob(std::vector<loans::LoanCheck> rows,
-                      std::shared_ptr<loans::JournalFile> journal) {
-    return [rows = std::move(rows), journal](db::TIBDatabase& database, JobState& state) {
+Worker::Job RepairJob(std::vector<loans::LoanCheck> rows) {
+    return [rows = std::move(rows)](db::TIBDatabase& database, JobState& state) {
+        // Before anything is written: repairs that could not be recorded
+        // are not made.
+        loans::RecordStore records(database);
+        records.ReadyToWrite();
         loans::BulkOptions options;
-        options.journal = journal.get();
+        options.records = &records;
         options.database_name = database.DatabaseName();
         options.stop = [&state] { return state.stop.load(); };
         options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {

@@ -57,6 +57,12 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
     if (!result->journal_failure.empty()) {
         text += "\nSe detuvo porque no se pudo registrar: " + result->journal_failure;
     }
+    if (!result->connection_lost.empty()) {
+        // Latin-1: "perdió", "conexión".
+        text += "\nSe detuvo porque se perdi\xF3 la conexi\xF3n con la base de datos (" +
+                result->connection_lost + "): los " + std::to_string(result->not_reached) +
+                " restantes no se intentaron.";
+    }
     return text;
 }
 

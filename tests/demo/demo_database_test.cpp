@@ -140,6 +140,21 @@ TEST(SplitSqlScript, SplitsAtLineEndSemicolonsAndDropsComments) {
               "CREATE TABLE T (\n    A INTEGER, \n    B VARCHAR(5) DEFAULT 'x--y;'\n)");
     EXPECT_EQ(statements[1], "CREATE INDEX I ON T (A)");
     EXPECT_EQ(statements[2], "INSERT INTO T VALUES (1, 'a;\nb')");
+
+    // A block's own semicolons stay inside it between isql's SET TERM lines.
+    const auto blocks = demo::SplitSqlScript(
+        "SET TERM ^ ;\n"
+        "EXECUTE BLOCK AS\n"
+        "BEGIN\n"
+        "    IF (1 = 1) THEN EXIT;\n"
+        "END^\n"
+        "COMMIT^\n"
+        "set term ; ^\n"
+        "GRANT SELECT ON T TO ROLE R;\n");
+    ASSERT_EQ(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0], "EXECUTE BLOCK AS\nBEGIN\n    IF (1 = 1) THEN EXIT;\nEND");
+    EXPECT_EQ(blocks[1], "COMMIT");
+    EXPECT_EQ(blocks[2], "GRANT SELECT ON T TO ROLE R");
 }
 
 // The filled demo database, built once for the checks below.
@@ -192,6 +207,34 @@ TEST_F(DemoDatabase, CataloguedLoansHaveTheirBalancesAndDocumentCounts) {
                                               {std::string(member)})),
                     balance, 1e-6)
             << "member " << member;
+}
+
+// A site runs the role's and the records' scripts again (an upgrade, a
+// second try): nothing fails and nothing is made twice.
+TEST_F(DemoDatabase, TheSitesScriptsRunAgainWithoutError) {
+    db_.reset();
+    {
+        demo::Attachment attachment(path_);
+        for (const std::string& file : {demo::RoleFile(), demo::RecordTableFile()}) {
+            for (const std::string& statement : demo::ReadSqlScript(file)) {
+                if (statement == "COMMIT") continue;
+                SCOPED_TRACE(statement.substr(0, 80));
+                demo::Transaction transaction(attachment);
+                EXPECT_NO_THROW(demo::ExecuteImmediate(transaction, statement));
+                transaction.Commit();
+            }
+        }
+    }
+    db_ = std::make_unique<Reader>(path_);
+    EXPECT_EQ(demo::AsInt(db_->Value("select count(*) from rdb$relations where "
+                                     "rdb$relation_name starting with 'REPARACIONES'",
+                                     {})),
+              2);
+    EXPECT_EQ(demo::AsInt(db_->Value(
+                  "select count(*) from rdb$user_privileges where rdb$user = 'ANALISTA_SOCIOS' "
+                  "and rdb$relation_name = 'REPARACIONES'",
+                  {})),
+              2);  // SELECT and INSERT, nothing else
 }
 
 TEST_F(DemoDatabase, OrdinaryLoansAgreeWithTheirMovementsToTheCent) {

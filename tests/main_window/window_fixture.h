@@ -96,6 +96,11 @@ class WindowTest : public ::testing::Test {
         // A test skipped before SetUp ran never left the folder it started in.
         if (!previous_dir_.empty()) std::filesystem::current_path(previous_dir_);
     }
+    // Closes the window, as the analyst would, so that Start opens another.
+    void CloseWindow() {
+        probe_.reset();
+        window_.reset();
+    }
     void WriteDbIni(const std::string& bytes) {
         std::ofstream(dir_.File("db.ini"), std::ios::binary) << bytes;
     }

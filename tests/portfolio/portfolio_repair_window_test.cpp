@@ -21,6 +21,11 @@ namespace {
 // journal in the test's own folder.
 class PortfolioRepairTest : public RepairTest {
   protected:
+    void SetUp() override {
+        RepairTest::SetUp();
+        if (!IsSkipped() && !records_in_database_) test_support::DropRecordTables(name_);
+    }
+    bool records_in_database_ = false;
     // "loan repair" per listed row.
     static std::vector<std::string> Listed(const QJsonObject& state) {
         std::vector<std::string> shown;
@@ -198,7 +203,8 @@ TEST_P(PortfolioRepairTest, SummaryNamesTheFailedLoanAndAnUnopenableJournalStops
     ASSERT_EQ(out.size(), 3u);
     ASSERT_EQ(Boxes(out[1]).size(), 2u);
     EXPECT_EQ(Boxes(out[1])[0], (std::pair<std::string, std::string>{"confirm", kAllQuestion}));
-    EXPECT_EQ(Boxes(out[1])[1].second.rfind("No se puede abrir el registro de reparaciones: ", 0),
+    EXPECT_EQ(Boxes(out[1])[1].second.rfind(
+                  "No se pudo reparar: No se pudo escribir el registro de reparaciones ", 0),
               0u)
         << Boxes(out[1])[1].second;
     EXPECT_NE(Boxes(out[1])[1].second.find(journal), std::string::npos);
@@ -249,13 +255,13 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
         std::vector<std::string> shown;
         for (const QJsonValue& row : state["history"].toObject()["rows"].toArray()) {
             const QJsonArray cells = row.toArray();
-            shown.push_back(Text(cells[2]) + " " + Text(cells[3]).substr(0, 9) + " " +
-                            Text(cells[4]) + " -> " + Text(cells[5]) + " " + Text(cells[6]));
+            shown.push_back(Text(cells[3]) + " " + Text(cells[4]).substr(0, 9) + " " +
+                            Text(cells[5]) + " -> " + Text(cells[6]) + " " + Text(cells[7]));
         }
         return shown;
     };
-    std::vector<QJsonObject> out = Objects({"history", "answer yes", "undo", "dump", "select 1",
-                                            "answer yes", "undo", "dump", "leave"});
+    std::vector<QJsonObject> out =
+        Objects({"history", "answer yes", "undo", "dump", "select 1", "dump", "leave"});
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(Text(out[0]["history"].toObject()["loan"]), "Socio: 00010   Prestamo: 1070");
     EXPECT_EQ(rows(out[0]),
@@ -270,21 +276,19 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
                                         AsShown("Reindexar Deshecha  30,000.00 -> 20,000.00 "
                                                 "3 borradas, 5 insertadas, 0 actualizadas")}));
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
-    // Undone already: refused, and the refusal journaled.
-    ASSERT_EQ(Boxes(out[2]).size(), 2u) << QJsonDocument(out[2]).toJson().toStdString();
-    EXPECT_EQ(Boxes(out[2])[1].second,
-              "Los movimientos o la tabla del prestamo 1070 cambiaron despues de la "
-              "reparacion; no se deshace.");
-    EXPECT_EQ(rows(out[2]).size(), 3u);
-    EXPECT_EQ(rows(out[2])[0].rfind("Deshacer Revertida", 0), 0u) << rows(out[2])[0];
-    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    // Undone already: "Deshacer" is not offered for it.
+    EXPECT_FALSE(out[2]["history"].toObject()["undo"].toBool());
+    EXPECT_EQ(Boxes(out[2]).size(), 0u);
     // The window shows the loan as the undo left it.
     EXPECT_EQ(Label(out[3], "lbbal"), AsShown("Balance prestamo CXC: 30,000.00"));
 
-    // Undoing the undo makes the repair again.
-    out = Objects({"history", "select 1", "answer yes", "undo", "leave"});
+    // Undoing the undo makes the repair again; the repair itself, undone
+    // once, is still not offered (it would revert it a second time).
+    out = Objects({"history", "select 0", "answer yes", "undo", "select 2", "dump", "leave"});
     EXPECT_EQ(test_support::ChecksumTables(name_), repaired);
-    EXPECT_EQ(JournalLines().size(), 4u);
+    EXPECT_EQ(rows(out[1]).size(), 3u);
+    EXPECT_FALSE(out[1]["history"].toObject()["undo"].toBool());
+    EXPECT_EQ(JournalLines().size(), 3u);
 }
 
 // Amounts with three decimals come back exactly when a repair is undone,
@@ -302,7 +306,7 @@ TEST_P(PortfolioRepairTest, UndoPutsBackAmountsOfThreeDecimalsExactly) {
     Start();
     const auto history = [](const QJsonObject& state) {
         const QJsonArray cells = state["history"].toObject()["rows"].toArray()[0].toArray();
-        return Text(cells[2]) + " " + Text(cells[4]) + " -> " + Text(cells[5]);
+        return Text(cells[3]) + " " + Text(cells[5]) + " -> " + Text(cells[6]);
     };
 
     std::vector<QJsonObject> out = Objects({"portfolio", "select 0", "preview", "dump", "leave"});
@@ -346,6 +350,61 @@ TEST_P(PortfolioRepairTest, UndoPutsBackAmountsOfThreeDecimalsExactly) {
     EXPECT_EQ(Schedule(demo::kLoanAfterZero), schedule);
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
 }
+
+// Kept in the database's table: a repair by one analyst is listed in a
+// colleague's history, with who made it and from where, and can be undone
+// there, once; nothing goes to either computer's journal.
+class RecordsTableTest : public PortfolioRepairTest {
+  protected:
+    RecordsTableTest() { records_in_database_ = true; }
+};
+
+TEST_P(RecordsTableTest, AColleaguesRepairIsListedWithItsUserAndUndoneThereOnce) {
+    const auto untouched = test_support::ChecksumTables(name_);
+    analyst_.reset();
+    auto login = std::make_unique<test_support::AnalystLogin>(name_);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    Press("btreindexar");
+    const auto repaired = test_support::ChecksumTables(name_);
+    ASSERT_NE(repaired, untouched);
+    const std::string repair = RawConnection(name_).QueryText("select id from reparaciones");
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select usuario, rol, socio, prestamo, accion, deshace, filas_borradas, "
+                  "filas_insertadas from reparaciones"),
+              (Rows{"ANALISTA_PRUEBA|ANALISTA_SOCIOS|00010|1070|Reindexar|<null>|3|5"}));
+    EXPECT_GT(RawConnection(name_).QueryCount("select count(*) from reparaciones_imagenes"), 0);
+    CloseWindow();
+
+    // The colleague, on a window of their own.
+    login.reset();
+    login = std::make_unique<test_support::AnalystLogin>(name_, test_support::kSecondAnalystUser);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    std::vector<QJsonObject> out =
+        Objects({"history", "answer yes", "undo", "dump", "select 1", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    const QJsonObject listed = out[0]["history"].toObject();
+    EXPECT_EQ(Text(listed["origin"]), "Registros de la base de datos (todos los usuarios)");
+    ASSERT_EQ(listed["rows"].toArray().size(), 1);
+    const QJsonArray first = listed["rows"].toArray()[0].toArray();
+    EXPECT_EQ(Text(first[1]), "ANALISTA_PRUEBA");
+    EXPECT_FALSE(Text(first[2]).empty());  // the computer it was made from
+    EXPECT_EQ(Text(first[3]), "Reindexar");
+    EXPECT_EQ(Boxes(out[1]), (Boxes_t{{"confirm", std::string(loans::kUndoConfirmation) + "1070?"},
+                                      {"info", "Proceso Ejecutado"}}));
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select usuario, accion, deshace from reparaciones where deshace is not null"),
+              (Rows{"ANALISTA_DOS|Deshacer|" + repair}));
+    EXPECT_FALSE(out[2]["history"].toObject()["undo"].toBool());
+    EXPECT_FALSE(std::filesystem::exists(journal_home_ + "/analisis-socios/reparaciones.jsonl"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, RecordsTableTest,
+                         ::testing::Values(test_support::Route::kEmbedded,
+                                           test_support::Route::kServer),
+                         [](const auto& route) { return test_support::RouteName(route.param); });
 
 INSTANTIATE_TEST_SUITE_P(Routes, PortfolioRepairTest,
                          ::testing::Values(test_support::Route::kEmbedded,

@@ -1,5 +1,6 @@
 #include "tools/demo_db/demo_database.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +26,22 @@ std::string TrimBlank(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+std::string UpperCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+void RunSchemaStatement(Transaction& transaction, const std::string& statement) {
+    try {
+        ExecuteImmediate(transaction, statement);
+    } catch (const db::EIBError& error) {
+        // Name the statement: the server's message rarely does.
+        throw db::EIBInterBaseError(
+            error.Message() + "\nin schema statement: " + statement.substr(0, 200),
+            error.SqlErrorCode(), error.EngineErrorCode());
+    }
+}
+
 }  // namespace
 
 std::string SchemaFile() {
@@ -35,9 +52,14 @@ std::string RoleFile() {
     return std::string(COOP_SQL_DIR) + "/analista.sql";
 }
 
+std::string RecordTableFile() {
+    return std::string(COOP_SQL_DIR) + "/reparaciones.sql";
+}
+
 std::vector<std::string> SplitSqlScript(const std::string& script) {
     std::vector<std::string> statements;
     std::string current;
+    std::string terminator = ";";
     char quote = 0;
     std::istringstream lines(script);
     std::string line;
@@ -55,11 +77,25 @@ std::vector<std::string> SplitSqlScript(const std::string& script) {
             kept += c;
         }
         const std::string trimmed = TrimBlank(kept);
+        // isql's "SET TERM new old": the statements between end with the new
+        // terminator, so a block's own semicolons stay inside it.
+        if (!quote && TrimBlank(current).empty() && trimmed.size() > 9 &&
+            UpperCase(trimmed.substr(0, 9)) == "SET TERM " && trimmed.size() >= terminator.size() &&
+            trimmed.compare(trimmed.size() - terminator.size(), terminator.size(), terminator) ==
+                0) {
+            const std::string words =
+                TrimBlank(trimmed.substr(9, trimmed.size() - 9 - terminator.size()));
+            if (!words.empty()) terminator = words;
+            current.clear();
+            continue;
+        }
         current += kept;
         current += '\n';
-        if (!quote && !trimmed.empty() && trimmed.back() == ';') {
+        if (!quote && trimmed.size() >= terminator.size() &&
+            trimmed.compare(trimmed.size() - terminator.size(), terminator.size(), terminator) ==
+                0) {
             std::string statement = TrimBlank(current);
-            statement.pop_back();  // the terminating ';'
+            statement.resize(statement.size() - terminator.size());
             statement = TrimBlank(statement);
             if (!statement.empty()) statements.push_back(std::move(statement));
             current.clear();
@@ -91,6 +127,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
     // Read first: a missing schema must not leave an empty database behind.
     const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
     const std::vector<std::string> role_statements = ReadSqlScript(RoleFile());
+    const std::vector<std::string> record_statements = ReadSqlScript(RecordTableFile());
 
     CreateEmptyDatabase(path, dialect);
 
@@ -101,20 +138,19 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
         // every commit wait for the disk.
         attachment = std::make_unique<Attachment>(
             path, AttachOptions{.dialect = dialect, .forced_writes_off = true});
-        // The role's grants name the tables: they go in once those are committed.
-        for (const std::vector<std::string>* script : {&statements, &role_statements}) {
-            Transaction transaction(*attachment);
+        // The schema in one transaction; the scripts after it as isql runs
+        // them, each statement committed, since a grant names a table (and
+        // a trigger a table) only once that is committed.
+        Transaction schema(*attachment);
+        for (const std::string& statement : statements) RunSchemaStatement(schema, statement);
+        schema.Commit();
+        for (const std::vector<std::string>* script : {&role_statements, &record_statements}) {
             for (const std::string& statement : *script) {
-                try {
-                    ExecuteImmediate(transaction, statement);
-                } catch (const db::EIBError& error) {
-                    // Name the statement: the server's message rarely does.
-                    throw db::EIBInterBaseError(
-                        error.Message() + "\nin schema statement: " + statement.substr(0, 200),
-                        error.SqlErrorCode(), error.EngineErrorCode());
-                }
+                if (UpperCase(statement) == "COMMIT") continue;  // each is committed anyway
+                Transaction transaction(*attachment);
+                RunSchemaStatement(transaction, statement);
+                transaction.Commit();
             }
-            transaction.Commit();
         }
     } catch (...) {
         // The file is ours: remove it so the path stays free for a retry,

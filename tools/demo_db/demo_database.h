@@ -32,9 +32,13 @@ std::string AppliedDocumentsSql();
 std::string SchemaFile();
 // Full path of the analysts' role script (sql/analista.sql), run after it.
 std::string RoleFile();
+// Full path of the repair records' script (sql/reparaciones.sql), run last.
+std::string RecordTableFile();
 
 // The statements of an SQL script: "--" comments (outside quoted text)
-// removed, split at each ";" that ends a line, blank statements dropped.
+// removed, split at each terminator that ends a line (";", or another set
+// by isql's "SET TERM new old" line, itself no statement), blank statements
+// dropped.
 std::vector<std::string> SplitSqlScript(const std::string& script);
 
 // Reads a script file and splits it; raises runtime::EInOutError when the

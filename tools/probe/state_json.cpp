@@ -162,6 +162,7 @@ QJsonObject HistoryState(repair_history::TFhistorial& dialog) {
     const repair_history::HistoryAccess access(dialog);
     QJsonObject out;
     out["loan"] = access.Loan()->text();
+    out["origin"] = access.Origin()->text();
     out["rows"] = ListRows(*access.List());
     out["current"] = access.List()->currentIndex().row();
     out["undo"] = access.Undo()->isEnabled();
