@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
 #include "loans/rules/reconciliation.h"
+#include "portfolio/portfolio_dialog.h"
 #include "ui/grid/db_grid.h"
 
 class QGroupBox;
@@ -119,7 +121,8 @@ class TFmain : public QWidget {
     double balancecxc(int prestamo);
     void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
                                ui::TColumn& column, ui::TGridDrawState state);
-    // F2: the portfolio check; the loan chosen there becomes current.
+    // F2: the portfolio check beside the window; each loan chosen there
+    // becomes current. F2 again checks again.
     void RevisionCartera();
     // F3: the current loan's repair records, with undo.
     void HistorialReparaciones();
@@ -129,7 +132,12 @@ class TFmain : public QWidget {
     void MakeLoanCurrent(int prestamo);
     // Ctrl+P: the current loan's statement through the print dialog.
     void ImprimirEstado();
+    // The statement's parts: its first lines (cooperative, member, loan),
+    // the totals and message after the tables, and the heading every page
+    // carries.
     QString LoanStatementHtml();
+    QString LoanStatementClosingHtml();
+    QString StatementHeading();
 
     // Installed by the shell: the first-show and key-preview handlers.
     std::function<void()> OnFormShow;
@@ -182,7 +190,11 @@ class TFmain : public QWidget {
     void RecordedRun(int prestamo, const std::string& name,
                      const std::function<loans::RecordedUnit(const loans::ConfirmedUnit&)>& run);
 
+    void ShowChosenLoan(const portfolio::TFcartera::Choice& chosen);
+
     QTimer* idle_release_;
+    // "Revision de cartera" while it is open (and until it is gone).
+    std::unique_ptr<portfolio::TFcartera> cartera_;
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;

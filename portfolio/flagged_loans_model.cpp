@@ -1,6 +1,7 @@
 #include "portfolio/flagged_loans_model.h"
 
 #include "loans/reports/portfolio_report.h"
+#include "loans/reports/repair_preview.h"
 #include "loans/rules/reconciliation.h"
 #include "ui/latin1_text.h"
 #include "ui/sorted_list.h"
@@ -9,8 +10,8 @@ namespace portfolio {
 namespace {
 
 const char* const kTitles[FlaggedLoansModel::kColumns] = {
-    "SOCIO",       "NOMBRE",     "PRESTAMO", "BALANCE DOCUMENTOS",
-    "BALANCE CXC", "DIFERENCIA", "CUOTAS",   "REPARACION"};
+    "SOCIO",  "NOMBRE",     "PRESTAMO", "BALANCE DOCUMENTOS", "BALANCE CXC", "DIFERENCIA",
+    "CUOTAS", "REPARACION", "MOTIVO"};
 
 // Member, name and repair read from the left; the figures from the right.
 bool RightAligned(int column) {
@@ -19,6 +20,17 @@ bool RightAligned(int column) {
 
 }  // namespace
 
+QString FoldedForFilter(const QString& text) {
+    // Decomposed, an accented letter is its letter and a mark to leave out.
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar ch : decomposed) {
+        if (ch.category() != QChar::Mark_NonSpacing) folded.append(ch.toLower());
+    }
+    return folded;
+}
+
 FlaggedLoansModel::FlaggedLoansModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
@@ -26,11 +38,16 @@ void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
     rows_ = std::move(rows);
     lines_.clear();
     lines_.reserve(rows_.size());
+    search_.clear();
+    search_.reserve(rows_.size());
     for (const loans::LoanCheck& loan : rows_) {
         const long double difference = loans::Difference(loan);
         const QString member = ui::ToQString(loan.member);
         const QString name = ui::ToQString(loan.name);
         const QString repair = ui::ToQString(loans::RepairName(loan));
+        const QString reason = ui::ToQString(loans::FlaggedReason(loan));
+        // Apart, so that a text never matches across the two.
+        search_.push_back(FoldedForFilter(member) + QChar('\n') + FoldedForFilter(name));
         lines_.push_back(Line{{
             {member, member},
             {name, name},
@@ -41,6 +58,7 @@ void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
             {ui::ToQString(loans::ShownAmount(difference)), static_cast<double>(difference)},
             {QString::number(loan.differing_instalments), loan.differing_instalments},
             {repair, repair},
+            {reason, reason},
         }});
     }
     endResetModel();
@@ -60,6 +78,7 @@ QVariant FlaggedLoansModel::data(const QModelIndex& index, int role) const {
         lines_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::ToolTipRole:
             return cell.text;
         case ui::SortedList::kSortKeyRole:
             return cell.key;

@@ -12,17 +12,21 @@ namespace portfolio {
 
 // The check's flagged loans as the dialog's list shows them, in the check's
 // own order: member, name, loan, both balances, their difference, the
-// instalments that differ and the repair. Each cell's text is made once,
-// when the rows come; each column sorts by its own key
-// (ui::SortedList::kSortKeyRole), numbers as numbers.
+// instalments that differ, the repair and why, in words. Each cell's text
+// is made once, when the rows come; each column sorts by its own key
+// (ui::SortedList::kSortKeyRole), numbers as numbers. A cell's tooltip is
+// its whole text, for one too narrow to show it.
 class FlaggedLoansModel : public QAbstractTableModel {
   public:
-    static constexpr int kColumns = 8;
+    static constexpr int kColumns = 9;
+    static constexpr int kDifferenceColumn = 5;
 
     explicit FlaggedLoansModel(QObject* parent = nullptr);
 
     void SetRows(std::vector<loans::LoanCheck> rows);
     const std::vector<loans::LoanCheck>& Rows() const { return rows_; }
+    // The row's member code and name as a filter compares them.
+    const QString& SearchText(size_t row) const { return search_[row]; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -40,6 +44,10 @@ class FlaggedLoansModel : public QAbstractTableModel {
 
     std::vector<loans::LoanCheck> rows_;
     std::vector<Line> lines_;
+    std::vector<QString> search_;
 };
+
+// A text as a filter compares it: lower case, without accents.
+QString FoldedForFilter(const QString& text);
 
 }  // namespace portfolio

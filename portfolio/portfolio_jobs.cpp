@@ -42,11 +42,15 @@ Worker::Job RepairJob(std::vector<loans::LoanCheck> rows) {
     };
 }
 
-Worker::Job PreviewJob(loans::LoanCheck row) {
-    return [rows = std::vector<loans::LoanCheck>{std::move(row)}](db::TIBDatabase& database,
-                                                                  JobState&) {
+Worker::Job PreviewJob(std::vector<loans::LoanCheck> rows) {
+    return [rows = std::move(rows)](db::TIBDatabase& database, JobState& state) {
         loans::BulkOptions options;
         options.simulate = true;
+        options.stop = [&state] { return state.stop.load(); };
+        options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
+            state.loans_done = static_cast<int>(done);
+            state.permille = static_cast<int>(done * 1000 / (total == 0 ? 1 : total));
+        };
         JobOutcome outcome;
         outcome.repairs =
             std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));

@@ -17,7 +17,8 @@ Worker::Job CheckJob();
 // the first loan); stops before the next loan once the state says so, or
 // at a lost connection.
 Worker::Job RepairJob(std::vector<loans::LoanCheck> rows);
-// What repairing `row` would change, written nowhere.
-Worker::Job PreviewJob(loans::LoanCheck row);
+// What repairing `rows` would change, each loan one unit rolled back,
+// written nowhere; stops before the next loan once the state says so.
+Worker::Job PreviewJob(std::vector<loans::LoanCheck> rows);
 
 }  // namespace portfolio

@@ -24,7 +24,16 @@ long double Difference(const LoanCheck& loan);
 inline constexpr const char* kCsvHeader =
     "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion";
 enum class CsvTarget { kFile, kTerminal };
+// What separates fields and what marks decimals: the machines' way, or
+// the way a spreadsheet set to a language with a decimal comma reads a
+// CSV (it takes a comma for the decimals, so fields part at ";").
+struct CsvStyle {
+    char separator = ',';
+    char decimal = '.';
+};
+inline constexpr CsvStyle kMachineCsv{',', '.'};
+inline constexpr CsvStyle kDecimalCommaCsv{';', ','};
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans,
-              CsvTarget target = CsvTarget::kFile);
+              CsvTarget target = CsvTarget::kFile, CsvStyle style = kMachineCsv);
 
 }  // namespace loans

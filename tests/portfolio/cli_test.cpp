@@ -43,7 +43,7 @@ TEST(RevisionCartera, FlaggedLoansGoToStandardOutputWithExitCodeOne) {
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.out, kDemoCsv);
     // Not a terminal: no progress bar, only the closing count.
-    EXPECT_EQ(run.err, "50 prestamos revisados, 4 con diferencias\n") << run.err;
+    EXPECT_EQ(run.err, "50 pr\xC3\xA9stamos revisados, 4 con diferencias\n") << run.err;
 }
 
 TEST(RevisionCartera, ReadsDbIniAndWritesTheFileNamedByCsv) {
@@ -146,6 +146,16 @@ TEST(RevisionCartera, HelpAndVersionAnswerWithoutADatabase) {
     run = RunTool(dir, "--help");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out.rfind("uso: revision-cartera", 0), 0u) << run.out;
+    // In Spanish as it is written, UTF-8.
+    for (const char* word : {"pr\xC3\xA9stamo", "due\xC3\xB1o",
+                             "se\xC3\xB1"
+                             "al",
+                             "est\xC3\xA1ndar"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word << "\n" << run.out;
+    }
+    for (const char* word : {"dueno", "senal", "prestamo", "estandar"}) {
+        EXPECT_EQ(run.out.find(word), std::string::npos) << word << "\n" << run.out;
+    }
 }
 
 TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
@@ -195,13 +205,15 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     const auto before = test_support::ChecksumTables(path);
     ToolRun run = RunTool(dir, "--reparar --simular '" + path + "'");
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.out.rfind("00002 1010 Corregir Tabla: se repararia\n"
+    EXPECT_EQ(run.out.rfind("00002 1010 Corregir Tabla: se reparar\xC3\xAD"
+                            "a\n"
                             "  cuota 1: pagado capital 0.00 -> 3000.00, pagado interes 0.00 -> "
                             "270.00, total pagado 0.00 -> 3270.00\n",
                             0),
               0u)
         << run.out;
-    EXPECT_NE(run.out.find("00010 1073 Reindexar: se repararia\n"
+    EXPECT_NE(run.out.find("00010 1073 Reindexar: se reparar\xC3\xAD"
+                           "a\n"
                            "  + CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1073, "),
               std::string::npos)
         << run.out;
@@ -216,7 +228,7 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
               "00002 1010 Corregir Tabla: reparado\n00010 1070 Reindexar: reparado\n"
               "00010 1071 Reindexar: reparado\n00010 1073 Reindexar: reparado\n");
     EXPECT_EQ(run.err,
-              "50 prestamos revisados, 4 con diferencias\n"
+              "50 pr\xC3\xA9stamos revisados, 4 con diferencias\n"
               "4 reparados, 0 omitidos, 0 fallidos, 0 no alcanzados\n");
     run = RunTool(dir, "--reparar '" + path + "'");
     EXPECT_EQ(run.exit_code, 0) << run.err;

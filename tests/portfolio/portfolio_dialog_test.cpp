@@ -1,5 +1,8 @@
 // The dialog on its own: cancel before the list and during repairs, the
 // application quit mid-repair, and a check that fails.
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -13,12 +16,14 @@
 #include "db/call_watch.h"
 #include "loans/repairs/bulk_repair.h"
 #include "tests/main_window/server_fault_fixture.h"
+#include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/portfolio/portfolio_window_fixture.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "ui/dialog_responder.h"
 #include "ui/modal_result.h"
+#include "ui/window_memory.h"
 
 namespace {
 
@@ -153,6 +158,147 @@ TEST(PortfolioDialog, QuitDuringRepairsGoesThroughAndTheLoanUnderWayIsFinishedWh
               std::vector<std::string>{std::to_string(demo::kLoanManyDocuments)});
     portfolio_test::RepairOneFlaggedLoan(reference, demo::kLoanManyDocuments);
     EXPECT_EQ(test_support::ChecksumTables(path), test_support::ChecksumTables(reference));
+}
+
+// The loans of the rows selected, in the order shown.
+std::vector<int32_t> Loans(const std::vector<loans::LoanCheck>& rows) {
+    std::vector<int32_t> numbers;
+    for (const loans::LoanCheck& row : rows) numbers.push_back(row.loan);
+    return numbers;
+}
+
+// Checked again (F2 over the list, or after "Reparar"), the list keeps its
+// sort, its selection and its current row (found again by their loans) and
+// its scroll position; a loan repaired meanwhile leaves it, and the row
+// that takes its place is current.
+TEST(PortfolioDialog, ACheckAgainKeepsTheSortTheSelectionAndTheScrollPosition) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const ScopedVariable data("XDG_DATA_HOME", dir.File("data"));
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    dialog.show();
+    WaitFor([&] { return access.Finished(); });
+    QTableView& list = *access.List();
+    list.sortByColumn(5, Qt::DescendingOrder);  // the differences, largest first
+    ASSERT_EQ(Loans(access.ShownRows()), (std::vector<int32_t>{1070, 1071, 1010, 1073}));
+    // Two rows in view at a time, the last ones scrolled to.
+    list.setFixedHeight(list.horizontalHeader()->height() + 2 * 17 + 2 * list.frameWidth() +
+                        list.horizontalScrollBar()->sizeHint().height());
+    QApplication::processEvents();
+    const auto select = [&list](std::initializer_list<int> rows, int current) {
+        list.selectionModel()->clearSelection();
+        for (int row : rows) {
+            list.selectionModel()->select(list.model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        list.selectionModel()->setCurrentIndex(list.model()->index(current, 0),
+                                               QItemSelectionModel::NoUpdate);
+    };
+    select({1, 3}, 3);
+    list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
+    const int scrolled = list.verticalScrollBar()->value();
+    ASSERT_GT(scrolled, 0);
+
+    ASSERT_TRUE(access.Recheck());
+    WaitFor([&] { return !access.Running(); });
+    EXPECT_EQ(Loans(access.ShownRows()), (std::vector<int32_t>{1070, 1071, 1010, 1073}));
+    EXPECT_EQ(list.horizontalHeader()->sortIndicatorSection(), 5);
+    EXPECT_EQ(list.horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(Loans(access.SelectedRows()), (std::vector<int32_t>{1071, 1073}));
+    EXPECT_EQ(list.currentIndex().row(), 3);
+    EXPECT_EQ(list.verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(access.Progress()->value(), access.Progress()->maximum());
+
+    // "Reparar" on 1010, the current row: it leaves; 1073 takes its row.
+    struct Answers : ui::DialogResponder {
+        void Information(const std::string&) override {}
+        int Confirmation(const std::string&) override { return ui::kModalYes; }
+        void Error(const std::string&, const std::string&) override {}
+    } answers;
+    ui::SetDialogResponder(&answers);
+    select({2}, 2);
+    ASSERT_TRUE(access.RepairSelected());
+    WaitFor([&] { return access.LastRepair().has_value() && !access.Running(); });
+    ui::SetDialogResponder(nullptr);
+    EXPECT_EQ(access.LastRepair()->repaired, 1);
+    EXPECT_EQ(Loans(access.ShownRows()), (std::vector<int32_t>{1070, 1071, 1073}));
+    EXPECT_EQ(list.horizontalHeader()->sortIndicatorSection(), 5);
+    EXPECT_EQ(list.currentIndex().row(), 2);
+    EXPECT_TRUE(access.SelectedRows().empty());
+    EXPECT_EQ(access.Progress()->value(), access.Progress()->maximum());
+    dialog.reject();
+}
+
+// At its first size every column's title shows whole (its sort mark
+// included) and every column is in view without scrolling; the size and
+// the widths the analyst gives it are there when it opens again, until
+// Ctrl+0 puts the first ones back.
+TEST(PortfolioDialog, TitlesFitAtTheFirstSizeAndSizeAndWidthsAreRemembered) {
+    test_support::TempDir dir;
+    const ScopedVariable config("XDG_CONFIG_HOME", dir.File("config"));
+    const auto make = [&dir] {
+        return std::make_unique<portfolio::TFcartera>(
+            [&dir](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+                loans::ConfigureProgramConnection(database, transaction, dir.File("no-existe.fdb"));
+            });
+    };
+    const auto widths = [](const QTableView& list) {
+        std::vector<int> all;
+        for (int column = 0; column < list.model()->columnCount(); ++column) {
+            all.push_back(list.columnWidth(column));
+        }
+        return all;
+    };
+    auto dialog = make();
+    dialog->show();
+    WaitFor([&] { return PortfolioAccess(*dialog).Finished(); });
+    const QSize first_size = dialog->size();
+    for (QTableView* list : {PortfolioAccess(*dialog).List(), PortfolioAccess(*dialog).Preview()}) {
+        const QHeaderView& header = *list->horizontalHeader();
+        int used = 0;
+        for (int column = 0; column < header.count(); ++column) {
+            EXPECT_GE(header.sectionSize(column), header.sectionSizeHint(column))
+                << list->objectName().toStdString() << " "
+                << list->model()->headerData(column, Qt::Horizontal).toString().toStdString();
+            used += header.sectionSize(column);
+        }
+        if (list->isVisible()) {
+            EXPECT_LE(used, list->viewport()->width());
+            EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+        }
+    }
+    const std::vector<int> first_widths = widths(*PortfolioAccess(*dialog).List());
+    // Closed as it opened: nothing kept.
+    dialog->reject();
+    EXPECT_FALSE(QSettings(ui::window_memory::FilePath(), QSettings::IniFormat)
+                     .childGroups()
+                     .contains("cartera"));
+    dialog = make();
+    dialog->show();
+    WaitFor([&] { return PortfolioAccess(*dialog).Finished(); });
+
+    dialog->resize(first_size + QSize(120, 80));
+    PortfolioAccess(*dialog).List()->setColumnWidth(1, 333);
+    std::vector<int> changed = widths(*PortfolioAccess(*dialog).List());
+    dialog->reject();
+    dialog = make();
+    EXPECT_EQ(dialog->size(), first_size + QSize(120, 80));
+    dialog->show();
+    WaitFor([&] { return PortfolioAccess(*dialog).Finished(); });
+    // The last column stretches to the list's edge.
+    changed.back() = widths(*PortfolioAccess(*dialog).List()).back();
+    EXPECT_EQ(widths(*PortfolioAccess(*dialog).List()), changed);
+
+    QTest::keyClick(PortfolioAccess(*dialog).List(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(dialog->size(), first_size);
+    EXPECT_EQ(widths(*PortfolioAccess(*dialog).List())[1], first_widths[1]);
+    dialog->reject();
+    dialog = make();
+    EXPECT_EQ(dialog->size(), first_size);
+    EXPECT_EQ(widths(*PortfolioAccess(*dialog).List())[1], first_widths[1]);
 }
 
 TEST(PortfolioDialog, FailureIsShownInTheDialog) {

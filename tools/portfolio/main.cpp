@@ -35,6 +35,7 @@
 
 namespace {
 
+// UTF-8, as standard output is read.
 constexpr const char* kUsage =
     "uso: revision-cartera [--csv ARCHIVO] [--xlsx ARCHIVO] [BASE_DE_DATOS]\n"
     "     revision-cartera --reparar [--simular] [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
@@ -42,25 +43,28 @@ constexpr const char* kUsage =
     "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
     "     revision-cartera --importar-diario [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
-    "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla,\n"
-    "  como CSV en la salida estandar o en el ARCHIVO de --csv; --xlsx escribe ademas\n"
-    "  la lista como libro de Excel.\n"
-    "  --reparar repara cada prestamo listado en una transaccion propia, tras revisarlo\n"
-    "  de nuevo, y escribe una linea por prestamo; --simular muestra lo que cambiaria\n"
-    "  sin escribir nada. --deshacer devuelve el prestamo a como estaba antes de la\n"
-    "  reparacion ID del registro de reparaciones, si nadie lo cambio despues.\n"
-    "  El registro esta en la tabla REPARACIONES de la base de datos (sql/reparaciones.sql)\n"
-    "  o, si no la tiene, en un archivo de este equipo; --importar-diario copia a la tabla\n"
-    "  los registros de este equipo de esa base de datos (los ya copiados no se repiten).\n"
-    "  Sin BASE_DE_DATOS usa la ultima linea del primer db.ini que encuentre en: la\n"
-    "  carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
-    "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si estan definidas, si no con\n"
-    "  conexion.ini (buscado en esos mismos lugares; solo su dueno puede leerlo),\n"
-    "  si no con el usuario de siempre.\n"
-    "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error; con --reparar,\n"
-    "  0 todos reparados u omitidos, 1 alguno fallido, 2 si se perdio la conexion (los\n"
-    "  restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; 130 o 143\n"
-    "  interrumpida por una senal.\n";
+    "  Revisa todos los pr\u00e9stamos y lista los que necesitan Reindexar o Corregir\n"
+    "  Tabla, como CSV en la salida est\u00e1ndar o en el ARCHIVO de --csv (campos\n"
+    "  separados por comas, decimales con punto); --xlsx escribe adem\u00e1s la lista\n"
+    "  como libro de Excel.\n"
+    "  --reparar repara cada pr\u00e9stamo listado en una transacci\u00f3n propia, tras\n"
+    "  revisarlo de nuevo, y escribe una l\u00ednea por pr\u00e9stamo; --simular muestra lo\n"
+    "  que cambiar\u00eda sin escribir nada. --deshacer devuelve el pr\u00e9stamo a como\n"
+    "  estaba antes de la reparaci\u00f3n ID del registro de reparaciones, si nadie lo\n"
+    "  cambi\u00f3 despu\u00e9s.\n"
+    "  El registro est\u00e1 en la tabla REPARACIONES de la base de datos\n"
+    "  (sql/reparaciones.sql) o, si no la tiene, en un archivo de este equipo;\n"
+    "  --importar-diario copia a la tabla los registros de este equipo de esa base de\n"
+    "  datos (los ya copiados no se repiten).\n"
+    "  Sin BASE_DE_DATOS usa la \u00faltima l\u00ednea del primer db.ini que encuentre en:\n"
+    "  la carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
+    "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si est\u00e1n definidas; si no, con\n"
+    "  conexion.ini (buscado en esos mismos lugares; solo su due\u00f1o puede leerlo);\n"
+    "  si no, con el usuario de siempre.\n"
+    "  Salida: 0 sin diferencias, 1 con pr\u00e9stamos listados, 2 error; con --reparar,\n"
+    "  0 todos reparados u omitidos, 1 alguno fallido, 2 si se perdi\u00f3 la conexi\u00f3n\n"
+    "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; 130 o\n"
+    "  143 interrumpida por una se\u00f1al.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -120,7 +124,7 @@ void PrintChanges(const loans::RepairOutcome& outcome) {
 const char* ResultWord(loans::LoanResult result, bool simulate) {
     switch (result) {
         case loans::LoanResult::kRepaired:
-            return simulate ? "se repararia" : "reparado";
+            return simulate ? "se reparar\u00eda" : "reparado";
         case loans::LoanResult::kSkipped:
             return "omitido: ya no tiene diferencias";
         case loans::LoanResult::kFailed:
@@ -170,7 +174,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
         if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, simulate);
     }
     std::cout.flush();
-    std::cerr << result.repaired << (simulate ? " se repararian, " : " reparados, ")
+    std::cerr << result.repaired << (simulate ? " se reparar\u00edan, " : " reparados, ")
               << result.skipped << " omitidos, " << result.failed << " fallidos, "
               << result.not_reached << " no alcanzados\n";
     if (!result.journal_failure.empty()) {
@@ -320,7 +324,7 @@ int main(int argc, char** argv) {
             if (const int signal_number = runtime::ReceivedTerminationSignal()) {
                 return 128 + signal_number;
             }
-            std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
+            std::cerr << result.loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
                       << " con diferencias\n";
             return RepairFlagged(database, flagged, simulate, progress_shown);
         }
@@ -341,7 +345,7 @@ int main(int argc, char** argv) {
         // exit code still tells of the signal.
         if (const int signal_number = runtime::ReceivedTerminationSignal())
             return 128 + signal_number;
-        std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
+        std::cerr << result.loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
                   << " con diferencias\n";
         return flagged.empty() ? 0 : 1;
     } catch (const std::exception& error) {
