@@ -50,8 +50,7 @@ void ChooseNonEmpty(std::optional<std::string>& part, std::optional<std::string>
 
 }  // namespace
 
-std::vector<std::string> ConfigFilePlaces(const std::string& file_name) {
-    std::vector<std::string> places{file_name};
+std::string UserConfigPlace(const std::string& file_name) {
     // The XDG rule: an unset, empty or relative XDG_CONFIG_HOME means ~/.config.
     std::string user;
     const char* config_home = std::getenv("XDG_CONFIG_HOME");
@@ -60,8 +59,14 @@ std::vector<std::string> ConfigFilePlaces(const std::string& file_name) {
     } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
         user = std::string(home) + "/.config";
     }
-    if (!user.empty()) {
-        places.push_back((std::filesystem::path(user) / kFolderName / file_name).string());
+    if (user.empty()) return {};
+    return (std::filesystem::path(user) / kFolderName / file_name).string();
+}
+
+std::vector<std::string> ConfigFilePlaces(const std::string& file_name) {
+    std::vector<std::string> places{file_name};
+    if (std::string user = UserConfigPlace(file_name); !user.empty()) {
+        places.push_back(std::move(user));
     }
     places.push_back(std::string(kMachineFolder) + kFolderName + "/" + file_name);
     return places;

@@ -12,6 +12,10 @@ namespace config {
 // change of folder), the user's configuration folder ($XDG_CONFIG_HOME or
 // ~/.config), then /etc. Without Qt, so the command-line tool shares it.
 std::vector<std::string> ConfigFilePlaces(const std::string& file_name);
+// The file of that name in the user's own configuration folder (what the
+// program writes there, such as the windows' remembered sizes); empty
+// when neither XDG_CONFIG_HOME nor HOME says where that is.
+std::string UserConfigPlace(const std::string& file_name);
 
 // The login parts a site may set; an unset part falls back to the next source.
 struct Login {

@@ -16,6 +16,7 @@
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
 #include "ui/text_box_limits.h"
+#include "ui/window_memory.h"
 
 static void InitSearchResources() {
     Q_INIT_RESOURCE(resources);
@@ -115,6 +116,10 @@ TFclientes::TFclientes(db::TIBQuery& qsocios, db::TDataSource& sqsocios, bool& c
     }
     gridclt->OnDblClick = [this] { ui::Guard([this] { btescogerClick(); }); };
     gridclt->SetDataSource(&sqsocios);
+    // The widths the analyst dragged the columns to; the dialog's size is
+    // fixed by its layout.
+    auto* remembered = new ui::RememberedLayout(*this, QStringLiteral("busqueda"), false);
+    remembered->Add(*gridclt, QStringLiteral("socios"));
 
     // Tab order: the six boxes, Buscar, Limpiar, the grid, Salir, Escoger.
     QWidget* order[] = {edcodigo, ednombres, edapellidos, edtelefono, edcedula, edempresa,

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,11 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
-#include "loans/records/repair_journal.h"
+#include "loans/records/record_store.h"
+#include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
 #include "loans/rules/reconciliation.h"
+#include "portfolio/portfolio_dialog.h"
 #include "ui/grid/db_grid.h"
 
 class QGroupBox;
@@ -118,17 +121,23 @@ class TFmain : public QWidget {
     double balancecxc(int prestamo);
     void DBGrid3DrawColumnCell(ui::TDBGrid& sender, const QRect& rect, int data_col,
                                ui::TColumn& column, ui::TGridDrawState state);
-    // F2: the portfolio check; the loan chosen there becomes current.
+    // F2: the portfolio check beside the window; each loan chosen there
+    // becomes current. F2 again checks again.
     void RevisionCartera();
-    // F3: the current loan's repairs from the journal, with undo.
+    // F3: the current loan's repair records, with undo.
     void HistorialReparaciones();
-    // Asks, then puts the current loan back as the record holds it, journaled
+    // Asks, then puts the current loan back as the record holds it, recorded
     // as "Deshacer"; false when the record is not of the current loan.
-    bool UndoRepair(const loans::RepairRecord& undone);
+    bool UndoRepair(loans::RecordStore& records, const loans::RepairRecord& undone);
     void MakeLoanCurrent(int prestamo);
     // Ctrl+P: the current loan's statement through the print dialog.
     void ImprimirEstado();
+    // The statement's parts: its first lines (cooperative, member, loan),
+    // the totals and message after the tables, and the heading every page
+    // carries.
     QString LoanStatementHtml();
+    QString LoanStatementClosingHtml();
+    QString StatementHeading();
 
     // Installed by the shell: the first-show and key-preview handlers.
     std::function<void()> OnFormShow;
@@ -175,13 +184,17 @@ class TFmain : public QWidget {
     // of the repair's own, reloads it once, shows the result and journals
     // the outcome.
     void RepairLoan(loans::RepairKind kind, const char* question);
-    // Runs a confirmed repair (or undo) of the current loan's member, then
-    // reloads the loan once, shows "Proceso Ejecutado" and journals the
-    // outcome; a failure is journaled as rolled back and raised again.
-    void JournaledRun(int prestamo, const std::string& name, const std::string& undoes,
-                      const std::function<loans::RepairOutcome()>& work);
+    // Runs a confirmed repair (or undo) of the current loan's member as a
+    // recorded unit, then reloads the loan once and shows "Proceso
+    // Ejecutado"; a failure is raised again.
+    void RecordedRun(int prestamo, const std::string& name,
+                     const std::function<loans::RecordedUnit(const loans::ConfirmedUnit&)>& run);
+
+    void ShowChosenLoan(const portfolio::TFcartera::Choice& chosen);
 
     QTimer* idle_release_;
+    // "Revision de cartera" while it is open (and until it is gone).
+    std::unique_ptr<portfolio::TFcartera> cartera_;
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;

@@ -23,6 +23,7 @@
 #include "ui/program_font.h"
 #include "ui/text_box_limits.h"
 #include "ui/wait_cursor.h"
+#include "ui/window_memory.h"
 
 namespace main_window {
 namespace {
@@ -123,10 +124,11 @@ void TFmain::CreateControls() {
     edsocio->setObjectName("edsocio");
     edsocio->setGeometry(56, 22, 73, 21);
     ui::LimitToColumn(edsocio, 10);  // CLT_CODIGO
-    edsocio->setToolTip(
+    edsocio->setToolTip(QString::fromLatin1(
         "Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre\n"
-        "F2: Revision de cartera\n"
-        "F3: Historial de reparaciones del prestamo");
+        "F2: Revisi\xF3n de cartera\n"
+        "F3: Historial de reparaciones del pr\xE9stamo\n"
+        "Ctrl+0: los anchos de columna de la primera vez"));
     edsocio->OnExit = [this] { ui::Guard([this] { edsocioExit(); }); };
     edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
 
@@ -233,6 +235,13 @@ void TFmain::CreateGrids() {
                                        ui::TColumn& column, ui::TGridDrawState state) {
         ui::Guard([&] { DBGrid3DrawColumnCell(sender, rect, data_col, column, state); });
     };
+
+    // The widths the analyst dragged the columns to, from the last run; the
+    // window itself keeps its size.
+    auto* remembered = new ui::RememberedLayout(*this, QStringLiteral("principal"), false);
+    remembered->Add(*DBGrid1, QStringLiteral("prestamos"));
+    remembered->Add(*DBGrid2, QStringLiteral("plan_de_pagos"));
+    remembered->Add(*DBGrid3, QStringLiteral("documentos"));
 
     // Tab order: btsalir comes before btcorregir although it stands right of it.
     setTabOrder(edsocio, PageControl1);

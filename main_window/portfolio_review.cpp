@@ -1,7 +1,9 @@
-// The portfolio check from the main window: F2 opens "Revision de cartera";
-// the loan chosen there is looked up as if its code had been typed.
+// The portfolio check from the main window: F2 opens "Revision de cartera"
+// beside the window; each loan chosen there is looked up as if its code had
+// been typed, and the list stays open.
 #include <QKeySequence>
 #include <QShortcut>
+#include <QTimer>
 
 #include "loans/rules/connection_profile.h"
 #include "main_window/code_box.h"
@@ -20,23 +22,40 @@ void TFmain::CreatePortfolioShortcut() {
 }
 
 void TFmain::RevisionCartera() {
-    std::optional<portfolio::TFcartera::Choice> chosen;
-    {
-        // The check runs on a connection of its own, set up like this one.
-        const std::string name = IBDatabase1.DatabaseName();
-        portfolio::TFcartera dialog(
-            [name](db::TIBDatabase& database, db::TIBTransaction& transaction) {
-                loans::ConfigureProgramConnection(database, transaction, name);
-            },
-            this);
-        dialog.exec();
-        chosen = dialog.Chosen();
+    // Open beside the window: F2 brings it up and checks again, as the
+    // loans shown meanwhile may have been repaired here.
+    if (cartera_ && cartera_->isVisible()) {
+        cartera_->Recheck();
+        cartera_->raise();
+        cartera_->activateWindow();
+        return;
     }
-    if (!chosen) return;
-    edsocio->setText(ui::ToQString(chosen->member));
-    edsocio->setFocus();
+    cartera_.reset();  // closed earlier
+    // The check runs on a connection of its own, set up like this one.
+    const std::string name = IBDatabase1.DatabaseName();
+    cartera_ = std::make_unique<portfolio::TFcartera>(
+        [name](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+            loans::ConfigureProgramConnection(database, transaction, name);
+        },
+        this, [this](const portfolio::TFcartera::Choice& chosen) { ShowChosenLoan(chosen); });
+    // Gone once closed, after its own handlers have returned.
+    portfolio::TFcartera* dialog = cartera_.get();
+    QObject::connect(dialog, &QDialog::finished, this, [this, dialog] {
+        QTimer::singleShot(0, this, [this, dialog] {
+            if (cartera_.get() == dialog && !dialog->isVisible()) cartera_.reset();
+        });
+    });
+    cartera_->show();
+}
+
+// The loan chosen in the list, looked up as if its code had been typed;
+// the loan grid then holds the window's focus, so that going back to the
+// window is no exit from the code box that would look the member up again.
+void TFmain::ShowChosenLoan(const portfolio::TFcartera::Choice& chosen) {
+    edsocio->setText(ui::ToQString(chosen.member));
     edsocioExit();
-    MakeLoanCurrent(chosen->loan);
+    MakeLoanCurrent(chosen.loan);
+    DBGrid1->setFocus();
 }
 
 void TFmain::MakeLoanCurrent(int prestamo) {

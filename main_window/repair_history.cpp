@@ -20,9 +20,13 @@ void TFmain::CreateHistoryShortcut() {
 void TFmain::HistorialReparaciones() {
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
+    // The records of the database the window is connected to: its table,
+    // or this computer's journal.
+    loans::RecordStore records(IBDatabase1);
     repair_history::TFhistorial dialog(
-        looked_up_code_, prestamo,
-        [this](const loans::RepairRecord& record) { return UndoRepair(record); }, this);
+        looked_up_code_, prestamo, records,
+        [this, &records](const loans::RepairRecord& record) { return UndoRepair(records, record); },
+        this);
     dialog.exec();
 }
 

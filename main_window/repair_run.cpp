@@ -1,10 +1,10 @@
 // What both repairs and an undo share: which loan may be repaired, the
-// confirmation, and the journal of every confirmed repair.
+// confirmation, and the record of every confirmed repair.
 #include <exception>
 #include <functional>
 #include <string>
 
-#include "loans/records/repair_journal.h"
+#include "loans/records/record_store.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/rules/repair_statements.h"
 #include "main_window/main_window.h"
@@ -35,36 +35,41 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
     const int prestamo = RepairableLoan();
     if (prestamo == 0) return;
     ConfirmOrAbort(question, prestamo);
+    // Where the record goes: the database's table, or this computer's
+    // journal, opened before anything is written.
+    loans::RecordStore records(IBDatabase1);
     // The loan as it stands now, read inside the repair's transaction: a
     // receipt posted since the lookup is repaired in, not out.
-    JournaledRun(prestamo, loans::RepairName(kind), {},
-                 [&] { return repair_unit_.Run(kind, looked_up_code_, prestamo); });
+    RecordedRun(prestamo, loans::RepairName(kind), [&](const loans::ConfirmedUnit& confirmed) {
+        return loans::RunRecorded(&records, confirmed, [&](const loans::BeforeCommit& record) {
+            loans::RepairOptions options;
+            options.before_commit = record;
+            return repair_unit_.Run({kind}, looked_up_code_, prestamo, options);
+        });
+    });
 }
 
-bool TFmain::UndoRepair(const loans::RepairRecord& undone) {
+bool TFmain::UndoRepair(loans::RecordStore& records, const loans::RepairRecord& undone) {
     if (undone.member != looked_up_code_ || undone.loan != RepairableLoan()) return false;
     ConfirmOrAbort(loans::kUndoConfirmation, undone.loan);
-    JournaledRun(undone.loan, loans::kUndoRepair, undone.id,
-                 [&] { return repair_unit_.Undo(undone.undo, undone.member, undone.loan); });
+    RecordedRun(undone.loan, loans::kUndoRepair, [&](const loans::ConfirmedUnit& confirmed) {
+        return loans::UndoRecord(repair_unit_, records, undone.id, confirmed);
+    });
     return true;
 }
 
-void TFmain::JournaledRun(int prestamo, const std::string& name, const std::string& undoes,
-                          const std::function<loans::RepairOutcome()>& work) {
-    // Before anything is written: a repair that could not be journaled is
-    // not made (the failure names the file and the cause).
-    loans::JournalFile journal;
-
+void TFmain::RecordedRun(
+    int prestamo, const std::string& name,
+    const std::function<loans::RecordedUnit(const loans::ConfirmedUnit&)>& run) {
     loans::ConfirmedUnit confirmed;
     confirmed.database = IBDatabase1.DatabaseName();
     confirmed.member = looked_up_code_;
     confirmed.loan = prestamo;
     confirmed.repair = name;
-    confirmed.undoes = undoes;
     // The figures as shown, in case the repair fails before it reads.
     confirmed.documents_balance_before = sumas.DocumentsBalance();
     confirmed.receivable_balance_before = balanceprestamo;
-    const loans::RecordedUnit unit = loans::RunRecorded(&journal, confirmed, work);
+    const loans::RecordedUnit unit = run(confirmed);
     if (unit.result == loans::RecordedUnit::Result::kFailed) {
         // Nothing of it remains; its record (even of a refusal) is written.
         if (!unit.record_failure.empty()) ui::ShowMessage(unit.record_failure);
@@ -73,8 +78,14 @@ void TFmain::JournaledRun(int prestamo, const std::string& name, const std::stri
 
     // The one reload: what the commit left, in the window's own transaction.
     cargardatos(LoadMode::Loan);
-    ui::ShowMessage(loans::kRepairDone);
-    if (!unit.record_failure.empty()) throw runtime::EInOutError(unit.record_failure, 0);
+    // One message: done, and what the analyst must know with it (a commit
+    // confirmed only on a new connection; a record that could not be
+    // written, so nothing can undo it from here).
+    std::string shown = loans::kRepairDone;
+    for (const std::string* note : {&unit.settled, &unit.record_failure}) {
+        if (!note->empty()) shown += "\n\n" + *note;
+    }
+    ui::ShowMessage(shown);
 }
 
 }  // namespace main_window

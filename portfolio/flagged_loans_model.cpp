@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "loans/reports/portfolio_report.h"
+#include "loans/reports/repair_preview.h"
 #include "loans/rules/reconciliation.h"
 #include "ui/latin1_text.h"
 #include "ui/sorted_list.h"
@@ -11,8 +12,8 @@ namespace portfolio {
 namespace {
 
 const char* const kTitles[FlaggedLoansModel::kColumns] = {
-    "SOCIO",       "NOMBRE",     "PRESTAMO", "BALANCE DOCUMENTOS",
-    "BALANCE CXC", "DIFERENCIA", "CUOTAS",   "REPARACION"};
+    "SOCIO",  "NOMBRE",     "PRESTAMO", "BALANCE DOCUMENTOS", "BALANCE CXC", "DIFERENCIA",
+    "CUOTAS", "REPARACION", "MOTIVO"};
 
 // Member, name and repair read from the left; the figures from the right.
 bool RightAligned(int column) {
@@ -21,19 +22,44 @@ bool RightAligned(int column) {
 
 }  // namespace
 
+QString FoldedForFilter(const QString& text) {
+    // Decomposed, an accented letter is its letter and a mark to leave out.
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar ch : decomposed) {
+        if (ch.category() != QChar::Mark_NonSpacing) folded.append(ch.toLower());
+    }
+    return folded;
+}
+
 FlaggedLoansModel::FlaggedLoansModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
+void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows,
+                                const std::vector<loans::LoanKey>* new_loans) {
     beginResetModel();
     rows_ = std::move(rows);
     new_.clear();
+    if (new_loans != nullptr) {
+        new_.reserve(rows_.size());
+        for (const loans::LoanCheck& loan : rows_) {
+            const loans::LoanKey key = loans::KeyOf(loan.member, loan.loan);
+            new_.push_back(std::find(new_loans->begin(), new_loans->end(), key) !=
+                           new_loans->end());
+        }
+    }
     lines_.clear();
     lines_.reserve(rows_.size());
+    search_.clear();
+    search_.reserve(rows_.size());
     for (const loans::LoanCheck& loan : rows_) {
         const long double difference = loans::Difference(loan);
         const QString member = ui::ToQString(loan.member);
         const QString name = ui::ToQString(loan.name);
         const QString repair = ui::ToQString(loans::RepairName(loan));
+        const QString reason = ui::ToQString(loans::FlaggedReason(loan));
+        // Apart, so that a text never matches across the two.
+        search_.push_back(FoldedForFilter(member) + QChar('\n') + FoldedForFilter(name));
         lines_.push_back(Line{{
             {member, member},
             {name, name},
@@ -44,28 +70,10 @@ void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
             {ui::ToQString(loans::ShownAmount(difference)), static_cast<double>(difference)},
             {QString::number(loan.differing_instalments), loan.differing_instalments},
             {repair, repair},
+            {reason, reason},
         }});
     }
     endResetModel();
-}
-
-void FlaggedLoansModel::SetNewLoans(const std::vector<loans::LoanKey>& loans) {
-    if (rows_.empty()) return;
-    // The column comes with the first marks: without a run to compare
-    // with, the list is as it always was.
-    const bool adding = new_.empty();
-    if (adding) beginInsertColumns(QModelIndex(), kColumns, kColumns);
-    new_.assign(rows_.size(), false);
-    for (size_t row = 0; row < rows_.size(); ++row) {
-        const loans::LoanKey key = loans::KeyOf(rows_[row].member, rows_[row].loan);
-        new_[row] = std::find(loans.begin(), loans.end(), key) != loans.end();
-    }
-    if (adding) {
-        endInsertColumns();
-        return;
-    }
-    const int last = static_cast<int>(rows_.size()) - 1;
-    dataChanged(index(0, 0), index(last, kColumns));
 }
 
 bool FlaggedLoansModel::IsNew(int row) const {
@@ -83,11 +91,12 @@ int FlaggedLoansModel::columnCount(const QModelIndex& parent) const {
 
 QVariant FlaggedLoansModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
-    if (index.column() == kColumns) return NewMark(index.row(), role);
+    if (index.column() == kNewColumn) return NewMark(index.row(), role);
     const Cell& cell =
         lines_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
     switch (role) {
         case Qt::DisplayRole:
+        case Qt::ToolTipRole:
             return cell.text;
         case ui::SortedList::kSortKeyRole:
             return cell.key;
@@ -104,7 +113,7 @@ QVariant FlaggedLoansModel::headerData(int section, Qt::Orientation orientation,
         section < kColumns) {
         return QString::fromLatin1(kTitles[section]);
     }
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kColumns &&
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kNewColumn &&
         !new_.empty()) {
         return QString("NUEVO");
     }
@@ -118,7 +127,9 @@ QVariant FlaggedLoansModel::NewMark(int row, int role) const {
         case ui::SortedList::kSortKeyRole:
             return IsNew(row) ? 1 : 0;
         case Qt::ToolTipRole:
-            return IsNew(row) ? QString("No estaba en la ultima revision terminada") : QVariant();
+            return IsNew(row)
+                       ? QString::fromLatin1("No estaba en la \xFAltima revisi\xF3n terminada")
+                       : QVariant();
         default:
             return {};
     }

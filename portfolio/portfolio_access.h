@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QComboBox>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -23,11 +24,12 @@ class PortfolioAccess {
   public:
     explicit PortfolioAccess(TFcartera& dialog) : dialog_(dialog) {}
 
-    // The dialog the main window `window` has open (from the moment F2
-    // made it until it is gone), or null.
+    // The dialog the main window `window` shows (from the moment F2 made
+    // it until it is closed), or null.
     static TFcartera* OpenOn(const QWidget& window) {
         for (QObject* child : window.children()) {
-            if (auto* dialog = dynamic_cast<TFcartera*>(child)) return dialog;
+            auto* dialog = dynamic_cast<TFcartera*>(child);
+            if (dialog != nullptr && dialog->isVisible()) return dialog;
         }
         return nullptr;
     }
@@ -38,8 +40,13 @@ class PortfolioAccess {
     QTableView* List() const { return dialog_.gridcartera; }
     QProgressBar* Progress() const { return dialog_.progreso; }
     QLabel* Totals() const { return dialog_.lbtotales; }
+    // How many loans the list shows, and the sum of their differences.
+    QLabel* Listed() const { return dialog_.lblistados; }
+    // The member code or name the list is filtered by, and the repair.
+    QLineEdit* Filter() const { return dialog_.edfiltro; }
+    QComboBox* RepairFilter() const { return dialog_.cbreparacion; }
     // The preview, hidden until one is asked for.
-    QPlainTextEdit* Preview() const { return dialog_.mmprevia; }
+    QTableView* Preview() const { return dialog_.gridprevia; }
     // The stored runs' chart and table, hidden where the database keeps no
     // history; and the list's model, which marks new loans.
     RunHistoryChart* History() const { return dialog_.historial; }
@@ -71,18 +78,22 @@ class PortfolioAccess {
 
     // Flagged loans in the order the list shows them, and those selected.
     std::vector<loans::LoanCheck> ShownRows() const { return dialog_.ShownRows(); }
+    // Those the filter lists, in the check's order (what an export writes).
+    std::vector<loans::LoanCheck> ListedRows() const { return dialog_.ListedRows(); }
     std::vector<loans::LoanCheck> SelectedRows() const { return dialog_.SelectedRows(); }
 
     // Starts the check (the dialog starts it itself when first shown).
     void Start() const { dialog_.Start(); }
+    // Checks again, as F2 over the open dialog does.
+    bool Recheck() const { return dialog_.Recheck(); }
     // Takes the row the list shows at `row`; false when there is none.
     bool ChooseRow(int row) const { return dialog_.ChooseRow(row); }
     // "Reparar" on the selected rows: asks, then repairs; false when
     // nothing was started.
     bool RepairSelected() const { return dialog_.RepairSelected(); }
-    // "Vista previa" on the current row.
-    bool PreviewCurrent() const { return dialog_.PreviewCurrent(); }
-    // "Exportar" to `path` without the file dialog.
+    // "Vista previa" on the selected rows (the current one when none is).
+    bool PreviewSelected() const { return dialog_.PreviewSelected(); }
+    // "Exportar" to `path` without the file dialog (and says where).
     bool ExportTo(const std::string& path) const { return dialog_.ExportTo(path); }
 
   private:

@@ -5,6 +5,7 @@
 
 #include "db/ib_database.h"
 #include "loans/history/run_history.h"
+#include "loans/records/record_store.h"
 
 namespace portfolio {
 namespace {
@@ -53,11 +54,14 @@ Worker::Job CheckJob() {
     };
 }
 
-Worker::Job RepairJob(std::vector<loans::LoanCheck> rows,
-                      std::shared_ptr<loans::JournalFile> journal) {
-    return [rows = std::move(rows), journal](db::TIBDatabase& database, JobState& state) {
+Worker::Job RepairJob(std::vector<loans::LoanCheck> rows) {
+    return [rows = std::move(rows)](db::TIBDatabase& database, JobState& state) {
+        // Before anything is written: repairs that could not be recorded
+        // are not made.
+        loans::RecordStore records(database);
+        records.ReadyToWrite();
         loans::BulkOptions options;
-        options.journal = journal.get();
+        options.records = &records;
         options.database_name = database.DatabaseName();
         options.stop = [&state] { return state.stop.load(); };
         options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
@@ -71,11 +75,15 @@ Worker::Job RepairJob(std::vector<loans::LoanCheck> rows,
     };
 }
 
-Worker::Job PreviewJob(loans::LoanCheck row) {
-    return [rows = std::vector<loans::LoanCheck>{std::move(row)}](db::TIBDatabase& database,
-                                                                  JobState&) {
+Worker::Job PreviewJob(std::vector<loans::LoanCheck> rows) {
+    return [rows = std::move(rows)](db::TIBDatabase& database, JobState& state) {
         loans::BulkOptions options;
         options.simulate = true;
+        options.stop = [&state] { return state.stop.load(); };
+        options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
+            state.loans_done = static_cast<int>(done);
+            state.permille = static_cast<int>(done * 1000 / (total == 0 ? 1 : total));
+        };
         JobOutcome outcome;
         outcome.repairs =
             std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "loans/checks/portfolio_check.h"
-#include "loans/records/repair_journal.h"
 #include "portfolio/portfolio_worker.h"
 
 namespace portfolio {
@@ -13,11 +12,13 @@ namespace portfolio {
 
 // The portfolio check, its statements cancelled by the state's canceller.
 Worker::Job CheckJob();
-// Repairs `rows`, each loan one unit, journaled to `journal`; stops before
-// the next loan once the state says so.
-Worker::Job RepairJob(std::vector<loans::LoanCheck> rows,
-                      std::shared_ptr<loans::JournalFile> journal);
-// What repairing `row` would change, written nowhere.
-Worker::Job PreviewJob(loans::LoanCheck row);
+// Repairs `rows`, each loan one unit, recorded where the worker's database
+// keeps its records (its table, or this computer's journal, opened before
+// the first loan); stops before the next loan once the state says so, or
+// at a lost connection.
+Worker::Job RepairJob(std::vector<loans::LoanCheck> rows);
+// What repairing `rows` would change, each loan one unit rolled back,
+// written nowhere; stops before the next loan once the state says so.
+Worker::Job PreviewJob(std::vector<loans::LoanCheck> rows);
 
 }  // namespace portfolio

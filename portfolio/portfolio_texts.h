@@ -7,6 +7,8 @@
 
 #include "loans/checks/portfolio_check.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/portfolio_report.h"
+#include "loans/reports/repair_preview.h"
 
 namespace portfolio {
 
@@ -19,10 +21,18 @@ QString TotalsLine(size_t checked, const std::vector<loans::LoanCheck>& flagged)
 std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows);
 // A repair run's summary; `result` is null when the run failed as a whole.
 std::string RepairSummary(const loans::BulkResult* result, const std::string& failure);
-// What a preview shows; `result` is null when it failed.
-std::string PreviewText(const loans::BulkResult* result, const std::string& failure);
-// Writes the flagged loans, in the check's order, as a workbook to a .xlsx
-// name, else as CSV; false (and a message shown) on failure.
-bool ExportList(const std::string& path, const std::vector<loans::LoanCheck>& flagged);
+// The line under the list: how many loans it lists of how many, and the
+// sum of their differences.
+QString ListedLine(size_t listed, size_t flagged, long double differences);
+// What a preview shows, loan after loan; `result` is null when it failed.
+std::vector<loans::PreviewLine> PreviewLinesOf(const loans::BulkResult* result,
+                                               const std::string& failure);
+// The CSV the analyst's spreadsheet reads: with ";" and a decimal comma
+// when the desktop's regional settings write a decimal comma.
+loans::CsvStyle DesktopCsvStyle();
+// Writes the loans as a workbook to a .xlsx name, else as CSV in the
+// desktop's style, then says where it wrote; false (and a message shown)
+// on failure.
+bool ExportList(const std::string& path, const std::vector<loans::LoanCheck>& loans);
 
 }  // namespace portfolio

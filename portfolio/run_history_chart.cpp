@@ -54,7 +54,7 @@ void Span(QValueAxis& axis, double highest) {
 RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
     setObjectName("historial");
     flagged_ = new QLineSeries(this);
-    flagged_->setName("Prestamos con diferencias");
+    flagged_->setName(QString::fromLatin1("Pr\xE9stamos con diferencias"));
     flagged_->setPointsVisible(true);
     amount_ = new QLineSeries(this);
     amount_->setName("Monto en juego");
@@ -71,9 +71,9 @@ RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
     // time: nightly runs fall evenly, and runs of one afternoon stay apart.
     time_ = new QCategoryAxis(this);
     time_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    time_->setTitleText("Revision (fecha)");
+    time_->setTitleText(QString::fromLatin1("Revisi\xF3n (fecha)"));
     count_axis_ = new QValueAxis(this);
-    count_axis_->setTitleText("Prestamos");
+    count_axis_->setTitleText(QString::fromLatin1("Pr\xE9stamos"));
     count_axis_->setLabelFormat("%.0f");
     amount_axis_ = new QValueAxis(this);
     amount_axis_->setTitleText("Monto");
@@ -89,8 +89,12 @@ RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
     view_ = new QChartView(chart, this);
     view_->setObjectName("grafico");
     view_->setRenderHint(QPainter::Antialiasing);
-    view_->setAccessibleName("Grafico de revisiones");
-    view_->setAccessibleDescription("Las mismas cifras estan en la pestana Tabla");
+    view_->setAccessibleName(
+        QString::fromLatin1("Gr\xE1"
+                            "fico de revisiones"));
+    view_->setAccessibleDescription(
+        QString::fromLatin1("Las mismas cifras est\xE1n en la pesta\xF1"
+                            "a Tabla"));
 
     table_ = new QTableWidget(0, kColumnCount, this);
     table_->setObjectName("tablarevisiones");
@@ -105,7 +109,8 @@ RunHistoryChart::RunHistoryChart(QWidget* parent) : QWidget(parent) {
     table_->setHorizontalHeaderLabels(titles);
 
     tabs_ = new QTabWidget(this);
-    tabs_->addTab(view_, "&Grafico");
+    tabs_->addTab(view_, QString::fromLatin1("&Gr\xE1"
+                                             "fico"));
     tabs_->addTab(table_, "&Tabla");
     note_ = new QLabel(this);
     note_->setObjectName("lbrevision");
@@ -157,7 +162,7 @@ void RunHistoryChart::SetRuns(const std::vector<loans::StoredRun>& runs) {
             ui::ToQString(loans::ShownAmount(run.amount)),
             ui::ToQString(formats::FormatFloat(formats::kAmountPattern, run.duration_ms / 1000.0) +
                           " s"),
-            run.finished ? "si" : "no",
+            run.finished ? QString::fromLatin1("s\xED") : QString("no"),
             ui::ToQString(user)};
         for (int column = 0; column < kColumnCount; ++column) {
             table_->setItem(row, column, Cell(cells[column], column != 1 && column < 6));

@@ -27,6 +27,8 @@ class HistoryAccess {
 
     TFhistorial& Dialog() const { return dialog_; }
     QLabel* Loan() const { return dialog_.lbprestamo; }
+    // Where the listed records come from.
+    QLabel* Origin() const { return dialog_.lborigen; }
     QTableView* List() const { return dialog_.gridhistorial; }
     QPushButton* Undo() const { return dialog_.btdeshacer; }
     QPushButton* Close() const { return dialog_.btcerrar; }

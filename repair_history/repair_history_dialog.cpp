@@ -17,11 +17,17 @@
 namespace repair_history {
 
 bool Undoable(const loans::RepairRecord& record) {
-    return !record.rolled_back && !record.id.empty() && !record.undo.after_fingerprint.empty();
+    return !record.rolled_back && !record.id.empty() &&
+           (record.undo_kept || !record.undo.after_fingerprint.empty());
 }
 
-TFhistorial::TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* parent)
-    : QDialog(parent), member_(std::move(member)), loan_(loan), undo_(std::move(undo)) {
+TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& records, Undo undo,
+                         QWidget* parent)
+    : QDialog(parent),
+      member_(std::move(member)),
+      loan_(loan),
+      records_store_(records),
+      undo_(std::move(undo)) {
     setObjectName("Fhistorial");
     setWindowTitle("Historial de reparaciones");
     setFont(ui::ProgramFont());
@@ -30,6 +36,8 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* p
     lbprestamo = new QLabel(
         ui::ToQString("Socio: " + member_ + "   Prestamo: " + std::to_string(loan_)), this);
     lbprestamo->setObjectName("lbprestamo");
+    lborigen = new QLabel(ui::ToQString(records_store_.Where()), this);
+    lborigen->setObjectName("lborigen");
 
     // Listed as the journal gives them, newest first: the list is not sorted.
     records_ = new RepairRecordsModel(this);
@@ -43,7 +51,6 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* p
     gridhistorial->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridhistorial->verticalHeader()->setDefaultSectionSize(17);
     gridhistorial->horizontalHeader()->setStretchLastSection(true);
-    gridhistorial->setColumnWidth(0, 140);
     connect(gridhistorial->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { SetButtons(); });
 
@@ -64,6 +71,7 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* p
     buttons->addWidget(btcerrar);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lbprestamo);
+    layout->addWidget(lborigen);
     layout->addWidget(gridhistorial, 1);
     layout->addLayout(buttons);
 
@@ -75,7 +83,9 @@ const std::vector<loans::RepairRecord>& TFhistorial::Shown() const {
 }
 
 void TFhistorial::Reload() {
-    records_->SetRecords(loans::RecordsOf(member_, loan_));
+    records_->SetRecords(records_store_.RecordsOf(member_, loan_));
+    // Whole titles and texts: the columns fit what they hold.
+    gridhistorial->resizeColumnsToContents();
     if (!Shown().empty()) gridhistorial->setCurrentIndex(listed_->index(0, 0));
     SetButtons();
 }
@@ -83,14 +93,15 @@ void TFhistorial::Reload() {
 void TFhistorial::SetButtons() {
     const int row = gridhistorial->currentIndex().row();
     btdeshacer->setEnabled(row >= 0 && row < static_cast<int>(Shown().size()) &&
-                           Undoable(Shown()[static_cast<size_t>(row)]));
+                           Undoable(Shown()[static_cast<size_t>(row)]) &&
+                           !records_->Undone(static_cast<size_t>(row)));
 }
 
 bool TFhistorial::UndoCurrent() {
     const int row = gridhistorial->currentIndex().row();
     if (row < 0 || row >= static_cast<int>(Shown().size())) return false;
     const loans::RepairRecord record = Shown()[static_cast<size_t>(row)];
-    if (!Undoable(record)) return false;
+    if (!Undoable(record) || records_->Undone(static_cast<size_t>(row))) return false;
     // Read again whatever happened: a refusal may follow someone else's
     // undo, which the list should then show.
     bool done = false;

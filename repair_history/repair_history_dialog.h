@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "loans/records/repair_journal.h"
+#include "loans/records/record_store.h"
 
 class QLabel;
 class QPushButton;
@@ -20,10 +20,12 @@ namespace repair_history {
 class HistoryAccess;
 class RepairRecordsModel;
 
-// "Historial de reparaciones": the journal's records of one member's loan,
-// newest first. "Deshacer" hands the current row's record to the window,
-// which puts the loan back as the record holds it; the list is then read
-// again. Only a repair that was made, and left something to undo, offers it.
+// "Historial de reparaciones": the records of one member's loan, newest
+// first, from the database's table (every analyst's) or this computer's
+// journal, as a line above the list says. "Deshacer" hands the current
+// row's record to the window, which puts the loan back as the record holds
+// it; the list is then read again. Only a repair that was made, left
+// something to undo and was not undone since offers it.
 // Tests, the window test driver and the monkey reach its insides through
 // HistoryAccess.
 class TFhistorial : public QDialog {
@@ -32,12 +34,13 @@ class TFhistorial : public QDialog {
     // is shown).
     using Undo = std::function<bool(const loans::RepairRecord&)>;
 
-    TFhistorial(std::string member, int32_t loan, Undo undo, QWidget* parent = nullptr);
+    TFhistorial(std::string member, int32_t loan, loans::RecordStore& records, Undo undo,
+                QWidget* parent = nullptr);
 
   private:
     friend class HistoryAccess;
 
-    // Reads the journal again and lists the loan's records.
+    // Reads the records again and lists the loan's.
     void Reload();
     // The records in the order the list shows them.
     const std::vector<loans::RepairRecord>& Shown() const;
@@ -46,6 +49,7 @@ class TFhistorial : public QDialog {
     void SetButtons();
 
     QLabel* lbprestamo;
+    QLabel* lborigen;
     QTableView* gridhistorial;
     QPushButton* btdeshacer;
     QPushButton* btcerrar;
@@ -54,10 +58,12 @@ class TFhistorial : public QDialog {
     ui::SortedList* listed_;
     std::string member_;
     int32_t loan_;
+    loans::RecordStore& records_store_;
     Undo undo_;
 };
 
-// True when the record can be undone: made, with an image of what it changed.
+// True when the record can be undone: made, with an image of what it
+// changed (kept, or at hand).
 bool Undoable(const loans::RepairRecord& record);
 
 }  // namespace repair_history

@@ -3,31 +3,35 @@
 #include <ctime>
 #include <map>
 
-#include "formats/date_format.h"
-#include "formats/date_time.h"
 #include "loans/rules/reconciliation.h"
 #include "ui/latin1_text.h"
 
 namespace repair_history {
 namespace {
 
-const char* const kTitles[RepairRecordsModel::kColumns] = {
-    "FECHA", "USUARIO", "REPARACION", "RESULTADO", "BALANCE CXC ANTES", "BALANCE CXC DESPUES",
-    "FILAS"};
+const char* const kTitles[RepairRecordsModel::kColumns] = {"FECHA",
+                                                           "USUARIO",
+                                                           "EQUIPO",
+                                                           "REPARACION",
+                                                           "RESULTADO",
+                                                           "BALANCE CXC ANTES",
+                                                           "BALANCE CXC DESPUES",
+                                                           "FILAS"};
 
-constexpr int kOutcomeColumn = 3;
+constexpr int kOutcomeColumn = 4;
 
 // The balances read from the right.
 bool RightAligned(int column) {
-    return column == 4 || column == 5;
+    return column == 5 || column == 6;
 }
 
-// The journal keeps UTC; people read their own clock, in the program's
-// date and time formats.
+// Records keep UTC; people read their own clock, with the whole year.
 std::string LocalTime(std::time_t time) {
     std::tm parts{};
     localtime_r(&time, &parts);
-    return formats::FormatDefaultDateTime(formats::EncodeDateTime(formats::PartsOf(parts)));
+    char text[32];
+    std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &parts);
+    return text;
 }
 
 // What became of the record: rolled back (the server's words in the
@@ -35,6 +39,7 @@ std::string LocalTime(std::time_t time) {
 std::string Outcome(const loans::RepairRecord& record,
                     const std::map<std::string, const loans::RepairRecord*>& undone_by) {
     if (record.rolled_back) return "Revertida";
+    if (record.unconfirmed) return "Sin confirmar";
     const auto undo = undone_by.find(record.id);
     if (undo != undone_by.end()) return "Deshecha el " + LocalTime(undo->second->time);
     return "Realizada";
@@ -47,7 +52,9 @@ RepairRecordsModel::RepairRecordsModel(QObject* parent) : QAbstractTableModel(pa
 void RepairRecordsModel::SetRecords(const std::vector<loans::RepairRecord>& oldest_first) {
     std::map<std::string, const loans::RepairRecord*> undone_by;
     for (const loans::RepairRecord& record : oldest_first) {
-        if (!record.undoes.empty() && !record.rolled_back) undone_by[record.undoes] = &record;
+        if (!record.undoes.empty() && !record.rolled_back && !record.unconfirmed) {
+            undone_by[record.undoes] = &record;
+        }
     }
     beginResetModel();
     lines_.clear();
@@ -57,6 +64,7 @@ void RepairRecordsModel::SetRecords(const std::vector<loans::RepairRecord>& olde
         line.texts = {
             ui::ToQString(LocalTime(record->time)),
             ui::ToQString(record->user),
+            ui::ToQString(record->workstation),
             ui::ToQString(record->repair),
             ui::ToQString(Outcome(*record, undone_by)),
             ui::ToQString(loans::ShownAmount(record->receivable_balance_before)),
@@ -65,7 +73,10 @@ void RepairRecordsModel::SetRecords(const std::vector<loans::RepairRecord>& olde
                           std::to_string(record->rows_inserted) + " insertadas, " +
                           std::to_string(record->rows_updated) + " actualizadas"),
         };
-        if (record->rolled_back) line.outcome_tip = ui::ToQString(record->message);
+        if (record->rolled_back || record->unconfirmed) {
+            line.outcome_tip = ui::ToQString(record->message);
+        }
+        line.undone = undone_by.count(record->id) > 0;
         lines_.push_back(std::move(line));
     }
     records_.assign(oldest_first.rbegin(), oldest_first.rend());
@@ -87,10 +98,11 @@ QVariant RepairRecordsModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return line.texts[static_cast<size_t>(index.column())];
         case Qt::ToolTipRole:
+            // The whole text, for a column narrower than it.
             if (index.column() == kOutcomeColumn && !line.outcome_tip.isNull()) {
-                return line.outcome_tip;
+                return line.texts[static_cast<size_t>(index.column())] + ": " + line.outcome_tip;
             }
-            return {};
+            return line.texts[static_cast<size_t>(index.column())];
         case Qt::TextAlignmentRole:
             if (RightAligned(index.column())) return int(Qt::AlignRight | Qt::AlignVCenter);
             return {};

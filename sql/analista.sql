@@ -15,9 +15,18 @@
 --   user_name=MARIA
 --   password=una-clave-larga
 --   sql_role_name=ANALISTA_SOCIOS
--- Each statement ends with a semicolon at the end of its line.
+-- Each statement ends with its terminator (";", or "^" between the SET TERM
+-- lines) at the end of its line. Running it again changes nothing: the role
+-- is made only when missing, and a grant given twice is given once.
 
-CREATE ROLE ANALISTA_SOCIOS;
+SET TERM ^ ;
+EXECUTE BLOCK AS
+BEGIN
+    IF (NOT EXISTS(SELECT 1 FROM RDB$ROLES WHERE RDB$ROLE_NAME = 'ANALISTA_SOCIOS')) THEN
+        EXECUTE STATEMENT 'CREATE ROLE ANALISTA_SOCIOS';
+END^
+COMMIT^
+SET TERM ; ^
 
 -- Everything the program reads: members, employers, loans, schedules, the
 -- documents applied to loans and the receivable ledger.

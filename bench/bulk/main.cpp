@@ -65,9 +65,10 @@ int main(int argc, char** argv) {
         flagged.resize(count);
 
         const std::string journal_path = loans::JournalPath();
-        loans::JournalFile journal(journal_path);
+        loans::RecordStore records(database, journal_path);
+        records.ReadyToWrite();
         loans::BulkOptions options;
-        options.journal = &journal;
+        options.records = &records;
         options.database_name = database.DatabaseName();
         const std::string raw_journal_path =
             (std::filesystem::path(journal_path).parent_path() / "raw.jsonl").string();

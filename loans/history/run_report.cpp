@@ -58,14 +58,14 @@ void WriteRunsTable(std::ostream& out, const std::vector<StoredRun>& runs) {
 }
 
 std::vector<std::string> RecordedRunLines(const RecordedRun& recorded) {
-    const std::string run = "Revision " + std::to_string(recorded.stored.id) + " registrada";
+    const std::string run = "Revisi\xF3n " + std::to_string(recorded.stored.id) + " registrada";
     if (!recorded.stored.finished) return {run + " como no terminada"};
     if (!recorded.previous) {
-        return {run + "; no hay una revision terminada anterior con que compararla"};
+        return {run + "; no hay una revisi\xF3n terminada anterior con qu\xE9 compararla"};
     }
     std::vector<std::string> lines = {
         run + ": " + std::to_string(recorded.new_loans.size()) + " nuevos y " +
-        std::to_string(recorded.resolved.size()) + " resueltos desde la revision " +
+        std::to_string(recorded.resolved.size()) + " resueltos desde la revisi\xF3n " +
         std::to_string(recorded.previous->id) + " (" + RunTimeText(recorded.previous->time) + ")"};
     for (const LoanKey& key : recorded.new_loans) lines.push_back("  nuevo: " + Named(key));
     for (const LoanKey& key : recorded.resolved) lines.push_back("  resuelto: " + Named(key));

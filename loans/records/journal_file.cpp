@@ -1,6 +1,7 @@
 #include "loans/records/journal_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "loans/records/journal_line.h"
 #include "runtime/durable_io.h"
 #include "runtime/exception.h"
+#include "runtime/scope_guard.h"
 
 namespace loans {
 namespace {
@@ -84,6 +86,14 @@ JournalFile::~JournalFile() {
 }
 
 void JournalFile::Append(const RepairRecord& record) {
+    // Every writer (this program's other windows and runs, of this user)
+    // appends under the file's lock: the length seen here stays the end
+    // until the line is on disk, so cutting a failed write back to it
+    // never takes another writer's record with it.
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) Fail(path_, "bloquear", errno);
+    }
+    const runtime::ScopeGuard unlock([this] { ::flock(fd_, LOCK_UN); });
     struct stat info {};
     if (::fstat(fd_, &info) != 0) Fail(path_, "escribir", errno);
     const off_t size = info.st_size;

@@ -22,10 +22,11 @@ class JournalFile {
     JournalFile(const JournalFile&) = delete;
     JournalFile& operator=(const JournalFile&) = delete;
 
-    // Appends the record as one line, whole or not at all: after a failed
-    // or short write the file is cut back to where it was, and the message
-    // names the cause. On disk before it returns. A line left unfinished by
-    // another writer is ended first, so every record stays a line of its own.
+    // Appends the record as one line at the end, whole or not at all,
+    // holding the file's exclusive lock: after a failed or short write the
+    // file is cut back to where it was, which no other writer can have
+    // moved meanwhile, and the message names the cause. On disk before it returns. A line left
+    // unfinished by another writer is ended first, so every record stays a line of its own.
     void Append(const RepairRecord& record);
 
   private:

@@ -51,7 +51,9 @@ std::string ValuesArray(const std::vector<ImageValue>& values) {
     return text + "]";
 }
 
-std::string UndoObject(const UndoImage& undo) {
+}  // namespace
+
+std::string UndoText(const UndoImage& undo) {
     std::string text = "{\"after\":" + JsonText(undo.after_fingerprint);
     if (undo.movements_replaced) {
         text += ",\"columns\":[";
@@ -73,20 +75,24 @@ std::string UndoObject(const UndoImage& undo) {
     return text + "]}";
 }
 
-}  // namespace
-
 std::string JournalLine(const RepairRecord& r) {
     std::string line = "{";
     if (!r.id.empty()) line += "\"id\":" + JsonText(r.id) + ",";
     line += "\"time\":\"" + UtcTime(r.time) + "\"";
     line += ",\"user\":" + JsonText(r.user);
     line += ",\"database\":" + JsonText(r.database);
+    if (!r.database_id.empty()) line += ",\"database_id\":" + JsonText(r.database_id);
+    if (!r.workstation.empty()) line += ",\"workstation\":" + JsonText(r.workstation);
     line += ",\"member\":" + JsonText(r.member);
     line += ",\"loan\":" + std::to_string(r.loan);
     line += ",\"repair\":" + JsonText(r.repair);
     if (!r.undoes.empty()) line += ",\"undoes\":" + JsonText(r.undoes);
-    line += std::string(",\"outcome\":\"") + (r.rolled_back ? "rolled back" : "done") + "\"";
-    if (r.rolled_back) line += ",\"message\":" + JsonText(r.message);
+    line += std::string(",\"outcome\":\"") +
+            (r.rolled_back   ? "rolled back"
+             : r.unconfirmed ? "unknown"
+                             : "done") +
+            "\"";
+    if (r.rolled_back || r.unconfirmed) line += ",\"message\":" + JsonText(r.message);
     line += ",\"documents_balance_before\":" + CsvAmount(r.documents_balance_before);
     line += ",\"receivable_balance_before\":" + CsvAmount(r.receivable_balance_before);
     line += ",\"documents_balance_after\":" + CsvAmount(r.documents_balance_after);
@@ -95,7 +101,7 @@ std::string JournalLine(const RepairRecord& r) {
     line += ",\"rows_inserted\":" + std::to_string(r.rows_inserted);
     line += ",\"rows_updated\":" + std::to_string(r.rows_updated);
     if (!r.rolled_back && !r.undo.after_fingerprint.empty()) {
-        line += ",\"undo\":" + UndoObject(r.undo);
+        line += ",\"undo\":" + UndoText(r.undo);
     }
     return line + "}";
 }
@@ -319,54 +325,34 @@ long long IntegerOf(const Json* value) {
     return Read(runtime::ParseInteger(NumberOf(value)));
 }
 
-RepairRecord RecordFrom(const Json& line) {
-    RepairRecord record;
-    // Records of repairs that failed before their first write may have none.
-    if (const Json* id = line.Member("id")) record.id = TextOf(id);
-    record.time = TimeOf(TextOf(line.Member("time")));
-    record.user = TextOf(line.Member("user"));
-    record.database = TextOf(line.Member("database"));
-    record.member = TextOf(line.Member("member"));
-    record.repair = TextOf(line.Member("repair"));
-    if (const Json* undoes = line.Member("undoes")) record.undoes = TextOf(undoes);
-    record.loan = static_cast<int32_t>(IntegerOf(line.Member("loan")));
-    record.rolled_back = TextOf(line.Member("outcome")) != "done";
-    if (const Json* message = line.Member("message")) record.message = TextOf(message);
-    record.documents_balance_before = LongRealOf(line.Member("documents_balance_before"));
-    record.receivable_balance_before = RealOf(line.Member("receivable_balance_before"));
-    record.documents_balance_after = LongRealOf(line.Member("documents_balance_after"));
-    record.receivable_balance_after = RealOf(line.Member("receivable_balance_after"));
-    record.rows_deleted = IntegerOf(line.Member("rows_deleted"));
-    record.rows_inserted = IntegerOf(line.Member("rows_inserted"));
-    record.rows_updated = IntegerOf(line.Member("rows_updated"));
-    const Json* undo = line.Member("undo");
-    if (undo == nullptr) return record;
-    if (undo->type != Json::Type::kObject) throw runtime::Exception("linea danada");
-    record.undo.after_fingerprint = TextOf(undo->Member("after"));
-    if (const Json* movements = undo->Member("movements")) {
+UndoImage UndoFrom(const Json& undo) {
+    UndoImage image;
+    if (undo.type != Json::Type::kObject) throw runtime::Exception("linea danada");
+    image.after_fingerprint = TextOf(undo.Member("after"));
+    if (const Json* movements = undo.Member("movements")) {
         if (movements->type != Json::Type::kArray) throw runtime::Exception("linea danada");
-        record.undo.movements_replaced = true;
-        if (const Json* columns = undo->Member("columns")) {
+        image.movements_replaced = true;
+        if (const Json* columns = undo.Member("columns")) {
             for (const ImageValue& name : ValuesOf(columns)) {
                 if (!name) throw runtime::Exception("linea danada");
-                record.undo.movement_columns.push_back(*name);
+                image.movement_columns.push_back(*name);
             }
         } else {
             // Written before the site's own columns were kept: the schema's.
             for (const ImageColumn& column : MovementColumns()) {
-                record.undo.movement_columns.push_back(column.name);
+                image.movement_columns.push_back(column.name);
             }
         }
         for (const Json& row : movements->items) {
-            ImageRow image;
-            image.values = ValuesOf(&row);
-            if (image.values.size() != record.undo.movement_columns.size()) {
+            ImageRow movement;
+            movement.values = ValuesOf(&row);
+            if (movement.values.size() != image.movement_columns.size()) {
                 throw runtime::Exception("linea danada");
             }
-            record.undo.movements.push_back(std::move(image));
+            image.movements.push_back(std::move(movement));
         }
     }
-    const Json* schedule = undo->Member("schedule");
+    const Json* schedule = undo.Member("schedule");
     if (schedule == nullptr || schedule->type != Json::Type::kArray) {
         throw runtime::Exception("linea danada");
     }
@@ -378,15 +364,46 @@ RepairRecord RecordFrom(const Json& line) {
             taken.paid_after.size() != SchedulePaidColumns().size()) {
             throw runtime::Exception("linea danada");
         }
-        record.undo.schedule.push_back(std::move(taken));
+        image.schedule.push_back(std::move(taken));
     }
-    return record;
+    return image;
 }
 
+RepairRecord RecordFrom(const Json& line) {
+    RepairRecord record;
+    // Records of repairs that failed before their first write may have none.
+    if (const Json* id = line.Member("id")) record.id = TextOf(id);
+    record.time = TimeOf(TextOf(line.Member("time")));
+    record.user = TextOf(line.Member("user"));
+    record.database = TextOf(line.Member("database"));
+    if (const Json* id = line.Member("database_id")) record.database_id = TextOf(id);
+    if (const Json* where = line.Member("workstation")) record.workstation = TextOf(where);
+    record.member = TextOf(line.Member("member"));
+    record.repair = TextOf(line.Member("repair"));
+    if (const Json* undoes = line.Member("undoes")) record.undoes = TextOf(undoes);
+    record.loan = static_cast<int32_t>(IntegerOf(line.Member("loan")));
+    const std::string& outcome = TextOf(line.Member("outcome"));
+    record.unconfirmed = outcome == "unknown";
+    record.rolled_back = outcome != "done" && !record.unconfirmed;
+    if (const Json* message = line.Member("message")) record.message = TextOf(message);
+    record.documents_balance_before = LongRealOf(line.Member("documents_balance_before"));
+    record.receivable_balance_before = RealOf(line.Member("receivable_balance_before"));
+    record.documents_balance_after = LongRealOf(line.Member("documents_balance_after"));
+    record.receivable_balance_after = RealOf(line.Member("receivable_balance_after"));
+    record.rows_deleted = IntegerOf(line.Member("rows_deleted"));
+    record.rows_inserted = IntegerOf(line.Member("rows_inserted"));
+    record.rows_updated = IntegerOf(line.Member("rows_updated"));
+    if (const Json* undo = line.Member("undo")) record.undo = UndoFrom(*undo);
+    return record;
+}
 }  // namespace
 
 RepairRecord ParseJournalLine(const std::string& line) {
     return RecordFrom(JsonReader(line).Document());
+}
+
+UndoImage ParseUndoText(const std::string& text) {
+    return UndoFrom(JsonReader(text).Document());
 }
 
 }  // namespace loans

@@ -9,8 +9,10 @@
 namespace loans {
 
 // The record as one line of JSON (UTF-8, no line break at the end).
-// Keys: time, user, database, member, loan, repair, outcome ("done" or
-// "rolled back"), message (rolled back only), documents_balance_before,
+// Keys: time, user, database, database_id and workstation (when known),
+// member, loan, repair, outcome ("done", "rolled back", or "unknown": the
+// link was lost during the commit and nobody could tell), message (rolled
+// back or unknown only), documents_balance_before,
 // receivable_balance_before, documents_balance_after,
 // receivable_balance_after (numbers with two decimals), rows_deleted,
 // rows_inserted, rows_updated; first "id" when the record has one, and
@@ -25,6 +27,12 @@ std::string JournalLine(const RepairRecord& record);
 // ("linea danada") when the line is not one JournalLine writes: cut short,
 // missing a field, a number that is not one.
 RepairRecord ParseJournalLine(const std::string& line);
+
+// What undoing a record takes, as the journal line's "undo" object (the
+// repair records' table keeps the same text), and read back; raises
+// runtime::Exception ("linea danada") like ParseJournalLine.
+std::string UndoText(const UndoImage& undo);
+UndoImage ParseUndoText(const std::string& text);
 
 // A text of the program's bytes (ISO8859_1) as a JSON string, quoted.
 std::string JsonText(const std::string& latin1);

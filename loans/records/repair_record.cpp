@@ -35,4 +35,13 @@ std::string CurrentUser() {
     return user;
 }
 
+std::string ThisComputer() {
+    static const std::string name = [] {
+        char text[256] = {};
+        if (gethostname(text, sizeof text - 1) != 0) return std::string();
+        return std::string(text);
+    }();
+    return name;
+}
+
 }  // namespace loans

@@ -79,11 +79,14 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
     unit_options.recheck = true;
     unit_options.simulate = options.simulate;
     // A simulation records nothing.
-    JournalFile* journal = options.simulate ? nullptr : options.journal;
+    RecordStore* records = options.simulate ? nullptr : options.records;
     size_t done = 0;
     for (LoanRepair& entry : result.loans) {
         // Between loans only: each loan's transaction ends whole first.
-        if ((options.stop && options.stop()) || !result.journal_failure.empty()) break;
+        if ((options.stop && options.stop()) || !result.journal_failure.empty() ||
+            !result.connection_lost.empty()) {
+            break;
+        }
         ConfirmedUnit confirmed;
         confirmed.database = options.database_name;
         confirmed.member = entry.check.member;
@@ -91,8 +94,10 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
         confirmed.repair = RepairNames(entry.asked);
         confirmed.documents_balance_before = entry.check.documents_balance;
         confirmed.receivable_balance_before = entry.check.receivable_balance;
-        RecordedUnit recorded = RunRecorded(journal, confirmed, [&] {
-            return unit.Run(entry.asked, entry.check.member, entry.check.loan, unit_options);
+        RecordedUnit recorded = RunRecorded(records, confirmed, [&](const BeforeCommit& record) {
+            RepairOptions with_record = unit_options;
+            with_record.before_commit = record;
+            return unit.Run(entry.asked, entry.check.member, entry.check.loan, with_record);
         });
         switch (recorded.result) {
             case RecordedUnit::Result::kDone:
@@ -108,6 +113,9 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
         }
         entry.outcome = std::move(recorded.outcome);
         result.journal_failure = recorded.record_failure;
+        // Every loan after it would fail the same way, each a record of its
+        // own: the run stops, and says what was not attempted.
+        if (recorded.connection_lost) result.connection_lost = recorded.message;
         ++done;
         if (options.done) options.done(entry, done, result.loans.size());
     }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "loans/checks/portfolio_check.h"
-#include "loans/records/repair_journal.h"
+#include "loans/records/record_store.h"
 #include "loans/repairs/repair_unit.h"
 
 namespace db {
@@ -39,12 +39,15 @@ struct BulkResult {
     // Set when a record could not be journaled: the run stopped there (the
     // loan's repair stands, unrecorded).
     std::string journal_failure;
+    // Set when the link to the database was lost: the run stopped there,
+    // and the loans after it were not attempted (kNotReached).
+    std::string connection_lost;
 };
 
 struct BulkOptions {
-    bool simulate = false;  // nothing committed, nothing journaled
-    // Journaled to when not null (opened before the run).
-    JournalFile* journal = nullptr;
+    bool simulate = false;  // nothing committed, nothing recorded
+    // Recorded there when not null.
+    RecordStore* records = nullptr;
     std::string database_name;  // for the records
     // Asked before each loan; true stops the run there.
     std::function<bool()> stop;

@@ -1,5 +1,9 @@
 #include "loans/repairs/recorded_unit.h"
 
+#include "db/errors.h"
+#include "loans/records/record_table.h"
+#include "loans/rules/repair_statements.h"
+
 namespace loans {
 namespace {
 
@@ -54,30 +58,118 @@ RepairRecord RecordOf(const RepairOutcome& outcome, const ConfirmedUnit& confirm
     return record;
 }
 
-RecordedUnit RunRecorded(JournalFile* journal, const ConfirmedUnit& confirmed,
-                         const std::function<RepairOutcome()>& work) {
+namespace {
+
+// What the unit's record says when the journal could not take it: the
+// repair is not undone by that.
+std::string Unrecorded(const std::string& cause) {
+    return "El cambio queda hecho, pero no se pudo escribir su registro (" + cause +
+           "): no se podra deshacer desde este equipo.";
+}
+
+// A commit whose answer was lost, asked again on a new connection.
+void Settle(RecordStore* records, RecordedUnit& unit, const ECommitUnknown& unknown) {
+    const RecordStore::Committed committed =
+        records == nullptr ? RecordStore::Committed::kUnknown
+                           : records->Resolve(unit.record, ImageFingerprint(unit.outcome.before));
+    const std::string loan = std::to_string(unit.record.loan);
+    switch (committed) {
+        case RecordStore::Committed::kYes:
+            unit.result = RecordedUnit::Result::kDone;
+            unit.settled = "Se perdio la conexion al confirmar el cambio del prestamo " + loan +
+                           "; al volver a conectar se comprobo que quedo hecho.";
+            return;
+        case RecordStore::Committed::kNo:
+            unit.message = "Se perdio la conexion al confirmar el cambio del prestamo " + loan +
+                           "; al volver a conectar se comprobo que no se hizo: nada cambio.";
+            break;
+        case RecordStore::Committed::kUnknown:
+            unit.message = "Se perdio la conexion al confirmar el cambio del prestamo " + loan +
+                           " y no se pudo comprobar si quedo hecho (" + unknown.Message() +
+                           "); vealo en el historial (F3) cuando vuelva la conexion.";
+            unit.connection_lost = true;
+            break;
+    }
+    unit.result = RecordedUnit::Result::kFailed;
+    unit.failure = std::make_exception_ptr(runtime::Exception(unit.message));
+}
+
+}  // namespace
+
+RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
+                         const RecordedWork& work) {
     RecordedUnit unit;
+    BeforeCommit record_it;
+    if (records != nullptr) {
+        // Before anything is written: a unit that could not be recorded is
+        // not made.
+        records->ReadyToWrite();
+        // Only a record to be written is made: it copies the unit's undo
+        // image, which a preview or a skipped loan never needs.
+        record_it = [&](db::TIBQuery& writer, const RepairOutcome& outcome) {
+            unit.record = RecordOf(outcome, confirmed);
+            records->Stamp(unit.record);
+            records->WriteInTransaction(writer, unit.record);
+        };
+    }
+    bool unsettled = false;
     try {
-        unit.outcome = work();
+        unit.outcome = work(record_it);
         unit.result = FoundNothing(unit.outcome) ? RecordedUnit::Result::kNothing
                                                  : RecordedUnit::Result::kDone;
+    } catch (ECommitUnknown& unknown) {
+        unit.outcome = std::move(unknown.outcome);
+        Settle(records, unit, unknown);
+        unsettled = unit.result == RecordedUnit::Result::kFailed && unit.connection_lost;
     } catch (const std::exception& failure) {
         unit.result = RecordedUnit::Result::kFailed;
         unit.failure = std::current_exception();
         unit.message = failure.what();
+        unit.connection_lost = db::IsConnectionLost(unit.failure);
     }
-    if (journal == nullptr || unit.result == RecordedUnit::Result::kNothing) return unit;
-    // Only a record to be written is made: it copies the unit's undo image,
-    // a loan's every ledger row, which a preview or a skipped loan never needs.
-    unit.record = unit.result == RecordedUnit::Result::kDone
-                      ? RecordOf(unit.outcome, confirmed)
-                      : FailureRecord(confirmed, unit.message);
+    if (records == nullptr || unit.result == RecordedUnit::Result::kNothing) return unit;
+    // In the table, the row went in with the unit, or nothing did.
+    if (records->InDatabase()) {
+        if (unit.result == RecordedUnit::Result::kFailed) unit.record = RepairRecord{};
+        return unit;
+    }
+    if (unsettled) {
+        // Kept with its undo image: the undo's check of the loan's rows
+        // tells later whether it was committed.
+        unit.record.unconfirmed = true;
+        unit.record.message = unit.message;
+    } else if (unit.result == RecordedUnit::Result::kFailed) {
+        unit.record = FailureRecord(confirmed, unit.message);
+        records->Stamp(unit.record);
+    }
     try {
-        journal->Append(unit.record);
+        records->WriteAfter(unit.record);
     } catch (const std::exception& failure) {
-        unit.record_failure = failure.what();
+        unit.record_failure = unit.result == RecordedUnit::Result::kFailed
+                                  ? std::string(failure.what())
+                                  : Unrecorded(failure.what());
     }
     return unit;
+}
+
+RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
+                        ConfirmedUnit confirmed) {
+    const std::optional<RepairRecord> found = records.Find(id);
+    if (!found) throw runtime::Exception("No hay ninguna reparacion " + id + " en el registro");
+    if (found->rolled_back || found->undo.after_fingerprint.empty()) {
+        throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
+    }
+    if (!records.UndoneBy(*found).empty()) throw EAlreadyUndone(id);
+    confirmed.member = found->member;
+    confirmed.loan = found->loan;
+    confirmed.repair = kUndoRepair;
+    confirmed.undoes = id;
+    // As the repair left the loan: an undo that fails changes nothing.
+    confirmed.documents_balance_before = found->documents_balance_after;
+    confirmed.receivable_balance_before = found->receivable_balance_after;
+    return RunRecorded(&records, confirmed, [&](const BeforeCommit& record) {
+        return unit.Undo(found->undo, found->member, found->loan, record);
+    });
 }
 
 }  // namespace loans

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "loans/records/repair_journal.h"
+#include "loans/records/record_store.h"
 #include "loans/repairs/repair_unit.h"
 
 namespace loans {
@@ -39,21 +39,43 @@ struct RecordedUnit {
     std::exception_ptr failure;  // kFailed: as raised, for the caller to show
     std::string message;         // kFailed: its words
     RepairRecord record;         // what was recorded (none when nothing is)
-    // Set when the record could not be written (a full disk): a unit done
-    // stays done, unrecorded.
+    // Set when the journal's line could not be written (a full disk): a
+    // unit done stays done, unrecorded, and the text says so whole.
     std::string record_failure;
+    // The link to the database was lost: a run of many units stops.
+    bool connection_lost = false;
+    // The link was lost while the commit was on its way, and a new
+    // connection found it committed (kDone): says so.
+    std::string settled;
 };
 
 // The record of a unit that committed.
 RepairRecord RecordOf(const RepairOutcome& outcome, const ConfirmedUnit& confirmed);
 
-// Runs `work` (one unit of work on the confirmed loan, which commits or
-// rolls back as a whole) and records what it came to in `journal`: a unit
-// that wrote, with its figures, counts and undo image; one that failed or
-// was refused, as rolled back with its words and the figures known before.
-// A unit that found nothing to do is not recorded, and nothing is when
-// `journal` is null (a simulation). Never raises for the unit's failure.
-RecordedUnit RunRecorded(JournalFile* journal, const ConfirmedUnit& confirmed,
-                         const std::function<RepairOutcome()>& work);
+// One unit of work on the confirmed loan, which commits or rolls back as a
+// whole, given what records it inside its transaction (to be passed on to
+// RepairUnit).
+using RecordedWork = std::function<RepairOutcome(const BeforeCommit& record)>;
+
+// Runs `work` and records what it came to in `records`. In the database's
+// table, a unit that wrote has its row written in its own transaction,
+// before the commit, and a unit that failed has none. In the journal, after
+// the unit: a unit that wrote, with its figures, counts and undo image; one
+// that failed or was refused, as rolled back with its words and the figures
+// known before. A commit whose answer the link lost is asked again on a new
+// connection. A unit that found nothing to do is not recorded, and nothing
+// is when `records` is null (a simulation). Raises (before the unit) only
+// when the journal cannot be opened; never for the unit's failure.
+RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
+                         const RecordedWork& work);
+
+// Undoes the record of that id ("Deshacer") on the loan it names, as one
+// recorded unit whose record names the one undone: the loan's rows go back
+// to what the record kept, refused (EUndoRefused) when they changed since.
+// Raises, before anything is written, runtime::Exception when there is no
+// such record or it left nothing to undo, and EAlreadyUndone when another
+// record undid it already (the database's table refuses that too).
+RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
+                        ConfirmedUnit confirmed);
 
 }  // namespace loans

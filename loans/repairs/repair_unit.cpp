@@ -90,11 +90,17 @@ EConcurrentRepair::EConcurrentRepair(int32_t loan)
     : runtime::Exception("Otro usuario est\xE1 modificando el pr\xE9stamo " + std::to_string(loan) +
                          "; intente de nuevo.") {}
 
+ECommitUnknown::ECommitUnknown(int32_t loan, const std::string& cause)
+    : runtime::Exception("Se perdio la conexion mientras se confirmaba el cambio del prestamo " +
+                         std::to_string(loan) + " (" + cause + ")") {}
+
 template <typename Work>
-void RepairUnit::InTransaction(int32_t loan, bool commit, const Work& work) {
+void RepairUnit::InTransaction(int32_t loan, bool commit, RepairOutcome& outcome,
+                               const Work& work) {
     // As a dataset would: a connection closed after a lost link opens again.
     if (!database_.Connected()) database_.Open();
     transaction_.StartTransaction();
+    bool committing = false;
     try {
         work();
         // The last statement goes back to the connection's cache: left in
@@ -103,16 +109,30 @@ void RepairUnit::InTransaction(int32_t loan, bool commit, const Work& work) {
         query_.Close();
         query_.SQL().Clear();
         if (commit) {
+            committing = true;
             transaction_.Commit();
         } else {
             transaction_.Rollback();
         }
     } catch (...) {
+        const std::exception_ptr failure = std::current_exception();
         // None of its writes may outlive the failure; a failing rollback
         // must not hide the first failure, which is the one reported.
         try {
             if (transaction_.Active()) transaction_.Rollback();
         } catch (...) {
+        }
+        // Sent, but its answer lost: the server may have committed.
+        if (committing && db::IsConnectionLost(failure)) {
+            std::string cause;
+            try {
+                std::rethrow_exception(failure);
+            } catch (const std::exception& error) {
+                cause = error.what();
+            }
+            ECommitUnknown unknown(loan, cause);
+            unknown.outcome = std::move(outcome);
+            throw unknown;
         }
         // Another analyst repairing the same loan: said in the analyst's words.
         if (db::IsConcurrentChange(std::current_exception())) throw EConcurrentRepair(loan);
@@ -128,7 +148,7 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
                               int32_t loan, const RepairOptions& options) {
     RepairOutcome outcome;
     outcome.id = NewRepairId();
-    InTransaction(loan, !options.simulate, [&] {
+    InTransaction(loan, !options.simulate, outcome, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
         KindSums sums;
@@ -163,14 +183,16 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
         outcome.after = ReadLoanImage(query_, columns, member, loan);
         outcome.undo = MakeUndoImage(outcome.before, outcome.after, rebuilt);
         outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
+        if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
     return outcome;
 }
 
-RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member, int32_t loan) {
+RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member, int32_t loan,
+                               const BeforeCommit& before_commit) {
     RepairOutcome outcome;
     outcome.id = NewRepairId();
-    InTransaction(loan, true, [&] {
+    InTransaction(loan, true, outcome, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
@@ -236,6 +258,7 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
         for (const AppliedDocument& document : documents) sums.Add(document.kind, document.capital);
         outcome.documents_balance_before = sums.DocumentsBalance();
         outcome.documents_balance_after = outcome.documents_balance_before;
+        if (before_commit) before_commit(query_, outcome);
     });
     return outcome;
 }

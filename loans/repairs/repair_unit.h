@@ -8,6 +8,7 @@
 // writes are made from the rows it read. No Qt.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,12 +52,18 @@ struct RepairOutcome {
     UndoImage undo;
 };
 
+// Called inside the unit's transaction once it has written, just before the
+// commit: the record goes in with the repair, or neither does.
+using BeforeCommit = std::function<void(db::TIBQuery& writer, const RepairOutcome& outcome)>;
+
 struct RepairOptions {
     // Checks the loan again inside the transaction, by the portfolio
     // check's rules, and makes only the repairs it still needs.
     bool recheck = false;
     // Rolls back instead of committing: the outcome tells what would change.
     bool simulate = false;
+    // Not called when simulated or when nothing was written.
+    BeforeCommit before_commit;
 };
 
 // A new identifier for a journal record: the time, then random digits.
@@ -84,6 +91,15 @@ class EConcurrentRepair : public runtime::Exception {
     explicit EConcurrentRepair(int32_t loan);
 };
 
+// Raised when the link was lost while the commit was on its way: the
+// server may have committed or not. Holds what the unit did, for asking
+// again on a new connection.
+class ECommitUnknown : public runtime::Exception {
+  public:
+    ECommitUnknown(int32_t loan, const std::string& cause);
+    RepairOutcome outcome;
+};
+
 // The member's receivable balance in CXCTRX, for one loan or (loan 0) for
 // all of them; 0 when there is none.
 double ReceivableBalance(db::TIBQuery& reader, const std::string& member, int32_t loan);
@@ -106,13 +122,16 @@ class RepairUnit {
     // Puts the loan's rows back as the image holds them, in one
     // transaction; raises EUndoRefused, writing nothing, when they are no
     // longer what the repair left. The outcome's undo image undoes the undo.
-    RepairOutcome Undo(const UndoImage& image, const std::string& member, int32_t loan);
+    RepairOutcome Undo(const UndoImage& image, const std::string& member, int32_t loan,
+                       const BeforeCommit& before_commit = {});
 
   private:
     // Runs the work on `loan` in a new transaction, committed (or, when
-    // asked, rolled back) after it; rolled back on any failure.
+    // asked, rolled back) after it; rolled back on any failure. A commit
+    // whose answer is lost with the link raises ECommitUnknown holding
+    // `outcome`.
     template <typename Work>
-    void InTransaction(int32_t loan, bool commit, const Work& work);
+    void InTransaction(int32_t loan, bool commit, RepairOutcome& outcome, const Work& work);
 
     db::TIBDatabase& database_;
     db::TIBTransaction transaction_{"RepairTransaction"};

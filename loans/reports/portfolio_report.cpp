@@ -42,12 +42,14 @@ std::string EscapeControls(const std::string& latin1) {
 
 // A text cell as written: one a spreadsheet would run as a formula (it
 // begins with =, +, -, @, a tab or a carriage return) gets an apostrophe
-// in front; quoted only when it has to be: a comma, a quote or a line break.
-std::string CsvTextField(std::string text) {
+// in front; quoted only when it has to be: a separator, a quote or a line
+// break.
+std::string CsvTextField(std::string text, char separator) {
     if (!text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string::npos) {
         text.insert(text.begin(), '\'');
     }
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    const char special[] = {separator, '"', '\r', '\n', '\0'};
+    if (text.find_first_of(special) == std::string::npos) return text;
     std::string quoted = "\"";
     for (const char ch : text) {
         if (ch == '"') quoted += '"';
@@ -58,19 +60,35 @@ std::string CsvTextField(std::string text) {
 
 }  // namespace
 
-std::string CsvText(const std::string& latin1, CsvTarget target) {
+std::string CsvText(const std::string& latin1, CsvTarget target, char separator) {
     return CsvTextField(
-        formats::Latin1ToUtf8(target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1));
+        formats::Latin1ToUtf8(target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1),
+        separator);
 }
 
-void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans, CsvTarget target) {
-    const auto text = [target](const std::string& latin1) { return CsvText(latin1, target); };
-    out << kCsvHeader << '\n';
+void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans, CsvTarget target,
+              CsvStyle style) {
+    const char separator = style.separator;
+    const auto text = [target, separator](const std::string& latin1) {
+        return CsvText(latin1, target, separator);
+    };
+    const auto amount = [style](long double value) {
+        std::string written = CsvAmount(value);
+        for (char& ch : written) {
+            if (ch == '.') ch = style.decimal;
+        }
+        return written;
+    };
+    std::string header = kCsvHeader;
+    for (char& ch : header) {
+        if (ch == ',') ch = separator;
+    }
+    out << header << '\n';
     for (const LoanCheck& loan : loans) {
-        out << text(loan.member) << ',' << text(loan.name) << ',' << loan.loan << ','
-            << CsvAmount(loan.documents_balance) << ',' << CsvAmount(loan.receivable_balance) << ','
-            << CsvAmount(Difference(loan)) << ',' << loan.differing_instalments << ','
-            << RepairName(loan) << '\n';
+        out << text(loan.member) << separator << text(loan.name) << separator << loan.loan
+            << separator << amount(loan.documents_balance) << separator
+            << amount(loan.receivable_balance) << separator << amount(Difference(loan)) << separator
+            << loan.differing_instalments << separator << RepairName(loan) << '\n';
     }
 }
 

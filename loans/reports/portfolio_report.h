@@ -24,10 +24,20 @@ long double Difference(const LoanCheck& loan);
 inline constexpr const char* kCsvHeader =
     "socio,nombre,prestamo,balance_documentos,balance_cxc,diferencia,cuotas_distintas,reparacion";
 enum class CsvTarget { kFile, kTerminal };
+// What separates fields and what marks decimals: the machines' way, or
+// the way a spreadsheet set to a language with a decimal comma reads a
+// CSV (it takes a comma for the decimals, so fields part at ";").
+struct CsvStyle {
+    char separator = ',';
+    char decimal = '.';
+};
+inline constexpr CsvStyle kMachineCsv{',', '.'};
+inline constexpr CsvStyle kDecimalCommaCsv{';', ','};
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans,
-              CsvTarget target = CsvTarget::kFile);
+              CsvTarget target = CsvTarget::kFile, CsvStyle style = kMachineCsv);
 // One text cell of such a CSV, from program text (Latin-1), as WriteCsv
-// writes it.
-std::string CsvText(const std::string& latin1, CsvTarget target = CsvTarget::kFile);
+// writes it with `separator` between fields.
+std::string CsvText(const std::string& latin1, CsvTarget target = CsvTarget::kFile,
+                    char separator = ',');
 
 }  // namespace loans

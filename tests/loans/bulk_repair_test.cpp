@@ -9,12 +9,16 @@
 #include <map>
 #include <optional>
 
+#include "loans/records/journal_import.h"
+#include "loans/records/record_table.h"
 #include "loans/records/repair_journal.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/server_process.h"
 #include "tests/support/table_checksums.h"
 #include "tools/demo_db/demo_catalogue.h"
+#include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace {
@@ -121,6 +125,7 @@ TEST(BulkRepair, WritesWhatOneUnitPerRepairWritesClearsTheListAndASimulationWrit
 TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     test_support::TempDir dir;
     const std::string path = NewDemo(dir, "demo.fdb", Route::kEmbedded);
+    test_support::DropRecordTables(path);
     const std::vector<loans::LoanCheck> flagged = Check(path).Flagged();
     {
         test_support::RawConnection raw(path);
@@ -133,10 +138,11 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     const std::vector<std::string> movements_1070 = test_support::RawConnection(path).QueryRows(
         "select * from cxctrx where aplica = 1070 order by documento, valor");
     const std::string journal = dir.File("datos/reparaciones.jsonl");
-    loans::JournalFile file(journal);
     Connection connection(path);
+    loans::RecordStore file(connection.database, journal);
+    ASSERT_FALSE(file.InDatabase());
     loans::BulkOptions options;
-    options.journal = &file;
+    options.records = &file;
     loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
     EXPECT_EQ(Outcomes(result), (std::vector<std::string>{
                                     "00002/1010 Corregir Tabla repaired",
@@ -245,49 +251,56 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         const std::vector<loans::LoanCheck> flagged = Check(name).Flagged();
         ASSERT_EQ(flagged.size(), 4u);
         const auto before = test_support::ChecksumTables(name);
-        const std::string journal = dir.File("reparaciones.jsonl");
+        // Kept in the database's records table: the images go there and
+        // come back exactly.
         Connection connection(name);
+        loans::RecordStore records(connection.database);
+        ASSERT_TRUE(records.InDatabase());
+        std::vector<std::string> ids;
         {
-            loans::JournalFile file(journal);
             loans::BulkOptions options;
-            options.journal = &file;
-            ASSERT_EQ(loans::RepairMany(connection.database, flagged, options).repaired, 4);
+            options.records = &records;
+            const loans::BulkResult result =
+                loans::RepairMany(connection.database, flagged, options);
+            ASSERT_EQ(result.repaired, 4);
+            for (const loans::LoanRepair& entry : result.loans) ids.push_back(entry.outcome.id);
         }
         ASSERT_NE(test_support::ChecksumTables(name), before);
-        std::vector<std::string> ids;
-        for (const loans::LoanCheck& loan : flagged) {
-            const std::string lines = test_support::ReadFile(journal);
-            const size_t at = lines.find("\"loan\":" + std::to_string(loan.loan) + ",");
-            ASSERT_NE(at, std::string::npos);
-            const size_t start = lines.rfind("{\"id\":\"", at) + 7;
-            ids.push_back(lines.substr(start, lines.find('"', start) - start));
-        }
         loans::RepairUnit unit(connection.database);
         std::map<std::string, std::string> undo_of_undo;
         for (const std::string& id : ids) {
-            const std::optional<loans::RepairRecord> record = loans::FindRecord(id, journal);
-            ASSERT_TRUE(record.has_value()) << id;
-            loans::JournalFile file(journal);
             loans::ConfirmedUnit confirmed;
             confirmed.database = connection.database.DatabaseName();
-            confirmed.member = record->member;
-            confirmed.loan = record->loan;
-            confirmed.repair = "Deshacer";
-            confirmed.undoes = id;
-            const loans::RecordedUnit again = loans::RunRecorded(&file, confirmed, [&] {
-                return unit.Undo(record->undo, record->member, record->loan);
-            });
+            const loans::RecordedUnit again = loans::UndoRecord(unit, records, id, confirmed);
             ASSERT_EQ(again.result, loans::RecordedUnit::Result::kDone) << again.message;
-            undo_of_undo[id] = again.record.id;
+            undo_of_undo[id] = again.outcome.id;
         }
         EXPECT_EQ(test_support::ChecksumTables(name), before);
+        // The second undo of one record: refused before it writes, and by
+        // the database itself when sent anyway.
+        EXPECT_THROW(loans::UndoRecord(unit, records, ids[0], {}), loans::EAlreadyUndone);
+        const auto undone = test_support::ChecksumTables(name);
+        {
+            const std::optional<loans::RepairRecord> record = records.Find(ids[0]);
+            loans::RepairRecord second = *record;
+            second.id = loans::NewRepairId();
+            second.undoes = ids[0];
+            db::TIBTransaction writing("Writing");
+            writing.SetDefaultDatabase(&connection.database);
+            db::TIBQuery query("Query");
+            query.SetDatabase(&connection.database);
+            query.SetTransaction(&writing);
+            writing.StartTransaction();
+            EXPECT_THROW(loans::InsertRecord(query, second), loans::EAlreadyUndone);
+            writing.Rollback();
+        }
+        EXPECT_EQ(test_support::ChecksumTables(name), undone);
 
         // Undone already: its rows are no longer what the repair left.
-        const std::optional<loans::RepairRecord> first = loans::FindRecord(ids[0], journal);
+        const std::optional<loans::RepairRecord> first = records.Find(ids[0]);
         EXPECT_THROW(unit.Undo(first->undo, first->member, first->loan), loans::EUndoRefused);
         // Redone by undoing the undo, then changed by someone: refused.
-        const std::optional<loans::RepairRecord> redo =
-            loans::FindRecord(undo_of_undo[ids[0]], journal);
+        const std::optional<loans::RepairRecord> redo = records.Find(undo_of_undo[ids[0]]);
         unit.Undo(redo->undo, redo->member, redo->loan);
         test_support::RawConnection(name).Execute(
             "update renglones set neto = 1 where ren_prestamono = 1010 and ren_cuotano = 2");
@@ -300,7 +313,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
                       std::string::npos);
         }
         EXPECT_EQ(test_support::ChecksumTables(name), changed);
-        EXPECT_FALSE(loans::FindRecord("no-existe", journal).has_value());
+        EXPECT_FALSE(records.Find("no-existe").has_value());
 
         // A ledger with a column more than when its rows were taken is not
         // rebuilt from them.
@@ -309,7 +322,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         int refused_for_columns = 0;
         for (size_t i = 1; i < ids.size(); ++i) {
             const std::optional<loans::RepairRecord> redo_other =
-                loans::FindRecord(undo_of_undo[ids[i]], journal);
+                records.Find(undo_of_undo[ids[i]]);
             if (!redo_other->undo.movements_replaced) continue;
             try {
                 unit.Undo(redo_other->undo, redo_other->member, redo_other->loan);
@@ -324,6 +337,109 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         EXPECT_GT(refused_for_columns, 0);
         EXPECT_EQ(test_support::ChecksumTables(name), altered);
     }
+}
+
+// Without the records table, the journal names each record's database: two
+// copies of one database (a test copy and the live one) never list or undo
+// each other's records, and a copy never repaired lists none. Once the
+// table is made, the journal's records of that database are copied in,
+// once.
+TEST(BulkRepair, JournalRecordsOfAnotherDatabaseAreNeitherListedNorUndoneAndImportOnce) {
+    test_support::TempDir dir;
+    const std::string journal = dir.File("datos/reparaciones.jsonl");
+    std::vector<std::string> paths;
+    std::vector<std::string> ids;
+    for (const char* file : {"a.fdb", "b.fdb", "c.fdb"}) {
+        paths.push_back(NewDemo(dir, file, Route::kEmbedded));
+        test_support::DropRecordTables(paths.back());
+    }
+    for (size_t i = 0; i < 2; ++i) {
+        Connection connection(paths[i]);
+        loans::RecordStore records(connection.database, journal);
+        loans::RepairUnit unit(connection.database);
+        loans::ConfirmedUnit confirmed;
+        confirmed.member = demo::kMemberMismatch;
+        confirmed.loan = demo::kLoanMismatchMissingDocs;
+        const loans::RecordedUnit done =
+            loans::RunRecorded(&records, confirmed, [&](const loans::BeforeCommit& record) {
+                loans::RepairOptions options;
+                options.before_commit = record;
+                return unit.Run({loans::RepairKind::kRebuild}, confirmed.member, confirmed.loan,
+                                options);
+            });
+        ASSERT_EQ(done.result, loans::RecordedUnit::Result::kDone) << done.message;
+        ids.push_back(done.record.id);
+    }
+    {
+        Connection b(paths[1]);
+        loans::RecordStore records(b.database, journal);
+        const std::vector<loans::RepairRecord> listed =
+            records.RecordsOf(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+        ASSERT_EQ(listed.size(), 1u);
+        EXPECT_EQ(listed[0].id, ids[1]);
+        EXPECT_TRUE(listed[0].undo_kept);
+        EXPECT_NE(records.Where().find(journal), std::string::npos);
+        try {
+            records.Find(ids[0]);
+            ADD_FAILURE() << "another database's record was found";
+        } catch (const runtime::Exception& refused) {
+            EXPECT_NE(refused.Message().find("es de otra base de datos"), std::string::npos);
+        }
+        Connection c(paths[2]);
+        EXPECT_TRUE(loans::RecordStore(c.database, journal)
+                        .RecordsOf(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs)
+                        .empty());
+    }
+
+    // The site runs the script on A: its record is copied in, by id, once.
+    {
+        demo::Attachment owner(paths[0]);
+        for (const std::string& statement : demo::ReadSqlScript(demo::RecordTableFile())) {
+            if (statement == "COMMIT") continue;
+            demo::Transaction transaction(owner);
+            demo::ExecuteImmediate(transaction, statement);
+            transaction.Commit();
+        }
+    }
+    Connection a(paths[0]);
+    loans::ImportCounts counts = loans::ImportJournal(a.database, journal);
+    EXPECT_EQ(counts.copied, 1);
+    EXPECT_EQ(counts.other_database, 1);
+    counts = loans::ImportJournal(a.database, journal);
+    EXPECT_EQ(counts.copied, 0);
+    EXPECT_EQ(counts.present, 1);
+    loans::RecordStore records(a.database, journal);
+    ASSERT_TRUE(records.InDatabase());
+    const std::optional<loans::RepairRecord> imported = records.Find(ids[0]);
+    ASSERT_TRUE(imported.has_value());
+    EXPECT_EQ(imported->user, loans::CurrentUser());
+    EXPECT_FALSE(imported->undo.after_fingerprint.empty());
+}
+
+// The server dies in the middle of a bulk run: the loan under way fails,
+// and the run stops there instead of failing every loan after it.
+TEST(BulkRepair, ARunStopsAtTheFirstLostConnection) {
+    if (const std::string missing = test_support::ServerProcess::Unavailable(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    test_support::ServerProcess server;
+    const std::string name = server.DatabaseName(path);
+    const std::vector<loans::LoanCheck> flagged = Check(name).Flagged();
+    ASSERT_EQ(flagged.size(), 4u);
+    Connection connection(name);
+    loans::RecordStore records(connection.database);
+    loans::BulkOptions options;
+    options.records = &records;
+    options.done = [&server](const loans::LoanRepair&, size_t done, size_t) {
+        if (done == 1) server.Kill();
+    };
+    const loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
+    EXPECT_EQ(result.repaired, 1);
+    EXPECT_EQ(result.failed, 1);
+    EXPECT_EQ(result.not_reached, 2);
+    EXPECT_FALSE(result.connection_lost.empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "loans/reports/portfolio_workbook.h"
+#include "loans/reports/repair_preview.h"
 #include "loans/reports/report_file.h"
 #include "runtime/exception.h"
 #include "tests/portfolio/portfolio_support.h"
@@ -32,6 +33,28 @@ TEST(PortfolioCsv, AmountsHaveTwoDecimalsAPeriodAndNoGrouping) {
         {2500000, "2500000.00"},
     };
     for (const auto& row : rows) EXPECT_EQ(loans::CsvAmount(row.value), row.text) << row.text;
+}
+
+// The dates of a repair's preview: every form the server writes a date in,
+// as dd/mm/yyyy; anything else as it stands.
+TEST(RepairPreview, ImageDatesShowAsDayMonthYear) {
+    const struct {
+        const char* image;
+        const char* shown;
+    } rows[] = {
+        {"04-JUN-2024", "04/06/2024"},
+        {"4-JUN-2024 10:30:00.0000", "04/06/2024"},
+        {"16-DEC-2023", "16/12/2023"},
+        {"2024-01-09 00:00:00.0000", "09/01/2024"},
+        {"2024-01-09", "09/01/2024"},
+        {"04-XYZ-2024", "04-XYZ-2024"},
+        {"4-JUN-24", "4-JUN-24"},
+        {"", ""},
+        {"-", "-"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(loans::ShownImageDate(row.image), row.shown) << row.image;
+    }
 }
 
 // A flagged loan with an accented name, as the reports' rows start from.
@@ -77,6 +100,35 @@ TEST(PortfolioCsv, RowsFollowTheHeaderWithNamesInUtf8AndQuotedWhenNeeded) {
               "00011,\"GARC\xC3\x8D"
               "A, \"\"EL MONO\"\"\",1080,1234.50,1234.50,0.00,3,"
               "Corregir Tabla\n");
+}
+
+// For a spreadsheet set to a language that writes a decimal comma: fields
+// part at ";", decimals after a comma, and a name is quoted for a ";" in
+// it, no longer for a comma.
+TEST(PortfolioCsv, DecimalCommaStylePartsFieldsAtSemicolons) {
+    loans::LoanCheck plain = PlainLoan();
+    plain.receivable_balance = -1234567.891;
+    loans::LoanCheck named = plain;
+    named.name =
+        "P\xC9REZ; GARC\xCD"
+        "A, JOS\xC9";
+    named.fix_schedule = true;
+    named.differing_instalments = 2;
+    loans::LoanCheck comma = plain;
+    comma.name =
+        "GARC\xCD"
+        "A, JOS\xC9";
+    std::ostringstream out;
+    loans::WriteCsv(out, {plain, named, comma}, loans::CsvTarget::kFile, loans::kDecimalCommaCsv);
+    EXPECT_EQ(out.str(),
+              "socio;nombre;prestamo;balance_documentos;balance_cxc;diferencia;cuotas_distintas;"
+              "reparacion\n"
+              "00010;JOS\xC3\x89 P\xC3\x89REZ;1070;20000,00;-1234567,89;-1254567,89;0;Reindexar\n"
+              "00010;\"P\xC3\x89REZ; GARC\xC3\x8D"
+              "A, JOS\xC3\x89\";1070;20000,00;-1234567,89;-1254567,89;2;"
+              "Reindexar + Corregir Tabla\n"
+              "00010;GARC\xC3\x8D"
+              "A, JOS\xC3\x89;1070;20000,00;-1234567,89;-1254567,89;0;Reindexar\n");
 }
 
 TEST(PortfolioCsv, TextThatASpreadsheetWouldRunGetsAnApostropheAndATerminalSeesNoControls) {

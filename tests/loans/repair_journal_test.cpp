@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -14,7 +15,9 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <vector>
 
+#include "loans/records/journal_line.h"
 #include "runtime/exception.h"
 #include "tests/support/test_database.h"
 
@@ -228,6 +231,54 @@ TEST(RepairJournal, ARecordThatDoesNotFitLeavesTheJournalAsItWasAndSaysWhy) {
     std::ofstream(path, std::ios::app) << "{\"nota\":";
     loans::AppendToJournal(Done(), path);
     EXPECT_EQ(ReadAll(path), before + "{\"nota\":\n" + loans::JournalLine(Done()) + "\n");
+}
+
+// Two programs of one analyst append at once, one of them on a disk that is
+// full (its writes cut short and cut back): every record of the other stays,
+// each a whole line of its own.
+TEST(RepairJournal, AFailingWriterNeverTakesAnotherWritersRecordWithIt) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("analisis-socios/reparaciones.jsonl");
+    loans::AppendToJournal(Done(), path);
+    constexpr int kRecords = 300;
+    const auto writer = [&path](bool failing) {
+        const pid_t child = ::fork();
+        if (child != 0) return child;
+        ::signal(SIGXFSZ, SIG_IGN);
+        loans::JournalFile journal(path);
+        for (int i = 0; i < kRecords; ++i) {
+            loans::RepairRecord record = Done();
+            record.loan = failing ? -1 : i;
+            if (failing) {
+                // Room for a few bytes of the line: the write goes in part.
+                struct stat info {};
+                ::stat(path.c_str(), &info);
+                const rlimit limit{static_cast<rlim_t>(info.st_size + 10), RLIM_INFINITY};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            try {
+                journal.Append(record);
+            } catch (const runtime::EInOutError&) {
+                if (!failing) ::_exit(1);
+            }
+        }
+        ::_exit(0);
+    };
+    const pid_t failing = writer(true);
+    const pid_t writing = writer(false);
+    for (const pid_t child : {failing, writing}) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<bool> kept(kRecords, false);
+    std::istringstream lines(ReadAll(path));
+    for (std::string line; std::getline(lines, line);) {
+        const loans::RepairRecord record = loans::ParseJournalLine(line);  // whole lines only
+        if (record.loan >= 0 && record.loan < kRecords)
+            kept[static_cast<size_t>(record.loan)] = true;
+    }
+    EXPECT_EQ(std::count(kept.begin(), kept.end(), true), kRecords);
 }
 
 TEST(RepairJournal, LivesInTheUsersDataDirectory) {

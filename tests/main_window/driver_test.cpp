@@ -11,13 +11,14 @@ namespace {
 
 // Each context of the driver (window, search dialog, portfolio dialog)
 // refuses a command it does not take in its own words, once, and runs on.
+// Beside the open portfolio dialog the window's commands reach the window.
 TEST_F(WindowTest, TheDriverRefusesEachCommandItDoesNotTakeInTheWordsOfItsContext) {
     Start();
     const std::string in_search =
         "the search dialog is open: use find, pick, leave, answer or dump";
     const std::string in_portfolio =
-        "the portfolio dialog is open: use choose, enter, sort, select, repair, preview, export, "
-        "leave or dump";
+        "the portfolio dialog is open: use choose, enter, sort, select, repair, preview, filter, "
+        "repairs, export, leave, dump or a command of the window";
     const struct {
         std::vector<std::string> commands;
         std::string refusal;
@@ -35,8 +36,10 @@ TEST_F(WindowTest, TheDriverRefusesEachCommandItDoesNotTakeInTheWordsOfItsContex
         {{"search", "shot x.png", "leave"}, in_search},
         {{"search", "portfolio", "leave"}, "unknown command: portfolio"},
         {{"search", "find {\"nada\": \"x\"}", "leave"}, "unknown search box: nada"},
-        {{"portfolio", "code 00001", "leave"}, in_portfolio},
-        {{"portfolio", "search", "leave"}, in_portfolio},
+        {{"portfolio", "nada", "leave"}, in_portfolio},
+        {{"portfolio", "pick 0", "leave"}, "the search dialog is not open"},
+        {{"portfolio", "repairs algunas", "leave"},
+         "repairs todas, reindexar or corregir: algunas"},
         {{"portfolio", "choose 100000", "leave"}, "choose needs a row of the list: 100000"},
         {{"history"}, "the repair history did not open"},  // no loan shown
     };

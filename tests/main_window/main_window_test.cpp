@@ -311,6 +311,51 @@ TEST_F(WindowTest, SalirClosesTheWindow) {
     EXPECT_FALSE(window_->isVisible());
 }
 
+// A width dragged in any grid is there at the next start (the file in the
+// user's configuration folder); Ctrl+0 puts the first-start widths back
+// for this run and the next. Neither a click on a title nor a drag of a
+// title's edge moves the current row.
+TEST_F(WindowTest, DraggedColumnWidthsAreThereAfterARestartUntilCtrlZero) {
+    const ScopedVariable config("XDG_CONFIG_HOME", dir_.File("config"));
+    Start();
+    Do({std::string("code ") + demo::kMemberMismatch});
+    const auto widths = [this] {
+        std::vector<int> all;
+        for (Access::Grid grid :
+             {Access::Grid::Loans, Access::Grid::Schedule, Access::Grid::Documents}) {
+            for (const ui::TColumn& column : Window().GridOf(grid)->Columns()) {
+                all.push_back(Window().GridOf(grid)->ColumnWidth(column));
+            }
+        }
+        return all;
+    };
+    const std::vector<int> first_start = widths();
+    ui::TDBGrid& schedule = *Window().GridOf(Access::Grid::Schedule);
+    ui::TDBGrid& documents = *Window().GridOf(Access::Grid::Documents);
+    const int current = schedule.CurrentRow();
+    DragColumnEdge(schedule, 2, 40);  // CAPITAL, 73 wide at first
+    DragColumnEdge(documents, 0, -500);
+    EXPECT_EQ(schedule.Columns()[2].Width, 113);
+    EXPECT_EQ(documents.Columns()[0].Width, ui::TDBGrid::kMinimumDraggedWidth);
+    EXPECT_EQ(schedule.CurrentRow(), current);
+    std::vector<int> dragged = first_start;
+    dragged[Window().GridOf(Access::Grid::Loans)->Columns().size() + 2] = 113;
+    dragged[dragged.size() - documents.Columns().size()] = ui::TDBGrid::kMinimumDraggedWidth;
+    EXPECT_EQ(widths(), dragged);
+    EXPECT_TRUE(std::filesystem::exists(dir_.File("config/analisis-socios/ventanas.ini")));
+
+    window_.reset();
+    Start();
+    Do({std::string("code ") + demo::kMemberMismatch});
+    EXPECT_EQ(widths(), dragged);
+    QTest::keyClick(window_.get(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(widths(), first_start);
+    window_.reset();
+    Start();
+    Do({std::string("code ") + demo::kMemberMismatch});
+    EXPECT_EQ(widths(), first_start);
+}
+
 }  // namespace
 
 namespace {

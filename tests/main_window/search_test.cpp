@@ -149,6 +149,46 @@ TEST_F(WindowTest, EverySearchDialogSharesTheSameButtonPictures) {
     }
 }
 
+// A column dragged wider in one search is as wide in the next search and
+// after a restart; Ctrl+0 puts the first widths back. The dialog keeps its
+// fixed size.
+TEST_F(WindowTest, SearchColumnWidthsDraggedAreKeptUntilCtrlZero) {
+    const ScopedVariable config("XDG_CONFIG_HOME", dir_.File("config"));
+    Start();
+    const auto widths = [this] {
+        customer_search::TFclientes dialog(Window().SearchMembers(), Window().SearchSource(),
+                                           Window().cancelado());
+        std::vector<int> shown;
+        for (const ui::TColumn& column : dialog.gridclt->Columns()) shown.push_back(column.Width);
+        return shown;
+    };
+    const std::vector<int> first = widths();
+    {
+        customer_search::TFclientes dialog(Window().SearchMembers(), Window().SearchSource(),
+                                           Window().cancelado());
+        dialog.show();
+        QApplication::processEvents();
+        DragColumnEdge(*dialog.gridclt, 1, -50);  // Apellidos, 206 wide at first
+        EXPECT_EQ(dialog.gridclt->Columns()[1].Width, 156);
+        EXPECT_EQ(dialog.size(), QSize(800, 553));
+    }
+    std::vector<int> dragged = first;
+    dragged[1] = 156;
+    EXPECT_EQ(widths(), dragged);
+    window_.reset();
+    Start();
+    EXPECT_EQ(widths(), dragged);
+    {
+        customer_search::TFclientes dialog(Window().SearchMembers(), Window().SearchSource(),
+                                           Window().cancelado());
+        dialog.show();
+        QApplication::processEvents();
+        QTest::keyClick(dialog.edcodigo, Qt::Key_0, Qt::ControlModifier);
+        EXPECT_EQ(dialog.gridclt->Columns()[1].Width, 206);
+    }
+    EXPECT_EQ(widths(), first);
+}
+
 TEST_F(WindowTest, SearchDialogHasNoCloseByEscape) {
     Start();
     customer_search::TFclientes dialog(Window().SearchMembers(), Window().SearchSource(),

@@ -86,6 +86,9 @@ class ServerFaultTest : public WindowTest {
         journal_home_ = dir_.File("data");
         setenv("XDG_DATA_HOME", journal_home_.c_str(), 1);
         UnsettleManyDocumentsLoan(name_);
+        // Records in the user's journal unless the test reads them in the
+        // database's table.
+        if (!keep_records_table_) test_support::DropRecordTables(name_);
     }
     void TearDown() override {
         if (IsSkipped()) return;
@@ -140,4 +143,5 @@ class ServerFaultTest : public WindowTest {
     std::unique_ptr<test_support::ServerProcess> server_;
     std::string name_;
     std::string journal_home_;
+    bool keep_records_table_ = false;
 };

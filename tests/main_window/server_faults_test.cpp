@@ -69,13 +69,9 @@ TEST_F(ServerFaultTest, KilledServerFailsEachActionWithItsMessageAndTheNextLooku
         EXPECT_TRUE(IsNetworkFailure(boxes[1].second)) << boxes[1].second;
         EXPECT_FALSE(Window().Connection().Connected());
     }
-    // Confirmed, though they failed before writing: journaled as such.
-    const Rows journal = JournalLines();
-    ASSERT_EQ(journal.size(), 2u);
-    for (const std::string& line : journal) {
-        EXPECT_NE(line.find("\"outcome\":\"rolled back\""), std::string::npos) << line;
-        EXPECT_TRUE(IsNetworkFailure(line)) << line;
-    }
+    // Which database's records they would be, and where they are kept,
+    // could not be asked: nothing reached the database, nothing is recorded.
+    EXPECT_TRUE(JournalLines().empty());
 
     server_->Start();
     const QJsonObject back = Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);

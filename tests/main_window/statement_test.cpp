@@ -5,6 +5,8 @@
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "tests/main_window/window_fixture.h"
 #include "tools/demo_db/demo_catalogue.h"
@@ -31,8 +33,11 @@ std::string Words(const QString& text) {
     return text.simplified().toStdString();
 }
 
-std::string PdfText(const std::string& pdf) {
-    const std::string command = "'" COOP_PDFTOTEXT "' -enc UTF-8 '" + pdf + "' -";
+// The text of a PDF as pdftotext reads it (with `layout`, line by line as
+// the page shows it), its pages apart by form feeds.
+std::string RawPdfText(const std::string& pdf, bool layout = false) {
+    const std::string command = "'" COOP_PDFTOTEXT "' -enc UTF-8 " +
+                                std::string(layout ? "-layout " : "") + "'" + pdf + "' -";
     std::string text;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return text;
@@ -40,7 +45,24 @@ std::string PdfText(const std::string& pdf) {
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
     pclose(pipe);
-    return Words(QString::fromUtf8(text));
+    return text;
+}
+
+std::string PdfText(const std::string& pdf) {
+    return Words(QString::fromUtf8(RawPdfText(pdf)));
+}
+
+// Each page's lines as the page shows them, each line's words.
+std::vector<std::vector<std::string>> PdfPages(const std::string& pdf) {
+    std::vector<std::vector<std::string>> pages;
+    for (const QString& page : QString::fromUtf8(RawPdfText(pdf, true)).split(QChar('\f'))) {
+        std::vector<std::string> lines;
+        for (const QString& line : page.split(QChar('\n'))) {
+            if (!line.trimmed().isEmpty()) lines.push_back(Words(line));
+        }
+        if (!lines.empty()) pages.push_back(lines);
+    }
+    return pages;
 }
 
 class StatementTest : public WindowTest {
@@ -124,6 +146,72 @@ TEST_F(StatementTest, MismatchedLoanPrintsToPdfWithTheFiguresTheWindowShows) {
     EXPECT_FALSE(QString::fromStdString(text).contains(
         QRegularExpression(QStringLiteral("(^|[^0-9/])[0-9]{1,2}/[0-9]{1,2}/[0-9]{2}($|[^0-9])"))))
         << text;
+}
+
+// A statement of many pages: every page carries the loan's heading and
+// "Página N de M", and every page a table runs onto starts with that
+// table's column titles again.
+TEST_F(StatementTest, EveryPageCarriesTheLoanHeadingTheColumnTitlesAndItsNumberOfAll) {
+    if (std::string(COOP_PDFTOTEXT).empty()) GTEST_SKIP() << "pdftotext not installed";
+    Start();
+    const QJsonObject state = Show(demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+    printing_.file = dir_.File("largo.pdf");
+    PressCtrlP();
+    const std::vector<std::vector<std::string>> pages = PdfPages(printing_.file);
+    ASSERT_GT(pages.size(), 10u);
+    const std::string heading = "QuilmaCOOP - Estado de cuenta del pr\xC3\xA9stamo " +
+                                std::to_string(demo::kLoanManyDocuments) + " - Socio " +
+                                demo::kMemberManyDocuments + " " +
+                                Words(QString::fromLatin1(Label(state, "lbnombre").c_str()));
+    const auto titles = [](ui::TDBGrid& grid) {
+        QStringList words;
+        for (const std::string& title : grid.TitleTexts()) words.append(QString::fromLatin1(title));
+        return Words(words.join(' '));
+    };
+    const std::string schedule = titles(*Window().GridOf(Access::Grid::Schedule));
+    const std::string documents = titles(*Window().GridOf(Access::Grid::Documents));
+    const std::string total = std::to_string(pages.size());
+    int documents_pages = 0;
+    for (size_t page = 0; page < pages.size(); ++page) {
+        const std::vector<std::string>& lines = pages[page];
+        ASSERT_GE(lines.size(), 3u) << "page " << page + 1;
+        EXPECT_EQ(lines.front(), heading) << "page " << page + 1;
+        EXPECT_EQ(lines.back(), "P\xC3\xA1gina " + std::to_string(page + 1) + " de " + total)
+            << "page " << page + 1;
+        if (page == 0) continue;
+        // Under the heading, the titles of the table the page goes on with.
+        EXPECT_TRUE(lines[1] == schedule || lines[1] == documents)
+            << "page " << page + 1 << ": " << lines[1];
+        documents_pages += lines[1] == documents ? 1 : 0;
+    }
+    EXPECT_GT(documents_pages, 10);
+    std::string last;
+    for (const std::string& line : pages.back()) last += line + " ";
+    EXPECT_NE(last.find(AsShown("Balance= 40,000.00")), std::string::npos) << last;
+}
+
+// Amounts in the millions keep whole in every column: none is broken over
+// lines, however many columns the schedule has.
+TEST_F(StatementTest, AmountsInTheMillionsAreNeverBrokenOverLines) {
+    if (std::string(COOP_PDFTOTEXT).empty()) GTEST_SKIP() << "pdftotext not installed";
+    Start();
+    Show(demo::kMemberMillions, demo::kLoanMillions);
+    printing_.file = dir_.File("millones.pdf");
+    PressCtrlP();
+    const std::string text = PdfText(printing_.file);
+    ui::TDBGrid& schedule = *Window().GridOf(Access::Grid::Schedule);
+    int amounts = 0;
+    for (int row = 0; row < schedule.DataSet()->FetchedRowCount(); ++row) {
+        for (const std::string& cell : schedule.RowTexts(row)) {
+            if (cell.find(AsShown(",000.00").substr(0, 1)) == std::string::npos) continue;
+            ++amounts;
+            // Whole, and a word of its own.
+            EXPECT_NE((" " + text + " ").find(" " + cell + " "), std::string::npos)
+                << "row " << row << ": " << cell;
+        }
+    }
+    EXPECT_GT(amounts, 50);
+    EXPECT_NE(text.find(AsShown("1,375,000.00")), std::string::npos) << text;
 }
 
 TEST_F(StatementTest, NothingIsPrintedWithoutALoanOrWhenTheDialogIsCancelled) {

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMouseEvent>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 #include "formats/format_settings.h"
 #include "main_window/main_window.h"
@@ -34,6 +38,46 @@ inline std::string AsShown(std::string text) {
     return text;
 }
 
+// An environment variable set for one test's scope, then put back.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable() {
+        if (old_) {
+            setenv(name_, old_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// A drag of a grid column's title edge by `by` pixels, as the mouse makes it.
+inline void DragColumnEdge(ui::TDBGrid& grid, int data_col, int by) {
+    const QRect title = grid.CellRect(-1, data_col);
+    const QPoint from(title.right() + 1, title.center().y());
+    const QPoint to = from + QPoint(by, 0);
+    QWidget* viewport = grid.viewport();
+    const auto send = [viewport](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, viewport->mapToGlobal(at),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, from + QPoint(by / 2, 0), Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
 // The real main window, offscreen, on a fresh demo database named by a
 // db.ini in a scratch working directory, driven like the window test driver.
 class WindowTest : public ::testing::Test {
@@ -51,6 +95,11 @@ class WindowTest : public ::testing::Test {
         ui::SetDialogResponder(nullptr);
         // A test skipped before SetUp ran never left the folder it started in.
         if (!previous_dir_.empty()) std::filesystem::current_path(previous_dir_);
+    }
+    // Closes the window, as the analyst would, so that Start opens another.
+    void CloseWindow() {
+        probe_.reset();
+        window_.reset();
     }
     void WriteDbIni(const std::string& bytes) {
         std::ofstream(dir_.File("db.ini"), std::ios::binary) << bytes;

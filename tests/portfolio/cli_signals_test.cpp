@@ -154,7 +154,8 @@ TEST(RevisionCartera, SignalsNeverLeaveARecordedRunStoredAsFinished) {
     EXPECT_NE(test_support::RawConnection(path).QueryText("select count(*) from revisiones"), "0");
     const ToolRun run = RunTool(dir, "--registrar --csv lista.csv '" + path + "'");
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    EXPECT_NE(run.err.find("no hay una revision terminada anterior"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("no hay una revisi\xC3\xB3n terminada anterior"), std::string::npos)
+        << run.err;
 }
 
 // Interrupted during the repairs, by either signal: it stops between loans

@@ -45,7 +45,7 @@ TEST(RevisionCartera, FlaggedLoansGoToStandardOutputWithExitCodeOne) {
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.out, kDemoCsv);
     // Not a terminal: no progress bar, only the closing count.
-    EXPECT_EQ(run.err, "50 prestamos revisados, 4 con diferencias\n") << run.err;
+    EXPECT_EQ(run.err, "50 pr\xC3\xA9stamos revisados, 4 con diferencias\n") << run.err;
 }
 
 TEST(RevisionCartera, ReadsDbIniAndWritesTheFileNamedByCsv) {
@@ -148,6 +148,16 @@ TEST(RevisionCartera, HelpAndVersionAnswerWithoutADatabase) {
     run = RunTool(dir, "--help");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out.rfind("uso: revision-cartera", 0), 0u) << run.out;
+    // In Spanish as it is written, UTF-8.
+    for (const char* word : {"pr\xC3\xA9stamo", "due\xC3\xB1o",
+                             "se\xC3\xB1"
+                             "al",
+                             "est\xC3\xA1ndar", "revisi\xC3\xB3n", "\xC3\xBAltima"}) {
+        EXPECT_NE(run.out.find(word), std::string::npos) << word << "\n" << run.out;
+    }
+    for (const char* word : {"dueno", "senal", "prestamo", "estandar", "revision ", "ultima"}) {
+        EXPECT_EQ(run.out.find(word), std::string::npos) << word << "\n" << run.out;
+    }
 }
 
 TEST(RevisionCartera, ErrorsGiveExitCodeTwoAndAMessage) {
@@ -197,13 +207,15 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     const auto before = test_support::ChecksumTables(path);
     ToolRun run = RunTool(dir, "--reparar --simular '" + path + "'");
     EXPECT_EQ(run.exit_code, 0) << run.err;
-    EXPECT_EQ(run.out.rfind("00002 1010 Corregir Tabla: se repararia\n"
+    EXPECT_EQ(run.out.rfind("00002 1010 Corregir Tabla: se reparar\xC3\xAD"
+                            "a\n"
                             "  cuota 1: pagado capital 0.00 -> 3000.00, pagado interes 0.00 -> "
                             "270.00, total pagado 0.00 -> 3270.00\n",
                             0),
               0u)
         << run.out;
-    EXPECT_NE(run.out.find("00010 1073 Reindexar: se repararia\n"
+    EXPECT_NE(run.out.find("00010 1073 Reindexar: se reparar\xC3\xAD"
+                           "a\n"
                            "  + CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1073, "),
               std::string::npos)
         << run.out;
@@ -218,30 +230,33 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
               "00002 1010 Corregir Tabla: reparado\n00010 1070 Reindexar: reparado\n"
               "00010 1071 Reindexar: reparado\n00010 1073 Reindexar: reparado\n");
     EXPECT_EQ(run.err,
-              "50 prestamos revisados, 4 con diferencias\n"
+              "50 pr\xC3\xA9stamos revisados, 4 con diferencias\n"
               "4 reparados, 0 omitidos, 0 fallidos, 0 no alcanzados\n");
     run = RunTool(dir, "--reparar '" + path + "'");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out, "");
 
-    const std::string journal = test_support::ReadFile(loans::JournalPath());
-    const size_t at = journal.find("\"loan\":1073,");
-    ASSERT_NE(at, std::string::npos) << journal;
-    const size_t start = journal.rfind("{\"id\":\"", at) + 7;
-    const std::string id = journal.substr(start, journal.find('"', start) - start);
+    // Recorded in the database, with the repair; nothing on this computer.
+    EXPECT_EQ(test_support::ReadFile(loans::JournalPath()), "");
+    const auto record_of = [&path](int loan) {
+        return test_support::RawConnection(path).QueryText(
+            "select id from reparaciones where deshace is null and prestamo = " +
+            std::to_string(loan));
+    };
+    const std::string id = record_of(1073);
     run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
     EXPECT_EQ(run.exit_code, 0) << run.err;
     EXPECT_EQ(run.out.rfind("00010 1073 Deshacer: deshecho (", 0), 0u) << run.out;
     run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    EXPECT_NE(run.out.find("Deshacer: rechazado: "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out, "Deshacer: rechazado: La reparacion " + id +
+                           " ya se deshizo; no se deshace otra vez\n");
     run = RunTool(dir, "--deshacer no-existe '" + path + "'");
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_NE(run.err.find("No hay ninguna reparacion no-existe"), std::string::npos) << run.err;
 
-    // An undo that fails is journaled as rolled back, as a refused one is.
-    const size_t other = journal.rfind("{\"id\":\"", journal.find("\"loan\":1070,")) + 7;
-    const std::string failing = journal.substr(other, journal.find('"', other) - other);
+    // An undo that fails leaves no record: it rolled back with the undo.
+    const std::string failing = record_of(1070);
     {
         test_support::RawConnection owner(path);  // closed before the tool opens the file
         owner.Execute("create exception coop_test_failure 'falla de prueba'");
@@ -252,16 +267,16 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     run = RunTool(dir, "--deshacer " + failing + " '" + path + "'");
     EXPECT_EQ(run.exit_code, 2) << run.out;
     EXPECT_NE(run.err.find("falla de prueba"), std::string::npos) << run.err;
-    const std::string after = test_support::ReadFile(loans::JournalPath());
-    const size_t record = after.find("\"undoes\":\"" + failing + "\"");
-    ASSERT_NE(record, std::string::npos) << after;
-    EXPECT_EQ(after.find("\"outcome\":\"rolled back\",\"message\":", record),
-              after.find("\"outcome\"", record));
+    EXPECT_EQ(test_support::RawConnection(path).QueryCount(
+                  "select count(*) from reparaciones where deshace = '" + failing + "'"),
+              0);
 
     for (const std::string& arguments :
          {"--simular '" + path + "'", std::string("--deshacer"), std::string("--deshacer ''"),
           "--deshacer x --reparar '" + path + "'", "--deshacer x --csv lista.csv '" + path + "'",
-          "--deshacer x --xlsx lista.xlsx '" + path + "'"}) {
+          "--deshacer x --xlsx lista.xlsx '" + path + "'",
+          "--importar-diario --reparar '" + path + "'",
+          std::string("--deshacer x --importar-diario")}) {
         run = RunTool(dir, arguments);
         EXPECT_EQ(run.exit_code, 2) << arguments;
         EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
@@ -278,8 +293,9 @@ void RecordTwoRunsAndListThem(const test_support::TempDir& dir, const std::strin
     EXPECT_EQ(run.exit_code, 1) << run.err;
     EXPECT_EQ(run.out, kDemoCsv);
     EXPECT_EQ(run.err,
-              "50 prestamos revisados, 4 con diferencias\n"
-              "Revision 1 registrada; no hay una revision terminada anterior con que compararla\n");
+              "50 pr\xC3\xA9stamos revisados, 4 con diferencias\n"
+              "Revisi\xC3\xB3n 1 registrada; no hay una revisi\xC3\xB3n terminada anterior con "
+              "qu\xC3\xA9 compararla\n");
 
     portfolio_test::RepairOneFlaggedLoan(name, demo::kLoanMismatchMissingDocs);
     test_support::RawConnection(name).Execute(
@@ -290,8 +306,9 @@ void RecordTwoRunsAndListThem(const test_support::TempDir& dir, const std::strin
     EXPECT_EQ(run.out, "");
     EXPECT_NE(test_support::ReadFile(dir.File("lista.csv")).find("\n00001,"), std::string::npos);
     EXPECT_TRUE(std::regex_match(
-        run.err, std::regex("50 prestamos revisados, 4 con diferencias\n"
-                            "Revision 2 registrada: 1 nuevos y 1 resueltos desde la revision 1 "
+        run.err, std::regex("50 pr\xC3\xA9stamos revisados, 4 con diferencias\n"
+                            "Revisi\xC3\xB3n 2 registrada: 1 nuevos y 1 resueltos desde la "
+                            "revisi\xC3\xB3n 1 "
                             "\\(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\)\n"
                             "  nuevo: 00001 1001\n"
                             "  resuelto: 00010 1070\n")))
@@ -355,7 +372,9 @@ TEST(RevisionCartera, RegistrarAndHistorialNeedTheTablesAndTheirOwnOptions) {
     for (const std::string& arguments :
          {"--registrar --reparar '" + path + "'", "--registrar --historial '" + path + "'",
           "--registrar --deshacer x '" + path + "'", "--historial --xlsx h.xlsx '" + path + "'",
-          "--historial --reparar '" + path + "'", "--historial --simular '" + path + "'"}) {
+          "--historial --reparar '" + path + "'", "--historial --simular '" + path + "'",
+          "--registrar --importar-diario '" + path + "'",
+          "--historial --importar-diario '" + path + "'"}) {
         const ToolRun run = RunTool(dir, arguments);
         EXPECT_EQ(run.exit_code, 2) << arguments;
         EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
@@ -389,13 +408,9 @@ TEST(RevisionCartera, UndoPutsBackAmountsOfThreeDecimalsExactly) {
     ASSERT_EQ(run.exit_code, 0) << run.err;
     ASSERT_NE(test_support::ChecksumTables(path), before);
 
-    std::vector<std::string> ids;  // this database's records, newest first
-    std::istringstream journal(test_support::ReadFile(loans::JournalPath()));
-    for (std::string line; std::getline(journal, line);) {
-        if (line.find("\"database\":\"" + path + "\"") == std::string::npos) continue;
-        const size_t start = line.find("{\"id\":\"") + 7;
-        ids.insert(ids.begin(), line.substr(start, line.find('"', start) - start));
-    }
+    // This database's records, newest first.
+    const std::vector<std::string> ids =
+        test_support::RawConnection(path).QueryRows("select id from reparaciones order by id desc");
     ASSERT_EQ(ids.size(), 4u);
     for (const std::string& id : ids) {
         run = RunTool(dir, "--deshacer " + id + " '" + path + "'");

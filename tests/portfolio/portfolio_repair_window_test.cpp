@@ -21,6 +21,11 @@ namespace {
 // journal in the test's own folder.
 class PortfolioRepairTest : public RepairTest {
   protected:
+    void SetUp() override {
+        RepairTest::SetUp();
+        if (!IsSkipped() && !records_in_database_) test_support::DropRecordTables(name_);
+    }
+    bool records_in_database_ = false;
     // "loan repair" per listed row.
     static std::vector<std::string> Listed(const QJsonObject& state) {
         std::vector<std::string> shown;
@@ -28,6 +33,19 @@ class PortfolioRepairTest : public RepairTest {
             shown.push_back(Text(row.toArray()[2]) + " " + Text(row.toArray()[7]));
         }
         return shown;
+    }
+    // The preview's lines, each as its cells (UTF-8: the old -> new arrow
+    // is no Latin-1 character).
+    static std::vector<std::vector<std::string>> PreviewLines(const QJsonObject& state) {
+        std::vector<std::vector<std::string>> lines;
+        for (const QJsonValue& row : state["portfolio"].toObject()["preview"].toArray()) {
+            std::vector<std::string> cells;
+            for (const QJsonValue& cell : row.toArray()) {
+                cells.push_back(cell.toString().toUtf8().toStdString());
+            }
+            lines.push_back(cells);
+        }
+        return lines;
     }
     std::vector<std::string> JournalLines() const {
         std::ifstream in(journal_home_ + "/analisis-socios/reparaciones.jsonl");
@@ -77,7 +95,7 @@ TEST_P(PortfolioRepairTest, RepairingTheSelectedLoansWritesWhatOneUnitPerLoanWri
     ASSERT_EQ(out.size(), 3u);
     EXPECT_TRUE(Listed(out[1]).empty());
     EXPECT_EQ(Text(out[1]["portfolio"].toObject()["totals"]),
-              "Prestamos revisados: 50   Con diferencias: 0   Reindexar: 0   Corregir Tabla: 0");
+              "Pr\xE9stamos revisados: 50   Con diferencias: 0   Reindexar: 0   Corregir Tabla: 0");
     EXPECT_EQ(JournalLines().size(), 4u);
 
     // The same loans, one unit each, on a copy of their own.
@@ -101,50 +119,71 @@ TEST_P(PortfolioRepairTest, RepairingTheSelectedLoansWritesWhatOneUnitPerLoanWri
     EXPECT_EQ(test_support::ChecksumTables(name_), test_support::ChecksumTables(reference));
 }
 
-// The preview says what the repair would write, and writes nothing.
-TEST_P(PortfolioRepairTest, PreviewShowsTheChangesAndWritesNothing) {
+// The preview says, as a table and for every loan selected, why each loan
+// is listed, what its repair would write (ledger rows out and in, paid
+// amounts old -> new, both balances), and writes nothing.
+TEST_P(PortfolioRepairTest, PreviewShowsTheChangesOfEachSelectedLoanAndWritesNothing) {
     const auto untouched = test_support::ChecksumTables(name_);
     Start();
     const std::vector<QJsonObject> out =
-        Objects({"portfolio", "preview", "dump", "select 1", "preview", "dump", "select 2",
+        Objects({"portfolio", "preview", "dump", "select 1", "preview", "dump", "select 2 3",
                  "preview", "dump", "leave"});
     ASSERT_EQ(out.size(), 5u);
-    const auto preview = [](const QJsonObject& state) {
-        return Text(state["portfolio"].toObject()["preview"]);
+    using Lines = std::vector<std::vector<std::string>>;
+    const std::string arrow = " \xE2\x86\x92 ";  // UTF-8, as each cell below
+    const auto change = [&arrow](const char* before, const char* after) {
+        return AsShown(before) + arrow + AsShown(after);
     };
-    // 1010's schedule: instalments old -> new, balances unchanged.
-    const std::string correction = preview(out[1]);
-    EXPECT_EQ(correction.rfind(
-                  "Vista previa: socio 00002, prestamo 1010, Corregir Tabla (no se ha escrito "
-                  "nada)\ncuota 1: pagado capital 0.00 -> 3000.00, pagado interes 0.00 -> "
-                  "270.00, total pagado 0.00 -> 3270.00\ncuota 2: ",
-                  0),
-              0u)
-        << correction;
-    EXPECT_NE(correction.find("\nbalance documentos 12000.00 -> 12000.00, balance cxc 12000.00 -> "
-                              "12000.00"),
-              std::string::npos)
-        << correction;
-    EXPECT_EQ(correction.find("CXCTRX"), std::string::npos) << correction;
-    // 1070's ledger: two documents' rows missing, the receivable balance moved.
-    const std::string rebuild = preview(out[2]);
-    EXPECT_EQ(rebuild.rfind("Vista previa: socio 00010, prestamo 1070, Reindexar (no se ha "
-                            "escrito nada)\n+ CXCTRX CLIENTE=00010, TIPO_DOC=R, DOCUMENTO=50485, ",
-                            0),
-              0u)
-        << rebuild;
-    EXPECT_NE(rebuild.find("\n+ CXCTRX CLIENTE=00010, TIPO_DOC=N, DOCUMENTO=2024071, "),
-              std::string::npos)
-        << rebuild;
-    EXPECT_EQ(rebuild.find("- CXCTRX"), std::string::npos) << rebuild;
-    EXPECT_NE(rebuild.find("\nbalance documentos 20000.00 -> 20000.00, balance cxc 30000.00 -> "
-                           "20000.00\n"),
-              std::string::npos)
-        << rebuild;
-    // 1071's ledger is off by under a cent: a row out, its right one in.
-    const std::string off = preview(out[3]);
-    EXPECT_NE(off.find("\n- CXCTRX CLIENTE=00010, "), std::string::npos) << off;
-    EXPECT_NE(off.find("\n+ CXCTRX CLIENTE=00010, "), std::string::npos) << off;
+    const auto words = [](const char* member, const char* loan, const char* subject,
+                          const std::string& text) {
+        return std::vector<std::string>{member, loan, subject, text, "", "", "", ""};
+    };
+    // Nothing selected: the current row, 1010, whose schedule's paid
+    // amounts were never written.
+    EXPECT_EQ(
+        PreviewLines(out[1]),
+        (Lines{words("00002", "1010", "Motivo",
+                     AsShown("Cuota 1: la tabla dice pagado 0.00, los documentos 3,270.00")),
+               words("00002", "1010", "Motivo",
+                     AsShown("Cuota 2: la tabla dice pagado 0.00, los documentos 3,225.00")),
+               words("00002", "1010", "Cuota 1",
+                     "pagado capital " + change("0.00", "3,000.00") + "; pagado inter\xC3\xA9s " +
+                         change("0.00", "270.00") + "; total pagado " + change("0.00", "3,270.00")),
+               words("00002", "1010", "Cuota 2",
+                     "pagado capital " + change("0.00", "3,000.00") + "; pagado inter\xC3\xA9s " +
+                         change("0.00", "225.00") + "; total pagado " + change("0.00", "3,225.00")),
+               words("00002", "1010", "Balance documentos", change("12,000.00", "12,000.00")),
+               words("00002", "1010", "Balance CXC", change("12,000.00", "12,000.00"))}));
+    // 1070's ledger lacks two documents' rows: they come, the balance moves.
+    EXPECT_EQ(PreviewLines(out[2]),
+              (Lines{words("00010", "1070", "Motivo",
+                           AsShown("CXC dice 30,000.00 y los documentos 20,000.00: difieren en "
+                                   "10,000.00")),
+                     {"00010", "1070", "Entra en CXC", "50485", "R Recibos Ingreso", "04/06/2024",
+                      AsShown("-5,000.00"), AsShown("-450.00")},
+                     {"00010", "1070", "Entra en CXC", "2024071", "N Nominas", "01/07/2024",
+                      AsShown("-5,000.00"), AsShown("-375.00")},
+                     words("00010", "1070", "Balance documentos", change("20,000.00", "20,000.00")),
+                     words("00010", "1070", "Balance CXC", change("30,000.00", "20,000.00"))}));
+    // Two loans at once: 1071's ledger is off by under a cent (a row goes,
+    // its right one comes); 1073 has no ledger rows at all.
+    EXPECT_EQ(
+        PreviewLines(out[3]),
+        (Lines{words("00010", "1071", "Motivo",
+                     AsShown("CXC dice 7,500.01 y los documentos 7,500.00: difieren en 0.01")),
+               {"00010", "1071", "Sale de CXC", "50486", "R Recibos Ingreso", "16/12/2023",
+                AsShown("-2,499.99"), AsShown("-150.00")},
+               {"00010", "1071", "Entra en CXC", "50486", "R Recibos Ingreso", "16/12/2023",
+                AsShown("-2,500.00"), AsShown("-150.00")},
+               words("00010", "1071", "Balance documentos", change("7,500.00", "7,500.00")),
+               words("00010", "1071", "Balance CXC", change("7,500.01", "7,500.00")),
+               words("00010", "1073", "Motivo",
+                     AsShown("CXC dice 0.00 y los documentos 3,000.00: difieren en 3,000.00")),
+               {"00010", "1073", "Entra en CXC", "1073", "F Prestamo", "01/12/2022",
+                AsShown("3,000.00"), AsShown("0.00")},
+               words("00010", "1073", "Balance documentos", change("3,000.00", "3,000.00")),
+               words("00010", "1073", "Balance CXC", change("0.00", "3,000.00"))}));
+    EXPECT_EQ(out[3]["portfolio"].toObject()["progress"].toInt(), 100);
     EXPECT_EQ(Listed(out[3]).size(), 4u);
     EXPECT_TRUE(out[3]["messages"].toArray().isEmpty());
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
@@ -164,7 +203,8 @@ TEST_P(PortfolioRepairTest, SummaryNamesTheFailedLoanAndAnUnopenableJournalStops
     ASSERT_EQ(out.size(), 3u);
     ASSERT_EQ(Boxes(out[1]).size(), 2u);
     EXPECT_EQ(Boxes(out[1])[0], (std::pair<std::string, std::string>{"confirm", kAllQuestion}));
-    EXPECT_EQ(Boxes(out[1])[1].second.rfind("No se puede abrir el registro de reparaciones: ", 0),
+    EXPECT_EQ(Boxes(out[1])[1].second.rfind(
+                  "No se pudo reparar: No se pudo escribir el registro de reparaciones ", 0),
               0u)
         << Boxes(out[1])[1].second;
     EXPECT_NE(Boxes(out[1])[1].second.find(journal), std::string::npos);
@@ -182,7 +222,7 @@ TEST_P(PortfolioRepairTest, SummaryNamesTheFailedLoanAndAnUnopenableJournalStops
     ASSERT_EQ(boxes.size(), 2u);
     const std::string& summary = boxes[1].second;
     EXPECT_EQ(summary.rfind("Reparados: 3\nOmitidos (ya sin diferencias): 0\nFallidos: 1\n"
-                            "  00010 prestamo 1071: ",
+                            "  00010 pr\xE9stamo 1071: ",
                             0),
               0u)
         << summary;
@@ -215,13 +255,13 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
         std::vector<std::string> shown;
         for (const QJsonValue& row : state["history"].toObject()["rows"].toArray()) {
             const QJsonArray cells = row.toArray();
-            shown.push_back(Text(cells[2]) + " " + Text(cells[3]).substr(0, 9) + " " +
-                            Text(cells[4]) + " -> " + Text(cells[5]) + " " + Text(cells[6]));
+            shown.push_back(Text(cells[3]) + " " + Text(cells[4]).substr(0, 9) + " " +
+                            Text(cells[5]) + " -> " + Text(cells[6]) + " " + Text(cells[7]));
         }
         return shown;
     };
-    std::vector<QJsonObject> out = Objects({"history", "answer yes", "undo", "dump", "select 1",
-                                            "answer yes", "undo", "dump", "leave"});
+    std::vector<QJsonObject> out =
+        Objects({"history", "answer yes", "undo", "dump", "select 1", "dump", "leave"});
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(Text(out[0]["history"].toObject()["loan"]), "Socio: 00010   Prestamo: 1070");
     EXPECT_EQ(rows(out[0]),
@@ -236,21 +276,19 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
                                         AsShown("Reindexar Deshecha  30,000.00 -> 20,000.00 "
                                                 "3 borradas, 5 insertadas, 0 actualizadas")}));
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
-    // Undone already: refused, and the refusal journaled.
-    ASSERT_EQ(Boxes(out[2]).size(), 2u) << QJsonDocument(out[2]).toJson().toStdString();
-    EXPECT_EQ(Boxes(out[2])[1].second,
-              "Los movimientos o la tabla del prestamo 1070 cambiaron despues de la "
-              "reparacion; no se deshace.");
-    EXPECT_EQ(rows(out[2]).size(), 3u);
-    EXPECT_EQ(rows(out[2])[0].rfind("Deshacer Revertida", 0), 0u) << rows(out[2])[0];
-    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    // Undone already: "Deshacer" is not offered for it.
+    EXPECT_FALSE(out[2]["history"].toObject()["undo"].toBool());
+    EXPECT_EQ(Boxes(out[2]).size(), 0u);
     // The window shows the loan as the undo left it.
     EXPECT_EQ(Label(out[3], "lbbal"), AsShown("Balance prestamo CXC: 30,000.00"));
 
-    // Undoing the undo makes the repair again.
-    out = Objects({"history", "select 1", "answer yes", "undo", "leave"});
+    // Undoing the undo makes the repair again; the repair itself, undone
+    // once, is still not offered (it would revert it a second time).
+    out = Objects({"history", "select 0", "answer yes", "undo", "select 2", "dump", "leave"});
     EXPECT_EQ(test_support::ChecksumTables(name_), repaired);
-    EXPECT_EQ(JournalLines().size(), 4u);
+    EXPECT_EQ(rows(out[1]).size(), 3u);
+    EXPECT_FALSE(out[1]["history"].toObject()["undo"].toBool());
+    EXPECT_EQ(JournalLines().size(), 3u);
 }
 
 // Amounts with three decimals come back exactly when a repair is undone,
@@ -268,14 +306,20 @@ TEST_P(PortfolioRepairTest, UndoPutsBackAmountsOfThreeDecimalsExactly) {
     Start();
     const auto history = [](const QJsonObject& state) {
         const QJsonArray cells = state["history"].toObject()["rows"].toArray()[0].toArray();
-        return Text(cells[2]) + " " + Text(cells[4]) + " -> " + Text(cells[5]);
+        return Text(cells[3]) + " " + Text(cells[5]) + " -> " + Text(cells[6]);
     };
 
     std::vector<QJsonObject> out = Objects({"portfolio", "select 0", "preview", "dump", "leave"});
     ASSERT_EQ(out.size(), 3u);
-    const std::string preview = Text(out[1]["portfolio"].toObject()["preview"]);
-    EXPECT_NE(preview.find("\ncuota 1: pagado capital 1234.57 -> 3000.00, "), std::string::npos)
-        << preview;
+    const std::vector<std::vector<std::string>> preview = PreviewLines(out[1]);
+    ASSERT_GE(preview.size(), 3u);
+    EXPECT_EQ(preview[0][3],
+              AsShown("Cuota 1: la tabla dice pagado 1,234.69, los documentos 3,270.00"));
+    EXPECT_EQ(preview[2][3].rfind(AsShown("pagado capital 1,234.57 \xE2\x86\x92 3,000.00; "
+                                          "pagado inter\xC3\xA9s 0.13 \xE2\x86\x92 270.00; "),
+                                  0),
+              0u)
+        << preview[2][3];
 
     // From the window: each loan repaired, then undone from the history.
     for (const auto& [member, row, button] :
@@ -306,6 +350,61 @@ TEST_P(PortfolioRepairTest, UndoPutsBackAmountsOfThreeDecimalsExactly) {
     EXPECT_EQ(Schedule(demo::kLoanAfterZero), schedule);
     EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
 }
+
+// Kept in the database's table: a repair by one analyst is listed in a
+// colleague's history, with who made it and from where, and can be undone
+// there, once; nothing goes to either computer's journal.
+class RecordsTableTest : public PortfolioRepairTest {
+  protected:
+    RecordsTableTest() { records_in_database_ = true; }
+};
+
+TEST_P(RecordsTableTest, AColleaguesRepairIsListedWithItsUserAndUndoneThereOnce) {
+    const auto untouched = test_support::ChecksumTables(name_);
+    analyst_.reset();
+    auto login = std::make_unique<test_support::AnalystLogin>(name_);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    Press("btreindexar");
+    const auto repaired = test_support::ChecksumTables(name_);
+    ASSERT_NE(repaired, untouched);
+    const std::string repair = RawConnection(name_).QueryText("select id from reparaciones");
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select usuario, rol, socio, prestamo, accion, deshace, filas_borradas, "
+                  "filas_insertadas from reparaciones"),
+              (Rows{"ANALISTA_PRUEBA|ANALISTA_SOCIOS|00010|1070|Reindexar|<null>|3|5"}));
+    EXPECT_GT(RawConnection(name_).QueryCount("select count(*) from reparaciones_imagenes"), 0);
+    CloseWindow();
+
+    // The colleague, on a window of their own.
+    login.reset();
+    login = std::make_unique<test_support::AnalystLogin>(name_, test_support::kSecondAnalystUser);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    std::vector<QJsonObject> out =
+        Objects({"history", "answer yes", "undo", "dump", "select 1", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    const QJsonObject listed = out[0]["history"].toObject();
+    EXPECT_EQ(Text(listed["origin"]), "Registros de la base de datos (todos los usuarios)");
+    ASSERT_EQ(listed["rows"].toArray().size(), 1);
+    const QJsonArray first = listed["rows"].toArray()[0].toArray();
+    EXPECT_EQ(Text(first[1]), "ANALISTA_PRUEBA");
+    EXPECT_FALSE(Text(first[2]).empty());  // the computer it was made from
+    EXPECT_EQ(Text(first[3]), "Reindexar");
+    EXPECT_EQ(Boxes(out[1]), (Boxes_t{{"confirm", std::string(loans::kUndoConfirmation) + "1070?"},
+                                      {"info", "Proceso Ejecutado"}}));
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    EXPECT_EQ(RawConnection(name_).QueryRows(
+                  "select usuario, accion, deshace from reparaciones where deshace is not null"),
+              (Rows{"ANALISTA_DOS|Deshacer|" + repair}));
+    EXPECT_FALSE(out[2]["history"].toObject()["undo"].toBool());
+    EXPECT_FALSE(std::filesystem::exists(journal_home_ + "/analisis-socios/reparaciones.jsonl"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, RecordsTableTest,
+                         ::testing::Values(test_support::Route::kEmbedded,
+                                           test_support::Route::kServer),
+                         [](const auto& route) { return test_support::RouteName(route.param); });
 
 INSTANTIATE_TEST_SUITE_P(Routes, PortfolioRepairTest,
                          ::testing::Values(test_support::Route::kEmbedded,

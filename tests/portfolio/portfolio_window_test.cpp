@@ -2,12 +2,16 @@
 // check's balances against the texts the window shows for the same loans.
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QTest>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
+#include "formats/format_settings.h"
 #include "loans/reports/portfolio_workbook.h"
+#include "portfolio/portfolio_access.h"
 #include "runtime/number_text.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
@@ -25,6 +29,7 @@ class PortfolioWindowTest : public WindowTest {
         return cells;
     }
     static int RowCount(const QJsonObject& portfolio) { return portfolio["rows"].toArray().size(); }
+    bool PortfolioOpen() const { return portfolio::PortfolioAccess::OpenOn(*window_) != nullptr; }
 
     // Looks the member up by typing, takes the loan in the loan grid, and
     // returns the window's documents balance and receivable balance texts.
@@ -53,33 +58,67 @@ class PortfolioWindowTest : public WindowTest {
     }
 };
 
-TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsIt) {
+// Each loan chosen (double click) shows in the main window, and the list
+// stays open beside it, where it was: the analyst goes down the list.
+TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsItWithTheListStillOpen) {
     Start();
-    const std::vector<QJsonObject> out = Objects({"portfolio", "choose 2"});
-    ASSERT_EQ(out.size(), 2u);
+    const std::vector<QJsonObject> out = Objects({"portfolio", "choose 2", "dump", "choose 0"});
+    ASSERT_EQ(out.size(), 3u);
     const QJsonObject list = out[0]["portfolio"].toObject();
     EXPECT_TRUE(list["finished"].toBool());
+    EXPECT_EQ(list["progress"].toInt(), 100);
     ASSERT_EQ(RowCount(list), 4);
-    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{"00002", Row(list, 0)[1], "1010",
-                                                      AsShown("12,000.00"), AsShown("12,000.00"),
-                                                      AsShown("0.00"), "2", "Corregir Tabla"}));
-    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{"00010", Row(list, 1)[1], "1070",
-                                                      AsShown("20,000.00"), AsShown("30,000.00"),
-                                                      AsShown("10,000.00"), "0", "Reindexar"}));
+    EXPECT_EQ(Row(list, 0), (std::vector<std::string>{
+                                "00002", Row(list, 0)[1], "1010", AsShown("12,000.00"),
+                                AsShown("12,000.00"), AsShown("0.00"), "2", "Corregir Tabla",
+                                "2 cuotas con lo pagado distinto de los documentos"}));
+    EXPECT_EQ(Row(list, 1), (std::vector<std::string>{
+                                "00010", Row(list, 1)[1], "1070", AsShown("20,000.00"),
+                                AsShown("30,000.00"), AsShown("10,000.00"), "0", "Reindexar",
+                                AsShown("CXC tiene 10,000.00 m\xE1s que los documentos")}));
     EXPECT_EQ(Row(list, 2)[2], "1071");
+    EXPECT_EQ(Row(list, 2)[8], AsShown("CXC tiene 0.01 m\xE1s que los documentos"));
     EXPECT_EQ(Row(list, 3)[5], AsShown("-3,000.00"));
+    EXPECT_EQ(Row(list, 3)[8], AsShown("CXC tiene 3,000.00 menos que los documentos"));
     EXPECT_EQ(Text(list["totals"]),
-              "Prestamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
+              "Pr\xE9stamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
+    EXPECT_EQ(Text(list["listed"]),
+              AsShown("Listados: 4 de 4   Suma de las diferencias: 7,000.01"));
 
-    // The chosen loan is current in the window, looked up like a typed code.
-    const QJsonObject state = out[1];
-    EXPECT_EQ(Text(state["edsocio"]), "00010");
-    const QJsonObject loans = Grid(state, "DBGrid1");
-    const int current = loans["current"].toInt();
-    EXPECT_EQ(Text(loans["rows"].toArray()[current].toArray()[1]), "1071");
-    EXPECT_EQ(Label(state, "lbtot3"), AsShown("Balance= 7,500.00"));
-    EXPECT_EQ(Label(state, "lbbal"), AsShown("Balance prestamo CXC: 7,500.01"));
-    EXPECT_TRUE(state["messages"].toArray().isEmpty());
+    // The chosen loan is current in the window, looked up like a typed code,
+    // and the list is still open, on the row chosen.
+    for (const auto& [state, member, loan, documents, receivable] :
+         {std::tuple{out[1], "00010", "1071", "Balance= 7,500.00",
+                     "Balance prestamo CXC: 7,500.01"},
+          std::tuple{out[2], "00002", "1010", "Balance= 12,000.00",
+                     "Balance prestamo CXC: 12,000.00"}}) {
+        EXPECT_EQ(Text(state["edsocio"]), member);
+        const QJsonObject loans = Grid(state, "DBGrid1");
+        const int current = loans["current"].toInt();
+        EXPECT_EQ(Text(loans["rows"].toArray()[current].toArray()[1]), loan);
+        EXPECT_EQ(Label(state, "lbtot3"), AsShown(documents));
+        EXPECT_EQ(Label(state, "lbbal"), AsShown(receivable));
+        EXPECT_TRUE(state["messages"].toArray().isEmpty());
+        ASSERT_TRUE(state.contains("portfolio")) << "the list closed after a choice";
+        EXPECT_EQ(RowCount(state["portfolio"].toObject()), 4);
+    }
+    EXPECT_EQ(out[1]["portfolio"].toObject()["current"].toInt(), 2);
+    EXPECT_EQ(out[2]["portfolio"].toObject()["current"].toInt(), 0);
+    EXPECT_TRUE(PortfolioOpen());
+    // Back in the main window, the loan chosen stays current: no lookup
+    // again on leaving the code box.
+    window_->activateWindow();
+    QApplication::processEvents();
+    QTest::mouseClick(Window().GridOf(Access::Grid::Schedule)->viewport(), Qt::LeftButton);
+    const QJsonObject after = Do({});
+    const QJsonObject loans = Grid(after, "DBGrid1");
+    EXPECT_EQ(Text(loans["rows"].toArray()[loans["current"].toInt()].toArray()[1]), "1010");
+    // F2 over the open list brings it up, checked again (1070 was repaired
+    // meanwhile); leaving closes it.
+    portfolio_test::RepairOneFlaggedLoan(database_, 1070);
+    EXPECT_EQ(RowCount(Do({"portfolio"})["portfolio"].toObject()), 3);
+    Do({"leave"});
+    EXPECT_FALSE(PortfolioOpen());
 }
 
 // The check's own connection sees what the window's repairs committed.
@@ -127,6 +166,47 @@ TEST_F(PortfolioWindowTest, ListSortsByAnyColumnAndEnterTakesTheCurrentRow) {
     EXPECT_EQ(Text(grid["rows"].toArray()[grid["current"].toInt()].toArray()[1]), "1010");
 }
 
+// The filter box finds members by code or name, with or without accents,
+// in either case; the repair filter keeps the loans of one repair; the
+// line under the list counts and adds up what is listed, and an export
+// writes only that.
+TEST_F(PortfolioWindowTest, FiltersByMemberAndRepairCountAndAddUpWhatIsListed) {
+    Start();
+    const std::string file = dir_.File("filtrada.csv");
+    const std::vector<QJsonObject> out =
+        Objects({"portfolio", "filter hernandez", "dump", "filter 000", "dump",
+                 "filter Mar\xC3\xAD"
+                 "a",
+                 "dump", "filter", "repairs corregir", "dump", "repairs reindexar", "filter 00010",
+                 "export " + file, "dump", "filter zzz", "dump", "repairs todas", "filter"});
+    ASSERT_EQ(out.size(), 8u);
+    const auto listed = [](const QJsonObject& state) {
+        std::vector<std::string> loans;
+        const QJsonObject list = state["portfolio"].toObject();
+        for (int row = 0; row < RowCount(list); ++row) loans.push_back(Row(list, row)[2]);
+        return std::pair{loans, Text(list["listed"])};
+    };
+    using Listed = std::pair<std::vector<std::string>, std::string>;
+    const auto line = [](int shown, const char* sum) {
+        return AsShown("Listados: " + std::to_string(shown) +
+                       " de 4   Suma de las diferencias: " + sum);
+    };
+    EXPECT_EQ(listed(out[1]), (Listed{{"1070", "1071", "1073"}, line(3, "7,000.01")}));
+    EXPECT_EQ(listed(out[2]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "7,000.01")}));
+    EXPECT_EQ(listed(out[3]), (Listed{{"1010"}, line(1, "0.00")}));
+    EXPECT_EQ(listed(out[4]), (Listed{{"1010"}, line(1, "0.00")}));
+    EXPECT_EQ(listed(out[5]), (Listed{{"1070", "1071", "1073"}, line(3, "7,000.01")}));
+    EXPECT_EQ(listed(out[6]), (Listed{{}, line(0, "0.00")}));
+    EXPECT_EQ(Text(out[6]["portfolio"].toObject()["repairs"]), "Reindexar");
+    EXPECT_EQ(listed(out[7]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "7,000.01")}));
+    std::ifstream in(file, std::ios::binary);
+    std::string header;
+    std::getline(in, header);
+    std::vector<std::string> exported;
+    for (std::string row; std::getline(in, row);) exported.push_back(row.substr(0, 5));
+    EXPECT_EQ(exported, (std::vector<std::string>{"00010", "00010", "00010"}));
+}
+
 TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     Start();
     const std::string file = dir_.File("lista.csv");
@@ -140,10 +220,27 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     std::stringstream read;
     read << in.rdbuf();
     const std::string csv = read.str();
+    // For the desktop's spreadsheet: on a Spanish desktop ";" between fields
+    // and a decimal comma, else the machines' way.
+    const bool decimal_comma = formats::DefaultFormatSettings().decimal_separator == ',';
+    const loans::CsvStyle style = decimal_comma ? loans::kDecimalCommaCsv : loans::kMachineCsv;
     std::ostringstream expected;
-    loans::WriteCsv(expected, portfolio_test::Check(database_).Flagged());
+    loans::WriteCsv(expected, portfolio_test::Check(database_).Flagged(), loans::CsvTarget::kFile,
+                    style);
     EXPECT_EQ(csv, expected.str());
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 5);
+    EXPECT_EQ(csv.rfind(decimal_comma ? "socio;nombre;prestamo;" : "socio,nombre,prestamo,", 0),
+              0u);
+    // Each time the dialog says where it wrote.
+    const QJsonArray said = out[1]["messages"].toArray();
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_EQ(Text(said[0].toObject()["text"]),
+              "Se guard\xF3 la lista (4 pr\xE9stamos) en:\n" + file +
+                  (decimal_comma ? "\nCampos separados por \";\" y decimales con coma, como los "
+                                   "lee una hoja de c\xE1lculo en espa\xF1ol."
+                                 : ""));
+    EXPECT_EQ(Text(said[1].toObject()["text"]),
+              "Se guard\xF3 la lista (4 pr\xE9stamos) en:\n" + workbook);
     // A .xlsx name: the same list as a workbook.
     const std::string written = dir_.File("expected.xlsx");
     loans::WriteWorkbook(written, portfolio_test::Check(database_).Flagged());
@@ -163,13 +260,14 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
     for (int row = 2; std::getline(lines, line); ++row) {
         std::vector<std::string> fields;
         for (size_t at = 0; at != std::string::npos;) {
-            const size_t comma = line.find(',', at);
+            const size_t comma = line.find(style.separator, at);
             fields.push_back(line.substr(at, comma == std::string::npos ? comma : comma - at));
             at = comma == std::string::npos ? comma : comma + 1;
         }
         ASSERT_GE(fields.size(), 6u) << line;
         for (size_t column = 0; column < 5; ++column) {  // loan, amounts, instalments
-            const std::string& text = fields[fields.size() - 6 + column];
+            std::string text = fields[fields.size() - 6 + column];
+            std::replace(text.begin(), text.end(), style.decimal, '.');
             from_csv.push_back(std::string(1, static_cast<char>('C' + column)) +
                                std::to_string(row) + "=" +
                                runtime::FixedText(runtime::ParseReal(text).value_or(-1e300), 2));

@@ -142,6 +142,8 @@ void ServerProcess::CreateSecurityDatabase() {
         << "create user SYSDBA password '" << kPassword << "' using plugin Srp;\n"
         << "create user " << kAnalystUser << " password '" << kAnalystPassword
         << "' using plugin Srp;\n"
+        << "create user " << kSecondAnalystUser << " password '" << kAnalystPassword
+        << "' using plugin Srp;\n"
         << "commit;\n";
     const CommandRun run =
         RunCommand(root_, "env -u LD_LIBRARY_PATH FIREBIRD=" + Quoted(root_.Path().string()) +

@@ -14,9 +14,10 @@ struct TableChecksum {
     bool operator==(const TableChecksum&) const = default;
 };
 
-// Every user table of the database (views left out, and the portfolio
-// check's run history, which every check adds to), by name, read through
-// a fresh raw attachment so that only committed rows count.
+// Every user table of the database (views left out) but the repair
+// records' and the portfolio check's run history, by name, read through a
+// fresh raw attachment so that only committed rows count: the books, which
+// an undo puts back as they were.
 std::map<std::string, TableChecksum> ChecksumTables(const std::string& database);
 
 }  // namespace test_support

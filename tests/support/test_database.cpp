@@ -98,9 +98,9 @@ std::string ServerHost() {
     return "127.0.0.1/" + std::to_string(ServerPort());
 }
 
-AnalystLogin::AnalystLogin(const std::string& database) {
-    RawConnection(database).Execute(std::string("grant ") + kAnalystRole + " to " + kAnalystUser);
-    setenv("ISC_USER", kAnalystUser, 1);
+AnalystLogin::AnalystLogin(const std::string& database, const char* user) {
+    RawConnection(database).Execute(std::string("grant ") + kAnalystRole + " to " + user);
+    setenv("ISC_USER", user, 1);
     setenv("ISC_PASSWORD", kAnalystPassword, 1);
     setenv("ISC_ROLE", kAnalystRole, 1);
 }
@@ -189,6 +189,12 @@ std::vector<std::string> RawConnection::QueryRows(const std::string& sql) {
         lines.push_back(line);
     }
     return lines;
+}
+
+void DropRecordTables(const std::string& name) {
+    RawConnection raw(name);
+    raw.Execute("drop table reparaciones_imagenes");
+    raw.Execute("drop table reparaciones");
 }
 
 }  // namespace test_support

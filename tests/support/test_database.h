@@ -21,6 +21,8 @@ inline constexpr const char* kPassword = "plumbrid";
 inline constexpr const char* kAnalystUser = "ANALISTA_PRUEBA";
 inline constexpr const char* kAnalystPassword = "clave de prueba";
 inline constexpr const char* kAnalystRole = "ANALISTA_SOCIOS";
+// A colleague of the first, with the same role and password.
+inline constexpr const char* kSecondAnalystUser = "ANALISTA_DOS";
 
 // For its life, the program's connections, in this process and in the
 // programs it starts, log in as the analyst with the role (ISC_USER,
@@ -28,7 +30,7 @@ inline constexpr const char* kAnalystRole = "ANALISTA_SOCIOS";
 // `database`. Test code reading behind the program's back stays the owner.
 class AnalystLogin {
   public:
-    explicit AnalystLogin(const std::string& database);
+    explicit AnalystLogin(const std::string& database, const char* user = kAnalystUser);
     ~AnalystLogin();
     AnalystLogin(const AnalystLogin&) = delete;
     AnalystLogin& operator=(const AnalystLogin&) = delete;
@@ -85,6 +87,11 @@ const char* RouteName(Route route);
 // `path`, a new file of the caller's own (an embedded database file is
 // opened by one process only). Throws when `path` exists.
 void CopyDemoDatabase(const std::string& path);
+
+// Takes the repair records' tables out of a demo copy (as its owner), as at
+// a site that has not run sql/reparaciones.sql: the program then keeps its
+// records in the user's journal file.
+void DropRecordTables(const std::string& name);
 
 // Creates an empty database (ISO8859_1, given dialect) through the raw client
 // API, independent of the layer under test.

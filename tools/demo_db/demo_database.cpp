@@ -1,6 +1,5 @@
 #include "tools/demo_db/demo_database.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +9,7 @@
 
 #include "db/errors.h"
 #include "runtime/exception.h"
+#include "runtime/text.h"
 #include "tools/raw_client/raw_client.h"
 
 #ifndef COOP_SQL_DIR
@@ -26,12 +26,20 @@ std::string TrimBlank(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-bool IsCommit(const std::string& statement) {
-    std::string word;
-    for (const char c : statement) {
-        word += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+void RunSchemaStatement(Transaction& transaction, const std::string& statement) {
+    try {
+        ExecuteImmediate(transaction, statement);
+    } catch (const db::EIBError& error) {
+        // Name the statement: the server's message rarely does.
+        throw db::EIBInterBaseError(
+            error.Message() + "\nin schema statement: " + statement.substr(0, 200),
+            error.SqlErrorCode(), error.EngineErrorCode());
     }
-    return word == "COMMIT" || word == "COMMIT WORK";
 }
 
 }  // namespace
@@ -42,6 +50,10 @@ std::string SchemaFile() {
 
 std::string RoleFile() {
     return std::string(COOP_SQL_DIR) + "/analista.sql";
+}
+
+std::string RecordTableFile() {
+    return std::string(COOP_SQL_DIR) + "/reparaciones.sql";
 }
 
 std::string RunHistoryFile() {
@@ -69,22 +81,20 @@ std::vector<std::string> SplitSqlScript(const std::string& script) {
             kept += c;
         }
         const std::string trimmed = TrimBlank(kept);
-        const bool ends =
-            !quote && trimmed.size() >= terminator.size() &&
-            trimmed.compare(trimmed.size() - terminator.size(), terminator.size(), terminator) == 0;
-        // isql's SET TERM: blocks whose statements end with ";" inside
-        // them end with another terminator; the command itself is isql's,
-        // not the server's.
-        if (ends && TrimBlank(current).empty() && trimmed.size() > 9 &&
-            (trimmed.compare(0, 9, "SET TERM ") == 0 || trimmed.compare(0, 9, "set term ") == 0)) {
-            terminator = TrimBlank(trimmed.substr(9, trimmed.size() - 9 - terminator.size()));
-            if (terminator.empty()) terminator = ";";
+        // isql's "SET TERM new old": the statements between end with the new
+        // terminator, so a block's own semicolons stay inside it.
+        if (!quote && TrimBlank(current).empty() && trimmed.size() > 9 + terminator.size() &&
+            runtime::UpperLatin1(trimmed.substr(0, 9)) == "SET TERM " &&
+            EndsWith(trimmed, terminator)) {
+            const std::string words =
+                TrimBlank(trimmed.substr(9, trimmed.size() - 9 - terminator.size()));
+            if (!words.empty()) terminator = words;
             current.clear();
             continue;
         }
         current += kept;
         current += '\n';
-        if (ends) {
+        if (!quote && EndsWith(trimmed, terminator)) {
             std::string statement = TrimBlank(current);
             statement.resize(statement.size() - terminator.size());
             statement = TrimBlank(statement);
@@ -118,6 +128,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
     // Read first: a missing schema must not leave an empty database behind.
     const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
     const std::vector<std::string> role_statements = ReadSqlScript(RoleFile());
+    const std::vector<std::string> record_statements = ReadSqlScript(RecordTableFile());
     const std::vector<std::string> history_statements = ReadSqlScript(RunHistoryFile());
 
     CreateEmptyDatabase(path, dialect);
@@ -129,27 +140,21 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
         // every commit wait for the disk.
         attachment = std::make_unique<Attachment>(
             path, AttachOptions{.dialect = dialect, .forced_writes_off = true});
-        // The role's grants name the tables: they go in once those are committed.
+        // The schema in one transaction; the scripts after it as isql runs
+        // them, each statement committed, since a grant names a table (and
+        // a trigger a table) only once that is committed.
+        Transaction schema(*attachment);
+        for (const std::string& statement : statements) RunSchemaStatement(schema, statement);
+        schema.Commit();
         for (const std::vector<std::string>* script :
-             {&statements, &role_statements, &history_statements}) {
-            auto transaction = std::make_unique<Transaction>(*attachment);
+             {&role_statements, &record_statements, &history_statements}) {
             for (const std::string& statement : *script) {
-                // A script's own COMMIT: what follows may name what it made.
-                if (IsCommit(statement)) {
-                    transaction->Commit();
-                    transaction = std::make_unique<Transaction>(*attachment);
-                    continue;
-                }
-                try {
-                    ExecuteImmediate(*transaction, statement);
-                } catch (const db::EIBError& error) {
-                    // Name the statement: the server's message rarely does.
-                    throw db::EIBInterBaseError(
-                        error.Message() + "\nin schema statement: " + statement.substr(0, 200),
-                        error.SqlErrorCode(), error.EngineErrorCode());
-                }
+                if (runtime::UpperLatin1(statement) == "COMMIT")
+                    continue;  // each is committed anyway
+                Transaction transaction(*attachment);
+                RunSchemaStatement(transaction, statement);
+                transaction.Commit();
             }
-            transaction->Commit();
         }
     } catch (...) {
         // The file is ours: remove it so the path stays free for a retry,

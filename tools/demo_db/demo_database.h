@@ -11,8 +11,8 @@ namespace demo {
 
 // Creates a new embedded database file at `path` (page size 8192, default
 // character set ISO8859_1, forced writes off) and runs every statement of
-// the schema, the analysts' role and the run history in SQL dialect
-// `dialect` (1 or 3). Raises runtime::EInOutError
+// the schema, the analysts' role, the repair records and the run history in
+// SQL dialect `dialect` (1 or 3). Raises runtime::EInOutError
 // when the file already exists, and the server's error when the file cannot
 // be created. A database that fails half-way is dropped again, so the path
 // stays free for a retry.
@@ -33,14 +33,17 @@ std::string AppliedDocumentsSql();
 std::string SchemaFile();
 // Full path of the analysts' role script (sql/analista.sql), run after it.
 std::string RoleFile();
+// Full path of the repair records' script (sql/reparaciones.sql), run after
+// the role, whose grants it extends.
+std::string RecordTableFile();
 // Full path of the portfolio check's run history (sql/revisiones.sql), run
-// after the role, whose grants it extends.
+// last; it too extends the role's grants.
 std::string RunHistoryFile();
 
 // The statements of an SQL script: "--" comments (outside quoted text)
-// removed, split at each ";" that ends a line (or the terminator an isql
-// "SET TERM" names, until another), blank statements dropped. A COMMIT
-// comes out as a statement of its own for the caller to carry out.
+// removed, split at each terminator that ends a line (";", or another set
+// by isql's "SET TERM new old" line, itself no statement), blank statements
+// dropped.
 std::vector<std::string> SplitSqlScript(const std::string& script);
 
 // Reads a script file and splits it; raises runtime::EInOutError when the

@@ -5,7 +5,7 @@
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error). With --reparar it repairs the flagged loans, one line
 // per loan (--simular: what would change, nothing written); --deshacer ID
-// undoes one journaled repair. --registrar stores the check's run in the
+// undoes one recorded repair. --registrar stores the check's run in the
 // database's history and says what changed since the last one;
 // --historial prints the stored runs.
 #include <unistd.h>
@@ -30,6 +30,8 @@
 #include "formats/latin1.h"
 #include "loans/history/run_history.h"
 #include "loans/history/run_report.h"
+#include "loans/records/journal_import.h"
+#include "loans/records/record_table.h"
 #include "loans/repairs/bulk_repair.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/reports/portfolio_report.h"
@@ -42,33 +44,44 @@
 
 namespace {
 
+// UTF-8, as standard output is read.
 constexpr const char* kUsage =
     "uso: revision-cartera [--csv ARCHIVO] [--xlsx ARCHIVO] [BASE_DE_DATOS]\n"
     "     revision-cartera --reparar [--simular] [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
     "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
-    "     revision-cartera --registrar [--csv ARCHIVO] [--xlsx ARCHIVO] [BASE_DE_DATOS]\n"
+    "     revision-cartera --importar-diario [BASE_DE_DATOS]\n"
+    "     revision-cartera --registrar [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
+    "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --historial [--csv ARCHIVO] [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
-    "  Revisa todos los prestamos y lista los que necesitan Reindexar o Corregir Tabla,\n"
-    "  como CSV en la salida estandar o en el ARCHIVO de --csv; --xlsx escribe ademas\n"
-    "  la lista como libro de Excel.\n"
-    "  --reparar repara cada prestamo listado en una transaccion propia, tras revisarlo\n"
-    "  de nuevo, y escribe una linea por prestamo; --simular muestra lo que cambiaria\n"
-    "  sin escribir nada. --deshacer devuelve el prestamo a como estaba antes de la\n"
-    "  reparacion ID del registro de reparaciones, si nadie lo cambio despues.\n"
-    "  --registrar guarda la revision en el historial de la base de datos (tabla\n"
-    "  REVISIONES) y dice cuantos prestamos son nuevos y cuantos se resolvieron desde\n"
-    "  la ultima revision terminada; --historial lista las revisiones guardadas, como\n"
-    "  tabla o como CSV en el ARCHIVO de --csv.\n"
-    "  Sin BASE_DE_DATOS usa la ultima linea del primer db.ini que encuentre en: la\n"
-    "  carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
-    "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si estan definidas, si no con\n"
-    "  conexion.ini (buscado en esos mismos lugares; solo su dueno puede leerlo),\n"
-    "  si no con el usuario de siempre.\n"
-    "  Salida: 0 sin diferencias, 1 con prestamos listados, 2 error; con --reparar,\n"
-    "  0 todos reparados u omitidos, 1 alguno fallido; con --deshacer, 0 deshecha,\n"
-    "  1 rechazada; 130 o 143 interrumpida por una senal.\n";
+    "  Revisa todos los pr\u00e9stamos y lista los que necesitan Reindexar o Corregir\n"
+    "  Tabla, como CSV en la salida est\u00e1ndar o en el ARCHIVO de --csv (campos\n"
+    "  separados por comas, decimales con punto); --xlsx escribe adem\u00e1s la lista\n"
+    "  como libro de Excel.\n"
+    "  --reparar repara cada pr\u00e9stamo listado en una transacci\u00f3n propia, tras\n"
+    "  revisarlo de nuevo, y escribe una l\u00ednea por pr\u00e9stamo; --simular muestra lo\n"
+    "  que cambiar\u00eda sin escribir nada. --deshacer devuelve el pr\u00e9stamo a como\n"
+    "  estaba antes de la reparaci\u00f3n ID del registro de reparaciones, si nadie lo\n"
+    "  cambi\u00f3 despu\u00e9s.\n"
+    "  El registro est\u00e1 en la tabla REPARACIONES de la base de datos\n"
+    "  (sql/reparaciones.sql) o, si no la tiene, en un archivo de este equipo;\n"
+    "  --importar-diario copia a la tabla los registros de este equipo de esa base de\n"
+    "  datos (los ya copiados no se repiten).\n"
+    "  --registrar guarda la revisi\u00f3n en el historial de la base de datos (tabla\n"
+    "  REVISIONES, sql/revisiones.sql) y dice cu\u00e1ntos pr\u00e9stamos son nuevos y\n"
+    "  cu\u00e1ntos se resolvieron desde la \u00faltima revisi\u00f3n terminada; --historial\n"
+    "  lista las revisiones guardadas, como tabla o como CSV en el ARCHIVO de --csv.\n"
+    "  Sin BASE_DE_DATOS usa la \u00faltima l\u00ednea del primer db.ini que encuentre en:\n"
+    "  la carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
+    "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si est\u00e1n definidas; si no, con\n"
+    "  conexion.ini (buscado en esos mismos lugares; solo su due\u00f1o puede leerlo);\n"
+    "  si no, con el usuario de siempre.\n"
+    "  Salida: 0 sin diferencias, 1 con pr\u00e9stamos listados, 2 error; con --reparar,\n"
+    "  0 todos reparados u omitidos, 1 alguno fallido, 2 si se perdi\u00f3 la conexi\u00f3n\n"
+    "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; con\n"
+    "  --registrar, 2 tambi\u00e9n si la revisi\u00f3n no se pudo guardar; 130 o 143\n"
+    "  interrumpida por una se\u00f1al.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -128,7 +141,7 @@ void PrintChanges(const loans::RepairOutcome& outcome) {
 const char* ResultWord(loans::LoanResult result, bool simulate) {
     switch (result) {
         case loans::LoanResult::kRepaired:
-            return simulate ? "se repararia" : "reparado";
+            return simulate ? "se reparar\u00eda" : "reparado";
         case loans::LoanResult::kSkipped:
             return "omitido: ya no tiene diferencias";
         case loans::LoanResult::kFailed:
@@ -151,15 +164,18 @@ void PrintLoan(const loans::LoanRepair& entry, bool simulate) {
 // Repairs the flagged loans; the exit code.
 int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>& flagged,
                   bool simulate, bool progress_shown) {
-    // Before anything is written: repairs that could not be journaled are
+    // Before anything is written: repairs that could not be recorded are
     // not made.
-    std::unique_ptr<loans::JournalFile> journal;
-    if (!simulate) journal = std::make_unique<loans::JournalFile>();
+    std::unique_ptr<loans::RecordStore> records;
+    if (!simulate) {
+        records = std::make_unique<loans::RecordStore>(database);
+        records->ReadyToWrite();
+    }
     ProgressBar bar(progress_shown);
     const runtime::DeferredTermination repairing;  // between loans only
     loans::BulkOptions options;
     options.simulate = simulate;
-    options.journal = journal.get();
+    options.records = records.get();
     options.database_name = database.DatabaseName();
     options.stop = [] { return runtime::ReceivedTerminationSignal() != 0; };
     options.done = [&](const loans::LoanRepair& entry, size_t done, size_t total) {
@@ -175,11 +191,17 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
         if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, simulate);
     }
     std::cout.flush();
-    std::cerr << result.repaired << (simulate ? " se repararian, " : " reparados, ")
+    std::cerr << result.repaired << (simulate ? " se reparar\u00edan, " : " reparados, ")
               << result.skipped << " omitidos, " << result.failed << " fallidos, "
               << result.not_reached << " no alcanzados\n";
     if (!result.journal_failure.empty()) {
         throw runtime::Exception(result.journal_failure);
+    }
+    if (!result.connection_lost.empty()) {
+        throw runtime::Exception("se perdio la conexion con la base de datos (" +
+                                 result.connection_lost + "); " + std::to_string(result.repaired) +
+                                 " reparados, los " + std::to_string(result.not_reached) +
+                                 " restantes no se intentaron");
     }
     if (const int signal_number = runtime::ReceivedTerminationSignal()) {
         std::cerr << "revision-cartera: interrumpida\n";
@@ -188,41 +210,42 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     return result.failed > 0 || result.not_reached > 0 ? 1 : 0;
 }
 
-// Undoes the journaled repair `id`; the exit code.
+// Undoes the recorded repair `id`; the exit code.
 int UndoRepair(db::TIBDatabase& database, const std::string& id) {
-    const std::optional<loans::RepairRecord> found = loans::FindRecord(id);
-    if (!found) throw runtime::Exception("No hay ninguna reparacion " + id + " en el registro");
-    if (found->rolled_back || found->undo.after_fingerprint.empty()) {
-        throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
-    }
-    loans::JournalFile journal;
+    loans::RecordStore records(database);
     const runtime::DeferredTermination undoing;
     loans::RepairUnit unit(database);
     loans::ConfirmedUnit confirmed;
     confirmed.database = database.DatabaseName();
-    confirmed.member = found->member;
-    confirmed.loan = found->loan;
-    confirmed.repair = loans::kUndoRepair;
-    confirmed.undoes = id;
-    // As the repair left the loan: an undo that fails changes nothing.
-    confirmed.documents_balance_before = found->documents_balance_after;
-    confirmed.receivable_balance_before = found->receivable_balance_after;
-    const loans::RecordedUnit undone = loans::RunRecorded(
-        &journal, confirmed, [&] { return unit.Undo(found->undo, found->member, found->loan); });
+    const loans::RecordedUnit undone = loans::UndoRecord(unit, records, id, confirmed);
     if (undone.result == loans::RecordedUnit::Result::kFailed) {
         try {
             std::rethrow_exception(undone.failure);
         } catch (const loans::EUndoRefused& refused) {
-            std::cout << Shown(found->member) << ' ' << found->loan
+            std::cout << Shown(undone.record.member) << ' ' << undone.record.loan
                       << " Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+        } catch (const loans::EAlreadyUndone& refused) {
+            std::cout << "Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
         }
         if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
         return 1;
     }
-    std::cout << Shown(found->member) << ' ' << found->loan << " Deshacer: deshecho ("
-              << undone.record.id << ")\n";
+    std::cout << Shown(undone.outcome.loan.member) << ' ' << undone.outcome.loan.loan
+              << " Deshacer: deshecho (" << undone.outcome.id << ")\n";
+    if (!undone.settled.empty()) std::cout << Shown(undone.settled) << '\n';
     if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
     if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
+// Copies this computer's journal records of the database into its table;
+// the exit code.
+int ImportJournal(db::TIBDatabase& database) {
+    const runtime::DeferredTermination importing;  // one transaction, whole or nothing
+    const loans::ImportCounts counts = loans::ImportJournal(database, loans::JournalPath());
+    std::cout << counts.copied << " registros copiados, " << counts.present << " ya estaban, "
+              << counts.other_database << " de otra base de datos, " << counts.not_copied
+              << " no copiados (revertidos o sin base de datos)\n";
     return 0;
 }
 
@@ -340,7 +363,7 @@ int CheckAndRecord(db::TIBDatabase& database, const std::string& csv_file,
     }
     const std::vector<loans::LoanCheck> flagged = result->Flagged();
     WriteList(flagged, csv_file, xlsx_file);
-    std::cerr << result->loans.size() << " prestamos revisados, " << flagged.size()
+    std::cerr << result->loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
               << " con diferencias\n";
     // A signal before the run is stored makes it unfinished: the exit code
     // says the run was interrupted, and so does the history.
@@ -384,6 +407,7 @@ int main(int argc, char** argv) {
     bool have_name = false;
     bool repair = false;
     bool simulate = false;
+    bool import = false;
     bool record = false;
     bool history = false;
     for (int i = 1; i < argc; ++i) {
@@ -396,6 +420,8 @@ int main(int argc, char** argv) {
             repair = true;
         } else if (arg == "--simular") {
             simulate = true;
+        } else if (arg == "--importar-diario") {
+            import = true;
         } else if (arg == "--registrar") {
             record = true;
         } else if (arg == "--historial") {
@@ -417,14 +443,15 @@ int main(int argc, char** argv) {
         }
     }
     // --simular only with --reparar; --deshacer alone.
-    if ((simulate && !repair) ||
-        (!undo_id.empty() && (repair || !csv_file.empty() || !xlsx_file.empty()))) {
+    const bool reports = !csv_file.empty() || !xlsx_file.empty();
+    if ((simulate && !repair) || (!undo_id.empty() && (repair || reports || import)) ||
+        (import && (repair || reports))) {
         std::cerr << kUsage;
         return 2;
     }
     // --registrar with the plain check only; --historial with --csv only.
-    if ((record && (repair || !undo_id.empty() || history)) ||
-        (history && (repair || !undo_id.empty() || !xlsx_file.empty()))) {
+    if ((record && (repair || !undo_id.empty() || import || history)) ||
+        (history && (repair || !undo_id.empty() || import || !xlsx_file.empty()))) {
         std::cerr << kUsage;
         return 2;
     }
@@ -441,7 +468,15 @@ int main(int argc, char** argv) {
         db::TIBTransaction unused("IBTransaction1");
         loans::ConfigureProgramConnection(database, unused, database_name);
         runtime::HoldingTerminationSignals([&database] { database.Open(); });
-        if (!undo_id.empty()) return UndoRepair(database, undo_id);
+        if (!undo_id.empty()) {
+            try {
+                return UndoRepair(database, undo_id);
+            } catch (const loans::EAlreadyUndone& refused) {
+                std::cout << "Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+                return 1;
+            }
+        }
+        if (import) return ImportJournal(database);
         if (history) return PrintHistory(database, csv_file);
         if (record) return CheckAndRecord(database, csv_file, xlsx_file, progress_shown);
 
@@ -463,7 +498,7 @@ int main(int argc, char** argv) {
             if (const int signal_number = runtime::ReceivedTerminationSignal()) {
                 return 128 + signal_number;
             }
-            std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
+            std::cerr << result.loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
                       << " con diferencias\n";
             return RepairFlagged(database, flagged, simulate, progress_shown);
         }
@@ -484,7 +519,7 @@ int main(int argc, char** argv) {
         // exit code still tells of the signal.
         if (const int signal_number = runtime::ReceivedTerminationSignal())
             return 128 + signal_number;
-        std::cerr << result.loans.size() << " prestamos revisados, " << flagged.size()
+        std::cerr << result.loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
                   << " con diferencias\n";
         return flagged.empty() ? 0 : 1;
     } catch (const std::exception& error) {

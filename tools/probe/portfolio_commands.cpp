@@ -2,6 +2,8 @@
 #include "tools/probe/portfolio_commands.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -21,19 +23,20 @@ namespace {
 
 using portfolio::PortfolioAccess;
 using portfolio::TFcartera;
-// Returns false when the command ends the dialog's loop.
+// Returns false when the command ends the driver's run.
 using PortfolioHandler = bool (*)(Driver&, TFcartera&, const std::string& rest);
 
+// The window beside the dialog, and the dialog.
 bool Dump(Driver& driver, TFcartera& dialog, const std::string&) {
     driver.Settle();
-    QJsonObject out;
+    QJsonObject out = WindowState(driver);
     out["portfolio"] = PortfolioState(dialog);
-    out["messages"] = TakeMessages(driver.responder);
     driver.Write(out);
     return true;
 }
 
-// A double click on the row, as the analyst takes it.
+// A double click on the row, as the analyst takes it: the main window
+// shows the loan, the dialog stays open.
 bool Choose(Driver& driver, TFcartera& dialog, const std::string& rest) {
     QTableView* list = PortfolioAccess(dialog).List();
     long row = 0;
@@ -139,10 +142,43 @@ bool Export(Driver& driver, TFcartera& dialog, const std::string& rest) {
     return true;
 }
 
+// Types into the filter box what follows (nothing: empties it).
+bool Filter(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    QLineEdit* box = PortfolioAccess(dialog).Filter();
+    box->setFocus();
+    box->clear();
+    TypeText(box, QString::fromUtf8(rest.c_str()));
+    driver.Settle();
+    return true;
+}
+
+// Picks the repair the list shows: todas, reindexar or corregir.
+bool Repairs(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    const char* const kChoices[] = {"todas", "reindexar", "corregir"};
+    for (int choice = 0; choice < 3; ++choice) {
+        if (rest != kChoices[choice]) continue;
+        PortfolioAccess(dialog).RepairFilter()->setCurrentIndex(choice);
+        driver.Settle();
+        return true;
+    }
+    driver.Error("repairs todas, reindexar or corregir: " + rest);
+    return true;
+}
+
+// Closes the dialog (a repair run only stops; the dialog stays).
 bool Leave(Driver& driver, TFcartera& dialog, const std::string&) {
     QTest::mouseClick(PortfolioAccess(dialog).ButtonOf(PortfolioAccess::Button::Cancel),
                       Qt::LeftButton);
     driver.Settle();
+    return true;
+}
+
+// Not part of the test protocol: a picture of the dialog for a report.
+bool Shot(Driver& driver, TFcartera& dialog, const std::string& rest) {
+    driver.Settle();
+    if (!dialog.grab().save(QString::fromUtf8(rest.c_str()), "PNG")) {
+        driver.Error("could not write " + rest);
+    }
     return true;
 }
 
@@ -158,53 +194,53 @@ bool Quit(Driver& driver, TFcartera& dialog, const std::string&) {
 }
 
 constexpr Command<PortfolioHandler> kPortfolioCommands[] = {
-    {"dump", Dump},     {"choose", Choose}, {"sort", Sort},         {"enter", Enter},
-    {"export", Export}, {"leave", Leave},   {"answer", AsInWindow}, {"quit", Quit},
-    {"select", Select}, {"repair", Repair}, {"preview", Preview},
+    {"dump", Dump},       {"choose", Choose}, {"sort", Sort},         {"enter", Enter},
+    {"export", Export},   {"leave", Leave},   {"answer", AsInWindow}, {"quit", Quit},
+    {"select", Select},   {"repair", Repair}, {"preview", Preview},   {"filter", Filter},
+    {"repairs", Repairs}, {"shot", Shot},
 };
 
-bool ExecuteInPortfolio(Driver& driver, TFcartera& dialog, const std::string& line) {
-    const CommandLine command(line);
-    if (const PortfolioHandler* handler = FindCommand(kPortfolioCommands, command.name)) {
-        return (*handler)(driver, dialog, command.rest);
+// The dialog's work under way (F2 over it checks again), then its check
+// ended: the list as it shows then.
+void AwaitList(Driver& driver, TFcartera& dialog) {
+    const PortfolioAccess access(dialog);
+    for (int waited = 0;
+         (!access.Finished() || access.Running()) && dialog.isVisible() && waited < 600000;
+         waited += 10) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
     }
-    driver.Error(
-        "the portfolio dialog is open: use choose, enter, sort, select, repair, preview, "
-        "export, leave or dump");
-    return true;
+    driver.Settle();
 }
 
 }  // namespace
+
+void ExecuteInPortfolio(Driver& driver, TFcartera& dialog, const std::string& line) {
+    const CommandLine command(line);
+    if (const PortfolioHandler* handler = FindCommand(kPortfolioCommands, command.name)) {
+        (*handler)(driver, dialog, command.rest);
+        return;
+    }
+    if (TryInWindow(driver, line)) return;
+    driver.Error(
+        "the portfolio dialog is open: use choose, enter, sort, select, repair, preview, "
+        "filter, repairs, export, leave, dump or a command of the window");
+}
 
 void OpenPortfolio(Driver& driver, const std::string&) {
     // The shortcut belongs to the active window: a dialog closed earlier may
     // have left none active.
     driver.form.activateWindow();
     driver.Settle();
-    QTimer::singleShot(0, [&driver] {
-        TFcartera* dialog = PortfolioAccess::OpenOn(driver.form);
-        if (dialog == nullptr) return driver.Error("the portfolio dialog did not open");
-        for (int waited = 0; !PortfolioAccess(*dialog).Finished() && waited < 600000;
-             waited += 10) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(10);
-        }
-        driver.Settle();
-        QJsonObject out;
-        out["portfolio"] = PortfolioState(*dialog);
-        driver.Write(out);
-        std::string line;
-        while (driver.NextCommand(*dialog, line)) {
-            if (!ExecuteInPortfolio(driver, *dialog, line)) break;
-        }
-        if (dialog->isVisible()) {
-            dialog->reject();
-            driver.quit = true;
-        }
-    });
     QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : &driver.form;
     QTest::keyClick(focus, Qt::Key_F2);
     driver.Settle();
+    TFcartera* dialog = PortfolioAccess::OpenOn(driver.form);
+    if (dialog == nullptr) return driver.Error("the portfolio dialog did not open");
+    AwaitList(driver, *dialog);
+    QJsonObject out;
+    out["portfolio"] = PortfolioState(*dialog);
+    driver.Write(out);
 }
 
 }  // namespace probe

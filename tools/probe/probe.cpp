@@ -1,7 +1,9 @@
 #include "tools/probe/probe.h"
 
 #include "main_window/main_window.h"
+#include "portfolio/portfolio_access.h"
 #include "tools/probe/driver.h"
+#include "tools/probe/portfolio_commands.h"
 #include "tools/probe/window_commands.h"
 
 namespace probe {
@@ -27,7 +29,13 @@ Probe::~Probe() = default;
 void Probe::RunAll() {
     driver_->quit = false;
     std::string line;
-    while (driver_->NextCommand(driver_->form, line)) ExecuteInWindow(*driver_, line);
+    while (driver_->NextCommand(driver_->form, line)) {
+        if (portfolio::TFcartera* dialog = portfolio::PortfolioAccess::OpenOn(driver_->form)) {
+            ExecuteInPortfolio(*driver_, *dialog, line);
+        } else {
+            ExecuteInWindow(*driver_, line);
+        }
+    }
 }
 
 }  // namespace probe

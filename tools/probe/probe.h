@@ -29,7 +29,9 @@ class RecordingResponder : public ui::DialogResponder {
 
 // Drives the real main window from text commands, one per line, and writes
 // one JSON line per dump, memory reading or refused command. While the modal search dialog
-// is open, the commands keep coming from the same source.
+// or repair history is open, the commands keep coming from the same source;
+// while the portfolio dialog is open beside the window, its commands go to
+// it and the others to the window.
 class Probe {
   public:
     using Source = std::function<bool(std::string& line)>;  // false at the end

@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QJsonDocument>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QTableView>
+#include <algorithm>
 
 #include "customer_search/customer_search_dialog.h"
 #include "portfolio/portfolio_access.h"
@@ -148,7 +148,13 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog) {
         if (list.selectionModel()->isSelected(list.model()->index(row, 0))) selected.append(row);
     }
     out["selected"] = selected;
-    out["preview"] = !access.Preview()->isHidden() ? access.Preview()->toPlainText() : QString();
+    out["current"] = list.currentIndex().row();
+    out["listed"] = access.Listed()->text();
+    out["filter"] = access.Filter()->text();
+    out["repairs"] = access.RepairFilter()->currentText();
+    out["progress"] = access.Progress()->value() * 100 / std::max(1, access.Progress()->maximum());
+    // Shown once asked for: its lines, each as its cells.
+    out["preview"] = !access.Preview()->isHidden() ? ListRows(*access.Preview()) : QJsonArray();
     return out;
 }
 
@@ -156,6 +162,7 @@ QJsonObject HistoryState(repair_history::TFhistorial& dialog) {
     const repair_history::HistoryAccess access(dialog);
     QJsonObject out;
     out["loan"] = access.Loan()->text();
+    out["origin"] = access.Origin()->text();
     out["rows"] = ListRows(*access.List());
     out["current"] = access.List()->currentIndex().row();
     out["undo"] = access.Undo()->isEnabled();

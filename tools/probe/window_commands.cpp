@@ -95,12 +95,15 @@ constexpr Command<WindowHandler> kWindowCommands[] = {
 }  // namespace
 
 void ExecuteInWindow(Driver& driver, const std::string& line) {
+    if (!TryInWindow(driver, line)) driver.Error("unknown command: " + line);
+}
+
+bool TryInWindow(Driver& driver, const std::string& line) {
     const CommandLine command(line);
-    if (const WindowHandler* handler = FindCommand(kWindowCommands, command.name)) {
-        (*handler)(driver, command.rest);
-    } else {
-        driver.Error("unknown command: " + line);
-    }
+    const WindowHandler* handler = FindCommand(kWindowCommands, command.name);
+    if (handler == nullptr) return false;
+    (*handler)(driver, command.rest);
+    return true;
 }
 
 void Answer(Driver& driver, const std::string& rest) {

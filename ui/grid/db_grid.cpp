@@ -20,6 +20,9 @@ TDBGrid::TDBGrid(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    // The pointer changes over a title's right edge, where a drag sizes
+    // the column.
+    viewport()->setMouseTracking(true);
     // The vertical bar moves the current record, as the keys do; its value
     // then follows the dataset.
     connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -54,6 +57,12 @@ TColumn& TDBGrid::AddColumn(const std::string& field_name, const std::string& ti
     column.Width = width;
     UpdateLayout();
     return column;
+}
+
+void TDBGrid::SetColumnWidth(int data_col, int width) {
+    if (data_col < 0 || data_col >= static_cast<int>(columns_.size())) return;
+    columns_[static_cast<size_t>(data_col)].Width = width;
+    UpdateLayout();
 }
 
 // --- events ---

@@ -65,6 +65,9 @@ class TDBGrid : public QAbstractScrollArea {
     // prepared and the query's fields on the row being painted.
     DrawColumnCellEvent OnDrawColumnCell;
     std::function<void()> OnDblClick;
+    // Told once the user has dragged a column's right edge in the title row
+    // to a new width (the column's Width then holds it).
+    std::function<void(int data_col)> OnColumnResized;
 
     TCanvas& Canvas() { return canvas_; }
     // Paints the column field's display text into `rect` with the canvas's
@@ -98,6 +101,11 @@ class TDBGrid : public QAbstractScrollArea {
     // Data rows that fit the viewport; what the grid asks the dataset for.
     int VisibleRowCount() const;
     int ColumnWidth(const TColumn& column) const;
+    // Sets a column's Width (-1: from its field and title) and lays the
+    // grid out again.
+    void SetColumnWidth(int data_col, int width);
+    // The narrowest a dragged column gets.
+    static constexpr int kMinimumDraggedWidth = 8;
     // A cell in viewport coordinates, without its grid lines. window_row -1
     // is the title row and data_col -1 the indicator column. Empty for a
     // column not in view (hidden, or scrolled out).
@@ -113,6 +121,8 @@ class TDBGrid : public QAbstractScrollArea {
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
 
@@ -168,6 +178,9 @@ class TDBGrid : public QAbstractScrollArea {
     void MoveToFirst();
     void MoveToLast();
     void ClickAt(const QPoint& pos);
+    // The column whose right edge in the title row is under `pos` (a few
+    // pixels either side), or -1.
+    int ColumnEdgeAt(const QPoint& pos) const;
 
     std::unique_ptr<GridLink> link_;
     std::deque<TColumn> columns_;
@@ -176,6 +189,14 @@ class TDBGrid : public QAbstractScrollArea {
     int left_visible_ = 0;     // left column, as a position among the visible ones
     int top_record_ = 0;       // window row shown first
     int wheel_delta_ = 0;
+    // A column being dragged wider or narrower by its title's right edge.
+    struct ColumnDrag {
+        int column = -1;  // into columns_; -1 when none is
+        int start_x = 0;
+        int start_width = 0;
+        int original = -1;  // its Width before
+    };
+    ColumnDrag drag_;
     bool painting_ = false;
     bool failure_reported_ = false;  // since the data last changed
 };

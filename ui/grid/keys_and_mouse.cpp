@@ -14,6 +14,8 @@ namespace {
 
 // One notch of a mouse wheel, in Qt's eighths of a degree: one row.
 constexpr int kWheelNotch = 120;
+// How near a title's right edge the pointer takes hold of it.
+constexpr int kEdgeReach = 3;
 
 }  // namespace
 
@@ -93,14 +95,56 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+int TDBGrid::ColumnEdgeAt(const QPoint& pos) const {
+    if (pos.y() < 0 || pos.y() >= TitleRowHeight()) return -1;
+    for (const ShownColumn& column : ShownColumns()) {
+        const int edge = column.left + column.width;
+        if (pos.x() >= edge - kEdgeReach && pos.x() <= edge + kEdgeReach) return column.index;
+    }
+    return -1;
+}
+
 void TDBGrid::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     setFocus(Qt::MouseFocusReason);
+    const QPoint pos = event->position().toPoint();
+    if (const int edge = ColumnEdgeAt(pos); edge >= 0) {
+        const TColumn& column = columns_[static_cast<size_t>(edge)];
+        drag_ = {edge, pos.x(), ColumnWidth(column), column.Width};
+        return;
+    }
     Guard([&] { ClickAt(event->position().toPoint()); });
+}
+
+void TDBGrid::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (drag_.column >= 0) {
+        const int width =
+            std::max(kMinimumDraggedWidth, drag_.start_width + pos.x() - drag_.start_x);
+        if (width != columns_[static_cast<size_t>(drag_.column)].Width) {
+            SetColumnWidth(drag_.column, width);
+        }
+        return;
+    }
+    if (ColumnEdgeAt(pos) >= 0) {
+        viewport()->setCursor(Qt::SplitHCursor);
+    } else {
+        viewport()->unsetCursor();
+    }
+}
+
+void TDBGrid::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || drag_.column < 0) return;
+    const int column = drag_.column;
+    const bool moved = columns_[static_cast<size_t>(column)].Width != drag_.original;
+    drag_ = {};
+    if (moved && OnColumnResized) Guard([&] { OnColumnResized(column); });
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    // The second click of a title's edge takes hold of it again, nothing more.
+    if (ColumnEdgeAt(event->position().toPoint()) >= 0) return mousePressEvent(event);
     Guard([&] {
         ClickAt(event->position().toPoint());
         if (OnDblClick) OnDblClick();
