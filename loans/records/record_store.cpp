@@ -121,13 +121,10 @@ void RecordStore::WriteAfter(const RepairRecord& record) {
 RecordStore::Committed RecordStore::Resolve(const RepairRecord& record,
                                             const std::string& before_fingerprint) {
     try {
-        // The old connection died with the link: ask on a new one.
-        if (database_.Connected()) {
-            try {
-                database_.Close();
-            } catch (...) {
-            }
-        }
+        // The old connection died with the link: ask on a new one. Let go,
+        // not closed: a close would wait on, and fail on, the dead link and
+        // leave the connection counted as open.
+        if (database_.Connected()) database_.ForcedClose();
         return Reading([&] {
             if (in_database_) {
                 return TableHasRecord(query_, record.id) ? Committed::kYes : Committed::kNo;
