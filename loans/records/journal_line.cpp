@@ -129,9 +129,12 @@ struct Json {
 
 class JsonReader {
   public:
-    explicit JsonReader(const std::string& text) : text_(text) {}
+    // `kept`: a top-level member whose value keeps only its own direct
+    // texts; what lies deeper is read through, checked, and let go.
+    explicit JsonReader(const std::string& text, std::string kept = {})
+        : text_(text), kept_(std::move(kept)) {}
     Json Document() {
-        Json value = Value(0);
+        Json value = Value(0, kEverything);
         Blanks();
         if (at_ != text_.size()) Fail();
         return value;
@@ -151,7 +154,9 @@ class JsonReader {
         if (Peek() != ch) Fail();
         ++at_;
     }
-    Json Value(int depth) {
+    static constexpr int kEverything = 1 << 20;
+    // Values below `keep_below` are read but not kept.
+    Json Value(int depth, int keep_below) {
         if (depth > 16) Fail();
         Json value;
         const char ch = Peek();
@@ -166,9 +171,13 @@ class JsonReader {
                 if (Peek() != '"') Fail();
                 std::string key = String();
                 Expect(':');
-                Json member = Value(depth + 1);
-                value.keys.push_back(std::move(key));
-                value.values.push_back(std::move(member));
+                const int below =
+                    depth == 0 && !kept_.empty() && key == kept_ ? depth + 2 : keep_below;
+                Json member = Value(depth + 1, below);
+                if (depth < keep_below) {
+                    value.keys.push_back(std::move(key));
+                    value.values.push_back(std::move(member));
+                }
                 if (Peek() == ',') {
                     ++at_;
                     continue;
@@ -185,7 +194,8 @@ class JsonReader {
                 return value;
             }
             for (;;) {
-                value.items.push_back(Value(depth + 1));
+                Json item = Value(depth + 1, keep_below);
+                if (depth < keep_below) value.items.push_back(std::move(item));
                 if (Peek() == ',') {
                     ++at_;
                     continue;
@@ -196,7 +206,8 @@ class JsonReader {
         }
         if (ch == '"') {
             value.type = Json::Type::kString;
-            value.text = String();
+            std::string text = String();
+            if (depth <= keep_below) value.text = std::move(text);
             return value;
         }
         for (const char* word : {"null", "true", "false"}) {
@@ -268,6 +279,7 @@ class JsonReader {
     }
 
     const std::string& text_;
+    const std::string kept_;
     size_t at_ = 0;
 };
 
@@ -369,7 +381,8 @@ UndoImage UndoFrom(const Json& undo) {
     return image;
 }
 
-RepairRecord RecordFrom(const Json& line) {
+// `listed`: without the undo image, which a list never needs.
+RepairRecord RecordFrom(const Json& line, bool listed) {
     RepairRecord record;
     // Records of repairs that failed before their first write may have none.
     if (const Json* id = line.Member("id")) record.id = TextOf(id);
@@ -393,13 +406,24 @@ RepairRecord RecordFrom(const Json& line) {
     record.rows_deleted = IntegerOf(line.Member("rows_deleted"));
     record.rows_inserted = IntegerOf(line.Member("rows_inserted"));
     record.rows_updated = IntegerOf(line.Member("rows_updated"));
-    if (const Json* undo = line.Member("undo")) record.undo = UndoFrom(*undo);
+    if (const Json* undo = line.Member("undo")) {
+        if (listed) {
+            if (undo->type != Json::Type::kObject) throw runtime::Exception("linea danada");
+            record.undo_kept = !TextOf(undo->Member("after")).empty();
+        } else {
+            record.undo = UndoFrom(*undo);
+        }
+    }
     return record;
 }
 }  // namespace
 
 RepairRecord ParseJournalLine(const std::string& line) {
-    return RecordFrom(JsonReader(line).Document());
+    return RecordFrom(JsonReader(line).Document(), false);
+}
+
+RepairRecord ParseListedJournalLine(const std::string& line) {
+    return RecordFrom(JsonReader(line, "undo").Document(), true);
 }
 
 UndoImage ParseUndoText(const std::string& text) {

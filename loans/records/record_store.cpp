@@ -65,14 +65,12 @@ std::vector<RepairRecord> RecordStore::RecordsOf(const std::string& member, int3
             // name is this one's, but which database it changed is not
             // known, so nothing of it is undone.
             if (record.database != database_.DatabaseName()) continue;
-            record.undo = UndoImage{};
+            record.undo_kept = false;
         } else if (record.database_id != identity_) {
             continue;
         }
-        // A list keeps no undo images (a loan's every ledger row, each):
-        // the record undone is read again whole.
-        record.undo_kept = !record.undo.after_fingerprint.empty();
-        record.undo = UndoImage{};
+        // Listed without its undo image: the record undone is read again
+        // whole.
         listed.push_back(std::move(record));
     }
     return listed;

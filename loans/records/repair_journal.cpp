@@ -51,7 +51,7 @@ std::vector<RepairRecord> RecordsOf(const std::string& member, int32_t loan,
             continue;
         }
         try {
-            RepairRecord record = ParseJournalLine(line);
+            RepairRecord record = ParseListedJournalLine(line);
             if (record.member == member && record.loan == loan)
                 records.push_back(std::move(record));
         } catch (const std::exception&) {
