@@ -141,7 +141,7 @@ class JsonReader {
     }
 
   private:
-    [[noreturn]] void Fail() { throw runtime::Exception("linea danada"); }
+    [[noreturn]] void Fail() { throw runtime::Exception("línea dañada"); }
     void Blanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
     }
@@ -285,7 +285,7 @@ class JsonReader {
 
 std::vector<ImageValue> ValuesOf(const Json* array) {
     if (array == nullptr || array->type != Json::Type::kArray) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     std::vector<ImageValue> values;
     for (const Json& item : array->items) {
@@ -294,7 +294,7 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
         } else if (item.type == Json::Type::kString) {
             values.emplace_back(item.text);
         } else {
-            throw runtime::Exception("linea danada");
+            throw runtime::Exception("línea dañada");
         }
     }
     return values;
@@ -302,7 +302,7 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
 
 const std::string& TextOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kString) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     return value->text;
 }
@@ -310,20 +310,20 @@ const std::string& TextOf(const Json* value) {
 std::time_t TimeOf(const std::string& text) {
     std::tm parts{};
     const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
-    if (end == nullptr || *end != '\0') throw runtime::Exception("linea danada");
+    if (end == nullptr || *end != '\0') throw runtime::Exception("línea dañada");
     return timegm(&parts);
 }
 
 const std::string& NumberOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kNumber) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     return value->text;
 }
 
 template <typename Number>
 Number Read(const std::optional<Number>& number) {
-    if (!number) throw runtime::Exception("linea danada");
+    if (!number) throw runtime::Exception("línea dañada");
     return *number;
 }
 
@@ -339,14 +339,14 @@ long long IntegerOf(const Json* value) {
 
 UndoImage UndoFrom(const Json& undo) {
     UndoImage image;
-    if (undo.type != Json::Type::kObject) throw runtime::Exception("linea danada");
+    if (undo.type != Json::Type::kObject) throw runtime::Exception("línea dañada");
     image.after_fingerprint = TextOf(undo.Member("after"));
     if (const Json* movements = undo.Member("movements")) {
-        if (movements->type != Json::Type::kArray) throw runtime::Exception("linea danada");
+        if (movements->type != Json::Type::kArray) throw runtime::Exception("línea dañada");
         image.movements_replaced = true;
         if (const Json* columns = undo.Member("columns")) {
             for (const ImageValue& name : ValuesOf(columns)) {
-                if (!name) throw runtime::Exception("linea danada");
+                if (!name) throw runtime::Exception("línea dañada");
                 image.movement_columns.push_back(*name);
             }
         } else {
@@ -359,14 +359,14 @@ UndoImage UndoFrom(const Json& undo) {
             ImageRow movement;
             movement.values = ValuesOf(&row);
             if (movement.values.size() != image.movement_columns.size()) {
-                throw runtime::Exception("linea danada");
+                throw runtime::Exception("línea dañada");
             }
             image.movements.push_back(std::move(movement));
         }
     }
     const Json* schedule = undo.Member("schedule");
     if (schedule == nullptr || schedule->type != Json::Type::kArray) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     for (const Json& change : schedule->items) {
         ScheduleChange taken;
@@ -374,7 +374,7 @@ UndoImage UndoFrom(const Json& undo) {
         taken.paid_after = ValuesOf(change.Member("paid_after"));
         if (taken.before.values.size() != ScheduleColumns().size() ||
             taken.paid_after.size() != SchedulePaidColumns().size()) {
-            throw runtime::Exception("linea danada");
+            throw runtime::Exception("línea dañada");
         }
         image.schedule.push_back(std::move(taken));
     }
@@ -408,7 +408,7 @@ RepairRecord RecordFrom(const Json& line, bool listed) {
     record.rows_updated = IntegerOf(line.Member("rows_updated"));
     if (const Json* undo = line.Member("undo")) {
         if (listed) {
-            if (undo->type != Json::Type::kObject) throw runtime::Exception("linea danada");
+            if (undo->type != Json::Type::kObject) throw runtime::Exception("línea dañada");
             record.undo_kept = !TextOf(undo->Member("after")).empty();
         } else {
             record.undo = UndoFrom(*undo);

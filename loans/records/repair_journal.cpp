@@ -26,7 +26,7 @@ std::optional<RepairRecord> FindRecord(const std::string& id, const std::string&
             return ParseJournalLine(line);
         } catch (const std::exception&) {
             throw runtime::Exception("El registro " + id + " de " + path +
-                                     " esta danado; no se puede deshacer");
+                                     " está dañado; no se puede deshacer");
         }
     }
     return std::nullopt;

@@ -155,9 +155,9 @@ RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
 RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
                         ConfirmedUnit confirmed) {
     const std::optional<RepairRecord> found = records.Find(id);
-    if (!found) throw runtime::Exception("No hay ninguna reparacion " + id + " en el registro");
+    if (!found) throw runtime::Exception("No hay ninguna reparación " + id + " en el registro");
     if (found->rolled_back || found->undo.after_fingerprint.empty()) {
-        throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
+        throw runtime::Exception("La reparación " + id + " no cambió nada que deshacer");
     }
     if (!records.UndoneBy(*found).empty()) throw EAlreadyUndone(id);
     confirmed.member = found->member;

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         record = loans::ParseJournalLine(line);
     } catch (const runtime::Exception&) {
-        return 0;  // refused: "linea danada"
+        return 0;  // refused: the line is damaged
     }
     loans::RepairRecord listed;
     try {

@@ -313,7 +313,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
             unit.Undo(first->undo, first->member, first->loan);
             ADD_FAILURE() << "undone over a later change";
         } catch (const loans::EUndoRefused& refused) {
-            EXPECT_NE(refused.Message().find("cambiaron despues de la reparacion"),
+            EXPECT_NE(refused.Message().find("cambiaron despu\xE9s de la reparaci\xF3n"),
                       std::string::npos);
         }
         EXPECT_EQ(test_support::ChecksumTables(name), changed);
@@ -333,7 +333,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
                 ADD_FAILURE() << "undone into a ledger with another column";
             } catch (const loans::EUndoRefused& refused) {
                 EXPECT_EQ(refused.Message(),
-                          "Las columnas de CXCTRX cambiaron despues de la reparacion; no se "
+                          "Las columnas de CXCTRX cambiaron despu\xE9s de la reparaci\xF3n; no se "
                           "deshace");
                 ++refused_for_columns;
             }
