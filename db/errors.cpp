@@ -187,6 +187,23 @@ bool StatusHolds(ISC_STATUS code) {
     return false;
 }
 
+std::string StatusTextAfter(ISC_STATUS code) {
+    bool after = false;
+    for (size_t i = 0; i + 1 < ISC_STATUS_LENGTH && t_status[i] != isc_arg_end;) {
+        const ISC_STATUS tag = t_status[i];
+        if (after && tag == isc_arg_string && t_status[i + 1] != 0) {
+            return reinterpret_cast<const char*>(t_status[i + 1]);
+        }
+        if (after && tag == isc_arg_cstring && i + 2 < ISC_STATUS_LENGTH && t_status[i + 2] != 0) {
+            return std::string(reinterpret_cast<const char*>(t_status[i + 2]),
+                               static_cast<size_t>(t_status[i + 1]));
+        }
+        if (tag == isc_arg_gds) after = t_status[i + 1] == code;
+        i += (tag == isc_arg_cstring) ? 3 : 2;
+    }
+    return {};
+}
+
 SavedStatus::SavedStatus() {
     std::memcpy(vector_, t_status, sizeof vector_);
 }

@@ -134,6 +134,8 @@ ISC_STATUS* StatusVector();
 ISC_STATUS StatusErrorCode();  // entry 1: the engine's error code
 // True when the status vector reports `code` anywhere among its error codes.
 bool StatusHolds(ISC_STATUS code);
+// The text argument that follows `code` in the status vector, or empty.
+std::string StatusTextAfter(ISC_STATUS code);
 
 // The status vector of a failed call, kept while cleanup calls overwrite
 // the calling thread's vector, so the first failure is the one reported.

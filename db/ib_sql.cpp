@@ -20,6 +20,8 @@ namespace {
 
 constexpr ISC_STATUS kBadStatementHandle = 335544485;  // statement already gone
 constexpr ISC_STATUS kCursorCloseError = 335544577;    // cursor already closed
+constexpr ISC_STATUS kCursorNameTaken = 336003090;     // another statement's name
+constexpr ISC_STATUS kStatementNamed = 336003092;      // the statement has a name
 constexpr ISC_STATUS kCursorEndOfData = 335544572;     // fetch past the end
 
 std::string RandomCursorName() {
@@ -254,14 +256,7 @@ void TIBSQL::ExecQuery() {
             return api.isc_dsql_execute2(StatusVector(), base_.TRHandle(), handle_.get(), dialect,
                                          input_.Block(), nullptr);
         }));
-        if (!cursor_named_ &&
-            Database()->CheckStatus(Watched(Attachment(),
-                                            [&] {
-                                                return api.isc_dsql_set_cursor_name(
-                                                    StatusVector(), handle_.get(),
-                                                    cursor_name_.c_str(), 0);
-                                            }),
-                                    false) > 0) {
+        if (!cursor_named_ && !NameCursor()) {
             // The server cursor is open although this statement never
             // counted it so: close it, or the next execute finds it open.
             CleanUpAfterFailure([this] {
@@ -300,6 +295,30 @@ void TIBSQL::ExecQuery() {
             }
         }
     }
+}
+
+bool TIBSQL::NameCursor() {
+    const ClientApi& api = Api();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const ISC_STATUS result = Watched(Attachment(), [&] {
+            return api.isc_dsql_set_cursor_name(StatusVector(), handle_.get(), cursor_name_.c_str(),
+                                                0);
+        });
+        if (result == 0) return true;
+        if (StatusHolds(kStatementNamed)) {
+            // The server statement kept a name this object lost count of:
+            // the cursor is open and named, which is all an execute needs.
+            if (std::string held = StatusTextAfter(kStatementNamed); !held.empty()) {
+                cursor_name_ = std::move(held);
+            }
+            return true;
+        }
+        // Names are drawn at random; another statement of the connection
+        // may hold this one.
+        if (!StatusHolds(kCursorNameTaken)) return false;
+        cursor_name_ = RandomCursorName();
+    }
+    return false;
 }
 
 bool TIBSQL::Next() {

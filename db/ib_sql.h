@@ -85,6 +85,9 @@ class TIBSQL {
     bool ParamCheck = true;
 
   private:
+    // Gives the open cursor this statement's name; false with the failure
+    // in the status vector.
+    bool NameCursor();
     int Dialect() const;
     // Hands the prepared statement to the connection's cache; false when
     // there is none to hand over.

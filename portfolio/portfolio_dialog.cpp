@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "loans/history/run_report.h"
@@ -424,9 +425,11 @@ void TFcartera::ShowHistory(const JobOutcome& outcome) {
 }
 
 void TFcartera::ShowListed() {
+    // What is at stake: a loan short by 3.000,00 does not make up for one
+    // over by 10.000,00.
     long double differences = 0;
     for (int row = 0; row < sorted_->rowCount(); ++row) {
-        differences += loans::Difference(*ShownRow(row));
+        differences += std::fabs(loans::Difference(*ShownRow(row)));
     }
     lblistados->setText(
         ListedLine(static_cast<size_t>(sorted_->rowCount()), flagged_->Rows().size(), differences));

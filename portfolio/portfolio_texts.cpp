@@ -67,7 +67,7 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
 }
 
 QString ListedLine(size_t listed, size_t flagged, long double differences) {
-    return QString("Listados: %1 de %2   Suma de las diferencias: %3")
+    return QString("Listados: %1 de %2   Suma de las diferencias absolutas: %3")
         .arg(listed)
         .arg(flagged)
         .arg(ui::ToQString(loans::ShownAmount(differences)));

@@ -5,14 +5,18 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "repair_history/repair_records_model.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
 #include "ui/sorted_list.h"
+#include "ui/window_memory.h"
 
 namespace repair_history {
 
@@ -34,7 +38,7 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     resize(820, 320);
 
     lbprestamo = new QLabel(
-        ui::ToQString("Socio: " + member_ + "   Prestamo: " + std::to_string(loan_)), this);
+        ui::ToQString("Socio: " + member_ + "   Préstamo: " + std::to_string(loan_)), this);
     lbprestamo->setObjectName("lbprestamo");
     lborigen = new QLabel(ui::ToQString(records_store_.Where()), this);
     lborigen->setObjectName("lborigen");
@@ -56,7 +60,7 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
 
     btdeshacer = new QPushButton("&Deshacer", this);
     btdeshacer->setObjectName("btdeshacer");
-    btdeshacer->setToolTip("Dejar el prestamo como estaba antes de la reparacion seleccionada");
+    btdeshacer->setToolTip("Dejar el préstamo como estaba antes de la reparación seleccionada");
     btdeshacer->setAutoDefault(false);
     connect(btdeshacer, &QPushButton::clicked, this,
             [this] { ui::Guard([this] { UndoCurrent(); }); });
@@ -76,6 +80,22 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     layout->addLayout(buttons);
 
     Reload();
+    // Wide enough for every column's whole text, the last one included
+    // (it stretches to the edge, never below what it holds).
+    const QAbstractItemView& view = *gridhistorial;
+    int columns = 0;
+    for (int column = 0; column < listed_->columnCount(); ++column) {
+        columns += std::max(view.sizeHintForColumn(column),
+                            gridhistorial->horizontalHeader()->sectionSizeHint(column));
+    }
+    const QMargins margins = layout->contentsMargins();
+    const int frame = 2 * gridhistorial->frameWidth() +
+                      gridhistorial->verticalHeader()->sizeHint().width() +
+                      gridhistorial->verticalScrollBar()->sizeHint().width();
+    resize(std::max(820, columns + frame + margins.left() + margins.right() + 8), 320);
+    // The last run's size and widths, once the defaults are known.
+    remembered_ = new ui::RememberedLayout(*this, QStringLiteral("historial"));
+    remembered_->Add(*gridhistorial, QStringLiteral("lista"));
 }
 
 const std::vector<loans::RepairRecord>& TFhistorial::Shown() const {
@@ -84,8 +104,20 @@ const std::vector<loans::RepairRecord>& TFhistorial::Shown() const {
 
 void TFhistorial::Reload() {
     records_->SetRecords(records_store_.RecordsOf(member_, loan_));
-    // Whole titles and texts: the columns fit what they hold.
+    // Whole titles and texts: the columns fit what they hold. Once the
+    // analyst may have set widths, a column only grows to a longer text
+    // (an undo's "Deshecha el ...").
+    std::vector<int> before;
+    for (int column = 0; column < listed_->columnCount(); ++column) {
+        before.push_back(gridhistorial->columnWidth(column));
+    }
     gridhistorial->resizeColumnsToContents();
+    for (int column = 0; remembered_ != nullptr && column < listed_->columnCount(); ++column) {
+        const size_t kept = static_cast<size_t>(column);
+        if (kept < before.size() && gridhistorial->columnWidth(column) < before[kept]) {
+            gridhistorial->setColumnWidth(column, before[kept]);
+        }
+    }
     if (!Shown().empty()) gridhistorial->setCurrentIndex(listed_->index(0, 0));
     SetButtons();
 }

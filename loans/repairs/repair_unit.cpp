@@ -91,7 +91,7 @@ EConcurrentRepair::EConcurrentRepair(int32_t loan)
                          "; intente de nuevo.") {}
 
 ECommitUnknown::ECommitUnknown(int32_t loan, const std::string& cause)
-    : runtime::Exception("Se perdio la conexion mientras se confirmaba el cambio del prestamo " +
+    : runtime::Exception("Se perdió la conexión mientras se confirmaba el cambio del préstamo " +
                          std::to_string(loan) + " (" + cause + ")") {}
 
 template <typename Work>
@@ -201,14 +201,14 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             for (const ImageColumn& column : columns) names.push_back(column.name);
             if (names != image.movement_columns) {
                 throw EUndoRefused(
-                    "Las columnas de CXCTRX cambiaron despues de la reparacion; "
+                    "Las columnas de CXCTRX cambiaron después de la reparación; "
                     "no se deshace");
             }
         }
         outcome.before = ReadLoanImage(query_, columns, member, loan);
         if (ImageFingerprint(outcome.before) != image.after_fingerprint) {
-            throw EUndoRefused("Los movimientos o la tabla del prestamo " + std::to_string(loan) +
-                               " cambiaron despues de la reparacion; no se deshace");
+            throw EUndoRefused("Los movimientos o la tabla del préstamo " + std::to_string(loan) +
+                               " cambiaron después de la reparación; no se deshace");
         }
         if (image.movements_replaced) {
             SetStatement(query_, kDeleteLoanMovementsStatement);
@@ -233,8 +233,8 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                 ++row;
             }
             if (row == used.size()) {
-                throw EUndoRefused("Una cuota del prestamo " + std::to_string(loan) +
-                                   " ya no esta como la dejo la reparacion; no se deshace");
+                throw EUndoRefused("Una cuota del préstamo " + std::to_string(loan) +
+                                   " ya no está como la dejó la reparación; no se deshace");
             }
             used[row] = true;
             updates.emplace_back(outcome.before.schedule[row].key, &change.before);

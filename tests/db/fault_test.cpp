@@ -19,6 +19,8 @@ using test_support::RawConnection;
 
 constexpr ISC_STATUS kBadStatementHandle = 335544485;
 constexpr ISC_STATUS kCursorAlreadyClosed = 335544577;
+constexpr ISC_STATUS kCursorNameTaken = 336003090;
+constexpr ISC_STATUS kStatementAlreadyNamed = 336003092;
 
 // The message of the failure `action` raises; fails the test when none.
 std::string FailureOf(const std::function<void()>& action) {
@@ -146,6 +148,30 @@ TEST_P(FaultTest, ACursorWhoseNamingFailsIsClosedAndTheNextOpenWorks) {
 
     q.Open();
     EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1);
+}
+
+// Names are drawn at random, so another statement of the connection may
+// hold the one drawn; and a statement the server already knows by a name is
+// named enough. Either way the query opens and reads, and a fresh name is
+// drawn only when the first was taken.
+TEST_P(FaultTest, ACursorOpensThoughTheServerRefusesItsName) {
+    Select("select N from T").Open();  // the schema lookup of T runs a select of its own
+    int round = 0;
+    for (ISC_STATUS code : {kCursorNameTaken, kStatementAlreadyNamed}) {
+        db::TIBQuery& q = Select("select N from T where N > " + std::to_string(--round));
+        const std::string drawn = q.Statement().CursorName();
+        client_faults::Clear();
+        client_faults::Fail("isc_dsql_set_cursor_name", 0, 1, code);
+        q.Open();
+        EXPECT_EQ(q.FieldNamed("N").GetInteger(), 1) << code;
+        EXPECT_EQ(q.Statement().CursorName() != drawn, code == kCursorNameTaken);
+        q.Close();
+        q.Open();  // named once
+        EXPECT_EQ(client_faults::Calls("isc_dsql_set_cursor_name"),
+                  code == kCursorNameTaken ? 2 : 1);
+        q.Close();
+        client_faults::Clear();
+    }
 }
 
 // Naming costs a round trip through a server; the name stays with the

@@ -5,18 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
 
+#include "db/call_watch.h"
 #include "loans/records/journal_import.h"
 #include "loans/records/record_table.h"
 #include "loans/records/repair_journal.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
+#include "runtime/scope_guard.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/server_process.h"
 #include "tests/support/table_checksums.h"
+#include "tests/support/tcp_relay.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
@@ -309,7 +313,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
             unit.Undo(first->undo, first->member, first->loan);
             ADD_FAILURE() << "undone over a later change";
         } catch (const loans::EUndoRefused& refused) {
-            EXPECT_NE(refused.Message().find("cambiaron despues de la reparacion"),
+            EXPECT_NE(refused.Message().find("cambiaron despu\xE9s de la reparaci\xF3n"),
                       std::string::npos);
         }
         EXPECT_EQ(test_support::ChecksumTables(name), changed);
@@ -329,7 +333,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
                 ADD_FAILURE() << "undone into a ledger with another column";
             } catch (const loans::EUndoRefused& refused) {
                 EXPECT_EQ(refused.Message(),
-                          "Las columnas de CXCTRX cambiaron despues de la reparacion; no se "
+                          "Las columnas de CXCTRX cambiaron despu\xE9s de la reparaci\xF3n; no se "
                           "deshace");
                 ++refused_for_columns;
             }
@@ -440,6 +444,73 @@ TEST(BulkRepair, ARunStopsAtTheFirstLostConnection) {
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(result.not_reached, 2);
     EXPECT_FALSE(result.connection_lost.empty());
+}
+
+// The link loses the commit's answer (the server committed) or the commit
+// itself (it did not): the unit asks a new connection whether its record is
+// in the table, and says which; the table holds its row exactly when the
+// loan was repaired.
+TEST(BulkRepair, ACommitWhoseAnswerIsLostIsAskedAgainOnANewConnection) {
+    using namespace std::chrono_literals;
+    if (const std::string missing = test_support::ServerProcess::Unavailable(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    db::SetCallLimits({1000ms, 1000ms});
+    const runtime::ScopeGuard limits([] { db::SetCallLimits(db::CallLimits{}); });
+    for (const bool committed : {true, false}) {
+        SCOPED_TRACE(committed ? "the answer lost" : "the commit lost");
+        test_support::TempDir dir;
+        const std::string path = portfolio_test::NewDemoDatabase(dir);
+        test_support::ServerProcess server;
+        test_support::TcpRelay relay(server.Port());
+        const std::string direct = server.DatabaseName(path);
+        const auto untouched = test_support::ChecksumTables(direct);
+        Connection connection("127.0.0.1/" + std::to_string(relay.Port()) + ":" + path);
+        loans::RecordStore records(connection.database);
+        ASSERT_TRUE(records.InDatabase());
+        loans::RepairUnit unit(connection.database);
+        loans::ConfirmedUnit confirmed;
+        confirmed.member = demo::kMemberMismatch;
+        confirmed.loan = demo::kLoanMismatchMissingDocs;
+        confirmed.repair = "Reindexar";
+        const loans::RecordedUnit done =
+            loans::RunRecorded(&records, confirmed, [&](const loans::BeforeCommit& record) {
+                loans::RepairOptions options;
+                options.before_commit = [&](db::TIBQuery& writer,
+                                            const loans::RepairOutcome& outcome) {
+                    record(writer, outcome);
+                    // Its statement kept now, so that the commit is the
+                    // next call through the link.
+                    writer.Close();
+                    writer.SQL().Clear();
+                    if (committed) {
+                        relay.LoseAnswersOfOpenConnections();
+                    } else {
+                        relay.LoseRequestsOfOpenConnections();
+                    }
+                };
+                return unit.Run({loans::RepairKind::kRebuild}, confirmed.member, confirmed.loan,
+                                options);
+            });
+        const std::string loan = std::to_string(demo::kLoanMismatchMissingDocs);
+        test_support::RawConnection check(direct);
+        if (committed) {
+            EXPECT_EQ(done.result, loans::RecordedUnit::Result::kDone) << done.message;
+            EXPECT_NE(done.settled.find("se comprob\xF3 que qued\xF3 hecho"), std::string::npos)
+                << done.settled;
+            EXPECT_EQ(check.QueryCount("select count(*) from reparaciones where id = '" +
+                                       done.record.id + "'"),
+                      1);
+            EXPECT_NE(test_support::ChecksumTables(direct), untouched);
+        } else {
+            EXPECT_EQ(done.result, loans::RecordedUnit::Result::kFailed);
+            EXPECT_NE(done.message.find("se comprob\xF3 que no se hizo"), std::string::npos)
+                << done.message;
+            EXPECT_FALSE(done.connection_lost);
+            EXPECT_EQ(check.QueryCount("select count(*) from reparaciones"), 0);
+            EXPECT_EQ(test_support::ChecksumTables(direct), untouched);
+        }
+    }
 }
 
 }  // namespace

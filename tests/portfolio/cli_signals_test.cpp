@@ -1,6 +1,6 @@
 // revision-cartera interrupted by SIGINT or SIGTERM: during the check, and
-// during the repairs; a run being stored in the history never stored as
-// finished.
+// during the repairs; its server killed during the repairs; and a run being
+// stored in the history never stored as finished.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/server_process.h"
 #include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
 #include "tools/demo_db/demo_catalogue.h"
@@ -206,6 +207,57 @@ TEST(RevisionCartera, SignalsDuringTheRepairsStopBetweenLoans) {
                   count(": no alcanzado\n"))
             << check.out;
     }
+}
+
+// The server dies during the repairs: the loan under way fails, the run
+// tries no other loan (each would fail the same way), says how many were
+// repaired and that the rest were not attempted, and ends with 2.
+TEST(RevisionCartera, ServerRouteKilledDuringTheRepairsEndsWithTwoAndTriesNoOtherLoan) {
+    if (const std::string missing = test_support::ServerProcess::Unavailable(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    test_support::TempDir dir;
+    const std::string path = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
+    test_support::ServerProcess server;
+    const std::string lines = dir.File("lineas.txt");
+    const std::string errors = dir.File("errores.txt");
+    std::vector<std::string> shell = {"/bin/sh", "-c",
+                                      "exec '" COOP_REVISION_CARTERA "' --reparar '" +
+                                          server.DatabaseName(path) + "' > '" + lines + "' 2> '" +
+                                          errors + "'"};
+    std::vector<char*> argv;
+    for (std::string& argument : shell) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ), 0);
+    const auto started = std::chrono::steady_clock::now();
+    while (test_support::ReadFile(lines).find('\n') == std::string::npos &&
+           std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    server.Kill();
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    const std::string out = test_support::ReadFile(lines);
+    const std::string err = test_support::ReadFile(errors);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << err;
+    const auto count = [&out](const std::string& word) {
+        size_t found = 0;
+        for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_LE(count(": fallido"), 1u) << out;
+    EXPECT_GT(count(": no alcanzado\n"), 0u) << "the kill came after the last loan";
+    EXPECT_NE(err.find("se perdi\xC3\xB3 la conexi\xC3\xB3n con la base de datos"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find(" restantes no se intentaron"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -249,11 +249,12 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     EXPECT_EQ(run.out.rfind("00010 1073 Deshacer: deshecho (", 0), 0u) << run.out;
     run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    EXPECT_EQ(run.out, "Deshacer: rechazado: La reparacion " + id +
+    EXPECT_EQ(run.out, "Deshacer: rechazado: La reparaci\xC3\xB3n " + id +
                            " ya se deshizo; no se deshace otra vez\n");
     run = RunTool(dir, "--deshacer no-existe '" + path + "'");
     EXPECT_EQ(run.exit_code, 2);
-    EXPECT_NE(run.err.find("No hay ninguna reparacion no-existe"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("No hay ninguna reparaci\xC3\xB3n no-existe"), std::string::npos)
+        << run.err;
 
     // An undo that fails leaves no record: it rolled back with the undo.
     const std::string failing = record_of(1070);

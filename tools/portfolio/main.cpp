@@ -198,7 +198,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
         throw runtime::Exception(result.journal_failure);
     }
     if (!result.connection_lost.empty()) {
-        throw runtime::Exception("se perdio la conexion con la base de datos (" +
+        throw runtime::Exception("se perdi\xf3 la conexi\xf3n con la base de datos (" +
                                  result.connection_lost + "); " + std::to_string(result.repaired) +
                                  " reparados, los " + std::to_string(result.not_reached) +
                                  " restantes no se intentaron");
