@@ -1,15 +1,44 @@
 #include "portfolio/portfolio_jobs.h"
 
+#include <chrono>
+#include <exception>
+
 #include "db/ib_database.h"
+#include "loans/history/run_history.h"
 #include "loans/records/record_store.h"
 
 namespace portfolio {
+namespace {
+
+// Stores a finished check's run where the database keeps a history, and
+// reads the runs back for the chart. A failure here leaves the check's
+// findings as they are; the dialog says it beside the chart.
+void KeepRun(db::TIBDatabase& database, const loans::CheckResult& result,
+             std::chrono::milliseconds duration, JobOutcome& outcome) {
+    try {
+        if (!loans::HasRunHistory(database)) return;
+        outcome.has_history = true;
+        loans::CheckRun run;
+        run.finished = true;
+        run.checked = result.loans.size();
+        run.flagged = result.Flagged();
+        run.duration = duration;
+        outcome.recorded = loans::RecordRun(database, run, loans::ThisWorkstation());
+        outcome.runs = loans::ReadRuns(database);
+    } catch (const std::exception& error) {
+        outcome.history_failure = error.what();
+        if (outcome.history_failure.empty()) outcome.history_failure = "Error";
+    }
+}
+
+}  // namespace
 
 Worker::Job CheckJob() {
     return [](db::TIBDatabase& database, JobState& state) {
         loans::CheckOptions options;
         options.canceller = &state.canceller;
         JobOutcome outcome;
+        const auto started = std::chrono::steady_clock::now();
         outcome.check = std::make_unique<loans::CheckResult>(loans::RunCheck(
             database,
             [&state](double done) {
@@ -17,6 +46,10 @@ Worker::Job CheckJob() {
                 return true;
             },
             options));
+        KeepRun(database, *outcome.check,
+                std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - started),
+                outcome);
         return outcome;
     };
 }

@@ -4,10 +4,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "db/call_watch.h"
 #include "loans/checks/portfolio_check.h"
+#include "loans/history/run_history.h"
 #include "loans/repairs/bulk_repair.h"
 
 class QThread;
@@ -34,6 +37,12 @@ struct JobOutcome {
     std::unique_ptr<loans::CheckResult> check;
     std::unique_ptr<loans::BulkResult> repairs;
     std::string failure;
+    // A finished check's run, where the database keeps a history of runs:
+    // as stored, and every stored run; or why it could not be stored.
+    bool has_history = false;
+    std::optional<loans::RecordedRun> recorded;
+    std::vector<loans::StoredRun> runs;
+    std::string history_failure;
 };
 
 // The dialog's work off the GUI thread: one job at a time, each on a

@@ -34,3 +34,19 @@ coop_install_gzipped(${CMAKE_SOURCE_DIR}/README.md README.md ${coop_doc_dir})
 # A version without a Debian revision makes a native package: changelog.gz.
 coop_install_gzipped(${CMAKE_CURRENT_LIST_DIR}/debian/changelog changelog ${coop_doc_dir})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${coop_doc_dir})
+# The run history's tables, for the site to add to its database once
+# (revision-cartera(1), "HISTORIAL DE REVISIONES").
+install(FILES ${CMAKE_SOURCE_DIR}/sql/revisiones.sql DESTINATION ${coop_doc_dir})
+
+# The nightly check's timer and service, installed disabled. The service
+# names the program where this install puts it (the prefix is known only
+# at install time: cpack installs under /usr).
+set(coop_units_dir ${CMAKE_BINARY_DIR}/systemd)
+set(coop_service revision-cartera-nightly.service)
+install(CODE "
+  set(REVISION_CARTERA \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/revision-cartera\")
+  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/systemd/${coop_service}.in\"
+                 \"${coop_units_dir}/${coop_service}\" @ONLY)")
+install(FILES ${coop_units_dir}/${coop_service}
+              ${CMAKE_CURRENT_LIST_DIR}/systemd/revision-cartera-nightly.timer
+        DESTINATION lib/systemd/system)

@@ -1,5 +1,6 @@
 // revision-cartera interrupted by SIGINT or SIGTERM: during the check, and
-// during the repairs; and its server killed during the repairs.
+// during the repairs; its server killed during the repairs; and a run being
+// stored in the history never stored as finished.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -116,6 +117,46 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
             }
         }
     }
+}
+
+// --registrar interrupted at any moment of its check or after, by either
+// signal: it ends soon with the shell's code, and what the history then
+// holds is an unfinished run or nothing, never a finished one; the next
+// whole run is compared with no earlier run.
+TEST(RevisionCartera, SignalsNeverLeaveARecordedRunStoredAsFinished) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
+    auto whole = std::chrono::milliseconds::max();
+    for (int run = 0; run < 2; ++run) {
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(RunTool(dir, "'" + path + "' > /dev/null").exit_code, 1);
+        whole = std::min(whole, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - started));
+    }
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        for (const double part : {0.05, 0.2, 0.35, 0.5, 0.65}) {
+            const int ms = std::max(50, static_cast<int>(whole.count() * part));
+            SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " +
+                         std::to_string(ms) + " ms");
+            const Ended ended = RunAndSignal({"--registrar", "--csv", dir.File("lista.csv"), path},
+                                             signal_number, std::chrono::milliseconds(ms));
+            ASSERT_TRUE(WIFEXITED(ended.status)) << "ended by signal " << WTERMSIG(ended.status);
+            EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
+            EXPECT_LT(ended.seconds_after_signal, 5.0);
+            EXPECT_EQ(test_support::RawConnection(path).QueryText(
+                          "select count(*) from revisiones where terminada <> 0"),
+                      "0");
+        }
+    }
+    // Those the signal met in the check are stored, as unfinished.
+    EXPECT_NE(test_support::RawConnection(path).QueryText("select count(*) from revisiones"), "0");
+    const ToolRun run = RunTool(dir, "--registrar --csv lista.csv '" + path + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("no hay una revisi\xC3\xB3n terminada anterior"), std::string::npos)
+        << run.err;
 }
 
 // Interrupted during the repairs, by either signal: it stops between loans

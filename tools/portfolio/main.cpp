@@ -5,22 +5,31 @@
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error). With --reparar it repairs the flagged loans, one line
 // per loan (--simular: what would change, nothing written); --deshacer ID
-// undoes one journaled repair.
+// undoes one recorded repair. --registrar stores the check's run in the
+// database's history and says what changed since the last one;
+// --historial prints the stored runs.
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "config/config_file.h"
 #include "config/db_ini.h"
+#include "db/call_watch.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
+#include "loans/history/run_history.h"
+#include "loans/history/run_report.h"
 #include "loans/records/journal_import.h"
 #include "loans/records/record_table.h"
 #include "loans/repairs/bulk_repair.h"
@@ -42,6 +51,9 @@ constexpr const char* kUsage =
     "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
     "     revision-cartera --importar-diario [BASE_DE_DATOS]\n"
+    "     revision-cartera --registrar [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
+    "                      [BASE_DE_DATOS]\n"
+    "     revision-cartera --historial [--csv ARCHIVO] [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
     "  Revisa todos los pr\u00e9stamos y lista los que necesitan Reindexar o Corregir\n"
     "  Tabla, como CSV en la salida est\u00e1ndar o en el ARCHIVO de --csv (campos\n"
@@ -56,6 +68,10 @@ constexpr const char* kUsage =
     "  (sql/reparaciones.sql) o, si no la tiene, en un archivo de este equipo;\n"
     "  --importar-diario copia a la tabla los registros de este equipo de esa base de\n"
     "  datos (los ya copiados no se repiten).\n"
+    "  --registrar guarda la revisi\u00f3n en el historial de la base de datos (tabla\n"
+    "  REVISIONES, sql/revisiones.sql) y dice cu\u00e1ntos pr\u00e9stamos son nuevos y\n"
+    "  cu\u00e1ntos se resolvieron desde la \u00faltima revisi\u00f3n terminada; --historial\n"
+    "  lista las revisiones guardadas, como tabla o como CSV en el ARCHIVO de --csv.\n"
     "  Sin BASE_DE_DATOS usa la \u00faltima l\u00ednea del primer db.ini que encuentre en:\n"
     "  la carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
     "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si est\u00e1n definidas; si no, con\n"
@@ -63,8 +79,9 @@ constexpr const char* kUsage =
     "  si no, con el usuario de siempre.\n"
     "  Salida: 0 sin diferencias, 1 con pr\u00e9stamos listados, 2 error; con --reparar,\n"
     "  0 todos reparados u omitidos, 1 alguno fallido, 2 si se perdi\u00f3 la conexi\u00f3n\n"
-    "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; 130 o\n"
-    "  143 interrumpida por una se\u00f1al.\n";
+    "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; con\n"
+    "  --registrar, 2 tambi\u00e9n si la revisi\u00f3n no se pudo guardar; 130 o 143\n"
+    "  interrumpida por una se\u00f1al.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -232,6 +249,149 @@ int ImportJournal(db::TIBDatabase& database) {
     return 0;
 }
 
+// The flagged loans as the plain check below writes them: the workbook
+// first (when it cannot be written, nothing else is), then the CSV to the
+// file or to standard output; each whole, a signal meanwhile only noted.
+void WriteList(const std::vector<loans::LoanCheck>& flagged, const std::string& csv_file,
+               const std::string& xlsx_file) {
+    const runtime::DeferredTermination writing;
+    if (!xlsx_file.empty()) loans::WriteWorkbook(xlsx_file, flagged);
+    if (csv_file.empty()) {
+        loans::WriteCsv(
+            std::cout, flagged,
+            isatty(STDOUT_FILENO) == 1 ? loans::CsvTarget::kTerminal : loans::CsvTarget::kFile);
+        std::cout.flush();
+        if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
+    } else {
+        loans::WriteWholeFile(csv_file,
+                              [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
+    }
+}
+
+// While it lives, a signal cancels the check's statements under way, so
+// that the check stops at once and its run can still be stored, as
+// unfinished.
+class CancelOnSignal {
+  public:
+    explicit CancelOnSignal(db::CallCanceller& canceller)
+        : thread_([this, &canceller] {
+              std::unique_lock lock(mutex_);
+              while (!done_) {
+                  if (runtime::ReceivedTerminationSignal() != 0) {
+                      canceller.Cancel();
+                      return;
+                  }
+                  wake_.wait_for(lock, std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~CancelOnSignal() {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    CancelOnSignal(const CancelOnSignal&) = delete;
+    CancelOnSignal& operator=(const CancelOnSignal&) = delete;
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;  // last: it starts once the rest is made
+};
+
+const char* const kNoHistory =
+    "La base de datos no tiene el historial de revisiones (tablas REVISIONES y "
+    "REVISIONES_PRESTAMOS): ejecute sql/revisiones.sql como dice revision-cartera(1)";
+
+// Stores `run` (a signal meanwhile only noted) and prints what it says.
+void StoreRun(db::TIBDatabase& database, const loans::CheckRun& run) {
+    const runtime::DeferredTermination storing;
+    const loans::RecordedRun recorded = loans::RecordRun(database, run, loans::ThisWorkstation());
+    for (const std::string& line : loans::RecordedRunLines(recorded)) {
+        std::cerr << Shown(line) << '\n';
+    }
+}
+
+// The check stored in the history (--registrar); the exit code. A run that
+// a signal or a failure stopped is stored as unfinished when the database
+// can still be reached, and never as finished.
+int CheckAndRecord(db::TIBDatabase& database, const std::string& csv_file,
+                   const std::string& xlsx_file, bool progress_shown) {
+    if (!loans::HasRunHistory(database)) throw runtime::Exception(kNoHistory);
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsed = [&started] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+    };
+    loans::CheckRun run;
+    std::optional<loans::CheckResult> result;
+    {
+        const runtime::DeferredTermination checking;
+        db::CallCanceller canceller;
+        loans::CheckOptions options;
+        options.canceller = &canceller;
+        ProgressBar bar(progress_shown);
+        try {
+            const CancelOnSignal cancel(canceller);
+            result = loans::RunCheck(
+                database,
+                [&bar](double done) {
+                    return runtime::ReceivedTerminationSignal() == 0 && bar.Update(done);
+                },
+                options);
+        } catch (const loans::ECheckCancelled&) {
+            // Stopped by a signal: stored as unfinished below.
+        } catch (...) {
+            bar.Finish();
+            run.duration = elapsed();
+            try {
+                StoreRun(database, run);
+            } catch (...) {
+                // The check's own failure says what went wrong.
+            }
+            throw;
+        }
+    }
+    run.duration = elapsed();
+    if (!result) {
+        StoreRun(database, run);
+        std::cerr << "revision-cartera: interrumpida\n";
+        return 128 + runtime::ReceivedTerminationSignal();
+    }
+    const std::vector<loans::LoanCheck> flagged = result->Flagged();
+    WriteList(flagged, csv_file, xlsx_file);
+    std::cerr << result->loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
+              << " con diferencias\n";
+    // A signal before the run is stored makes it unfinished: the exit code
+    // says the run was interrupted, and so does the history.
+    run.finished = runtime::ReceivedTerminationSignal() == 0;
+    run.checked = result->loans.size();
+    run.flagged = flagged;
+    StoreRun(database, run);
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return flagged.empty() ? 0 : 1;
+}
+
+// The stored runs (--historial), as a table or as CSV to `csv_file`.
+int PrintHistory(db::TIBDatabase& database, const std::string& csv_file) {
+    if (!loans::HasRunHistory(database)) throw runtime::Exception(kNoHistory);
+    const std::vector<loans::StoredRun> runs = loans::ReadRuns(database);
+    const runtime::DeferredTermination writing;
+    if (csv_file.empty()) {
+        loans::WriteRunsTable(std::cout, runs);
+        std::cout.flush();
+        if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
+    } else {
+        loans::WriteWholeFile(csv_file,
+                              [&runs](std::ostream& out) { loans::WriteRunsCsv(out, runs); });
+    }
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -248,6 +408,8 @@ int main(int argc, char** argv) {
     bool repair = false;
     bool simulate = false;
     bool import = false;
+    bool record = false;
+    bool history = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--csv" && i + 1 < argc && argv[i + 1][0] != '\0') {
@@ -260,6 +422,10 @@ int main(int argc, char** argv) {
             simulate = true;
         } else if (arg == "--importar-diario") {
             import = true;
+        } else if (arg == "--registrar") {
+            record = true;
+        } else if (arg == "--historial") {
+            history = true;
         } else if (arg == "--deshacer" && i + 1 < argc && argv[i + 1][0] != '\0') {
             undo_id = argv[++i];
         } else if (arg == "-h" || arg == "--help") {
@@ -280,6 +446,12 @@ int main(int argc, char** argv) {
     const bool reports = !csv_file.empty() || !xlsx_file.empty();
     if ((simulate && !repair) || (!undo_id.empty() && (repair || reports || import)) ||
         (import && (repair || reports))) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    // --registrar with the plain check only; --historial with --csv only.
+    if ((record && (repair || !undo_id.empty() || import || history)) ||
+        (history && (repair || !undo_id.empty() || import || !xlsx_file.empty()))) {
         std::cerr << kUsage;
         return 2;
     }
@@ -305,6 +477,8 @@ int main(int argc, char** argv) {
             }
         }
         if (import) return ImportJournal(database);
+        if (history) return PrintHistory(database, csv_file);
+        if (record) return CheckAndRecord(database, csv_file, xlsx_file, progress_shown);
 
         ProgressBar bar(progress_shown);
         const loans::CheckResult result =
