@@ -34,9 +34,12 @@ coop_install_gzipped(${CMAKE_SOURCE_DIR}/README.md README.md ${coop_doc_dir})
 # A version without a Debian revision makes a native package: changelog.gz.
 coop_install_gzipped(${CMAKE_CURRENT_LIST_DIR}/debian/changelog changelog ${coop_doc_dir})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${coop_doc_dir})
-# The run history's tables, for the site to add to its database once
-# (revision-cartera(1), "HISTORIAL DE REVISIONES").
-install(FILES ${CMAKE_SOURCE_DIR}/sql/revisiones.sql DESTINATION ${coop_doc_dir})
+# The scripts a site runs once on its database, as its owner: the analysts'
+# role, the repair records' tables, the run history's tables
+# (analisis-socios(1), revision-cartera(1)).
+install(FILES ${CMAKE_SOURCE_DIR}/sql/analista.sql ${CMAKE_SOURCE_DIR}/sql/reparaciones.sql
+              ${CMAKE_SOURCE_DIR}/sql/revisiones.sql
+        DESTINATION ${coop_doc_dir})
 
 # The nightly check's timer and service, installed disabled. The service
 # names the program where this install puts it (the prefix is known only

@@ -9,8 +9,10 @@ set(expected
   usr/lib/systemd/system/revision-cartera-nightly.timer
   usr/share/applications/analisis-socios.desktop
   usr/share/doc/analisis-socios/README.md.gz
+  usr/share/doc/analisis-socios/analista.sql
   usr/share/doc/analisis-socios/changelog.gz
   usr/share/doc/analisis-socios/copyright
+  usr/share/doc/analisis-socios/reparaciones.sql
   usr/share/doc/analisis-socios/revisiones.sql
   usr/share/icons/hicolor/16x16/apps/analisis-socios.png
   usr/share/icons/hicolor/256x256/apps/analisis-socios.png
