@@ -85,21 +85,29 @@ int main(int argc, char** argv) {
             // (the repair reads the loan itself, inside its transaction).
             window_reload = Best([&] { window.cargardatos(main_window::TFmain::LoadMode::Loan); });
         }
-        // The same rows with one prepared statement per kind.
+        // The same rows with one prepared statement per kind, and a record
+        // of the size the window's repairs left.
         const bench::RepairLoan loan =
             bench::ReadRepairLoan(database, demo::kMemberManyDocuments, demo::kLoanManyDocuments);
+        const bench::RecordSize rebuild_record = bench::LastRecordSize(database, "Reindexar");
+        const bench::RecordSize correct_record = bench::LastRecordSize(database, "Corregir Tabla");
         bench::RawRepairs raw(database, /*prepare_once=*/true);
-        const double raw_rebuild = Best([&] { raw.Rebuild(loan); });
-        const double raw_correct = Best([&] { raw.Correct(loan); });
+        const double raw_rebuild = Best([&] { raw.Rebuild(loan, rebuild_record); });
+        const double raw_correct = Best([&] { raw.Correct(loan, correct_record); });
 
         const std::string prefix = "repair_";
         Print(prefix + "documents", static_cast<double>(loan.documents.size()), "rows");
         Print(prefix + "rebuild_" + label + "_window", window_rebuild, "ms");
         Print(prefix + "rebuild_" + label + "_raw", raw_rebuild, "ms");
         Print(prefix + "rebuild_" + label + "_ratio", window_rebuild / raw_rebuild, "x");
+        // What each record holds besides its row: the undo image.
+        Print(prefix + "rebuild_record_bytes", static_cast<double>(rebuild_record.image_bytes),
+              "bytes");
         Print(prefix + "correct_" + label + "_window", window_correct, "ms");
         Print(prefix + "correct_" + label + "_raw", raw_correct, "ms");
         Print(prefix + "correct_" + label + "_ratio", window_correct / raw_correct, "x");
+        Print(prefix + "correct_record_bytes", static_cast<double>(correct_record.image_bytes),
+              "bytes");
         // The one reload each handler makes, after its commit.
         Print(prefix + "reload_" + label, window_reload, "ms");
     } catch (const std::exception& error) {
