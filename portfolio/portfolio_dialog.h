@@ -11,6 +11,7 @@
 
 #include "loans/checks/portfolio_check.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/repair_preview.h"
 
 class QComboBox;
 class QLabel;
@@ -100,7 +101,8 @@ class TFcartera : public QDialog {
     // The list's sum of differences and count, after a check or a filter.
     void ShowListed();
     void ShowRepairs(std::unique_ptr<loans::BulkResult> result);
-    void ShowPreview(std::unique_ptr<loans::BulkResult> result);
+    void ShowPreview(std::unique_ptr<loans::BulkResult> result,
+                     std::vector<loans::PreviewLine> lines);
     void SetButtons();
     void Export();
 

@@ -5,10 +5,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/call_watch.h"
 #include "loans/checks/portfolio_check.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/repair_preview.h"
 
 class QThread;
 
@@ -33,6 +35,8 @@ struct JobState {
 struct JobOutcome {
     std::unique_ptr<loans::CheckResult> check;
     std::unique_ptr<loans::BulkResult> repairs;
+    // A preview's lines, made loan by loan as the run went.
+    std::vector<loans::PreviewLine> preview;
     std::string failure;
 };
 
