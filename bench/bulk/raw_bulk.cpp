@@ -182,6 +182,7 @@ RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string
             "insert into reparaciones_imagenes (reparacion, parte, texto) values (?, ?, ?)");
     }
     transaction_.Commit();
+    if (record_) return;  // the records go into the database
     journal_ = ::open(journal_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (journal_ < 0) throw std::runtime_error(journal_path + ": " + std::strerror(errno));
 }
