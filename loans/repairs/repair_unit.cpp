@@ -210,7 +210,12 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
             ScheduleDigest(query_, loan));
         // A preview shows the rows before; a repair needs them only in its
         // record.
-        LoanImage before = options.simulate ? outcome.before : std::move(outcome.before);
+        LoanImage before;
+        if (options.simulate) {
+            before = outcome.before;
+        } else {
+            before = std::move(outcome.before);
+        }
         outcome.undo = MakeUndoImage(std::move(before), outcome.after, rebuilds, std::move(after));
         outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
@@ -236,14 +241,15 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             }
         }
         outcome.before = ReadLoanImage(query_, columns, member, loan);
-        // Compared as the record fingerprinted them (older records, by
-        // their images).
-        outcome.before_fingerprint =
-            IsDigestFingerprint(image.after_fingerprint)
-                ? DigestFingerprint(MovementsDigest(query_, columns, member, loan),
-                                    ScheduleDigest(query_, loan))
-                : ImageFingerprint(outcome.before);
-        if (outcome.before_fingerprint != image.after_fingerprint) {
+        // The undo's own record fingerprints as new records do; the rows
+        // are compared with the undone record as it fingerprinted them
+        // (older records, by their images).
+        outcome.before_fingerprint = DigestFingerprint(
+            MovementsDigest(query_, columns, member, loan), ScheduleDigest(query_, loan));
+        const std::string found = IsDigestFingerprint(image.after_fingerprint)
+                                      ? outcome.before_fingerprint
+                                      : ImageFingerprint(outcome.before);
+        if (found != image.after_fingerprint) {
             throw EUndoRefused("Los movimientos o la tabla del prestamo " + std::to_string(loan) +
                                " cambiaron despues de la reparacion; no se deshace");
         }

@@ -450,6 +450,44 @@ TEST(BulkRepair, JournalRecordsOfAnotherDatabaseAreNeitherListedNorUndoneAndImpo
     EXPECT_FALSE(imported->undo.after_fingerprint.empty());
 }
 
+// Records made before the rows were fingerprinted by their stored values
+// carry a fingerprint of the rows' texts: such a record still undoes, and
+// is still refused once the loan's rows changed.
+TEST(BulkRepair, ARecordFingerprintedByItsRowsTextsAsOlderOnesWereStillUndoesOrIsRefused) {
+    test_support::TempDir dir;
+    const std::string path = NewDemo(dir, "demo.fdb", Route::kEmbedded);
+    const auto before = test_support::ChecksumTables(path);
+    Connection connection(path);
+    loans::RepairUnit unit(connection.database);
+    const loans::RepairOutcome outcome = unit.Run(
+        loans::RepairKind::kRebuild, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    loans::UndoImage older = outcome.undo;
+    ASSERT_TRUE(loans::IsDigestFingerprint(older.after_fingerprint));
+    {
+        db::TIBTransaction reading("Reading");
+        reading.SetDefaultDatabase(&connection.database);
+        db::TIBQuery query("Query");
+        query.SetDatabase(&connection.database);
+        query.SetTransaction(&reading);
+        reading.StartTransaction();
+        older.after_fingerprint = loans::ImageFingerprint(
+            loans::ReadLoanImage(query, loans::StoredColumns(query, "CXCTRX"),
+                                 demo::kMemberMismatch, demo::kLoanMismatchMissingDocs));
+        reading.Commit();
+    }
+    ASSERT_FALSE(loans::IsDigestFingerprint(older.after_fingerprint));
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set cuota = cuota + 1000 where aplica = 1070");
+    EXPECT_THROW(unit.Undo(older, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs),
+                 loans::EUndoRefused);
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set cuota = cuota - 1000 where aplica = 1070");
+    const loans::RepairOutcome undone =
+        unit.Undo(older, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    EXPECT_TRUE(loans::IsDigestFingerprint(undone.undo.after_fingerprint));
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+}
+
 // The server dies in the middle of a bulk run: the loan under way fails,
 // and the run stops there instead of failing every loan after it.
 TEST(BulkRepair, ARunStopsAtTheFirstLostConnection) {
