@@ -318,7 +318,7 @@ void TFcartera::JobEnded(JobOutcome outcome) {
             ShowRepairs(std::move(outcome.repairs));
             break;
         case Job::kPreview:
-            ShowPreview(std::move(outcome.repairs));
+            ShowPreview(std::move(outcome.repairs), std::move(outcome.preview));
             break;
         case Job::kCheck:
         case Job::kNone:
@@ -547,8 +547,9 @@ bool TFcartera::PreviewSelected() {
     return true;
 }
 
-void TFcartera::ShowPreview(std::unique_ptr<loans::BulkResult> result) {
-    preview_->SetLines(PreviewLinesOf(result.get(), failure_));
+void TFcartera::ShowPreview(std::unique_ptr<loans::BulkResult> result,
+                            std::vector<loans::PreviewLine> lines) {
+    preview_->SetLines(PreviewLinesOf(result.get(), std::move(lines), failure_));
     gridprevia->clearSpans();
     for (int row = 0; row < preview_->rowCount(); ++row) {
         if (preview_->Spanned(row)) {

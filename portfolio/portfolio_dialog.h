@@ -12,6 +12,7 @@
 #include "loans/checks/portfolio_check.h"
 #include "loans/history/run_history.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/repair_preview.h"
 
 class QComboBox;
 class QLabel;
@@ -108,7 +109,8 @@ class TFcartera : public QDialog {
     // The list's sum of differences and count, after a check or a filter.
     void ShowListed();
     void ShowRepairs(std::unique_ptr<loans::BulkResult> result);
-    void ShowPreview(std::unique_ptr<loans::BulkResult> result);
+    void ShowPreview(std::unique_ptr<loans::BulkResult> result,
+                     std::vector<loans::PreviewLine> lines);
     // The stored runs' chart and the "nuevo" marks, where the database
     // keeps a history; nothing of it otherwise.
     void ShowHistory(const JobOutcome& outcome);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <exception>
+#include <iterator>
 
 #include "db/ib_database.h"
 #include "loans/history/run_history.h"
@@ -77,16 +78,24 @@ Worker::Job RepairJob(std::vector<loans::LoanCheck> rows) {
 
 Worker::Job PreviewJob(std::vector<loans::LoanCheck> rows) {
     return [rows = std::move(rows)](db::TIBDatabase& database, JobState& state) {
+        JobOutcome outcome;
+        // Each loan's rows become its lines as it ends; only the lines stay.
+        const auto add = [&outcome](const loans::LoanRepair& entry) {
+            std::vector<loans::PreviewLine> more = loans::PreviewLines(entry);
+            outcome.preview.insert(outcome.preview.end(), std::make_move_iterator(more.begin()),
+                                   std::make_move_iterator(more.end()));
+        };
         loans::BulkOptions options;
         options.simulate = true;
         options.stop = [&state] { return state.stop.load(); };
-        options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
+        options.done = [&state, &add](const loans::LoanRepair& entry, size_t done, size_t total) {
+            add(entry);
             state.loans_done = static_cast<int>(done);
             state.permille = static_cast<int>(done * 1000 / (total == 0 ? 1 : total));
         };
-        JobOutcome outcome;
         outcome.repairs =
             std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));
+        for (const loans::LoanRepair& entry : outcome.repairs->unreached) add(entry);
         return outcome;
     };
 }

@@ -48,8 +48,7 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
     std::string text = "Reparados: " + std::to_string(result->repaired) +
                        "\nOmitidos (ya sin diferencias): " + std::to_string(result->skipped) +
                        "\nFallidos: " + std::to_string(result->failed);
-    for (const loans::LoanRepair& entry : result->loans) {
-        if (entry.result != loans::LoanResult::kFailed) continue;
+    for (const loans::LoanRepair& entry : result->failures) {
         text += "\n  " + entry.check.member + " pr\xE9stamo " + std::to_string(entry.check.loan) +
                 ": " + entry.message;
     }
@@ -74,6 +73,7 @@ QString ListedLine(size_t listed, size_t flagged, long double differences) {
 }
 
 std::vector<loans::PreviewLine> PreviewLinesOf(const loans::BulkResult* result,
+                                               std::vector<loans::PreviewLine> made,
                                                const std::string& failure) {
     std::vector<loans::PreviewLine> lines;
     if (result == nullptr) {
@@ -84,12 +84,7 @@ std::vector<loans::PreviewLine> PreviewLinesOf(const loans::BulkResult* result,
         lines.push_back(std::move(line));
         return lines;
     }
-    for (const loans::LoanRepair& entry : result->loans) {
-        std::vector<loans::PreviewLine> more = loans::PreviewLines(entry);
-        lines.insert(lines.end(), std::make_move_iterator(more.begin()),
-                     std::make_move_iterator(more.end()));
-    }
-    return lines;
+    return made;
 }
 
 loans::CsvStyle DesktopCsvStyle() {

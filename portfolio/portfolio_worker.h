@@ -12,6 +12,7 @@
 #include "loans/checks/portfolio_check.h"
 #include "loans/history/run_history.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/repair_preview.h"
 
 class QThread;
 
@@ -36,6 +37,8 @@ struct JobState {
 struct JobOutcome {
     std::unique_ptr<loans::CheckResult> check;
     std::unique_ptr<loans::BulkResult> repairs;
+    // A preview's lines, made loan by loan as the run went.
+    std::vector<loans::PreviewLine> preview;
     std::string failure;
     // A finished check's run, where the database keeps a history of runs:
     // as stored, and every stored run; or why it could not be stored.

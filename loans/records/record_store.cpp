@@ -35,7 +35,10 @@ RecordStore::RecordStore(db::TIBDatabase& database, std::string journal_path)
     query_.SetTransaction(&transaction_);
     Reading([this] {
         in_database_ = RecordTableExists(query_);
-        identity_ = DatabaseIdentity(query_);
+        // Only the journal's records need to say which database they are
+        // of; the monitoring tables' snapshot is not free (every repair
+        // opens a store).
+        if (!in_database_) identity_ = DatabaseIdentity(query_);
         return 0;
     });
 }
@@ -128,10 +131,10 @@ RecordStore::Committed RecordStore::Resolve(const RepairRecord& record,
                 return TableHasRecord(query_, record.id) ? Committed::kYes : Committed::kNo;
             }
             const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
-            const std::string now =
-                ImageFingerprint(ReadLoanImage(query_, columns, record.member, record.loan));
+            const std::string now = FingerprintLike(record.undo.after_fingerprint, query_, columns,
+                                                    record.member, record.loan);
             if (now == record.undo.after_fingerprint) return Committed::kYes;
-            if (now == before_fingerprint) return Committed::kNo;
+            if (!before_fingerprint.empty() && now == before_fingerprint) return Committed::kNo;
             return Committed::kUnknown;
         });
     } catch (const std::exception&) {

@@ -71,7 +71,7 @@ std::string Unrecorded(const std::string& cause) {
 void Settle(RecordStore* records, RecordedUnit& unit, const ECommitUnknown& unknown) {
     const RecordStore::Committed committed =
         records == nullptr ? RecordStore::Committed::kUnknown
-                           : records->Resolve(unit.record, ImageFingerprint(unit.outcome.before));
+                           : records->Resolve(unit.record, unit.outcome.before_fingerprint);
     const std::string loan = std::to_string(unit.record.loan);
     switch (committed) {
         case RecordStore::Committed::kYes:

@@ -1,8 +1,10 @@
 #include "loans/repairs/repair_unit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <optional>
 #include <random>
 
 #include "db/errors.h"
@@ -167,21 +169,54 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
             if (needed) outcome.repairs.push_back(kind);
         }
         if (outcome.repairs.empty()) return;
+        const auto makes = [&](RepairKind kind) {
+            return std::find(outcome.repairs.begin(), outcome.repairs.end(), kind) !=
+                   outcome.repairs.end();
+        };
+        const bool rebuilds = makes(RepairKind::kRebuild);
+        const bool corrects = makes(RepairKind::kCorrect);
         // Every column the site's ledger has, so that an undo loses none.
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
-        outcome.before = ReadLoanImage(query_, columns, member, loan);
-        bool rebuilt = false;
+        // Imaged whole: what the unit writes and an undo puts back. The
+        // ledger a correction leaves alone is only fingerprinted, once:
+        // it is the same before and after; so is the schedule a rebuild
+        // leaves alone.
+        outcome.before.movement_columns = columns;
+        outcome.after.movement_columns = columns;
+        if (rebuilds) outcome.before.movements = ReadMovements(query_, columns, member, loan);
+        if (corrects) outcome.before.schedule = ReadSchedule(query_, loan);
+        std::optional<uint64_t> movements_kept;
+        if (!rebuilds) movements_kept = MovementsDigest(query_, columns, member, loan);
+        if (options.fingerprint_before) {
+            outcome.before_fingerprint = DigestFingerprint(
+                movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
+                ScheduleDigest(query_, loan));
+        }
         for (const RepairKind kind : outcome.repairs) {
             const RepairCounts counts = kind == RepairKind::kRebuild
                                             ? RebuildMovements(query_, outcome.loan, documents)
                                             : CorrectSchedule(query_, loan, documents);
-            rebuilt = rebuilt || kind == RepairKind::kRebuild;
             outcome.counts.deleted += counts.deleted;
             outcome.counts.inserted += counts.inserted;
             outcome.counts.updated += counts.updated;
         }
-        outcome.after = ReadLoanImage(query_, columns, member, loan);
-        outcome.undo = MakeUndoImage(outcome.before, outcome.after, rebuilt);
+        // The ledger rows written are read back only to be shown.
+        if (rebuilds && options.simulate) {
+            outcome.after.movements = ReadMovements(query_, columns, member, loan);
+        }
+        if (corrects) outcome.after.schedule = ReadSchedule(query_, loan);
+        std::string after = DigestFingerprint(
+            movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
+            ScheduleDigest(query_, loan));
+        // A preview shows the rows before; a repair needs them only in its
+        // record.
+        LoanImage before;
+        if (options.simulate) {
+            before = outcome.before;
+        } else {
+            before = std::move(outcome.before);
+        }
+        outcome.undo = MakeUndoImage(std::move(before), outcome.after, rebuilds, std::move(after));
         outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
@@ -206,7 +241,15 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             }
         }
         outcome.before = ReadLoanImage(query_, columns, member, loan);
-        if (ImageFingerprint(outcome.before) != image.after_fingerprint) {
+        // The undo's own record fingerprints as new records do; the rows
+        // are compared with the undone record as it fingerprinted them
+        // (older records, by their images).
+        outcome.before_fingerprint = DigestFingerprint(
+            MovementsDigest(query_, columns, member, loan), ScheduleDigest(query_, loan));
+        const std::string found = IsDigestFingerprint(image.after_fingerprint)
+                                      ? outcome.before_fingerprint
+                                      : ImageFingerprint(outcome.before);
+        if (found != image.after_fingerprint) {
             throw EUndoRefused("Los movimientos o la tabla del préstamo " + std::to_string(loan) +
                                " cambiaron después de la reparación; no se deshace");
         }
@@ -251,7 +294,10 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             ++outcome.counts.updated;
         }
         outcome.after = ReadLoanImage(query_, columns, member, loan);
-        outcome.undo = MakeUndoImage(outcome.before, outcome.after, image.movements_replaced);
+        outcome.undo =
+            MakeUndoImage(outcome.before, outcome.after, image.movements_replaced,
+                          DigestFingerprint(MovementsDigest(query_, columns, member, loan),
+                                            ScheduleDigest(query_, loan)));
         outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
         KindSums sums;

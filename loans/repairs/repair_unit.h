@@ -45,11 +45,15 @@ struct RepairOutcome {
     // The repairs made, in order; empty when the loan needed none of those
     // asked for (see RepairOptions::recheck) and nothing was written.
     std::vector<RepairKind> repairs;
-    // The loan's movements and schedule before and after, and what undoing
-    // the unit takes.
+    // The loan's movements and schedule before and after, as far as the
+    // unit writes them (a correction's ledger is not imaged, nor a
+    // rebuild's schedule), the movements written only when simulated; what
+    // undoing the unit takes; and, when asked, the fingerprint of the rows
+    // as found (RepairOptions::fingerprint_before).
     LoanImage before;
     LoanImage after;
     UndoImage undo;
+    std::string before_fingerprint;
 };
 
 // Called inside the unit's transaction once it has written, just before the
@@ -62,6 +66,10 @@ struct RepairOptions {
     bool recheck = false;
     // Rolls back instead of committing: the outcome tells what would change.
     bool simulate = false;
+    // Fingerprints the rows as found too: a record that cannot be looked
+    // up by its id (the journal's) tells by it whether a commit whose
+    // answer was lost was made.
+    bool fingerprint_before = false;
     // Not called when simulated or when nothing was written.
     BeforeCommit before_commit;
 };

@@ -61,11 +61,28 @@ class Connection {
     db::TIBTransaction unused_{"IBTransaction1"};
 };
 
+// A bulk run with every loan's entry as told when it ended (its outcome
+// kept, which the run itself does not keep), then those not reached.
+struct BulkRun {
+    loans::BulkResult result;
+    std::vector<loans::LoanRepair> loans;
+};
+BulkRun RepairEvery(db::TIBDatabase& database, const std::vector<loans::LoanCheck>& flagged,
+                    loans::BulkOptions options) {
+    BulkRun run;
+    options.done = [&run](const loans::LoanRepair& entry, size_t, size_t) {
+        run.loans.push_back(entry);
+    };
+    run.result = loans::RepairMany(database, flagged, options);
+    run.loans.insert(run.loans.end(), run.result.unreached.begin(), run.result.unreached.end());
+    return run;
+}
+
 // "member/loan result" per loan, with the failure's message.
-std::vector<std::string> Outcomes(const loans::BulkResult& result) {
+std::vector<std::string> Outcomes(const BulkRun& run) {
     static const char* const kWords[] = {"repaired", "skipped", "failed", "not reached"};
     std::vector<std::string> out;
-    for (const loans::LoanRepair& entry : result.loans) {
+    for (const loans::LoanRepair& entry : run.loans) {
         std::string line = entry.check.member + "/" + std::to_string(entry.check.loan) + " " +
                            loans::RepairNames(entry.asked) + " " +
                            kWords[static_cast<int>(entry.result)];
@@ -96,16 +113,18 @@ TEST(BulkRepair, WritesWhatOneUnitPerRepairWritesClearsTheListAndASimulationWrit
             Connection connection(bulk);
             loans::BulkOptions options;
             options.simulate = true;
-            result = loans::RepairMany(connection.database, flagged, options);
-            EXPECT_EQ(result.repaired, 4);
+            const BulkRun simulated = RepairEvery(connection.database, flagged, options);
+            EXPECT_EQ(simulated.result.repaired, 4);
             EXPECT_EQ(test_support::ChecksumTables(bulk), untouched);
-            // The preview is what the repair then does.
-            const loans::BulkResult simulated = result;
-            result = loans::RepairMany(connection.database, flagged, {});
-            for (size_t i = 0; i < result.loans.size(); ++i) {
-                EXPECT_EQ(loans::ImageFingerprint(simulated.loans[i].outcome.after),
-                          loans::ImageFingerprint(result.loans[i].outcome.after));
+            // The preview is what the repair then does: the rows it leaves
+            // fingerprint alike.
+            const BulkRun repaired = RepairEvery(connection.database, flagged, {});
+            ASSERT_EQ(repaired.loans.size(), simulated.loans.size());
+            for (size_t i = 0; i < repaired.loans.size(); ++i) {
+                EXPECT_EQ(simulated.loans[i].outcome.undo.after_fingerprint,
+                          repaired.loans[i].outcome.undo.after_fingerprint);
             }
+            result = repaired.result;
         }
         EXPECT_EQ(result.repaired, 4);
         EXPECT_EQ(result.skipped + result.failed + result.not_reached, 0);
@@ -147,16 +166,17 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     ASSERT_FALSE(file.InDatabase());
     loans::BulkOptions options;
     options.records = &file;
-    loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
-    EXPECT_EQ(Outcomes(result), (std::vector<std::string>{
-                                    "00002/1010 Corregir Tabla repaired",
-                                    "00010/1070 Reindexar failed (falla de prueba)",
-                                    "00010/1071 Reindexar skipped",
-                                    "00010/1073 Reindexar repaired",
-                                }));
-    EXPECT_EQ(result.repaired, 2);
-    EXPECT_EQ(result.skipped, 1);
-    EXPECT_EQ(result.failed, 1);
+    BulkRun run = RepairEvery(connection.database, flagged, options);
+    const loans::BulkResult* result = &run.result;
+    EXPECT_EQ(Outcomes(run), (std::vector<std::string>{
+                                 "00002/1010 Corregir Tabla repaired",
+                                 "00010/1070 Reindexar failed (falla de prueba)",
+                                 "00010/1071 Reindexar skipped",
+                                 "00010/1073 Reindexar repaired",
+                             }));
+    EXPECT_EQ(result->repaired, 2);
+    EXPECT_EQ(result->skipped, 1);
+    EXPECT_EQ(result->failed, 1);
     EXPECT_EQ(test_support::RawConnection(path).QueryRows(
                   "select * from cxctrx where aplica = 1070 order by documento, valor"),
               movements_1070);
@@ -173,9 +193,15 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     // the rest are not reached.
     int asked = 0;
     options.stop = [&asked] { return ++asked > 1; };
-    result = loans::RepairMany(connection.database, flagged, options);
-    EXPECT_EQ(result.skipped, 1);
-    EXPECT_EQ(result.not_reached, 3);
+    run = RepairEvery(connection.database, flagged, options);
+    EXPECT_EQ(run.result.skipped, 1);
+    EXPECT_EQ(run.result.not_reached, 3);
+    EXPECT_EQ(Outcomes(run), (std::vector<std::string>{
+                                 "00002/1010 Corregir Tabla skipped",
+                                 "00010/1070 Reindexar not reached",
+                                 "00010/1071 Reindexar not reached",
+                                 "00010/1073 Reindexar not reached",
+                             }));
 }
 
 // Another analyst's transaction holding the loan's ledger rows: the unit is
@@ -206,11 +232,9 @@ TEST(BulkRepair, ALoanAnotherAnalystIsChangingIsLeftAsItWasWithASpanishMessage) 
     const loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(result.repaired, 3);
-    for (const loans::LoanRepair& entry : result.loans) {
-        if (entry.check.loan == 1070) {
-            EXPECT_EQ(entry.message, message);
-        }
-    }
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].check.loan, 1070);
+    EXPECT_EQ(result.failures[0].message, message);
     holding.Rollback();
 }
 
@@ -264,10 +288,9 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         {
             loans::BulkOptions options;
             options.records = &records;
-            const loans::BulkResult result =
-                loans::RepairMany(connection.database, flagged, options);
-            ASSERT_EQ(result.repaired, 4);
-            for (const loans::LoanRepair& entry : result.loans) ids.push_back(entry.outcome.id);
+            const BulkRun run = RepairEvery(connection.database, flagged, options);
+            ASSERT_EQ(run.result.repaired, 4);
+            for (const loans::LoanRepair& entry : run.loans) ids.push_back(entry.outcome.id);
         }
         ASSERT_NE(test_support::ChecksumTables(name), before);
         loans::RepairUnit unit(connection.database);
@@ -306,6 +329,17 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         // Redone by undoing the undo, then changed by someone: refused.
         const std::optional<loans::RepairRecord> redo = records.Find(undo_of_undo[ids[0]]);
         unit.Undo(redo->undo, redo->member, redo->loan);
+        // The correction leaves the ledger alone and keeps only its
+        // fingerprint: a ledger row of the loan changed since is refused
+        // all the same, and once it is as it was the undo may go on.
+        ASSERT_FALSE(first->undo.movements_replaced);
+        test_support::RawConnection(name).Execute(
+            "update cxctrx set cuota = cuota + 1000 where aplica = 1010");
+        const auto ledger_changed = test_support::ChecksumTables(name);
+        EXPECT_THROW(unit.Undo(first->undo, first->member, first->loan), loans::EUndoRefused);
+        EXPECT_EQ(test_support::ChecksumTables(name), ledger_changed);
+        test_support::RawConnection(name).Execute(
+            "update cxctrx set cuota = cuota - 1000 where aplica = 1010");
         test_support::RawConnection(name).Execute(
             "update renglones set neto = 1 where ren_prestamono = 1010 and ren_cuotano = 2");
         const auto changed = test_support::ChecksumTables(name);
@@ -418,6 +452,44 @@ TEST(BulkRepair, JournalRecordsOfAnotherDatabaseAreNeitherListedNorUndoneAndImpo
     ASSERT_TRUE(imported.has_value());
     EXPECT_EQ(imported->user, loans::CurrentUser());
     EXPECT_FALSE(imported->undo.after_fingerprint.empty());
+}
+
+// Records made before the rows were fingerprinted by their stored values
+// carry a fingerprint of the rows' texts: such a record still undoes, and
+// is still refused once the loan's rows changed.
+TEST(BulkRepair, ARecordFingerprintedByItsRowsTextsAsOlderOnesWereStillUndoesOrIsRefused) {
+    test_support::TempDir dir;
+    const std::string path = NewDemo(dir, "demo.fdb", Route::kEmbedded);
+    const auto before = test_support::ChecksumTables(path);
+    Connection connection(path);
+    loans::RepairUnit unit(connection.database);
+    const loans::RepairOutcome outcome = unit.Run(
+        loans::RepairKind::kRebuild, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    loans::UndoImage older = outcome.undo;
+    ASSERT_TRUE(loans::IsDigestFingerprint(older.after_fingerprint));
+    {
+        db::TIBTransaction reading("Reading");
+        reading.SetDefaultDatabase(&connection.database);
+        db::TIBQuery query("Query");
+        query.SetDatabase(&connection.database);
+        query.SetTransaction(&reading);
+        reading.StartTransaction();
+        older.after_fingerprint = loans::ImageFingerprint(
+            loans::ReadLoanImage(query, loans::StoredColumns(query, "CXCTRX"),
+                                 demo::kMemberMismatch, demo::kLoanMismatchMissingDocs));
+        reading.Commit();
+    }
+    ASSERT_FALSE(loans::IsDigestFingerprint(older.after_fingerprint));
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set cuota = cuota + 1000 where aplica = 1070");
+    EXPECT_THROW(unit.Undo(older, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs),
+                 loans::EUndoRefused);
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set cuota = cuota - 1000 where aplica = 1070");
+    const loans::RepairOutcome undone =
+        unit.Undo(older, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    EXPECT_TRUE(loans::IsDigestFingerprint(undone.undo.after_fingerprint));
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
 }
 
 // The server dies in the middle of a bulk run: the loan under way fails,

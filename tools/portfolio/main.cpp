@@ -187,9 +187,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     };
     const loans::BulkResult result = loans::RepairMany(database, flagged, options);
     bar.Finish();
-    for (const loans::LoanRepair& entry : result.loans) {
-        if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, simulate);
-    }
+    for (const loans::LoanRepair& entry : result.unreached) PrintLoan(entry, simulate);
     std::cout.flush();
     std::cerr << result.repaired << (simulate ? " se reparar\u00edan, " : " reparados, ")
               << result.skipped << " omitidos, " << result.failed << " fallidos, "
