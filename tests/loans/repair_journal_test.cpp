@@ -343,10 +343,10 @@ TEST(RepairJournal, AListReadsLargeRecordsInLittleMemoryAndKeepsNoUndoImage) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ASSERT_GT(std::filesystem::file_size(path), 2u * 20'000'000u);
 
-    const bool measured = ResetPeak();
-    const Resident before = ResidentMb();
+    [[maybe_unused]] const bool measured = ResetPeak();
+    [[maybe_unused]] const Resident before = ResidentMb();
     const std::vector<loans::RepairRecord> listed = loans::RecordsOf("00010", 1070, path);
-    const Resident after = ResidentMb();
+    [[maybe_unused]] const Resident after = ResidentMb();
     ASSERT_EQ(listed.size(), 3u);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_TRUE(listed[i].undo_kept);
