@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -56,8 +57,11 @@ bool Choose(Driver& driver, TFcartera& dialog, const std::string& rest) {
 // (SIGTERM or SIGINT), has closed the dialog: the driver then ends as the
 // program does, and the dialog waits for its work as it goes.
 void AwaitWorker(Driver& driver, TFcartera& dialog) {
-    const PortfolioAccess access(dialog);
-    for (int waited = 0; access.Running() && dialog.isVisible() && waited < 600000; waited += 10) {
+    // The window deletes the dialog once it is closed, maybe while this waits.
+    const QPointer<TFcartera> open(&dialog);
+    for (int waited = 0;
+         open && PortfolioAccess(*open).Running() && open->isVisible() && waited < 600000;
+         waited += 10) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(10);
     }
@@ -203,10 +207,12 @@ constexpr Command<PortfolioHandler> kPortfolioCommands[] = {
 // The dialog's work under way (F2 over it checks again), then its check
 // ended: the list as it shows then.
 void AwaitList(Driver& driver, TFcartera& dialog) {
-    const PortfolioAccess access(dialog);
-    for (int waited = 0;
-         (!access.Finished() || access.Running()) && dialog.isVisible() && waited < 600000;
-         waited += 10) {
+    const QPointer<TFcartera> open(&dialog);
+    const auto busy = [&open] {
+        const PortfolioAccess access(*open);
+        return !access.Finished() || access.Running();
+    };
+    for (int waited = 0; open && busy() && open->isVisible() && waited < 600000; waited += 10) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
         QThread::msleep(10);
     }
@@ -237,9 +243,11 @@ void OpenPortfolio(Driver& driver, const std::string&) {
     driver.Settle();
     TFcartera* dialog = PortfolioAccess::OpenOn(driver.form);
     if (dialog == nullptr) return driver.Error("the portfolio dialog did not open");
+    const QPointer<TFcartera> open(dialog);
     AwaitList(driver, *dialog);
+    if (!open) return;  // closed meanwhile: the program is ending
     QJsonObject out;
-    out["portfolio"] = PortfolioState(*dialog);
+    out["portfolio"] = PortfolioState(*open);
     driver.Write(out);
 }
 
