@@ -51,7 +51,34 @@ std::string ValuesArray(const std::vector<ImageValue>& values) {
     return text + "]";
 }
 
+std::string RowsArray(const std::vector<ImageRow>& rows) {
+    std::string text = "[";
+    for (size_t i = 0; i < rows.size(); ++i)
+        text += (i > 0 ? "," : "") + ValuesArray(rows[i].values);
+    return text + "]";
+}
+
+std::string ScheduleArray(const std::vector<ScheduleChange>& schedule) {
+    std::string text = "[";
+    for (size_t i = 0; i < schedule.size(); ++i) {
+        text += (i > 0 ? ",{\"before\":" : "{\"before\":") +
+                ValuesArray(schedule[i].before.values) +
+                ",\"paid_after\":" + ValuesArray(schedule[i].paid_after) + "}";
+    }
+    return text + "]";
+}
+
 }  // namespace
+
+std::string ChangeText(const ChangeImage& change) {
+    std::string text = "{\"columns\":[";
+    for (size_t i = 0; i < change.movement_columns.size(); ++i) {
+        text += (i > 0 ? "," : "") + JsonText(change.movement_columns[i]);
+    }
+    return text + "],\"out\":" + RowsArray(change.movements_out) +
+           ",\"in\":" + RowsArray(change.movements_in) +
+           ",\"schedule\":" + ScheduleArray(change.schedule) + "}";
+}
 
 std::string UndoText(const UndoImage& undo) {
     std::string text = "{\"after\":" + JsonText(undo.after_fingerprint);
@@ -66,13 +93,7 @@ std::string UndoText(const UndoImage& undo) {
         }
         text += "]";
     }
-    text += ",\"schedule\":[";
-    for (size_t i = 0; i < undo.schedule.size(); ++i) {
-        text += (i > 0 ? ",{\"before\":" : "{\"before\":") +
-                ValuesArray(undo.schedule[i].before.values) +
-                ",\"paid_after\":" + ValuesArray(undo.schedule[i].paid_after) + "}";
-    }
-    return text + "]}";
+    return text + ",\"schedule\":" + ScheduleArray(undo.schedule) + "}";
 }
 
 std::string JournalLine(const RepairRecord& r) {
@@ -325,6 +346,50 @@ long long IntegerOf(const Json* value) {
     return Read(runtime::ParseInteger(NumberOf(value)));
 }
 
+std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
+    if (schedule == nullptr || schedule->type != Json::Type::kArray) {
+        throw runtime::Exception("linea danada");
+    }
+    std::vector<ScheduleChange> changes;
+    for (const Json& change : schedule->items) {
+        ScheduleChange taken;
+        taken.before.values = ValuesOf(change.Member("before"));
+        taken.paid_after = ValuesOf(change.Member("paid_after"));
+        if (taken.before.values.size() != ScheduleColumns().size() ||
+            taken.paid_after.size() != SchedulePaidColumns().size()) {
+            throw runtime::Exception("linea danada");
+        }
+        changes.push_back(std::move(taken));
+    }
+    return changes;
+}
+
+std::vector<ImageRow> RowsFrom(const Json* rows, size_t columns) {
+    if (rows == nullptr || rows->type != Json::Type::kArray)
+        throw runtime::Exception("linea danada");
+    std::vector<ImageRow> taken;
+    for (const Json& row : rows->items) {
+        ImageRow movement;
+        movement.values = ValuesOf(&row);
+        if (movement.values.size() != columns) throw runtime::Exception("linea danada");
+        taken.push_back(std::move(movement));
+    }
+    return taken;
+}
+
+ChangeImage ChangeFrom(const Json& change) {
+    if (change.type != Json::Type::kObject) throw runtime::Exception("linea danada");
+    ChangeImage image;
+    for (const ImageValue& name : ValuesOf(change.Member("columns"))) {
+        if (!name) throw runtime::Exception("linea danada");
+        image.movement_columns.push_back(*name);
+    }
+    image.movements_out = RowsFrom(change.Member("out"), image.movement_columns.size());
+    image.movements_in = RowsFrom(change.Member("in"), image.movement_columns.size());
+    image.schedule = ScheduleFrom(change.Member("schedule"));
+    return image;
+}
+
 UndoImage UndoFrom(const Json& undo) {
     UndoImage image;
     if (undo.type != Json::Type::kObject) throw runtime::Exception("linea danada");
@@ -343,29 +408,9 @@ UndoImage UndoFrom(const Json& undo) {
                 image.movement_columns.push_back(column.name);
             }
         }
-        for (const Json& row : movements->items) {
-            ImageRow movement;
-            movement.values = ValuesOf(&row);
-            if (movement.values.size() != image.movement_columns.size()) {
-                throw runtime::Exception("linea danada");
-            }
-            image.movements.push_back(std::move(movement));
-        }
+        image.movements = RowsFrom(movements, image.movement_columns.size());
     }
-    const Json* schedule = undo.Member("schedule");
-    if (schedule == nullptr || schedule->type != Json::Type::kArray) {
-        throw runtime::Exception("linea danada");
-    }
-    for (const Json& change : schedule->items) {
-        ScheduleChange taken;
-        taken.before.values = ValuesOf(change.Member("before"));
-        taken.paid_after = ValuesOf(change.Member("paid_after"));
-        if (taken.before.values.size() != ScheduleColumns().size() ||
-            taken.paid_after.size() != SchedulePaidColumns().size()) {
-            throw runtime::Exception("linea danada");
-        }
-        image.schedule.push_back(std::move(taken));
-    }
+    image.schedule = ScheduleFrom(undo.Member("schedule"));
     return image;
 }
 
@@ -404,6 +449,10 @@ RepairRecord ParseJournalLine(const std::string& line) {
 
 UndoImage ParseUndoText(const std::string& text) {
     return UndoFrom(JsonReader(text).Document());
+}
+
+ChangeImage ParseChangeText(const std::string& text) {
+    return ChangeFrom(JsonReader(text).Document());
 }
 
 }  // namespace loans

@@ -78,6 +78,7 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
     RepairOptions unit_options;
     unit_options.recheck = true;
     unit_options.simulate = options.simulate;
+    unit_options.plan = options.simulate && options.plan;
     // A simulation records nothing.
     RecordStore* records = options.simulate ? nullptr : options.records;
     size_t done = 0;
@@ -119,6 +120,11 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
         ++done;
         if (options.done) options.done(entry, done, result.loans.size());
     }
+    CountResults(result);
+    return result;
+}
+
+void CountResults(BulkResult& result) {
     for (const LoanRepair& entry : result.loans) {
         switch (entry.result) {
             case LoanResult::kRepaired:
@@ -133,9 +139,14 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
             case LoanResult::kNotReached:
                 ++result.not_reached;
                 break;
+            case LoanResult::kRequested:
+                ++result.requested;
+                break;
+            case LoanResult::kRefused:
+                ++result.refused;
+                break;
         }
     }
-    return result;
 }
 
 }  // namespace loans

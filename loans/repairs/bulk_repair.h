@@ -20,14 +20,17 @@ class TIBDatabase;
 
 namespace loans {
 
-enum class LoanResult { kRepaired, kSkipped, kFailed, kNotReached };
+// kRequested and kRefused where repairs need approval (loans/approval):
+// a request was filed, or refused (the loan has one open already).
+enum class LoanResult { kRepaired, kSkipped, kFailed, kNotReached, kRequested, kRefused };
 
 struct LoanRepair {
     LoanCheck check;                // as the check found it
     std::vector<RepairKind> asked;  // what the check asked for
     LoanResult result = LoanResult::kNotReached;
-    std::string message;    // why it failed, the server's words
-    RepairOutcome outcome;  // repaired (or simulated): what was done
+    std::string message;    // why it failed (the server's words) or was refused
+    RepairOutcome outcome;  // repaired (or simulated, or requested): what was done
+    int32_t request = 0;    // kRequested: the request's number
 };
 
 struct BulkResult {
@@ -36,6 +39,8 @@ struct BulkResult {
     int skipped = 0;
     int failed = 0;
     int not_reached = 0;
+    int requested = 0;
+    int refused = 0;
     // Set when a record could not be journaled: the run stopped there (the
     // loan's repair stands, unrecorded).
     std::string journal_failure;
@@ -46,6 +51,10 @@ struct BulkResult {
 
 struct BulkOptions {
     bool simulate = false;  // nothing committed, nothing recorded
+    // With simulate: nothing written at all, what would be written worked
+    // out instead (RepairOptions::plan), for a connection that may not
+    // write the books.
+    bool plan = false;
     // Recorded there when not null.
     RecordStore* records = nullptr;
     std::string database_name;  // for the records
@@ -67,5 +76,7 @@ std::vector<std::string> ChangeLines(const RepairOutcome& outcome);
 
 BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
                       const BulkOptions& options);
+// Counts the results of `result.loans` into its totals.
+void CountResults(BulkResult& result);
 
 }  // namespace loans

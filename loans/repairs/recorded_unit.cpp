@@ -152,14 +152,19 @@ RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
     return unit;
 }
 
-RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
-                        ConfirmedUnit confirmed) {
-    const std::optional<RepairRecord> found = records.Find(id);
+RepairRecord UndoableRecord(RecordStore& records, const std::string& id) {
+    std::optional<RepairRecord> found = records.Find(id);
     if (!found) throw runtime::Exception("No hay ninguna reparacion " + id + " en el registro");
     if (found->rolled_back || found->undo.after_fingerprint.empty()) {
         throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
     }
     if (!records.UndoneBy(*found).empty()) throw EAlreadyUndone(id);
+    return std::move(*found);
+}
+
+RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
+                        ConfirmedUnit confirmed, const BeforeWrite& before_write) {
+    const std::optional<RepairRecord> found = UndoableRecord(records, id);
     confirmed.member = found->member;
     confirmed.loan = found->loan;
     confirmed.repair = kUndoRepair;
@@ -168,7 +173,10 @@ RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::strin
     confirmed.documents_balance_before = found->documents_balance_after;
     confirmed.receivable_balance_before = found->receivable_balance_after;
     return RunRecorded(&records, confirmed, [&](const BeforeCommit& record) {
-        return unit.Undo(found->undo, found->member, found->loan, record);
+        RepairOptions options;
+        options.before_write = before_write;
+        options.before_commit = record;
+        return unit.Undo(found->undo, found->member, found->loan, options);
     });
 }
 

@@ -8,6 +8,7 @@
 #include "db/errors.h"
 #include "db/ib_database.h"
 #include "loans/checks/portfolio_rows.h"
+#include "loans/repairs/repair_plan.h"
 #include "loans/rules/reconciliation.h"
 #include "loans/rules/repair_statements.h"
 #include "loans/rules/statements.h"
@@ -170,29 +171,40 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
         // Every column the site's ledger has, so that an undo loses none.
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
         outcome.before = ReadLoanImage(query_, columns, member, loan);
+        outcome.fingerprint = LoanFingerprint(outcome.before, documents);
+        if (options.before_write) options.before_write(query_, outcome);
+        LoanImage planned = outcome.before;
         bool rebuilt = false;
         for (const RepairKind kind : outcome.repairs) {
-            const RepairCounts counts = kind == RepairKind::kRebuild
-                                            ? RebuildMovements(query_, outcome.loan, documents)
-                                            : CorrectSchedule(query_, loan, documents);
-            rebuilt = rebuilt || kind == RepairKind::kRebuild;
+            const bool rebuild = kind == RepairKind::kRebuild;
+            const RepairCounts counts =
+                options.plan ? (rebuild ? PlanRebuild(planned, outcome.loan, documents)
+                                        : PlanCorrection(planned, documents))
+                             : (rebuild ? RebuildMovements(query_, outcome.loan, documents)
+                                        : CorrectSchedule(query_, loan, documents));
+            rebuilt = rebuilt || rebuild;
             outcome.counts.deleted += counts.deleted;
             outcome.counts.inserted += counts.inserted;
             outcome.counts.updated += counts.updated;
         }
-        outcome.after = ReadLoanImage(query_, columns, member, loan);
+        if (options.plan) {
+            outcome.after = std::move(planned);
+            outcome.receivable_balance_after = PlannedReceivableBalance(outcome.after);
+        } else {
+            outcome.after = ReadLoanImage(query_, columns, member, loan);
+            outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
+        }
         outcome.undo = MakeUndoImage(outcome.before, outcome.after, rebuilt);
-        outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
     return outcome;
 }
 
 RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member, int32_t loan,
-                               const BeforeCommit& before_commit) {
+                               const RepairOptions& options) {
     RepairOutcome outcome;
     outcome.id = NewRepairId();
-    InTransaction(loan, true, outcome, [&] {
+    InTransaction(loan, !options.simulate, outcome, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
@@ -210,20 +222,13 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             throw EUndoRefused("Los movimientos o la tabla del prestamo " + std::to_string(loan) +
                                " cambiaron despues de la reparacion; no se deshace");
         }
-        if (image.movements_replaced) {
-            SetStatement(query_, kDeleteLoanMovementsStatement);
-            query_.ParamNamed("c").SetString(member);
-            query_.ParamNamed("a").SetInteger(loan);
-            query_.Execute();
-            outcome.counts.deleted = query_.Statement().RowsAffected();
-            InsertMovements(query_, columns, image.movements);
-            outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
-        }
+        // The undo writes from its image, whatever the documents say now.
+        outcome.fingerprint = LoanFingerprint(outcome.before, {});
         // Each changed schedule row is found by every column as the repair
         // left it; each row found answers for one change only.
         const std::vector<size_t>& paid = SchedulePaidColumns();
         std::vector<bool> used(outcome.before.schedule.size(), false);
-        std::vector<std::pair<std::string, const ImageRow*>> updates;
+        std::vector<std::pair<size_t, const ImageRow*>> updates;
         for (const ScheduleChange& change : image.schedule) {
             std::vector<ImageValue> left = change.before.values;
             for (size_t i = 0; i < paid.size(); ++i) left.at(paid[i]) = change.paid_after.at(i);
@@ -237,28 +242,54 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                                    " ya no esta como la dejo la reparacion; no se deshace");
             }
             used[row] = true;
-            updates.emplace_back(outcome.before.schedule[row].key, &change.before);
+            updates.emplace_back(row, &change.before);
         }
-        SetStatement(query_,
-                     "update renglones set ren_pagadocapital = :c, ren_pagadointeres = :i, "
-                     "ren_totalpagado = :t where rdb$db_key = :k");
-        for (const auto& [key, row] : updates) {
-            BindImageValue(query_, "c", ColumnKind::kReal, row->values.at(paid[0]));
-            BindImageValue(query_, "i", ColumnKind::kReal, row->values.at(paid[1]));
-            BindImageValue(query_, "t", ColumnKind::kReal, row->values.at(paid[2]));
-            query_.ParamNamed("k").SetString(key);
-            query_.Execute();
-            ++outcome.counts.updated;
+        if (options.before_write) options.before_write(query_, outcome);
+        if (options.plan) {
+            outcome.after = outcome.before;
+            if (image.movements_replaced) {
+                outcome.counts.deleted = static_cast<int64_t>(outcome.after.movements.size());
+                outcome.after.movements = image.movements;
+                outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
+            }
+            for (const auto& [row, values] : updates) {
+                for (const size_t column : paid) {
+                    outcome.after.schedule[row].values.at(column) = values->values.at(column);
+                }
+                ++outcome.counts.updated;
+            }
+            outcome.receivable_balance_after = PlannedReceivableBalance(outcome.after);
+        } else {
+            if (image.movements_replaced) {
+                SetStatement(query_, kDeleteLoanMovementsStatement);
+                query_.ParamNamed("c").SetString(member);
+                query_.ParamNamed("a").SetInteger(loan);
+                query_.Execute();
+                outcome.counts.deleted = query_.Statement().RowsAffected();
+                InsertMovements(query_, columns, image.movements);
+                outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
+            }
+            SetStatement(query_,
+                         "update renglones set ren_pagadocapital = :c, ren_pagadointeres = :i, "
+                         "ren_totalpagado = :t where rdb$db_key = :k");
+            for (const auto& [row, values] : updates) {
+                BindImageValue(query_, "c", ColumnKind::kReal, values->values.at(paid[0]));
+                BindImageValue(query_, "i", ColumnKind::kReal, values->values.at(paid[1]));
+                BindImageValue(query_, "t", ColumnKind::kReal, values->values.at(paid[2]));
+                query_.ParamNamed("k").SetString(outcome.before.schedule[row].key);
+                query_.Execute();
+                ++outcome.counts.updated;
+            }
+            outcome.after = ReadLoanImage(query_, columns, member, loan);
+            outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         }
-        outcome.after = ReadLoanImage(query_, columns, member, loan);
         outcome.undo = MakeUndoImage(outcome.before, outcome.after, image.movements_replaced);
-        outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
         KindSums sums;
         for (const AppliedDocument& document : documents) sums.Add(document.kind, document.capital);
         outcome.documents_balance_before = sums.DocumentsBalance();
         outcome.documents_balance_after = outcome.documents_balance_before;
-        if (before_commit) before_commit(query_, outcome);
+        if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
     return outcome;
 }

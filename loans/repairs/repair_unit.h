@@ -50,11 +50,19 @@ struct RepairOutcome {
     LoanImage before;
     LoanImage after;
     UndoImage undo;
+    // What the unit read (LoanFingerprint): the loan's movements and
+    // schedule, and for a repair its applied documents. Set once it read
+    // them; the same fingerprint later means the same rows are written.
+    std::string fingerprint;
 };
 
 // Called inside the unit's transaction once it has written, just before the
 // commit: the record goes in with the repair, or neither does.
 using BeforeCommit = std::function<void(db::TIBQuery& writer, const RepairOutcome& outcome)>;
+// Called inside the unit's transaction once it has read the loan
+// (`outcome.before` and `outcome.fingerprint` set), before its first
+// write; raising there writes nothing.
+using BeforeWrite = BeforeCommit;
 
 struct RepairOptions {
     // Checks the loan again inside the transaction, by the portfolio
@@ -62,7 +70,14 @@ struct RepairOptions {
     bool recheck = false;
     // Rolls back instead of committing: the outcome tells what would change.
     bool simulate = false;
-    // Not called when simulated or when nothing was written.
+    // Writes nothing to the books: the outcome's `after` is worked out from
+    // what was read, as the repair would write it (repair_plan.h). For a
+    // connection that may not write them; `before_commit` may still write
+    // elsewhere (a request) and the unit is then committed.
+    bool plan = false;
+    // Neither is called when nothing would be written; `before_commit` not
+    // when simulated.
+    BeforeWrite before_write;
     BeforeCommit before_commit;
 };
 
@@ -122,8 +137,9 @@ class RepairUnit {
     // Puts the loan's rows back as the image holds them, in one
     // transaction; raises EUndoRefused, writing nothing, when they are no
     // longer what the repair left. The outcome's undo image undoes the undo.
+    // Of the options, `plan`, `simulate` and the two calls count.
     RepairOutcome Undo(const UndoImage& image, const std::string& member, int32_t loan,
-                       const BeforeCommit& before_commit = {});
+                       const RepairOptions& options = {});
 
   private:
     // Runs the work on `loan` in a new transaction, committed (or, when

@@ -15,8 +15,8 @@ struct TableChecksum {
 };
 
 // Every user table of the database (views left out) but the repair
-// records', by name, read through a fresh raw attachment so that only
-// committed rows count: the books, which an undo puts back as they were.
+// records' and the requests' and resolutions', by name, read through a fresh raw attachment so that
+// only committed rows count: the books, which an undo puts back as they were.
 std::map<std::string, TableChecksum> ChecksumTables(const std::string& database);
 
 }  // namespace test_support
