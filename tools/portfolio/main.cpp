@@ -5,11 +5,15 @@
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error). With --reparar it repairs the flagged loans, one line
 // per loan (--simular: what would change, nothing written); --deshacer ID
-// undoes one journaled repair.
+// undoes one journaled repair. Where repairs need approval
+// (sql/aprobacion.sql) both file requests instead; --solicitudes lists the
+// open ones, --aprobar ID and --rechazar ID --motivo TEXTO resolve one.
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -21,6 +25,7 @@
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
+#include "loans/approval/approvals.h"
 #include "loans/records/journal_import.h"
 #include "loans/records/record_table.h"
 #include "loans/repairs/bulk_repair.h"
@@ -42,6 +47,9 @@ constexpr const char* kUsage =
     "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
     "     revision-cartera --importar-diario [BASE_DE_DATOS]\n"
+    "     revision-cartera --solicitudes [BASE_DE_DATOS]\n"
+    "     revision-cartera --aprobar ID [BASE_DE_DATOS]\n"
+    "     revision-cartera --rechazar ID --motivo TEXTO [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
     "  Revisa todos los pr\u00e9stamos y lista los que necesitan Reindexar o Corregir\n"
     "  Tabla, como CSV en la salida est\u00e1ndar o en el ARCHIVO de --csv (campos\n"
@@ -56,6 +64,12 @@ constexpr const char* kUsage =
     "  (sql/reparaciones.sql) o, si no la tiene, en un archivo de este equipo;\n"
     "  --importar-diario copia a la tabla los registros de este equipo de esa base de\n"
     "  datos (los ya copiados no se repiten).\n"
+    "  Si la base de datos pide aprobaci\u00f3n (sql/aprobacion.sql), --reparar y\n"
+    "  --deshacer no escriben nada en los libros: registran una solicitud por\n"
+    "  pr\u00e9stamo, con lo que cambiar\u00eda. --solicitudes lista las abiertas con\n"
+    "  lo que cambiar\u00eda cada una; --aprobar hace la reparaci\u00f3n de la solicitud ID\n"
+    "  (un supervisor que no la pidi\u00f3; si el pr\u00e9stamo cambi\u00f3 desde la solicitud,\n"
+    "  no se aprueba) y --rechazar la rechaza con su motivo.\n"
     "  Sin BASE_DE_DATOS usa la \u00faltima l\u00ednea del primer db.ini que encuentre en:\n"
     "  la carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
     "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si est\u00e1n definidas; si no, con\n"
@@ -63,8 +77,11 @@ constexpr const char* kUsage =
     "  si no, con el usuario de siempre.\n"
     "  Salida: 0 sin diferencias, 1 con pr\u00e9stamos listados, 2 error; con --reparar,\n"
     "  0 todos reparados u omitidos, 1 alguno fallido, 2 si se perdi\u00f3 la conexi\u00f3n\n"
-    "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; 130 o\n"
-    "  143 interrumpida por una se\u00f1al.\n";
+    "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; con\n"
+    "  solicitudes, 0 todas registradas u omitidas, 1 alguna rechazada o fallida;\n"
+    "  --solicitudes, 0 sin solicitudes abiertas, 1 con alguna; --aprobar y\n"
+    "  --rechazar, 0 hecho, 1 rechazado, 2 error; 130 o 143 interrumpida por una\n"
+    "  se\u00f1al.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -131,22 +148,77 @@ const char* ResultWord(loans::LoanResult result, bool simulate) {
             return "fallido: ";
         case loans::LoanResult::kNotReached:
             return "no alcanzado";
+        case loans::LoanResult::kRequested:
+            return simulate ? "se solicitar\u00eda"
+                            : "solicitud registrada: requiere aprobaci\u00f3n";
+        case loans::LoanResult::kRefused:
+            return "rechazado: ";
     }
     return "";
 }
 
 void PrintLoan(const loans::LoanRepair& entry, bool simulate) {
-    const std::vector<loans::RepairKind>& repairs =
-        entry.result == loans::LoanResult::kRepaired ? entry.outcome.repairs : entry.asked;
+    const bool made = entry.result == loans::LoanResult::kRepaired ||
+                      entry.result == loans::LoanResult::kRequested;
+    const std::vector<loans::RepairKind>& repairs = made ? entry.outcome.repairs : entry.asked;
+    const bool told =
+        entry.result == loans::LoanResult::kFailed || entry.result == loans::LoanResult::kRefused;
     std::cout << Shown(entry.check.member) << ' ' << entry.check.loan << ' '
               << loans::RepairNames(repairs) << ": " << ResultWord(entry.result, simulate)
-              << (entry.result == loans::LoanResult::kFailed ? Shown(entry.message) : "") << '\n';
-    if (simulate && entry.result == loans::LoanResult::kRepaired) PrintChanges(entry.outcome);
+              << (told ? Shown(entry.message) : "");
+    if (entry.result == loans::LoanResult::kRequested) {
+        std::cout << " (solicitud " << entry.request << ")";
+    }
+    std::cout << '\n';
+    if (simulate && made) PrintChanges(entry.outcome);
+}
+
+// Files a request for each flagged loan (or, simulated, works out what
+// each would change); the exit code.
+int RequestFlagged(db::TIBDatabase& database, loans::Approvals& approvals,
+                   const std::vector<loans::LoanCheck>& flagged, bool progress_shown) {
+    ProgressBar bar(progress_shown);
+    const runtime::DeferredTermination filing;  // between loans only
+    loans::BulkOptions options;
+    options.stop = [] { return runtime::ReceivedTerminationSignal() != 0; };
+    options.done = [&](const loans::LoanRepair& entry, size_t done, size_t total) {
+        bar.Finish();
+        PrintLoan(entry, false);
+        std::cout.flush();
+        bar = ProgressBar(progress_shown);
+        bar.Update("Registrando solicitudes", done, total);
+    };
+    const loans::BulkResult result = loans::RequestMany(database, approvals, flagged, options);
+    bar.Finish();
+    for (const loans::LoanRepair& entry : result.loans) {
+        if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, false);
+    }
+    std::cout.flush();
+    std::cerr << Shown(loans::FiledCountText(result.requested)) << ", " << result.skipped
+              << " omitidos, " << result.refused << " rechazados, " << result.failed
+              << " fallidos, " << result.not_reached << " no alcanzados\n";
+    if (!result.connection_lost.empty()) {
+        throw runtime::Exception(
+            "se perdio la conexion con la base de datos (" + result.connection_lost + "); " +
+            std::to_string(result.requested) + " solicitudes registradas, los " +
+            std::to_string(result.not_reached) + " restantes no se intentaron");
+    }
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) {
+        std::cerr << "revision-cartera: interrumpida\n";
+        return 128 + signal_number;
+    }
+    return result.failed > 0 || result.refused > 0 || result.not_reached > 0 ? 1 : 0;
 }
 
 // Repairs the flagged loans; the exit code.
 int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>& flagged,
                   bool simulate, bool progress_shown) {
+    // Where repairs need approval, the analyst's connection may not write
+    // the books: requests instead, and a simulation writes nothing at all.
+    loans::Approvals approvals(database);
+    if (approvals.Required() && !simulate) {
+        return RequestFlagged(database, approvals, flagged, progress_shown);
+    }
     // Before anything is written: repairs that could not be recorded are
     // not made.
     std::unique_ptr<loans::RecordStore> records;
@@ -158,6 +230,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     const runtime::DeferredTermination repairing;  // between loans only
     loans::BulkOptions options;
     options.simulate = simulate;
+    options.plan = approvals.Required();
     options.records = records.get();
     options.database_name = database.DatabaseName();
     options.stop = [] { return runtime::ReceivedTerminationSignal() != 0; };
@@ -193,10 +266,40 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     return result.failed > 0 || result.not_reached > 0 ? 1 : 0;
 }
 
+// Files a request for undoing the recorded repair `id`; the exit code.
+int RequestUndo(db::TIBDatabase& database, loans::RecordStore& records, loans::Approvals& approvals,
+                const std::string& id) {
+    loans::RepairUnit unit(database);
+    const loans::Filed filed = approvals.RequestUndo(unit, records, id);
+    switch (filed.result) {
+        case loans::Filed::Result::kFiled:
+            std::cout << Shown(filed.request.member) << ' ' << filed.request.loan
+                      << " Deshacer: solicitud registrada: requiere aprobaci\u00f3n (solicitud "
+                      << filed.request.id << ")\n";
+            return 0;
+        case loans::Filed::Result::kNothing:
+            std::cout << "Deshacer: rechazado: no cambiar\u00eda nada\n";
+            return 1;
+        case loans::Filed::Result::kRefused:
+            std::cout << "Deshacer: rechazado: " << Shown(filed.message) << '\n';
+            return 1;
+        case loans::Filed::Result::kFailed:
+            try {
+                std::rethrow_exception(filed.failure);
+            } catch (const loans::EUndoRefused& refused) {
+                std::cout << "Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+                return 1;
+            }
+    }
+    return 2;
+}
+
 // Undoes the recorded repair `id`; the exit code.
 int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     loans::RecordStore records(database);
     const runtime::DeferredTermination undoing;
+    loans::Approvals approvals(database);
+    if (approvals.Required()) return RequestUndo(database, records, approvals, id);
     loans::RepairUnit unit(database);
     loans::ConfirmedUnit confirmed;
     confirmed.database = database.DatabaseName();
@@ -218,6 +321,111 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     if (!undone.settled.empty()) std::cout << Shown(undone.settled) << '\n';
     if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
     if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
+// People read their own clock, with the whole year.
+std::string LocalTime(std::time_t time) {
+    std::tm parts{};
+    localtime_r(&time, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &parts);
+    return text;
+}
+
+// The database keeps no requests: nothing to list or resolve.
+void RequireRequests(const loans::Approvals& approvals) {
+    if (!approvals.Kept()) {
+        throw runtime::Exception(
+            "esta base de datos no lleva solicitudes de aprobacion (sql/aprobacion.sql)");
+    }
+}
+
+// Lists the open requests, each with what it would change; the exit code.
+int ListRequests(db::TIBDatabase& database) {
+    loans::Approvals approvals(database);
+    RequireRequests(approvals);
+    const std::vector<loans::Request> pending = approvals.Pending();
+    for (const loans::Request& listed : pending) {
+        const std::optional<loans::Request> request = approvals.Find(listed.id);
+        if (!request) continue;  // gone meanwhile: a request is never removed, but be safe
+        std::cout << request->id << ' ' << LocalTime(request->time) << ' ' << Shown(request->user)
+                  << ' ' << Shown(request->member) << ' ' << request->loan << ' '
+                  << Shown(request->repair);
+        if (!request->undoes.empty()) std::cout << ' ' << Shown(request->undoes);
+        std::cout << '\n';
+        PrintChanges(loans::OutcomeOf(*request));
+    }
+    std::cout.flush();
+    std::cerr << pending.size() << " solicitudes abiertas\n";
+    return pending.empty() ? 0 : 1;
+}
+
+// A request's number as given on the command line; nothing when it is none.
+std::optional<int32_t> RequestNumber(const std::string& text) {
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number <= 0) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// Approves the request; the exit code.
+int ApproveRequest(db::TIBDatabase& database, int32_t id) {
+    loans::Approvals approvals(database);
+    RequireRequests(approvals);
+    loans::RecordStore records(database);
+    records.ReadyToWrite();
+    const runtime::DeferredTermination approving;
+    loans::RepairUnit unit(database);
+    loans::ConfirmedUnit confirmed;
+    confirmed.database = database.DatabaseName();
+    loans::RecordedUnit done;
+    try {
+        done = approvals.Approve(unit, records, id, confirmed);
+    } catch (const loans::ERequestRefused& refused) {
+        std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    } catch (const loans::EAlreadyUndone& refused) {
+        std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    }
+    if (done.result == loans::RecordedUnit::Result::kFailed) {
+        try {
+            std::rethrow_exception(done.failure);
+        } catch (const loans::ERequestRefused& refused) {
+            std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+            return 1;
+        } catch (const loans::EUndoRefused& refused) {
+            std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+            return 1;
+        } catch (const loans::EAlreadyUndone& refused) {
+            std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+            return 1;
+        }
+    }
+    std::cout << Shown(done.outcome.loan.member) << ' ' << done.outcome.loan.loan << ' '
+              << Shown(done.record.repair) << ": aprobada (solicitud " << id << ", registro "
+              << done.outcome.id << ")\n";
+    if (!done.settled.empty()) std::cout << Shown(done.settled) << '\n';
+    if (!done.record_failure.empty()) throw runtime::Exception(done.record_failure);
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
+// Rejects the request with its reason; the exit code.
+int RejectRequest(db::TIBDatabase& database, int32_t id, const std::string& reason) {
+    loans::Approvals approvals(database);
+    RequireRequests(approvals);
+    const runtime::DeferredTermination rejecting;
+    try {
+        approvals.Reject(id, reason);
+    } catch (const loans::ERequestRefused& refused) {
+        std::cout << "Rechazar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    }
+    std::cout << "Solicitud " << id << " rechazada: " << Shown(reason) << '\n';
     return 0;
 }
 
@@ -244,6 +452,10 @@ int main(int argc, char** argv) {
     std::string xlsx_file;
     std::string database_name;
     std::string undo_id;
+    std::string approve_id;
+    std::string reject_id;
+    std::optional<std::string> reason;
+    bool list_requests = false;
     bool have_name = false;
     bool repair = false;
     bool simulate = false;
@@ -262,6 +474,20 @@ int main(int argc, char** argv) {
             import = true;
         } else if (arg == "--deshacer" && i + 1 < argc && argv[i + 1][0] != '\0') {
             undo_id = argv[++i];
+        } else if (arg == "--solicitudes") {
+            list_requests = true;
+        } else if (arg == "--aprobar" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            approve_id = argv[++i];
+        } else if (arg == "--rechazar" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            reject_id = argv[++i];
+        } else if (arg == "--motivo" && i + 1 < argc) {
+            // The terminal's UTF-8, kept in the program's Latin-1.
+            reason = formats::Utf8ToLatin1(argv[++i]);
+            if (!reason) {
+                std::cerr << "revision-cartera: el motivo tiene caracteres que no caben en "
+                             "ISO8859_1\n";
+                return 2;
+            }
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
             return 0;
@@ -276,10 +502,18 @@ int main(int argc, char** argv) {
             have_name = true;
         }
     }
-    // --simular only with --reparar; --deshacer alone.
+    // --simular only with --reparar; --deshacer, --importar-diario and the
+    // requests' commands alone; --motivo only with --rechazar, which needs it.
     const bool reports = !csv_file.empty() || !xlsx_file.empty();
-    if ((simulate && !repair) || (!undo_id.empty() && (repair || reports || import)) ||
-        (import && (repair || reports))) {
+    const int alone = (!undo_id.empty() ? 1 : 0) + (import ? 1 : 0) + (list_requests ? 1 : 0) +
+                      (!approve_id.empty() ? 1 : 0) + (!reject_id.empty() ? 1 : 0);
+    std::optional<int32_t> request_number;
+    if (!approve_id.empty() || !reject_id.empty()) {
+        request_number = RequestNumber(approve_id.empty() ? reject_id : approve_id);
+    }
+    if ((simulate && !repair) || alone > 1 || (alone == 1 && (repair || reports)) ||
+        (reason.has_value() != !reject_id.empty()) ||
+        ((!approve_id.empty() || !reject_id.empty()) && !request_number)) {
         std::cerr << kUsage;
         return 2;
     }
@@ -305,6 +539,9 @@ int main(int argc, char** argv) {
             }
         }
         if (import) return ImportJournal(database);
+        if (list_requests) return ListRequests(database);
+        if (!approve_id.empty()) return ApproveRequest(database, *request_number);
+        if (!reject_id.empty()) return RejectRequest(database, *request_number, *reason);
 
         ProgressBar bar(progress_shown);
         const loans::CheckResult result =
