@@ -314,6 +314,7 @@ void TFcartera::JobEnded(JobOutcome outcome) {
         case Job::kCheck:
         case Job::kNone:
             finished_ = true;
+            approval_ = outcome.approval;
             ShowResult(std::move(outcome.check));
             break;
     }
@@ -477,7 +478,7 @@ bool TFcartera::RepairSelected() {
         ui::ShowMessage("Seleccione los pr\xE9stamos a reparar");
         return false;
     }
-    if (ui::MessageDlgConfirm(RepairQuestion(rows)) != ui::kModalYes) return false;
+    if (ui::MessageDlgConfirm(RepairQuestion(rows, approval_)) != ui::kModalYes) return false;
     repairing_ = static_cast<int>(rows.size());
     repaired_.reset();
     lbtotales->setText(QString::fromLatin1("Reparando pr\xE9stamos: 0 de %1...").arg(repairing_));

@@ -34,6 +34,8 @@ struct JobOutcome {
     std::unique_ptr<loans::CheckResult> check;
     std::unique_ptr<loans::BulkResult> repairs;
     std::string failure;
+    // The check's: whether repairs need a supervisor's approval.
+    bool approval = false;
 };
 
 // The dialog's work off the GUI thread: one job at a time, each on a

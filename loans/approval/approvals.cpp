@@ -363,6 +363,7 @@ void Approvals::Reject(int32_t id, const std::string& reason) {
 BulkResult RequestMany(db::TIBDatabase& database, Approvals& approvals,
                        const std::vector<LoanCheck>& flagged, const BulkOptions& options) {
     BulkResult result;
+    result.requests = true;
     for (const LoanCheck& check : flagged) {
         LoanRepair entry;
         entry.check = check;

@@ -41,6 +41,8 @@ struct BulkResult {
     int not_reached = 0;
     int requested = 0;
     int refused = 0;
+    // The loans were filed as requests (repairs need approval), not repaired.
+    bool requests = false;
     // Set when a record could not be journaled: the run stopped there (the
     // loan's repair stands, unrecorded).
     std::string journal_failure;
