@@ -77,7 +77,8 @@ void TFmain::FiledRequest(const loans::Filed& filed) {
     switch (filed.result) {
         case loans::Filed::Result::kFiled:
             ShowPendingApproval();
-            ui::ShowMessage(loans::FiledText(filed.request));
+            ui::ShowMessage(loans::FiledText(filed.request) +
+                            (filed.settled.empty() ? "" : "\n\n" + filed.settled));
             return;
         case loans::Filed::Result::kNothing:
             // Latin-1: "cambiaría".

@@ -216,15 +216,15 @@ void Approvals::File(db::TIBQuery& writer, const RepairOutcome& outcome, const s
     filed.request = std::move(request);
 }
 
-namespace {
-
-// Runs the filing of one request; a refusal or failure is kept, not raised.
 template <typename Work>
-Filed Filing(const Work& work) {
+Filed Approvals::Filing(const Work& work) {
     Filed filed;
     filed.result = Filed::Result::kNothing;
     try {
         filed.outcome = work(filed);
+    } catch (ECommitUnknown& unknown) {
+        filed.outcome = std::move(unknown.outcome);
+        Settle(filed, unknown.Message());
     } catch (const ERequestRefused& refused) {
         filed.result = Filed::Result::kRefused;
         filed.message = refused.Message();
@@ -239,7 +239,42 @@ Filed Filing(const Work& work) {
     return filed;
 }
 
-}  // namespace
+void Approvals::Settle(Filed& filed, const std::string& cause) {
+    // Nothing was to be written: nothing was lost.
+    if (filed.result != Filed::Result::kFiled) return;
+    const std::string loan = std::to_string(filed.request.loan);
+    std::optional<bool> found;
+    try {
+        // The old connection died with the link: ask on a new one.
+        if (database_.Connected()) {
+            try {
+                database_.Close();
+            } catch (...) {
+            }
+        }
+        found = Find(filed.request.id).has_value();
+    } catch (const std::exception&) {
+    }
+    // Latin-1: "perdió", "conexión", "comprobó", "quedó", "registró".
+    if (found && *found) {
+        filed.settled = "Se perdi\xF3 la conexi\xF3n al registrar la solicitud " +
+                        std::to_string(filed.request.id) +
+                        "; al volver a conectar se comprob\xF3 que qued\xF3 registrada.";
+        return;
+    }
+    filed.result = Filed::Result::kFailed;
+    if (found) {
+        filed.message = "Se perdi\xF3 la conexi\xF3n al registrar la solicitud del pr\xE9stamo " +
+                        loan + "; al volver a conectar se comprob\xF3 que no se registr\xF3.";
+    } else {
+        filed.message = "Se perdi\xF3 la conexi\xF3n al registrar la solicitud del pr\xE9stamo " +
+                        loan + " y no se pudo comprobar si qued\xF3 registrada (" + cause +
+                        "); v\xE9"
+                        "alo en Solicitudes pendientes (F4) cuando vuelva la conexi\xF3n.";
+        filed.connection_lost = true;
+    }
+    filed.failure = std::make_exception_ptr(runtime::Exception(filed.message));
+}
 
 Filed Approvals::Request(RepairUnit& unit, const std::vector<RepairKind>& kinds,
                          const std::string& member, int32_t loan, bool recheck) {

@@ -52,7 +52,12 @@ struct Filed {
     RepairOutcome outcome;  // what the repair would do, worked out
     std::string message;
     std::exception_ptr failure;
+    // The link was lost and it could not be told whether the request was
+    // filed: a run of many stops.
     bool connection_lost = false;
+    // The link was lost while the commit was on its way, and a new
+    // connection found the request filed (kFiled): says so.
+    std::string settled;
 };
 
 // What the analyst is told once a request is filed: that it needs
@@ -121,6 +126,13 @@ class Approvals {
   private:
     template <typename Work>
     auto Reading(const Work& work);
+    // Runs the filing of one request; a refusal or failure is kept, not
+    // raised, and a commit whose answer was lost is asked again.
+    template <typename Work>
+    Filed Filing(const Work& work);
+    // Whether the request whose commit's answer was lost was filed, asked
+    // on a new connection by the number it was given.
+    void Settle(Filed& filed, const std::string& cause);
     // Files the outcome of a worked-out unit as a request.
     void File(db::TIBQuery& writer, const RepairOutcome& outcome, const std::string& repair,
               const std::string& undoes, Filed& filed);
