@@ -209,6 +209,13 @@ TEST(Approval, AnAnalystsRepairFilesARequestThatAnotherSupervisorsApprovalMakesA
               std::string::npos);
     EXPECT_THROW(loans::Approvals(first->database).Reject(own.request.id, "no"),
                  loans::ERequestRefused);
+    // Nor does the supervisors' role write the books by hand: only in the
+    // transaction that approves another's request for the loan.
+    for (const char* sql :
+         {"delete from cxctrx where aplica = 1070",
+          "update renglones set ren_pagadocapital = 0 where ren_prestamono = 1070"}) {
+        EXPECT_NE(Refusal(*second, sql).find("SIN_APROBACION"), std::string::npos) << sql;
+    }
     EXPECT_EQ(test_support::ChecksumTables(name), untouched);
     EXPECT_EQ(owner.QueryCount("select count(*) from resoluciones"), 0);
 
@@ -377,6 +384,20 @@ TEST(Approval, BulkRequestsAreApprovedIntoWhatABulkRepairWritesAndApprovalOffRep
         EXPECT_EQ(repaired.repaired, 1);
         EXPECT_TRUE(Check(name).Flagged().empty());
         EXPECT_TRUE(off.Pending().empty());
+        // The supervisors too, and nobody files a request any more.
+        test_support::RawConnection(name).Execute(
+            "update cxctrx set valor = valor - 1 where aplica = 1070 and tipo_doc = 'F'");
+        auto supervisor_later = Supervisor(name, test_support::kSecondSupervisorUser);
+        EXPECT_EQ(loans::RepairMany(supervisor_later->database, Check(name).Flagged(), {}).repaired,
+                  1);
+        EXPECT_NE(Refusal(*later,
+                          "insert into solicitudes (socio, prestamo, accion, huella, "
+                          "balance_documentos_antes, balance_cxc_antes, "
+                          "balance_documentos_despues, balance_cxc_despues, filas_borradas, "
+                          "filas_insertadas, filas_actualizadas) values ('00010', 1070, "
+                          "'Reindexar', 'x', 0, 0, 0, 0, 0, 0, 0)")
+                      .find("no permission for INSERT access to TABLE SOLICITUDES"),
+                  std::string::npos);
     }
 }
 
