@@ -557,6 +557,17 @@ TEST_P(ApprovalWindowTest, RepairsBecomeRequestsThatASupervisorApprovesOrRejects
               0u)
         << rejected[0];
     EXPECT_NE(rejected[0].find(": No corresponde"), std::string::npos) << rejected[0];
+    CloseWindow();
+
+    // A site's role that may not read the requests still sees its loans.
+    RawConnection(name_).Execute("revoke select on solicitudes from role analista_socios");
+    Start();
+    state = Show(demo::kMemberMismatch, demo::kLoanWithoutMovements);
+    EXPECT_TRUE(Boxes(state).empty());
+    EXPECT_EQ(Text(state["pendiente"]), "");
+    EXPECT_FALSE(Grid(state, "DBGrid2")["rows"].toArray().isEmpty() &&
+                 Grid(state, "DBGrid3")["rows"].toArray().isEmpty());
+    EXPECT_EQ(Label(state, "lbbal").empty(), false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, ApprovalWindowTest,
