@@ -283,7 +283,7 @@ QString TFmain::LoanStatementClosingHtml() {
 
 void TFmain::ImprimirEstado() {
     if (RepairableLoan() == 0) {
-        ui::ShowMessage("No hay un prestamo cargado para imprimir");
+        ui::ShowMessage("No hay un préstamo cargado para imprimir");
         return;
     }
     const std::vector<PrintedTable> tables = {TableOf(*DBGrid2, "Plan de pagos"),

@@ -55,6 +55,8 @@ void TFmain::RepairLoan(loans::RepairKind kind, const char* question) {
         return loans::RunRecorded(&records, confirmed, [&](const loans::BeforeCommit& record) {
             loans::RepairOptions options;
             options.before_commit = record;
+            // A journal's record cannot be looked up after a lost commit.
+            options.fingerprint_before = !records.InDatabase();
             return repair_unit_.Run({kind}, looked_up_code_, prestamo, options);
         });
     });

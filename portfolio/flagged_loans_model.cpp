@@ -1,5 +1,7 @@
 #include "portfolio/flagged_loans_model.h"
 
+#include <algorithm>
+
 #include "loans/reports/portfolio_report.h"
 #include "loans/reports/repair_preview.h"
 #include "loans/rules/reconciliation.h"
@@ -33,9 +35,19 @@ QString FoldedForFilter(const QString& text) {
 
 FlaggedLoansModel::FlaggedLoansModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
+void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows,
+                                const std::vector<loans::LoanKey>* new_loans) {
     beginResetModel();
     rows_ = std::move(rows);
+    new_.clear();
+    if (new_loans != nullptr) {
+        new_.reserve(rows_.size());
+        for (const loans::LoanCheck& loan : rows_) {
+            const loans::LoanKey key = loans::KeyOf(loan.member, loan.loan);
+            new_.push_back(std::find(new_loans->begin(), new_loans->end(), key) !=
+                           new_loans->end());
+        }
+    }
     lines_.clear();
     lines_.reserve(rows_.size());
     search_.clear();
@@ -64,16 +76,22 @@ void FlaggedLoansModel::SetRows(std::vector<loans::LoanCheck> rows) {
     endResetModel();
 }
 
+bool FlaggedLoansModel::IsNew(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < new_.size() && new_[static_cast<size_t>(row)];
+}
+
 int FlaggedLoansModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(lines_.size());
 }
 
 int FlaggedLoansModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kColumns;
+    if (parent.isValid()) return 0;
+    return new_.empty() ? kColumns : kColumns + 1;
 }
 
 QVariant FlaggedLoansModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kColumns) return {};
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    if (index.column() == kNewColumn) return NewMark(index.row(), role);
     const Cell& cell =
         lines_[static_cast<size_t>(index.row())][static_cast<size_t>(index.column())];
     switch (role) {
@@ -95,7 +113,26 @@ QVariant FlaggedLoansModel::headerData(int section, Qt::Orientation orientation,
         section < kColumns) {
         return QString::fromLatin1(kTitles[section]);
     }
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section == kNewColumn &&
+        !new_.empty()) {
+        return QString("NUEVO");
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+QVariant FlaggedLoansModel::NewMark(int row, int role) const {
+    switch (role) {
+        case Qt::DisplayRole:
+            return IsNew(row) ? QString("nuevo") : QString();
+        case ui::SortedList::kSortKeyRole:
+            return IsNew(row) ? 1 : 0;
+        case Qt::ToolTipRole:
+            return IsNew(row)
+                       ? QString::fromLatin1("No estaba en la \xFAltima revisi\xF3n terminada")
+                       : QVariant();
+        default:
+            return {};
+    }
 }
 
 Qt::ItemFlags FlaggedLoansModel::flags(const QModelIndex& index) const {

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "portfolio/flagged_loans_model.h"
 #include "portfolio/portfolio_dialog.h"
+#include "portfolio/run_history_chart.h"
 
 namespace portfolio {
 
@@ -45,6 +47,10 @@ class PortfolioAccess {
     QComboBox* RepairFilter() const { return dialog_.cbreparacion; }
     // The preview, hidden until one is asked for.
     QTableView* Preview() const { return dialog_.gridprevia; }
+    // The stored runs' chart and table, hidden where the database keeps no
+    // history; and the list's model, which marks new loans.
+    RunHistoryChart* History() const { return dialog_.historial; }
+    const FlaggedLoansModel& Flagged() const { return *dialog_.flagged_; }
     QPushButton* ButtonOf(Button button) const {
         switch (button) {
             case Button::Export:

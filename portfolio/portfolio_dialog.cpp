@@ -20,8 +20,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
+#include "loans/history/run_report.h"
 #include "loans/reports/portfolio_report.h"
 #include "loans/rules/reconciliation.h"
 #include "loans/rules/repair_statements.h"
@@ -31,6 +33,7 @@
 #include "portfolio/portfolio_texts.h"
 #include "portfolio/portfolio_worker.h"
 #include "portfolio/preview_model.h"
+#include "portfolio/run_history_chart.h"
 #include "runtime/exception.h"
 #include "ui/dialog_responder.h"
 #include "ui/guard.h"
@@ -48,6 +51,8 @@ const QString kExportFolder = QStringLiteral("carpeta_exportar");
 
 // Room beside a column's widest text: the cell's margins and grid line.
 constexpr int kCellRoom = 14;
+// The dialog's height once the stored runs' chart shows under the list.
+constexpr int kHeightWithChart = 720;
 
 // A list's columns as wide as their titles (sort mark included) and the
 // samples of what they hold; the last one stretches. Returns their width.
@@ -209,6 +214,9 @@ void TFcartera::Layout() {
     layout->addLayout(filters);
     layout->addWidget(gridcartera, 1);
     layout->addWidget(lblistados);
+    historial = new RunHistoryChart(this);
+    historial->setVisible(false);
+    layout->addWidget(historial, 1);
     layout->addWidget(gridprevia, 1);
     layout->addLayout(buttons);
 
@@ -226,7 +234,8 @@ void TFcartera::Layout() {
     const int frame = 2 * gridcartera->frameWidth() +
                       gridcartera->verticalHeader()->sizeHint().width() +
                       gridcartera->verticalScrollBar()->sizeHint().width();
-    resize(std::max(900, listed + frame + margins.width() + 8), 560);
+    list_room_ = listed + frame + margins.width() + 8;
+    resize(std::max(900, list_room_), 560);
     // F2 here as in the main window: the list checked again.
     auto* recheck = new QShortcut(QKeySequence(Qt::Key_F2), this);
     recheck->setContext(Qt::WindowShortcut);
@@ -309,13 +318,17 @@ void TFcartera::JobEnded(JobOutcome outcome) {
             ShowRepairs(std::move(outcome.repairs));
             break;
         case Job::kPreview:
-            ShowPreview(std::move(outcome.repairs));
+            ShowPreview(std::move(outcome.repairs), std::move(outcome.preview));
             break;
         case Job::kCheck:
         case Job::kNone:
             finished_ = true;
             approval_ = outcome.approval;
-            ShowResult(std::move(outcome.check));
+            // The marks come with the rows: none without a run to compare with.
+            ShowResult(std::move(outcome.check), outcome.recorded && outcome.recorded->previous
+                                                     ? &outcome.recorded->new_loans
+                                                     : nullptr);
+            ShowHistory(outcome);
             break;
     }
     SetButtons();
@@ -363,7 +376,8 @@ void TFcartera::SetButtons() {
     btcancelar->setText(idle && finished_ ? "&Cerrar" : "&Cancelar");
 }
 
-void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
+void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result,
+                           const std::vector<loans::LoanKey>* new_loans) {
     btcancelar->setText("&Cerrar");
     if (!result) {
         lbtotales->setText(ui::ToQString("No se pudo revisar la cartera: " + failure_));
@@ -373,7 +387,15 @@ void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
     checked_ = result->loans.size();
     preview_->SetLines({});
     gridprevia->setVisible(false);
-    flagged_->SetRows(result->Flagged());
+    const bool marked_before = sorted_->columnCount() > FlaggedLoansModel::kNewColumn;
+    flagged_->SetRows(result->Flagged(), new_loans);
+    if (!marked_before && sorted_->columnCount() > FlaggedLoansModel::kNewColumn) {
+        // As wide as its title, not the toolkit's default: ShowHistory makes
+        // room for that much beside the other columns.
+        gridcartera->setColumnWidth(
+            FlaggedLoansModel::kNewColumn,
+            gridcartera->horizontalHeader()->sectionSizeHint(FlaggedLoansModel::kNewColumn));
+    }
     result.reset();
     if (checks_++ == 0) {
         if (sorted_->rowCount() > 0) gridcartera->setCurrentIndex(sorted_->index(0, 0));
@@ -387,10 +409,28 @@ void TFcartera::ShowResult(std::unique_ptr<loans::CheckResult> result) {
     btexportar->setEnabled(true);
 }
 
+void TFcartera::ShowHistory(const JobOutcome& outcome) {
+    if (!outcome.has_history) return;
+    historial->SetRuns(outcome.runs);
+    historial->SetNote(outcome.recorded
+                           ? loans::RecordedRunLines(*outcome.recorded).front()
+                           : "No se pudo registrar la revisi\xF3n: " + outcome.history_failure);
+    historial->setVisible(true);
+    // Room for the chart, and for the NUEVO column beside the others; a
+    // size the analyst gave the dialog stays as it is.
+    int wide = list_room_;
+    if (sorted_->columnCount() > FlaggedLoansModel::kNewColumn) {
+        wide += gridcartera->horizontalHeader()->sectionSizeHint(FlaggedLoansModel::kNewColumn);
+    }
+    remembered_->GrowDefaultSize(QSize(wide, kHeightWithChart));
+}
+
 void TFcartera::ShowListed() {
+    // What is at stake: a loan short by 3.000,00 does not make up for one
+    // over by 10.000,00.
     long double differences = 0;
     for (int row = 0; row < sorted_->rowCount(); ++row) {
-        differences += loans::Difference(*ShownRow(row));
+        differences += std::fabs(loans::Difference(*ShownRow(row)));
     }
     lblistados->setText(
         ListedLine(static_cast<size_t>(sorted_->rowCount()), flagged_->Rows().size(), differences));
@@ -508,8 +548,9 @@ bool TFcartera::PreviewSelected() {
     return true;
 }
 
-void TFcartera::ShowPreview(std::unique_ptr<loans::BulkResult> result) {
-    preview_->SetLines(PreviewLinesOf(result.get(), failure_));
+void TFcartera::ShowPreview(std::unique_ptr<loans::BulkResult> result,
+                            std::vector<loans::PreviewLine> lines) {
+    preview_->SetLines(PreviewLinesOf(result.get(), std::move(lines), failure_));
     gridprevia->clearSpans();
     for (int row = 0; row < preview_->rowCount(); ++row) {
         if (preview_->Spanned(row)) {

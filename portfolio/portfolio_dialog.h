@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "loans/checks/portfolio_check.h"
+#include "loans/history/run_history.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/repair_preview.h"
 
 class QComboBox;
 class QLabel;
@@ -34,6 +36,7 @@ class FlaggedLoansFilter;
 class FlaggedLoansModel;
 class PortfolioAccess;
 class PreviewModel;
+class RunHistoryChart;
 class Worker;
 struct JobOutcome;
 struct JobState;
@@ -46,9 +49,12 @@ struct JobState;
 // shows each loan. "Reparar" repairs the selected loans, each one unit,
 // the same way, then checks again; a check again keeps the list's sort,
 // selection and scroll position. "Vista previa" shows what repairing the
-// selected loans would write, writing nothing. The dialog's size and its
-// lists' column widths are remembered between runs. Tests and the window
-// test driver reach its insides through PortfolioAccess.
+// selected loans would write, writing nothing. Where the database keeps a
+// history of runs, each check is stored in it, the stored runs are drawn
+// under the list and the loans new since the last finished run are marked.
+// The dialog's size and its lists' column widths are remembered between
+// runs. Tests and the window test driver reach its insides through
+// PortfolioAccess.
 class TFcartera : public QDialog {
   public:
     // Sets up a fresh connection the way the program connects.
@@ -96,11 +102,18 @@ class TFcartera : public QDialog {
     void ShowProgress();
     void JobEnded(JobOutcome outcome);
     void EndWithTheProgram();
-    void ShowResult(std::unique_ptr<loans::CheckResult> result);
+    // The check's flagged loans, those new since the last finished run
+    // marked when there was one.
+    void ShowResult(std::unique_ptr<loans::CheckResult> result,
+                    const std::vector<loans::LoanKey>* new_loans);
     // The list's sum of differences and count, after a check or a filter.
     void ShowListed();
     void ShowRepairs(std::unique_ptr<loans::BulkResult> result);
-    void ShowPreview(std::unique_ptr<loans::BulkResult> result);
+    void ShowPreview(std::unique_ptr<loans::BulkResult> result,
+                     std::vector<loans::PreviewLine> lines);
+    // The stored runs' chart and the "nuevo" marks, where the database
+    // keeps a history; nothing of it otherwise.
+    void ShowHistory(const JobOutcome& outcome);
     void SetButtons();
     void Export();
 
@@ -149,7 +162,8 @@ class TFcartera : public QDialog {
     QPushButton* btreparar;
     QPushButton* btprevia;
     QPushButton* btcancelar;
-    QTableView* gridprevia;  // the preview, shown once asked for
+    QTableView* gridprevia;      // the preview, shown once asked for
+    RunHistoryChart* historial;  // shown once a check has stored its run
 
     FlaggedLoansModel* flagged_;
     FlaggedLoansFilter* sorted_;
@@ -173,6 +187,7 @@ class TFcartera : public QDialog {
     int repairing_ = 0;      // loans in the run under way
     bool approval_ = false;  // repairs need approval: "Reparar" files requests
     QString totals_;         // the list's totals line
+    int list_room_ = 0;      // the dialog's width the list's columns take
 };
 
 }  // namespace portfolio

@@ -59,14 +59,14 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
                        "\nOmitidos (ya sin diferencias): " + std::to_string(result->skipped);
     if (result->requests) {
         text += "\nRechazados: " + std::to_string(result->refused);
-        for (const loans::LoanRepair& entry : result->loans) {
+        for (const loans::LoanRepair& entry : result->failures) {
             if (entry.result != loans::LoanResult::kRefused) continue;
             text += "\n  " + entry.check.member + " pr\xE9stamo " +
                     std::to_string(entry.check.loan) + ": " + entry.message;
         }
     }
     text += "\nFallidos: " + std::to_string(result->failed);
-    for (const loans::LoanRepair& entry : result->loans) {
+    for (const loans::LoanRepair& entry : result->failures) {
         if (entry.result != loans::LoanResult::kFailed) continue;
         text += "\n  " + entry.check.member + " pr\xE9stamo " + std::to_string(entry.check.loan) +
                 ": " + entry.message;
@@ -85,13 +85,14 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
 }
 
 QString ListedLine(size_t listed, size_t flagged, long double differences) {
-    return QString("Listados: %1 de %2   Suma de las diferencias: %3")
+    return QString("Listados: %1 de %2   Suma de las diferencias absolutas: %3")
         .arg(listed)
         .arg(flagged)
         .arg(ui::ToQString(loans::ShownAmount(differences)));
 }
 
 std::vector<loans::PreviewLine> PreviewLinesOf(const loans::BulkResult* result,
+                                               std::vector<loans::PreviewLine> made,
                                                const std::string& failure) {
     std::vector<loans::PreviewLine> lines;
     if (result == nullptr) {
@@ -102,12 +103,7 @@ std::vector<loans::PreviewLine> PreviewLinesOf(const loans::BulkResult* result,
         lines.push_back(std::move(line));
         return lines;
     }
-    for (const loans::LoanRepair& entry : result->loans) {
-        std::vector<loans::PreviewLine> more = loans::PreviewLines(entry);
-        lines.insert(lines.end(), std::make_move_iterator(more.begin()),
-                     std::make_move_iterator(more.end()));
-    }
-    return lines;
+    return made;
 }
 
 loans::CsvStyle DesktopCsvStyle() {

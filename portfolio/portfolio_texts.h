@@ -25,8 +25,10 @@ std::string RepairSummary(const loans::BulkResult* result, const std::string& fa
 // The line under the list: how many loans it lists of how many, and the
 // sum of their differences.
 QString ListedLine(size_t listed, size_t flagged, long double differences);
-// What a preview shows, loan after loan; `result` is null when it failed.
+// What a preview shows, loan after loan: the lines its run made, or
+// (`result` null) why it failed.
 std::vector<loans::PreviewLine> PreviewLinesOf(const loans::BulkResult* result,
+                                               std::vector<loans::PreviewLine> made,
                                                const std::string& failure);
 // The CSV the analyst's spreadsheet reads: with ";" and a decimal comma
 // when the desktop's regional settings write a decimal comma.

@@ -4,11 +4,15 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "db/call_watch.h"
 #include "loans/checks/portfolio_check.h"
+#include "loans/history/run_history.h"
 #include "loans/repairs/bulk_repair.h"
+#include "loans/reports/repair_preview.h"
 
 class QThread;
 
@@ -33,9 +37,17 @@ struct JobState {
 struct JobOutcome {
     std::unique_ptr<loans::CheckResult> check;
     std::unique_ptr<loans::BulkResult> repairs;
+    // A preview's lines, made loan by loan as the run went.
+    std::vector<loans::PreviewLine> preview;
     std::string failure;
     // The check's: whether repairs need a supervisor's approval.
     bool approval = false;
+    // A finished check's run, where the database keeps a history of runs:
+    // as stored, and every stored run; or why it could not be stored.
+    bool has_history = false;
+    std::optional<loans::RecordedRun> recorded;
+    std::vector<loans::StoredRun> runs;
+    std::string history_failure;
 };
 
 // The dialog's work off the GUI thread: one job at a time, each on a

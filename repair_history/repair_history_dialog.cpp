@@ -5,8 +5,11 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "repair_history/repair_records_model.h"
 #include "repair_history/requests_model.h"
@@ -14,6 +17,7 @@
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
 #include "ui/sorted_list.h"
+#include "ui/window_memory.h"
 
 namespace repair_history {
 
@@ -36,7 +40,7 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     resize(820, 320);
 
     lbprestamo = new QLabel(
-        ui::ToQString("Socio: " + member_ + "   Prestamo: " + std::to_string(loan_)), this);
+        ui::ToQString("Socio: " + member_ + "   Préstamo: " + std::to_string(loan_)), this);
     lbprestamo->setObjectName("lbprestamo");
     lborigen = new QLabel(ui::ToQString(records_store_.Where()), this);
     lborigen->setObjectName("lborigen");
@@ -58,7 +62,7 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
 
     btdeshacer = new QPushButton("&Deshacer", this);
     btdeshacer->setObjectName("btdeshacer");
-    btdeshacer->setToolTip("Dejar el prestamo como estaba antes de la reparacion seleccionada");
+    btdeshacer->setToolTip("Dejar el préstamo como estaba antes de la reparación seleccionada");
     btdeshacer->setAutoDefault(false);
     connect(btdeshacer, &QPushButton::clicked, this,
             [this] { ui::Guard([this] { UndoCurrent(); }); });
@@ -86,7 +90,6 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     gridsolicitudes->horizontalHeader()->setStretchLastSection(true);
     lbsolicitudes->setVisible(static_cast<bool>(read_requests_));
     gridsolicitudes->setVisible(static_cast<bool>(read_requests_));
-    if (read_requests_) resize(820, 480);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lbprestamo);
@@ -97,6 +100,23 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     layout->addLayout(buttons);
 
     Reload();
+    // Wide enough for every column's whole text, the last one included
+    // (it stretches to the edge, never below what it holds).
+    const QAbstractItemView& view = *gridhistorial;
+    int columns = 0;
+    for (int column = 0; column < listed_->columnCount(); ++column) {
+        columns += std::max(view.sizeHintForColumn(column),
+                            gridhistorial->horizontalHeader()->sectionSizeHint(column));
+    }
+    const QMargins margins = layout->contentsMargins();
+    const int frame = 2 * gridhistorial->frameWidth() +
+                      gridhistorial->verticalHeader()->sizeHint().width() +
+                      gridhistorial->verticalScrollBar()->sizeHint().width();
+    resize(std::max(820, columns + frame + margins.left() + margins.right() + 8),
+           read_requests_ ? 480 : 320);
+    // The last run's size and widths, once the defaults are known.
+    remembered_ = new ui::RememberedLayout(*this, QStringLiteral("historial"));
+    remembered_->Add(*gridhistorial, QStringLiteral("lista"));
 }
 
 const std::vector<loans::RepairRecord>& TFhistorial::Shown() const {
@@ -109,8 +129,20 @@ void TFhistorial::Reload() {
         requests_->SetRequests(read_requests_());
         gridsolicitudes->resizeColumnsToContents();
     }
-    // Whole titles and texts: the columns fit what they hold.
+    // Whole titles and texts: the columns fit what they hold. Once the
+    // analyst may have set widths, a column only grows to a longer text
+    // (an undo's "Deshecha el ...").
+    std::vector<int> before;
+    for (int column = 0; column < listed_->columnCount(); ++column) {
+        before.push_back(gridhistorial->columnWidth(column));
+    }
     gridhistorial->resizeColumnsToContents();
+    for (int column = 0; remembered_ != nullptr && column < listed_->columnCount(); ++column) {
+        const size_t kept = static_cast<size_t>(column);
+        if (kept < before.size() && gridhistorial->columnWidth(column) < before[kept]) {
+            gridhistorial->setColumnWidth(column, before[kept]);
+        }
+    }
     if (!Shown().empty()) gridhistorial->setCurrentIndex(listed_->index(0, 0));
     SetButtons();
 }

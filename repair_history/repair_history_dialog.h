@@ -13,8 +13,9 @@ class QLabel;
 class QPushButton;
 class QTableView;
 namespace ui {
+class RememberedLayout;
 class SortedList;
-}
+}  // namespace ui
 
 namespace repair_history {
 
@@ -68,6 +69,8 @@ class TFhistorial : public QDialog {
     RequestsModel* requests_;
     Requests read_requests_;
     ui::SortedList* listed_;
+    // Made after the first listing, whose widths are the defaults.
+    ui::RememberedLayout* remembered_ = nullptr;
     std::string member_;
     int32_t loan_;
     loans::RecordStore& records_store_;

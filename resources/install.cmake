@@ -34,3 +34,23 @@ coop_install_gzipped(${CMAKE_SOURCE_DIR}/README.md README.md ${coop_doc_dir})
 # A version without a Debian revision makes a native package: changelog.gz.
 coop_install_gzipped(${CMAKE_CURRENT_LIST_DIR}/debian/changelog changelog ${coop_doc_dir})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${coop_doc_dir})
+# The scripts a site runs once on its database, as its owner: the analysts'
+# role, the repair records' tables, the run history's tables, approval of
+# repairs on and off (analisis-socios(1), revision-cartera(1)).
+install(FILES ${CMAKE_SOURCE_DIR}/sql/analista.sql ${CMAKE_SOURCE_DIR}/sql/reparaciones.sql
+              ${CMAKE_SOURCE_DIR}/sql/revisiones.sql ${CMAKE_SOURCE_DIR}/sql/aprobacion.sql
+              ${CMAKE_SOURCE_DIR}/sql/sin_aprobacion.sql
+        DESTINATION ${coop_doc_dir})
+
+# The nightly check's timer and service, installed disabled. The service
+# names the program where this install puts it (the prefix is known only
+# at install time: cpack installs under /usr).
+set(coop_units_dir ${CMAKE_BINARY_DIR}/systemd)
+set(coop_service revision-cartera-nightly.service)
+install(CODE "
+  set(REVISION_CARTERA \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/revision-cartera\")
+  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/systemd/${coop_service}.in\"
+                 \"${coop_units_dir}/${coop_service}\" @ONLY)")
+install(FILES ${coop_units_dir}/${coop_service}
+              ${CMAKE_CURRENT_LIST_DIR}/systemd/revision-cartera-nightly.timer
+        DESTINATION lib/systemd/system)

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTableView>
 #include <QWidget>
+#include <algorithm>
 #include <memory>
 
 #include "config/login.h"
@@ -120,11 +121,18 @@ std::vector<int> RememberedLayout::WidthsOf(const List& list) {
     std::vector<int> widths;
     if (list.view != nullptr) {
         const QHeaderView* header = list.view->horizontalHeader();
-        for (int column = 0; column < header->count(); ++column) {
+        // Once the defaults are known, only their columns.
+        const int count = list.defaults.empty()
+                              ? header->count()
+                              : std::min(header->count(), static_cast<int>(list.defaults.size()));
+        for (int column = 0; column < count; ++column) {
             // A column stretched to fill the list is as wide as the list
-            // leaves it: nothing of the analyst's to keep.
-            const bool stretched = header->sectionResizeMode(column) == QHeaderView::Stretch ||
-                                   (column == header->count() - 1 && header->stretchLastSection());
+            // leaves it: nothing of the analyst's to keep. So is one that
+            // was when added, until a later column took the stretch.
+            const bool stretched =
+                header->sectionResizeMode(column) == QHeaderView::Stretch ||
+                (column == header->count() - 1 && header->stretchLastSection()) ||
+                (!list.defaults.empty() && list.defaults[static_cast<size_t>(column)] < 0);
             widths.push_back(stretched ? -1 : header->sectionSize(column));
         }
     } else {
@@ -165,6 +173,13 @@ void RememberedLayout::Add(TDBGrid& grid, const QString& name) {
     // any way: a drag is kept at once.
     const size_t index = lists_.size() - 1;
     grid.OnColumnResized = [this, index](int) { SaveList(lists_[index]); };
+}
+
+void RememberedLayout::GrowDefaultSize(QSize size) {
+    if (!default_size_) return;
+    const QSize grown = default_size_->expandedTo(size);
+    if (window_.size() == *default_size_) window_.resize(grown);
+    default_size_ = grown;
 }
 
 void RememberedLayout::SaveList(const List& list) const {

@@ -45,8 +45,11 @@ void Forget(const QString& window);
 // Keeps one window's size and its lists' column widths across runs. Made
 // as a child of the window once the window has its default size; each list
 // is added once its default widths are set, and takes the saved widths at
-// once. The window's size and its lists' widths are saved when the window
-// is hidden, a grid's widths also as soon as a column is dragged. The reset
+// once. Only the columns a list has when added are kept: one its model
+// adds later (a mark that comes with some data) has no width of the
+// analyst's, nor has a column stretched to the list's edge when added. The
+// window's size and its lists' widths are saved when the window is
+// hidden, a grid's widths also as soon as a column is dragged. The reset
 // key (Ctrl+0) in the window puts every default back and forgets what was
 // saved.
 class RememberedLayout : public QObject {
@@ -61,6 +64,11 @@ class RememberedLayout : public QObject {
     void Add(QTableView& list, const QString& name);
     // Takes over the grid's OnColumnResized.
     void Add(TDBGrid& grid, const QString& name);
+
+    // The window's default size grows to at least `size`, for a part it
+    // shows only now. A window still at its default size grows with it;
+    // one the analyst sized keeps its size.
+    void GrowDefaultSize(QSize size);
 
     // What differs from the defaults is written, the rest forgotten.
     void Save() const;

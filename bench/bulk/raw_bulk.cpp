@@ -115,6 +115,15 @@ std::string JournalLine(const loans::LoanCheck& check, bool rebuilt,
     return line + "]}}\n";
 }
 
+// The rows as stored, every column in its own type, as the program reads
+// them for a fingerprint.
+std::string StoredStatement(const std::vector<loans::ImageColumn>& columns, const char* rest) {
+    std::string list;
+    for (const loans::ImageColumn& column : columns)
+        list += (list.empty() ? "" : ",") + column.name;
+    return "select " + list + rest;
+}
+
 // Where a column of "select * from solicitudpres" comes.
 size_t LoanColumn(demo::Transaction& transaction, const char* name) {
     const Value position = demo::SelectValue(
@@ -149,11 +158,31 @@ RawBulkRepair::RawBulkRepair(const std::string& database_name, const std::string
       paid_before_(transaction_, Positional(loans::kSchedulePaidStatement)),
       reset_(transaction_, Positional(loans::kResetSchedulePaymentsStatement)),
       add_paid_(transaction_, Positional(loans::kAddInstalmentPaymentStatement)),
-      move_total_(transaction_, Positional(loans::kMoveTotalPaidStatement)) {
+      move_total_(transaction_, Positional(loans::kMoveTotalPaidStatement)),
+      movements_stored_(transaction_, Positional(StoredStatement(
+                                          loans::MovementColumns(),
+                                          " from cxctrx where cliente = :c and aplica = :a"))),
+      schedule_stored_(transaction_,
+                       Positional(StoredStatement(loans::ScheduleColumns(),
+                                                  " from renglones where ren_prestamono = :p"))) {
     for (const char* name : {"NO_DOCUMENTO", "FECHA", "VALOR", "REGISTRO_NO", "TIPO"}) {
         columns_.push_back(LoanColumn(transaction_, name));
     }
+    if (demo::AsInt(demo::SelectValue(
+            transaction_,
+            "select count(*) from rdb$relations where rdb$relation_name = 'REPARACIONES'")) > 0) {
+        record_ = std::make_unique<demo::Statement>(
+            transaction_,
+            "insert into reparaciones (id, equipo, socio, prestamo, accion, deshace, "
+            "balance_documentos_antes, balance_cxc_antes, balance_documentos_despues, "
+            "balance_cxc_despues, filas_borradas, filas_insertadas, filas_actualizadas, "
+            "diario_fecha, diario_usuario) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        record_image_ = std::make_unique<demo::Statement>(
+            transaction_,
+            "insert into reparaciones_imagenes (reparacion, parte, texto) values (?, ?, ?)");
+    }
     transaction_.Commit();
+    if (record_) return;  // the records go into the database
     journal_ = ::open(journal_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (journal_ < 0) throw std::runtime_error(journal_path + ": " + std::strerror(errno));
 }
@@ -177,7 +206,7 @@ RawResult RawBulkRepair::Repair(const loans::LoanCheck& check) {
         }
         return RawResult::kFailed;
     }
-    if (result == RawResult::kRepaired) Append(line);
+    if (result == RawResult::kRepaired && !record_) Append(line);
     return result;
 }
 
@@ -231,10 +260,15 @@ void RawBulkRepair::RepairInTransaction(const loans::LoanCheck& check, RawResult
     if (!rebuild && !correct) return;
 
     // The ledger's columns as the database declares them (the program
-    // reads them once per repair, so that an undo loses none).
+    // reads them once per repair, so that an undo loses none). What the
+    // unit writes is imaged; what it leaves, fingerprinted from its stored
+    // values, the ledger once when only the schedule is written.
     stored_columns_.Select({std::string("CXCTRX")});
-    const std::vector<Row> before_movements = movements_.Select({member, number});
-    const std::vector<Row> before_schedule = schedule_.Select({number});
+    std::vector<Row> before_movements;
+    std::vector<Row> before_schedule;
+    if (rebuild) before_movements = movements_.Select({member, number});
+    if (correct) before_schedule = schedule_.Select({number});
+    if (!rebuild) movements_stored_.Select({member, number});
     if (rebuild) {
         delete_.Execute({member, number});
         opening_.Execute({member, std::string("F"), number, date, number, ZeroIfNull(amount), date,
@@ -258,10 +292,31 @@ void RawBulkRepair::RepairInTransaction(const loans::LoanCheck& check, RawResult
             move_total_.Execute({row[3], ZeroIfNull(row[1]), ZeroIfNull(row[2]), row[0]});
         }
     }
-    movements_.Select({member, number});
-    const std::vector<Row> after_schedule = schedule_.Select({number});
+    std::vector<Row> after_schedule;
+    if (correct) after_schedule = schedule_.Select({number});
+    if (rebuild) movements_stored_.Select({member, number});
+    schedule_stored_.Select({number});
+    const double receivable_after = receivable();
     line = JournalLine(check, rebuild, before_movements, before_schedule, after_schedule,
-                       receivable_before, receivable());
+                       receivable_before, receivable_after);
+    if (record_) {
+        // The program's record: its row, then the image in parts.
+        static unsigned records = 0;
+        char id[48];
+        std::snprintf(id, sizeof id, "20240101T000000Z-raw%012u", ++records);
+        const double documents_balance = static_cast<double>(sums.DocumentsBalance());
+        record_->Execute({std::string(id), std::string("bench"), member, number,
+                          std::string(rebuild && correct ? "Reindexar + Corregir Tabla"
+                                      : rebuild          ? "Reindexar"
+                                                         : "Corregir Tabla"),
+                          demo::kNull, documents_balance, receivable_before, documents_balance,
+                          receivable_after, 0, 0, 0, demo::kNull, demo::kNull});
+        constexpr size_t kPart = 16000;
+        for (size_t at = 0, part = 1; at < line.size(); at += kPart, ++part) {
+            record_image_->Execute(
+                {std::string(id), static_cast<int32_t>(part), line.substr(at, kPart)});
+        }
+    }
     result = RawResult::kRepaired;
 }
 

@@ -1,6 +1,9 @@
 #include "bench/repairs/repair_paths.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <random>
 
 #include "db/sql_preprocessor.h"
 #include "formats/date_time.h"
@@ -75,10 +78,58 @@ RepairLoan ReadRepairLoan(const std::string& database_name, const std::string& m
     return loan;
 }
 
-RawRepairs::RawRepairs(const std::string& database_name, bool prepare_once)
-    : prepare_once_(prepare_once), attachment_(database_name) {}
+RecordSize LastRecordSize(const std::string& database_name, const std::string& repair) {
+    demo::Attachment attachment(database_name);
+    demo::Transaction transaction(attachment);
+    RecordSize size;
+    if (demo::AsInt(demo::SelectValue(
+            transaction,
+            "select count(*) from rdb$relations where rdb$relation_name = 'REPARACIONES'")) == 0) {
+        return size;
+    }
+    const demo::Value bytes = demo::SelectValue(
+        transaction,
+        "select sum(octet_length(texto)) from reparaciones_imagenes where reparacion = (select "
+        "first 1 id from reparaciones where accion = ? order by fecha desc, id desc)",
+        {repair});
+    size.kept = true;
+    size.image_bytes = demo::IsNull(bytes) ? 0 : static_cast<size_t>(demo::AsInt(bytes));
+    return size;
+}
 
-void RawRepairs::Rebuild(const RepairLoan& loan) {
+RawRepairs::RawRepairs(const std::string& database_name, bool prepare_once)
+    : prepare_once_(prepare_once),
+      attachment_(database_name),
+      run_(static_cast<unsigned>(std::random_device{}())) {}
+
+void RawRepairs::Record(demo::Transaction& transaction, const RepairLoan& loan, const char* repair,
+                        const RecordSize& record) {
+    if (!record.kept) return;
+    // An id of the program's length, new for every record of every run.
+    char id[48];
+    std::snprintf(id, sizeof id, "20240101T000000Z-%08x%08x", run_, ++records_);
+    Writer(transaction,
+           "insert into reparaciones (id, equipo, socio, prestamo, accion, deshace, "
+           "balance_documentos_antes, balance_cxc_antes, balance_documentos_despues, "
+           "balance_cxc_despues, filas_borradas, filas_insertadas, filas_actualizadas, "
+           "diario_fecha, diario_usuario) values (:i, :e, :s, :p, :a, :d, :da, :ca, :dd, :cd, :fb, "
+           ":fi, :fa, :df, :du)",
+           prepare_once_)
+        .Execute({std::string(id), std::string("bench"), loan.member, loan.loan,
+                  std::string(repair), demo::kNull, 0.0, 0.0, 0.0, 0.0,
+                  static_cast<int32_t>(loan.documents.size()),
+                  static_cast<int32_t>(loan.documents.size()), 0, demo::kNull, demo::kNull});
+    Writer part(transaction,
+                "insert into reparaciones_imagenes (reparacion, parte, texto) values (:r, :n, :t)",
+                prepare_once_);
+    constexpr size_t kPart = 16000;
+    for (size_t at = 0, number = 1; at < record.image_bytes; at += kPart, ++number) {
+        part.Execute({std::string(id), static_cast<int32_t>(number),
+                      std::string(std::min(kPart, record.image_bytes - at), 'x')});
+    }
+}
+
+void RawRepairs::Rebuild(const RepairLoan& loan, const RecordSize& record) {
     demo::Transaction transaction(attachment_);
     Writer(transaction, kDeleteLoanMovementsStatement, prepare_once_)
         .Execute({loan.member, loan.loan});
@@ -90,16 +141,25 @@ void RawRepairs::Rebuild(const RepairLoan& loan) {
         insert.Execute({loan.member, d[0], ZeroIfNull(d[1]), d[2], loan.loan, ZeroIfNull(d[4]),
                         loan.date, ZeroIfNull(d[3]), loan.registro, ZeroIfNull(d[5]), loan.tipo});
     }
+    Record(transaction, loan, "Reindexar", record);
     transaction.Commit();
 }
 
-void RawRepairs::Correct(const RepairLoan& loan) {
+void RawRepairs::Correct(const RepairLoan& loan, const RecordSize& record) {
     demo::Transaction transaction(attachment_);
+    // Each instalment's total paid is moved by what its paid amounts moved.
+    const std::vector<demo::Row> paid =
+        demo::Statement(transaction, Positional(kSchedulePaidStatement)).Select({loan.loan});
     Writer(transaction, kResetSchedulePaymentsStatement, prepare_once_).Execute({loan.loan});
     Writer update(transaction, kAddInstalmentPaymentStatement, prepare_once_);
     for (const demo::Row& d : loan.documents) {
         update.Execute({-demo::AsDouble(d[4]), -demo::AsDouble(d[5]), loan.loan, ZeroIfNull(d[3])});
     }
+    Writer move(transaction, kMoveTotalPaidStatement, prepare_once_);
+    for (const demo::Row& row : paid) {
+        move.Execute({row[3], ZeroIfNull(row[1]), ZeroIfNull(row[2]), row[0]});
+    }
+    Record(transaction, loan, "Corregir Tabla", record);
     transaction.Commit();
 }
 

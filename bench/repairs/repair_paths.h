@@ -22,17 +22,35 @@ struct RepairLoan {
 RepairLoan ReadRepairLoan(const std::string& database_name, const std::string& member,
                           int32_t loan);
 
+// The record a repair leaves in REPARACIONES: its image's size in bytes
+// (sent in parts of 16,000, as the program sends it). Zero parts: the
+// database keeps no records.
+struct RecordSize {
+    size_t image_bytes = 0;
+    bool kept = false;
+};
+// The size of the program's last record of that repair ("Reindexar",
+// "Corregir Tabla") in the database, read untimed.
+RecordSize LastRecordSize(const std::string& database_name, const std::string& repair);
+
 // Both repairs' writes through the bare client API in one transaction:
-// each statement prepared for every row (fresh) or once per kind.
+// each statement prepared for every row (fresh) or once per kind; the
+// correction's total paid moved per instalment as the program moves it,
+// and the record of the given size inserted before the commit.
 class RawRepairs {
   public:
     RawRepairs(const std::string& database_name, bool prepare_once);
-    void Rebuild(const RepairLoan& loan);
-    void Correct(const RepairLoan& loan);
+    void Rebuild(const RepairLoan& loan, const RecordSize& record = {});
+    void Correct(const RepairLoan& loan, const RecordSize& record = {});
 
   private:
+    void Record(demo::Transaction& transaction, const RepairLoan& loan, const char* repair,
+                const RecordSize& record);
+
     bool prepare_once_;
     demo::Attachment attachment_;
+    unsigned run_;          // tells this run's record ids from another's
+    unsigned records_ = 0;  // numbers them within the run
 };
 
 // The same writes through the data layer alone: the window's scratch query

@@ -359,6 +359,8 @@ RecordedUnit Approvals::Approve(RepairUnit& unit, RecordStore& records, int32_t 
         RepairOptions options;
         options.before_write = approve;
         options.before_commit = record;
+        // A journal's record cannot be looked up after a lost commit.
+        options.fingerprint_before = !records.InDatabase();
         return unit.Run(kinds, request.member, request.loan, options);
     });
 }
@@ -399,43 +401,55 @@ BulkResult RequestMany(db::TIBDatabase& database, Approvals& approvals,
                        const std::vector<LoanCheck>& flagged, const BulkOptions& options) {
     BulkResult result;
     result.requests = true;
+    RepairUnit unit(database);
+    size_t done = 0;
+    bool stopped = false;
     for (const LoanCheck& check : flagged) {
         LoanRepair entry;
         entry.check = check;
         entry.asked = RepairsFor(check);
-        result.loans.push_back(std::move(entry));
-    }
-    RepairUnit unit(database);
-    size_t done = 0;
-    for (LoanRepair& entry : result.loans) {
         // Between loans only: each loan's request is filed whole first.
-        if ((options.stop && options.stop()) || !result.connection_lost.empty()) break;
+        stopped = stopped || (options.stop && options.stop()) || !result.connection_lost.empty();
+        if (stopped) {
+            result.unreached.push_back(std::move(entry));
+            continue;
+        }
         Filed filed = approvals.Request(unit, entry.asked, entry.check.member, entry.check.loan,
                                         /*recheck=*/true);
         switch (filed.result) {
             case Filed::Result::kFiled:
                 entry.result = LoanResult::kRequested;
                 entry.request = filed.request.id;
+                ++result.requested;
                 break;
             case Filed::Result::kNothing:
                 entry.result = LoanResult::kSkipped;
+                ++result.skipped;
                 break;
             case Filed::Result::kRefused:
                 entry.result = LoanResult::kRefused;
                 entry.message = filed.message;
+                ++result.refused;
                 break;
             case Filed::Result::kFailed:
                 entry.result = LoanResult::kFailed;
                 entry.message = filed.message;
+                ++result.failed;
                 break;
         }
         entry.outcome = std::move(filed.outcome);
         // Every loan after it would fail the same way.
         if (filed.connection_lost) result.connection_lost = filed.message;
         ++done;
-        if (options.done) options.done(entry, done, result.loans.size());
+        // Told as it ends and kept no longer, like a run of repairs: only the
+        // loans refused or failed stay, without their outcomes.
+        if (options.done) options.done(entry, done, flagged.size());
+        if (entry.result == LoanResult::kFailed || entry.result == LoanResult::kRefused) {
+            entry.outcome = RepairOutcome{};
+            result.failures.push_back(std::move(entry));
+        }
     }
-    CountResults(result);
+    result.not_reached = static_cast<int>(result.unreached.size());
     return result;
 }
 

@@ -150,16 +150,19 @@ struct Json {
 
 class JsonReader {
   public:
-    explicit JsonReader(const std::string& text) : text_(text) {}
+    // `kept`: a top-level member whose value keeps only its own direct
+    // texts; what lies deeper is read through, checked, and let go.
+    explicit JsonReader(const std::string& text, std::string kept = {})
+        : text_(text), kept_(std::move(kept)) {}
     Json Document() {
-        Json value = Value(0);
+        Json value = Value(0, kEverything);
         Blanks();
         if (at_ != text_.size()) Fail();
         return value;
     }
 
   private:
-    [[noreturn]] void Fail() { throw runtime::Exception("linea danada"); }
+    [[noreturn]] void Fail() { throw runtime::Exception("línea dañada"); }
     void Blanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
     }
@@ -172,7 +175,9 @@ class JsonReader {
         if (Peek() != ch) Fail();
         ++at_;
     }
-    Json Value(int depth) {
+    static constexpr int kEverything = 1 << 20;
+    // Values below `keep_below` are read but not kept.
+    Json Value(int depth, int keep_below) {
         if (depth > 16) Fail();
         Json value;
         const char ch = Peek();
@@ -187,9 +192,13 @@ class JsonReader {
                 if (Peek() != '"') Fail();
                 std::string key = String();
                 Expect(':');
-                Json member = Value(depth + 1);
-                value.keys.push_back(std::move(key));
-                value.values.push_back(std::move(member));
+                const int below =
+                    depth == 0 && !kept_.empty() && key == kept_ ? depth + 2 : keep_below;
+                Json member = Value(depth + 1, below);
+                if (depth < keep_below) {
+                    value.keys.push_back(std::move(key));
+                    value.values.push_back(std::move(member));
+                }
                 if (Peek() == ',') {
                     ++at_;
                     continue;
@@ -206,7 +215,8 @@ class JsonReader {
                 return value;
             }
             for (;;) {
-                value.items.push_back(Value(depth + 1));
+                Json item = Value(depth + 1, keep_below);
+                if (depth < keep_below) value.items.push_back(std::move(item));
                 if (Peek() == ',') {
                     ++at_;
                     continue;
@@ -217,7 +227,8 @@ class JsonReader {
         }
         if (ch == '"') {
             value.type = Json::Type::kString;
-            value.text = String();
+            std::string text = String();
+            if (depth <= keep_below) value.text = std::move(text);
             return value;
         }
         for (const char* word : {"null", "true", "false"}) {
@@ -289,12 +300,13 @@ class JsonReader {
     }
 
     const std::string& text_;
+    const std::string kept_;
     size_t at_ = 0;
 };
 
 std::vector<ImageValue> ValuesOf(const Json* array) {
     if (array == nullptr || array->type != Json::Type::kArray) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     std::vector<ImageValue> values;
     for (const Json& item : array->items) {
@@ -303,7 +315,7 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
         } else if (item.type == Json::Type::kString) {
             values.emplace_back(item.text);
         } else {
-            throw runtime::Exception("linea danada");
+            throw runtime::Exception("línea dañada");
         }
     }
     return values;
@@ -311,7 +323,7 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
 
 const std::string& TextOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kString) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     return value->text;
 }
@@ -319,20 +331,20 @@ const std::string& TextOf(const Json* value) {
 std::time_t TimeOf(const std::string& text) {
     std::tm parts{};
     const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
-    if (end == nullptr || *end != '\0') throw runtime::Exception("linea danada");
+    if (end == nullptr || *end != '\0') throw runtime::Exception("línea dañada");
     return timegm(&parts);
 }
 
 const std::string& NumberOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kNumber) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     return value->text;
 }
 
 template <typename Number>
 Number Read(const std::optional<Number>& number) {
-    if (!number) throw runtime::Exception("linea danada");
+    if (!number) throw runtime::Exception("línea dañada");
     return *number;
 }
 
@@ -348,7 +360,7 @@ long long IntegerOf(const Json* value) {
 
 std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
     if (schedule == nullptr || schedule->type != Json::Type::kArray) {
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     }
     std::vector<ScheduleChange> changes;
     for (const Json& change : schedule->items) {
@@ -357,7 +369,7 @@ std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
         taken.paid_after = ValuesOf(change.Member("paid_after"));
         if (taken.before.values.size() != ScheduleColumns().size() ||
             taken.paid_after.size() != SchedulePaidColumns().size()) {
-            throw runtime::Exception("linea danada");
+            throw runtime::Exception("línea dañada");
         }
         changes.push_back(std::move(taken));
     }
@@ -366,22 +378,22 @@ std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
 
 std::vector<ImageRow> RowsFrom(const Json* rows, size_t columns) {
     if (rows == nullptr || rows->type != Json::Type::kArray)
-        throw runtime::Exception("linea danada");
+        throw runtime::Exception("línea dañada");
     std::vector<ImageRow> taken;
     for (const Json& row : rows->items) {
         ImageRow movement;
         movement.values = ValuesOf(&row);
-        if (movement.values.size() != columns) throw runtime::Exception("linea danada");
+        if (movement.values.size() != columns) throw runtime::Exception("línea dañada");
         taken.push_back(std::move(movement));
     }
     return taken;
 }
 
 ChangeImage ChangeFrom(const Json& change) {
-    if (change.type != Json::Type::kObject) throw runtime::Exception("linea danada");
+    if (change.type != Json::Type::kObject) throw runtime::Exception("línea dañada");
     ChangeImage image;
     for (const ImageValue& name : ValuesOf(change.Member("columns"))) {
-        if (!name) throw runtime::Exception("linea danada");
+        if (!name) throw runtime::Exception("línea dañada");
         image.movement_columns.push_back(*name);
     }
     image.movements_out = RowsFrom(change.Member("out"), image.movement_columns.size());
@@ -392,14 +404,14 @@ ChangeImage ChangeFrom(const Json& change) {
 
 UndoImage UndoFrom(const Json& undo) {
     UndoImage image;
-    if (undo.type != Json::Type::kObject) throw runtime::Exception("linea danada");
+    if (undo.type != Json::Type::kObject) throw runtime::Exception("línea dañada");
     image.after_fingerprint = TextOf(undo.Member("after"));
     if (const Json* movements = undo.Member("movements")) {
-        if (movements->type != Json::Type::kArray) throw runtime::Exception("linea danada");
+        if (movements->type != Json::Type::kArray) throw runtime::Exception("línea dañada");
         image.movements_replaced = true;
         if (const Json* columns = undo.Member("columns")) {
             for (const ImageValue& name : ValuesOf(columns)) {
-                if (!name) throw runtime::Exception("linea danada");
+                if (!name) throw runtime::Exception("línea dañada");
                 image.movement_columns.push_back(*name);
             }
         } else {
@@ -414,7 +426,8 @@ UndoImage UndoFrom(const Json& undo) {
     return image;
 }
 
-RepairRecord RecordFrom(const Json& line) {
+// `listed`: without the undo image, which a list never needs.
+RepairRecord RecordFrom(const Json& line, bool listed) {
     RepairRecord record;
     // Records of repairs that failed before their first write may have none.
     if (const Json* id = line.Member("id")) record.id = TextOf(id);
@@ -438,13 +451,24 @@ RepairRecord RecordFrom(const Json& line) {
     record.rows_deleted = IntegerOf(line.Member("rows_deleted"));
     record.rows_inserted = IntegerOf(line.Member("rows_inserted"));
     record.rows_updated = IntegerOf(line.Member("rows_updated"));
-    if (const Json* undo = line.Member("undo")) record.undo = UndoFrom(*undo);
+    if (const Json* undo = line.Member("undo")) {
+        if (listed) {
+            if (undo->type != Json::Type::kObject) throw runtime::Exception("línea dañada");
+            record.undo_kept = !TextOf(undo->Member("after")).empty();
+        } else {
+            record.undo = UndoFrom(*undo);
+        }
+    }
     return record;
 }
 }  // namespace
 
 RepairRecord ParseJournalLine(const std::string& line) {
-    return RecordFrom(JsonReader(line).Document());
+    return RecordFrom(JsonReader(line).Document(), false);
+}
+
+RepairRecord ParseListedJournalLine(const std::string& line) {
+    return RecordFrom(JsonReader(line, "undo").Document(), true);
 }
 
 UndoImage ParseUndoText(const std::string& text) {

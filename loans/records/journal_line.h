@@ -27,6 +27,10 @@ std::string JournalLine(const RepairRecord& record);
 // ("linea danada") when the line is not one JournalLine writes: cut short,
 // missing a field, a number that is not one.
 RepairRecord ParseJournalLine(const std::string& line);
+// The same record as a list shows it: its undo image read through and let
+// go (a loan's every ledger row, megabytes), `undo_kept` saying whether
+// there is one.
+RepairRecord ParseListedJournalLine(const std::string& line);
 
 // What undoing a record takes, as the journal line's "undo" object (the
 // repair records' table keeps the same text), and read back; raises

@@ -4,9 +4,14 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <map>
 
+#include "db/component.h"
 #include "db/ib_query.h"
+#include "db/ib_sql.h"
+#include "db/xsqlda.h"
 #include "loans/rules/statements.h"
 #include "runtime/exception.h"
 #include "runtime/number_text.h"
@@ -229,6 +234,129 @@ std::string ImageFingerprint(const LoanImage& image) {
     return text;
 }
 
+namespace {
+
+// FNV-1a over bytes, its result mixed once more (splitmix64's finisher) so
+// that near rows give far digests.
+class Digest {
+  public:
+    void Add(const void* data, size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i) {
+            hash_ ^= bytes[i];
+            hash_ *= 1099511628211ull;
+        }
+    }
+    void Add(uint64_t value) { Add(&value, sizeof value); }
+    uint64_t Value() const {
+        uint64_t mixed = hash_;
+        mixed = (mixed ^ (mixed >> 30)) * 0xbf58476d1ce4e5b9ull;
+        mixed = (mixed ^ (mixed >> 27)) * 0x94d049bb133111ebull;
+        return mixed ^ (mixed >> 31);
+    }
+
+  private:
+    uint64_t hash_ = 14695981039346656037ull;
+};
+
+// Every row of the statement as it comes, each column's type, null flag and
+// stored bytes; the rows' digests sorted, so their order counts for nothing.
+uint64_t RowsDigest(db::TIBQuery& reader, const std::string& text,
+                    const std::function<void(db::TIBXSQLDA&)>& bind) {
+    db::TComponent owner("LoanDigest");
+    db::TIBSQL rows(&owner);
+    rows.Base().SetDatabase(reader.Database());
+    rows.Base().SetTransaction(reader.Transaction());
+    rows.SetText(text);
+    rows.GoToFirstRecordOnExecute = false;
+    rows.Prepare();
+    bind(rows.Params());
+    rows.ExecQuery();
+    std::vector<uint64_t> digests;
+    while (rows.Next()) {
+        Digest row;
+        const db::TIBXSQLDA& values = rows.Current();
+        for (int i = 0; i < values.Count(); ++i) {
+            const XSQLVAR& var = values[i].Var();
+            const auto type = static_cast<uint16_t>(var.sqltype & ~1);
+            row.Add(&type, sizeof type);
+            const unsigned char null = values[i].IsNull() ? 1 : 0;
+            row.Add(&null, 1);
+            if (null != 0) continue;
+            if (type == SQL_VARYING) {
+                uint16_t length = 0;
+                std::memcpy(&length, var.sqldata, sizeof length);
+                row.Add(&length, sizeof length);
+                row.Add(var.sqldata + sizeof length, length);
+            } else {
+                row.Add(var.sqldata, static_cast<size_t>(var.sqllen));
+            }
+        }
+        digests.push_back(row.Value());
+    }
+    rows.Close();
+    std::sort(digests.begin(), digests.end());
+    Digest table;
+    table.Add(static_cast<uint64_t>(digests.size()));
+    for (const uint64_t digest : digests) table.Add(digest);
+    return table.Value();
+}
+
+// The columns as stored, but a blob as its text (its id is no value).
+std::string StoredList(const std::vector<ImageColumn>& columns) {
+    std::string list;
+    for (const ImageColumn& column : columns) {
+        if (!list.empty()) list += ",";
+        list += column.kind == ColumnKind::kBlob
+                    ? "cast(" + Identifier(column.name) + " as " + TextType(column.kind) + ")"
+                    : Identifier(column.name);
+    }
+    return list;
+}
+
+constexpr const char* kDigestPrefix = "2:";
+
+}  // namespace
+
+uint64_t MovementsDigest(db::TIBQuery& reader, const std::vector<ImageColumn>& columns,
+                         const std::string& member, int32_t loan) {
+    return RowsDigest(
+        reader, "select " + StoredList(columns) + " from cxctrx where cliente = :c and aplica = :a",
+        [&](db::TIBXSQLDA& params) {
+            params[0].SetAsString(member);
+            params[1].SetAsLong(loan);
+        });
+}
+
+uint64_t ScheduleDigest(db::TIBQuery& reader, int32_t loan) {
+    return RowsDigest(
+        reader,
+        "select " + StoredList(ScheduleColumns()) + " from renglones where ren_prestamono = :p",
+        [&](db::TIBXSQLDA& params) { params[0].SetAsLong(loan); });
+}
+
+std::string DigestFingerprint(uint64_t movements, uint64_t schedule) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%s%016llx%016llx", kDigestPrefix,
+                  static_cast<unsigned long long>(movements),
+                  static_cast<unsigned long long>(schedule));
+    return text;
+}
+
+bool IsDigestFingerprint(const std::string& fingerprint) {
+    return fingerprint.rfind(kDigestPrefix, 0) == 0;
+}
+
+std::string FingerprintLike(const std::string& like, db::TIBQuery& reader,
+                            const std::vector<ImageColumn>& movement_columns,
+                            const std::string& member, int32_t loan) {
+    if (IsDigestFingerprint(like)) {
+        return DigestFingerprint(MovementsDigest(reader, movement_columns, member, loan),
+                                 ScheduleDigest(reader, loan));
+    }
+    return ImageFingerprint(ReadLoanImage(reader, movement_columns, member, loan));
+}
+
 std::string RowText(const std::vector<ImageColumn>& columns, const ImageRow& row) {
     std::string text;
     for (size_t i = 0; i < columns.size() && i < row.values.size(); ++i) {
@@ -254,14 +382,15 @@ std::vector<ImageRow> RowsNotIn(const std::vector<ImageRow>& from,
     return missing;
 }
 
-UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool movements_replaced) {
+UndoImage MakeUndoImage(LoanImage before, const LoanImage& after, bool movements_replaced,
+                        std::string after_fingerprint) {
     UndoImage image;
     image.movements_replaced = movements_replaced;
     if (movements_replaced) {
         for (const ImageColumn& column : before.movement_columns) {
             image.movement_columns.push_back(column.name);
         }
-        image.movements = before.movements;
+        image.movements = std::move(before.movements);
     }
     std::map<std::string, const ImageRow*> after_by_key;
     for (const ImageRow& row : after.schedule) after_by_key[row.key] = &row;
@@ -274,7 +403,7 @@ UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool mo
         }
         image.schedule.push_back(std::move(change));
     }
-    image.after_fingerprint = ImageFingerprint(after);
+    image.after_fingerprint = std::move(after_fingerprint);
     return image;
 }
 
@@ -286,7 +415,7 @@ ChangeImage MakeChangeImage(const LoanImage& before, const LoanImage& after) {
     change.movements_out = RowsNotIn(before.movements, after.movements);
     change.movements_in = RowsNotIn(after.movements, before.movements);
     // The undo image's schedule changes are exactly the rows that move.
-    change.schedule = MakeUndoImage(before, after, false).schedule;
+    change.schedule = MakeUndoImage(before, after, false, "").schedule;
     for (ImageRow& row : change.movements_out) row.key.clear();
     for (ImageRow& row : change.movements_in) row.key.clear();
     for (ScheduleChange& moved : change.schedule) moved.before.key.clear();
@@ -362,7 +491,7 @@ namespace {
 // A number the record holds that is not one: writing a guess instead would
 // put a wrong amount in the books.
 [[noreturn]] void Unreadable(const std::string& param, const std::string& text) {
-    throw runtime::Exception("El registro de la reparacion tiene un valor ilegible (" + param +
+    throw runtime::Exception("El registro de la reparación tiene un valor ilegible (" + param +
                              "): '" + text + "'");
 }
 

@@ -80,6 +80,23 @@ LoanImage ReadLoanImage(db::TIBQuery& reader, const std::vector<ImageColumn>& mo
 // images have the same one when they hold the same rows.
 std::string ImageFingerprint(const LoanImage& image);
 
+// A fingerprint of the loan's rows read in their stored types, no text made
+// of them: a fraction of an image's cost, so a unit fingerprints what it
+// need not image (the ledger a correction leaves alone, the rows a repair
+// leaves). Each table's part is a digest of its rows as a multiset: the
+// same rows in any order give the same one, any changed value, row added
+// or row removed another. Its text starts with "2:"; ImageFingerprint's
+// (older records) does not, and each is compared with its own kind.
+uint64_t MovementsDigest(db::TIBQuery& reader, const std::vector<ImageColumn>& columns,
+                         const std::string& member, int32_t loan);
+uint64_t ScheduleDigest(db::TIBQuery& reader, int32_t loan);
+std::string DigestFingerprint(uint64_t movements, uint64_t schedule);
+bool IsDigestFingerprint(const std::string& fingerprint);
+// The loan's rows now, fingerprinted the way `like` was.
+std::string FingerprintLike(const std::string& like, db::TIBQuery& reader,
+                            const std::vector<ImageColumn>& movement_columns,
+                            const std::string& member, int32_t loan);
+
 // One row as "COLUMN=value, ..." for people (null as "null").
 std::string RowText(const std::vector<ImageColumn>& columns, const ImageRow& row);
 
@@ -107,8 +124,11 @@ struct UndoImage {
     std::string after_fingerprint;
 };
 // From the loan's rows before and after one unit of work in one
-// transaction (schedule rows paired by their row keys).
-UndoImage MakeUndoImage(const LoanImage& before, const LoanImage& after, bool movements_replaced);
+// transaction (schedule rows paired by their row keys), and the fingerprint
+// of the rows as it left them; `before` is taken (moved in when the caller
+// needs it no more: a loan's every ledger row).
+UndoImage MakeUndoImage(LoanImage before, const LoanImage& after, bool movements_replaced,
+                        std::string after_fingerprint);
 
 // What one unit changes (or would change), without the loan's other rows:
 // the ledger rows it deletes and does not write back, those it writes that

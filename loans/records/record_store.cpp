@@ -35,7 +35,10 @@ RecordStore::RecordStore(db::TIBDatabase& database, std::string journal_path)
     query_.SetTransaction(&transaction_);
     Reading([this] {
         in_database_ = RecordTableExists(query_);
-        identity_ = DatabaseIdentity(query_);
+        // Only the journal's records need to say which database they are
+        // of; the monitoring tables' snapshot is not free (every repair
+        // opens a store).
+        if (!in_database_) identity_ = DatabaseIdentity(query_);
         return 0;
     });
 }
@@ -65,14 +68,12 @@ std::vector<RepairRecord> RecordStore::RecordsOf(const std::string& member, int3
             // name is this one's, but which database it changed is not
             // known, so nothing of it is undone.
             if (record.database != database_.DatabaseName()) continue;
-            record.undo = UndoImage{};
+            record.undo_kept = false;
         } else if (record.database_id != identity_) {
             continue;
         }
-        // A list keeps no undo images (a loan's every ledger row, each):
-        // the record undone is read again whole.
-        record.undo_kept = !record.undo.after_fingerprint.empty();
-        record.undo = UndoImage{};
+        // Listed without its undo image: the record undone is read again
+        // whole.
         listed.push_back(std::move(record));
     }
     return listed;
@@ -84,7 +85,7 @@ std::optional<RepairRecord> RecordStore::Find(const std::string& id) {
     if (found && found->database_id != identity_) {
         throw runtime::Exception(found->database_id.empty()
                                      ? "El registro " + id +
-                                           " no dice de que base de datos es; no se deshace"
+                                           " no dice de qué base de datos es; no se deshace"
                                      : "El registro " + id + " es de otra base de datos (" +
                                            found->database + "); no se deshace en esta");
     }
@@ -121,22 +122,19 @@ void RecordStore::WriteAfter(const RepairRecord& record) {
 RecordStore::Committed RecordStore::Resolve(const RepairRecord& record,
                                             const std::string& before_fingerprint) {
     try {
-        // The old connection died with the link: ask on a new one.
-        if (database_.Connected()) {
-            try {
-                database_.Close();
-            } catch (...) {
-            }
-        }
+        // The old connection died with the link: ask on a new one. Let go,
+        // not closed: a close would wait on, and fail on, the dead link and
+        // leave the connection counted as open.
+        if (database_.Connected()) database_.ForcedClose();
         return Reading([&] {
             if (in_database_) {
                 return TableHasRecord(query_, record.id) ? Committed::kYes : Committed::kNo;
             }
             const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
-            const std::string now =
-                ImageFingerprint(ReadLoanImage(query_, columns, record.member, record.loan));
+            const std::string now = FingerprintLike(record.undo.after_fingerprint, query_, columns,
+                                                    record.member, record.loan);
             if (now == record.undo.after_fingerprint) return Committed::kYes;
-            if (now == before_fingerprint) return Committed::kNo;
+            if (!before_fingerprint.empty() && now == before_fingerprint) return Committed::kNo;
             return Committed::kUnknown;
         });
     } catch (const std::exception&) {

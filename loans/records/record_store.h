@@ -27,13 +27,15 @@ class RecordStore {
   public:
     // Looks, in a short read-only transaction of its own (opening the
     // connection when it is closed), whether the database keeps the
-    // records, and which database it is.
+    // records, and when it does not, which database it is (for the
+    // journal's records).
     explicit RecordStore(db::TIBDatabase& database, std::string journal_path = JournalPath());
     ~RecordStore();
     RecordStore(const RecordStore&) = delete;
     RecordStore& operator=(const RecordStore&) = delete;
 
     bool InDatabase() const { return in_database_; }
+    // Empty when the records are in the database.
     const std::string& Identity() const { return identity_; }
     // Where the listed records come from, in the analyst's words.
     std::string Where() const;

@@ -26,7 +26,7 @@ std::optional<RepairRecord> FindRecord(const std::string& id, const std::string&
             return ParseJournalLine(line);
         } catch (const std::exception&) {
             throw runtime::Exception("El registro " + id + " de " + path +
-                                     " esta danado; no se puede deshacer");
+                                     " está dañado; no se puede deshacer");
         }
     }
     return std::nullopt;
@@ -51,7 +51,7 @@ std::vector<RepairRecord> RecordsOf(const std::string& member, int32_t loan,
             continue;
         }
         try {
-            RepairRecord record = ParseJournalLine(line);
+            RepairRecord record = ParseListedJournalLine(line);
             if (record.member == member && record.loan == loan)
                 records.push_back(std::move(record));
         } catch (const std::exception&) {

@@ -23,8 +23,9 @@ namespace loans {
 std::optional<RepairRecord> FindRecord(const std::string& id,
                                        const std::string& path = JournalPath());
 
-// The records of one member's loan, in the order they were journaled;
-// none when the journal does not exist yet. Lines that cannot be read back
+// The records of one member's loan, in the order they were journaled, as a
+// list shows them: without their undo images (`undo_kept` says whether
+// there is one); none when the journal does not exist yet. Lines that cannot be read back
 // (cut short, or missing a field) are passed by. Raises
 // runtime::EInOutError when the journal cannot be read.
 std::vector<RepairRecord> RecordsOf(const std::string& member, int32_t loan,

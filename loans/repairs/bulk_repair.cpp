@@ -68,12 +68,6 @@ std::vector<std::string> ChangeLines(const RepairOutcome& outcome) {
 BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
                       const BulkOptions& options) {
     BulkResult result;
-    for (const LoanCheck& check : flagged) {
-        LoanRepair entry;
-        entry.check = check;
-        entry.asked = RepairsFor(check);
-        result.loans.push_back(std::move(entry));
-    }
     RepairUnit unit(database);
     RepairOptions unit_options;
     unit_options.recheck = true;
@@ -81,12 +75,20 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
     unit_options.plan = options.simulate && options.plan;
     // A simulation records nothing.
     RecordStore* records = options.simulate ? nullptr : options.records;
+    // A journal's record cannot be looked up after a lost commit.
+    unit_options.fingerprint_before = records != nullptr && !records->InDatabase();
     size_t done = 0;
-    for (LoanRepair& entry : result.loans) {
+    bool stopped = false;
+    for (const LoanCheck& check : flagged) {
+        LoanRepair entry;
+        entry.check = check;
+        entry.asked = RepairsFor(check);
         // Between loans only: each loan's transaction ends whole first.
-        if ((options.stop && options.stop()) || !result.journal_failure.empty() ||
-            !result.connection_lost.empty()) {
-            break;
+        stopped = stopped || (options.stop && options.stop()) || !result.journal_failure.empty() ||
+                  !result.connection_lost.empty();
+        if (stopped) {
+            result.unreached.push_back(std::move(entry));
+            continue;
         }
         ConfirmedUnit confirmed;
         confirmed.database = options.database_name;
@@ -103,13 +105,16 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
         switch (recorded.result) {
             case RecordedUnit::Result::kDone:
                 entry.result = LoanResult::kRepaired;
+                ++result.repaired;
                 break;
             case RecordedUnit::Result::kNothing:
                 entry.result = LoanResult::kSkipped;
+                ++result.skipped;
                 break;
             case RecordedUnit::Result::kFailed:
                 entry.result = LoanResult::kFailed;
                 entry.message = recorded.message;
+                ++result.failed;
                 break;
         }
         entry.outcome = std::move(recorded.outcome);
@@ -118,35 +123,14 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
         // own: the run stops, and says what was not attempted.
         if (recorded.connection_lost) result.connection_lost = recorded.message;
         ++done;
-        if (options.done) options.done(entry, done, result.loans.size());
-    }
-    CountResults(result);
-    return result;
-}
-
-void CountResults(BulkResult& result) {
-    for (const LoanRepair& entry : result.loans) {
-        switch (entry.result) {
-            case LoanResult::kRepaired:
-                ++result.repaired;
-                break;
-            case LoanResult::kSkipped:
-                ++result.skipped;
-                break;
-            case LoanResult::kFailed:
-                ++result.failed;
-                break;
-            case LoanResult::kNotReached:
-                ++result.not_reached;
-                break;
-            case LoanResult::kRequested:
-                ++result.requested;
-                break;
-            case LoanResult::kRefused:
-                ++result.refused;
-                break;
+        if (options.done) options.done(entry, done, flagged.size());
+        if (entry.result == LoanResult::kFailed) {
+            entry.outcome = RepairOutcome{};
+            result.failures.push_back(std::move(entry));
         }
     }
+    result.not_reached = static_cast<int>(result.unreached.size());
+    return result;
 }
 
 }  // namespace loans

@@ -33,8 +33,14 @@ struct LoanRepair {
     int32_t request = 0;    // kRequested: the request's number
 };
 
+// What a run came to. Each loan's outcome is told as it ends
+// (BulkOptions::done) and kept no longer, so that a run over many loans
+// holds one loan's rows at a time; the result keeps the counts and, without
+// their outcomes, the loans that failed (or whose request was refused) and
+// those not reached, in order.
 struct BulkResult {
-    std::vector<LoanRepair> loans;  // every loan given, in order
+    std::vector<LoanRepair> failures;
+    std::vector<LoanRepair> unreached;
     int repaired = 0;
     int skipped = 0;
     int failed = 0;
@@ -62,7 +68,8 @@ struct BulkOptions {
     std::string database_name;  // for the records
     // Asked before each loan; true stops the run there.
     std::function<bool()> stop;
-    // Told after each loan, with how many are done of how many.
+    // Told after each loan, with how many are done of how many: the one
+    // place its outcome (and a simulation's rows) can be seen.
     std::function<void(const LoanRepair&, size_t done, size_t total)> done;
 };
 
@@ -78,7 +85,5 @@ std::vector<std::string> ChangeLines(const RepairOutcome& outcome);
 
 BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& flagged,
                       const BulkOptions& options);
-// Counts the results of `result.loans` into its totals.
-void CountResults(BulkResult& result);
 
 }  // namespace loans

@@ -64,29 +64,29 @@ namespace {
 // repair is not undone by that.
 std::string Unrecorded(const std::string& cause) {
     return "El cambio queda hecho, pero no se pudo escribir su registro (" + cause +
-           "): no se podra deshacer desde este equipo.";
+           "): no se podrá deshacer desde este equipo.";
 }
 
 // A commit whose answer was lost, asked again on a new connection.
 void Settle(RecordStore* records, RecordedUnit& unit, const ECommitUnknown& unknown) {
     const RecordStore::Committed committed =
         records == nullptr ? RecordStore::Committed::kUnknown
-                           : records->Resolve(unit.record, ImageFingerprint(unit.outcome.before));
+                           : records->Resolve(unit.record, unit.outcome.before_fingerprint);
     const std::string loan = std::to_string(unit.record.loan);
     switch (committed) {
         case RecordStore::Committed::kYes:
             unit.result = RecordedUnit::Result::kDone;
-            unit.settled = "Se perdio la conexion al confirmar el cambio del prestamo " + loan +
-                           "; al volver a conectar se comprobo que quedo hecho.";
+            unit.settled = "Se perdió la conexión al confirmar el cambio del préstamo " + loan +
+                           "; al volver a conectar se comprobó que quedó hecho.";
             return;
         case RecordStore::Committed::kNo:
-            unit.message = "Se perdio la conexion al confirmar el cambio del prestamo " + loan +
-                           "; al volver a conectar se comprobo que no se hizo: nada cambio.";
+            unit.message = "Se perdió la conexión al confirmar el cambio del préstamo " + loan +
+                           "; al volver a conectar se comprobó que no se hizo: nada cambió.";
             break;
         case RecordStore::Committed::kUnknown:
-            unit.message = "Se perdio la conexion al confirmar el cambio del prestamo " + loan +
-                           " y no se pudo comprobar si quedo hecho (" + unknown.Message() +
-                           "); vealo en el historial (F3) cuando vuelva la conexion.";
+            unit.message = "Se perdió la conexión al confirmar el cambio del préstamo " + loan +
+                           " y no se pudo comprobar si quedó hecho (" + unknown.Message() +
+                           "); véalo en el historial (F3) cuando vuelva la conexión.";
             unit.connection_lost = true;
             break;
     }
@@ -154,9 +154,9 @@ RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
 
 RepairRecord UndoableRecord(RecordStore& records, const std::string& id) {
     std::optional<RepairRecord> found = records.Find(id);
-    if (!found) throw runtime::Exception("No hay ninguna reparacion " + id + " en el registro");
+    if (!found) throw runtime::Exception("No hay ninguna reparación " + id + " en el registro");
     if (found->rolled_back || found->undo.after_fingerprint.empty()) {
-        throw runtime::Exception("La reparacion " + id + " no cambio nada que deshacer");
+        throw runtime::Exception("La reparación " + id + " no cambió nada que deshacer");
     }
     if (!records.UndoneBy(*found).empty()) throw EAlreadyUndone(id);
     return std::move(*found);

@@ -1,8 +1,10 @@
 #include "loans/repairs/repair_unit.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <optional>
 #include <random>
 
 #include "db/errors.h"
@@ -92,7 +94,7 @@ EConcurrentRepair::EConcurrentRepair(int32_t loan)
                          "; intente de nuevo.") {}
 
 ECommitUnknown::ECommitUnknown(int32_t loan, const std::string& cause)
-    : runtime::Exception("Se perdio la conexion mientras se confirmaba el cambio del prestamo " +
+    : runtime::Exception("Se perdió la conexión mientras se confirmaba el cambio del préstamo " +
                          std::to_string(loan) + " (" + cause + ")") {}
 
 template <typename Work>
@@ -168,13 +170,40 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
             if (needed) outcome.repairs.push_back(kind);
         }
         if (outcome.repairs.empty()) return;
+        const auto makes = [&](RepairKind kind) {
+            return std::find(outcome.repairs.begin(), outcome.repairs.end(), kind) !=
+                   outcome.repairs.end();
+        };
+        const bool rebuilds = makes(RepairKind::kRebuild);
+        const bool corrects = makes(RepairKind::kCorrect);
         // Every column the site's ledger has, so that an undo loses none.
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
-        outcome.before = ReadLoanImage(query_, columns, member, loan);
-        outcome.fingerprint = LoanFingerprint(outcome.before, documents);
+        // A request and its approval fingerprint the whole loan as the
+        // request saw it (LoanFingerprint, documents too), and a plan works
+        // on the whole image. Otherwise imaged whole is only what the unit
+        // writes and an undo puts back: the ledger a correction leaves alone
+        // is only fingerprinted, once, being the same before and after; so
+        // is the schedule a rebuild leaves alone.
+        const bool whole = options.plan || options.before_write;
+        if (whole) {
+            outcome.before = ReadLoanImage(query_, columns, member, loan);
+            outcome.fingerprint = LoanFingerprint(outcome.before, documents);
+        } else {
+            outcome.before.movement_columns = columns;
+            if (rebuilds) outcome.before.movements = ReadMovements(query_, columns, member, loan);
+            if (corrects) outcome.before.schedule = ReadSchedule(query_, loan);
+        }
+        outcome.after.movement_columns = columns;
+        std::optional<uint64_t> movements_kept;
+        if (!rebuilds) movements_kept = MovementsDigest(query_, columns, member, loan);
+        if (options.fingerprint_before) {
+            outcome.before_fingerprint = DigestFingerprint(
+                movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
+                ScheduleDigest(query_, loan));
+        }
         if (options.before_write) options.before_write(query_, outcome);
-        LoanImage planned = outcome.before;
-        bool rebuilt = false;
+        LoanImage planned;
+        if (options.plan) planned = outcome.before;
         for (const RepairKind kind : outcome.repairs) {
             const bool rebuild = kind == RepairKind::kRebuild;
             const RepairCounts counts =
@@ -182,19 +211,36 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
                                         : PlanCorrection(planned, documents))
                              : (rebuild ? RebuildMovements(query_, outcome.loan, documents)
                                         : CorrectSchedule(query_, loan, documents));
-            rebuilt = rebuilt || rebuild;
             outcome.counts.deleted += counts.deleted;
             outcome.counts.inserted += counts.inserted;
             outcome.counts.updated += counts.updated;
         }
+        // Nothing written when planned: the rows the repair would leave are
+        // fingerprinted by the approval that writes them.
+        std::string after;
         if (options.plan) {
             outcome.after = std::move(planned);
             outcome.receivable_balance_after = PlannedReceivableBalance(outcome.after);
         } else {
-            outcome.after = ReadLoanImage(query_, columns, member, loan);
+            // The ledger rows written are read back only to be shown.
+            if (rebuilds && options.simulate) {
+                outcome.after.movements = ReadMovements(query_, columns, member, loan);
+            }
+            if (corrects) outcome.after.schedule = ReadSchedule(query_, loan);
+            after = DigestFingerprint(
+                movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
+                ScheduleDigest(query_, loan));
             outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         }
-        outcome.undo = MakeUndoImage(outcome.before, outcome.after, rebuilt);
+        // A preview (and a request) shows the rows before; a repair needs
+        // them only in its record.
+        LoanImage before;
+        if (options.simulate || options.plan) {
+            before = outcome.before;
+        } else {
+            before = std::move(outcome.before);
+        }
+        outcome.undo = MakeUndoImage(std::move(before), outcome.after, rebuilds, std::move(after));
         if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
     return outcome;
@@ -213,14 +259,22 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             for (const ImageColumn& column : columns) names.push_back(column.name);
             if (names != image.movement_columns) {
                 throw EUndoRefused(
-                    "Las columnas de CXCTRX cambiaron despues de la reparacion; "
+                    "Las columnas de CXCTRX cambiaron después de la reparación; "
                     "no se deshace");
             }
         }
         outcome.before = ReadLoanImage(query_, columns, member, loan);
-        if (ImageFingerprint(outcome.before) != image.after_fingerprint) {
-            throw EUndoRefused("Los movimientos o la tabla del prestamo " + std::to_string(loan) +
-                               " cambiaron despues de la reparacion; no se deshace");
+        // The undo's own record fingerprints as new records do; the rows
+        // are compared with the undone record as it fingerprinted them
+        // (older records, by their images).
+        outcome.before_fingerprint = DigestFingerprint(
+            MovementsDigest(query_, columns, member, loan), ScheduleDigest(query_, loan));
+        const std::string found = IsDigestFingerprint(image.after_fingerprint)
+                                      ? outcome.before_fingerprint
+                                      : ImageFingerprint(outcome.before);
+        if (found != image.after_fingerprint) {
+            throw EUndoRefused("Los movimientos o la tabla del préstamo " + std::to_string(loan) +
+                               " cambiaron después de la reparación; no se deshace");
         }
         // The undo writes from its image, whatever the documents say now.
         outcome.fingerprint = LoanFingerprint(outcome.before, {});
@@ -238,8 +292,8 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                 ++row;
             }
             if (row == used.size()) {
-                throw EUndoRefused("Una cuota del prestamo " + std::to_string(loan) +
-                                   " ya no esta como la dejo la reparacion; no se deshace");
+                throw EUndoRefused("Una cuota del préstamo " + std::to_string(loan) +
+                                   " ya no está como la dejó la reparación; no se deshace");
             }
             used[row] = true;
             updates.emplace_back(row, &change.before);
@@ -283,7 +337,12 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             outcome.after = ReadLoanImage(query_, columns, member, loan);
             outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         }
-        outcome.undo = MakeUndoImage(outcome.before, outcome.after, image.movements_replaced);
+        const std::string after =
+            options.plan ? std::string()
+                         : DigestFingerprint(MovementsDigest(query_, columns, member, loan),
+                                             ScheduleDigest(query_, loan));
+        outcome.undo =
+            MakeUndoImage(outcome.before, outcome.after, image.movements_replaced, after);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
         KindSums sums;
         for (const AppliedDocument& document : documents) sums.Add(document.kind, document.capital);

@@ -45,8 +45,12 @@ struct RepairOutcome {
     // The repairs made, in order; empty when the loan needed none of those
     // asked for (see RepairOptions::recheck) and nothing was written.
     std::vector<RepairKind> repairs;
-    // The loan's movements and schedule before and after, and what undoing
-    // the unit takes.
+    // The loan's movements and schedule before and after, as far as the
+    // unit writes them (a correction's ledger is not imaged, nor a
+    // rebuild's schedule), the movements written only when simulated; the
+    // whole loan before and after when planned or approved (before_write);
+    // what undoing the unit takes; and, when asked, the fingerprint of the
+    // rows as found (RepairOptions::fingerprint_before).
     LoanImage before;
     LoanImage after;
     UndoImage undo;
@@ -54,6 +58,7 @@ struct RepairOutcome {
     // schedule, and for a repair its applied documents. Set once it read
     // them; the same fingerprint later means the same rows are written.
     std::string fingerprint;
+    std::string before_fingerprint;
 };
 
 // Called inside the unit's transaction once it has written, just before the
@@ -75,6 +80,10 @@ struct RepairOptions {
     // connection that may not write them; `before_commit` may still write
     // elsewhere (a request) and the unit is then committed.
     bool plan = false;
+    // Fingerprints the rows as found too: a record that cannot be looked
+    // up by its id (the journal's) tells by it whether a commit whose
+    // answer was lost was made.
+    bool fingerprint_before = false;
     // Neither is called when nothing would be written; `before_commit` not
     // when simulated.
     BeforeWrite before_write;

@@ -60,13 +60,17 @@ std::string CsvTextField(std::string text, char separator) {
 
 }  // namespace
 
+std::string CsvText(const std::string& latin1, CsvTarget target, char separator) {
+    return CsvTextField(
+        formats::Latin1ToUtf8(target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1),
+        separator);
+}
+
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans, CsvTarget target,
               CsvStyle style) {
     const char separator = style.separator;
     const auto text = [target, separator](const std::string& latin1) {
-        return CsvTextField(
-            formats::Latin1ToUtf8(target == CsvTarget::kTerminal ? EscapeControls(latin1) : latin1),
-            separator);
+        return CsvText(latin1, target, separator);
     };
     const auto amount = [style](long double value) {
         std::string written = CsvAmount(value);

@@ -35,5 +35,9 @@ inline constexpr CsvStyle kMachineCsv{',', '.'};
 inline constexpr CsvStyle kDecimalCommaCsv{';', ','};
 void WriteCsv(std::ostream& out, const std::vector<LoanCheck>& loans,
               CsvTarget target = CsvTarget::kFile, CsvStyle style = kMachineCsv);
+// One text cell of such a CSV, from program text (Latin-1), as WriteCsv
+// writes it with `separator` between fields.
+std::string CsvText(const std::string& latin1, CsvTarget target = CsvTarget::kFile,
+                    char separator = ',');
 
 }  // namespace loans

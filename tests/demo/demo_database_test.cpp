@@ -209,13 +209,14 @@ TEST_F(DemoDatabase, CataloguedLoansHaveTheirBalancesAndDocumentCounts) {
             << "member " << member;
 }
 
-// A site runs the role's and the records' scripts again (an upgrade, a
-// second try): nothing fails and nothing is made twice.
+// A site runs the role's, the records' and the run history's scripts again
+// (an upgrade, a second try): nothing fails and nothing is made twice.
 TEST_F(DemoDatabase, TheSitesScriptsRunAgainWithoutError) {
     db_.reset();
     {
         demo::Attachment attachment(path_);
-        for (const std::string& file : {demo::RoleFile(), demo::RecordTableFile()}) {
+        for (const std::string& file :
+             {demo::RoleFile(), demo::RecordTableFile(), demo::RunHistoryFile()}) {
             for (const std::string& statement : demo::ReadSqlScript(file)) {
                 if (statement == "COMMIT") continue;
                 SCOPED_TRACE(statement.substr(0, 80));
@@ -235,6 +236,15 @@ TEST_F(DemoDatabase, TheSitesScriptsRunAgainWithoutError) {
                   "and rdb$relation_name = 'REPARACIONES'",
                   {})),
               2);  // SELECT and INSERT, nothing else
+    EXPECT_EQ(demo::AsInt(db_->Value("select count(*) from rdb$relations where "
+                                     "rdb$relation_name starting with 'REVISIONES'",
+                                     {})),
+              2);
+    EXPECT_EQ(demo::AsInt(db_->Value(
+                  "select count(*) from rdb$user_privileges where rdb$user = 'ANALISTA_SOCIOS' "
+                  "and rdb$relation_name = 'REVISIONES'",
+                  {})),
+              2);
 }
 
 TEST_F(DemoDatabase, OrdinaryLoansAgreeWithTheirMovementsToTheCent) {

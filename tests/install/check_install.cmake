@@ -5,10 +5,17 @@ cmake_minimum_required(VERSION 3.25)
 set(expected
   usr/bin/analisis-socios
   usr/bin/revision-cartera
+  usr/lib/systemd/system/revision-cartera-nightly.service
+  usr/lib/systemd/system/revision-cartera-nightly.timer
   usr/share/applications/analisis-socios.desktop
   usr/share/doc/analisis-socios/README.md.gz
+  usr/share/doc/analisis-socios/analista.sql
+  usr/share/doc/analisis-socios/aprobacion.sql
   usr/share/doc/analisis-socios/changelog.gz
   usr/share/doc/analisis-socios/copyright
+  usr/share/doc/analisis-socios/reparaciones.sql
+  usr/share/doc/analisis-socios/revisiones.sql
+  usr/share/doc/analisis-socios/sin_aprobacion.sql
   usr/share/icons/hicolor/16x16/apps/analisis-socios.png
   usr/share/icons/hicolor/256x256/apps/analisis-socios.png
   usr/share/icons/hicolor/32x32/apps/analisis-socios.png
@@ -42,6 +49,48 @@ foreach(program analisis-socios revision-cartera)
     message(FATAL_ERROR "${program} --version printed: ${out}")
   endif()
 endforeach()
+
+# The nightly check's units: the service runs the installed program with
+# --registrar, and both pass systemd-analyze verify. Verify also wants the
+# program where the unit names it and the manual page its Documentation=
+# names: they are taken from the scratch install (copies of the units
+# naming the program there, MANPATH its manual pages), so that the check
+# needs nothing installed on this machine.
+set(units ${root}/usr/lib/systemd/system)
+file(READ ${units}/revision-cartera-nightly.service service)
+if(NOT service MATCHES "\nExecStart=/usr/bin/revision-cartera --registrar \\$BASE_DE_DATOS\n")
+  message(FATAL_ERROR "the service does not run /usr/bin/revision-cartera --registrar:\n${service}")
+endif()
+file(READ ${units}/revision-cartera-nightly.timer timer)
+if(NOT timer MATCHES "\n\\[Install\\]\nWantedBy=timers.target\n")
+  message(FATAL_ERROR "the timer is not wanted by timers.target:\n${timer}")
+endif()
+if(SYSTEMD_ANALYZE)
+  set(verify ${WORK_DIR}/verify)
+  file(MAKE_DIRECTORY ${verify})
+  string(REPLACE "ExecStart=/usr/bin/" "ExecStart=${root}/usr/bin/" service "${service}")
+  file(WRITE ${verify}/revision-cartera-nightly.service "${service}")
+  file(COPY ${units}/revision-cartera-nightly.timer DESTINATION ${verify})
+  # A unit that cannot fail first: where it does, systemd-analyze cannot
+  # run here at all (some containers), which is not the units' fault.
+  file(WRITE ${verify}/probe.service "[Service]\nType=oneshot\nExecStart=/bin/true\n")
+  execute_process(COMMAND ${SYSTEMD_ANALYZE} verify --man=no ${verify}/probe.service
+                  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT code EQUAL 0)
+    message(WARNING "systemd-analyze cannot run here (${code}): units not verified\n${out}${err}")
+  else()
+    execute_process(
+      COMMAND ${CMAKE_COMMAND} -E env MANPATH=${root}/usr/share/man
+              ${SYSTEMD_ANALYZE} verify ${verify}/revision-cartera-nightly.service
+              ${verify}/revision-cartera-nightly.timer
+      RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT code EQUAL 0 OR NOT "${out}${err}" STREQUAL "")
+      message(FATAL_ERROR "systemd-analyze verify (${code}):\n${out}${err}")
+    endif()
+  endif()
+else()
+  message(WARNING "systemd-analyze not found: units not verified")
+endif()
 
 # Compressed files hold their current source, gzip -n style (no name, no
 # time stamp: the same bytes on every build).
@@ -114,13 +163,14 @@ endforeach()
 string(REGEX MATCHALL "[^\n]+\n" entries "${out}")
 foreach(entry ${entries})
   if(entry MATCHES "^-" AND NOT entry MATCHES "^-rw-r--r-- root/root .* ./usr/share/"
+     AND NOT entry MATCHES "^-rw-r--r-- root/root .* ./usr/lib/systemd/system/"
      AND NOT entry MATCHES "^-rwxr-xr-x root/root .* ./usr/bin/")
     message(FATAL_ERROR "package file with unexpected mode or owner: ${entry}")
   endif()
 endforeach()
 run(${DPKG_DEB} -f ${debs} Depends)
 foreach(dependency libfbclient2 firebird3.0-server-core libqt6widgets6 libqt6gui6 libqt6core6
-                   qt6-qpa-plugins qt6-translations-l10n libxlsxwriter4)
+                   libqt6charts6 qt6-qpa-plugins qt6-translations-l10n libxlsxwriter4)
   if(NOT out MATCHES "(^|, )${dependency}( |,|\n)")
     message(FATAL_ERROR "package does not depend on ${dependency}: ${out}")
   endif()

@@ -10,8 +10,10 @@
 #include "db/errors.h"
 #include "loans/approval/approvals.h"
 #include "loans/approval/request_table.h"
+#include "loans/history/run_history.h"
 #include "loans/records/record_table.h"
 #include "loans/repairs/repair_plan.h"
+#include "loans/reports/repair_preview.h"
 #include "loans/rules/statements.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
@@ -129,6 +131,38 @@ std::string ChangeText(const loans::RepairOutcome& outcome) {
     std::string text;
     for (const std::string& line : loans::ChangeLines(outcome)) text += line + "\n";
     return text;
+}
+
+// The preview's lines of one loan, every cell, one line of text each.
+std::string PreviewText(const loans::LoanRepair& entry) {
+    std::string text;
+    for (const loans::PreviewLine& line : loans::PreviewLines(entry)) {
+        text += std::to_string(static_cast<int>(line.kind)) + "|" + line.member + "|" +
+                std::to_string(line.loan) + "|" + line.subject + "|" + line.document + "|" +
+                line.document_kind + "|" + line.date + "|" + line.amount + "|" + line.interest +
+                "|" + line.text;
+        for (const loans::PreviewChange& change : line.changes) {
+            text += "|" + change.what + ":" + change.before + ">" + change.after;
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// A bulk run's every loan as told when it ended, its outcome kept (the run
+// itself keeps only the refused, failed and unreached, without outcomes).
+struct BulkRun {
+    loans::BulkResult result;
+    std::vector<loans::LoanRepair> loans;
+};
+template <typename Run>
+BulkRun Told(loans::BulkOptions options, const Run& run) {
+    BulkRun told;
+    options.done = [&told](const loans::LoanRepair& entry, size_t, size_t) {
+        told.loans.push_back(entry);
+    };
+    told.result = run(options);
+    return told;
 }
 
 TEST(Approval, AnAnalystsRepairFilesARequestThatAnotherSupervisorsApprovalMakesAsTheRepairWould) {
@@ -331,21 +365,34 @@ TEST(Approval, BulkRequestsAreApprovedIntoWhatABulkRepairWritesAndApprovalOffRep
         loans::BulkOptions preview;
         preview.simulate = true;
         preview.plan = true;
-        const loans::BulkResult planned = loans::RepairMany(analyst->database, flagged, preview);
-        EXPECT_EQ(planned.repaired, 4);
-        loans::BulkResult simulated;
+        const BulkRun planned = Told(preview, [&](const loans::BulkOptions& options) {
+            return loans::RepairMany(analyst->database, flagged, options);
+        });
+        EXPECT_EQ(planned.result.repaired, 4);
+        BulkRun simulated;
         {
             auto direct_analyst = Analyst(direct);
             loans::BulkOptions simulate;
             simulate.simulate = true;
-            simulated = loans::RepairMany(direct_analyst->database, flagged, simulate);
+            simulated = Told(simulate, [&](const loans::BulkOptions& options) {
+                return loans::RepairMany(direct_analyst->database, flagged, options);
+            });
         }
-        const loans::BulkResult requested =
-            loans::RequestMany(analyst->database, approvals, flagged, {});
-        EXPECT_EQ(requested.requested, 4);
+        const BulkRun requested = Told({}, [&](const loans::BulkOptions& options) {
+            return loans::RequestMany(analyst->database, approvals, flagged, options);
+        });
+        EXPECT_EQ(requested.result.requested, 4);
+        // Counted, not kept: nothing failed, was refused or left unreached.
+        EXPECT_TRUE(requested.result.failures.empty());
+        EXPECT_TRUE(requested.result.unreached.empty());
         EXPECT_EQ(test_support::ChecksumTables(name), untouched);
+        ASSERT_EQ(planned.loans.size(), flagged.size());
+        ASSERT_EQ(simulated.loans.size(), flagged.size());
+        ASSERT_EQ(requested.loans.size(), flagged.size());
         for (size_t i = 0; i < flagged.size(); ++i) {
             EXPECT_EQ(ChangeText(planned.loans[i].outcome), ChangeText(simulated.loans[i].outcome));
+            // The dialog's preview lines, as it makes them loan by loan.
+            EXPECT_EQ(PreviewText(planned.loans[i]), PreviewText(simulated.loans[i]));
             const std::optional<loans::Request> request =
                 approvals.Find(requested.loans[i].request);
             ASSERT_TRUE(request.has_value());
@@ -356,6 +403,14 @@ TEST(Approval, BulkRequestsAreApprovedIntoWhatABulkRepairWritesAndApprovalOffRep
         const loans::BulkResult twice =
             loans::RequestMany(analyst->database, approvals, flagged, {});
         EXPECT_EQ(twice.refused, 4);
+        // The refused are kept to be named, without their outcomes.
+        ASSERT_EQ(twice.failures.size(), 4u);
+        for (const loans::LoanRepair& refused : twice.failures) {
+            EXPECT_EQ(refused.result, loans::LoanResult::kRefused);
+            EXPECT_NE(refused.message.find("Ya hay una solicitud abierta"), std::string::npos)
+                << refused.message;
+            EXPECT_TRUE(refused.outcome.after.movements.empty());
+        }
         EXPECT_EQ(approvals.Pending().size(), 4u);
 
         auto supervisor = Supervisor(name, test_support::kSupervisorUser);
@@ -364,6 +419,12 @@ TEST(Approval, BulkRequestsAreApprovedIntoWhatABulkRepairWritesAndApprovalOffRep
             EXPECT_EQ(approved.result, loans::RecordedUnit::Result::kDone) << approved.message;
         }
         EXPECT_TRUE(approvals.Pending().empty());
+        // The supervisors check the portfolio too: their runs are kept.
+        loans::CheckRun run;
+        run.finished = true;
+        run.checked = 50;
+        run.flagged = Check(name).Flagged();
+        EXPECT_EQ(loans::RecordRun(supervisor->database, run, "prueba").stored.checked, 50);
         {
             auto direct_analyst = Analyst(direct);
             loans::RepairMany(direct_analyst->database, flagged, {});

@@ -5,18 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <optional>
 
+#include "db/call_watch.h"
 #include "loans/records/journal_import.h"
 #include "loans/records/record_table.h"
 #include "loans/records/repair_journal.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
+#include "runtime/scope_guard.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/server_process.h"
 #include "tests/support/table_checksums.h"
+#include "tests/support/tcp_relay.h"
 #include "tools/demo_db/demo_catalogue.h"
 #include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
@@ -57,11 +61,28 @@ class Connection {
     db::TIBTransaction unused_{"IBTransaction1"};
 };
 
+// A bulk run with every loan's entry as told when it ended (its outcome
+// kept, which the run itself does not keep), then those not reached.
+struct BulkRun {
+    loans::BulkResult result;
+    std::vector<loans::LoanRepair> loans;
+};
+BulkRun RepairEvery(db::TIBDatabase& database, const std::vector<loans::LoanCheck>& flagged,
+                    loans::BulkOptions options) {
+    BulkRun run;
+    options.done = [&run](const loans::LoanRepair& entry, size_t, size_t) {
+        run.loans.push_back(entry);
+    };
+    run.result = loans::RepairMany(database, flagged, options);
+    run.loans.insert(run.loans.end(), run.result.unreached.begin(), run.result.unreached.end());
+    return run;
+}
+
 // "member/loan result" per loan, with the failure's message.
-std::vector<std::string> Outcomes(const loans::BulkResult& result) {
+std::vector<std::string> Outcomes(const BulkRun& run) {
     static const char* const kWords[] = {"repaired", "skipped", "failed", "not reached"};
     std::vector<std::string> out;
-    for (const loans::LoanRepair& entry : result.loans) {
+    for (const loans::LoanRepair& entry : run.loans) {
         std::string line = entry.check.member + "/" + std::to_string(entry.check.loan) + " " +
                            loans::RepairNames(entry.asked) + " " +
                            kWords[static_cast<int>(entry.result)];
@@ -92,16 +113,18 @@ TEST(BulkRepair, WritesWhatOneUnitPerRepairWritesClearsTheListAndASimulationWrit
             Connection connection(bulk);
             loans::BulkOptions options;
             options.simulate = true;
-            result = loans::RepairMany(connection.database, flagged, options);
-            EXPECT_EQ(result.repaired, 4);
+            const BulkRun simulated = RepairEvery(connection.database, flagged, options);
+            EXPECT_EQ(simulated.result.repaired, 4);
             EXPECT_EQ(test_support::ChecksumTables(bulk), untouched);
-            // The preview is what the repair then does.
-            const loans::BulkResult simulated = result;
-            result = loans::RepairMany(connection.database, flagged, {});
-            for (size_t i = 0; i < result.loans.size(); ++i) {
-                EXPECT_EQ(loans::ImageFingerprint(simulated.loans[i].outcome.after),
-                          loans::ImageFingerprint(result.loans[i].outcome.after));
+            // The preview is what the repair then does: the rows it leaves
+            // fingerprint alike.
+            const BulkRun repaired = RepairEvery(connection.database, flagged, {});
+            ASSERT_EQ(repaired.loans.size(), simulated.loans.size());
+            for (size_t i = 0; i < repaired.loans.size(); ++i) {
+                EXPECT_EQ(simulated.loans[i].outcome.undo.after_fingerprint,
+                          repaired.loans[i].outcome.undo.after_fingerprint);
             }
+            result = repaired.result;
         }
         EXPECT_EQ(result.repaired, 4);
         EXPECT_EQ(result.skipped + result.failed + result.not_reached, 0);
@@ -143,16 +166,17 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     ASSERT_FALSE(file.InDatabase());
     loans::BulkOptions options;
     options.records = &file;
-    loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
-    EXPECT_EQ(Outcomes(result), (std::vector<std::string>{
-                                    "00002/1010 Corregir Tabla repaired",
-                                    "00010/1070 Reindexar failed (falla de prueba)",
-                                    "00010/1071 Reindexar skipped",
-                                    "00010/1073 Reindexar repaired",
-                                }));
-    EXPECT_EQ(result.repaired, 2);
-    EXPECT_EQ(result.skipped, 1);
-    EXPECT_EQ(result.failed, 1);
+    BulkRun run = RepairEvery(connection.database, flagged, options);
+    const loans::BulkResult* result = &run.result;
+    EXPECT_EQ(Outcomes(run), (std::vector<std::string>{
+                                 "00002/1010 Corregir Tabla repaired",
+                                 "00010/1070 Reindexar failed (falla de prueba)",
+                                 "00010/1071 Reindexar skipped",
+                                 "00010/1073 Reindexar repaired",
+                             }));
+    EXPECT_EQ(result->repaired, 2);
+    EXPECT_EQ(result->skipped, 1);
+    EXPECT_EQ(result->failed, 1);
     EXPECT_EQ(test_support::RawConnection(path).QueryRows(
                   "select * from cxctrx where aplica = 1070 order by documento, valor"),
               movements_1070);
@@ -169,9 +193,15 @@ TEST(BulkRepair, SkipsALoanThatAgreesNowAndRollsBackAFailingOneAlone) {
     // the rest are not reached.
     int asked = 0;
     options.stop = [&asked] { return ++asked > 1; };
-    result = loans::RepairMany(connection.database, flagged, options);
-    EXPECT_EQ(result.skipped, 1);
-    EXPECT_EQ(result.not_reached, 3);
+    run = RepairEvery(connection.database, flagged, options);
+    EXPECT_EQ(run.result.skipped, 1);
+    EXPECT_EQ(run.result.not_reached, 3);
+    EXPECT_EQ(Outcomes(run), (std::vector<std::string>{
+                                 "00002/1010 Corregir Tabla skipped",
+                                 "00010/1070 Reindexar not reached",
+                                 "00010/1071 Reindexar not reached",
+                                 "00010/1073 Reindexar not reached",
+                             }));
 }
 
 // Another analyst's transaction holding the loan's ledger rows: the unit is
@@ -202,11 +232,9 @@ TEST(BulkRepair, ALoanAnotherAnalystIsChangingIsLeftAsItWasWithASpanishMessage) 
     const loans::BulkResult result = loans::RepairMany(connection.database, flagged, options);
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(result.repaired, 3);
-    for (const loans::LoanRepair& entry : result.loans) {
-        if (entry.check.loan == 1070) {
-            EXPECT_EQ(entry.message, message);
-        }
-    }
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].check.loan, 1070);
+    EXPECT_EQ(result.failures[0].message, message);
     holding.Rollback();
 }
 
@@ -260,10 +288,9 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         {
             loans::BulkOptions options;
             options.records = &records;
-            const loans::BulkResult result =
-                loans::RepairMany(connection.database, flagged, options);
-            ASSERT_EQ(result.repaired, 4);
-            for (const loans::LoanRepair& entry : result.loans) ids.push_back(entry.outcome.id);
+            const BulkRun run = RepairEvery(connection.database, flagged, options);
+            ASSERT_EQ(run.result.repaired, 4);
+            for (const loans::LoanRepair& entry : run.loans) ids.push_back(entry.outcome.id);
         }
         ASSERT_NE(test_support::ChecksumTables(name), before);
         loans::RepairUnit unit(connection.database);
@@ -302,6 +329,17 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
         // Redone by undoing the undo, then changed by someone: refused.
         const std::optional<loans::RepairRecord> redo = records.Find(undo_of_undo[ids[0]]);
         unit.Undo(redo->undo, redo->member, redo->loan);
+        // The correction leaves the ledger alone and keeps only its
+        // fingerprint: a ledger row of the loan changed since is refused
+        // all the same, and once it is as it was the undo may go on.
+        ASSERT_FALSE(first->undo.movements_replaced);
+        test_support::RawConnection(name).Execute(
+            "update cxctrx set cuota = cuota + 1000 where aplica = 1010");
+        const auto ledger_changed = test_support::ChecksumTables(name);
+        EXPECT_THROW(unit.Undo(first->undo, first->member, first->loan), loans::EUndoRefused);
+        EXPECT_EQ(test_support::ChecksumTables(name), ledger_changed);
+        test_support::RawConnection(name).Execute(
+            "update cxctrx set cuota = cuota - 1000 where aplica = 1010");
         test_support::RawConnection(name).Execute(
             "update renglones set neto = 1 where ren_prestamono = 1010 and ren_cuotano = 2");
         const auto changed = test_support::ChecksumTables(name);
@@ -309,7 +347,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
             unit.Undo(first->undo, first->member, first->loan);
             ADD_FAILURE() << "undone over a later change";
         } catch (const loans::EUndoRefused& refused) {
-            EXPECT_NE(refused.Message().find("cambiaron despues de la reparacion"),
+            EXPECT_NE(refused.Message().find("cambiaron despu\xE9s de la reparaci\xF3n"),
                       std::string::npos);
         }
         EXPECT_EQ(test_support::ChecksumTables(name), changed);
@@ -329,7 +367,7 @@ TEST(BulkRepair, UndoPutsEveryRowBackExactlyAndRefusesOnceTheyChanged) {
                 ADD_FAILURE() << "undone into a ledger with another column";
             } catch (const loans::EUndoRefused& refused) {
                 EXPECT_EQ(refused.Message(),
-                          "Las columnas de CXCTRX cambiaron despues de la reparacion; no se "
+                          "Las columnas de CXCTRX cambiaron despu\xE9s de la reparaci\xF3n; no se "
                           "deshace");
                 ++refused_for_columns;
             }
@@ -416,6 +454,44 @@ TEST(BulkRepair, JournalRecordsOfAnotherDatabaseAreNeitherListedNorUndoneAndImpo
     EXPECT_FALSE(imported->undo.after_fingerprint.empty());
 }
 
+// Records made before the rows were fingerprinted by their stored values
+// carry a fingerprint of the rows' texts: such a record still undoes, and
+// is still refused once the loan's rows changed.
+TEST(BulkRepair, ARecordFingerprintedByItsRowsTextsAsOlderOnesWereStillUndoesOrIsRefused) {
+    test_support::TempDir dir;
+    const std::string path = NewDemo(dir, "demo.fdb", Route::kEmbedded);
+    const auto before = test_support::ChecksumTables(path);
+    Connection connection(path);
+    loans::RepairUnit unit(connection.database);
+    const loans::RepairOutcome outcome = unit.Run(
+        loans::RepairKind::kRebuild, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    loans::UndoImage older = outcome.undo;
+    ASSERT_TRUE(loans::IsDigestFingerprint(older.after_fingerprint));
+    {
+        db::TIBTransaction reading("Reading");
+        reading.SetDefaultDatabase(&connection.database);
+        db::TIBQuery query("Query");
+        query.SetDatabase(&connection.database);
+        query.SetTransaction(&reading);
+        reading.StartTransaction();
+        older.after_fingerprint = loans::ImageFingerprint(
+            loans::ReadLoanImage(query, loans::StoredColumns(query, "CXCTRX"),
+                                 demo::kMemberMismatch, demo::kLoanMismatchMissingDocs));
+        reading.Commit();
+    }
+    ASSERT_FALSE(loans::IsDigestFingerprint(older.after_fingerprint));
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set cuota = cuota + 1000 where aplica = 1070");
+    EXPECT_THROW(unit.Undo(older, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs),
+                 loans::EUndoRefused);
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set cuota = cuota - 1000 where aplica = 1070");
+    const loans::RepairOutcome undone =
+        unit.Undo(older, demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    EXPECT_TRUE(loans::IsDigestFingerprint(undone.undo.after_fingerprint));
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+}
+
 // The server dies in the middle of a bulk run: the loan under way fails,
 // and the run stops there instead of failing every loan after it.
 TEST(BulkRepair, ARunStopsAtTheFirstLostConnection) {
@@ -440,6 +516,73 @@ TEST(BulkRepair, ARunStopsAtTheFirstLostConnection) {
     EXPECT_EQ(result.failed, 1);
     EXPECT_EQ(result.not_reached, 2);
     EXPECT_FALSE(result.connection_lost.empty());
+}
+
+// The link loses the commit's answer (the server committed) or the commit
+// itself (it did not): the unit asks a new connection whether its record is
+// in the table, and says which; the table holds its row exactly when the
+// loan was repaired.
+TEST(BulkRepair, ACommitWhoseAnswerIsLostIsAskedAgainOnANewConnection) {
+    using namespace std::chrono_literals;
+    if (const std::string missing = test_support::ServerProcess::Unavailable(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    db::SetCallLimits({1000ms, 1000ms});
+    const runtime::ScopeGuard limits([] { db::SetCallLimits(db::CallLimits{}); });
+    for (const bool committed : {true, false}) {
+        SCOPED_TRACE(committed ? "the answer lost" : "the commit lost");
+        test_support::TempDir dir;
+        const std::string path = portfolio_test::NewDemoDatabase(dir);
+        test_support::ServerProcess server;
+        test_support::TcpRelay relay(server.Port());
+        const std::string direct = server.DatabaseName(path);
+        const auto untouched = test_support::ChecksumTables(direct);
+        Connection connection("127.0.0.1/" + std::to_string(relay.Port()) + ":" + path);
+        loans::RecordStore records(connection.database);
+        ASSERT_TRUE(records.InDatabase());
+        loans::RepairUnit unit(connection.database);
+        loans::ConfirmedUnit confirmed;
+        confirmed.member = demo::kMemberMismatch;
+        confirmed.loan = demo::kLoanMismatchMissingDocs;
+        confirmed.repair = "Reindexar";
+        const loans::RecordedUnit done =
+            loans::RunRecorded(&records, confirmed, [&](const loans::BeforeCommit& record) {
+                loans::RepairOptions options;
+                options.before_commit = [&](db::TIBQuery& writer,
+                                            const loans::RepairOutcome& outcome) {
+                    record(writer, outcome);
+                    // Its statement kept now, so that the commit is the
+                    // next call through the link.
+                    writer.Close();
+                    writer.SQL().Clear();
+                    if (committed) {
+                        relay.LoseAnswersOfOpenConnections();
+                    } else {
+                        relay.LoseRequestsOfOpenConnections();
+                    }
+                };
+                return unit.Run({loans::RepairKind::kRebuild}, confirmed.member, confirmed.loan,
+                                options);
+            });
+        const std::string loan = std::to_string(demo::kLoanMismatchMissingDocs);
+        test_support::RawConnection check(direct);
+        if (committed) {
+            EXPECT_EQ(done.result, loans::RecordedUnit::Result::kDone) << done.message;
+            EXPECT_NE(done.settled.find("se comprob\xF3 que qued\xF3 hecho"), std::string::npos)
+                << done.settled;
+            EXPECT_EQ(check.QueryCount("select count(*) from reparaciones where id = '" +
+                                       done.record.id + "'"),
+                      1);
+            EXPECT_NE(test_support::ChecksumTables(direct), untouched);
+        } else {
+            EXPECT_EQ(done.result, loans::RecordedUnit::Result::kFailed);
+            EXPECT_NE(done.message.find("se comprob\xF3 que no se hizo"), std::string::npos)
+                << done.message;
+            EXPECT_FALSE(done.connection_lost);
+            EXPECT_EQ(check.QueryCount("select count(*) from reparaciones"), 0);
+            EXPECT_EQ(test_support::ChecksumTables(direct), untouched);
+        }
+    }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -279,6 +280,91 @@ TEST(RepairJournal, AFailingWriterNeverTakesAnotherWritersRecordWithIt) {
             kept[static_cast<size_t>(record.loan)] = true;
     }
     EXPECT_EQ(std::count(kept.begin(), kept.end(), true), kRecords);
+}
+
+// The process's resident memory now and at its peak since the last
+// ResetPeak, in MB; -1 when the system does not say.
+struct Resident {
+    long now = -1;
+    long peak = -1;
+};
+Resident ResidentMb() {
+    std::ifstream status("/proc/self/status");
+    Resident resident;
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0) resident.now = std::atol(line.c_str() + 6) / 1024;
+        if (line.rfind("VmHWM:", 0) == 0) resident.peak = std::atol(line.c_str() + 6) / 1024;
+    }
+    return resident;
+}
+bool ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.close();
+    return static_cast<bool>(clear);
+}
+
+// F3 lists a loan's records without their undo images: a 25 MB record
+// (a loan's every ledger row) costs the listing about its line, not a copy
+// per value, and none is kept; the record undone is still read whole.
+TEST(RepairJournal, AListReadsLargeRecordsInLittleMemoryAndKeepsNoUndoImage) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("reparaciones.jsonl");
+    constexpr size_t kRows = 500'000;
+    // Written by a child process, so that the memory this one measures
+    // holds nothing of the writing.
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        loans::RepairRecord big = Done();
+        big.database_id = "base";
+        big.undo.after_fingerprint = "huella";
+        big.undo.movements_replaced = true;
+        big.undo.movement_columns = {"CLIENTE", "DOCUMENTO", "FECHA", "VALOR", "INTERES"};
+        for (size_t row = 0; row < kRows; ++row) {
+            loans::ImageRow movement;
+            movement.values = {"00010", std::to_string(500000 + row), "2024-06-04", "-5000.125",
+                               std::nullopt};
+            big.undo.movements.push_back(std::move(movement));
+        }
+        std::ofstream out(path, std::ios::binary);
+        for (const char* id : {"grande-1", "grande-2"}) {
+            big.id = id;
+            out << loans::JournalLine(big) << '\n';
+        }
+        loans::RepairRecord small = Done();
+        small.id = "corto";
+        out << loans::JournalLine(small) << '\n';
+        out.close();
+        _exit(out ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(writer, &status, 0), writer);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_GT(std::filesystem::file_size(path), 2u * 20'000'000u);
+
+    const bool measured = ResetPeak();
+    const Resident before = ResidentMb();
+    const std::vector<loans::RepairRecord> listed = loans::RecordsOf("00010", 1070, path);
+    const Resident after = ResidentMb();
+    ASSERT_EQ(listed.size(), 3u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(listed[i].undo_kept);
+        EXPECT_TRUE(listed[i].undo.movements.empty());
+        EXPECT_TRUE(listed[i].undo.after_fingerprint.empty());
+    }
+    EXPECT_FALSE(listed[2].undo_kept);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // The sanitizers hold freed memory back; measured without them.
+    if (measured && before.now >= 0) {
+        EXPECT_LT(after.peak - before.now, 100) << "MB at the peak of the listing";
+        EXPECT_LT(after.now - before.now, 40) << "MB kept after the listing";
+    }
+#endif
+    const std::optional<loans::RepairRecord> whole = loans::FindRecord("grande-2", path);
+    ASSERT_TRUE(whole.has_value());
+    EXPECT_EQ(whole->undo.movements.size(), kRows);
+    EXPECT_EQ(whole->undo.movements.back().values[1], std::to_string(500000 + kRows - 1));
 }
 
 TEST(RepairJournal, LivesInTheUsersDataDirectory) {

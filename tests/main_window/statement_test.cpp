@@ -219,7 +219,7 @@ TEST_F(StatementTest, NothingIsPrintedWithoutALoanOrWhenTheDialogIsCancelled) {
     PressCtrlP();
     EXPECT_EQ(printing_.asked, 0);
     ASSERT_EQ(printing_.messages.size(), 1u);
-    EXPECT_EQ(printing_.messages[0].second, "No hay un prestamo cargado para imprimir");
+    EXPECT_EQ(printing_.messages[0].second, "No hay un pr\xE9stamo cargado para imprimir");
 
     Do({std::string("code ") + demo::kMemberMismatch});
     PressCtrlP();  // cancelled: no file is named

@@ -1,5 +1,6 @@
 // revision-cartera interrupted by SIGINT or SIGTERM: during the check, and
-// during the repairs.
+// during the repairs; its server killed during the repairs; and a run being
+// stored in the history never stored as finished.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/server_process.h"
 #include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
 #include "tools/demo_db/demo_catalogue.h"
@@ -117,6 +119,46 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
     }
 }
 
+// --registrar interrupted at any moment of its check or after, by either
+// signal: it ends soon with the shell's code, and what the history then
+// holds is an unfinished run or nothing, never a finished one; the next
+// whole run is compared with no earlier run.
+TEST(RevisionCartera, SignalsNeverLeaveARecordedRunStoredAsFinished) {
+    test_support::TempDir dir;
+    const std::string path = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
+    auto whole = std::chrono::milliseconds::max();
+    for (int run = 0; run < 2; ++run) {
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(RunTool(dir, "'" + path + "' > /dev/null").exit_code, 1);
+        whole = std::min(whole, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - started));
+    }
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        for (const double part : {0.05, 0.2, 0.35, 0.5, 0.65}) {
+            const int ms = std::max(50, static_cast<int>(whole.count() * part));
+            SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " +
+                         std::to_string(ms) + " ms");
+            const Ended ended = RunAndSignal({"--registrar", "--csv", dir.File("lista.csv"), path},
+                                             signal_number, std::chrono::milliseconds(ms));
+            ASSERT_TRUE(WIFEXITED(ended.status)) << "ended by signal " << WTERMSIG(ended.status);
+            EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
+            EXPECT_LT(ended.seconds_after_signal, 5.0);
+            EXPECT_EQ(test_support::RawConnection(path).QueryText(
+                          "select count(*) from revisiones where terminada <> 0"),
+                      "0");
+        }
+    }
+    // Those the signal met in the check are stored, as unfinished.
+    EXPECT_NE(test_support::RawConnection(path).QueryText("select count(*) from revisiones"), "0");
+    const ToolRun run = RunTool(dir, "--registrar --csv lista.csv '" + path + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("no hay una revisi\xC3\xB3n terminada anterior"), std::string::npos)
+        << run.err;
+}
+
 // Interrupted during the repairs, by either signal: it stops between loans
 // with the shell's code, every loan it names as repaired is repaired and
 // every loan it did not reach is still listed, none left half way.
@@ -165,6 +207,57 @@ TEST(RevisionCartera, SignalsDuringTheRepairsStopBetweenLoans) {
                   count(": no alcanzado\n"))
             << check.out;
     }
+}
+
+// The server dies during the repairs: the loan under way fails, the run
+// tries no other loan (each would fail the same way), says how many were
+// repaired and that the rest were not attempted, and ends with 2.
+TEST(RevisionCartera, ServerRouteKilledDuringTheRepairsEndsWithTwoAndTriesNoOtherLoan) {
+    if (const std::string missing = test_support::ServerProcess::Unavailable(); !missing.empty()) {
+        GTEST_SKIP() << missing;
+    }
+    test_support::TempDir dir;
+    const std::string path = dir.File("grande.fdb");
+    bench::BenchDatabaseSize size;
+    size.members = 2000;
+    bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
+    test_support::ServerProcess server;
+    const std::string lines = dir.File("lineas.txt");
+    const std::string errors = dir.File("errores.txt");
+    std::vector<std::string> shell = {"/bin/sh", "-c",
+                                      "exec '" COOP_REVISION_CARTERA "' --reparar '" +
+                                          server.DatabaseName(path) + "' > '" + lines + "' 2> '" +
+                                          errors + "'"};
+    std::vector<char*> argv;
+    for (std::string& argument : shell) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ), 0);
+    const auto started = std::chrono::steady_clock::now();
+    while (test_support::ReadFile(lines).find('\n') == std::string::npos &&
+           std::chrono::steady_clock::now() - started < std::chrono::seconds(60)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    server.Kill();
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    const std::string out = test_support::ReadFile(lines);
+    const std::string err = test_support::ReadFile(errors);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << err;
+    const auto count = [&out](const std::string& word) {
+        size_t found = 0;
+        for (size_t at = out.find(word); at != std::string::npos; at = out.find(word, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_LE(count(": fallido"), 1u) << out;
+    EXPECT_GT(count(": no alcanzado\n"), 0u) << "the kill came after the last loan";
+    EXPECT_NE(err.find("se perdi\xC3\xB3 la conexi\xC3\xB3n con la base de datos"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find(" restantes no se intentaron"), std::string::npos) << err;
 }
 
 }  // namespace

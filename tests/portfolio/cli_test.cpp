@@ -9,8 +9,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include "loans/history/run_report.h"
 #include "loans/records/repair_journal.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
@@ -150,10 +152,10 @@ TEST(RevisionCartera, HelpAndVersionAnswerWithoutADatabase) {
     for (const char* word : {"pr\xC3\xA9stamo", "due\xC3\xB1o",
                              "se\xC3\xB1"
                              "al",
-                             "est\xC3\xA1ndar"}) {
+                             "est\xC3\xA1ndar", "revisi\xC3\xB3n", "\xC3\xBAltima"}) {
         EXPECT_NE(run.out.find(word), std::string::npos) << word << "\n" << run.out;
     }
-    for (const char* word : {"dueno", "senal", "prestamo", "estandar"}) {
+    for (const char* word : {"dueno", "senal", "prestamo", "estandar", "revision ", "ultima"}) {
         EXPECT_EQ(run.out.find(word), std::string::npos) << word << "\n" << run.out;
     }
 }
@@ -247,11 +249,12 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     EXPECT_EQ(run.out.rfind("00010 1073 Deshacer: deshecho (", 0), 0u) << run.out;
     run = RunTool(dir, "--deshacer " + id + " '" + path + "'");
     EXPECT_EQ(run.exit_code, 1) << run.err;
-    EXPECT_EQ(run.out, "Deshacer: rechazado: La reparacion " + id +
+    EXPECT_EQ(run.out, "Deshacer: rechazado: La reparaci\xC3\xB3n " + id +
                            " ya se deshizo; no se deshace otra vez\n");
     run = RunTool(dir, "--deshacer no-existe '" + path + "'");
     EXPECT_EQ(run.exit_code, 2);
-    EXPECT_NE(run.err.find("No hay ninguna reparacion no-existe"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("No hay ninguna reparaci\xC3\xB3n no-existe"), std::string::npos)
+        << run.err;
 
     // A database that keeps no requests has none to list or resolve.
     run = RunTool(dir, "--solicitudes '" + path + "'");
@@ -283,6 +286,115 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
         run = RunTool(dir, arguments);
         EXPECT_EQ(run.exit_code, 2) << arguments;
         EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
+    }
+}
+
+// --registrar twice with a repair and a new disagreement between: the
+// list as always, then what is new and what was resolved; --historial
+// lists both runs as a table and as CSV. On the route given, as the
+// program logs in there.
+void RecordTwoRunsAndListThem(const test_support::TempDir& dir, const std::string& name,
+                              const std::string& user) {
+    ToolRun run = RunTool(dir, "--registrar '" + name + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, kDemoCsv);
+    EXPECT_EQ(run.err,
+              "50 pr\xC3\xA9stamos revisados, 4 con diferencias\n"
+              "Revisi\xC3\xB3n 1 registrada; no hay una revisi\xC3\xB3n terminada anterior con "
+              "qu\xC3\xA9 compararla\n");
+
+    portfolio_test::RepairOneFlaggedLoan(name, demo::kLoanMismatchMissingDocs);
+    test_support::RawConnection(name).Execute(
+        "update cxctrx set valor = valor + 100 where cliente = '00001' and aplica = 1001 and "
+        "tipo_doc = 'F'");
+    run = RunTool(dir, "--registrar --csv lista.csv '" + name + "'");
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(test_support::ReadFile(dir.File("lista.csv")).find("\n00001,"), std::string::npos);
+    EXPECT_TRUE(std::regex_match(
+        run.err, std::regex("50 pr\xC3\xA9stamos revisados, 4 con diferencias\n"
+                            "Revisi\xC3\xB3n 2 registrada: 1 nuevos y 1 resueltos desde la "
+                            "revisi\xC3\xB3n 1 "
+                            "\\(\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\)\n"
+                            "  nuevo: 00001 1001\n"
+                            "  resuelto: 00010 1070\n")))
+        << run.err;
+
+    run = RunTool(dir, "--historial '" + name + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    const std::string when = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d";
+    EXPECT_TRUE(std::regex_match(
+        run.out,
+        std::regex("REVISION  FECHA                REVISADOS  CON DIFERENCIAS           MONTO   "
+                   "DURACION  TERMINADA  USUARIO\n"
+                   "       1  " +
+                   when +
+                   "         50                4        13000.01 +\\d+\\.\\d s  si         " +
+                   user + " \\(.+\\)\n       2  " + when +
+                   "         50                4         3100.01 +\\d+\\.\\d s  si         " +
+                   user + " \\(.+\\)\n")))
+        << run.out;
+    run = RunTool(dir, "--historial --csv historial.csv '" + name + "'");
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(
+        std::regex_match(test_support::ReadFile(dir.File("historial.csv")),
+                         std::regex(std::string(loans::kRunsCsvHeader) + "\n1," + when + "," +
+                                    user + ",[^,]+,50,4,3,1,13000.01,\\d+,1\n2," + when + "," +
+                                    user + ",[^,]+,50,4,3,1,3100.01,\\d+,1\n")))
+        << test_support::ReadFile(dir.File("historial.csv"));
+}
+
+TEST(RevisionCartera, RegistrarSaysWhatIsNewAndResolvedAndHistorialListsTheRuns) {
+    test_support::TempDir dir;
+    RecordTwoRunsAndListThem(dir, portfolio_test::NewDemoDatabase(dir), "SYSDBA");
+}
+
+TEST(RevisionCartera, ServerRouteRegistrarAndHistorialAsTheAnalyst) {
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    test_support::TempDir dir;
+    const std::string name = test_support::DatabaseName(test_support::Route::kServer,
+                                                        portfolio_test::NewDemoDatabase(dir));
+    const test_support::AnalystLogin analyst(name);
+    RecordTwoRunsAndListThem(dir, name, test_support::kAnalystUser);
+    // A run the analyst may no longer store: the list is written, and the
+    // exit code says the run was not kept.
+    test_support::RawConnection(name).Execute(
+        "revoke insert on revisiones from role analista_socios");
+    const ToolRun run = RunTool(dir, "--registrar '" + name + "'");
+    EXPECT_EQ(run.exit_code, 2) << run.err;
+    EXPECT_EQ(run.out.rfind(std::string(loans::kCsvHeader) + "\n00001,", 0), 0u) << run.out;
+    EXPECT_NE(run.err.find("revision-cartera: "), std::string::npos) << run.err;
+    EXPECT_EQ(test_support::RawConnection(name).QueryText("select count(*) from revisiones"), "2");
+}
+
+// Without the history's tables both options say how to make them; they
+// go with the plain check only.
+TEST(RevisionCartera, RegistrarAndHistorialNeedTheTablesAndTheirOwnOptions) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    for (const std::string& arguments :
+         {"--registrar --reparar '" + path + "'", "--registrar --historial '" + path + "'",
+          "--registrar --deshacer x '" + path + "'", "--historial --xlsx h.xlsx '" + path + "'",
+          "--historial --reparar '" + path + "'", "--historial --simular '" + path + "'",
+          "--registrar --importar-diario '" + path + "'",
+          "--historial --importar-diario '" + path + "'"}) {
+        const ToolRun run = RunTool(dir, arguments);
+        EXPECT_EQ(run.exit_code, 2) << arguments;
+        EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
+    }
+    {
+        test_support::RawConnection owner(path);
+        owner.Execute("drop table revisiones_prestamos");
+        owner.Execute("drop table revisiones");
+    }
+    for (const char* option : {"--registrar", "--historial"}) {
+        const ToolRun run = RunTool(dir, std::string(option) + " '" + path + "'");
+        EXPECT_EQ(run.exit_code, 2) << option;
+        EXPECT_EQ(run.out, "") << option;
+        EXPECT_NE(run.err.find("sql/revisiones.sql"), std::string::npos) << run.err;
     }
 }
 

@@ -1,8 +1,13 @@
 // The dialog on its own: cancel before the list and during repairs, the
-// application quit mid-repair, and a check that fails.
+// application quit mid-repair, a check that fails, the list kept across a
+// check again, the remembered layout, and the chart of the stored runs
+// with the new loans marked.
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -315,6 +320,163 @@ TEST(PortfolioDialog, FailureIsShownInTheDialog) {
     EXPECT_EQ(access.List()->model()->rowCount(), 0);
     EXPECT_FALSE(access.ButtonOf(PortfolioAccess::Button::Export)->isEnabled());
     EXPECT_EQ(access.ButtonOf(PortfolioAccess::Button::Cancel)->text(), "&Cerrar");
+}
+
+}  // namespace
+
+namespace {
+
+// The dialog on `path` until its check has ended.
+void CheckInTheDialog(portfolio::TFcartera& dialog) {
+    const PortfolioAccess access(dialog);
+    dialog.show();
+    WaitFor([&] { return access.Finished() && !access.Running(); });
+    ASSERT_TRUE(access.Finished());
+    ASSERT_TRUE(access.Failure().empty()) << access.Failure();
+}
+
+std::vector<double> Ys(const QLineSeries& series) {
+    std::vector<double> ys;
+    for (const QPointF& point : series.points()) ys.push_back(point.y());
+    return ys;
+}
+
+// Two runs stored (the demo, then with 1070 repaired), one unfinished, and
+// a new disagreement on 1001: the dialog's own check is the fourth run;
+// the chart draws the three finished ones from the database, the table
+// lists all four, and only 1001 is marked new.
+TEST(PortfolioDialog, ChartDrawsTheStoredRunsAndTheNewLoanIsMarked) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    portfolio_test::RecordCheckRun(path);
+    portfolio_test::RepairOneFlaggedLoan(path, demo::kLoanMismatchMissingDocs);
+    portfolio_test::RecordCheckRun(path);
+    portfolio_test::RecordCheckRun(path, false);
+    test_support::RawConnection(path).Execute(
+        "update cxctrx set valor = valor + 100 where cliente = '00001' and aplica = 1001 and "
+        "tipo_doc = 'F'");
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    CheckInTheDialog(dialog);
+
+    const portfolio::RunHistoryChart& chart = *access.History();
+    EXPECT_TRUE(chart.isVisible());
+    EXPECT_EQ(Ys(*chart.FlaggedSeries()), (std::vector<double>{4, 3, 4}));
+    EXPECT_EQ(Ys(*chart.AmountSeries()), (std::vector<double>{13000.01, 3000.01, 3100.01}));
+    // In the runs' order, side by side.
+    const QList<QPointF> points = chart.FlaggedSeries()->points();
+    ASSERT_EQ(points.size(), 3);
+    EXPECT_LT(points[0].x(), points[1].x());
+    EXPECT_LT(points[1].x(), points[2].x());
+    EXPECT_EQ(chart.AmountSeries()->points()[2].x(), points[2].x());
+    // The same figures as a table, every run.
+    const QTableWidget& table = *chart.Table();
+    ASSERT_EQ(table.rowCount(), 4);
+    EXPECT_EQ(table.item(0, 0)->text(), "1");
+    EXPECT_EQ(table.item(3, 3)->text(), "4");
+    EXPECT_EQ(table.item(0, 4)->text().toStdString(), AsShown("13,000.01"));
+    EXPECT_EQ(table.item(1, 4)->text().toStdString(), AsShown("3,000.01"));
+    EXPECT_EQ(table.item(2, 6)->text(), "no");
+    EXPECT_EQ(table.item(3, 6)->text(), QString::fromLatin1("s\xED"));
+    EXPECT_TRUE(chart.Note()->text().startsWith(QString::fromLatin1(
+        "Revisi\xF3n 4 registrada: 1 nuevos y 0 resueltos desde la revisi\xF3n 2 (")))
+        << chart.Note()->text().toStdString();
+
+    // "nuevo" in its own column on 1001's row only, whatever the list's
+    // order; sorted by it, the new loan comes first.
+    constexpr int kNew = portfolio::FlaggedLoansModel::kNewColumn;
+    const QAbstractItemModel& shown = *access.List()->model();
+    ASSERT_EQ(shown.columnCount(), kNew + 1);
+    EXPECT_EQ(shown.headerData(kNew - 1, Qt::Horizontal).toString(), "MOTIVO");
+    EXPECT_EQ(shown.headerData(kNew, Qt::Horizontal).toString(), "NUEVO");
+    std::vector<loans::LoanCheck> rows = access.ShownRows();
+    ASSERT_EQ(rows.size(), 4u);
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(shown.index(row, kNew).data().toString(),
+                  rows[static_cast<size_t>(row)].loan == 1001 ? "nuevo" : "")
+            << rows[static_cast<size_t>(row)].loan;
+    }
+    access.List()->sortByColumn(kNew, Qt::DescendingOrder);
+    rows = access.ShownRows();
+    EXPECT_EQ(rows[0].loan, 1001);
+    EXPECT_EQ(test_support::RawConnection(path).QueryText(
+                  "select count(*) from revisiones_prestamos where revision = 4"),
+              "4");
+}
+
+// A database without the history's tables: the dialog is as it always
+// was, no chart, rows numbered, nothing stored.
+TEST(PortfolioDialog, WithoutTheHistoryTablesNoChartIsShownAndNothingStored) {
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    {
+        test_support::RawConnection owner(path);
+        owner.Execute("drop table revisiones_prestamos");
+        owner.Execute("drop table revisiones");
+    }
+    const auto before = test_support::ChecksumTables(path);
+    portfolio::TFcartera dialog([&](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+        loans::ConfigureProgramConnection(database, transaction, path);
+    });
+    const PortfolioAccess access(dialog);
+    CheckInTheDialog(dialog);
+    EXPECT_FALSE(access.History()->isVisible());
+    EXPECT_EQ(access.ShownRows().size(), 4u);
+    EXPECT_EQ(access.List()->model()->columnCount(),
+              portfolio::FlaggedLoansModel::kColumns);  // no NUEVO
+    EXPECT_FALSE(access.Flagged().IsNew(0));
+    EXPECT_EQ(test_support::ChecksumTables(path), before);
+}
+
+// With the chart and the NUEVO column the dialog grows to show them; closed
+// as it opened it still keeps nothing, and the widths the analyst gives
+// the list's columns are there again, NUEVO and all, and through a check
+// again.
+TEST(PortfolioDialog, ChartAndNewColumnLeaveTheRememberedLayoutTheAnalysts) {
+    test_support::TempDir dir;
+    const ScopedVariable config("XDG_CONFIG_HOME", dir.File("config"));
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    portfolio_test::RecordCheckRun(path);
+    const auto make = [&path] {
+        return std::make_unique<portfolio::TFcartera>(
+            [&path](db::TIBDatabase& database, db::TIBTransaction& transaction) {
+                loans::ConfigureProgramConnection(database, transaction, path);
+            });
+    };
+    constexpr int kNew = portfolio::FlaggedLoansModel::kNewColumn;
+    auto dialog = make();
+    const QSize first_size = dialog->size();
+    CheckInTheDialog(*dialog);
+    QTableView& list = *PortfolioAccess(*dialog).List();
+    ASSERT_EQ(list.model()->columnCount(), kNew + 1);
+    EXPECT_TRUE(PortfolioAccess(*dialog).History()->isVisible());
+    EXPECT_GT(dialog->height(), first_size.height());
+    QApplication::processEvents();
+    const QHeaderView& header = *list.horizontalHeader();
+    for (int column = 0; column <= kNew; ++column) {
+        EXPECT_GE(header.sectionSize(column), header.sectionSizeHint(column)) << column;
+    }
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+    dialog->reject();
+    EXPECT_FALSE(QSettings(ui::window_memory::FilePath(), QSettings::IniFormat)
+                     .childGroups()
+                     .contains("cartera"));
+
+    dialog = make();
+    CheckInTheDialog(*dialog);
+    PortfolioAccess(*dialog).List()->setColumnWidth(1, 333);
+    dialog->reject();
+    dialog = make();
+    CheckInTheDialog(*dialog);
+    ASSERT_EQ(PortfolioAccess(*dialog).List()->model()->columnCount(), kNew + 1);
+    EXPECT_EQ(PortfolioAccess(*dialog).List()->columnWidth(1), 333);
+    ASSERT_TRUE(PortfolioAccess(*dialog).Recheck());
+    WaitFor([&] { return !PortfolioAccess(*dialog).Running(); });
+    EXPECT_EQ(PortfolioAccess(*dialog).List()->columnWidth(1), 333);
+    EXPECT_EQ(PortfolioAccess(*dialog).List()->model()->columnCount(), kNew + 1);
+    dialog->reject();
 }
 
 }  // namespace

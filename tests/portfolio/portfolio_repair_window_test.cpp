@@ -1,7 +1,9 @@
 // The dialog's repairs, previews, history and undo through the window, on
 // either route.
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTest>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 
 #include "loans/repairs/bulk_repair.h"
 #include "loans/rules/repair_statements.h"
+#include "repair_history/history_access.h"
 #include "tests/main_window/repair_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
 #include "tests/support/table_checksums.h"
@@ -263,7 +266,7 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
     std::vector<QJsonObject> out =
         Objects({"history", "answer yes", "undo", "dump", "select 1", "dump", "leave"});
     ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(Text(out[0]["history"].toObject()["loan"]), "Socio: 00010   Prestamo: 1070");
+    EXPECT_EQ(Text(out[0]["history"].toObject()["loan"]), "Socio: 00010   Pr\xE9stamo: 1070");
     EXPECT_EQ(rows(out[0]),
               (std::vector<std::string>{AsShown("Reindexar Realizada 30,000.00 -> 20,000.00 "
                                                 "3 borradas, 5 insertadas, 0 actualizadas")}));
@@ -289,6 +292,59 @@ TEST_P(PortfolioRepairTest, HistoryUndoesARepairAndRefusesOnceItsRowsChanged) {
     EXPECT_EQ(rows(out[1]).size(), 3u);
     EXPECT_FALSE(out[1]["history"].toObject()["undo"].toBool());
     EXPECT_EQ(JournalLines().size(), 3u);
+}
+
+// F3 shows every title and text whole, and opens again at the size and
+// widths the analyst left it with, until Ctrl+0 (pressed in the dialog,
+// owned by the main window as F3 makes it: the window's own Ctrl+0 must not
+// take the key).
+TEST_P(PortfolioRepairTest, HistoryOpensWithWholeTitlesAndAsTheAnalystLeftIt) {
+    Start();
+    Objects({"portfolio", "choose 1"});
+    Press("btreindexar");
+    // The list beside the window would be the active window.
+    for (QDialog* open : window_->findChildren<QDialog*>()) open->close();
+    loans::RecordStore records(Window().Connection());
+    const auto open = [&] {
+        return std::make_unique<repair_history::TFhistorial>(
+            demo::kMemberMismatch, 1070, records, [](const loans::RepairRecord&) { return false; },
+            window_.get());
+    };
+    const auto widths = [](repair_history::TFhistorial& dialog) {
+        const QTableView& list = *repair_history::HistoryAccess(dialog).List();
+        std::vector<int> all;
+        for (int column = 0; column < list.model()->columnCount(); ++column) {
+            all.push_back(list.columnWidth(column));
+        }
+        return all;
+    };
+    auto dialog = open();
+    dialog->show();
+    const QTableView& list = *repair_history::HistoryAccess(*dialog).List();
+    ASSERT_EQ(list.model()->rowCount(), 1);
+    for (int column = 0; column < list.model()->columnCount(); ++column) {
+        EXPECT_GE(list.columnWidth(column), list.horizontalHeader()->sectionSizeHint(column))
+            << column;
+        EXPECT_GE(list.columnWidth(column),
+                  static_cast<const QAbstractItemView&>(list).sizeHintForColumn(column))
+            << column;
+    }
+    const QSize first_size = dialog->size();
+    const std::vector<int> first_widths = widths(*dialog);
+    dialog->resize(first_size + QSize(60, 40));
+    repair_history::HistoryAccess(*dialog).List()->setColumnWidth(3, 250);
+    std::vector<int> left = widths(*dialog);
+    dialog->reject();
+
+    dialog = open();
+    EXPECT_EQ(dialog->size(), first_size + QSize(60, 40));
+    dialog->show();
+    EXPECT_EQ(widths(*dialog)[3], 250);
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::keyClick(repair_history::HistoryAccess(*dialog).List(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(dialog->size(), first_size);
+    EXPECT_EQ(widths(*dialog)[3], first_widths[3]);
 }
 
 // Amounts with three decimals come back exactly when a repair is undone,

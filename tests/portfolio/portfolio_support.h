@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
+#include "loans/history/run_history.h"
 #include "loans/repairs/bulk_repair.h"
 #include "loans/repairs/repair_unit.h"
 #include "loans/reports/portfolio_report.h"
@@ -54,6 +56,21 @@ inline loans::CheckResult Check(const std::string& name) {
         EXPECT_EQ(figures(here.loans[i]), figures(by_server.loans[i]));
     }
     return here;
+}
+
+// Checks the database the program's way and stores the run in its
+// history, as finished or not, as a run of 1.234 s from "puesto-de-prueba".
+inline loans::RecordedRun RecordCheckRun(const std::string& name, bool finished = true) {
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    loans::ConfigureProgramConnection(database, transaction, name);
+    const loans::CheckResult result = loans::RunCheck(database);
+    loans::CheckRun run;
+    run.finished = finished;
+    run.checked = result.loans.size();
+    run.flagged = result.Flagged();
+    run.duration = std::chrono::milliseconds(1234);
+    return loans::RecordRun(database, run, "puesto-de-prueba");
 }
 
 // Repairs the flagged loan `loan` alone, as one unit on a connection of the

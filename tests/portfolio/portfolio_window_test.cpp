@@ -83,7 +83,7 @@ TEST_F(PortfolioWindowTest, F2ListsTheMismatchedLoansAndChoosingOneShowsItWithTh
     EXPECT_EQ(Text(list["totals"]),
               "Pr\xE9stamos revisados: 50   Con diferencias: 4   Reindexar: 3   Corregir Tabla: 1");
     EXPECT_EQ(Text(list["listed"]),
-              AsShown("Listados: 4 de 4   Suma de las diferencias: 7,000.01"));
+              AsShown("Listados: 4 de 4   Suma de las diferencias absolutas: 13,000.01"));
 
     // The chosen loan is current in the window, looked up like a typed code,
     // and the list is still open, on the row chosen.
@@ -189,16 +189,16 @@ TEST_F(PortfolioWindowTest, FiltersByMemberAndRepairCountAndAddUpWhatIsListed) {
     using Listed = std::pair<std::vector<std::string>, std::string>;
     const auto line = [](int shown, const char* sum) {
         return AsShown("Listados: " + std::to_string(shown) +
-                       " de 4   Suma de las diferencias: " + sum);
+                       " de 4   Suma de las diferencias absolutas: " + sum);
     };
-    EXPECT_EQ(listed(out[1]), (Listed{{"1070", "1071", "1073"}, line(3, "7,000.01")}));
-    EXPECT_EQ(listed(out[2]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "7,000.01")}));
+    EXPECT_EQ(listed(out[1]), (Listed{{"1070", "1071", "1073"}, line(3, "13,000.01")}));
+    EXPECT_EQ(listed(out[2]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "13,000.01")}));
     EXPECT_EQ(listed(out[3]), (Listed{{"1010"}, line(1, "0.00")}));
     EXPECT_EQ(listed(out[4]), (Listed{{"1010"}, line(1, "0.00")}));
-    EXPECT_EQ(listed(out[5]), (Listed{{"1070", "1071", "1073"}, line(3, "7,000.01")}));
+    EXPECT_EQ(listed(out[5]), (Listed{{"1070", "1071", "1073"}, line(3, "13,000.01")}));
     EXPECT_EQ(listed(out[6]), (Listed{{}, line(0, "0.00")}));
     EXPECT_EQ(Text(out[6]["portfolio"].toObject()["repairs"]), "Reindexar");
-    EXPECT_EQ(listed(out[7]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "7,000.01")}));
+    EXPECT_EQ(listed(out[7]), (Listed{{"1010", "1070", "1071", "1073"}, line(4, "13,000.01")}));
     std::ifstream in(file, std::ios::binary);
     std::string header;
     std::getline(in, header);

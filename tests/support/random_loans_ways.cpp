@@ -82,14 +82,18 @@ std::string WorkedOutAgainstWritten(const loans::RepairOutcome& worked_out,
             text += std::string(which) + " " + loans::RowText(columns, row) + ";";
         }
     };
+    // A table the written unit did not image (a correction's ledger, a
+    // rebuild's schedule) it left alone: so must the worked-out one.
+    const bool movements = !written.before.movements.empty() || !written.after.movements.empty();
+    const bool schedule = !written.before.schedule.empty() || !written.after.schedule.empty();
+    const auto& movements_to = movements ? written.after.movements : worked_out.before.movements;
+    const auto& schedule_to = schedule ? written.after.schedule : worked_out.before.schedule;
     rows("only worked out:", worked_out.after.movement_columns, worked_out.after.movements,
-         written.after.movements);
-    rows("only written:", written.after.movement_columns, written.after.movements,
+         movements_to);
+    rows("only written:", worked_out.after.movement_columns, movements_to,
          worked_out.after.movements);
-    rows("only worked out:", loans::ScheduleColumns(), worked_out.after.schedule,
-         written.after.schedule);
-    rows("only written:", loans::ScheduleColumns(), written.after.schedule,
-         worked_out.after.schedule);
+    rows("only worked out:", loans::ScheduleColumns(), worked_out.after.schedule, schedule_to);
+    rows("only written:", loans::ScheduleColumns(), schedule_to, worked_out.after.schedule);
     if (loans::ShownAmount(worked_out.receivable_balance_after) !=
         loans::ShownAmount(written.receivable_balance_after)) {
         text += " receivable after " + loans::ShownAmount(worked_out.receivable_balance_after) +

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace test_support {
@@ -59,6 +60,13 @@ TcpRelay::~TcpRelay() {
     ::close(wake_[1]);
 }
 
+void TcpRelay::LoseOnOpenConnections(Lost lost) {
+    lose_ = lost;
+    const char byte = 0;
+    (void)!::write(wake_[1], &byte, 1);
+    while (lose_.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 void TcpRelay::CloseAll() {
     for (const Pair& p : pairs_) {
         ::close(p.client);
@@ -97,6 +105,14 @@ void TcpRelay::Run() {
             fds.push_back({p.server, static_cast<short>(passing ? POLLIN : 0), 0});
         }
         if (::poll(fds.data(), fds.size(), kTickMs) < 0) continue;
+        if (fds[0].revents & POLLIN) {
+            char drained[64];
+            (void)!::read(wake_[0], drained, sizeof drained);
+        }
+        if (const int lost = lose_.load(); lost != 0) {
+            for (Pair& p : pairs_) p.lost |= lost;
+            lose_ = 0;
+        }
         if (fds[1].revents & POLLIN) Accept();
         if (!passing) continue;
         std::vector<Pair> kept;
@@ -108,11 +124,11 @@ void TcpRelay::Run() {
             char buffer[65536];
             if (from_client.revents & (POLLIN | POLLHUP | POLLERR)) {
                 const ssize_t got = ::recv(p.client, buffer, sizeof buffer, 0);
-                open = got > 0 && SendAll(p.server, buffer, got);
+                open = got > 0 && ((p.lost & kRequests) != 0 || SendAll(p.server, buffer, got));
             }
             if (open && (from_server.revents & (POLLIN | POLLHUP | POLLERR))) {
                 const ssize_t got = ::recv(p.server, buffer, sizeof buffer, 0);
-                open = got > 0 && SendAll(p.client, buffer, got);
+                open = got > 0 && ((p.lost & kAnswers) != 0 || SendAll(p.client, buffer, got));
             }
             if (open) {
                 kept.push_back(p);

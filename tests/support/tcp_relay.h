@@ -10,7 +10,9 @@ namespace test_support {
 // test can break. Passing, it forwards both ways; stalled, it keeps every
 // connection open and forwards nothing (a host that stopped answering);
 // cut, it closes every connection and refuses new ones; restored, it passes
-// again (a server that came back).
+// again (a server that came back). It can also lose one direction of the
+// connections open now, while later ones pass: what the server answers (a
+// commit that went through, its answer lost) or what the program sends.
 class TcpRelay {
   public:
     explicit TcpRelay(int target_port);
@@ -22,15 +24,21 @@ class TcpRelay {
     void Stall() { mode_ = kStalled; }
     void Cut() { mode_ = kCut; }
     void Restore() { mode_ = kPassing; }
+    // Both take effect before they return.
+    void LoseAnswersOfOpenConnections() { LoseOnOpenConnections(kAnswers); }
+    void LoseRequestsOfOpenConnections() { LoseOnOpenConnections(kRequests); }
     // Connections accepted so far.
     int Accepted() const { return accepted_; }
 
   private:
     enum Mode { kPassing, kStalled, kCut };
+    enum Lost { kRequests = 1, kAnswers = 2 };
     struct Pair {
         int client;
         int server;
+        int lost = 0;  // Lost bits: read and dropped instead of forwarded
     };
+    void LoseOnOpenConnections(Lost lost);
     void Run();
     void Accept();
     void CloseAll();
@@ -42,7 +50,8 @@ class TcpRelay {
     std::atomic<Mode> mode_{kPassing};
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
-    std::vector<Pair> pairs_;  // relay thread only
+    std::atomic<int> lose_{0};  // asked of the relay thread, 0 once done
+    std::vector<Pair> pairs_;   // relay thread only
     std::thread thread_;
 };
 

@@ -56,6 +56,10 @@ std::string RecordTableFile() {
     return std::string(COOP_SQL_DIR) + "/reparaciones.sql";
 }
 
+std::string RunHistoryFile() {
+    return std::string(COOP_SQL_DIR) + "/revisiones.sql";
+}
+
 std::vector<std::string> SplitSqlScript(const std::string& script) {
     std::vector<std::string> statements;
     std::string current;
@@ -125,6 +129,7 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
     const std::vector<std::string> statements = ReadSqlScript(SchemaFile());
     const std::vector<std::string> role_statements = ReadSqlScript(RoleFile());
     const std::vector<std::string> record_statements = ReadSqlScript(RecordTableFile());
+    const std::vector<std::string> history_statements = ReadSqlScript(RunHistoryFile());
 
     CreateEmptyDatabase(path, dialect);
 
@@ -141,7 +146,8 @@ void CreateCoopDatabase(const std::string& path, int dialect) {
         Transaction schema(*attachment);
         for (const std::string& statement : statements) RunSchemaStatement(schema, statement);
         schema.Commit();
-        for (const std::vector<std::string>* script : {&role_statements, &record_statements}) {
+        for (const std::vector<std::string>* script :
+             {&role_statements, &record_statements, &history_statements}) {
             for (const std::string& statement : *script) {
                 if (runtime::UpperLatin1(statement) == "COMMIT")
                     continue;  // each is committed anyway

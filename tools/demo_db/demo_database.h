@@ -11,7 +11,8 @@ namespace demo {
 
 // Creates a new embedded database file at `path` (page size 8192, default
 // character set ISO8859_1, forced writes off) and runs every statement of
-// the schema in SQL dialect `dialect` (1 or 3). Raises runtime::EInOutError
+// the schema, the analysts' role, the repair records and the run history in
+// SQL dialect `dialect` (1 or 3). Raises runtime::EInOutError
 // when the file already exists, and the server's error when the file cannot
 // be created. A database that fails half-way is dropped again, so the path
 // stays free for a retry.
@@ -32,8 +33,12 @@ std::string AppliedDocumentsSql();
 std::string SchemaFile();
 // Full path of the analysts' role script (sql/analista.sql), run after it.
 std::string RoleFile();
-// Full path of the repair records' script (sql/reparaciones.sql), run last.
+// Full path of the repair records' script (sql/reparaciones.sql), run after
+// the role, whose grants it extends.
 std::string RecordTableFile();
+// Full path of the portfolio check's run history (sql/revisiones.sql), run
+// last; it too extends the role's grants.
+std::string RunHistoryFile();
 
 // The statements of an SQL script: "--" comments (outside quoted text)
 // removed, split at each terminator that ends a line (";", or another set

@@ -5,27 +5,36 @@
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error). With --reparar it repairs the flagged loans, one line
 // per loan (--simular: what would change, nothing written); --deshacer ID
-// undoes one journaled repair. Where repairs need approval
+// undoes one recorded repair. Where repairs need approval
 // (sql/aprobacion.sql) both file requests instead; --solicitudes lists the
 // open ones, --aprobar ID and --rechazar ID --motivo TEXTO resolve one.
+// --registrar stores the check's run in the database's history and says
+// what changed since the last one; --historial prints the stored runs.
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "config/config_file.h"
 #include "config/db_ini.h"
+#include "db/call_watch.h"
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
 #include "loans/approval/approvals.h"
+#include "loans/history/run_history.h"
+#include "loans/history/run_report.h"
 #include "loans/records/journal_import.h"
 #include "loans/records/record_table.h"
 #include "loans/repairs/bulk_repair.h"
@@ -50,6 +59,9 @@ constexpr const char* kUsage =
     "     revision-cartera --solicitudes [BASE_DE_DATOS]\n"
     "     revision-cartera --aprobar ID [BASE_DE_DATOS]\n"
     "     revision-cartera --rechazar ID --motivo TEXTO [BASE_DE_DATOS]\n"
+    "     revision-cartera --registrar [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
+    "                      [BASE_DE_DATOS]\n"
+    "     revision-cartera --historial [--csv ARCHIVO] [BASE_DE_DATOS]\n"
     "     revision-cartera --help | --version\n"
     "  Revisa todos los pr\u00e9stamos y lista los que necesitan Reindexar o Corregir\n"
     "  Tabla, como CSV en la salida est\u00e1ndar o en el ARCHIVO de --csv (campos\n"
@@ -70,6 +82,10 @@ constexpr const char* kUsage =
     "  lo que cambiar\u00eda cada una; --aprobar hace la reparaci\u00f3n de la solicitud ID\n"
     "  (un supervisor que no la pidi\u00f3; si el pr\u00e9stamo cambi\u00f3 desde la solicitud,\n"
     "  no se aprueba) y --rechazar la rechaza con su motivo.\n"
+    "  --registrar guarda la revisi\u00f3n en el historial de la base de datos (tabla\n"
+    "  REVISIONES, sql/revisiones.sql) y dice cu\u00e1ntos pr\u00e9stamos son nuevos y\n"
+    "  cu\u00e1ntos se resolvieron desde la \u00faltima revisi\u00f3n terminada; --historial\n"
+    "  lista las revisiones guardadas, como tabla o como CSV en el ARCHIVO de --csv.\n"
     "  Sin BASE_DE_DATOS usa la \u00faltima l\u00ednea del primer db.ini que encuentre en:\n"
     "  la carpeta actual, ~/.config/analisis-socios/, /etc/analisis-socios/.\n"
     "  Entra con ISC_USER, ISC_PASSWORD e ISC_ROLE si est\u00e1n definidas; si no, con\n"
@@ -80,8 +96,8 @@ constexpr const char* kUsage =
     "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; con\n"
     "  solicitudes, 0 todas registradas u omitidas, 1 alguna rechazada o fallida;\n"
     "  --solicitudes, 0 sin solicitudes abiertas, 1 con alguna; --aprobar y\n"
-    "  --rechazar, 0 hecho, 1 rechazado, 2 error; 130 o 143 interrumpida por una\n"
-    "  se\u00f1al.\n";
+    "  --rechazar, 0 hecho, 1 rechazado, 2 error; --registrar, 2 tambi\u00e9n si la\n"
+    "  revisi\u00f3n no se pudo guardar; 130 o 143 interrumpida por una se\u00f1al.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -190,16 +206,14 @@ int RequestFlagged(db::TIBDatabase& database, loans::Approvals& approvals,
     };
     const loans::BulkResult result = loans::RequestMany(database, approvals, flagged, options);
     bar.Finish();
-    for (const loans::LoanRepair& entry : result.loans) {
-        if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, false);
-    }
+    for (const loans::LoanRepair& entry : result.unreached) PrintLoan(entry, false);
     std::cout.flush();
     std::cerr << Shown(loans::FiledCountText(result.requested)) << ", " << result.skipped
               << " omitidos, " << result.refused << " rechazados, " << result.failed
               << " fallidos, " << result.not_reached << " no alcanzados\n";
     if (!result.connection_lost.empty()) {
         throw runtime::Exception(
-            "se perdio la conexion con la base de datos (" + result.connection_lost + "); " +
+            "se perdi\xf3 la conexi\xf3n con la base de datos (" + result.connection_lost + "); " +
             std::to_string(result.requested) + " solicitudes registradas, los " +
             std::to_string(result.not_reached) + " restantes no se intentaron");
     }
@@ -243,9 +257,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     };
     const loans::BulkResult result = loans::RepairMany(database, flagged, options);
     bar.Finish();
-    for (const loans::LoanRepair& entry : result.loans) {
-        if (entry.result == loans::LoanResult::kNotReached) PrintLoan(entry, simulate);
-    }
+    for (const loans::LoanRepair& entry : result.unreached) PrintLoan(entry, simulate);
     std::cout.flush();
     std::cerr << result.repaired << (simulate ? " se reparar\u00edan, " : " reparados, ")
               << result.skipped << " omitidos, " << result.failed << " fallidos, "
@@ -254,7 +266,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
         throw runtime::Exception(result.journal_failure);
     }
     if (!result.connection_lost.empty()) {
-        throw runtime::Exception("se perdio la conexion con la base de datos (" +
+        throw runtime::Exception("se perdi\xf3 la conexi\xf3n con la base de datos (" +
                                  result.connection_lost + "); " + std::to_string(result.repaired) +
                                  " reparados, los " + std::to_string(result.not_reached) +
                                  " restantes no se intentaron");
@@ -440,6 +452,149 @@ int ImportJournal(db::TIBDatabase& database) {
     return 0;
 }
 
+// The flagged loans as the plain check below writes them: the workbook
+// first (when it cannot be written, nothing else is), then the CSV to the
+// file or to standard output; each whole, a signal meanwhile only noted.
+void WriteList(const std::vector<loans::LoanCheck>& flagged, const std::string& csv_file,
+               const std::string& xlsx_file) {
+    const runtime::DeferredTermination writing;
+    if (!xlsx_file.empty()) loans::WriteWorkbook(xlsx_file, flagged);
+    if (csv_file.empty()) {
+        loans::WriteCsv(
+            std::cout, flagged,
+            isatty(STDOUT_FILENO) == 1 ? loans::CsvTarget::kTerminal : loans::CsvTarget::kFile);
+        std::cout.flush();
+        if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
+    } else {
+        loans::WriteWholeFile(csv_file,
+                              [&flagged](std::ostream& out) { loans::WriteCsv(out, flagged); });
+    }
+}
+
+// While it lives, a signal cancels the check's statements under way, so
+// that the check stops at once and its run can still be stored, as
+// unfinished.
+class CancelOnSignal {
+  public:
+    explicit CancelOnSignal(db::CallCanceller& canceller)
+        : thread_([this, &canceller] {
+              std::unique_lock lock(mutex_);
+              while (!done_) {
+                  if (runtime::ReceivedTerminationSignal() != 0) {
+                      canceller.Cancel();
+                      return;
+                  }
+                  wake_.wait_for(lock, std::chrono::milliseconds(20));
+              }
+          }) {}
+    ~CancelOnSignal() {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    CancelOnSignal(const CancelOnSignal&) = delete;
+    CancelOnSignal& operator=(const CancelOnSignal&) = delete;
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;  // last: it starts once the rest is made
+};
+
+const char* const kNoHistory =
+    "La base de datos no tiene el historial de revisiones (tablas REVISIONES y "
+    "REVISIONES_PRESTAMOS): ejecute sql/revisiones.sql como dice revision-cartera(1)";
+
+// Stores `run` (a signal meanwhile only noted) and prints what it says.
+void StoreRun(db::TIBDatabase& database, const loans::CheckRun& run) {
+    const runtime::DeferredTermination storing;
+    const loans::RecordedRun recorded = loans::RecordRun(database, run, loans::ThisWorkstation());
+    for (const std::string& line : loans::RecordedRunLines(recorded)) {
+        std::cerr << Shown(line) << '\n';
+    }
+}
+
+// The check stored in the history (--registrar); the exit code. A run that
+// a signal or a failure stopped is stored as unfinished when the database
+// can still be reached, and never as finished.
+int CheckAndRecord(db::TIBDatabase& database, const std::string& csv_file,
+                   const std::string& xlsx_file, bool progress_shown) {
+    if (!loans::HasRunHistory(database)) throw runtime::Exception(kNoHistory);
+    const auto started = std::chrono::steady_clock::now();
+    const auto elapsed = [&started] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+    };
+    loans::CheckRun run;
+    std::optional<loans::CheckResult> result;
+    {
+        const runtime::DeferredTermination checking;
+        db::CallCanceller canceller;
+        loans::CheckOptions options;
+        options.canceller = &canceller;
+        ProgressBar bar(progress_shown);
+        try {
+            const CancelOnSignal cancel(canceller);
+            result = loans::RunCheck(
+                database,
+                [&bar](double done) {
+                    return runtime::ReceivedTerminationSignal() == 0 && bar.Update(done);
+                },
+                options);
+        } catch (const loans::ECheckCancelled&) {
+            // Stopped by a signal: stored as unfinished below.
+        } catch (...) {
+            bar.Finish();
+            run.duration = elapsed();
+            try {
+                StoreRun(database, run);
+            } catch (...) {
+                // The check's own failure says what went wrong.
+            }
+            throw;
+        }
+    }
+    run.duration = elapsed();
+    if (!result) {
+        StoreRun(database, run);
+        std::cerr << "revision-cartera: interrumpida\n";
+        return 128 + runtime::ReceivedTerminationSignal();
+    }
+    const std::vector<loans::LoanCheck> flagged = result->Flagged();
+    WriteList(flagged, csv_file, xlsx_file);
+    std::cerr << result->loans.size() << " pr\u00e9stamos revisados, " << flagged.size()
+              << " con diferencias\n";
+    // A signal before the run is stored makes it unfinished: the exit code
+    // says the run was interrupted, and so does the history.
+    run.finished = runtime::ReceivedTerminationSignal() == 0;
+    run.checked = result->loans.size();
+    run.flagged = flagged;
+    StoreRun(database, run);
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return flagged.empty() ? 0 : 1;
+}
+
+// The stored runs (--historial), as a table or as CSV to `csv_file`.
+int PrintHistory(db::TIBDatabase& database, const std::string& csv_file) {
+    if (!loans::HasRunHistory(database)) throw runtime::Exception(kNoHistory);
+    const std::vector<loans::StoredRun> runs = loans::ReadRuns(database);
+    const runtime::DeferredTermination writing;
+    if (csv_file.empty()) {
+        loans::WriteRunsTable(std::cout, runs);
+        std::cout.flush();
+        if (!std::cout) throw runtime::Exception("No se pudo escribir la salida");
+    } else {
+        loans::WriteWholeFile(csv_file,
+                              [&runs](std::ostream& out) { loans::WriteRunsCsv(out, runs); });
+    }
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -460,6 +615,8 @@ int main(int argc, char** argv) {
     bool repair = false;
     bool simulate = false;
     bool import = false;
+    bool record = false;
+    bool history = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--csv" && i + 1 < argc && argv[i + 1][0] != '\0') {
@@ -472,6 +629,10 @@ int main(int argc, char** argv) {
             simulate = true;
         } else if (arg == "--importar-diario") {
             import = true;
+        } else if (arg == "--registrar") {
+            record = true;
+        } else if (arg == "--historial") {
+            history = true;
         } else if (arg == "--deshacer" && i + 1 < argc && argv[i + 1][0] != '\0') {
             undo_id = argv[++i];
         } else if (arg == "--solicitudes") {
@@ -517,6 +678,13 @@ int main(int argc, char** argv) {
         std::cerr << kUsage;
         return 2;
     }
+    // --registrar with the plain check only; --historial with --csv only.
+    const bool requests = list_requests || !approve_id.empty() || !reject_id.empty();
+    if ((record && (repair || !undo_id.empty() || import || history || requests)) ||
+        (history && (repair || !undo_id.empty() || import || requests || !xlsx_file.empty()))) {
+        std::cerr << kUsage;
+        return 2;
+    }
     try {
         if (!have_name) {
             try {
@@ -542,6 +710,8 @@ int main(int argc, char** argv) {
         if (list_requests) return ListRequests(database);
         if (!approve_id.empty()) return ApproveRequest(database, *request_number);
         if (!reject_id.empty()) return RejectRequest(database, *request_number, *reason);
+        if (history) return PrintHistory(database, csv_file);
+        if (record) return CheckAndRecord(database, csv_file, xlsx_file, progress_shown);
 
         ProgressBar bar(progress_shown);
         const loans::CheckResult result =
