@@ -162,7 +162,11 @@ class JsonReader {
     }
 
   private:
-    [[noreturn]] void Fail() { throw runtime::Exception("línea dañada"); }
+    [[noreturn]] void Fail() {
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
+    }
     void Blanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
     }
@@ -306,7 +310,9 @@ class JsonReader {
 
 std::vector<ImageValue> ValuesOf(const Json* array) {
     if (array == nullptr || array->type != Json::Type::kArray) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     std::vector<ImageValue> values;
     for (const Json& item : array->items) {
@@ -315,7 +321,9 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
         } else if (item.type == Json::Type::kString) {
             values.emplace_back(item.text);
         } else {
-            throw runtime::Exception("línea dañada");
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         }
     }
     return values;
@@ -323,7 +331,9 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
 
 const std::string& TextOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kString) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     return value->text;
 }
@@ -331,20 +341,28 @@ const std::string& TextOf(const Json* value) {
 std::time_t TimeOf(const std::string& text) {
     std::tm parts{};
     const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
-    if (end == nullptr || *end != '\0') throw runtime::Exception("línea dañada");
+    if (end == nullptr || *end != '\0')
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     return timegm(&parts);
 }
 
 const std::string& NumberOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kNumber) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     return value->text;
 }
 
 template <typename Number>
 Number Read(const std::optional<Number>& number) {
-    if (!number) throw runtime::Exception("línea dañada");
+    if (!number)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     return *number;
 }
 
@@ -360,7 +378,9 @@ long long IntegerOf(const Json* value) {
 
 std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
     if (schedule == nullptr || schedule->type != Json::Type::kArray) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     std::vector<ScheduleChange> changes;
     for (const Json& change : schedule->items) {
@@ -369,7 +389,9 @@ std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
         taken.paid_after = ValuesOf(change.Member("paid_after"));
         if (taken.before.values.size() != ScheduleColumns().size() ||
             taken.paid_after.size() != SchedulePaidColumns().size()) {
-            throw runtime::Exception("línea dañada");
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         }
         changes.push_back(std::move(taken));
     }
@@ -378,22 +400,33 @@ std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
 
 std::vector<ImageRow> RowsFrom(const Json* rows, size_t columns) {
     if (rows == nullptr || rows->type != Json::Type::kArray)
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     std::vector<ImageRow> taken;
     for (const Json& row : rows->items) {
         ImageRow movement;
         movement.values = ValuesOf(&row);
-        if (movement.values.size() != columns) throw runtime::Exception("línea dañada");
+        if (movement.values.size() != columns)
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         taken.push_back(std::move(movement));
     }
     return taken;
 }
 
 ChangeImage ChangeFrom(const Json& change) {
-    if (change.type != Json::Type::kObject) throw runtime::Exception("línea dañada");
+    if (change.type != Json::Type::kObject)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     ChangeImage image;
     for (const ImageValue& name : ValuesOf(change.Member("columns"))) {
-        if (!name) throw runtime::Exception("línea dañada");
+        if (!name)
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         image.movement_columns.push_back(*name);
     }
     image.movements_out = RowsFrom(change.Member("out"), image.movement_columns.size());
@@ -404,14 +437,23 @@ ChangeImage ChangeFrom(const Json& change) {
 
 UndoImage UndoFrom(const Json& undo) {
     UndoImage image;
-    if (undo.type != Json::Type::kObject) throw runtime::Exception("línea dañada");
+    if (undo.type != Json::Type::kObject)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     image.after_fingerprint = TextOf(undo.Member("after"));
     if (const Json* movements = undo.Member("movements")) {
-        if (movements->type != Json::Type::kArray) throw runtime::Exception("línea dañada");
+        if (movements->type != Json::Type::kArray)
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         image.movements_replaced = true;
         if (const Json* columns = undo.Member("columns")) {
             for (const ImageValue& name : ValuesOf(columns)) {
-                if (!name) throw runtime::Exception("línea dañada");
+                if (!name)
+                    throw runtime::Exception(
+                        "l\xEDnea da\xF1"
+                        "ada");
                 image.movement_columns.push_back(*name);
             }
         } else {
@@ -453,7 +495,10 @@ RepairRecord RecordFrom(const Json& line, bool listed) {
     record.rows_updated = IntegerOf(line.Member("rows_updated"));
     if (const Json* undo = line.Member("undo")) {
         if (listed) {
-            if (undo->type != Json::Type::kObject) throw runtime::Exception("línea dañada");
+            if (undo->type != Json::Type::kObject)
+                throw runtime::Exception(
+                    "l\xEDnea da\xF1"
+                    "ada");
             record.undo_kept = !TextOf(undo->Member("after")).empty();
         } else {
             record.undo = UndoFrom(*undo);

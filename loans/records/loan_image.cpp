@@ -491,7 +491,7 @@ namespace {
 // A number the record holds that is not one: writing a guess instead would
 // put a wrong amount in the books.
 [[noreturn]] void Unreadable(const std::string& param, const std::string& text) {
-    throw runtime::Exception("El registro de la reparación tiene un valor ilegible (" + param +
+    throw runtime::Exception("El registro de la reparaci\xF3n tiene un valor ilegible (" + param +
                              "): '" + text + "'");
 }
 

@@ -121,7 +121,7 @@ std::time_t FromServerClock(double seconds) {
 }
 
 EAlreadyUndone::EAlreadyUndone(const std::string& id)
-    : runtime::Exception("La reparación " + id + " ya se deshizo; no se deshace otra vez") {}
+    : runtime::Exception("La reparaci\xF3n " + id + " ya se deshizo; no se deshace otra vez") {}
 
 bool RecordTableExists(db::TIBQuery& reader) {
     SetStatement(reader,
@@ -175,7 +175,8 @@ std::optional<RepairRecord> FindTableRecord(db::TIBQuery& reader, const std::str
         record.undo = ParseUndoText(image);
     } catch (const std::exception&) {
         throw runtime::Exception("El registro " + id +
-                                 " de la base de datos está dañado; no se puede deshacer");
+                                 " de la base de datos est\xE1 da\xF1"
+                                 "ado; no se puede deshacer");
     }
     return record;
 }

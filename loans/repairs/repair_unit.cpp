@@ -94,8 +94,9 @@ EConcurrentRepair::EConcurrentRepair(int32_t loan)
                          "; intente de nuevo.") {}
 
 ECommitUnknown::ECommitUnknown(int32_t loan, const std::string& cause)
-    : runtime::Exception("Se perdió la conexión mientras se confirmaba el cambio del préstamo " +
-                         std::to_string(loan) + " (" + cause + ")") {}
+    : runtime::Exception(
+          "Se perdi\xF3 la conexi\xF3n mientras se confirmaba el cambio del pr\xE9stamo " +
+          std::to_string(loan) + " (" + cause + ")") {}
 
 template <typename Work>
 void RepairUnit::InTransaction(int32_t loan, bool commit, RepairOutcome& outcome,
@@ -259,7 +260,7 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             for (const ImageColumn& column : columns) names.push_back(column.name);
             if (names != image.movement_columns) {
                 throw EUndoRefused(
-                    "Las columnas de CXCTRX cambiaron después de la reparación; "
+                    "Las columnas de CXCTRX cambiaron despu\xE9s de la reparaci\xF3n; "
                     "no se deshace");
             }
         }
@@ -273,8 +274,9 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                                       ? outcome.before_fingerprint
                                       : ImageFingerprint(outcome.before);
         if (found != image.after_fingerprint) {
-            throw EUndoRefused("Los movimientos o la tabla del préstamo " + std::to_string(loan) +
-                               " cambiaron después de la reparación; no se deshace");
+            throw EUndoRefused("Los movimientos o la tabla del pr\xE9stamo " +
+                               std::to_string(loan) +
+                               " cambiaron despu\xE9s de la reparaci\xF3n; no se deshace");
         }
         // The undo writes from its image, whatever the documents say now.
         outcome.fingerprint = LoanFingerprint(outcome.before, {});
@@ -292,8 +294,9 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                 ++row;
             }
             if (row == used.size()) {
-                throw EUndoRefused("Una cuota del préstamo " + std::to_string(loan) +
-                                   " ya no está como la dejó la reparación; no se deshace");
+                throw EUndoRefused(
+                    "Una cuota del pr\xE9stamo " + std::to_string(loan) +
+                    " ya no est\xE1 como la dej\xF3 la reparaci\xF3n; no se deshace");
             }
             used[row] = true;
             updates.emplace_back(row, &change.before);
