@@ -44,4 +44,26 @@ std::string Latin1ToUtf8(std::string_view latin1) {
     return out;
 }
 
+std::optional<std::string> Utf8ToLatin1(std::string_view utf8) {
+    std::u32string text;
+    for (size_t at = 0; at < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[at++]);
+        const int more = lead < 0x80    ? 0
+                         : lead >= 0xF0 ? 3
+                         : lead >= 0xE0 ? 2
+                         : lead >= 0xC2 ? 1
+                                        : -1;
+        if (more < 0 || lead > 0xF4) return std::nullopt;
+        char32_t code = more == 0 ? lead : lead & (0x3F >> more);
+        for (int i = 0; i < more; ++i, ++at) {
+            if (at >= utf8.size() || (static_cast<unsigned char>(utf8[at]) & 0xC0) != 0x80) {
+                return std::nullopt;
+            }
+            code = (code << 6) | (static_cast<unsigned char>(utf8[at]) & 0x3F);
+        }
+        text += code;
+    }
+    return ToLatin1(text);
+}
+
 }  // namespace formats

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "db/ib_database.h"
 #include "db/ib_query.h"
 #include "db/ib_transaction.h"
+#include "loans/approval/approvals.h"
 #include "loans/records/record_store.h"
 #include "loans/repairs/recorded_unit.h"
 #include "loans/repairs/repair_unit.h"
@@ -97,6 +99,9 @@ class TFmain : public QWidget {
     QPushButton* btcorregir;
     QPushButton* btsalir;
     QStatusBar* StatusBar1;
+    // Our own text in the status bar: the current loan's repair that waits
+    // for a supervisor's approval.
+    QLabel* lbpendiente;
 
     // After this long without a key or a click, the statements the
     // connection keeps prepared are freed, so that others can change the
@@ -124,8 +129,16 @@ class TFmain : public QWidget {
     // F2: the portfolio check beside the window; each loan chosen there
     // becomes current. F2 again checks again.
     void RevisionCartera();
-    // F3: the current loan's repair records, with undo.
+    // F3: the current loan's repair records, with undo, and its requests
+    // for approval.
     void HistorialReparaciones();
+    // F4: the open requests for repairs that need approval; approve or
+    // reject them.
+    void SolicitudesPendientes();
+    // Asks, then approves the request on the window's connection, as one
+    // unit with its resolution and its record; the loan shown is read again
+    // when it is the request's.
+    bool ApproveRequest(loans::Approvals& approvals, const loans::Request& request);
     // Asks, then puts the current loan back as the record holds it, recorded
     // as "Deshacer"; false when the record is not of the current loan.
     bool UndoRepair(loans::RecordStore& records, const loans::RepairRecord& undone);
@@ -158,6 +171,7 @@ class TFmain : public QWidget {
     void CreateGrids();
     void CreatePortfolioShortcut();
     void CreateHistoryShortcut();
+    void CreateRequestsShortcut();
     void CreatePrintShortcut();
     void ConfigureDatabase();
     void ClearLoanDetails();
@@ -189,6 +203,12 @@ class TFmain : public QWidget {
     // Ejecutado"; a failure is raised again.
     void RecordedRun(int prestamo, const std::string& name,
                      const std::function<loans::RecordedUnit(const loans::ConfirmedUnit&)>& run);
+    // Where repairs need approval: says what became of a confirmed repair
+    // filed as a request (a refusal or failure is raised again).
+    void FiledRequest(const loans::Filed& filed);
+    // The status bar's line on the current loan's open requests; empty
+    // where there are none or the database keeps none.
+    void ShowPendingApproval();
 
     void ShowChosenLoan(const portfolio::TFcartera::Choice& chosen);
 
@@ -198,6 +218,8 @@ class TFmain : public QWidget {
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;
+    // Whether the database keeps requests for approval: asked once.
+    std::optional<bool> requests_kept_;
     std::string mismatch_;
     std::string looked_up_code_;
 };

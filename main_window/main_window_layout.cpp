@@ -74,6 +74,7 @@ TFmain::TFmain(QWidget* parent) : QWidget(parent) {
     CreateGrids();
     CreatePortfolioShortcut();
     CreateHistoryShortcut();
+    CreateRequestsShortcut();
     CreatePrintShortcut();
     idle_release_ = new QTimer(this);
     idle_release_->setSingleShot(true);
@@ -128,6 +129,7 @@ void TFmain::CreateControls() {
         "Introduzca el codigo del socio o haga <Doble Click> para buscar por nombre\n"
         "F2: Revisi\xF3n de cartera\n"
         "F3: Historial de reparaciones del pr\xE9stamo\n"
+        "F4: Solicitudes pendientes de aprobaci\xF3n\n"
         "Ctrl+0: los anchos de columna de la primera vez"));
     edsocio->OnExit = [this] { ui::Guard([this] { edsocioExit(); }); };
     edsocio->OnDblClick = [this] { ui::Guard([this] { edsocioDblClick(); }); };
@@ -209,6 +211,12 @@ void TFmain::CreateControls() {
         text->setFrameShadow(QFrame::Sunken);
         StatusBar1->addWidget(text);
     }
+    // Beside the two panels of the layout, in the room the bar leaves.
+    lbpendiente = new QLabel(StatusBar1);
+    lbpendiente->setObjectName("lbpendiente");
+    lbpendiente->setStyleSheet("QLabel { color: rgb(128, 0, 0); }");
+    StatusBar1->addWidget(lbpendiente, 1);
+    lbpendiente->hide();
 }
 
 void TFmain::CreateGrids() {

@@ -95,6 +95,7 @@ void TFmain::LoadCurrentLoan(LoadMode modo) {
     qcxc.First();
 
     calculartotales();
+    ShowPendingApproval();
 }
 
 std::string TFmain::nombreempresa(int codigo) {
@@ -205,6 +206,8 @@ void TFmain::ClearLoanFigures() {
     SetBalanceLabel("Balance CXC");
     mismatch_.clear();
     UpdateMessages();
+    lbpendiente->clear();
+    lbpendiente->hide();
 }
 
 void TFmain::UpdateMessages() {

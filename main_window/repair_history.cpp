@@ -1,6 +1,8 @@
 // The current loan's repair history from the main window: F3 opens
 // "Historial de reparaciones", whose "Deshacer" undoes a record here, on
-// the window's own connection, like the repair buttons.
+// the window's own connection, like the repair buttons (or, where repairs
+// need approval, files the undo as a request), and lists the loan's
+// requests with what became of them.
 #include <QKeySequence>
 #include <QShortcut>
 
@@ -23,10 +25,16 @@ void TFmain::HistorialReparaciones() {
     // The records of the database the window is connected to: its table,
     // or this computer's journal.
     loans::RecordStore records(IBDatabase1);
+    // And the loan's requests, where the database keeps them.
+    loans::Approvals approvals(IBDatabase1);
+    repair_history::TFhistorial::Requests requests;
+    if (approvals.Kept()) {
+        requests = [this, &approvals, prestamo] { return approvals.Of(looked_up_code_, prestamo); };
+    }
     repair_history::TFhistorial dialog(
         looked_up_code_, prestamo, records,
         [this, &records](const loans::RepairRecord& record) { return UndoRepair(records, record); },
-        this);
+        this, std::move(requests));
     dialog.exec();
 }
 

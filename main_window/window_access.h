@@ -104,6 +104,9 @@ class WindowAccess {
         return nullptr;
     }
 
+    // The status bar's line on the current loan's repair pending approval.
+    QLabel* PendingApproval() const { return window_.lbpendiente; }
+
     db::TIBDatabase& Connection() const { return window_.IBDatabase1; }
     db::TIBTransaction& Transaction() const { return window_.IBTransaction1; }
 

@@ -323,6 +323,7 @@ void TFcartera::JobEnded(JobOutcome outcome) {
         case Job::kCheck:
         case Job::kNone:
             finished_ = true;
+            approval_ = outcome.approval;
             // The marks come with the rows: none without a run to compare with.
             ShowResult(std::move(outcome.check), outcome.recorded && outcome.recorded->previous
                                                      ? &outcome.recorded->new_loans
@@ -517,7 +518,7 @@ bool TFcartera::RepairSelected() {
         ui::ShowMessage("Seleccione los pr\xE9stamos a reparar");
         return false;
     }
-    if (ui::MessageDlgConfirm(RepairQuestion(rows)) != ui::kModalYes) return false;
+    if (ui::MessageDlgConfirm(RepairQuestion(rows, approval_)) != ui::kModalYes) return false;
     repairing_ = static_cast<int>(rows.size());
     repaired_.reset();
     lbtotales->setText(QString::fromLatin1("Reparando pr\xE9stamos: 0 de %1...").arg(repairing_));

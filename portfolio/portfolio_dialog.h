@@ -184,9 +184,10 @@ class TFcartera : public QDialog {
     size_t checked_ = 0;
     std::optional<Choice> chosen_;
     std::optional<loans::BulkResult> repaired_;
-    int repairing_ = 0;  // loans in the run under way
-    QString totals_;     // the list's totals line
-    int list_room_ = 0;  // the dialog's width the list's columns take
+    int repairing_ = 0;      // loans in the run under way
+    bool approval_ = false;  // repairs need approval: "Reparar" files requests
+    QString totals_;         // the list's totals line
+    int list_room_ = 0;      // the dialog's width the list's columns take
 };
 
 }  // namespace portfolio

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "db/ib_database.h"
+#include "loans/approval/approvals.h"
 #include "loans/history/run_history.h"
 #include "loans/records/record_store.h"
 
@@ -39,6 +40,7 @@ Worker::Job CheckJob() {
         loans::CheckOptions options;
         options.canceller = &state.canceller;
         JobOutcome outcome;
+        outcome.approval = loans::Approvals(database).Required();
         const auto started = std::chrono::steady_clock::now();
         outcome.check = std::make_unique<loans::CheckResult>(loans::RunCheck(
             database,
@@ -57,19 +59,26 @@ Worker::Job CheckJob() {
 
 Worker::Job RepairJob(std::vector<loans::LoanCheck> rows) {
     return [rows = std::move(rows)](db::TIBDatabase& database, JobState& state) {
-        // Before anything is written: repairs that could not be recorded
-        // are not made.
-        loans::RecordStore records(database);
-        records.ReadyToWrite();
         loans::BulkOptions options;
-        options.records = &records;
-        options.database_name = database.DatabaseName();
         options.stop = [&state] { return state.stop.load(); };
         options.done = [&state](const loans::LoanRepair&, size_t done, size_t total) {
             state.loans_done = static_cast<int>(done);
             state.permille = static_cast<int>(done * 1000 / (total == 0 ? 1 : total));
         };
         JobOutcome outcome;
+        loans::Approvals approvals(database);
+        if (approvals.Required()) {
+            outcome.approval = true;
+            outcome.repairs = std::make_unique<loans::BulkResult>(
+                loans::RequestMany(database, approvals, rows, options));
+            return outcome;
+        }
+        // Before anything is written: repairs that could not be recorded
+        // are not made.
+        loans::RecordStore records(database);
+        records.ReadyToWrite();
+        options.records = &records;
+        options.database_name = database.DatabaseName();
         outcome.repairs =
             std::make_unique<loans::BulkResult>(loans::RepairMany(database, rows, options));
         return outcome;
@@ -87,6 +96,8 @@ Worker::Job PreviewJob(std::vector<loans::LoanCheck> rows) {
         };
         loans::BulkOptions options;
         options.simulate = true;
+        // The analysts may not write the books where repairs need approval.
+        options.plan = loans::Approvals(database).Required();
         options.stop = [&state] { return state.stop.load(); };
         options.done = [&state, &add](const loans::LoanRepair& entry, size_t done, size_t total) {
             add(entry);

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "formats/format_settings.h"
+#include "loans/approval/approvals.h"
 #include "loans/reports/portfolio_report.h"
 #include "loans/reports/portfolio_workbook.h"
 #include "loans/reports/report_file.h"
@@ -29,7 +30,7 @@ QString TotalsLine(size_t checked, const std::vector<loans::LoanCheck>& flagged)
         .arg(fix);
 }
 
-std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows) {
+std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows, bool approval) {
     int reindex = 0;
     int fix = 0;
     for (const loans::LoanCheck& loan : rows) {
@@ -37,6 +38,14 @@ std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows) {
         fix += loan.fix_schedule ? 1 : 0;
     }
     // Latin-1: "repararán", "préstamos", "¿".
+    if (approval) {
+        return "Se registrar\xE1n solicitudes de reparaci\xF3n, que requieren aprobaci\xF3n, "
+               "para " +
+               std::to_string(rows.size()) + " pr\xE9stamos: " + std::to_string(reindex) +
+               " con Reindexar, " + std::to_string(fix) +
+               " con Corregir Tabla. \xBF"
+               "Desea continuar?";
+    }
     return "Se reparar\xE1n " + std::to_string(rows.size()) +
            " pr\xE9stamos: " + std::to_string(reindex) + " con Reindexar, " + std::to_string(fix) +
            " con Corregir Tabla. \xBF"
@@ -45,10 +54,20 @@ std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows) {
 
 std::string RepairSummary(const loans::BulkResult* result, const std::string& failure) {
     if (result == nullptr) return "No se pudo reparar: " + failure;
-    std::string text = "Reparados: " + std::to_string(result->repaired) +
-                       "\nOmitidos (ya sin diferencias): " + std::to_string(result->skipped) +
-                       "\nFallidos: " + std::to_string(result->failed);
+    std::string text = (result->requests ? loans::FiledCountText(result->requested)
+                                         : "Reparados: " + std::to_string(result->repaired)) +
+                       "\nOmitidos (ya sin diferencias): " + std::to_string(result->skipped);
+    if (result->requests) {
+        text += "\nRechazados: " + std::to_string(result->refused);
+        for (const loans::LoanRepair& entry : result->failures) {
+            if (entry.result != loans::LoanResult::kRefused) continue;
+            text += "\n  " + entry.check.member + " pr\xE9stamo " +
+                    std::to_string(entry.check.loan) + ": " + entry.message;
+        }
+    }
+    text += "\nFallidos: " + std::to_string(result->failed);
     for (const loans::LoanRepair& entry : result->failures) {
+        if (entry.result != loans::LoanResult::kFailed) continue;
         text += "\n  " + entry.check.member + " pr\xE9stamo " + std::to_string(entry.check.loan) +
                 ": " + entry.message;
     }

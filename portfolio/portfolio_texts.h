@@ -17,8 +17,9 @@ namespace portfolio {
 
 // The line under the list once the check has ended.
 QString TotalsLine(size_t checked, const std::vector<loans::LoanCheck>& flagged);
-// Asked before the selected loans are repaired.
-std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows);
+// Asked before the selected loans are repaired (or, where repairs need
+// approval, filed as requests).
+std::string RepairQuestion(const std::vector<loans::LoanCheck>& rows, bool approval = false);
 // A repair run's summary; `result` is null when the run failed as a whole.
 std::string RepairSummary(const loans::BulkResult* result, const std::string& failure);
 // The line under the list: how many loans it lists of how many, and the

@@ -40,6 +40,8 @@ struct JobOutcome {
     // A preview's lines, made loan by loan as the run went.
     std::vector<loans::PreviewLine> preview;
     std::string failure;
+    // The check's: whether repairs need a supervisor's approval.
+    bool approval = false;
     // A finished check's run, where the database keeps a history of runs:
     // as stored, and every stored run; or why it could not be stored.
     bool has_history = false;

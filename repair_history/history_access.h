@@ -34,6 +34,9 @@ class HistoryAccess {
     QPushButton* Close() const { return dialog_.btcerrar; }
     // The records in the order the list shows them.
     const std::vector<loans::RepairRecord>& Shown() const { return dialog_.Shown(); }
+    // The loan's requests for approval (hidden where the database keeps
+    // none).
+    QTableView* Requests() const { return dialog_.gridsolicitudes; }
     void Reload() const { dialog_.Reload(); }
     bool UndoCurrent() const { return dialog_.UndoCurrent(); }
 

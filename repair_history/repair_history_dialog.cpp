@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "repair_history/repair_records_model.h"
+#include "repair_history/requests_model.h"
 #include "ui/guard.h"
 #include "ui/latin1_text.h"
 #include "ui/program_font.h"
@@ -26,8 +27,9 @@ bool Undoable(const loans::RepairRecord& record) {
 }
 
 TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& records, Undo undo,
-                         QWidget* parent)
+                         QWidget* parent, Requests requests)
     : QDialog(parent),
+      read_requests_(std::move(requests)),
       member_(std::move(member)),
       loan_(loan),
       records_store_(records),
@@ -73,10 +75,28 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     buttons->addStretch(1);
     buttons->addWidget(btdeshacer);
     buttons->addWidget(btcerrar);
+    // Latin-1: "aprobación", "préstamo".
+    lbsolicitudes =
+        new QLabel(QString::fromLatin1("Solicitudes de aprobaci\xF3n de este pr\xE9stamo"), this);
+    lbsolicitudes->setObjectName("lbsolicitudes");
+    requests_ = new RequestsModel(this);
+    gridsolicitudes = new QTableView(this);
+    gridsolicitudes->setObjectName("gridsolicitudes");
+    gridsolicitudes->setModel(requests_);
+    gridsolicitudes->setSelectionBehavior(QAbstractItemView::SelectRows);
+    gridsolicitudes->setSelectionMode(QAbstractItemView::SingleSelection);
+    gridsolicitudes->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gridsolicitudes->verticalHeader()->setDefaultSectionSize(17);
+    gridsolicitudes->horizontalHeader()->setStretchLastSection(true);
+    lbsolicitudes->setVisible(static_cast<bool>(read_requests_));
+    gridsolicitudes->setVisible(static_cast<bool>(read_requests_));
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lbprestamo);
     layout->addWidget(lborigen);
-    layout->addWidget(gridhistorial, 1);
+    layout->addWidget(gridhistorial, 2);
+    layout->addWidget(lbsolicitudes);
+    layout->addWidget(gridsolicitudes, 1);
     layout->addLayout(buttons);
 
     Reload();
@@ -92,7 +112,8 @@ TFhistorial::TFhistorial(std::string member, int32_t loan, loans::RecordStore& r
     const int frame = 2 * gridhistorial->frameWidth() +
                       gridhistorial->verticalHeader()->sizeHint().width() +
                       gridhistorial->verticalScrollBar()->sizeHint().width();
-    resize(std::max(820, columns + frame + margins.left() + margins.right() + 8), 320);
+    resize(std::max(820, columns + frame + margins.left() + margins.right() + 8),
+           read_requests_ ? 480 : 320);
     // The last run's size and widths, once the defaults are known.
     remembered_ = new ui::RememberedLayout(*this, QStringLiteral("historial"));
     remembered_->Add(*gridhistorial, QStringLiteral("lista"));
@@ -104,6 +125,10 @@ const std::vector<loans::RepairRecord>& TFhistorial::Shown() const {
 
 void TFhistorial::Reload() {
     records_->SetRecords(records_store_.RecordsOf(member_, loan_));
+    if (read_requests_) {
+        requests_->SetRequests(read_requests_());
+        gridsolicitudes->resizeColumnsToContents();
+    }
     // Whole titles and texts: the columns fit what they hold. Once the
     // analyst may have set widths, a column only grows to a longer text
     // (an undo's "Deshecha el ...").

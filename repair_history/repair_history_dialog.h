@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "loans/approval/request.h"
 #include "loans/records/record_store.h"
 
 class QLabel;
@@ -20,13 +21,17 @@ namespace repair_history {
 
 class HistoryAccess;
 class RepairRecordsModel;
+class RequestsModel;
 
 // "Historial de reparaciones": the records of one member's loan, newest
 // first, from the database's table (every analyst's) or this computer's
 // journal, as a line above the list says. "Deshacer" hands the current
 // row's record to the window, which puts the loan back as the record holds
 // it; the list is then read again. Only a repair that was made, left
-// something to undo and was not undone since offers it.
+// something to undo and was not undone since offers it. Where the database
+// keeps requests for approval, a second list below shows the loan's, and
+// what became of each (pending, approved by whom and when, rejected with
+// the reason).
 // Tests, the window test driver and the monkey reach its insides through
 // HistoryAccess.
 class TFhistorial : public QDialog {
@@ -34,9 +39,12 @@ class TFhistorial : public QDialog {
     // Undoes the record; true once done (a refusal or failure raises, and
     // is shown).
     using Undo = std::function<bool(const loans::RepairRecord&)>;
+    // The loan's requests, oldest first; none given where the database
+    // keeps none.
+    using Requests = std::function<std::vector<loans::Request>()>;
 
     TFhistorial(std::string member, int32_t loan, loans::RecordStore& records, Undo undo,
-                QWidget* parent = nullptr);
+                QWidget* parent = nullptr, Requests requests = {});
 
   private:
     friend class HistoryAccess;
@@ -54,8 +62,12 @@ class TFhistorial : public QDialog {
     QTableView* gridhistorial;
     QPushButton* btdeshacer;
     QPushButton* btcerrar;
+    QLabel* lbsolicitudes;
+    QTableView* gridsolicitudes;
 
     RepairRecordsModel* records_;
+    RequestsModel* requests_;
+    Requests read_requests_;
     ui::SortedList* listed_;
     // Made after the first listing, whose widths are the defaults.
     ui::RememberedLayout* remembered_ = nullptr;

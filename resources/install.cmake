@@ -35,10 +35,11 @@ coop_install_gzipped(${CMAKE_SOURCE_DIR}/README.md README.md ${coop_doc_dir})
 coop_install_gzipped(${CMAKE_CURRENT_LIST_DIR}/debian/changelog changelog ${coop_doc_dir})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright DESTINATION ${coop_doc_dir})
 # The scripts a site runs once on its database, as its owner: the analysts'
-# role, the repair records' tables, the run history's tables
-# (analisis-socios(1), revision-cartera(1)).
+# role, the repair records' tables, the run history's tables, approval of
+# repairs on and off (analisis-socios(1), revision-cartera(1)).
 install(FILES ${CMAKE_SOURCE_DIR}/sql/analista.sql ${CMAKE_SOURCE_DIR}/sql/reparaciones.sql
-              ${CMAKE_SOURCE_DIR}/sql/revisiones.sql
+              ${CMAKE_SOURCE_DIR}/sql/revisiones.sql ${CMAKE_SOURCE_DIR}/sql/aprobacion.sql
+              ${CMAKE_SOURCE_DIR}/sql/sin_aprobacion.sql
         DESTINATION ${coop_doc_dir})
 
 # The nightly check's timer and service, installed disabled. The service

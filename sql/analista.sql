@@ -40,8 +40,23 @@ GRANT SELECT ON NOMINA TO ROLE ANALISTA_SOCIOS;
 GRANT SELECT ON COMPENSACIONDET TO ROLE ANALISTA_SOCIOS;
 GRANT SELECT ON CXCTRX TO ROLE ANALISTA_SOCIOS;
 
--- "Reindexar" deletes a loan's ledger rows and writes them again.
-GRANT INSERT, DELETE ON CXCTRX TO ROLE ANALISTA_SOCIOS;
-
--- "Corregir Tabla" writes only the schedule's paid amounts.
-GRANT UPDATE (REN_PAGADOCAPITAL, REN_PAGADOINTERES, REN_TOTALPAGADO) ON RENGLONES TO ROLE ANALISTA_SOCIOS;
+-- "Reindexar" deletes a loan's ledger rows and writes them again;
+-- "Corregir Tabla" writes only the schedule's paid amounts. Where repairs
+-- need a supervisor's approval (aprobacion.sql took these rights to the
+-- supervisors), running this again leaves them there.
+-- After a commit: the grants above must be settled before a block grants
+-- on the same tables.
+COMMIT;
+SET TERM ^ ;
+EXECUTE BLOCK AS
+BEGIN
+    IF (NOT EXISTS(SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'SOLICITUDES')
+        OR EXISTS(SELECT 1 FROM RDB$USER_PRIVILEGES WHERE RDB$USER = 'ANALISTA_SOCIOS'
+                  AND RDB$RELATION_NAME = 'CXCTRX' AND RDB$PRIVILEGE = 'I')) THEN
+    BEGIN
+        EXECUTE STATEMENT 'GRANT INSERT, DELETE ON CXCTRX TO ROLE ANALISTA_SOCIOS';
+        EXECUTE STATEMENT 'GRANT UPDATE (REN_PAGADOCAPITAL, REN_PAGADOINTERES, REN_TOTALPAGADO) ON RENGLONES TO ROLE ANALISTA_SOCIOS';
+    END
+END^
+COMMIT^
+SET TERM ; ^

@@ -83,6 +83,24 @@ COMMIT^
 SET TERM ; ^
 
 -- The analysts read and add records, and nothing else: a record is never
--- changed or removed by the program's users.
-GRANT SELECT, INSERT ON REPARACIONES TO ROLE ANALISTA_SOCIOS;
-GRANT SELECT, INSERT ON REPARACIONES_IMAGENES TO ROLE ANALISTA_SOCIOS;
+-- changed or removed by the program's users. Where repairs need a
+-- supervisor's approval (aprobacion.sql), the supervisors add them and
+-- running this again leaves it so.
+GRANT SELECT ON REPARACIONES TO ROLE ANALISTA_SOCIOS;
+GRANT SELECT ON REPARACIONES_IMAGENES TO ROLE ANALISTA_SOCIOS;
+-- After a commit: the grants above must be settled before a block grants
+-- on the same tables.
+COMMIT;
+SET TERM ^ ;
+EXECUTE BLOCK AS
+BEGIN
+    IF (NOT EXISTS(SELECT 1 FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'SOLICITUDES')
+        OR EXISTS(SELECT 1 FROM RDB$USER_PRIVILEGES WHERE RDB$USER = 'ANALISTA_SOCIOS'
+                  AND RDB$RELATION_NAME = 'CXCTRX' AND RDB$PRIVILEGE = 'I')) THEN
+    BEGIN
+        EXECUTE STATEMENT 'GRANT INSERT ON REPARACIONES TO ROLE ANALISTA_SOCIOS';
+        EXECUTE STATEMENT 'GRANT INSERT ON REPARACIONES_IMAGENES TO ROLE ANALISTA_SOCIOS';
+    END
+END^
+COMMIT^
+SET TERM ; ^

@@ -33,4 +33,12 @@ bool PrintSetup(QPrinter& printer) {
     return CurrentDialogResponder().PrintSetup(printer);
 }
 
+std::optional<std::string> DialogResponder::TextInput(const std::string&, const std::string&) {
+    return std::nullopt;
+}
+
+std::optional<std::string> AskText(const std::string& title, const std::string& prompt) {
+    return CurrentDialogResponder().TextInput(title, prompt);
+}
+
 }  // namespace ui

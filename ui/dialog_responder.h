@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 class QPrinter;
@@ -28,6 +29,12 @@ class DialogResponder {
     // the printer then set to the chosen device or PDF file. A responder
     // with nobody to ask prints nothing.
     virtual bool PrintSetup(QPrinter& printer);
+
+    // Asks for a line of text (a rejection's reason): what was typed, or
+    // nothing when the user cancelled. A responder with nobody to ask
+    // answers nothing.
+    virtual std::optional<std::string> TextInput(const std::string& title,
+                                                 const std::string& prompt);
 };
 
 // The responder in use. Installing nullptr puts back the one that shows
@@ -43,5 +50,8 @@ int MessageDlgConfirm(const std::string& text);
 
 // The print dialog; callers print only on true.
 bool PrintSetup(QPrinter& printer);
+
+// A line of text asked for; nothing when cancelled.
+std::optional<std::string> AskText(const std::string& title, const std::string& prompt);
 
 }  // namespace ui

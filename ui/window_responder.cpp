@@ -1,6 +1,8 @@
 #include "ui/window_responder.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
@@ -42,6 +44,16 @@ bool WindowResponder::PrintSetup(QPrinter& printer) {
     // The platform's own dialog; "Print to File (PDF)" is one of its printers.
     QPrintDialog dialog(&printer, QApplication::activeWindow());
     return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<std::string> WindowResponder::TextInput(const std::string& title,
+                                                      const std::string& prompt) {
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(QApplication::activeWindow(), ToQString(title), ToQString(prompt),
+                              QLineEdit::Normal, QString(), &accepted);
+    if (!accepted) return std::nullopt;
+    return ToLatin1(text);
 }
 
 }  // namespace ui

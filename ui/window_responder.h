@@ -11,6 +11,8 @@ class WindowResponder : public DialogResponder {
     int Confirmation(const std::string& text) override;
     void Error(const std::string& title, const std::string& text) override;
     bool PrintSetup(QPrinter& printer) override;
+    std::optional<std::string> TextInput(const std::string& title,
+                                         const std::string& prompt) override;
 };
 
 }  // namespace ui

@@ -51,7 +51,34 @@ std::string ValuesArray(const std::vector<ImageValue>& values) {
     return text + "]";
 }
 
+std::string RowsArray(const std::vector<ImageRow>& rows) {
+    std::string text = "[";
+    for (size_t i = 0; i < rows.size(); ++i)
+        text += (i > 0 ? "," : "") + ValuesArray(rows[i].values);
+    return text + "]";
+}
+
+std::string ScheduleArray(const std::vector<ScheduleChange>& schedule) {
+    std::string text = "[";
+    for (size_t i = 0; i < schedule.size(); ++i) {
+        text += (i > 0 ? ",{\"before\":" : "{\"before\":") +
+                ValuesArray(schedule[i].before.values) +
+                ",\"paid_after\":" + ValuesArray(schedule[i].paid_after) + "}";
+    }
+    return text + "]";
+}
+
 }  // namespace
+
+std::string ChangeText(const ChangeImage& change) {
+    std::string text = "{\"columns\":[";
+    for (size_t i = 0; i < change.movement_columns.size(); ++i) {
+        text += (i > 0 ? "," : "") + JsonText(change.movement_columns[i]);
+    }
+    return text + "],\"out\":" + RowsArray(change.movements_out) +
+           ",\"in\":" + RowsArray(change.movements_in) +
+           ",\"schedule\":" + ScheduleArray(change.schedule) + "}";
+}
 
 std::string UndoText(const UndoImage& undo) {
     std::string text = "{\"after\":" + JsonText(undo.after_fingerprint);
@@ -66,13 +93,7 @@ std::string UndoText(const UndoImage& undo) {
         }
         text += "]";
     }
-    text += ",\"schedule\":[";
-    for (size_t i = 0; i < undo.schedule.size(); ++i) {
-        text += (i > 0 ? ",{\"before\":" : "{\"before\":") +
-                ValuesArray(undo.schedule[i].before.values) +
-                ",\"paid_after\":" + ValuesArray(undo.schedule[i].paid_after) + "}";
-    }
-    return text + "]}";
+    return text + ",\"schedule\":" + ScheduleArray(undo.schedule) + "}";
 }
 
 std::string JournalLine(const RepairRecord& r) {
@@ -141,7 +162,11 @@ class JsonReader {
     }
 
   private:
-    [[noreturn]] void Fail() { throw runtime::Exception("línea dañada"); }
+    [[noreturn]] void Fail() {
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
+    }
     void Blanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
     }
@@ -285,7 +310,9 @@ class JsonReader {
 
 std::vector<ImageValue> ValuesOf(const Json* array) {
     if (array == nullptr || array->type != Json::Type::kArray) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     std::vector<ImageValue> values;
     for (const Json& item : array->items) {
@@ -294,7 +321,9 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
         } else if (item.type == Json::Type::kString) {
             values.emplace_back(item.text);
         } else {
-            throw runtime::Exception("línea dañada");
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         }
     }
     return values;
@@ -302,7 +331,9 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
 
 const std::string& TextOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kString) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     return value->text;
 }
@@ -310,20 +341,28 @@ const std::string& TextOf(const Json* value) {
 std::time_t TimeOf(const std::string& text) {
     std::tm parts{};
     const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
-    if (end == nullptr || *end != '\0') throw runtime::Exception("línea dañada");
+    if (end == nullptr || *end != '\0')
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     return timegm(&parts);
 }
 
 const std::string& NumberOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kNumber) {
-        throw runtime::Exception("línea dañada");
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     }
     return value->text;
 }
 
 template <typename Number>
 Number Read(const std::optional<Number>& number) {
-    if (!number) throw runtime::Exception("línea dañada");
+    if (!number)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     return *number;
 }
 
@@ -337,16 +376,84 @@ long long IntegerOf(const Json* value) {
     return Read(runtime::ParseInteger(NumberOf(value)));
 }
 
+std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
+    if (schedule == nullptr || schedule->type != Json::Type::kArray) {
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
+    }
+    std::vector<ScheduleChange> changes;
+    for (const Json& change : schedule->items) {
+        ScheduleChange taken;
+        taken.before.values = ValuesOf(change.Member("before"));
+        taken.paid_after = ValuesOf(change.Member("paid_after"));
+        if (taken.before.values.size() != ScheduleColumns().size() ||
+            taken.paid_after.size() != SchedulePaidColumns().size()) {
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
+        }
+        changes.push_back(std::move(taken));
+    }
+    return changes;
+}
+
+std::vector<ImageRow> RowsFrom(const Json* rows, size_t columns) {
+    if (rows == nullptr || rows->type != Json::Type::kArray)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
+    std::vector<ImageRow> taken;
+    for (const Json& row : rows->items) {
+        ImageRow movement;
+        movement.values = ValuesOf(&row);
+        if (movement.values.size() != columns)
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
+        taken.push_back(std::move(movement));
+    }
+    return taken;
+}
+
+ChangeImage ChangeFrom(const Json& change) {
+    if (change.type != Json::Type::kObject)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
+    ChangeImage image;
+    for (const ImageValue& name : ValuesOf(change.Member("columns"))) {
+        if (!name)
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
+        image.movement_columns.push_back(*name);
+    }
+    image.movements_out = RowsFrom(change.Member("out"), image.movement_columns.size());
+    image.movements_in = RowsFrom(change.Member("in"), image.movement_columns.size());
+    image.schedule = ScheduleFrom(change.Member("schedule"));
+    return image;
+}
+
 UndoImage UndoFrom(const Json& undo) {
     UndoImage image;
-    if (undo.type != Json::Type::kObject) throw runtime::Exception("línea dañada");
+    if (undo.type != Json::Type::kObject)
+        throw runtime::Exception(
+            "l\xEDnea da\xF1"
+            "ada");
     image.after_fingerprint = TextOf(undo.Member("after"));
     if (const Json* movements = undo.Member("movements")) {
-        if (movements->type != Json::Type::kArray) throw runtime::Exception("línea dañada");
+        if (movements->type != Json::Type::kArray)
+            throw runtime::Exception(
+                "l\xEDnea da\xF1"
+                "ada");
         image.movements_replaced = true;
         if (const Json* columns = undo.Member("columns")) {
             for (const ImageValue& name : ValuesOf(columns)) {
-                if (!name) throw runtime::Exception("línea dañada");
+                if (!name)
+                    throw runtime::Exception(
+                        "l\xEDnea da\xF1"
+                        "ada");
                 image.movement_columns.push_back(*name);
             }
         } else {
@@ -355,29 +462,9 @@ UndoImage UndoFrom(const Json& undo) {
                 image.movement_columns.push_back(column.name);
             }
         }
-        for (const Json& row : movements->items) {
-            ImageRow movement;
-            movement.values = ValuesOf(&row);
-            if (movement.values.size() != image.movement_columns.size()) {
-                throw runtime::Exception("línea dañada");
-            }
-            image.movements.push_back(std::move(movement));
-        }
+        image.movements = RowsFrom(movements, image.movement_columns.size());
     }
-    const Json* schedule = undo.Member("schedule");
-    if (schedule == nullptr || schedule->type != Json::Type::kArray) {
-        throw runtime::Exception("línea dañada");
-    }
-    for (const Json& change : schedule->items) {
-        ScheduleChange taken;
-        taken.before.values = ValuesOf(change.Member("before"));
-        taken.paid_after = ValuesOf(change.Member("paid_after"));
-        if (taken.before.values.size() != ScheduleColumns().size() ||
-            taken.paid_after.size() != SchedulePaidColumns().size()) {
-            throw runtime::Exception("línea dañada");
-        }
-        image.schedule.push_back(std::move(taken));
-    }
+    image.schedule = ScheduleFrom(undo.Member("schedule"));
     return image;
 }
 
@@ -408,7 +495,10 @@ RepairRecord RecordFrom(const Json& line, bool listed) {
     record.rows_updated = IntegerOf(line.Member("rows_updated"));
     if (const Json* undo = line.Member("undo")) {
         if (listed) {
-            if (undo->type != Json::Type::kObject) throw runtime::Exception("línea dañada");
+            if (undo->type != Json::Type::kObject)
+                throw runtime::Exception(
+                    "l\xEDnea da\xF1"
+                    "ada");
             record.undo_kept = !TextOf(undo->Member("after")).empty();
         } else {
             record.undo = UndoFrom(*undo);
@@ -428,6 +518,10 @@ RepairRecord ParseListedJournalLine(const std::string& line) {
 
 UndoImage ParseUndoText(const std::string& text) {
     return UndoFrom(JsonReader(text).Document());
+}
+
+ChangeImage ParseChangeText(const std::string& text) {
+    return ChangeFrom(JsonReader(text).Document());
 }
 
 }  // namespace loans

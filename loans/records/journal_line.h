@@ -38,6 +38,12 @@ RepairRecord ParseListedJournalLine(const std::string& line);
 std::string UndoText(const UndoImage& undo);
 UndoImage ParseUndoText(const std::string& text);
 
+// What a unit changes, as text of the same kind, and read back (raises
+// like ParseUndoText): {"columns": [name, ...], "out": [[value, ...], ...],
+// "in": [...], "schedule": [{"before": [...], "paid_after": [...]}, ...]}.
+std::string ChangeText(const ChangeImage& change);
+ChangeImage ParseChangeText(const std::string& text);
+
 // A text of the program's bytes (ISO8859_1) as a JSON string, quoted.
 std::string JsonText(const std::string& latin1);
 

@@ -407,12 +407,91 @@ UndoImage MakeUndoImage(LoanImage before, const LoanImage& after, bool movements
     return image;
 }
 
+ChangeImage MakeChangeImage(const LoanImage& before, const LoanImage& after) {
+    ChangeImage change;
+    for (const ImageColumn& column : before.movement_columns) {
+        change.movement_columns.push_back(column.name);
+    }
+    change.movements_out = RowsNotIn(before.movements, after.movements);
+    change.movements_in = RowsNotIn(after.movements, before.movements);
+    // The undo image's schedule changes are exactly the rows that move.
+    change.schedule = MakeUndoImage(before, after, false, "").schedule;
+    for (ImageRow& row : change.movements_out) row.key.clear();
+    for (ImageRow& row : change.movements_in) row.key.clear();
+    for (ScheduleChange& moved : change.schedule) moved.before.key.clear();
+    return change;
+}
+
+namespace {
+
+LoanImage Changed(const ChangeImage& change, bool after) {
+    LoanImage image;
+    for (const std::string& name : change.movement_columns) {
+        image.movement_columns.push_back({name, ColumnKind::kText});
+    }
+    image.movements = after ? change.movements_in : change.movements_out;
+    for (size_t i = 0; i < change.schedule.size(); ++i) {
+        ImageRow row = change.schedule[i].before;
+        if (after) {
+            const std::vector<size_t>& paid = SchedulePaidColumns();
+            for (size_t j = 0; j < paid.size(); ++j) {
+                row.values.at(paid[j]) = change.schedule[i].paid_after.at(j);
+            }
+        }
+        row.key = std::to_string(i);
+        image.schedule.push_back(std::move(row));
+    }
+    return image;
+}
+
+uint64_t Fnv1a(const std::string& bytes, uint64_t hash) {
+    for (const char ch : bytes) {
+        hash ^= static_cast<unsigned char>(ch);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// One applied document as bytes that tell every value and every null apart.
+std::string DocumentBytes(const AppliedDocument& document) {
+    return document.kind + '\x00' + std::to_string(document.number) + '\x00' +
+           (document.date_null ? std::string("\x01") : RealImageText(document.date)) + '\x00' +
+           std::to_string(document.instalment) + '\x00' +
+           (document.capital_null ? std::string("\x01") : RealImageText(document.capital)) +
+           '\x00' +
+           (document.interest_null ? std::string("\x01") : RealImageText(document.interest));
+}
+
+}  // namespace
+
+LoanImage ChangedBefore(const ChangeImage& change) {
+    return Changed(change, false);
+}
+
+LoanImage ChangedAfter(const ChangeImage& change) {
+    return Changed(change, true);
+}
+
+std::string LoanFingerprint(const LoanImage& image, const std::vector<AppliedDocument>& documents) {
+    // Ties of instalment and date come in an order of the server's own
+    // sort: the same documents count as the same, whatever their order.
+    std::vector<std::string> rows;
+    for (const AppliedDocument& document : documents) rows.push_back(DocumentBytes(document));
+    std::sort(rows.begin(), rows.end());
+    uint64_t hash = Fnv1a(ImageFingerprint(image) + "\x05" + std::to_string(rows.size()) + "\x03",
+                          14695981039346656037ull);
+    for (const std::string& row : rows) hash = Fnv1a(row + "\x04", hash);
+    char text[20];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 namespace {
 
 // A number the record holds that is not one: writing a guess instead would
 // put a wrong amount in the books.
 [[noreturn]] void Unreadable(const std::string& param, const std::string& text) {
-    throw runtime::Exception("El registro de la reparación tiene un valor ilegible (" + param +
+    throw runtime::Exception("El registro de la reparaci\xF3n tiene un valor ilegible (" + param +
                              "): '" + text + "'");
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "loans/rules/repairs.h"
+
 namespace db {
 class TIBQuery;
 }
@@ -127,6 +129,32 @@ struct UndoImage {
 // needs it no more: a loan's every ledger row).
 UndoImage MakeUndoImage(LoanImage before, const LoanImage& after, bool movements_replaced,
                         std::string after_fingerprint);
+
+// What one unit changes (or would change), without the loan's other rows:
+// the ledger rows it deletes and does not write back, those it writes that
+// were not there, and each schedule row whose values move, as it was with
+// the paid amounts it gets. Enough to show the change again later, as a
+// request keeps it for the supervisor who resolves it.
+struct ChangeImage {
+    std::vector<std::string> movement_columns;  // names, in the values' order
+    std::vector<ImageRow> movements_out;
+    std::vector<ImageRow> movements_in;
+    std::vector<ScheduleChange> schedule;
+};
+// From the loan's rows before and after one unit of work in one
+// transaction (schedule rows paired by their row keys).
+ChangeImage MakeChangeImage(const LoanImage& before, const LoanImage& after);
+// The rows the change touches, as they were and as they come out: images
+// that show the same change as the whole loan's (schedule rows paired by
+// keys of their own).
+LoanImage ChangedBefore(const ChangeImage& change);
+LoanImage ChangedAfter(const ChangeImage& change);
+
+// A fingerprint of what a repair of the loan reads: its movements and
+// schedule (as ImageFingerprint) and its applied documents, independent of
+// the order they are listed in. A repair made from rows with the same
+// fingerprint writes the same rows.
+std::string LoanFingerprint(const LoanImage& image, const std::vector<AppliedDocument>& documents);
 
 // Writes the rows into CXCTRX as they are, their values in the columns'
 // order.

@@ -85,7 +85,7 @@ std::optional<RepairRecord> RecordStore::Find(const std::string& id) {
     if (found && found->database_id != identity_) {
         throw runtime::Exception(found->database_id.empty()
                                      ? "El registro " + id +
-                                           " no dice de qué base de datos es; no se deshace"
+                                           " no dice de qu\xE9 base de datos es; no se deshace"
                                      : "El registro " + id + " es de otra base de datos (" +
                                            found->database + "); no se deshace en esta");
     }

@@ -31,16 +31,6 @@ constexpr const char* kRecordColumns =
     "balance_documentos_antes, balance_cxc_antes, balance_documentos_despues, "
     "balance_cxc_despues, filas_borradas, filas_insertadas, filas_actualizadas from reparaciones ";
 
-// The server's wall clock as seconds since 1970 and back: the department's
-// computers share its time zone.
-std::time_t FromServerClock(double seconds) {
-    const auto naive = static_cast<std::time_t>(std::llround(seconds));
-    std::tm parts{};
-    gmtime_r(&naive, &parts);
-    parts.tm_isdst = -1;
-    return std::mktime(&parts);
-}
-
 long long ToServerClock(std::time_t time) {
     std::tm parts{};
     localtime_r(&time, &parts);
@@ -122,8 +112,16 @@ void Insert(db::TIBQuery& writer, const RepairRecord& record, bool imported) {
 
 }  // namespace
 
+std::time_t FromServerClock(double seconds) {
+    const auto naive = static_cast<std::time_t>(std::llround(seconds));
+    std::tm parts{};
+    gmtime_r(&naive, &parts);
+    parts.tm_isdst = -1;
+    return std::mktime(&parts);
+}
+
 EAlreadyUndone::EAlreadyUndone(const std::string& id)
-    : runtime::Exception("La reparación " + id + " ya se deshizo; no se deshace otra vez") {}
+    : runtime::Exception("La reparaci\xF3n " + id + " ya se deshizo; no se deshace otra vez") {}
 
 bool RecordTableExists(db::TIBQuery& reader) {
     SetStatement(reader,
@@ -177,7 +175,8 @@ std::optional<RepairRecord> FindTableRecord(db::TIBQuery& reader, const std::str
         record.undo = ParseUndoText(image);
     } catch (const std::exception&) {
         throw runtime::Exception("El registro " + id +
-                                 " de la base de datos está dañado; no se puede deshacer");
+                                 " de la base de datos est\xE1 da\xF1"
+                                 "ado; no se puede deshacer");
     }
     return record;
 }

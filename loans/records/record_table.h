@@ -6,6 +6,7 @@
 // function works in the given query's transaction. No Qt.
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ std::optional<RepairRecord> FindTableRecord(db::TIBQuery& reader, const std::str
 // undid `id` ("" when none did).
 bool TableHasRecord(db::TIBQuery& reader, const std::string& id);
 std::string TableUndoneBy(db::TIBQuery& reader, const std::string& id);
+
+// The server's wall clock, as seconds since 1970 on it, as a time: the
+// department's computers share its time zone.
+std::time_t FromServerClock(double seconds);
 
 // Raised when an undo names a record already undone: the database's own
 // unique key refused it, or it was seen before writing.

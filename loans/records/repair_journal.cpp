@@ -26,7 +26,8 @@ std::optional<RepairRecord> FindRecord(const std::string& id, const std::string&
             return ParseJournalLine(line);
         } catch (const std::exception&) {
             throw runtime::Exception("El registro " + id + " de " + path +
-                                     " está dañado; no se puede deshacer");
+                                     " est\xE1 da\xF1"
+                                     "ado; no se puede deshacer");
         }
     }
     return std::nullopt;

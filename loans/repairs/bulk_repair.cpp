@@ -72,6 +72,7 @@ BulkResult RepairMany(db::TIBDatabase& database, const std::vector<LoanCheck>& f
     RepairOptions unit_options;
     unit_options.recheck = true;
     unit_options.simulate = options.simulate;
+    unit_options.plan = options.simulate && options.plan;
     // A simulation records nothing.
     RecordStore* records = options.simulate ? nullptr : options.records;
     // A journal's record cannot be looked up after a lost commit.

@@ -20,20 +20,24 @@ class TIBDatabase;
 
 namespace loans {
 
-enum class LoanResult { kRepaired, kSkipped, kFailed, kNotReached };
+// kRequested and kRefused where repairs need approval (loans/approval):
+// a request was filed, or refused (the loan has one open already).
+enum class LoanResult { kRepaired, kSkipped, kFailed, kNotReached, kRequested, kRefused };
 
 struct LoanRepair {
     LoanCheck check;                // as the check found it
     std::vector<RepairKind> asked;  // what the check asked for
     LoanResult result = LoanResult::kNotReached;
-    std::string message;    // why it failed, the server's words
-    RepairOutcome outcome;  // repaired (or simulated): what was done
+    std::string message;    // why it failed (the server's words) or was refused
+    RepairOutcome outcome;  // repaired (or simulated, or requested): what was done
+    int32_t request = 0;    // kRequested: the request's number
 };
 
 // What a run came to. Each loan's outcome is told as it ends
 // (BulkOptions::done) and kept no longer, so that a run over many loans
 // holds one loan's rows at a time; the result keeps the counts and, without
-// their outcomes, the loans that failed and those not reached, in order.
+// their outcomes, the loans that failed (or whose request was refused) and
+// those not reached, in order.
 struct BulkResult {
     std::vector<LoanRepair> failures;
     std::vector<LoanRepair> unreached;
@@ -41,6 +45,10 @@ struct BulkResult {
     int skipped = 0;
     int failed = 0;
     int not_reached = 0;
+    int requested = 0;
+    int refused = 0;
+    // The loans were filed as requests (repairs need approval), not repaired.
+    bool requests = false;
     // Set when a record could not be journaled: the run stopped there (the
     // loan's repair stands, unrecorded).
     std::string journal_failure;
@@ -51,6 +59,10 @@ struct BulkResult {
 
 struct BulkOptions {
     bool simulate = false;  // nothing committed, nothing recorded
+    // With simulate: nothing written at all, what would be written worked
+    // out instead (RepairOptions::plan), for a connection that may not
+    // write the books.
+    bool plan = false;
     // Recorded there when not null.
     RecordStore* records = nullptr;
     std::string database_name;  // for the records

@@ -64,7 +64,7 @@ namespace {
 // repair is not undone by that.
 std::string Unrecorded(const std::string& cause) {
     return "El cambio queda hecho, pero no se pudo escribir su registro (" + cause +
-           "): no se podrá deshacer desde este equipo.";
+           "): no se podr\xE1 deshacer desde este equipo.";
 }
 
 // A commit whose answer was lost, asked again on a new connection.
@@ -76,17 +76,20 @@ void Settle(RecordStore* records, RecordedUnit& unit, const ECommitUnknown& unkn
     switch (committed) {
         case RecordStore::Committed::kYes:
             unit.result = RecordedUnit::Result::kDone;
-            unit.settled = "Se perdió la conexión al confirmar el cambio del préstamo " + loan +
-                           "; al volver a conectar se comprobó que quedó hecho.";
+            unit.settled = "Se perdi\xF3 la conexi\xF3n al confirmar el cambio del pr\xE9stamo " +
+                           loan + "; al volver a conectar se comprob\xF3 que qued\xF3 hecho.";
             return;
         case RecordStore::Committed::kNo:
-            unit.message = "Se perdió la conexión al confirmar el cambio del préstamo " + loan +
-                           "; al volver a conectar se comprobó que no se hizo: nada cambió.";
+            unit.message = "Se perdi\xF3 la conexi\xF3n al confirmar el cambio del pr\xE9stamo " +
+                           loan +
+                           "; al volver a conectar se comprob\xF3 que no se hizo: nada cambi\xF3.";
             break;
         case RecordStore::Committed::kUnknown:
-            unit.message = "Se perdió la conexión al confirmar el cambio del préstamo " + loan +
-                           " y no se pudo comprobar si quedó hecho (" + unknown.Message() +
-                           "); véalo en el historial (F3) cuando vuelva la conexión.";
+            unit.message = "Se perdi\xF3 la conexi\xF3n al confirmar el cambio del pr\xE9stamo " +
+                           loan + " y no se pudo comprobar si qued\xF3 hecho (" +
+                           unknown.Message() +
+                           "); v\xE9"
+                           "alo en el historial (F3) cuando vuelva la conexi\xF3n.";
             unit.connection_lost = true;
             break;
     }
@@ -152,14 +155,19 @@ RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
     return unit;
 }
 
-RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
-                        ConfirmedUnit confirmed) {
-    const std::optional<RepairRecord> found = records.Find(id);
-    if (!found) throw runtime::Exception("No hay ninguna reparación " + id + " en el registro");
+RepairRecord UndoableRecord(RecordStore& records, const std::string& id) {
+    std::optional<RepairRecord> found = records.Find(id);
+    if (!found) throw runtime::Exception("No hay ninguna reparaci\xF3n " + id + " en el registro");
     if (found->rolled_back || found->undo.after_fingerprint.empty()) {
-        throw runtime::Exception("La reparación " + id + " no cambió nada que deshacer");
+        throw runtime::Exception("La reparaci\xF3n " + id + " no cambi\xF3 nada que deshacer");
     }
     if (!records.UndoneBy(*found).empty()) throw EAlreadyUndone(id);
+    return std::move(*found);
+}
+
+RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
+                        ConfirmedUnit confirmed, const BeforeWrite& before_write) {
+    const std::optional<RepairRecord> found = UndoableRecord(records, id);
     confirmed.member = found->member;
     confirmed.loan = found->loan;
     confirmed.repair = kUndoRepair;
@@ -168,7 +176,10 @@ RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::strin
     confirmed.documents_balance_before = found->documents_balance_after;
     confirmed.receivable_balance_before = found->receivable_balance_after;
     return RunRecorded(&records, confirmed, [&](const BeforeCommit& record) {
-        return unit.Undo(found->undo, found->member, found->loan, record);
+        RepairOptions options;
+        options.before_write = before_write;
+        options.before_commit = record;
+        return unit.Undo(found->undo, found->member, found->loan, options);
     });
 }
 

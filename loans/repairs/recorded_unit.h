@@ -75,7 +75,12 @@ RecordedUnit RunRecorded(RecordStore* records, const ConfirmedUnit& confirmed,
 // Raises, before anything is written, runtime::Exception when there is no
 // such record or it left nothing to undo, and EAlreadyUndone when another
 // record undid it already (the database's table refuses that too).
+// `before_write` is called in the undo's transaction before it writes.
 RecordedUnit UndoRecord(RepairUnit& unit, RecordStore& records, const std::string& id,
-                        ConfirmedUnit confirmed);
+                        ConfirmedUnit confirmed, const BeforeWrite& before_write = {});
+
+// The record of that id with what undoing it takes; raises as UndoRecord
+// does before anything is written.
+RepairRecord UndoableRecord(RecordStore& records, const std::string& id);
 
 }  // namespace loans

@@ -10,6 +10,7 @@
 #include "db/errors.h"
 #include "db/ib_database.h"
 #include "loans/checks/portfolio_rows.h"
+#include "loans/repairs/repair_plan.h"
 #include "loans/rules/reconciliation.h"
 #include "loans/rules/repair_statements.h"
 #include "loans/rules/statements.h"
@@ -93,8 +94,9 @@ EConcurrentRepair::EConcurrentRepair(int32_t loan)
                          "; intente de nuevo.") {}
 
 ECommitUnknown::ECommitUnknown(int32_t loan, const std::string& cause)
-    : runtime::Exception("Se perdió la conexión mientras se confirmaba el cambio del préstamo " +
-                         std::to_string(loan) + " (" + cause + ")") {}
+    : runtime::Exception(
+          "Se perdi\xF3 la conexi\xF3n mientras se confirmaba el cambio del pr\xE9stamo " +
+          std::to_string(loan) + " (" + cause + ")") {}
 
 template <typename Work>
 void RepairUnit::InTransaction(int32_t loan, bool commit, RepairOutcome& outcome,
@@ -177,14 +179,22 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
         const bool corrects = makes(RepairKind::kCorrect);
         // Every column the site's ledger has, so that an undo loses none.
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
-        // Imaged whole: what the unit writes and an undo puts back. The
-        // ledger a correction leaves alone is only fingerprinted, once:
-        // it is the same before and after; so is the schedule a rebuild
-        // leaves alone.
-        outcome.before.movement_columns = columns;
+        // A request and its approval fingerprint the whole loan as the
+        // request saw it (LoanFingerprint, documents too), and a plan works
+        // on the whole image. Otherwise imaged whole is only what the unit
+        // writes and an undo puts back: the ledger a correction leaves alone
+        // is only fingerprinted, once, being the same before and after; so
+        // is the schedule a rebuild leaves alone.
+        const bool whole = options.plan || options.before_write;
+        if (whole) {
+            outcome.before = ReadLoanImage(query_, columns, member, loan);
+            outcome.fingerprint = LoanFingerprint(outcome.before, documents);
+        } else {
+            outcome.before.movement_columns = columns;
+            if (rebuilds) outcome.before.movements = ReadMovements(query_, columns, member, loan);
+            if (corrects) outcome.before.schedule = ReadSchedule(query_, loan);
+        }
         outcome.after.movement_columns = columns;
-        if (rebuilds) outcome.before.movements = ReadMovements(query_, columns, member, loan);
-        if (corrects) outcome.before.schedule = ReadSchedule(query_, loan);
         std::optional<uint64_t> movements_kept;
         if (!rebuilds) movements_kept = MovementsDigest(query_, columns, member, loan);
         if (options.fingerprint_before) {
@@ -192,42 +202,56 @@ RepairOutcome RepairUnit::Run(const std::vector<RepairKind>& kinds, const std::s
                 movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
                 ScheduleDigest(query_, loan));
         }
+        if (options.before_write) options.before_write(query_, outcome);
+        LoanImage planned;
+        if (options.plan) planned = outcome.before;
         for (const RepairKind kind : outcome.repairs) {
-            const RepairCounts counts = kind == RepairKind::kRebuild
-                                            ? RebuildMovements(query_, outcome.loan, documents)
-                                            : CorrectSchedule(query_, loan, documents);
+            const bool rebuild = kind == RepairKind::kRebuild;
+            const RepairCounts counts =
+                options.plan ? (rebuild ? PlanRebuild(planned, outcome.loan, documents)
+                                        : PlanCorrection(planned, documents))
+                             : (rebuild ? RebuildMovements(query_, outcome.loan, documents)
+                                        : CorrectSchedule(query_, loan, documents));
             outcome.counts.deleted += counts.deleted;
             outcome.counts.inserted += counts.inserted;
             outcome.counts.updated += counts.updated;
         }
-        // The ledger rows written are read back only to be shown.
-        if (rebuilds && options.simulate) {
-            outcome.after.movements = ReadMovements(query_, columns, member, loan);
+        // Nothing written when planned: the rows the repair would leave are
+        // fingerprinted by the approval that writes them.
+        std::string after;
+        if (options.plan) {
+            outcome.after = std::move(planned);
+            outcome.receivable_balance_after = PlannedReceivableBalance(outcome.after);
+        } else {
+            // The ledger rows written are read back only to be shown.
+            if (rebuilds && options.simulate) {
+                outcome.after.movements = ReadMovements(query_, columns, member, loan);
+            }
+            if (corrects) outcome.after.schedule = ReadSchedule(query_, loan);
+            after = DigestFingerprint(
+                movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
+                ScheduleDigest(query_, loan));
+            outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         }
-        if (corrects) outcome.after.schedule = ReadSchedule(query_, loan);
-        std::string after = DigestFingerprint(
-            movements_kept ? *movements_kept : MovementsDigest(query_, columns, member, loan),
-            ScheduleDigest(query_, loan));
-        // A preview shows the rows before; a repair needs them only in its
-        // record.
+        // A preview (and a request) shows the rows before; a repair needs
+        // them only in its record.
         LoanImage before;
-        if (options.simulate) {
+        if (options.simulate || options.plan) {
             before = outcome.before;
         } else {
             before = std::move(outcome.before);
         }
         outcome.undo = MakeUndoImage(std::move(before), outcome.after, rebuilds, std::move(after));
-        outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
     return outcome;
 }
 
 RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member, int32_t loan,
-                               const BeforeCommit& before_commit) {
+                               const RepairOptions& options) {
     RepairOutcome outcome;
     outcome.id = NewRepairId();
-    InTransaction(loan, true, outcome, [&] {
+    InTransaction(loan, !options.simulate, outcome, [&] {
         outcome.loan = ReadLoanRow(query_, member, loan);
         outcome.receivable_balance_before = ReceivableBalance(query_, member, loan);
         const std::vector<ImageColumn> columns = StoredColumns(query_, "CXCTRX");
@@ -236,7 +260,7 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
             for (const ImageColumn& column : columns) names.push_back(column.name);
             if (names != image.movement_columns) {
                 throw EUndoRefused(
-                    "Las columnas de CXCTRX cambiaron después de la reparación; "
+                    "Las columnas de CXCTRX cambiaron despu\xE9s de la reparaci\xF3n; "
                     "no se deshace");
             }
         }
@@ -250,23 +274,17 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                                       ? outcome.before_fingerprint
                                       : ImageFingerprint(outcome.before);
         if (found != image.after_fingerprint) {
-            throw EUndoRefused("Los movimientos o la tabla del préstamo " + std::to_string(loan) +
-                               " cambiaron después de la reparación; no se deshace");
+            throw EUndoRefused("Los movimientos o la tabla del pr\xE9stamo " +
+                               std::to_string(loan) +
+                               " cambiaron despu\xE9s de la reparaci\xF3n; no se deshace");
         }
-        if (image.movements_replaced) {
-            SetStatement(query_, kDeleteLoanMovementsStatement);
-            query_.ParamNamed("c").SetString(member);
-            query_.ParamNamed("a").SetInteger(loan);
-            query_.Execute();
-            outcome.counts.deleted = query_.Statement().RowsAffected();
-            InsertMovements(query_, columns, image.movements);
-            outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
-        }
+        // The undo writes from its image, whatever the documents say now.
+        outcome.fingerprint = LoanFingerprint(outcome.before, {});
         // Each changed schedule row is found by every column as the repair
         // left it; each row found answers for one change only.
         const std::vector<size_t>& paid = SchedulePaidColumns();
         std::vector<bool> used(outcome.before.schedule.size(), false);
-        std::vector<std::pair<std::string, const ImageRow*>> updates;
+        std::vector<std::pair<size_t, const ImageRow*>> updates;
         for (const ScheduleChange& change : image.schedule) {
             std::vector<ImageValue> left = change.before.values;
             for (size_t i = 0; i < paid.size(); ++i) left.at(paid[i]) = change.paid_after.at(i);
@@ -276,35 +294,64 @@ RepairOutcome RepairUnit::Undo(const UndoImage& image, const std::string& member
                 ++row;
             }
             if (row == used.size()) {
-                throw EUndoRefused("Una cuota del préstamo " + std::to_string(loan) +
-                                   " ya no está como la dejó la reparación; no se deshace");
+                throw EUndoRefused(
+                    "Una cuota del pr\xE9stamo " + std::to_string(loan) +
+                    " ya no est\xE1 como la dej\xF3 la reparaci\xF3n; no se deshace");
             }
             used[row] = true;
-            updates.emplace_back(outcome.before.schedule[row].key, &change.before);
+            updates.emplace_back(row, &change.before);
         }
-        SetStatement(query_,
-                     "update renglones set ren_pagadocapital = :c, ren_pagadointeres = :i, "
-                     "ren_totalpagado = :t where rdb$db_key = :k");
-        for (const auto& [key, row] : updates) {
-            BindImageValue(query_, "c", ColumnKind::kReal, row->values.at(paid[0]));
-            BindImageValue(query_, "i", ColumnKind::kReal, row->values.at(paid[1]));
-            BindImageValue(query_, "t", ColumnKind::kReal, row->values.at(paid[2]));
-            query_.ParamNamed("k").SetString(key);
-            query_.Execute();
-            ++outcome.counts.updated;
+        if (options.before_write) options.before_write(query_, outcome);
+        if (options.plan) {
+            outcome.after = outcome.before;
+            if (image.movements_replaced) {
+                outcome.counts.deleted = static_cast<int64_t>(outcome.after.movements.size());
+                outcome.after.movements = image.movements;
+                outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
+            }
+            for (const auto& [row, values] : updates) {
+                for (const size_t column : paid) {
+                    outcome.after.schedule[row].values.at(column) = values->values.at(column);
+                }
+                ++outcome.counts.updated;
+            }
+            outcome.receivable_balance_after = PlannedReceivableBalance(outcome.after);
+        } else {
+            if (image.movements_replaced) {
+                SetStatement(query_, kDeleteLoanMovementsStatement);
+                query_.ParamNamed("c").SetString(member);
+                query_.ParamNamed("a").SetInteger(loan);
+                query_.Execute();
+                outcome.counts.deleted = query_.Statement().RowsAffected();
+                InsertMovements(query_, columns, image.movements);
+                outcome.counts.inserted = static_cast<int64_t>(image.movements.size());
+            }
+            SetStatement(query_,
+                         "update renglones set ren_pagadocapital = :c, ren_pagadointeres = :i, "
+                         "ren_totalpagado = :t where rdb$db_key = :k");
+            for (const auto& [row, values] : updates) {
+                BindImageValue(query_, "c", ColumnKind::kReal, values->values.at(paid[0]));
+                BindImageValue(query_, "i", ColumnKind::kReal, values->values.at(paid[1]));
+                BindImageValue(query_, "t", ColumnKind::kReal, values->values.at(paid[2]));
+                query_.ParamNamed("k").SetString(outcome.before.schedule[row].key);
+                query_.Execute();
+                ++outcome.counts.updated;
+            }
+            outcome.after = ReadLoanImage(query_, columns, member, loan);
+            outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
         }
-        outcome.after = ReadLoanImage(query_, columns, member, loan);
+        const std::string after =
+            options.plan ? std::string()
+                         : DigestFingerprint(MovementsDigest(query_, columns, member, loan),
+                                             ScheduleDigest(query_, loan));
         outcome.undo =
-            MakeUndoImage(outcome.before, outcome.after, image.movements_replaced,
-                          DigestFingerprint(MovementsDigest(query_, columns, member, loan),
-                                            ScheduleDigest(query_, loan)));
-        outcome.receivable_balance_after = ReceivableBalance(query_, member, loan);
+            MakeUndoImage(outcome.before, outcome.after, image.movements_replaced, after);
         const std::vector<AppliedDocument> documents = ReadAppliedDocuments(query_, loan);
         KindSums sums;
         for (const AppliedDocument& document : documents) sums.Add(document.kind, document.capital);
         outcome.documents_balance_before = sums.DocumentsBalance();
         outcome.documents_balance_after = outcome.documents_balance_before;
-        if (before_commit) before_commit(query_, outcome);
+        if (!options.simulate && options.before_commit) options.before_commit(query_, outcome);
     });
     return outcome;
 }

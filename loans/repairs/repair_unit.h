@@ -47,18 +47,27 @@ struct RepairOutcome {
     std::vector<RepairKind> repairs;
     // The loan's movements and schedule before and after, as far as the
     // unit writes them (a correction's ledger is not imaged, nor a
-    // rebuild's schedule), the movements written only when simulated; what
-    // undoing the unit takes; and, when asked, the fingerprint of the rows
-    // as found (RepairOptions::fingerprint_before).
+    // rebuild's schedule), the movements written only when simulated; the
+    // whole loan before and after when planned or approved (before_write);
+    // what undoing the unit takes; and, when asked, the fingerprint of the
+    // rows as found (RepairOptions::fingerprint_before).
     LoanImage before;
     LoanImage after;
     UndoImage undo;
+    // What the unit read (LoanFingerprint): the loan's movements and
+    // schedule, and for a repair its applied documents. Set once it read
+    // them; the same fingerprint later means the same rows are written.
+    std::string fingerprint;
     std::string before_fingerprint;
 };
 
 // Called inside the unit's transaction once it has written, just before the
 // commit: the record goes in with the repair, or neither does.
 using BeforeCommit = std::function<void(db::TIBQuery& writer, const RepairOutcome& outcome)>;
+// Called inside the unit's transaction once it has read the loan
+// (`outcome.before` and `outcome.fingerprint` set), before its first
+// write; raising there writes nothing.
+using BeforeWrite = BeforeCommit;
 
 struct RepairOptions {
     // Checks the loan again inside the transaction, by the portfolio
@@ -66,11 +75,18 @@ struct RepairOptions {
     bool recheck = false;
     // Rolls back instead of committing: the outcome tells what would change.
     bool simulate = false;
+    // Writes nothing to the books: the outcome's `after` is worked out from
+    // what was read, as the repair would write it (repair_plan.h). For a
+    // connection that may not write them; `before_commit` may still write
+    // elsewhere (a request) and the unit is then committed.
+    bool plan = false;
     // Fingerprints the rows as found too: a record that cannot be looked
     // up by its id (the journal's) tells by it whether a commit whose
     // answer was lost was made.
     bool fingerprint_before = false;
-    // Not called when simulated or when nothing was written.
+    // Neither is called when nothing would be written; `before_commit` not
+    // when simulated.
+    BeforeWrite before_write;
     BeforeCommit before_commit;
 };
 
@@ -130,8 +146,9 @@ class RepairUnit {
     // Puts the loan's rows back as the image holds them, in one
     // transaction; raises EUndoRefused, writing nothing, when they are no
     // longer what the repair left. The outcome's undo image undoes the undo.
+    // Of the options, `plan`, `simulate` and the two calls count.
     RepairOutcome Undo(const UndoImage& image, const std::string& member, int32_t loan,
-                       const BeforeCommit& before_commit = {});
+                       const RepairOptions& options = {});
 
   private:
     // Runs the work on `loan` in a new transaction, committed (or, when

@@ -201,6 +201,7 @@ std::vector<PreviewLine> PreviewLines(const LoanRepair& entry) {
     };
     switch (entry.result) {
         case LoanResult::kRepaired:
+        case LoanResult::kRequested:
             break;
         case LoanResult::kSkipped:
             outcome_line("Ya no tiene diferencias: no hay nada que reparar");
@@ -213,6 +214,9 @@ std::vector<PreviewLine> PreviewLines(const LoanRepair& entry) {
             return lines;
         case LoanResult::kNotReached:
             outcome_line("No se lleg\xF3 a este pr\xE9stamo");
+            return lines;
+        case LoanResult::kRefused:
+            outcome_line("No se registra la solicitud: " + entry.message);
             return lines;
     }
     const RepairOutcome& outcome = entry.outcome;

@@ -10,6 +10,7 @@
 
 #include "db/call_watch.h"
 #include "db/errors.h"
+#include "loans/approval/approvals.h"
 #include "tests/db/client_faults.h"
 #include "tests/db/query_fixture.h"
 
@@ -320,6 +321,38 @@ TEST_P(FaultTest, ACancelWaitingOnTheLinkHoldsUpNoOtherThreadsCalls) {
     EXPECT_EQ(other.get(), 2);
     busy_run.get();
     db::SetCallLimits(db::CallLimits{});
+}
+
+// --- a request for approval whose commit's answer is lost ---
+
+// The link lost as the commit of a request goes: a new connection is asked
+// whether it was filed, and the analyst told so; never "filed" when it was
+// not. Filed again, it goes in once.
+TEST_P(FaultTest, ARequestWhoseCommitAnswerIsLostIsLookedUpOnANewConnection) {
+    const std::string file = dir_.File("demo.fdb");
+    test_support::CopyDemoDatabase(file);
+    const std::string name = Name("demo.fdb");
+    test_support::RunSqlScript(name, "aprobacion.sql");
+    db::TIBDatabase database("IBDatabase1");
+    db::TIBTransaction transaction("IBTransaction1");
+    loans::ConfigureProgramConnection(database, transaction, name);
+    database.Open();
+    loans::Approvals approvals(database);
+    ASSERT_TRUE(approvals.Required());
+    loans::RepairUnit unit(database);
+    // Another loan's first: what the layer reads about the tables once (in
+    // transactions of its own) is read, and the next commit is the unit's.
+    loans::Filed filed = approvals.Request(unit, {loans::RepairKind::kRebuild}, "00010", 1071);
+    ASSERT_EQ(filed.result, loans::Filed::Result::kFiled) << filed.message;
+    client_faults::Fail("isc_commit_transaction", 0, 1, isc_network_error);
+    filed = approvals.Request(unit, {loans::RepairKind::kRebuild}, "00010", 1070);
+    EXPECT_EQ(filed.result, loans::Filed::Result::kFailed);
+    EXPECT_NE(filed.message.find("se comprob\xF3 que no se registr\xF3"), std::string::npos)
+        << filed.message;
+    EXPECT_EQ(RawConnection(name).QueryCount("select count(*) from solicitudes"), 1);
+    filed = approvals.Request(unit, {loans::RepairKind::kRebuild}, "00010", 1070);
+    EXPECT_EQ(filed.result, loans::Filed::Result::kFiled) << filed.message;
+    EXPECT_EQ(RawConnection(name).QueryCount("select count(*) from solicitudes"), 2);
 }
 
 INSTANTIATE_ROUTES(FaultTest);

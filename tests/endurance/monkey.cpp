@@ -14,6 +14,7 @@
 #include "main_window/code_box.h"
 #include "main_window/main_window.h"
 #include "main_window/window_access.h"
+#include "pending_requests/requests_access.h"
 #include "portfolio/portfolio_access.h"
 #include "repair_history/history_access.h"
 
@@ -46,13 +47,16 @@ QWidget* KeyTarget(QWidget* window) {
 }
 
 // The window that takes input now: an open menu, else the search dialog
-// or the repair history while it is open, else the main window.
+// the repair history or the pending requests while open, else the main
+// window.
 QWidget* InputWindow(QWidget* main) {
     if (QWidget* popup = QApplication::activePopupWidget()) return popup;
     auto* search = customer_search::Fclientes;
     if (search != nullptr && search->isVisible()) return search;
     auto* history = repair_history::HistoryAccess::OpenOn(*main);
     if (history != nullptr && history->isVisible()) return history;
+    auto* requests = pending_requests::RequestsAccess::OpenOn(*main);
+    if (requests != nullptr && requests->isVisible()) return requests;
     return main;
 }
 
@@ -122,8 +126,8 @@ void Monkey::Next() {
     SendOne(window);
 }
 
-// Leaves an open menu, search dialog or repair history as a user would;
-// false when none is.
+// Leaves an open menu, search dialog, repair history or pending requests as
+// a user would; false when none is.
 bool Monkey::CloseADialog() {
     if (QWidget* popup = QApplication::activePopupWidget()) {
         popup->close();
@@ -137,6 +141,11 @@ bool Monkey::CloseADialog() {
     auto* history = repair_history::HistoryAccess::OpenOn(window_);
     if (history != nullptr && history->isVisible()) {
         QTest::mouseClick(repair_history::HistoryAccess(*history).Close(), Qt::LeftButton);
+        return true;
+    }
+    auto* requests = pending_requests::RequestsAccess::OpenOn(window_);
+    if (requests != nullptr && requests->isVisible()) {
+        QTest::mouseClick(pending_requests::RequestsAccess(*requests).Close(), Qt::LeftButton);
         return true;
     }
     return false;

@@ -10,10 +10,12 @@ set(expected
   usr/share/applications/analisis-socios.desktop
   usr/share/doc/analisis-socios/README.md.gz
   usr/share/doc/analisis-socios/analista.sql
+  usr/share/doc/analisis-socios/aprobacion.sql
   usr/share/doc/analisis-socios/changelog.gz
   usr/share/doc/analisis-socios/copyright
   usr/share/doc/analisis-socios/reparaciones.sql
   usr/share/doc/analisis-socios/revisiones.sql
+  usr/share/doc/analisis-socios/sin_aprobacion.sql
   usr/share/icons/hicolor/16x16/apps/analisis-socios.png
   usr/share/icons/hicolor/256x256/apps/analisis-socios.png
   usr/share/icons/hicolor/32x32/apps/analisis-socios.png

@@ -256,6 +256,11 @@ TEST(RevisionCartera, RepairsPreviewsAndUndoesFromTheCommandLine) {
     EXPECT_NE(run.err.find("No hay ninguna reparaci\xC3\xB3n no-existe"), std::string::npos)
         << run.err;
 
+    // A database that keeps no requests has none to list or resolve.
+    run = RunTool(dir, "--solicitudes '" + path + "'");
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("no lleva solicitudes"), std::string::npos) << run.err;
+
     // An undo that fails leaves no record: it rolled back with the undo.
     const std::string failing = record_of(1070);
     {
@@ -390,6 +395,117 @@ TEST(RevisionCartera, RegistrarAndHistorialNeedTheTablesAndTheirOwnOptions) {
         EXPECT_EQ(run.exit_code, 2) << option;
         EXPECT_EQ(run.out, "") << option;
         EXPECT_NE(run.err.find("sql/revisiones.sql"), std::string::npos) << run.err;
+    }
+}
+
+// Where repairs need approval: the analyst's --reparar and --deshacer file
+// requests, writing nothing to the books; --solicitudes lists them with what
+// they would change; --aprobar and --rechazar resolve them, as the server
+// allows: never the analyst, never the request's own user.
+TEST(RevisionCartera, ServerRouteRequestsAreFiledListedApprovedAndRejected) {
+    if (const std::string why = test_support::ServerUnavailable(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    test_support::TempDir dir;
+    const std::string path = portfolio_test::NewDemoDatabase(dir);
+    const std::string name = test_support::DatabaseName(test_support::Route::kServer, path);
+    test_support::RunSqlScript(name, "aprobacion.sql");
+    const auto before = test_support::ChecksumTables(name);
+    const std::string quoted = " '" + name + "'";
+    ToolRun run;
+    {
+        const test_support::AnalystLogin analyst(name);
+        run = RunTool(dir, "--reparar --simular" + quoted);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_NE(run.out.find("00010 1073 Reindexar: se reparar\xC3\xAD"
+                               "a\n"
+                               "  + CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1073, "),
+                  std::string::npos)
+            << run.out;
+        run = RunTool(dir, "--reparar" + quoted);
+        EXPECT_EQ(run.exit_code, 0) << run.err;
+        EXPECT_EQ(run.out,
+                  "00002 1010 Corregir Tabla: solicitud registrada: requiere aprobaci\xC3\xB3n "
+                  "(solicitud 1)\n"
+                  "00010 1070 Reindexar: solicitud registrada: requiere aprobaci\xC3\xB3n "
+                  "(solicitud 2)\n"
+                  "00010 1071 Reindexar: solicitud registrada: requiere aprobaci\xC3\xB3n "
+                  "(solicitud 3)\n"
+                  "00010 1073 Reindexar: solicitud registrada: requiere aprobaci\xC3\xB3n "
+                  "(solicitud 4)\n");
+        EXPECT_NE(
+            run.err.find("4 solicitudes registradas: requieren aprobaci\xC3\xB3n, 0 omitidos, "
+                         "0 rechazados, 0 fallidos, 0 no alcanzados\n"),
+            std::string::npos)
+            << run.err;
+        EXPECT_EQ(test_support::ChecksumTables(name), before);
+        run = RunTool(dir, "--reparar" + quoted);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_NE(
+            run.out.find("00010 1070 Reindexar: rechazado: Ya hay una solicitud abierta de "
+                         "Reindexar para el pr\xC3\xA9stamo 1070: la 2, de ANALISTA_PRUEBA el "),
+            std::string::npos)
+            << run.out;
+        run = RunTool(dir, "--solicitudes" + quoted);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_NE(run.out.find(" ANALISTA_PRUEBA 00010 1073 Reindexar\n"
+                               "  + CXCTRX CLIENTE=00010, TIPO_DOC=F, DOCUMENTO=1073, "),
+                  std::string::npos)
+            << run.out;
+        EXPECT_EQ(run.err, "4 solicitudes abiertas\n");
+        run = RunTool(dir, "--aprobar 2" + quoted);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_EQ(run.out.rfind("Aprobar 2: rechazado: Solo un supervisor", 0), 0u) << run.out;
+    }
+    EXPECT_EQ(test_support::ChecksumTables(name), before);
+    std::string record;
+    {
+        const test_support::AnalystLogin supervisor(name, test_support::kSupervisorUser,
+                                                    test_support::kSupervisorRole);
+        run = RunTool(dir, "--aprobar 2" + quoted);
+        EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_EQ(run.out.rfind("00010 1070 Reindexar: aprobada (solicitud 2, registro ", 0), 0u)
+            << run.out;
+        EXPECT_NE(test_support::ChecksumTables(name), before);
+        run = RunTool(dir, "--rechazar 3 --motivo 'Lo revisa contabilidad, a\xC3\xBAn'" + quoted);
+        EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_EQ(run.out, "Solicitud 3 rechazada: Lo revisa contabilidad, a\xC3\xBAn\n");
+        run = RunTool(dir, "--rechazar 3 --motivo otra" + quoted);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_NE(run.out.find("ya est\xC3\xA1 resuelta (Rechazada por SUPERVISOR_UNO el "),
+                  std::string::npos)
+            << run.out;
+        run = RunTool(dir, "--aprobar 99" + quoted);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_EQ(run.out, "Aprobar 99: rechazado: No hay ninguna solicitud 99\n");
+        // The supervisor's own request to undo the approved repair.
+        record = test_support::RawConnection(name).QueryText(
+            "select reparacion from resoluciones where solicitud = 2");
+        run = RunTool(dir, "--deshacer " + record + quoted);
+        EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_EQ(run.out,
+                  "00010 1070 Deshacer: solicitud registrada: requiere aprobaci\xC3\xB3n "
+                  "(solicitud 5)\n");
+        run = RunTool(dir, "--aprobar 5" + quoted);
+        EXPECT_EQ(run.exit_code, 1) << run.err;
+        EXPECT_NE(run.out.find("propia solicitud"), std::string::npos) << run.out;
+    }
+    {
+        const test_support::AnalystLogin other(name, test_support::kSecondSupervisorUser,
+                                               test_support::kSupervisorRole);
+        run = RunTool(dir, "--aprobar 5" + quoted);
+        EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+        EXPECT_EQ(run.out.rfind("00010 1070 Deshacer: aprobada (solicitud 5, registro ", 0), 0u)
+            << run.out;
+    }
+    EXPECT_EQ(test_support::ChecksumTables(name), before);
+    for (const std::string& arguments :
+         {"--rechazar 1" + quoted, "--motivo x" + quoted, "--aprobar x" + quoted,
+          "--aprobar 1 --rechazar 1 --motivo x" + quoted, "--solicitudes --reparar" + quoted,
+          "--aprobar 1 --csv lista.csv" + quoted}) {
+        run = RunTool(dir, arguments);
+        EXPECT_EQ(run.exit_code, 2) << arguments;
+        EXPECT_NE(run.err.find("uso: revision-cartera"), std::string::npos) << arguments;
     }
 }
 

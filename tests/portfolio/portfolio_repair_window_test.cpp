@@ -457,6 +457,180 @@ TEST_P(RecordsTableTest, AColleaguesRepairIsListedWithItsUserAndUndoneThereOnce)
     EXPECT_FALSE(std::filesystem::exists(journal_home_ + "/analisis-socios/reparaciones.jsonl"));
 }
 
+// Where repairs need approval: the analyst's "Reindexar", the dialog's
+// "Reparar" and its preview write nothing to the books; the loan shows its
+// pending request in the status bar, F3 lists what became of each request,
+// and F4 approves or rejects, as the server allows: a supervisor, never the
+// analyst.
+class ApprovalWindowTest : public PortfolioRepairTest {
+  protected:
+    ApprovalWindowTest() { records_in_database_ = true; }
+    void SetUp() override {
+        PortfolioRepairTest::SetUp();
+        if (IsSkipped()) return;
+        test_support::RunSqlScript(name_, "aprobacion.sql");
+        analyst_.reset();
+    }
+    // The request's row of F3's or F4's list: number, user, member, loan,
+    // repair, state.
+    static std::string Request(const QJsonArray& row) {
+        return Text(row[0]) + " " + Text(row[2]) + " " + Text(row[4]) + " " + Text(row[5]) + " " +
+               Text(row[6]) + " " + Text(row[7]);
+    }
+    static std::vector<std::string> Requests(const QJsonObject& list) {
+        std::vector<std::string> rows;
+        for (const QJsonValue& row : list["rows"].toArray()) rows.push_back(Request(row.toArray()));
+        return rows;
+    }
+    static std::vector<std::string> HistoryRequests(const QJsonObject& state) {
+        std::vector<std::string> rows;
+        for (const QJsonValue& row : state["history"].toObject()["requests"].toArray()) {
+            rows.push_back(Request(row.toArray()));
+        }
+        return rows;
+    }
+};
+
+TEST_P(ApprovalWindowTest, RepairsBecomeRequestsThatASupervisorApprovesOrRejects) {
+    const auto untouched = test_support::ChecksumTables(name_);
+    auto login = std::make_unique<test_support::AnalystLogin>(name_);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    QJsonObject state = Press("btreindexar");
+    Boxes_t boxes = Boxes(state);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], (std::pair<std::string, std::string>{
+                            "confirm", std::string(kRebuildQuestion) + "1070?"}));
+    EXPECT_EQ(boxes[1].second.rfind("Solicitud registrada: requiere aprobaci\xF3n.\n\nSolicitud 1: "
+                                    "Reindexar del pr\xE9stamo 1070 del socio 00010.",
+                                    0),
+              0u)
+        << boxes[1].second;
+    EXPECT_EQ(Text(state["pendiente"]),
+              "Pendiente de aprobaci\xF3n: Reindexar (solicitud 1 de ANALISTA_PRUEBA)");
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    // Asked again: refused, naming the first.
+    boxes = Boxes(Press("btreindexar"));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].first, "error");
+    EXPECT_NE(boxes[1].second.find("Ya hay una solicitud abierta de Reindexar para el pr\xE9stamo "
+                                   "1070: la 1, de ANALISTA_PRUEBA"),
+              std::string::npos)
+        << boxes[1].second;
+    // Another loan of the member shows none pending.
+    state = Show(demo::kMemberMismatch, demo::kLoanMismatchOverHalfCent);
+    EXPECT_EQ(Text(state["pendiente"]), "");
+
+    // The dialog's preview, worked out without writing, and its "Reparar":
+    // the other three loans filed, 1070 refused.
+    std::vector<QJsonObject> out = Objects(
+        {"portfolio", "select all", "preview", "dump", "answer yes", "repair", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_FALSE(PreviewLines(out[1]).empty());
+    boxes = Boxes(out[2]);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].second,
+              "Se registrar\xE1n solicitudes de reparaci\xF3n, que requieren aprobaci\xF3n, para 4 "
+              "pr\xE9stamos: 3 con Reindexar, 1 con Corregir Tabla. \xBF"
+              "Desea continuar?");
+    EXPECT_EQ(boxes[1].second.rfind("3 solicitudes registradas: requieren aprobaci\xF3n\n"
+                                    "Omitidos (ya sin diferencias): 0\nRechazados: 1\n"
+                                    "  00010 pr\xE9stamo 1070: Ya hay una solicitud abierta",
+                                    0),
+              0u)
+        << boxes[1].second;
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+
+    // The analyst may look at the requests, not approve them.
+    out = Objects({"requests", "select 0", "answer yes", "approve", "dump", "leave"});
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(Requests(out[0]["requests"].toObject()),
+              (std::vector<std::string>{
+                  "1 ANALISTA_PRUEBA 00010 1070 Reindexar Pendiente de aprobaci\xF3n",
+                  "2 ANALISTA_PRUEBA 00002 1010 Corregir Tabla Pendiente de aprobaci\xF3n",
+                  "3 ANALISTA_PRUEBA 00010 1071 Reindexar Pendiente de aprobaci\xF3n",
+                  "4 ANALISTA_PRUEBA 00010 1073 Reindexar Pendiente de aprobaci\xF3n"}));
+    EXPECT_FALSE(out[0]["requests"].toObject()["preview"].toArray().isEmpty());
+    boxes = Boxes(out[1]);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].first, "error");
+    EXPECT_NE(boxes[1].second.find("Solo un supervisor"), std::string::npos) << boxes[1].second;
+    EXPECT_EQ(test_support::ChecksumTables(name_), untouched);
+    CloseWindow();
+
+    // A supervisor approves 1070's and rejects 1071's, with the reason.
+    login.reset();
+    login = std::make_unique<test_support::AnalystLogin>(name_, test_support::kSupervisorUser,
+                                                         test_support::kSupervisorRole);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    out = Objects({"requests", "select 0", "answer yes", "approve", "dump", "select 1",
+                   "reject No corresponde", "dump", "leave"});
+    ASSERT_EQ(out.size(), 4u);
+    boxes = Boxes(out[1]);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].second,
+              "\xBF"
+              "Aprobar la solicitud 1: Reindexar del pr\xE9stamo 1070 del socio 00010?");
+    EXPECT_EQ(boxes[1], (std::pair<std::string, std::string>{
+                            "info", "Solicitud 1 aprobada. Proceso Ejecutado"}));
+    EXPECT_EQ(Requests(out[1]["requests"].toObject()).size(), 3u);
+    EXPECT_EQ(Boxes(out[2]),
+              (Boxes_t{{"input",
+                        "Motivo del rechazo de la solicitud 3 (Reindexar del pr\xE9stamo "
+                        "1071):"},
+                       {"info", "Solicitud 3 rechazada."}}));
+    EXPECT_EQ(Requests(out[2]["requests"].toObject()).size(), 2u);
+    // The loan shown was read again: its books agree now.
+    state = Do({});
+    EXPECT_EQ(Text(state["pendiente"]), "");
+    EXPECT_EQ(Text(state["lbmensajes"].toObject()["text"]), "");
+    EXPECT_EQ(RawConnection(name_).QueryRows("select usuario, accion from reparaciones"),
+              (Rows{"SUPERVISOR_UNO|Reindexar"}));
+    CloseWindow();
+
+    // The analyst's history says what became of each.
+    login.reset();
+    login = std::make_unique<test_support::AnalystLogin>(name_);
+    Start();
+    Show(demo::kMemberMismatch, demo::kLoanMismatchMissingDocs);
+    out = Objects({"history", "leave"});
+    ASSERT_EQ(out.size(), 2u);
+    const std::vector<std::string> approved = HistoryRequests(out[0]);
+    ASSERT_EQ(approved.size(), 1u);
+    EXPECT_EQ(approved[0].rfind("1 ANALISTA_PRUEBA 00010 1070 Reindexar Aprobada por "
+                                "SUPERVISOR_UNO el ",
+                                0),
+              0u)
+        << approved[0];
+    Show(demo::kMemberMismatch, demo::kLoanMismatchOverHalfCent);
+    out = Objects({"history", "leave"});
+    const std::vector<std::string> rejected = HistoryRequests(out[0]);
+    ASSERT_EQ(rejected.size(), 1u);
+    EXPECT_EQ(rejected[0].rfind("3 ANALISTA_PRUEBA 00010 1071 Reindexar Rechazada por "
+                                "SUPERVISOR_UNO el ",
+                                0),
+              0u)
+        << rejected[0];
+    EXPECT_NE(rejected[0].find(": No corresponde"), std::string::npos) << rejected[0];
+    CloseWindow();
+
+    // A site's role that may not read the requests still sees its loans.
+    RawConnection(name_).Execute("revoke select on solicitudes from role analista_socios");
+    Start();
+    state = Show(demo::kMemberMismatch, demo::kLoanWithoutMovements);
+    EXPECT_TRUE(Boxes(state).empty());
+    EXPECT_EQ(Text(state["pendiente"]), "");
+    EXPECT_FALSE(Grid(state, "DBGrid2")["rows"].toArray().isEmpty() &&
+                 Grid(state, "DBGrid3")["rows"].toArray().isEmpty());
+    EXPECT_EQ(Label(state, "lbbal").empty(), false);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, ApprovalWindowTest,
+                         ::testing::Values(test_support::Route::kEmbedded,
+                                           test_support::Route::kServer),
+                         [](const auto& route) { return test_support::RouteName(route.param); });
+
 INSTANTIATE_TEST_SUITE_P(Routes, RecordsTableTest,
                          ::testing::Values(test_support::Route::kEmbedded,
                                            test_support::Route::kServer),

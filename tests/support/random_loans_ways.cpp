@@ -35,6 +35,10 @@ struct Figures {
     int differing = 0;
     bool reindex = false;
     bool fix_schedule = false;
+    // Each repair worked out without writing (a request's preview) against
+    // the same repair written and rolled back: "same", or the rows and
+    // figures on which they differ.
+    std::string worked_out = "same";
 };
 
 // A loan as the window knows it: the member's code as looked up, the loan.
@@ -63,6 +67,44 @@ int ChangedInstalments(const std::vector<loans::ImageRow>& before,
         }
     }
     return static_cast<int>(changed.size());
+}
+
+// Where a repair worked out without writing leaves the loan otherwise than
+// the same repair written: "same", or each row only one of them has and
+// the receivable balances when they differ.
+std::string WorkedOutAgainstWritten(const loans::RepairOutcome& worked_out,
+                                    const loans::RepairOutcome& written) {
+    std::string text;
+    const auto rows = [&](const char* which, const std::vector<loans::ImageColumn>& columns,
+                          const std::vector<loans::ImageRow>& from,
+                          const std::vector<loans::ImageRow>& to) {
+        for (const loans::ImageRow& row : loans::RowsNotIn(from, to)) {
+            text += std::string(which) + " " + loans::RowText(columns, row) + ";";
+        }
+    };
+    // A table the written unit did not image (a correction's ledger, a
+    // rebuild's schedule) it left alone: so must the worked-out one.
+    const bool movements = !written.before.movements.empty() || !written.after.movements.empty();
+    const bool schedule = !written.before.schedule.empty() || !written.after.schedule.empty();
+    const auto& movements_to = movements ? written.after.movements : worked_out.before.movements;
+    const auto& schedule_to = schedule ? written.after.schedule : worked_out.before.schedule;
+    rows("only worked out:", worked_out.after.movement_columns, worked_out.after.movements,
+         movements_to);
+    rows("only written:", worked_out.after.movement_columns, movements_to,
+         worked_out.after.movements);
+    rows("only worked out:", loans::ScheduleColumns(), worked_out.after.schedule, schedule_to);
+    rows("only written:", loans::ScheduleColumns(), schedule_to, worked_out.after.schedule);
+    if (loans::ShownAmount(worked_out.receivable_balance_after) !=
+        loans::ShownAmount(written.receivable_balance_after)) {
+        text += " receivable after " + loans::ShownAmount(worked_out.receivable_balance_after) +
+                " against " + loans::ShownAmount(written.receivable_balance_after) + ";";
+    }
+    if (worked_out.counts.deleted != written.counts.deleted ||
+        worked_out.counts.inserted != written.counts.inserted ||
+        worked_out.counts.updated != written.counts.updated) {
+        text += " row counts differ;";
+    }
+    return text.empty() ? "same" : text;
 }
 
 std::string Flags(const Figures& figures) {
@@ -173,6 +215,17 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
                     would.differing =
                         ChangedInstalments(outcome.before.schedule, outcome.after.schedule);
                     would.fix_schedule = would.differing > 0;
+                    // Both repairs worked out without writing, as a request
+                    // shows them, against the same written and rolled back.
+                    loans::RepairOptions plan = simulate;
+                    plan.plan = true;
+                    would.worked_out = WorkedOutAgainstWritten(
+                        repair->Run({loans::RepairKind::kCorrect}, code, loan, plan), outcome);
+                    if (would.worked_out == "same") {
+                        would.worked_out = WorkedOutAgainstWritten(
+                            repair->Run({loans::RepairKind::kRebuild}, code, loan, plan),
+                            repair->Run({loans::RepairKind::kRebuild}, code, loan, simulate));
+                    }
                 }
             }
         }
@@ -277,6 +330,10 @@ Comparison Ways::Compare(const Portfolio& portfolio, const CompareOptions& optio
             agree("differing instalments", differing);
             agree("rebuild flag", flags);
             agree("repairs", both);
+            if (repaired) {
+                agree("repair worked out without writing",
+                      {{"written", "same"}, {"worked out", repaired->worked_out}});
+            }
         }
         if (lines.empty()) continue;
         std::string report = key.first + "/" + std::to_string(key.second) + "\n";

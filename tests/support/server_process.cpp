@@ -144,6 +144,10 @@ void ServerProcess::CreateSecurityDatabase() {
         << "' using plugin Srp;\n"
         << "create user " << kSecondAnalystUser << " password '" << kAnalystPassword
         << "' using plugin Srp;\n"
+        << "create user " << kSupervisorUser << " password '" << kAnalystPassword
+        << "' using plugin Srp;\n"
+        << "create user " << kSecondSupervisorUser << " password '" << kAnalystPassword
+        << "' using plugin Srp;\n"
         << "commit;\n";
     const CommandRun run =
         RunCommand(root_, "env -u LD_LIBRARY_PATH FIREBIRD=" + Quoted(root_.Path().string()) +

@@ -15,9 +15,9 @@ struct TableChecksum {
 };
 
 // Every user table of the database (views left out) but the repair
-// records' and the portfolio check's run history, by name, read through a
-// fresh raw attachment so that only committed rows count: the books, which
-// an undo puts back as they were.
+// records', the portfolio check's run history and the requests' and
+// resolutions', by name, read through a fresh raw attachment so that only
+// committed rows count: the books, which an undo puts back as they were.
 std::map<std::string, TableChecksum> ChecksumTables(const std::string& database);
 
 }  // namespace test_support

@@ -12,6 +12,7 @@
 
 #include "runtime/number_text.h"
 #include "tests/support/server_process.h"
+#include "tools/demo_db/demo_database.h"
 #include "tools/raw_client/raw_client.h"
 
 namespace test_support {
@@ -98,11 +99,11 @@ std::string ServerHost() {
     return "127.0.0.1/" + std::to_string(ServerPort());
 }
 
-AnalystLogin::AnalystLogin(const std::string& database, const char* user) {
-    RawConnection(database).Execute(std::string("grant ") + kAnalystRole + " to " + user);
+AnalystLogin::AnalystLogin(const std::string& database, const char* user, const char* role) {
+    RawConnection(database).Execute(std::string("grant ") + role + " to " + user);
     setenv("ISC_USER", user, 1);
     setenv("ISC_PASSWORD", kAnalystPassword, 1);
-    setenv("ISC_ROLE", kAnalystRole, 1);
+    setenv("ISC_ROLE", role, 1);
 }
 
 AnalystLogin::~AnalystLogin() {
@@ -189,6 +190,17 @@ std::vector<std::string> RawConnection::QueryRows(const std::string& sql) {
         lines.push_back(line);
     }
     return lines;
+}
+
+void RunSqlScript(const std::string& name, const std::string& script) {
+    const std::vector<std::string> statements =
+        demo::ReadSqlScript(std::string(COOP_SQL_DIR) + "/" + script);
+    RawConnection raw(name);
+    for (const std::string& statement : statements) {
+        // Each is committed anyway, as isql with autocommitted definitions.
+        if (statement == "COMMIT") continue;
+        raw.Execute(statement);
+    }
 }
 
 void DropRecordTables(const std::string& name) {

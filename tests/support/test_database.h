@@ -23,14 +23,21 @@ inline constexpr const char* kAnalystPassword = "clave de prueba";
 inline constexpr const char* kAnalystRole = "ANALISTA_SOCIOS";
 // A colleague of the first, with the same role and password.
 inline constexpr const char* kSecondAnalystUser = "ANALISTA_DOS";
+// Two supervisors (sql/aprobacion.sql), with the analysts' password: each
+// may approve the other's requests and the analysts', never their own.
+inline constexpr const char* kSupervisorUser = "SUPERVISOR_UNO";
+inline constexpr const char* kSecondSupervisorUser = "SUPERVISOR_DOS";
+inline constexpr const char* kSupervisorRole = "SUPERVISOR_SOCIOS";
 
 // For its life, the program's connections, in this process and in the
 // programs it starts, log in as the analyst with the role (ISC_USER,
 // ISC_PASSWORD, ISC_ROLE); the owner first gives the role to the analyst in
 // `database`. Test code reading behind the program's back stays the owner.
+// Given a supervisor and the supervisors' role, the same for a supervisor.
 class AnalystLogin {
   public:
-    explicit AnalystLogin(const std::string& database, const char* user = kAnalystUser);
+    explicit AnalystLogin(const std::string& database, const char* user = kAnalystUser,
+                          const char* role = kAnalystRole);
     ~AnalystLogin();
     AnalystLogin(const AnalystLogin&) = delete;
     AnalystLogin& operator=(const AnalystLogin&) = delete;
@@ -92,6 +99,11 @@ void CopyDemoDatabase(const std::string& path);
 // a site that has not run sql/reparaciones.sql: the program then keeps its
 // records in the user's journal file.
 void DropRecordTables(const std::string& name);
+
+// Runs an SQL script of sql/ (by its file name) on the database as its
+// owner, statement by statement as isql runs it: aprobacion.sql turns
+// approval on, sin_aprobacion.sql off.
+void RunSqlScript(const std::string& name, const std::string& script);
 
 // Creates an empty database (ISO8859_1, given dialect) through the raw client
 // API, independent of the layer under test.

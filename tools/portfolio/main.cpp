@@ -5,15 +5,19 @@
 // Exit code 0: no loan flagged; 1: some are; 2: an error (message on
 // standard error). With --reparar it repairs the flagged loans, one line
 // per loan (--simular: what would change, nothing written); --deshacer ID
-// undoes one recorded repair. --registrar stores the check's run in the
-// database's history and says what changed since the last one;
-// --historial prints the stored runs.
+// undoes one recorded repair. Where repairs need approval
+// (sql/aprobacion.sql) both file requests instead; --solicitudes lists the
+// open ones, --aprobar ID and --rechazar ID --motivo TEXTO resolve one.
+// --registrar stores the check's run in the database's history and says
+// what changed since the last one; --historial prints the stored runs.
 #include <unistd.h>
 
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -28,6 +32,7 @@
 #include "db/ib_database.h"
 #include "db/ib_transaction.h"
 #include "formats/latin1.h"
+#include "loans/approval/approvals.h"
 #include "loans/history/run_history.h"
 #include "loans/history/run_report.h"
 #include "loans/records/journal_import.h"
@@ -51,6 +56,9 @@ constexpr const char* kUsage =
     "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --deshacer ID [BASE_DE_DATOS]\n"
     "     revision-cartera --importar-diario [BASE_DE_DATOS]\n"
+    "     revision-cartera --solicitudes [BASE_DE_DATOS]\n"
+    "     revision-cartera --aprobar ID [BASE_DE_DATOS]\n"
+    "     revision-cartera --rechazar ID --motivo TEXTO [BASE_DE_DATOS]\n"
     "     revision-cartera --registrar [--csv ARCHIVO] [--xlsx ARCHIVO]\n"
     "                      [BASE_DE_DATOS]\n"
     "     revision-cartera --historial [--csv ARCHIVO] [BASE_DE_DATOS]\n"
@@ -68,6 +76,12 @@ constexpr const char* kUsage =
     "  (sql/reparaciones.sql) o, si no la tiene, en un archivo de este equipo;\n"
     "  --importar-diario copia a la tabla los registros de este equipo de esa base de\n"
     "  datos (los ya copiados no se repiten).\n"
+    "  Si la base de datos pide aprobaci\u00f3n (sql/aprobacion.sql), --reparar y\n"
+    "  --deshacer no escriben nada en los libros: registran una solicitud por\n"
+    "  pr\u00e9stamo, con lo que cambiar\u00eda. --solicitudes lista las abiertas con\n"
+    "  lo que cambiar\u00eda cada una; --aprobar hace la reparaci\u00f3n de la solicitud ID\n"
+    "  (un supervisor que no la pidi\u00f3; si el pr\u00e9stamo cambi\u00f3 desde la solicitud,\n"
+    "  no se aprueba) y --rechazar la rechaza con su motivo.\n"
     "  --registrar guarda la revisi\u00f3n en el historial de la base de datos (tabla\n"
     "  REVISIONES, sql/revisiones.sql) y dice cu\u00e1ntos pr\u00e9stamos son nuevos y\n"
     "  cu\u00e1ntos se resolvieron desde la \u00faltima revisi\u00f3n terminada; --historial\n"
@@ -80,8 +94,10 @@ constexpr const char* kUsage =
     "  Salida: 0 sin diferencias, 1 con pr\u00e9stamos listados, 2 error; con --reparar,\n"
     "  0 todos reparados u omitidos, 1 alguno fallido, 2 si se perdi\u00f3 la conexi\u00f3n\n"
     "  (los restantes no se intentan); con --deshacer, 0 deshecha, 1 rechazada; con\n"
-    "  --registrar, 2 tambi\u00e9n si la revisi\u00f3n no se pudo guardar; 130 o 143\n"
-    "  interrumpida por una se\u00f1al.\n";
+    "  solicitudes, 0 todas registradas u omitidas, 1 alguna rechazada o fallida;\n"
+    "  --solicitudes, 0 sin solicitudes abiertas, 1 con alguna; --aprobar y\n"
+    "  --rechazar, 0 hecho, 1 rechazado, 2 error; --registrar, 2 tambi\u00e9n si la\n"
+    "  revisi\u00f3n no se pudo guardar; 130 o 143 interrumpida por una se\u00f1al.\n";
 
 // A bar redrawn in place; only worth drawing on a terminal.
 class ProgressBar {
@@ -148,22 +164,75 @@ const char* ResultWord(loans::LoanResult result, bool simulate) {
             return "fallido: ";
         case loans::LoanResult::kNotReached:
             return "no alcanzado";
+        case loans::LoanResult::kRequested:
+            return simulate ? "se solicitar\u00eda"
+                            : "solicitud registrada: requiere aprobaci\u00f3n";
+        case loans::LoanResult::kRefused:
+            return "rechazado: ";
     }
     return "";
 }
 
 void PrintLoan(const loans::LoanRepair& entry, bool simulate) {
-    const std::vector<loans::RepairKind>& repairs =
-        entry.result == loans::LoanResult::kRepaired ? entry.outcome.repairs : entry.asked;
+    const bool made = entry.result == loans::LoanResult::kRepaired ||
+                      entry.result == loans::LoanResult::kRequested;
+    const std::vector<loans::RepairKind>& repairs = made ? entry.outcome.repairs : entry.asked;
+    const bool told =
+        entry.result == loans::LoanResult::kFailed || entry.result == loans::LoanResult::kRefused;
     std::cout << Shown(entry.check.member) << ' ' << entry.check.loan << ' '
               << loans::RepairNames(repairs) << ": " << ResultWord(entry.result, simulate)
-              << (entry.result == loans::LoanResult::kFailed ? Shown(entry.message) : "") << '\n';
-    if (simulate && entry.result == loans::LoanResult::kRepaired) PrintChanges(entry.outcome);
+              << (told ? Shown(entry.message) : "");
+    if (entry.result == loans::LoanResult::kRequested) {
+        std::cout << " (solicitud " << entry.request << ")";
+    }
+    std::cout << '\n';
+    if (simulate && made) PrintChanges(entry.outcome);
+}
+
+// Files a request for each flagged loan (or, simulated, works out what
+// each would change); the exit code.
+int RequestFlagged(db::TIBDatabase& database, loans::Approvals& approvals,
+                   const std::vector<loans::LoanCheck>& flagged, bool progress_shown) {
+    ProgressBar bar(progress_shown);
+    const runtime::DeferredTermination filing;  // between loans only
+    loans::BulkOptions options;
+    options.stop = [] { return runtime::ReceivedTerminationSignal() != 0; };
+    options.done = [&](const loans::LoanRepair& entry, size_t done, size_t total) {
+        bar.Finish();
+        PrintLoan(entry, false);
+        std::cout.flush();
+        bar = ProgressBar(progress_shown);
+        bar.Update("Registrando solicitudes", done, total);
+    };
+    const loans::BulkResult result = loans::RequestMany(database, approvals, flagged, options);
+    bar.Finish();
+    for (const loans::LoanRepair& entry : result.unreached) PrintLoan(entry, false);
+    std::cout.flush();
+    std::cerr << Shown(loans::FiledCountText(result.requested)) << ", " << result.skipped
+              << " omitidos, " << result.refused << " rechazados, " << result.failed
+              << " fallidos, " << result.not_reached << " no alcanzados\n";
+    if (!result.connection_lost.empty()) {
+        throw runtime::Exception(
+            "se perdi\xf3 la conexi\xf3n con la base de datos (" + result.connection_lost + "); " +
+            std::to_string(result.requested) + " solicitudes registradas, los " +
+            std::to_string(result.not_reached) + " restantes no se intentaron");
+    }
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) {
+        std::cerr << "revision-cartera: interrumpida\n";
+        return 128 + signal_number;
+    }
+    return result.failed > 0 || result.refused > 0 || result.not_reached > 0 ? 1 : 0;
 }
 
 // Repairs the flagged loans; the exit code.
 int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>& flagged,
                   bool simulate, bool progress_shown) {
+    // Where repairs need approval, the analyst's connection may not write
+    // the books: requests instead, and a simulation writes nothing at all.
+    loans::Approvals approvals(database);
+    if (approvals.Required() && !simulate) {
+        return RequestFlagged(database, approvals, flagged, progress_shown);
+    }
     // Before anything is written: repairs that could not be recorded are
     // not made.
     std::unique_ptr<loans::RecordStore> records;
@@ -175,6 +244,7 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     const runtime::DeferredTermination repairing;  // between loans only
     loans::BulkOptions options;
     options.simulate = simulate;
+    options.plan = approvals.Required();
     options.records = records.get();
     options.database_name = database.DatabaseName();
     options.stop = [] { return runtime::ReceivedTerminationSignal() != 0; };
@@ -208,10 +278,40 @@ int RepairFlagged(db::TIBDatabase& database, const std::vector<loans::LoanCheck>
     return result.failed > 0 || result.not_reached > 0 ? 1 : 0;
 }
 
+// Files a request for undoing the recorded repair `id`; the exit code.
+int RequestUndo(db::TIBDatabase& database, loans::RecordStore& records, loans::Approvals& approvals,
+                const std::string& id) {
+    loans::RepairUnit unit(database);
+    const loans::Filed filed = approvals.RequestUndo(unit, records, id);
+    switch (filed.result) {
+        case loans::Filed::Result::kFiled:
+            std::cout << Shown(filed.request.member) << ' ' << filed.request.loan
+                      << " Deshacer: solicitud registrada: requiere aprobaci\u00f3n (solicitud "
+                      << filed.request.id << ")\n";
+            return 0;
+        case loans::Filed::Result::kNothing:
+            std::cout << "Deshacer: rechazado: no cambiar\u00eda nada\n";
+            return 1;
+        case loans::Filed::Result::kRefused:
+            std::cout << "Deshacer: rechazado: " << Shown(filed.message) << '\n';
+            return 1;
+        case loans::Filed::Result::kFailed:
+            try {
+                std::rethrow_exception(filed.failure);
+            } catch (const loans::EUndoRefused& refused) {
+                std::cout << "Deshacer: rechazado: " << Shown(refused.Message()) << '\n';
+                return 1;
+            }
+    }
+    return 2;
+}
+
 // Undoes the recorded repair `id`; the exit code.
 int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     loans::RecordStore records(database);
     const runtime::DeferredTermination undoing;
+    loans::Approvals approvals(database);
+    if (approvals.Required()) return RequestUndo(database, records, approvals, id);
     loans::RepairUnit unit(database);
     loans::ConfirmedUnit confirmed;
     confirmed.database = database.DatabaseName();
@@ -233,6 +333,111 @@ int UndoRepair(db::TIBDatabase& database, const std::string& id) {
     if (!undone.settled.empty()) std::cout << Shown(undone.settled) << '\n';
     if (!undone.record_failure.empty()) throw runtime::Exception(undone.record_failure);
     if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
+// People read their own clock, with the whole year.
+std::string LocalTime(std::time_t time) {
+    std::tm parts{};
+    localtime_r(&time, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &parts);
+    return text;
+}
+
+// The database keeps no requests: nothing to list or resolve.
+void RequireRequests(const loans::Approvals& approvals) {
+    if (!approvals.Kept()) {
+        throw runtime::Exception(
+            "esta base de datos no lleva solicitudes de aprobacion (sql/aprobacion.sql)");
+    }
+}
+
+// Lists the open requests, each with what it would change; the exit code.
+int ListRequests(db::TIBDatabase& database) {
+    loans::Approvals approvals(database);
+    RequireRequests(approvals);
+    const std::vector<loans::Request> pending = approvals.Pending();
+    for (const loans::Request& listed : pending) {
+        const std::optional<loans::Request> request = approvals.Find(listed.id);
+        if (!request) continue;  // gone meanwhile: a request is never removed, but be safe
+        std::cout << request->id << ' ' << LocalTime(request->time) << ' ' << Shown(request->user)
+                  << ' ' << Shown(request->member) << ' ' << request->loan << ' '
+                  << Shown(request->repair);
+        if (!request->undoes.empty()) std::cout << ' ' << Shown(request->undoes);
+        std::cout << '\n';
+        PrintChanges(loans::OutcomeOf(*request));
+    }
+    std::cout.flush();
+    std::cerr << pending.size() << " solicitudes abiertas\n";
+    return pending.empty() ? 0 : 1;
+}
+
+// A request's number as given on the command line; nothing when it is none.
+std::optional<int32_t> RequestNumber(const std::string& text) {
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number <= 0) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// Approves the request; the exit code.
+int ApproveRequest(db::TIBDatabase& database, int32_t id) {
+    loans::Approvals approvals(database);
+    RequireRequests(approvals);
+    loans::RecordStore records(database);
+    records.ReadyToWrite();
+    const runtime::DeferredTermination approving;
+    loans::RepairUnit unit(database);
+    loans::ConfirmedUnit confirmed;
+    confirmed.database = database.DatabaseName();
+    loans::RecordedUnit done;
+    try {
+        done = approvals.Approve(unit, records, id, confirmed);
+    } catch (const loans::ERequestRefused& refused) {
+        std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    } catch (const loans::EAlreadyUndone& refused) {
+        std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    }
+    if (done.result == loans::RecordedUnit::Result::kFailed) {
+        try {
+            std::rethrow_exception(done.failure);
+        } catch (const loans::ERequestRefused& refused) {
+            std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+            return 1;
+        } catch (const loans::EUndoRefused& refused) {
+            std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+            return 1;
+        } catch (const loans::EAlreadyUndone& refused) {
+            std::cout << "Aprobar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+            return 1;
+        }
+    }
+    std::cout << Shown(done.outcome.loan.member) << ' ' << done.outcome.loan.loan << ' '
+              << Shown(done.record.repair) << ": aprobada (solicitud " << id << ", registro "
+              << done.outcome.id << ")\n";
+    if (!done.settled.empty()) std::cout << Shown(done.settled) << '\n';
+    if (!done.record_failure.empty()) throw runtime::Exception(done.record_failure);
+    if (const int signal_number = runtime::ReceivedTerminationSignal()) return 128 + signal_number;
+    return 0;
+}
+
+// Rejects the request with its reason; the exit code.
+int RejectRequest(db::TIBDatabase& database, int32_t id, const std::string& reason) {
+    loans::Approvals approvals(database);
+    RequireRequests(approvals);
+    const runtime::DeferredTermination rejecting;
+    try {
+        approvals.Reject(id, reason);
+    } catch (const loans::ERequestRefused& refused) {
+        std::cout << "Rechazar " << id << ": rechazado: " << Shown(refused.Message()) << '\n';
+        return 1;
+    }
+    std::cout << "Solicitud " << id << " rechazada: " << Shown(reason) << '\n';
     return 0;
 }
 
@@ -402,6 +607,10 @@ int main(int argc, char** argv) {
     std::string xlsx_file;
     std::string database_name;
     std::string undo_id;
+    std::string approve_id;
+    std::string reject_id;
+    std::optional<std::string> reason;
+    bool list_requests = false;
     bool have_name = false;
     bool repair = false;
     bool simulate = false;
@@ -426,6 +635,20 @@ int main(int argc, char** argv) {
             history = true;
         } else if (arg == "--deshacer" && i + 1 < argc && argv[i + 1][0] != '\0') {
             undo_id = argv[++i];
+        } else if (arg == "--solicitudes") {
+            list_requests = true;
+        } else if (arg == "--aprobar" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            approve_id = argv[++i];
+        } else if (arg == "--rechazar" && i + 1 < argc && argv[i + 1][0] != '\0') {
+            reject_id = argv[++i];
+        } else if (arg == "--motivo" && i + 1 < argc) {
+            // The terminal's UTF-8, kept in the program's Latin-1.
+            reason = formats::Utf8ToLatin1(argv[++i]);
+            if (!reason) {
+                std::cerr << "revision-cartera: el motivo tiene caracteres que no caben en "
+                             "ISO8859_1\n";
+                return 2;
+            }
         } else if (arg == "-h" || arg == "--help") {
             std::cout << kUsage;
             return 0;
@@ -440,16 +663,25 @@ int main(int argc, char** argv) {
             have_name = true;
         }
     }
-    // --simular only with --reparar; --deshacer alone.
+    // --simular only with --reparar; --deshacer, --importar-diario and the
+    // requests' commands alone; --motivo only with --rechazar, which needs it.
     const bool reports = !csv_file.empty() || !xlsx_file.empty();
-    if ((simulate && !repair) || (!undo_id.empty() && (repair || reports || import)) ||
-        (import && (repair || reports))) {
+    const int alone = (!undo_id.empty() ? 1 : 0) + (import ? 1 : 0) + (list_requests ? 1 : 0) +
+                      (!approve_id.empty() ? 1 : 0) + (!reject_id.empty() ? 1 : 0);
+    std::optional<int32_t> request_number;
+    if (!approve_id.empty() || !reject_id.empty()) {
+        request_number = RequestNumber(approve_id.empty() ? reject_id : approve_id);
+    }
+    if ((simulate && !repair) || alone > 1 || (alone == 1 && (repair || reports)) ||
+        (reason.has_value() != !reject_id.empty()) ||
+        ((!approve_id.empty() || !reject_id.empty()) && !request_number)) {
         std::cerr << kUsage;
         return 2;
     }
     // --registrar with the plain check only; --historial with --csv only.
-    if ((record && (repair || !undo_id.empty() || import || history)) ||
-        (history && (repair || !undo_id.empty() || import || !xlsx_file.empty()))) {
+    const bool requests = list_requests || !approve_id.empty() || !reject_id.empty();
+    if ((record && (repair || !undo_id.empty() || import || history || requests)) ||
+        (history && (repair || !undo_id.empty() || import || requests || !xlsx_file.empty()))) {
         std::cerr << kUsage;
         return 2;
     }
@@ -475,6 +707,9 @@ int main(int argc, char** argv) {
             }
         }
         if (import) return ImportJournal(database);
+        if (list_requests) return ListRequests(database);
+        if (!approve_id.empty()) return ApproveRequest(database, *request_number);
+        if (!reject_id.empty()) return RejectRequest(database, *request_number, *reason);
         if (history) return PrintHistory(database, csv_file);
         if (record) return CheckAndRecord(database, csv_file, xlsx_file, progress_shown);
 

@@ -21,6 +21,14 @@ void RecordingResponder::Error(const std::string&, const std::string& text) {
     messages.emplace_back("error", text);
 }
 
+std::optional<std::string> RecordingResponder::TextInput(const std::string&,
+                                                         const std::string& prompt) {
+    messages.emplace_back("input", prompt);
+    std::optional<std::string> given;
+    given.swap(text_answer);
+    return given;
+}
+
 Probe::Probe(main_window::TFmain& window, RecordingResponder& responder, Source source, Sink sink)
     : driver_(std::make_unique<Driver>(window, responder, std::move(source), std::move(sink))) {}
 

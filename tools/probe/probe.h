@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,12 @@ class RecordingResponder : public ui::DialogResponder {
     void Information(const std::string& text) override;
     int Confirmation(const std::string& text) override;
     void Error(const std::string& title, const std::string& text) override;
+    // Answers with `text_answer`, once, then as cancelled.
+    std::optional<std::string> TextInput(const std::string& title,
+                                         const std::string& prompt) override;
 
-    int answer = 7;                                             // No until told otherwise
+    int answer = 7;  // No until told otherwise
+    std::optional<std::string> text_answer;
     std::vector<std::pair<std::string, std::string>> messages;  // kind, text
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "customer_search/customer_search_dialog.h"
+#include "pending_requests/requests_access.h"
 #include "portfolio/portfolio_access.h"
 #include "repair_history/history_access.h"
 #include "tools/probe/driver.h"
@@ -101,6 +102,8 @@ QJsonObject WindowState(Driver& driver) {
     banner["text"] = LabelText(messages);
     banner["visible"] = messages->isVisible();
     out["lbmensajes"] = banner;
+    const QLabel* pending = window.PendingApproval();
+    out["pendiente"] = pending->isHidden() ? QString() : pending->text();
     QJsonObject grids;
     grids["DBGrid1"] = GridState(*window.GridOf(WindowAccess::Grid::Loans), false);
     grids["DBGrid2"] = GridState(*window.GridOf(WindowAccess::Grid::Schedule), false);
@@ -166,6 +169,19 @@ QJsonObject HistoryState(repair_history::TFhistorial& dialog) {
     out["rows"] = ListRows(*access.List());
     out["current"] = access.List()->currentIndex().row();
     out["undo"] = access.Undo()->isEnabled();
+    out["requests"] = !access.Requests()->isHidden() ? ListRows(*access.Requests()) : QJsonArray();
+    return out;
+}
+
+QJsonObject RequestsState(pending_requests::TFsolicitudes& dialog) {
+    const pending_requests::RequestsAccess access(dialog);
+    QJsonObject out;
+    out["count"] = access.Count()->text();
+    out["rows"] = ListRows(*access.List());
+    out["current"] = access.List()->currentIndex().row();
+    out["preview"] = ListRows(*access.Preview());
+    out["approve"] = access.Approve()->isEnabled();
+    out["reject"] = access.Reject()->isEnabled();
     return out;
 }
 

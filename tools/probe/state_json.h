@@ -10,6 +10,9 @@ class TFcartera;
 namespace repair_history {
 class TFhistorial;
 }
+namespace pending_requests {
+class TFsolicitudes;
+}
 
 namespace probe {
 
@@ -27,5 +30,8 @@ QJsonObject PortfolioState(portfolio::TFcartera& dialog);
 // The repair history's list as it shows it, its current row and whether
 // "Deshacer" is enabled.
 QJsonObject HistoryState(repair_history::TFhistorial& dialog);
+// "Solicitudes pendientes": its count line, list, current row, the current
+// request's preview and whether its buttons are enabled.
+QJsonObject RequestsState(pending_requests::TFsolicitudes& dialog);
 
 }  // namespace probe

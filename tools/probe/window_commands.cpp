@@ -11,6 +11,7 @@
 #include "tools/probe/history_commands.h"
 #include "tools/probe/portfolio_commands.h"
 #include "tools/probe/process_memory.h"
+#include "tools/probe/requests_commands.h"
 #include "tools/probe/search_commands.h"
 #include "tools/probe/state_json.h"
 #include "ui/modal_result.h"
@@ -83,6 +84,7 @@ constexpr Command<WindowHandler> kWindowCommands[] = {
     {"search", OpenSearch},
     {"portfolio", OpenPortfolio},
     {"history", OpenHistory},
+    {"requests", OpenRequests},
     {"shot", Shot},
     {"find", SearchNotOpen},
     {"pick", SearchNotOpen},
