@@ -8,6 +8,7 @@
 #include "db/ib_database.h"
 #include "loans/approval/request_table.h"
 #include "loans/records/loan_image.h"
+#include "loans/records/short_transaction.h"
 #include "loans/rules/repair_statements.h"
 
 namespace loans {
@@ -137,21 +138,7 @@ std::vector<PreviewLine> RequestPreview(const loans::Request& request) {
 
 template <typename Work>
 auto Approvals::Reading(const Work& work) {
-    if (!database_.Connected()) database_.Open();
-    transaction_.StartTransaction();
-    try {
-        auto result = work();
-        query_.Close();
-        query_.SQL().Clear();
-        transaction_.Commit();
-        return result;
-    } catch (...) {
-        try {
-            if (transaction_.Active()) transaction_.Rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    return InShortTransaction(database_, transaction_, query_, work);
 }
 
 Approvals::Approvals(db::TIBDatabase& database) : database_(database) {

@@ -3,27 +3,14 @@
 #include "db/ib_database.h"
 #include "loans/records/record_table.h"
 #include "loans/records/repair_journal.h"
+#include "loans/records/short_transaction.h"
 #include "runtime/exception.h"
 
 namespace loans {
 
 template <typename Work>
 auto RecordStore::Reading(const Work& work) {
-    if (!database_.Connected()) database_.Open();
-    transaction_.StartTransaction();
-    try {
-        auto result = work();
-        query_.Close();
-        query_.SQL().Clear();
-        transaction_.Commit();
-        return result;
-    } catch (...) {
-        try {
-            if (transaction_.Active()) transaction_.Rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    return InShortTransaction(database_, transaction_, query_, work);
 }
 
 RecordStore::RecordStore(db::TIBDatabase& database, std::string journal_path)
