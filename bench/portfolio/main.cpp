@@ -94,6 +94,8 @@ size_t RawCheck(const std::string& database, bool sums_here) {
             numbers.push_back(static_cast<int32_t>(demo::AsInt(row[0])));
         }
         rounds = loans::Rounds(numbers);
+        // The members' names once, as the check reads them.
+        demo::SelectRows(transaction, statements.names);
     }
     auto values = [](const std::string& sql, int32_t from, int32_t to) {
         std::vector<demo::Value> params;

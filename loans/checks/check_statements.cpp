@@ -116,13 +116,19 @@ std::string InstalmentsStatement() {
            UnsureSql(interest, added, interest_magnitude) + ")))";
 }
 
-// The listed loans with their member's name and receivable balance, found
-// the way the window finds them.
+// The listed loans with their receivable balance, found the way the window
+// finds them; whether the member is on file, and the name, come from
+// kMemberNamesStatement.
 const char* const kListedLoansStatement =
-    "select s.socio,c.clt_nombresyapellidos,s.no_documento,"
+    "select s.socio,s.no_documento,"
     "(select sum(x.valor) from CXCTRX x where x.cliente = s.socio and x.aplica = s.no_documento)"
-    " from SOLICITUDPRES s join CLIENTES c on c.clt_codigo = s.socio"
+    " from SOLICITUDPRES s"
     " where s.estatus in (\"A\",\"L\") and s.no_documento between :desde and :hasta";
+
+// Every member's code and name, read once in the table's stored order:
+// looking each loan's member up costs the engine several times a member's
+// share of one pass over the table, its records being wide.
+const char* const kMemberNamesStatement = "select clt_codigo,clt_nombresyapellidos from CLIENTES";
 
 // The numbers of the listed loans, in order, to cut the rounds at.
 const char* const kLoanNumbersStatement =
@@ -134,9 +140,9 @@ const char* const kNetworkProtocolStatement =
     "select rdb$get_context(\"SYSTEM\", \"NETWORK_PROTOCOL\") from rdb$database";
 
 CheckStatements Statements() {
-    return {kLoanNumbersStatement,        kListedLoansStatement,  RoundRowsStatements(),
-            KindSumsStatement(),          InstalmentsStatement(), AppliedDocumentsStatement(),
-            kSchedulePaidAmountsStatement};
+    return {kLoanNumbersStatement,       kMemberNamesStatement,        kListedLoansStatement,
+            RoundRowsStatements(),       KindSumsStatement(),          InstalmentsStatement(),
+            AppliedDocumentsStatement(), kSchedulePaidAmountsStatement};
 }
 
 std::vector<std::pair<int32_t, int32_t>> Rounds(const std::vector<int32_t>& numbers,

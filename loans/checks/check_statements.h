@@ -17,8 +17,10 @@ std::string KindSumsStatement();
 // would write, where they may show differently.
 std::string InstalmentsStatement();
 
-// The listed loans of a range with their member's name and receivable balance.
+// The listed loans of a range with their member's code and receivable balance.
 extern const char* const kListedLoansStatement;
+// Every member's code and name.
+extern const char* const kMemberNamesStatement;
 // The listed loans' numbers, in order.
 extern const char* const kLoanNumbersStatement;
 // The connection's protocol: nothing on an embedded connection.

@@ -30,6 +30,9 @@ std::string CodeKey(const std::string& code) {
     return code.substr(0, code.find_last_not_of(' ') + 1);
 }
 
+// Members on file by code (CodeKey), with their names.
+using MemberNames = std::unordered_map<std::string, std::string>;
+
 void Prepare(db::TIBQuery& query, db::TIBDatabase& database, db::TIBTransaction& transaction,
              const std::string& text) {
     query.SetDatabase(&database);
@@ -158,12 +161,13 @@ std::unordered_map<int32_t, LoanFigures> WorkedHere(std::vector<std::unique_ptr<
     return kept.TakeFigures();
 }
 
-// Fills the checks of the loans numbered from..to from their figures; a
-// loan whose figures are not surely the window's and the correction's is
-// worked out again by `rework`.
-void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& figures, int32_t from,
-               int32_t to, const StopTest& stopped,
-               const std::function<LoanFigures(int32_t)>& rework, std::vector<LoanCheck>& out) {
+// Fills the checks of the loans numbered from..to whose member is on file
+// from their figures; a loan whose figures are not surely the window's and
+// the correction's is worked out again by `rework`.
+void ListRange(db::TIBQuery& loans, const MemberNames& members,
+               std::unordered_map<int32_t, LoanFigures>& figures, int32_t from, int32_t to,
+               const StopTest& stopped, const std::function<LoanFigures(int32_t)>& rework,
+               std::vector<LoanCheck>& out) {
     // A loan listed twice for one member is one loan of the window's list.
     std::map<std::pair<std::string, int32_t>, bool> seen;
     if (stopped()) throw Stopped();
@@ -173,10 +177,15 @@ void ListRange(db::TIBQuery& loans, std::unordered_map<int32_t, LoanFigures>& fi
         if (loans.AtEnd()) break;
         LoanCheck check;
         check.member = loans.Field(0).GetString();
-        check.loan = loans.Field(2).GetInteger();
-        if (seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
-            check.name = loans.Field(1).GetString();
-            check.receivable_balance = loans.Field(3).GetFloat();
+        check.loan = loans.Field(1).GetInteger();
+        // As a join on the code would: a loan without a member on file is
+        // not listed, and a null code matches no member.
+        const auto member =
+            loans.Field(0).IsNullValue() ? members.end() : members.find(CodeKey(check.member));
+        if (member != members.end() &&
+            seen.emplace(std::make_pair(CodeKey(check.member), check.loan), true).second) {
+            check.name = member->second;
+            check.receivable_balance = loans.Field(2).GetFloat();
             LoanFigures& loan = figures[check.loan];
             if (!Decided(loan, check.receivable_balance)) {
                 if (stopped()) throw Stopped();
@@ -210,7 +219,8 @@ namespace {
 // a lock wait, and nothing the check could write by mistake.
 class RoundRunner {
   public:
-    explicit RoundRunner(db::TIBDatabase& database) : database_(database) {
+    RoundRunner(db::TIBDatabase& database, const MemberNames& members)
+        : database_(database), members_(members) {
         transaction_.SetDefaultDatabase(&database);
         transaction_.Params().Assign({"read", "read_committed", "rec_version", "nowait"});
     }
@@ -248,7 +258,7 @@ class RoundRunner {
             here_ ? WorkedHere(rows_, kept_, from, to, stopped)
                   : SummedByServer(kind_sums_, instalments_, from, to, stopped);
         ListRange(
-            loans_, figures, from, to, stopped,
+            loans_, members_, figures, from, to, stopped,
             [this](int32_t loan) { return WorkListedLoan(listed_, loan); }, checked_);
     }
     void Finish() {
@@ -258,6 +268,7 @@ class RoundRunner {
 
   private:
     db::TIBDatabase& database_;
+    const MemberNames& members_;
     db::TIBTransaction transaction_{"PortfolioTransaction"};
     db::TIBQuery loans_{"PortfolioLoans"};
     db::TIBQuery kind_sums_{"PortfolioKindSums"};
@@ -315,8 +326,10 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     if (!database.Connected()) database.Open();
 
     std::vector<int32_t> numbers;
+    // Read once, before the rounds; only read by them after.
+    MemberNames members;
     bool here = false;
-    RoundRunner runner(database);
+    RoundRunner runner(database, members);
     try {
         db::TIBQuery list("PortfolioLoanNumbers");
         const CancelScope scope(canceller);  // ends before the statement is freed
@@ -324,6 +337,13 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
         list.Open();
         for (; !list.AtEnd() && !cancelled(); list.Next()) {
             numbers.push_back(list.Field(0).GetInteger());
+        }
+        list.Close();
+        Prepare(list, database, runner.Transaction(), kMemberNamesStatement);
+        list.Open();
+        for (; !list.AtEnd() && !cancelled(); list.Next()) {
+            if (list.Field(0).IsNullValue()) continue;  // no loan's code matches it
+            members.emplace(CodeKey(list.Field(0).GetString()), list.Field(1).GetString());
         }
         list.Close();
         here = options.sums == SumsWorked::kHere;
@@ -368,7 +388,7 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress,
     for (int i = 0; i < helpers; ++i) {
         connections.push_back(std::make_unique<db::TIBDatabase>("PortfolioDatabase"));
         CopyConnectionSettings(database, *connections.back());
-        workers.push_back(std::make_unique<RoundRunner>(*connections.back()));
+        workers.push_back(std::make_unique<RoundRunner>(*connections.back(), members));
         workers.back()->WorkHere(here);
     }
     for (int i = 0; i < helpers; ++i) {

@@ -75,7 +75,7 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
                      const CheckOptions& options = {});
 
 // The statements the check sends, as sent (for the benchmark's raw run):
-// the listed loans' numbers first, then per round of loans its rows (sums
+// the listed loans' numbers and the members' names first, then per round of loans its rows (sums
 // worked here) or its kind sums and instalments (sums worked by the
 // server), then its loans. Markers :desde and :hasta take the round's
 // first and last loan number. A listed loan whose figures those cannot
@@ -85,6 +85,7 @@ CheckResult RunCheck(db::TIBDatabase& database, const Progress& progress = {},
 // loan; so is a loan at a repair's second look.
 struct CheckStatements {
     std::string numbers;
+    std::string names;
     std::string loans;
     std::vector<std::string> rows;  // one per kind
     std::string kind_sums;

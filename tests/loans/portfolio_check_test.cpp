@@ -136,6 +136,21 @@ TEST(PortfolioCheck, DisagreementsMadeOnPurposeAreFoundExactly) {
     raw.Execute(
         "insert into solicitudpres (registro_no, socio, estatus, no_documento, fecha, "
         "valor) values (99001, '99999', 'A', 5000, '2024-01-02', 1000)");
+    // Nor is a loan without a member, even with a member on file whose code
+    // is empty; a code stored with blanks after it is the member's.
+    raw.Execute(
+        "insert into clientes (clt_codigo, clt_nombresyapellidos) values ('', 'SIN CODIGO')");
+    raw.Execute(
+        "insert into solicitudpres (registro_no, socio, estatus, no_documento, fecha, "
+        "valor) values (99002, null, 'A', 5001, '2024-01-02', 1000)");
+    raw.Execute(
+        "insert into solicitudpres (registro_no, socio, estatus, no_documento, fecha, "
+        "valor) values (99003, '00006  ', 'A', 5002, '2024-01-02', 1000)");
+    for (const char* loan : {"5001", "5002"}) {
+        raw.Execute(std::string("insert into ingresosdet (recibo, fecharecibo, cuota, pagocapital, "
+                                "pagointeres, prestamo) values (70003, '2024-05-02', 1, 100, 5, ") +
+                    loan + ")");
+    }
 
     EXPECT_EQ(Summary(Check(path).Flagged()), (std::vector<std::string>{
                                                   "00001/1001 Corregir Tabla 1",
@@ -143,6 +158,7 @@ TEST(PortfolioCheck, DisagreementsMadeOnPurposeAreFoundExactly) {
                                                   "00003/1020 Corregir Tabla 1",
                                                   "00004/1030 Corregir Tabla 1",
                                                   "00005/1040 Reindexar 0",
+                                                  "00006  /5002 Reindexar 0",
                                                   "00009/1060 Reindexar + Corregir Tabla 1",
                                                   "00010/1070 Reindexar 0",
                                                   "00010/1071 Reindexar 0",
