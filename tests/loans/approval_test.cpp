@@ -4,7 +4,6 @@
 // approval that writes what the direct repair writes, and every refusal.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 
 #include "db/errors.h"
@@ -22,24 +21,9 @@
 namespace {
 
 using portfolio_test::Check;
+using portfolio_test::NewDemo;
+using portfolio_test::Routes;
 using test_support::Route;
-
-std::vector<Route> Routes() {
-    std::vector<Route> routes = {Route::kEmbedded};
-    if (test_support::ServerUnavailable().empty()) routes.push_back(Route::kServer);
-    return routes;
-}
-
-// A demo copy reached by the route (through the server, readable by it).
-std::string NewDemo(const test_support::TempDir& dir, const std::string& file, Route route) {
-    const std::string path = portfolio_test::NewDemoDatabase(dir, file);
-    if (route == Route::kEmbedded) return path;
-    for (const std::filesystem::path& open : {dir.Path(), std::filesystem::path(path)}) {
-        std::filesystem::permissions(open, std::filesystem::perms::all,
-                                     std::filesystem::perm_options::add);
-    }
-    return test_support::DatabaseName(route, path);
-}
 
 // A connection made as the program makes it, logged in as the user with
 // the role.

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <map>
 #include <optional>
 
@@ -28,26 +27,10 @@
 namespace {
 
 using portfolio_test::Check;
+using portfolio_test::NewDemo;
+using portfolio_test::Routes;
 using portfolio_test::Summary;
 using test_support::Route;
-
-std::vector<Route> Routes() {
-    std::vector<Route> routes = {Route::kEmbedded};
-    if (test_support::ServerUnavailable().empty()) routes.push_back(Route::kServer);
-    return routes;
-}
-
-// A demo copy reached by the route; through the server as the analysts'
-// role, which may write no more than the repairs write.
-std::string NewDemo(const test_support::TempDir& dir, const std::string& file, Route route) {
-    const std::string path = portfolio_test::NewDemoDatabase(dir, file);
-    if (route == Route::kEmbedded) return path;
-    for (const std::filesystem::path& open : {dir.Path(), std::filesystem::path(path)}) {
-        std::filesystem::permissions(open, std::filesystem::perms::all,
-                                     std::filesystem::perm_options::add);
-    }
-    return test_support::DatabaseName(route, path);
-}
 
 class Connection {
   public:

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -32,6 +33,27 @@ inline std::string NewDemoDatabase(const test_support::TempDir& dir,
     const std::string path = dir.File(file);
     test_support::CopyDemoDatabase(path);
     return path;
+}
+
+// The routes a test runs on: embedded, and through the tests' server when
+// there is one.
+inline std::vector<test_support::Route> Routes() {
+    std::vector<test_support::Route> routes = {test_support::Route::kEmbedded};
+    if (test_support::ServerUnavailable().empty()) routes.push_back(test_support::Route::kServer);
+    return routes;
+}
+
+// A demo copy reached by the route; through the server, the copy and its
+// folder opened to the server's account.
+inline std::string NewDemo(const test_support::TempDir& dir, const std::string& file,
+                           test_support::Route route) {
+    const std::string path = NewDemoDatabase(dir, file);
+    if (route == test_support::Route::kEmbedded) return path;
+    for (const std::filesystem::path& open : {dir.Path(), std::filesystem::path(path)}) {
+        std::filesystem::permissions(open, std::filesystem::perms::all,
+                                     std::filesystem::perm_options::add);
+    }
+    return test_support::DatabaseName(route, path);
 }
 
 // The check run with its sums worked out here and by the server, which
