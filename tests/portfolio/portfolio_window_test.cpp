@@ -1,8 +1,13 @@
 // The check seen from the window: F2, the list, choosing a loan, and the
 // check's balances against the texts the window shows for the same loans.
+#include <signal.h>
+#include <unistd.h>
+
 #include <QJsonArray>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <algorithm>
 #include <fstream>
@@ -13,9 +18,12 @@
 #include "loans/reports/portfolio_workbook.h"
 #include "portfolio/portfolio_access.h"
 #include "runtime/number_text.h"
+#include "shell/termination.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
+#include "ui/message_dialog.h"
 
 namespace {
 
@@ -307,6 +315,51 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
         }
         EXPECT_FALSE(xml.hasError()) << part << ": " << xml.errorString().toStdString();
     }
+}
+
+// Told to end (SIGTERM) while the list's repair question is open, its loop
+// running as in the program: the question goes unanswered, the list closes
+// with the window, the loop ends without a crash and nothing is written.
+TEST_F(PortfolioWindowTest, ToldToEndWhileTheRepairQuestionIsOpenEndsWritingNothing) {
+    Start();
+    Objects({"portfolio"});
+    portfolio::TFcartera* dialog = portfolio::PortfolioAccess::OpenOn(*window_);
+    ASSERT_NE(dialog, nullptr);
+    const portfolio::PortfolioAccess access(*dialog);
+    access.List()->selectAll();
+    ASSERT_EQ(access.SelectedRows().size(), 4u);
+    const auto untouched = test_support::ChecksumTables(database_);
+    // The signal taken as the program takes it; it stays noted for the
+    // rest of this process, which ctest runs for this test alone.
+    shell::EndOnTerminationSignals(*window_);
+    ui::SetDialogResponder(nullptr);  // the boxes shown, as the analyst sees them
+    std::string asked;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&asked] {
+        auto* box = dynamic_cast<ui::MessageDialog*>(QApplication::activeModalWidget());
+        if (box == nullptr || !asked.empty()) return;
+        asked = box->findChild<QLabel*>("message")->text().toLatin1().toStdString();
+        ::kill(::getpid(), SIGTERM);
+    });
+    watch.start(10);
+    QPushButton* repair = access.ButtonOf(portfolio::PortfolioAccess::Button::Repair);
+    QTimer::singleShot(0, [repair] { QTest::mouseClick(repair, Qt::LeftButton); });
+    // An end that never comes would leave the loop running: ended here instead.
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    limit.start(60000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    watch.stop();
+    limit.stop();
+    EXPECT_EQ(shell::TerminationSignal(), SIGTERM);
+    EXPECT_EQ(asked,
+              "Se reparar\xE1n 4 pr\xE9stamos: 3 con Reindexar, 1 con Corregir Tabla. \xBF"
+              "Desea continuar?");
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(portfolio::PortfolioAccess::OpenOn(*window_), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(test_support::ChecksumTables(database_), untouched);
 }
 
 TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnTheDemo) {
