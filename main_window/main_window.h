@@ -211,10 +211,13 @@ class TFmain : public QWidget {
     void ShowPendingApproval();
 
     void ShowChosenLoan(const portfolio::TFcartera::Choice& chosen);
+    // The portfolio dialog once closed, from the loop it was opened in.
+    void DeleteClosedPortfolio();
 
     QTimer* idle_release_;
     // "Revision de cartera" while it is open (and until it is gone).
     std::unique_ptr<portfolio::TFcartera> cartera_;
+    int cartera_loop_ = 0;  // the event loop level it was opened in
     bool shown_once_ = false;
     bool loading_loans_ = false;
     bool member_inactive_ = false;

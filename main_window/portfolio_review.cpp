@@ -3,6 +3,7 @@
 // been typed, and the list stays open.
 #include <QKeySequence>
 #include <QShortcut>
+#include <QThread>
 #include <QTimer>
 
 #include "loans/rules/connection_profile.h"
@@ -39,13 +40,23 @@ void TFmain::RevisionCartera() {
         },
         this, [this](const portfolio::TFcartera::Choice& chosen) { ShowChosenLoan(chosen); });
     // Gone once closed, after its own handlers have returned.
-    portfolio::TFcartera* dialog = cartera_.get();
-    QObject::connect(dialog, &QDialog::finished, this, [this, dialog] {
-        QTimer::singleShot(0, this, [this, dialog] {
-            if (cartera_.get() == dialog && !dialog->isVisible()) cartera_.reset();
-        });
-    });
+    cartera_loop_ = QThread::currentThread()->loopLevel();
+    QObject::connect(cartera_.get(), &QDialog::finished, this,
+                     [this] { QTimer::singleShot(0, this, [this] { DeleteClosedPortfolio(); }); });
     cartera_->show();
+}
+
+// Closed under a box of its own (the export's file dialog, a question), the
+// dialog has a handler on the stack until that box's loop returns: a timer
+// or a deferred delete would run inside that loop, so this waits until
+// control is back in the loop the dialog was opened in.
+void TFmain::DeleteClosedPortfolio() {
+    if (!cartera_ || cartera_->isVisible()) return;
+    if (QThread::currentThread()->loopLevel() > cartera_loop_) {
+        QTimer::singleShot(100, this, [this] { DeleteClosedPortfolio(); });
+        return;
+    }
+    cartera_.reset();
 }
 
 // The loan chosen in the list, looked up as if its code had been typed;

@@ -1,21 +1,37 @@
 // The check seen from the window: F2, the list, choosing a loan, and the
 // check's balances against the texts the window shows for the same loans.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QFileDialog>
 #include <QJsonArray>
+#include <QLabel>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
+#include "db/call_watch.h"
 #include "formats/format_settings.h"
 #include "loans/reports/portfolio_workbook.h"
 #include "portfolio/portfolio_access.h"
 #include "runtime/number_text.h"
+#include "shell/termination.h"
 #include "tests/main_window/window_fixture.h"
 #include "tests/portfolio/portfolio_support.h"
+#include "tests/support/table_checksums.h"
 #include "tools/bench_db/bench_database.h"
+#include "ui/message_dialog.h"
+#include "ui/wait_cursor.h"
 
 namespace {
 
@@ -307,6 +323,117 @@ TEST_F(PortfolioWindowTest, ExportWritesTheListAndLeavingChangesNothing) {
         }
         EXPECT_FALSE(xml.hasError()) << part << ": " << xml.errorString().toStdString();
     }
+}
+
+// Told to end (SIGTERM) while the list's repair question is open, its loop
+// running as in the program: the question goes unanswered, the list closes
+// with the window, the loop ends without a crash and nothing is written.
+TEST_F(PortfolioWindowTest, ToldToEndWhileTheRepairQuestionIsOpenEndsWritingNothing) {
+    Start();
+    Objects({"portfolio"});
+    portfolio::TFcartera* dialog = portfolio::PortfolioAccess::OpenOn(*window_);
+    ASSERT_NE(dialog, nullptr);
+    const portfolio::PortfolioAccess access(*dialog);
+    access.List()->selectAll();
+    ASSERT_EQ(access.SelectedRows().size(), 4u);
+    const auto untouched = test_support::ChecksumTables(database_);
+    // The signal taken as the program takes it; it stays noted for the
+    // rest of this process, which ctest runs for this test alone.
+    shell::EndOnTerminationSignals(*window_);
+    ui::SetDialogResponder(nullptr);  // the boxes shown, as the analyst sees them
+    std::string asked;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&asked] {
+        auto* box = dynamic_cast<ui::MessageDialog*>(QApplication::activeModalWidget());
+        if (box == nullptr || !asked.empty()) return;
+        asked = box->findChild<QLabel*>("message")->text().toLatin1().toStdString();
+        ::kill(::getpid(), SIGTERM);
+    });
+    watch.start(10);
+    QPushButton* repair = access.ButtonOf(portfolio::PortfolioAccess::Button::Repair);
+    QTimer::singleShot(0, [repair] { QTest::mouseClick(repair, Qt::LeftButton); });
+    // An end that never comes would leave the loop running: ended here instead.
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    limit.start(60000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    watch.stop();
+    limit.stop();
+    EXPECT_EQ(shell::TerminationSignal(), SIGTERM);
+    EXPECT_EQ(asked,
+              "Se reparar\xE1n 4 pr\xE9stamos: 3 con Reindexar, 1 con Corregir Tabla. \xBF"
+              "Desea continuar?");
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(portfolio::PortfolioAccess::OpenOn(*window_), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(test_support::ChecksumTables(database_), untouched);
+}
+
+// Cancel while the list is checked again, then "Exportar" before the check
+// has let go: the list closes once the check ends, with the file dialog
+// still open over it, and is gone only once that dialog and the export's
+// handler have returned. The window goes on, and F2 opens the list again.
+TEST_F(PortfolioWindowTest, ClosedUnderItsOwnFileDialogTheListGoesOnceThatDialogReturns) {
+    Start();
+    // The check's calls (not the window's) wait while held.
+    static std::atomic<bool> held{false};
+    held = false;
+    db::SetCallStartObserver([] {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread()) return;
+        while (held) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    });
+    QPointer<portfolio::TFcartera> kept;
+    bool cancelling = false;
+    // The analyst takes a while over the file dialog: the list has closed
+    // under it some ticks before it is cancelled.
+    int closed_for = 0;
+    bool gone_under_it = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (files != nullptr && held) {
+            held = false;  // the check ends
+        } else if (files != nullptr && (!kept || !kept->isVisible())) {
+            gone_under_it = gone_under_it || kept.isNull();
+            if (++closed_for == 20) files->reject();
+        } else if (files == nullptr && !held && !kept) {
+            QCoreApplication::exit(0);
+        }
+    });
+    // F2 and the rest from inside the loop, as the program runs them.
+    QTimer::singleShot(0, [&] {
+        Objects({"portfolio"});
+        kept = portfolio::PortfolioAccess::OpenOn(*window_);
+        if (kept == nullptr) {
+            QCoreApplication::exit(2);
+            return;
+        }
+        const portfolio::PortfolioAccess access(*kept);
+        held = true;
+        kept->Recheck();
+        QTest::mouseClick(access.ButtonOf(portfolio::PortfolioAccess::Button::Cancel),
+                          Qt::LeftButton);
+        cancelling = access.Totals()->text() == "Cancelando...";
+        watch.start(10);
+        QTest::mouseClick(access.ButtonOf(portfolio::PortfolioAccess::Button::Export),
+                          Qt::LeftButton);
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    limit.start(60000);
+    EXPECT_EQ(QApplication::exec(), 0);
+    watch.stop();
+    limit.stop();
+    held = false;
+    ui::ShowWaitCursorDuringDatabaseCalls(true);  // the window's own observer back
+    EXPECT_TRUE(cancelling);
+    EXPECT_GE(closed_for, 20) << "the list did not close under the file dialog";
+    EXPECT_FALSE(gone_under_it);
+    EXPECT_TRUE(kept.isNull());
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_EQ(RowCount(Do({"portfolio"})["portfolio"].toObject()), 4);
 }
 
 TEST_F(PortfolioWindowTest, CheckBalancesAreTheWindowsTextsOnTheDemo) {
