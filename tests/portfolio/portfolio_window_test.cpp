@@ -46,6 +46,15 @@ class PortfolioWindowTest : public WindowTest {
     }
     static int RowCount(const QJsonObject& portfolio) { return portfolio["rows"].toArray().size(); }
     bool PortfolioOpen() const { return portfolio::PortfolioAccess::OpenOn(*window_) != nullptr; }
+    // Runs the event loop until the test's own handlers end it; an end
+    // that never comes ends it after a minute, with 1.
+    static int ExecWithinAMinute() {
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        limit.start(60000);
+        return QApplication::exec();
+    }
 
     // Looks the member up by typing, takes the loan in the loan grid, and
     // returns the window's documents balance and receivable balance texts.
@@ -352,14 +361,8 @@ TEST_F(PortfolioWindowTest, ToldToEndWhileTheRepairQuestionIsOpenEndsWritingNoth
     watch.start(10);
     QPushButton* repair = access.ButtonOf(portfolio::PortfolioAccess::Button::Repair);
     QTimer::singleShot(0, [repair] { QTest::mouseClick(repair, Qt::LeftButton); });
-    // An end that never comes would leave the loop running: ended here instead.
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    limit.start(60000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(ExecWithinAMinute(), 0);
     watch.stop();
-    limit.stop();
     EXPECT_EQ(shell::TerminationSignal(), SIGTERM);
     EXPECT_EQ(asked,
               "Se reparar\xE1n 4 pr\xE9stamos: 3 con Reindexar, 1 con Corregir Tabla. \xBF"
@@ -419,13 +422,8 @@ TEST_F(PortfolioWindowTest, ClosedUnderItsOwnFileDialogTheListGoesOnceThatDialog
         QTest::mouseClick(access.ButtonOf(portfolio::PortfolioAccess::Button::Export),
                           Qt::LeftButton);
     });
-    QTimer limit;
-    limit.setSingleShot(true);
-    QObject::connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    limit.start(60000);
-    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_EQ(ExecWithinAMinute(), 0);
     watch.stop();
-    limit.stop();
     held = false;
     ui::ShowWaitCursorDuringDatabaseCalls(true);  // the window's own observer back
     EXPECT_TRUE(cancelling);
