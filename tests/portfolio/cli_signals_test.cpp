@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +29,28 @@ using ToolRun = test_support::CommandRun;
 
 ToolRun RunTool(const test_support::TempDir& dir, const std::string& arguments) {
     return test_support::RunCommand(dir, "'" COOP_REVISION_CARTERA "' " + arguments);
+}
+
+// The fastest of two runs of the tool with these arguments, in ms.
+int Fastest(const test_support::TempDir& dir, const std::string& arguments, int exit_code) {
+    auto fastest = std::chrono::milliseconds::max();
+    for (int run = 0; run < 2; ++run) {
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunTool(dir, arguments).exit_code, exit_code) << arguments;
+        fastest = std::min(fastest, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - started));
+    }
+    return static_cast<int>(fastest.count());
+}
+
+// A moment `part` of the way through a run that takes `whole` ms, counted
+// from once the tool is surely running its own code: a signal before that
+// meets no handler of the tool's (the sanitizers' start-up alone can take
+// longer than a twentieth of a fast check).
+// `started` is how long the tool takes to answer --help.
+std::chrono::milliseconds MomentOfTheRun(int started, int whole, double part) {
+    return std::chrono::milliseconds(started +
+                                     static_cast<int>(std::max(0, whole - started) * part));
 }
 
 // How a run of the tool ended, and how long after the signal.
@@ -88,21 +111,15 @@ TEST(RevisionCartera, SignalsEndTheCheckAtOnceAndLeaveTheEarlierReportAlone) {
     for (const std::string& name : names) {
         // The moments are spread over the first half of the time a whole
         // check takes here, its cache warm (the faster of two runs).
-        auto whole = std::chrono::milliseconds::max();
-        for (int run = 0; run < 2; ++run) {
-            const auto started = std::chrono::steady_clock::now();
-            ASSERT_EQ(RunTool(dir, "'" + name + "' > /dev/null").exit_code, 1);
-            whole = std::min(whole, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now() - started));
-        }
+        const int started = Fastest(dir, "--help > /dev/null", 0);
+        const int whole = Fastest(dir, "'" + name + "' > /dev/null", 1);
         for (const int signal_number : {SIGINT, SIGTERM}) {
             for (const double part : {0.05, 0.15, 0.25, 0.35, 0.5}) {
-                const int ms = std::max(50, static_cast<int>(whole.count() * part));
+                const std::chrono::milliseconds moment = MomentOfTheRun(started, whole, part);
                 SCOPED_TRACE(name + " signal " + std::to_string(signal_number) + " after " +
-                             std::to_string(ms) + " ms");
+                             std::to_string(moment.count()) + " ms");
                 std::ofstream(report, std::ios::binary) << "informe anterior\n";
-                const Ended ended = RunAndSignal({"--csv", report, name}, signal_number,
-                                                 std::chrono::milliseconds(ms));
+                const Ended ended = RunAndSignal({"--csv", report, name}, signal_number, moment);
                 ASSERT_TRUE(WIFEXITED(ended.status))
                     << "ended by signal " << WTERMSIG(ended.status);
                 EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
@@ -129,20 +146,15 @@ TEST(RevisionCartera, SignalsNeverLeaveARecordedRunStoredAsFinished) {
     bench::BenchDatabaseSize size;
     size.members = 2000;
     bench::BuildBenchDatabase(path, size, [](const std::string&, double) {});
-    auto whole = std::chrono::milliseconds::max();
-    for (int run = 0; run < 2; ++run) {
-        const auto started = std::chrono::steady_clock::now();
-        ASSERT_EQ(RunTool(dir, "'" + path + "' > /dev/null").exit_code, 1);
-        whole = std::min(whole, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    std::chrono::steady_clock::now() - started));
-    }
+    const int started = Fastest(dir, "--help > /dev/null", 0);
+    const int whole = Fastest(dir, "'" + path + "' > /dev/null", 1);
     for (const int signal_number : {SIGINT, SIGTERM}) {
         for (const double part : {0.05, 0.2, 0.35, 0.5, 0.65}) {
-            const int ms = std::max(50, static_cast<int>(whole.count() * part));
+            const std::chrono::milliseconds moment = MomentOfTheRun(started, whole, part);
             SCOPED_TRACE("signal " + std::to_string(signal_number) + " after " +
-                         std::to_string(ms) + " ms");
+                         std::to_string(moment.count()) + " ms");
             const Ended ended = RunAndSignal({"--registrar", "--csv", dir.File("lista.csv"), path},
-                                             signal_number, std::chrono::milliseconds(ms));
+                                             signal_number, moment);
             ASSERT_TRUE(WIFEXITED(ended.status)) << "ended by signal " << WTERMSIG(ended.status);
             EXPECT_EQ(WEXITSTATUS(ended.status), 128 + signal_number);
             EXPECT_LT(ended.seconds_after_signal, 5.0);
