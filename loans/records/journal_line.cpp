@@ -129,6 +129,13 @@ std::string JournalLine(const RepairRecord& r) {
 
 namespace {
 
+// Every way a line can be unreadable says the same ("l\xEDnea da\xF1ada").
+[[noreturn]] void Damaged() {
+    throw runtime::Exception(
+        "l\xEDnea da\xF1"
+        "ada");
+}
+
 // Just enough JSON to read back the lines JournalLine writes: texts come
 // back as the program's ISO8859_1 bytes, numbers as their text.
 struct Json {
@@ -162,11 +169,7 @@ class JsonReader {
     }
 
   private:
-    [[noreturn]] void Fail() {
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
-    }
+    [[noreturn]] void Fail() { Damaged(); }
     void Blanks() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
     }
@@ -310,9 +313,7 @@ class JsonReader {
 
 std::vector<ImageValue> ValuesOf(const Json* array) {
     if (array == nullptr || array->type != Json::Type::kArray) {
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+        Damaged();
     }
     std::vector<ImageValue> values;
     for (const Json& item : array->items) {
@@ -321,9 +322,7 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
         } else if (item.type == Json::Type::kString) {
             values.emplace_back(item.text);
         } else {
-            throw runtime::Exception(
-                "l\xEDnea da\xF1"
-                "ada");
+            Damaged();
         }
     }
     return values;
@@ -331,9 +330,7 @@ std::vector<ImageValue> ValuesOf(const Json* array) {
 
 const std::string& TextOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kString) {
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+        Damaged();
     }
     return value->text;
 }
@@ -341,28 +338,20 @@ const std::string& TextOf(const Json* value) {
 std::time_t TimeOf(const std::string& text) {
     std::tm parts{};
     const char* end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts);
-    if (end == nullptr || *end != '\0')
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+    if (end == nullptr || *end != '\0') Damaged();
     return timegm(&parts);
 }
 
 const std::string& NumberOf(const Json* value) {
     if (value == nullptr || value->type != Json::Type::kNumber) {
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+        Damaged();
     }
     return value->text;
 }
 
 template <typename Number>
 Number Read(const std::optional<Number>& number) {
-    if (!number)
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+    if (!number) Damaged();
     return *number;
 }
 
@@ -378,9 +367,7 @@ long long IntegerOf(const Json* value) {
 
 std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
     if (schedule == nullptr || schedule->type != Json::Type::kArray) {
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+        Damaged();
     }
     std::vector<ScheduleChange> changes;
     for (const Json& change : schedule->items) {
@@ -389,9 +376,7 @@ std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
         taken.paid_after = ValuesOf(change.Member("paid_after"));
         if (taken.before.values.size() != ScheduleColumns().size() ||
             taken.paid_after.size() != SchedulePaidColumns().size()) {
-            throw runtime::Exception(
-                "l\xEDnea da\xF1"
-                "ada");
+            Damaged();
         }
         changes.push_back(std::move(taken));
     }
@@ -399,34 +384,22 @@ std::vector<ScheduleChange> ScheduleFrom(const Json* schedule) {
 }
 
 std::vector<ImageRow> RowsFrom(const Json* rows, size_t columns) {
-    if (rows == nullptr || rows->type != Json::Type::kArray)
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+    if (rows == nullptr || rows->type != Json::Type::kArray) Damaged();
     std::vector<ImageRow> taken;
     for (const Json& row : rows->items) {
         ImageRow movement;
         movement.values = ValuesOf(&row);
-        if (movement.values.size() != columns)
-            throw runtime::Exception(
-                "l\xEDnea da\xF1"
-                "ada");
+        if (movement.values.size() != columns) Damaged();
         taken.push_back(std::move(movement));
     }
     return taken;
 }
 
 ChangeImage ChangeFrom(const Json& change) {
-    if (change.type != Json::Type::kObject)
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+    if (change.type != Json::Type::kObject) Damaged();
     ChangeImage image;
     for (const ImageValue& name : ValuesOf(change.Member("columns"))) {
-        if (!name)
-            throw runtime::Exception(
-                "l\xEDnea da\xF1"
-                "ada");
+        if (!name) Damaged();
         image.movement_columns.push_back(*name);
     }
     image.movements_out = RowsFrom(change.Member("out"), image.movement_columns.size());
@@ -437,23 +410,14 @@ ChangeImage ChangeFrom(const Json& change) {
 
 UndoImage UndoFrom(const Json& undo) {
     UndoImage image;
-    if (undo.type != Json::Type::kObject)
-        throw runtime::Exception(
-            "l\xEDnea da\xF1"
-            "ada");
+    if (undo.type != Json::Type::kObject) Damaged();
     image.after_fingerprint = TextOf(undo.Member("after"));
     if (const Json* movements = undo.Member("movements")) {
-        if (movements->type != Json::Type::kArray)
-            throw runtime::Exception(
-                "l\xEDnea da\xF1"
-                "ada");
+        if (movements->type != Json::Type::kArray) Damaged();
         image.movements_replaced = true;
         if (const Json* columns = undo.Member("columns")) {
             for (const ImageValue& name : ValuesOf(columns)) {
-                if (!name)
-                    throw runtime::Exception(
-                        "l\xEDnea da\xF1"
-                        "ada");
+                if (!name) Damaged();
                 image.movement_columns.push_back(*name);
             }
         } else {
@@ -495,10 +459,7 @@ RepairRecord RecordFrom(const Json& line, bool listed) {
     record.rows_updated = IntegerOf(line.Member("rows_updated"));
     if (const Json* undo = line.Member("undo")) {
         if (listed) {
-            if (undo->type != Json::Type::kObject)
-                throw runtime::Exception(
-                    "l\xEDnea da\xF1"
-                    "ada");
+            if (undo->type != Json::Type::kObject) Damaged();
             record.undo_kept = !TextOf(undo->Member("after")).empty();
         } else {
             record.undo = UndoFrom(*undo);
